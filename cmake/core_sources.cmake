@@ -1,0 +1,13 @@
+# Sources of the Qt-free core, one block per folder in dependency order.
+set(ETALON_CORE_SOURCES
+  ${PROJECT_SOURCE_DIR}/src/pulses/allocation.cpp
+  ${PROJECT_SOURCE_DIR}/src/pulses/random_streams.cpp
+  ${PROJECT_SOURCE_DIR}/src/pulses/pulse_shapes.cpp
+  ${PROJECT_SOURCE_DIR}/src/pulses/alphabet.cpp
+
+  ${PROJECT_SOURCE_DIR}/src/series/series_header.cpp
+  ${PROJECT_SOURCE_DIR}/src/series/series_generator.cpp
+  ${PROJECT_SOURCE_DIR}/src/series/subsets.cpp
+
+  ${PROJECT_SOURCE_DIR}/src/processing/chains_header.cpp
+)

@@ -1,0 +1,24 @@
+# Sourced by scripts/run and scripts/test: installs the Debian packages the
+# workbench needs, only those that are missing.
+ETALON_PACKAGES=(
+  cmake ninja-build g++ pkg-config
+  libgtest-dev libgmock-dev libbenchmark-dev
+  nlohmann-json3-dev libcli11-dev libtbb-dev
+  qt6-base-dev libgl-dev fonts-dejavu-core
+)
+
+etalon_install_missing() {
+  local missing=()
+  local package
+  for package in "${ETALON_PACKAGES[@]}" "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+      missing+=("$package")
+    fi
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=()
+  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+  "${sudo[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}

@@ -1,0 +1,181 @@
+#include "app/app_state.h"
+
+#include <algorithm>
+
+#include "pulses/alphabet.h"
+#include "series/series_generator.h"
+#include "series/subsets.h"
+
+namespace etalon {
+
+const char* taskReportText(uint16_t task) {
+    switch (task) {
+        case kTaskDetection: return "detection";
+        case kTaskRecognition: return "recognition";
+        case kTaskJoint: return "joint detection and identification";
+        default: return nullptr;
+    }
+}
+
+const char* seriesTypeReportText(uint16_t seriesType) { return chainsSeriesTypeName(seriesType); }
+
+bool isCutoffSeries(uint16_t seriesType) {
+    return seriesType == kSeriesFixedCutoff || seriesType == kSeriesUnfixedCutoff;
+}
+
+bool isUnfixedSeries(uint16_t seriesType) {
+    return seriesType == kSeriesUnfixedWhole || seriesType == kSeriesUnfixedCutoff ||
+           seriesType == kSeriesUnfixedTuples;
+}
+
+bool isTuplesSeries(uint16_t seriesType) {
+    return seriesType == kSeriesFixedTuples || seriesType == kSeriesUnfixedTuples;
+}
+
+uint16_t effectiveTask(uint16_t taskType, uint16_t seriesType) {
+    if (isTuplesSeries(seriesType)) {
+        if (taskType == kTaskDetection) return kTaskTuplesDetection;
+        if (taskType == kTaskRecognition) return kTaskTuplesRecognition;
+    }
+    return taskType;
+}
+
+PulseCountBounds shellPulseBounds(uint32_t seriesLength, uint16_t pulseLength, uint16_t tmin,
+                                  uint16_t tmax) {
+    return pulseCountBounds(seriesLength, pulseLength, tmin, tmax);
+}
+
+int32_t statPlotMode(int32_t errorKind, int32_t viewCase, bool boundsIncluded) {
+    if (errorKind == 2) return viewCase == 1 ? 2 : 3;
+    if (errorKind == 3) return (viewCase == 1 ? 4 : 5) + (boundsIncluded ? 8 : 0);
+    return viewCase == 1 ? 0 : 1;
+}
+
+void rebuildRequiredList(AppState& state) {
+    state.lpRequiredList.resize(state.wRequiredCapacity);
+    state.wRequiredCount = 0;
+    for (uint16_t k = 1; k <= state.wEtalonsNumber; ++k) {
+        if (state.selectedFlags[k] == 1 && state.wRequiredCount < state.lpRequiredList.size()) {
+            state.lpRequiredList[state.wRequiredCount++] = k;
+        }
+    }
+}
+
+void applySelectorPicks(AppState& state) {
+    state.dwNewSeriesLength = state.seriesLengthTable[state.nSeriesLengthIndex - 1];
+    const PulseCountBounds bounds =
+        shellPulseBounds(state.dwNewSeriesLength, state.wEtalonLength, state.wTmin, state.wTmax);
+    state.wMinPulses = bounds.minPulses;
+    state.wMaxPulses = bounds.maxPulses;
+    state.wRequestedPulses = defaultPulseCount(bounds);
+    state.wNewNoiseLevel = state.noiseLevelTable[state.nNoiseIndex - 1];
+    state.wNewLostLevel = state.lostLevelTable[state.nLostIndex - 1];
+    state.wNewMakingLevel = state.wNewProcessingLevel = static_cast<uint16_t>(100 - state.wNewLostLevel);
+}
+
+void resetLevels(AppState& state) {
+    state.nLostIndex = 1;
+    state.wNewLostLevel = state.wLostLevel = 0;
+    state.wDlgMakingLevel = state.wDlgProcessingLevel = 100;
+    state.wProcessingLevel = state.wNewProcessingLevel = 100;
+    state.wMakingLevel = state.wNewMakingLevel = 100;
+}
+
+namespace {
+
+void selectWorkingSet(AppState& state) {
+    if (state.wEffectiveTask == kTaskDetection) {
+        state.nSelectedEtalon = state.nDefaultEtalon;
+        std::fill(state.selectedFlags.begin(), state.selectedFlags.end(), int16_t{0});
+        state.selectedFlags[state.nSelectedEtalon] = 1;
+    } else {
+        std::fill(state.selectedFlags.begin() + 1, state.selectedFlags.end(), int16_t{1});
+    }
+    state.nDisplayMode = (state.wEffectiveTask == kTaskTuplesDetection ||
+                          state.wEffectiveTask == kTaskTuplesRecognition)
+                             ? 9
+                             : 5;
+    rebuildRequiredList(state);
+}
+
+void makeFirstSeries(AppState& state, MessageSink& sink) {
+    SeriesRequest request;
+    request.etalons = state.wEtalonsNumber;
+    request.alphabet = state.alphabet;
+    request.pulseLength = state.wEtalonLength;
+    request.tmin = state.wTmin;
+    request.tmax = state.wTmax;
+    request.seriesLength = state.dwSeriesLength;
+    request.pulses = state.wSeriesPulses;
+    request.sequence = state.lpEtalonSequence;
+    request.amplitude = static_cast<int16_t>(state.wPulseAmplitude);
+    request.savedEnergyLevel = state.wMakingLevel;
+    if (isUnfixedSeries(state.wSeriesType)) {
+        state.lpSeriesHeader =
+            makeUnfixedSeries(sink, request, std::move(state.lpSeriesHeader), state.streams);
+        if (state.lpSeriesHeader) state.wSeriesPulses = state.lpSeriesHeader->wImpulseQuantity;
+    } else {
+        state.lpSeriesHeader =
+            getCutOffSeries(sink, request, std::move(state.lpSeriesHeader), state.streams);
+    }
+}
+
+}  // namespace
+
+void createStartupState(AppState& state, MessageSink& sink) {
+    freeAlphabet(state.alphabet, state.wEtalonsNumber);
+    state.bAlphabetReady = makeAlphabet(sink, state.wPulseAmplitude, state.wEtalonsNumber,
+                                        state.wEtalonLength, state.alphabet,
+                                        state.streams.wAlphabetNoiseSeed);
+    if (state.bAlphabetReady) state.nDisplayMode = 5;
+
+    state.wRequiredCount = state.wRequiredCapacity = state.wEtalonsNumber;
+    if (!getRequiredList(sink, state.wRequiredCount, state.lpRequiredList)) state.wRequiredCount = 0;
+
+    state.wSeriesType = kSeriesFixedWhole;
+    state.wTaskType = kTaskRecognition;
+    state.wEffectiveTask = effectiveTask(state.wTaskType, state.wSeriesType);
+    state.wMainView = 1;
+    selectWorkingSet(state);
+
+    state.nSeriesLengthIndex = 3;
+    state.dwNewSeriesLength = state.dwSeriesLength = state.seriesLengthTable[2];
+    const PulseCountBounds bounds =
+        shellPulseBounds(state.dwSeriesLength, state.wEtalonLength, state.wTmin, state.wTmax);
+    state.wMinPulses = bounds.minPulses;
+    state.wMaxPulses = bounds.maxPulses;
+    state.wRequestedPulses = state.wSeriesPulses = defaultPulseCount(bounds);
+
+    const auto defaultEtalon = static_cast<uint16_t>(state.nDefaultEtalon);
+    state.lpEtalonSequence.assign(state.wMaxPulses, defaultEtalon);
+    state.lpEditedSequence.assign(state.wMaxPulses, defaultEtalon);
+
+    state.nNoiseIndex = 1;
+    state.wNewNoiseLevel = state.wNoiseLevel = state.noiseLevelTable[0];
+
+    state.lpChainsHeader = getChainsHeader(sink, 10, state.wMaxPulses, std::move(state.lpChainsHeader));
+
+    state.nLostIndex = 2;
+    state.wNewLostLevel = state.lostLevelTable[1];
+    if (!isCutoffSeries(state.wSeriesType)) {
+        state.nLostIndex = 1;
+        state.wNewLostLevel = state.lostLevelTable[0];
+    }
+    state.wLostLevel = state.wNewLostLevel;
+    const auto saved = static_cast<uint16_t>(100 - state.wLostLevel);
+    state.wNewMakingLevel = state.wDlgMakingLevel = state.wMakingLevel = saved;
+    state.wNewProcessingLevel = state.wDlgProcessingLevel = state.wProcessingLevel = saved;
+
+    makeFirstSeries(state, sink);
+}
+
+void destroyState(AppState& state) {
+    freeAlphabet(state.alphabet, state.wEtalonsNumber);
+    state.lpRequiredList.clear();
+    state.lpEtalonSequence.clear();
+    state.lpEditedSequence.clear();
+    freeSeriesHeader(state.lpSeriesHeader);
+    freeChainsHeader(state.lpChainsHeader);
+}
+
+}  // namespace etalon

@@ -1,0 +1,182 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "processing/chains_header.h"
+#include "pulses/pulse_header.h"
+#include "pulses/random_streams.h"
+#include "series/series_header.h"
+
+namespace etalon {
+
+// Task types of the " Select Task Type" menu, and the effective tasks derived from them.
+enum TaskCode : uint16_t {
+    kTaskDetection = 1,
+    kTaskRecognition = 2,
+    kTaskJoint = 4,
+    kTaskTuplesDetection = 36,
+    kTaskTuplesRecognition = 40,
+    kTaskSeriesProcessing = 64,
+};
+
+// Series types; 16 and 32 are what " Create series... " makes of 1 and 4.
+enum SeriesCode : uint16_t {
+    kSeriesFixedWhole = 1,
+    kSeriesFixedCutoff = 2,
+    kSeriesUnfixedWhole = 4,
+    kSeriesUnfixedCutoff = 8,
+    kSeriesCreatedFixed = 16,
+    kSeriesCreatedUnfixed = 32,
+    kSeriesFixedTuples = 36,
+    kSeriesUnfixedTuples = 40,
+};
+
+// Texts the reports use for a task and a series type; null where there is none.
+const char* taskReportText(uint16_t task);
+const char* seriesTypeReportText(uint16_t seriesType);
+
+bool isCutoffSeries(uint16_t seriesType);
+bool isUnfixedSeries(uint16_t seriesType);
+bool isTuplesSeries(uint16_t seriesType);
+
+// Detection and Recognition on a tuples series become tuples detection and recognition.
+uint16_t effectiveTask(uint16_t taskType, uint16_t seriesType);
+
+// Pulse-count bounds as the shell computes them (the least count is not raised to 1).
+PulseCountBounds shellPulseBounds(uint32_t seriesLength, uint16_t pulseLength, uint16_t tmin,
+                                  uint16_t tmax);
+inline uint16_t defaultPulseCount(const PulseCountBounds& bounds) {
+    return static_cast<uint16_t>((bounds.minPulses + bounds.maxPulses) / 2);
+}
+
+// Plot selector of the statistics view from error kind, view case and "bounds incl.".
+int32_t statPlotMode(int32_t errorKind, int32_t viewCase, bool boundsIncluded);
+
+// Every setting, current object and transient flag of the workbench. The
+// initial values are those before the window exists; window creation then
+// sets the final start-up state.
+struct AppState {
+    // Task and series type.
+    uint16_t wTaskType = kTaskRecognition;
+    uint16_t wEffectiveTask = kTaskRecognition;
+    uint16_t wSeriesType = kSeriesFixedWhole;
+
+    // Alphabet and etalon selection.
+    uint16_t wEtalonsNumber = kEtalonsNumber;
+    uint16_t wEtalonLength = kEtalonLength;
+    uint16_t wPulseAmplitude = kPulseAmplitude;
+    std::array<PulseHeader, kEtalonsNumber> alphabet{};
+    int32_t bAlphabetReady = 0;
+    std::array<int16_t, kEtalonsNumber + 1> selectedFlags{};  // indexed 1..20
+    std::vector<uint16_t> lpRequiredList;
+    uint16_t wRequiredCount = 0;
+    uint16_t wRequiredCapacity = kEtalonsNumber;
+    int32_t nSelectedEtalon = 1;
+    int32_t nPrevSelectedEtalon = 0;
+    int32_t nDefaultEtalon = 1;
+
+    // Series geometry.
+    std::array<uint32_t, 3> seriesLengthTable{200, 600, 1200};
+    int32_t nSeriesLengthIndex = 3;
+    uint32_t dwSeriesLength = 1200;
+    uint32_t dwNewSeriesLength = 1200;
+    uint16_t wTmin = 40;
+    uint16_t wTmax = 181;
+    uint16_t wMinPulses = 6;
+    uint16_t wMaxPulses = 30;
+    uint16_t wRequestedPulses = 18;
+    uint16_t wSeriesPulses = 18;
+    std::vector<uint16_t> lpEtalonSequence;  // capacity = size
+    std::vector<uint16_t> lpEditedSequence;
+
+    // Levels.
+    std::array<int16_t, 3> noiseLevelTable{20, 35, 50};
+    int32_t nNoiseIndex = 1;
+    int16_t wNoiseLevel = 20;
+    int16_t wNewNoiseLevel = 20;
+    std::array<int16_t, 3> lostLevelTable{0, 25, 50};
+    int32_t nLostIndex = 2;
+    int16_t wLostLevel = 25;
+    int16_t wNewLostLevel = 25;
+    uint16_t wMakingLevel = 75;
+    uint16_t wProcessingLevel = 75;
+    uint16_t wNewMakingLevel = 75;
+    uint16_t wNewProcessingLevel = 75;
+    RandomStreams streams;  // wNoiseSeed among them
+
+    // Statistical simulation ranges.
+    uint16_t wPulsesIncrement = 1;
+    uint16_t wPulsesSteps = 0;
+    uint16_t wNoiseInitial = 0;
+    uint16_t wNoiseSteps = 29;
+    uint16_t wNoiseIncrement = 5;
+    uint16_t wRepeats = 100;
+
+    // Subset settings.
+    uint16_t wSubsetEmployment = 4;
+    uint16_t wSubsetInitPosition = 1;
+    uint16_t wSubsetProceeding = 1;
+
+    // Display settings.
+    int32_t nDisplayMode = 5;
+    uint16_t wMainView = 1;
+    uint16_t wTuplesHighlight = 2;
+    int32_t bFrameGraphFields = 1;
+    int32_t bShadedOriginalPulses = 1;
+    int32_t bHighlightDetectedPulses = 1;
+    int32_t bSpecialGraphSize = 0;
+    int32_t nErrorKind = 1;
+    int32_t nViewCase = 1;
+    int32_t bFixedUpperBound = 0;
+    double dUpperBound = 0.25;
+    int32_t bBoundsIncluded = 1;
+    int32_t nStatPlotMode = 2;
+
+    // Current objects.
+    std::unique_ptr<SeriesHeader> lpSeriesHeader;
+    std::unique_ptr<ChainsHeader> lpChainsHeader;
+
+    // Pending values of dialog 105.
+    uint32_t dwDlgSeriesLength = 1200;
+    uint16_t wDlgTmin = 40;
+    uint16_t wDlgTmax = 181;
+    uint16_t wDlgMakingLevel = 100;
+    uint16_t wDlgProcessingLevel = 100;
+    uint16_t wDlgMinPulses = 6;
+    uint16_t wDlgMaxPulses = 30;
+    uint16_t wDlgPulses = 40;
+    int16_t wDlgNoiseLevel = 20;
+    int32_t bDialogAccepted = 0;
+
+    // Transient flags.
+    int32_t bNoErase = 0;
+    int32_t bDebuggingRepeat = 0;
+    int32_t bRepaintButtons = 0;
+    int32_t bRepaintLength = 0;
+    int32_t bRepaintNoise = 0;
+    int32_t bRepaintLost = 0;
+    int32_t bFirstLocation = 1;
+};
+
+// Rebuilds the working set (lpRequiredList, wRequiredCount) from selectedFlags.
+void rebuildRequiredList(AppState& state);
+
+// Takes the three selector entries over as the pending length, noise and lost-data levels.
+void applySelectorPicks(AppState& state);
+
+// Resets the lost-data selector and every saved-energy level, as choosing a
+// whole-pulse series type does.
+void resetLevels(AppState& state);
+
+// The state window creation leaves behind, apart from anything on screen:
+// alphabet, working set, task and series type, geometry, sequences, levels,
+// results record and the first series of 18 pulses without noise.
+void createStartupState(AppState& state, MessageSink& sink);
+
+// Releases every record and list, as window destruction does.
+void destroyState(AppState& state);
+
+}  // namespace etalon

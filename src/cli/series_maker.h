@@ -1,0 +1,74 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "pulses/message_sink.h"
+#include "pulses/pulse_header.h"
+#include "pulses/random_streams.h"
+#include "series/series_header.h"
+
+namespace etalon::cli {
+
+// The options that say how series are made, as the workbench's commands make them.
+struct SeriesOptions {
+    uint16_t type = 1;
+    uint32_t length = 1200;
+    uint16_t tmin = 40;
+    uint16_t tmax = 181;
+    std::optional<uint16_t> pulses;  // default: the middle of the count bounds
+    uint16_t level = 100;            // saved-energy level for making
+    int16_t noise = 0;               // sigma; 0 adds no noise
+    std::vector<uint16_t> sequence;  // padded with 1 to the largest count
+    std::vector<int32_t> subset;     // made the current subset when given
+    uint16_t employment = 4;
+    uint16_t initPosition = 1;
+    uint32_t count = 1;
+};
+
+// Prints every report to stderr and counts them: a report means the step failed.
+class StderrSink final : public MessageSink {
+public:
+    int show(std::string_view text, std::string_view caption, MessageIcon icon) override;
+    int reports() const { return reports_; }
+
+private:
+    int reports_ = 0;
+};
+
+// The core as the workbench holds it at start-up: streams at their start
+// values and the alphabet already built from them.
+class Workbench {
+public:
+    // `sequence` is the etalon sequence the first series starts from.
+    Workbench(StderrSink& sink, std::vector<uint16_t> sequence);
+
+    // Makes the next series, carrying the streams, the sequence and the series
+    // record on. Returns false when the series was not made; the reason has
+    // then been reported to the sink.
+    bool makeSeries(const SeriesOptions& options);
+
+    const std::array<PulseHeader, kEtalonsNumber>& alphabet() const { return alphabet_; }
+    SeriesHeader* series() { return series_.get(); }
+    RandomStreams& streams() { return streams_; }
+
+    // Sizes the record for the options' geometry without making a series, so
+    // that subsets can be placed into it first. Returns false after a report.
+    bool prepareRecord(const SeriesOptions& options);
+
+private:
+    StderrSink& sink_;
+    RandomStreams streams_;
+    std::array<PulseHeader, kEtalonsNumber> alphabet_{};
+    std::vector<uint16_t> sequence_;
+    std::unique_ptr<SeriesHeader> series_;
+};
+
+// Whether the series type is one the workbench makes.
+bool isKnownSeriesType(uint16_t type);
+
+}  // namespace etalon::cli

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <new>
+#include <vector>
+
+namespace etalon {
+
+// Fault injection for the out-of-memory paths. Only test builds define
+// ETALON_FAULT_INJECTION; elsewhere the check folds away.
+#ifdef ETALON_FAULT_INJECTION
+// The n-th allocation from now (1 = the next one) fails; 0 switches it off.
+void failAllocationAfter(int n);
+bool allocationShouldFail();
+#else
+inline constexpr bool allocationShouldFail() { return false; }
+#endif
+
+// Replaces `buffer` by `count` zeroed elements. Returns false, leaving the
+// buffer as it was, when the memory cannot be had.
+template <class T>
+[[nodiscard]] bool allocateBuffer(std::vector<T>& buffer, std::size_t count) {
+    if (allocationShouldFail()) return false;
+    try {
+        std::vector<T> fresh(count);
+        buffer.swap(fresh);
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    } catch (const std::length_error&) {
+        return false;
+    }
+}
+
+// Makes a new object, or returns null when the memory cannot be had.
+template <class T>
+[[nodiscard]] std::unique_ptr<T> allocateRecord() {
+    if (allocationShouldFail()) return nullptr;
+    try {
+        return std::make_unique<T>();
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+}  // namespace etalon
