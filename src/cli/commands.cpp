@@ -101,8 +101,8 @@ void finishSeriesOptions(SeriesArguments& args) {
     }
 }
 
-int runSeries(const SeriesOptions& options, std::ostream& out) {
-    StderrSink sink;
+int runSeries(const SeriesOptions& options, std::ostream& out, std::ostream& err) {
+    StderrSink sink(err);
     Workbench workbench(sink, options.sequence);
     if (sink.reports() != 0) return kExitRefused;
     if (!options.subset.empty()) {
@@ -119,8 +119,8 @@ int runSeries(const SeriesOptions& options, std::ostream& out) {
     return 0;
 }
 
-int runAlphabet(std::ostream& out) {
-    StderrSink sink;
+int runAlphabet(std::ostream& out, std::ostream& err) {
+    StderrSink sink(err);
     Workbench workbench(sink, {});
     if (sink.reports() != 0) return kExitRefused;
     out << alphabetToJson(workbench.alphabet()).dump() << '\n';
@@ -148,8 +148,8 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
         return kExitBadInput;
     }
 
-    if (*alphabet) return runAlphabet(out);
-    return runSeries(seriesArgs.options, out);
+    if (*alphabet) return runAlphabet(out, err);
+    return runSeries(seriesArgs.options, out, err);
 }
 
 }  // namespace etalon::cli

@@ -1,7 +1,6 @@
 #include "cli/series_maker.h"
 
 #include <algorithm>
-#include <iostream>
 
 #include "pulses/alphabet.h"
 #include "series/series_generator.h"
@@ -30,9 +29,9 @@ int StderrSink::show(std::string_view text, std::string_view caption, MessageIco
     std::string source(caption);
     source.erase(0, source.find_first_not_of(' '));
     source.erase(source.find_last_not_of(' ') + 1);
-    std::cerr << line;
-    if (!source.empty() && line.find('\n') == std::string::npos) std::cerr << " (" << source << ')';
-    std::cerr << '\n';
+    err_ << line;
+    if (!source.empty() && line.find('\n') == std::string::npos) err_ << " (" << source << ')';
+    err_ << '\n';
     return kMessageOk;
 }
 

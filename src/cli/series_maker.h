@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -33,10 +34,12 @@ struct SeriesOptions {
 // Prints every report to stderr and counts them: a report means the step failed.
 class StderrSink final : public MessageSink {
 public:
+    explicit StderrSink(std::ostream& err) : err_(err) {}
     int show(std::string_view text, std::string_view caption, MessageIcon icon) override;
     int reports() const { return reports_; }
 
 private:
+    std::ostream& err_;
     int reports_ = 0;
 };
 

@@ -63,8 +63,10 @@ std::unique_ptr<SeriesHeader> getCutOffSeriesHeader(MessageSink& sink, uint16_t 
     // The subset lives in the arrays that may be replaced: keep it aside.
     SavedSubset saved;
     if (record && record->wSubsetLength >= 1 && record->wSubsetLength <= maxP) {
+        const std::size_t kept =
+            std::min<std::size_t>(record->wSubsetLength, record->lpSelectedSubset.size());
         saved.entries.assign(record->lpSelectedSubset.begin(),
-                             record->lpSelectedSubset.begin() + record->wSubsetLength);
+                             record->lpSelectedSubset.begin() + kept);
         saved.employment = record->wSubsetEmployment;
         saved.initPosition = record->wSubsetInitPosition;
     }

@@ -3,9 +3,16 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "app/app_state.h"
+#include "series/series_generator.h"
+#include "series/subsets.h"
+#include "support/recording_sink.h"
+#include "support/series_fixture.h"
 
 namespace etalon::cli {
 namespace {
@@ -14,6 +21,7 @@ struct Result {
     int code;
     std::string out;
     std::string err;
+    nlohmann::json json() const { return nlohmann::json::parse(out); }
 };
 
 Result runCli(std::vector<std::string> args) {
@@ -25,14 +33,130 @@ Result runCli(std::vector<std::string> args) {
     return {code, out.str(), err.str()};
 }
 
+std::vector<int16_t> firstEntries(const std::vector<int16_t>& v, std::size_t n) {
+    return {v.begin(), v.begin() + n};
+}
+
+void expectSameSeries(const nlohmann::json& json, const SeriesHeader& s) {
+    const std::size_t q = s.wImpulseQuantity;
+    EXPECT_EQ(json["dwSeriesSize"], s.dwSeriesSize);
+    EXPECT_EQ(json["wImpulseQuantity"], s.wImpulseQuantity);
+    EXPECT_EQ(json["wMinPulses"], s.wMinPulses);
+    EXPECT_EQ(json["wMaxPulses"], s.wMaxPulses);
+    EXPECT_EQ(json["wNoiseLevel"], s.wNoiseLevel);
+    EXPECT_EQ(json["lpPureData"].get<std::vector<int16_t>>(), firstEntries(s.lpPureData, s.dwSeriesSize));
+    EXPECT_EQ(json["lpNoisyData"].get<std::vector<int16_t>>(), firstEntries(s.lpNoisyData, s.dwSeriesSize));
+    EXPECT_EQ(json["lpPositions"].get<std::vector<int16_t>>(), firstEntries(s.lpPositions, q));
+    EXPECT_EQ(json["lpMinPositions"].get<std::vector<int16_t>>(), firstEntries(s.lpMinPositions, q));
+    EXPECT_EQ(json["lpMaxPositions"].get<std::vector<int16_t>>(), firstEntries(s.lpMaxPositions, q));
+    EXPECT_EQ(json["lpEtalons"].get<std::vector<int16_t>>(), firstEntries(s.lpEtalons, q));
+    EXPECT_EQ(json["lpCutStarts"].get<std::vector<int16_t>>(), firstEntries(s.lpCutStarts, q));
+    EXPECT_EQ(json["lpCutEnds"].get<std::vector<int16_t>>(), firstEntries(s.lpCutEnds, q));
+    EXPECT_EQ(json["wSubsetLength"], s.wSubsetLength);
+}
+
 TEST(Cli, AlphabetListsTwentyEtalons) {
     const Result r = runCli({"alphabet"});
     ASSERT_EQ(r.code, 0) << r.err;
-    const auto json = nlohmann::json::parse(r.out);
+    const auto json = r.json();
     ASSERT_EQ(json["etalons"].size(), 20u);
     EXPECT_EQ(json["etalons"][0]["wNumber"], 1);
     EXPECT_EQ(json["etalons"][0]["wSize"], 20);
+    EXPECT_EQ(json["etalons"][0]["lpData"], std::vector<int>(20, 60));
     EXPECT_EQ(json["etalons"][10]["lpData"][0], -55);
+    EXPECT_EQ(json["etalons"][19]["wNumber"], 20);
+}
+
+TEST(Cli, DefaultSeriesIsTheWorkbenchsFirstSeries) {
+    AppState state;
+    test::RecordingSink sink;
+    createStartupState(state, sink);
+    const Result r = runCli({"series"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const auto json = r.json();
+    ASSERT_EQ(json["series"].size(), 1u);
+    expectSameSeries(json["series"][0], *state.lpSeriesHeader);
+    EXPECT_EQ(json["series"][0]["wTmin"], 40);
+    EXPECT_EQ(json["series"][0]["wTmax"], 181);
+    EXPECT_EQ(json["series"][0]["wImpulseSize"], 20);
+    EXPECT_EQ(json["series"][0]["wAmplitude"], 128);
+    EXPECT_EQ(json["series"][0]["lpSelectedSubset"].size(), 0u);
+}
+
+TEST(Cli, SeriesCarryOnWithNoiseSequenceAndSubset) {
+    const Result r = runCli({"series", "--type", "2", "--length", "600", "--level", "75", "--noise",
+                             "35", "--sequence", "3,21,5", "--subset", "7,8", "--employment", "2",
+                             "--init-position", "4", "--count", "3"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const auto json = r.json();
+    ASSERT_EQ(json["series"].size(), 3u);
+
+    // The same steps straight on the core.
+    test::SeriesFixture f;
+    std::fill(f.sequence.begin(), f.sequence.end(), 1);
+    f.sequence[0] = 3;
+    f.sequence[1] = 21;
+    f.sequence[2] = 5;
+    f.series = getCutOffSeriesHeader(f.sink, 20, 20, 40, 181, 600, nullptr);
+    setSelectedSubset(std::vector<int32_t>{7, 8}, 2, 4, f.series.get());
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        f.make(f.request(600, 9, 40, 181, 75));
+        addSeriesNoise(35, 128, f.series.get(), f.streams.wNoiseSeed);
+        expectSameSeries(json["series"][i], *f.series);
+        EXPECT_EQ(json["series"][i]["lpSelectedSubset"], (std::vector<int>{7, 8}));
+        EXPECT_EQ(json["series"][i]["lpEtalons"][1], 1);  // 21 became 1
+        EXPECT_EQ(json["series"][i]["lpEtalons"][3], 7);
+    }
+    EXPECT_NE(json["series"][0]["lpPositions"], json["series"][1]["lpPositions"]);
+}
+
+TEST(Cli, UnfixedTypesDrawTheirCount) {
+    const Result r = runCli({"series", "--type", "8", "--length", "200", "--count", "40"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    std::set<int> counts;
+    const auto json = r.json();
+    for (const auto& s : json["series"]) counts.insert(s["wImpulseQuantity"].get<int>());
+    EXPECT_EQ(counts, (std::set<int>{1, 2, 3, 4, 5}));
+}
+
+TEST(Cli, RefusalsAndBadOptions) {
+    Result r = runCli({"series", "--length", "200", "--pulses", "6"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_EQ(r.err.rfind("Несовместимые входные параметры!", 0), 0u) << r.err;
+
+    r = runCli({"series", "--tmin", "100", "--tmax", "50"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.out.empty());
+
+    // The second of three series is refused: nothing is printed at all.
+    r = runCli({"series", "--type", "4", "--length", "10"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("Не могу создать ряд!"), std::string::npos);
+
+    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+             {"series", "--type", "3"},
+             {"series", "--length", "abc"},
+             {"series", "--level", "101"},
+             {"series", "--noise", "-5"},
+             {"series", "--sequence", "1,x,3"},
+             {"series", "--subset", "1,25"},
+             {"series", "--employment", "6"},
+             {"series", "--tmin", "0"},
+             {"series", "--bogus"},
+             {"frobnicate"},
+             {}}) {
+        r = runCli(bad);
+        EXPECT_EQ(r.code, 2) << testing::PrintToString(bad);
+        EXPECT_TRUE(r.out.empty());
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_EQ(r.err.rfind("etalon-cli: ", 0), 0u) << r.err;
+    }
+
+    r = runCli({"series", "--help"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_NE(r.out.find("--employment"), std::string::npos);
 }
 
 }  // namespace
