@@ -240,7 +240,7 @@ TEST(SeriesGenerator, NoiseReplacesInsteadOfAccumulating) {
 TEST(SeriesGenerator, AllocationFailuresAreReported) {
     SeriesFixture f;
     failAllocationAfter(1);  // the record itself
-    f.make(f.request());
+    f.tryMake(f.request());
     EXPECT_FALSE(f.series);
     ASSERT_EQ(f.sink.messages.size(), 2u);
     EXPECT_EQ(f.sink.messages[0].text, "Нет памяти для newSeriesHeader!");
@@ -250,22 +250,22 @@ TEST(SeriesGenerator, AllocationFailuresAreReported) {
 
     f.sink.messages.clear();
     failAllocationAfter(2);  // the sample arrays
-    f.make(f.request());
+    f.tryMake(f.request());
     EXPECT_FALSE(f.series);
     EXPECT_EQ(f.sink.messages.at(0).text, "Нет памяти для newSeriesHeader->lpPureData!");
     EXPECT_EQ(f.sink.messages.at(0).caption, " getExtSeriesHeader ");
 
     f.sink.messages.clear();
     failAllocationAfter(17);  // record, 15 arrays, then the etalon pointers
-    f.make(f.request());
+    f.tryMake(f.request());
     EXPECT_FALSE(f.series);
     EXPECT_EQ(f.sink.messages.at(0).text, "Нет памяти для newSeriesHeader->lpPulsesList!");
 
     f.sink.messages.clear();
-    f.make(f.request());
+    f.tryMake(f.request());
     ASSERT_TRUE(f.series);
     failAllocationAfter(1);  // the partial energies of a grown-enough record
-    f.make(f.request());
+    f.tryMake(f.request());
     failAllocationAfter(0);
     ASSERT_EQ(f.sink.messages.size(), 1u);
     EXPECT_EQ(f.sink.last().text, "Нет памяти для PartialEnergy!");
