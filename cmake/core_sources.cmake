@@ -11,3 +11,6 @@ set(ETALON_CORE_SOURCES
 
   ${PROJECT_SOURCE_DIR}/src/processing/chains_header.cpp
 )
+list(APPEND ETALON_CORE_SOURCES
+  ${PROJECT_SOURCE_DIR}/src/simulation/rest_error_names.cpp
+)

@@ -10,14 +10,20 @@ namespace etalon {
 
 const char* taskReportText(uint16_t task) {
     switch (task) {
-        case kTaskDetection: return "detection";
-        case kTaskRecognition: return "recognition";
-        case kTaskJoint: return "joint detection and identification";
-        default: return nullptr;
+        case kTaskDetection:
+            return "detection";
+        case kTaskRecognition:
+            return "recognition";
+        case kTaskJoint:
+            return "joint detection and identification";
+        default:
+            return nullptr;
     }
 }
 
-const char* seriesTypeReportText(uint16_t seriesType) { return chainsSeriesTypeName(seriesType); }
+const char* seriesTypeReportText(uint16_t seriesType) {
+    return chainsSeriesTypeName(seriesType);
+}
 
 bool isCutoffSeries(uint16_t seriesType) {
     return seriesType == kSeriesFixedCutoff || seriesType == kSeriesUnfixedCutoff;
@@ -70,7 +76,8 @@ void applySelectorPicks(AppState& state) {
     state.wRequestedPulses = defaultPulseCount(bounds);
     state.wNewNoiseLevel = state.noiseLevelTable[state.nNoiseIndex - 1];
     state.wNewLostLevel = state.lostLevelTable[state.nLostIndex - 1];
-    state.wNewMakingLevel = state.wNewProcessingLevel = static_cast<uint16_t>(100 - state.wNewLostLevel);
+    state.wNewMakingLevel = state.wNewProcessingLevel =
+        static_cast<uint16_t>(100 - state.wNewLostLevel);
 }
 
 void resetLevels(AppState& state) {
@@ -124,13 +131,14 @@ void makeFirstSeries(AppState& state, MessageSink& sink) {
 
 void createStartupState(AppState& state, MessageSink& sink) {
     freeAlphabet(state.alphabet, state.wEtalonsNumber);
-    state.bAlphabetReady = makeAlphabet(sink, state.wPulseAmplitude, state.wEtalonsNumber,
-                                        state.wEtalonLength, state.alphabet,
-                                        state.streams.wAlphabetNoiseSeed);
+    state.bAlphabetReady =
+        makeAlphabet(sink, state.wPulseAmplitude, state.wEtalonsNumber, state.wEtalonLength,
+                     state.alphabet, state.streams.wAlphabetNoiseSeed);
     if (state.bAlphabetReady) state.nDisplayMode = 5;
 
     state.wRequiredCount = state.wRequiredCapacity = state.wEtalonsNumber;
-    if (!getRequiredList(sink, state.wRequiredCount, state.lpRequiredList)) state.wRequiredCount = 0;
+    if (!getRequiredList(sink, state.wRequiredCount, state.lpRequiredList))
+        state.wRequiredCount = 0;
 
     state.wSeriesType = kSeriesFixedWhole;
     state.wTaskType = kTaskRecognition;
@@ -153,7 +161,8 @@ void createStartupState(AppState& state, MessageSink& sink) {
     state.nNoiseIndex = 1;
     state.wNewNoiseLevel = state.wNoiseLevel = state.noiseLevelTable[0];
 
-    state.lpChainsHeader = getChainsHeader(sink, 10, state.wMaxPulses, std::move(state.lpChainsHeader));
+    state.lpChainsHeader =
+        getChainsHeader(sink, 10, state.wMaxPulses, std::move(state.lpChainsHeader));
 
     state.nLostIndex = 2;
     state.wNewLostLevel = state.lostLevelTable[1];

@@ -31,7 +31,8 @@ std::vector<int64_t> parseList(const std::string& text, const std::string& optio
         }
         if (value < low || value > high) {
             throw CLI::ValidationError(option, std::to_string(value) + " is outside " +
-                                                   std::to_string(low) + ".." + std::to_string(high));
+                                                   std::to_string(low) + ".." +
+                                                   std::to_string(high));
         }
         values.push_back(value);
         start = end + 1;
@@ -60,8 +61,9 @@ void addSeriesOptions(CLI::App& command, SeriesArguments& args) {
     command.add_option("--tmax", o.tmax, "Largest distance between pulse starts")
         ->check(CLI::Range(1, 65535))
         ->capture_default_str();
-    command.add_option("--pulses", args.pulses,
-                       "Pulse count (fixed types; default: middle of the count bounds)")
+    command
+        .add_option("--pulses", args.pulses,
+                    "Pulse count (fixed types; default: middle of the count bounds)")
         ->check(CLI::Range(0, 65535));
     command.add_option("--level", o.level, "Saved-energy level for making, percent")
         ->check(CLI::Range(0, 100))
@@ -72,9 +74,10 @@ void addSeriesOptions(CLI::App& command, SeriesArguments& args) {
     command.add_option("--sequence", args.sequence,
                        "Etalon of each pulse, comma-separated (padded with 1)");
     command.add_option("--subset", args.subset, "Etalons made the current subset, comma-separated");
-    command.add_option("--employment", o.employment,
-                       "Subset placement: 1 single random, 2 single fixed, 3 multiple random, "
-                       "4 complete, 5 shifted complete")
+    command
+        .add_option("--employment", o.employment,
+                    "Subset placement: 1 single random, 2 single fixed, 3 multiple random, "
+                    "4 complete, 5 shifted complete")
         ->check(CLI::Range(1, 5))
         ->capture_default_str();
     command.add_option("--init-position", o.initPosition, "Pulse at which subset placement starts")

@@ -10,21 +10,33 @@ namespace etalon::cli {
 
 bool isKnownSeriesType(uint16_t type) {
     switch (type) {
-        case 1: case 2: case 4: case 8: case 16: case 32: case 36: case 40: return true;
-        default: return false;
+        case 1:
+        case 2:
+        case 4:
+        case 8:
+        case 16:
+        case 32:
+        case 36:
+        case 40:
+            return true;
+        default:
+            return false;
     }
 }
 
 namespace {
 
-bool isUnfixed(uint16_t type) { return type == 4 || type == 8 || type == 40; }
+bool isUnfixed(uint16_t type) {
+    return type == 4 || type == 8 || type == 40;
+}
 
 }  // namespace
 
 int StderrSink::show(std::string_view text, std::string_view caption, MessageIcon) {
     ++reports_;
     std::string line(text);
-    while (!line.empty() && line.back() == '\n') line.pop_back();
+    while (!line.empty() && line.back() == '\n')
+        line.pop_back();
     // A one-line report names its source; a long one (a dump) is printed as it is.
     std::string source(caption);
     source.erase(0, source.find_first_not_of(' '));
@@ -49,7 +61,8 @@ bool Workbench::prepareRecord(const SeriesOptions& options) {
 
 bool Workbench::makeSeries(const SeriesOptions& options) {
     const int reportsBefore = sink_.reports();
-    PulseCountBounds bounds = pulseCountBounds(options.length, kEtalonLength, options.tmin, options.tmax);
+    PulseCountBounds bounds =
+        pulseCountBounds(options.length, kEtalonLength, options.tmin, options.tmax);
     if (bounds.minPulses == 0) bounds.minPulses = 1;
 
     // The sequence must cover every count the generator may use.
@@ -62,8 +75,8 @@ bool Workbench::makeSeries(const SeriesOptions& options) {
     request.tmin = options.tmin;
     request.tmax = options.tmax;
     request.seriesLength = options.length;
-    request.pulses = options.pulses.value_or(
-        static_cast<uint16_t>((bounds.minPulses + bounds.maxPulses) / 2));
+    request.pulses =
+        options.pulses.value_or(static_cast<uint16_t>((bounds.minPulses + bounds.maxPulses) / 2));
     request.sequence = sequence_;
     request.savedEnergyLevel = options.level;
 
@@ -78,7 +91,8 @@ bool Workbench::makeSeries(const SeriesOptions& options) {
         if (!series_) return false;
     }
     if (sink_.reports() != reportsBefore) return false;
-    if (options.noise != 0) addSeriesNoise(options.noise, kPulseAmplitude, series_.get(), streams_.wNoiseSeed);
+    if (options.noise != 0)
+        addSeriesNoise(options.noise, kPulseAmplitude, series_.get(), streams_.wNoiseSeed);
     return true;
 }
 

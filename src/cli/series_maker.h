@@ -33,12 +33,12 @@ struct SeriesOptions {
 
 // Prints every report to stderr and counts them: a report means the step failed.
 class StderrSink final : public MessageSink {
-public:
+  public:
     explicit StderrSink(std::ostream& err) : err_(err) {}
     int show(std::string_view text, std::string_view caption, MessageIcon icon) override;
     int reports() const { return reports_; }
 
-private:
+  private:
     std::ostream& err_;
     int reports_ = 0;
 };
@@ -46,7 +46,7 @@ private:
 // The core as the workbench holds it at start-up: streams at their start
 // values and the alphabet already built from them.
 class Workbench {
-public:
+  public:
     // `sequence` is the etalon sequence the first series starts from.
     Workbench(StderrSink& sink, std::vector<uint16_t> sequence);
 
@@ -63,7 +63,7 @@ public:
     // that subsets can be placed into it first. Returns false after a report.
     bool prepareRecord(const SeriesOptions& options);
 
-private:
+  private:
     StderrSink& sink_;
     RandomStreams streams_;
     std::array<PulseHeader, kEtalonsNumber> alphabet_{};

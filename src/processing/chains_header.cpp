@@ -10,13 +10,20 @@ namespace etalon {
 
 const char* chainsSeriesTypeName(uint16_t seriesType) {
     switch (seriesType) {
-        case 1: return "known number of whole pulses";
-        case 2: return "known number of cut-off pulses";
-        case 4: return "unknown number of whole pulses";
-        case 8: return "unknown number of cut-off pulses";
-        case 36: return "known number of whole pulses tuples";
-        case 40: return "unknown number of whole pulses tuples";
-        default: return nullptr;
+        case 1:
+            return "known number of whole pulses";
+        case 2:
+            return "known number of cut-off pulses";
+        case 4:
+            return "unknown number of whole pulses";
+        case 8:
+            return "unknown number of cut-off pulses";
+        case 36:
+            return "known number of whole pulses tuples";
+        case 40:
+            return "unknown number of whole pulses tuples";
+        default:
+            return nullptr;
     }
 }
 
@@ -24,11 +31,15 @@ const char* chainsTaskName(uint16_t effectiveTask) {
     switch (effectiveTask) {
         case 1:
         case 32:
-        case 36: return "detection";
+        case 36:
+            return "detection";
         case 2:
-        case 40: return "recognition";
-        case 4: return "joint detection and identification";
-        default: return nullptr;
+        case 40:
+            return "recognition";
+        case 4:
+            return "joint detection and identification";
+        default:
+            return nullptr;
     }
 }
 
@@ -50,7 +61,8 @@ constexpr const char* kAllocationCaption = " getChainsHeader ";
 bool regrow(MessageSink& sink, ChainsHeader& record, uint16_t chains, uint16_t pulses) {
     std::vector<int32_t> distances;
     if (!allocateBuffer(distances, std::size_t{2} * chains)) {
-        sink.show("Нет памяти для newChainsHeader->distance!", kAllocationCaption, MessageIcon::None);
+        sink.show("Нет памяти для newChainsHeader->distance!", kAllocationCaption,
+                  MessageIcon::None);
         return false;
     }
     std::vector<int16_t> lists;
@@ -85,8 +97,7 @@ std::unique_ptr<ChainsHeader> getChainsHeader(MessageSink& sink, uint16_t chains
     record->wSeekingPulsesQuantity = 0;
     // The requested sizes are cleared; a larger kept block beyond them is not.
     const std::size_t distances = std::min(record->distanceBlock.size(), std::size_t{2} * chains);
-    const std::size_t entries =
-        std::min(record->listData.size(), std::size_t{4} * chains * pulses);
+    const std::size_t entries = std::min(record->listData.size(), std::size_t{4} * chains * pulses);
     std::fill_n(record->distanceBlock.begin(), distances, 0);
     std::fill_n(record->listData.begin(), entries, int16_t{0});
     return record;
@@ -169,7 +180,8 @@ void insertChain(ChainsHeader* record, int32_t criterion, int pulses, const Chai
     if (!record || record->wMaxSize == 0) return;
     const std::size_t capacity = record->wMaxSize;
     std::size_t k = 0;
-    while (k < record->wPretenders && !(criterion < record->distance(k))) ++k;
+    while (k < record->wPretenders && !(criterion < record->distance(k)))
+        ++k;
     if (k < record->wPretenders) {
         std::size_t j = record->wPretenders == capacity ? capacity - 1 : record->wPretenders;
         for (; j > k; --j) {
@@ -184,7 +196,8 @@ void insertChain(ChainsHeader* record, int32_t criterion, int pulses, const Chai
     const std::size_t n = std::clamp<int>(pulses, 0, record->wMaxPulses);
     record->distance(k) = criterion;
     record->pulsesQuantity(k) = static_cast<int32_t>(n);
-    std::copy_n(chain.etalons.begin(), std::min(n, chain.etalons.size()), record->pulsesList(k).begin());
+    std::copy_n(chain.etalons.begin(), std::min(n, chain.etalons.size()),
+                record->pulsesList(k).begin());
     std::copy_n(chain.positions.begin(), std::min(n, chain.positions.size()),
                 record->positionsList(k).begin());
     std::copy_n(chain.cutStarts.begin(), std::min(n, chain.cutStarts.size()),

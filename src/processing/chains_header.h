@@ -17,9 +17,9 @@ struct ChainsHeader {
     ChainsHeader(const ChainsHeader&) = delete;
     ChainsHeader& operator=(const ChainsHeader&) = delete;
 
-    uint16_t wMaxSize = 0;       // chains the record can hold (C)
-    uint16_t wPretenders = 0;    // ranked chains held
-    uint16_t wMaxPulses = 0;     // pulses each chain can hold (P)
+    uint16_t wMaxSize = 0;     // chains the record can hold (C)
+    uint16_t wPretenders = 0;  // ranked chains held
+    uint16_t wMaxPulses = 0;   // pulses each chain can hold (P)
     uint16_t wQuanPulses = 0;
     uint16_t wSeekingPulsesQuantity = 0;
     uint16_t wState = 0;
@@ -49,7 +49,7 @@ struct ChainsHeader {
     std::span<const int16_t> cutStartsList(std::size_t chain) const { return row(2, chain); }
     std::span<const int16_t> cutEndsList(std::size_t chain) const { return row(3, chain); }
 
-private:
+  private:
     std::span<int16_t> row(std::size_t list, std::size_t chain) {
         return {listData.data() + (list * wMaxSize + chain) * wMaxPulses, wMaxPulses};
     }

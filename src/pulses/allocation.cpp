@@ -9,7 +9,9 @@ namespace {
 std::atomic<int> countdown{0};
 }
 
-void failAllocationAfter(int n) { countdown.store(n); }
+void failAllocationAfter(int n) {
+    countdown.store(n);
+}
 
 bool allocationShouldFail() {
     int current = countdown.load();

@@ -14,7 +14,9 @@ namespace etalon {
 void failAllocationAfter(int n);
 bool allocationShouldFail();
 #else
-inline constexpr bool allocationShouldFail() { return false; }
+inline constexpr bool allocationShouldFail() {
+    return false;
+}
 #endif
 
 // Replaces `buffer` by `count` zeroed elements. Returns false, leaving the

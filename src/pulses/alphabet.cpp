@@ -18,7 +18,8 @@ bool prepareBuffers(MessageSink& sink, uint16_t count, uint16_t length,
     for (uint16_t i = 0; i < count; ++i) {
         PulseHeader& entry = table[i];
         if (entry.hasData() && entry.wReservedSize < length) {
-            if (i == 0) sink.show("Предварительное освобождение памяти!", "Отладка", MessageIcon::Warning);
+            if (i == 0)
+                sink.show("Предварительное освобождение памяти!", "Отладка", MessageIcon::Warning);
             entry.lpData.clear();
             entry.lpData.shrink_to_fit();
             entry.wReservedSize = 0;
@@ -67,7 +68,8 @@ void makeShape(int index, int amplitude, std::span<PulseHeader> table, int16_t& 
             break;
         default: {  // odd entries: the previous etalon negated
             const PulseHeader& previous = table[index - 1];
-            makeNegativePulse(std::span<const int16_t>(previous.lpData.data(), previous.wSize), out);
+            makeNegativePulse(std::span<const int16_t>(previous.lpData.data(), previous.wSize),
+                              out);
             break;
         }
     }
@@ -79,7 +81,8 @@ int makeAlphabet(MessageSink& sink, int amplitude, uint16_t count, uint16_t leng
                  std::span<PulseHeader> table, int16_t& alphabetNoise) {
     count = static_cast<uint16_t>(std::min<std::size_t>(count, table.size()));
     if (!prepareBuffers(sink, count, length, table)) return 0;
-    for (int j = 0; j < count; ++j) makeShape(j, amplitude, table, alphabetNoise);
+    for (int j = 0; j < count; ++j)
+        makeShape(j, amplitude, table, alphabetNoise);
     return 1;
 }
 
@@ -93,7 +96,8 @@ void freeAlphabet(std::span<PulseHeader> table, uint16_t count) {
 
 int32_t pulseEnergy(const PulseHeader& pulse) {
     int32_t energy = 0;
-    for (int16_t sample : pulse.samples()) energy += sample * sample;
+    for (int16_t sample : pulse.samples())
+        energy += sample * sample;
     return energy;
 }
 

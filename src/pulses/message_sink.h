@@ -16,14 +16,14 @@ inline constexpr int kMessageOk = 1;
 // window shows real message boxes, tests record, the command line prints to
 // stderr. An empty caption stands for "no caption".
 class MessageSink {
-public:
+  public:
     virtual ~MessageSink() = default;
     virtual int show(std::string_view text, std::string_view caption, MessageIcon icon) = 0;
 };
 
 // Swallows everything; for callers that check results themselves.
 class SilentSink final : public MessageSink {
-public:
+  public:
     int show(std::string_view, std::string_view, MessageIcon) override { return kMessageOk; }
 };
 

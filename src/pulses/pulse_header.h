@@ -17,7 +17,8 @@ struct PulseHeader {
     bool hasData() const { return !lpData.empty(); }
     // The wSize samples of the pulse, or an empty span when there are none.
     std::span<const int16_t> samples() const {
-        return hasData() ? std::span<const int16_t>(lpData.data(), wSize) : std::span<const int16_t>();
+        return hasData() ? std::span<const int16_t>(lpData.data(), wSize)
+                         : std::span<const int16_t>();
     }
 };
 

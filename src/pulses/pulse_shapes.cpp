@@ -10,7 +10,9 @@ namespace {
 constexpr double kPi = 3.141592654;
 constexpr double kTwoPi = 6.283185308;
 
-int16_t truncated(double value) { return static_cast<int16_t>(static_cast<int32_t>(value)); }
+int16_t truncated(double value) {
+    return static_cast<int16_t>(static_cast<int32_t>(value));
+}
 
 // Rising edge 1 - exp(-8 i / d) up to the rise length, then decay exp(-4 (i - d) / (n - d)).
 double envelope(int i, int riseLength, int length) {
@@ -52,7 +54,8 @@ void makeModulatedSine(int amplitude, int riseLength, int periods, std::span<int
 
 void makeExpPulse(int amplitude, int riseLength, int /*periods*/, std::span<int16_t> out) {
     const int n = static_cast<int>(out.size());
-    for (int i = 0; i < n; ++i) out[i] = truncated(amplitude * envelope(i, riseLength, n));
+    for (int i = 0; i < n; ++i)
+        out[i] = truncated(amplitude * envelope(i, riseLength, n));
 }
 
 void resamplePulse(std::span<const int16_t> source, std::span<int16_t> target) {
@@ -73,7 +76,8 @@ void resamplePulse(std::span<const int16_t> source, std::span<int16_t> target) {
                 fraction -= n;
                 ++j;
             }
-            target[i] = static_cast<int16_t>(source[j] + (source[j + 1] - source[j]) * fraction / n);
+            target[i] =
+                static_cast<int16_t>(source[j] + (source[j + 1] - source[j]) * fraction / n);
         }
     } else {
         int previous = source[0];
@@ -95,7 +99,8 @@ void resamplePulse(std::span<const int16_t> source, std::span<int16_t> target) {
 
 void makeNegativePulse(std::span<const int16_t> source, std::span<int16_t> target) {
     resamplePulse(source, target);
-    for (auto& sample : target) sample = static_cast<int16_t>(-sample);
+    for (auto& sample : target)
+        sample = static_cast<int16_t>(-sample);
 }
 
 }  // namespace etalon

@@ -49,7 +49,7 @@ bool isCompatible(const SeriesRequest& request, const PulseCountBounds& bounds,
 // employment mode says. Writes stop at the end of the series; an index before
 // its start (init position 0) is skipped.
 class SubsetWriter {
-public:
+  public:
     SubsetWriter(std::span<uint16_t> sequence, uint16_t pulses, std::span<const int16_t> subset,
                  int start)
         : sequence_(sequence), pulses_(pulses), subset_(subset), s_(start) {}
@@ -62,15 +62,14 @@ public:
     void skip(int offset) { s_ += offset; }
     bool inside() const { return s_ < pulses_; }
 
-private:
+  private:
     std::span<uint16_t> sequence_;
     int pulses_;
     std::span<const int16_t> subset_;
     int s_;
 };
 
-void placeSubset(const SeriesRequest& request, const SeriesHeader& record,
-                 RandomStreams& streams) {
+void placeSubset(const SeriesRequest& request, const SeriesHeader& record, RandomStreams& streams) {
     const int m = record.wSubsetLength;
     if (m <= 0 || record.wSubsetEmployment < 1 || record.wSubsetEmployment > 5) return;
     const int q = request.pulses;
@@ -118,13 +117,14 @@ struct PlacementBounds {
 PlacementBounds firstPulseBounds(const SeriesRequest& request, int32_t k0) {
     const int32_t n = static_cast<int32_t>(request.seriesLength);
     const int32_t q = request.pulses;
-    return {k0 * request.tmin, n - request.tmax * (q - k0), (k0 + 1) * request.tmax - request.pulseLength,
+    return {k0 * request.tmin, n - request.tmax * (q - k0),
+            (k0 + 1) * request.tmax - request.pulseLength,
             n - request.pulseLength - request.tmin * (q - k0 - 1)};
 }
 
 // Draws one pulse's position and kept window and writes its samples.
 class PulsePlacer {
-public:
+  public:
     PulsePlacer(const SeriesRequest& request, SeriesHeader& record, RandomStreams& streams,
                 std::vector<int32_t>& partialEnergy)
         : request_(request), record_(record), streams_(streams), energy_(partialEnergy) {}
@@ -142,20 +142,25 @@ public:
         const int32_t pos = u + (getUniformRandom(streams_.wPositionSeed) / 4) % range;
 
         energy_[0] = 0;
-        for (int32_t j = 0; j < length; ++j) energy_[j + 1] = energy_[j] + sample(j) * sample(j);
+        for (int32_t j = 0; j < length; ++j)
+            energy_[j + 1] = energy_[j] + sample(j) * sample(j);
         const int32_t total = energy_[length];
         const int32_t threshold = request_.savedEnergyLevel * total / 100;
 
         int32_t latestStart = 0;
-        while (latestStart < length && total - energy_[latestStart + 1] > threshold) ++latestStart;
+        while (latestStart < length && total - energy_[latestStart + 1] > threshold)
+            ++latestStart;
         if (latestStart == length) latestStart = length - 1;
         const int32_t ws = getUniformRandom(streams_.wCutStartSeed) % (latestStart + 1);
 
         int32_t earliestEnd = length - 1;
-        while (earliestEnd > ws && energy_[earliestEnd] - energy_[ws] > threshold) --earliestEnd;
-        const int32_t we = earliestEnd + getUniformRandom(streams_.wCutEndSeed) % (length - earliestEnd);
+        while (earliestEnd > ws && energy_[earliestEnd] - energy_[ws] > threshold)
+            --earliestEnd;
+        const int32_t we =
+            earliestEnd + getUniformRandom(streams_.wCutEndSeed) % (length - earliestEnd);
 
-        for (int32_t i = ws; i <= we; ++i) record_.lpPureData[pos + i] = static_cast<int16_t>(sample(i));
+        for (int32_t i = ws; i <= we; ++i)
+            record_.lpPureData[pos + i] = static_cast<int16_t>(sample(i));
         record_.lpPositions[k] = static_cast<int16_t>(pos);
         record_.lpRestoredPositions[k] = -1;
         record_.lpCutStarts[k] = static_cast<int16_t>(ws);
@@ -163,7 +168,7 @@ public:
         return pos;
     }
 
-private:
+  private:
     const SeriesRequest& request_;
     SeriesHeader& record_;
     RandomStreams& streams_;
@@ -174,7 +179,8 @@ void placePulses(const SeriesRequest& request, SeriesHeader& record, RandomStrea
                  std::vector<int32_t>& partialEnergy) {
     const int32_t q = request.pulses;
     PulsePlacer placer(request, record, streams, partialEnergy);
-    const int32_t k0 = std::clamp<int32_t>((getUniformRandom(streams.wPositionSeed) / 4) % q, 0, q - 1);
+    const int32_t k0 =
+        std::clamp<int32_t>((getUniformRandom(streams.wPositionSeed) / 4) % q, 0, q - 1);
 
     const PlacementBounds first = firstPulseBounds(request, k0);
     const int32_t firstPosition = placer.place(k0, first, first.lo(), first.hi());
@@ -205,8 +211,8 @@ void placePulses(const SeriesRequest& request, SeriesHeader& record, RandomStrea
 
 int16_t makeExtSeries(MessageSink& sink, const SeriesRequest& request, SeriesHeader& record,
                       RandomStreams& streams) {
-    PulseCountBounds bounds = pulseCountBounds(request.seriesLength, request.pulseLength,
-                                               request.tmin, request.tmax);
+    PulseCountBounds bounds =
+        pulseCountBounds(request.seriesLength, request.pulseLength, request.tmin, request.tmax);
     if (bounds.minPulses == 0) bounds.minPulses = 1;
     if (!isCompatible(request, bounds, record)) {
         reportIncompatible(sink, request, bounds, record);
@@ -237,7 +243,8 @@ int16_t makeExtSeries(MessageSink& sink, const SeriesRequest& request, SeriesHea
     }
 
     record.wEtalons = request.etalons;
-    for (uint16_t i = 0; i < request.etalons; ++i) record.lpPulsesList[i] = &request.alphabet[i];
+    for (uint16_t i = 0; i < request.etalons; ++i)
+        record.lpPulsesList[i] = &request.alphabet[i];
 
     std::fill_n(record.lpPureData.begin(), request.seriesLength, int16_t{0});
     std::vector<int32_t> partialEnergy;
@@ -274,8 +281,8 @@ std::unique_ptr<SeriesHeader> getCutOffSeries(MessageSink& sink, const SeriesReq
 std::unique_ptr<SeriesHeader> makeUnfixedSeries(MessageSink& sink, const SeriesRequest& request,
                                                 std::unique_ptr<SeriesHeader> record,
                                                 RandomStreams& streams) {
-    PulseCountBounds bounds = pulseCountBounds(request.seriesLength, request.pulseLength,
-                                               request.tmin, request.tmax);
+    PulseCountBounds bounds =
+        pulseCountBounds(request.seriesLength, request.pulseLength, request.tmin, request.tmax);
     if (bounds.minPulses == 0) bounds.minPulses = 1;
     if (bounds.maxPulses < bounds.minPulses) return nullptr;
     SeriesRequest drawn = request;

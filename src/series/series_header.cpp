@@ -30,12 +30,19 @@ struct SavedSubset {
 // leaves the old ones untouched.
 bool replaceArrays(SeriesHeader& record, uint32_t samples, uint16_t pulses) {
     std::vector<int16_t>* perSample[] = {&record.lpPureData, &record.lpNoisyData};
-    std::vector<int16_t>* perPulse[] = {
-        &record.lpEtalons,           &record.lpRestoredEtalons,     &record.lpPositions,
-        &record.lpRestoredPositions, &record.lpMinPositions,        &record.lpMaxPositions,
-        &record.lpCutStarts,         &record.lpCutEnds,             &record.lpRestoredCutStarts,
-        &record.lpRestoredCutEnds,   &record.lpSelectedSubset,      &record.lpRestoredTupleFirst,
-        &record.lpRestoredTupleSecond};
+    std::vector<int16_t>* perPulse[] = {&record.lpEtalons,
+                                        &record.lpRestoredEtalons,
+                                        &record.lpPositions,
+                                        &record.lpRestoredPositions,
+                                        &record.lpMinPositions,
+                                        &record.lpMaxPositions,
+                                        &record.lpCutStarts,
+                                        &record.lpCutEnds,
+                                        &record.lpRestoredCutStarts,
+                                        &record.lpRestoredCutEnds,
+                                        &record.lpSelectedSubset,
+                                        &record.lpRestoredTupleFirst,
+                                        &record.lpRestoredTupleSecond};
     std::vector<std::vector<int16_t>> fresh(std::size(perSample) + std::size(perPulse));
     std::size_t next = 0;
     for (std::size_t i = 0; i < std::size(perSample); ++i) {
@@ -45,8 +52,10 @@ bool replaceArrays(SeriesHeader& record, uint32_t samples, uint16_t pulses) {
         if (!allocateBuffer(fresh[next++], pulses)) return false;
     }
     next = 0;
-    for (auto* array : perSample) array->swap(fresh[next++]);
-    for (auto* array : perPulse) array->swap(fresh[next++]);
+    for (auto* array : perSample)
+        array->swap(fresh[next++]);
+    for (auto* array : perPulse)
+        array->swap(fresh[next++]);
     return true;
 }
 
@@ -92,8 +101,7 @@ std::unique_ptr<SeriesHeader> getCutOffSeriesHeader(MessageSink& sink, uint16_t 
         // describe cleared entries.
         record->wSubsetLength = static_cast<uint16_t>(saved.entries.size());
         if (!saved.entries.empty()) {
-            std::copy(saved.entries.begin(), saved.entries.end(),
-                      record->lpSelectedSubset.begin());
+            std::copy(saved.entries.begin(), saved.entries.end(), record->lpSelectedSubset.begin());
             record->wSubsetEmployment = saved.employment;
             record->wSubsetInitPosition = saved.initPosition;
         }
@@ -120,6 +128,8 @@ std::unique_ptr<SeriesHeader> getCutOffSeriesHeader(MessageSink& sink, uint16_t 
     return record;
 }
 
-void freeSeriesHeader(std::unique_ptr<SeriesHeader>& record) { record.reset(); }
+void freeSeriesHeader(std::unique_ptr<SeriesHeader>& record) {
+    record.reset();
+}
 
 }  // namespace etalon

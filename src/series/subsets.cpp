@@ -11,8 +11,8 @@ namespace {
 
 void makeCurrent(std::span<const int16_t> row, uint16_t employment, uint16_t initPosition,
                  SeriesHeader& record) {
-    const std::size_t copied = std::min<std::size_t>(
-        {row.size(), record.wMaxPulses, record.lpSelectedSubset.size()});
+    const std::size_t copied =
+        std::min<std::size_t>({row.size(), record.wMaxPulses, record.lpSelectedSubset.size()});
     std::copy_n(row.begin(), copied, record.lpSelectedSubset.begin());
     record.wSubsetLength = static_cast<uint16_t>(copied);
     record.wSubsetEmployment = employment;
@@ -21,8 +21,8 @@ void makeCurrent(std::span<const int16_t> row, uint16_t employment, uint16_t ini
 
 }  // namespace
 
-int setSelectedSubset(std::span<const int32_t> entries, uint16_t employment,
-                      uint16_t initPosition, SeriesHeader* record) {
+int setSelectedSubset(std::span<const int32_t> entries, uint16_t employment, uint16_t initPosition,
+                      SeriesHeader* record) {
     if (!record) return 1;
     std::vector<int16_t> row(entries.size());
     std::transform(entries.begin(), entries.end(), row.begin(),

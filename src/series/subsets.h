@@ -11,8 +11,8 @@ namespace etalon {
 
 // Makes `entries` (low 16 bits: etalon numbers) the current subset, cut to the
 // record's wMaxPulses. Does nothing without a record. Returns 1.
-int setSelectedSubset(std::span<const int32_t> entries, uint16_t employment,
-                      uint16_t initPosition, SeriesHeader* record);
+int setSelectedSubset(std::span<const int32_t> entries, uint16_t employment, uint16_t initPosition,
+                      SeriesHeader* record);
 
 // Stores `lengths.size()` subsets (row s: lists[s], lengths[s] entries) in the
 // record's store, which is regrown to hold at least rows x rowLength, and makes

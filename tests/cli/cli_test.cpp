@@ -27,7 +27,8 @@ struct Result {
 Result runCli(std::vector<std::string> args) {
     args.insert(args.begin(), "etalon-cli");
     std::vector<const char*> argv;
-    for (auto& a : args) argv.push_back(a.c_str());
+    for (auto& a : args)
+        argv.push_back(a.c_str());
     std::ostringstream out, err;
     const int code = run(static_cast<int>(argv.size()), argv.data(), out, err);
     return {code, out.str(), err.str()};
@@ -44,11 +45,15 @@ void expectSameSeries(const nlohmann::json& json, const SeriesHeader& s) {
     EXPECT_EQ(json["wMinPulses"], s.wMinPulses);
     EXPECT_EQ(json["wMaxPulses"], s.wMaxPulses);
     EXPECT_EQ(json["wNoiseLevel"], s.wNoiseLevel);
-    EXPECT_EQ(json["lpPureData"].get<std::vector<int16_t>>(), firstEntries(s.lpPureData, s.dwSeriesSize));
-    EXPECT_EQ(json["lpNoisyData"].get<std::vector<int16_t>>(), firstEntries(s.lpNoisyData, s.dwSeriesSize));
+    EXPECT_EQ(json["lpPureData"].get<std::vector<int16_t>>(),
+              firstEntries(s.lpPureData, s.dwSeriesSize));
+    EXPECT_EQ(json["lpNoisyData"].get<std::vector<int16_t>>(),
+              firstEntries(s.lpNoisyData, s.dwSeriesSize));
     EXPECT_EQ(json["lpPositions"].get<std::vector<int16_t>>(), firstEntries(s.lpPositions, q));
-    EXPECT_EQ(json["lpMinPositions"].get<std::vector<int16_t>>(), firstEntries(s.lpMinPositions, q));
-    EXPECT_EQ(json["lpMaxPositions"].get<std::vector<int16_t>>(), firstEntries(s.lpMaxPositions, q));
+    EXPECT_EQ(json["lpMinPositions"].get<std::vector<int16_t>>(),
+              firstEntries(s.lpMinPositions, q));
+    EXPECT_EQ(json["lpMaxPositions"].get<std::vector<int16_t>>(),
+              firstEntries(s.lpMaxPositions, q));
     EXPECT_EQ(json["lpEtalons"].get<std::vector<int16_t>>(), firstEntries(s.lpEtalons, q));
     EXPECT_EQ(json["lpCutStarts"].get<std::vector<int16_t>>(), firstEntries(s.lpCutStarts, q));
     EXPECT_EQ(json["lpCutEnds"].get<std::vector<int16_t>>(), firstEntries(s.lpCutEnds, q));
@@ -116,7 +121,8 @@ TEST(Cli, UnfixedTypesDrawTheirCount) {
     ASSERT_EQ(r.code, 0) << r.err;
     std::set<int> counts;
     const auto json = r.json();
-    for (const auto& s : json["series"]) counts.insert(s["wImpulseQuantity"].get<int>());
+    for (const auto& s : json["series"])
+        counts.insert(s["wImpulseQuantity"].get<int>());
     EXPECT_EQ(counts, (std::set<int>{1, 2, 3, 4, 5}));
 }
 
@@ -135,18 +141,18 @@ TEST(Cli, RefusalsAndBadOptions) {
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("Не могу создать ряд!"), std::string::npos);
 
-    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
-             {"series", "--type", "3"},
-             {"series", "--length", "abc"},
-             {"series", "--level", "101"},
-             {"series", "--noise", "-5"},
-             {"series", "--sequence", "1,x,3"},
-             {"series", "--subset", "1,25"},
-             {"series", "--employment", "6"},
-             {"series", "--tmin", "0"},
-             {"series", "--bogus"},
-             {"frobnicate"},
-             {}}) {
+    for (const std::vector<std::string>& bad :
+         std::vector<std::vector<std::string>>{{"series", "--type", "3"},
+                                               {"series", "--length", "abc"},
+                                               {"series", "--level", "101"},
+                                               {"series", "--noise", "-5"},
+                                               {"series", "--sequence", "1,x,3"},
+                                               {"series", "--subset", "1,25"},
+                                               {"series", "--employment", "6"},
+                                               {"series", "--tmin", "0"},
+                                               {"series", "--bogus"},
+                                               {"frobnicate"},
+                                               {}}) {
         r = runCli(bad);
         EXPECT_EQ(r.code, 2) << testing::PrintToString(bad);
         EXPECT_TRUE(r.out.empty());

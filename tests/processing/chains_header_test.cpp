@@ -54,7 +54,8 @@ TEST(ChainsHeader, SizesOnlyGrowAndEveryCallEmpties) {
 TEST(ChainsHeader, RankedInsertion) {
     test::RecordingSink sink;
     auto h = getChainsHeader(sink, 3, 4, nullptr);
-    for (int32_t d : {7, 3, 7, 1}) insertChain(h.get(), d, 1, wholeChain({int16_t(d)}, 1).view());
+    for (int32_t d : {7, 3, 7, 1})
+        insertChain(h.get(), d, 1, wholeChain({int16_t(d)}, 1).view());
     EXPECT_EQ(h->wPretenders, 3);
     EXPECT_EQ(h->distance(0), 1);
     EXPECT_EQ(h->distance(1), 3);
@@ -104,8 +105,10 @@ TEST(ChainsHeader, DescriptionAndDump) {
     // A dump far longer than a fixed buffer would hold.
     auto big = getChainsHeader(sink, 10, 200, nullptr);
     std::vector<int16_t> positions(200);
-    for (int i = 0; i < 200; ++i) positions[i] = static_cast<int16_t>(i * 30);
-    for (int c = 0; c < 10; ++c) insertChain(big.get(), c, 200, wholeChain(positions, 20).view());
+    for (int i = 0; i < 200; ++i)
+        positions[i] = static_cast<int16_t>(i * 30);
+    for (int c = 0; c < 10; ++c)
+        insertChain(big.get(), c, 200, wholeChain(positions, 20).view());
     const std::string dump = chainsHeaderDump(*big);
     EXPECT_GT(dump.size(), 20000u);
     EXPECT_NE(dump.find(" 10. 9 0 (20) [0 19]"), std::string::npos);

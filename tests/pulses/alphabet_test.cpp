@@ -37,8 +37,8 @@ TEST(Alphabet, ReferenceValues) {
     }
     EXPECT_EQ(samplesOf(a[0]), std::vector<int16_t>(20, 60));
     EXPECT_EQ(pulseEnergy(a[0]), 72000);
-    EXPECT_EQ(samplesOf(a[2]), (std::vector<int16_t>{12, 24, 36, 47, 57, 65, 72, 78, 81, 83, 83, 81,
-                                                      78, 72, 65, 57, 47, 36, 24, 12}));
+    EXPECT_EQ(samplesOf(a[2]), (std::vector<int16_t>{12, 24, 36, 47, 57, 65, 72, 78, 81, 83,
+                                                     83, 81, 78, 72, 65, 57, 47, 36, 24, 12}));
     const auto e5 = samplesOf(a[4]);
     EXPECT_EQ(std::vector<int16_t>(e5.begin(), e5.begin() + 6),
               (std::vector<int16_t>{24, 47, 65, 78, 83, 81}));
@@ -74,12 +74,15 @@ TEST(Alphabet, PairsAreNegativesAndAmplitudeMovesOnlySomeShapes) {
     for (int k = 0; k < 5; ++k) {
         auto odd = samplesOf(a[2 * k]);
         auto even = samplesOf(a[2 * k + 1]);
-        for (auto& v : odd) v = static_cast<int16_t>(-v);
+        for (auto& v : odd)
+            v = static_cast<int16_t>(-v);
         EXPECT_EQ(odd, even) << "etalons " << 2 * k + 1 << " and " << 2 * k + 2;
     }
     // The rectangle and the sine period do not follow the amplitude.
-    for (int i : {0, 1, 4, 5}) EXPECT_EQ(samplesOf(a[i]), samplesOf(b[i])) << i + 1;
-    for (int i : {2, 6, 8, 10}) EXPECT_NE(samplesOf(a[i]), samplesOf(b[i])) << i + 1;
+    for (int i : {0, 1, 4, 5})
+        EXPECT_EQ(samplesOf(a[i]), samplesOf(b[i])) << i + 1;
+    for (int i : {2, 6, 8, 10})
+        EXPECT_NE(samplesOf(a[i]), samplesOf(b[i])) << i + 1;
 }
 
 TEST(Alphabet, SecondBuildContinuesTheNoiseAndKeepsBuffers) {
@@ -90,8 +93,10 @@ TEST(Alphabet, SecondBuildContinuesTheNoiseAndKeepsBuffers) {
     test::RecordingSink sink;
     ASSERT_EQ(makeAlphabet(sink, 128, 20, 20, a, seed), 1);
     EXPECT_EQ(a[3].lpData.data(), buffer);  // large enough: kept
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(samplesOf(a[i]), samplesOf(first[i]));
-    for (int i = 10; i < 20; ++i) EXPECT_NE(samplesOf(a[i]), samplesOf(first[i]));
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(samplesOf(a[i]), samplesOf(first[i]));
+    for (int i = 10; i < 20; ++i)
+        EXPECT_NE(samplesOf(a[i]), samplesOf(first[i]));
 
     // A too-small buffer is replaced, with the debug warning for entry 0 only.
     ASSERT_EQ(makeAlphabet(sink, 128, 20, 24, a, seed), 1);
@@ -113,7 +118,8 @@ TEST(Alphabet, FailedAllocationReleasesWhatWasBuilt) {
     EXPECT_EQ(sink.last().text, "Не могу выделить память!");
     EXPECT_EQ(sink.last().caption, "");
     EXPECT_EQ(sink.last().icon, MessageIcon::Warning);
-    for (const auto& entry : a) EXPECT_FALSE(entry.hasData());
+    for (const auto& entry : a)
+        EXPECT_FALSE(entry.hasData());
 }
 
 TEST(Alphabet, ResamplingInterpolatesBothWays) {

@@ -27,7 +27,8 @@ TEST(RandomStreams, GaussTakesTwelveStepsAndScales) {
     int16_t state = 321;
     int16_t reference = 321;
     int64_t sum = 0;
-    for (int i = 0; i < 12; ++i) sum += getUniformRandom(reference);
+    for (int i = 0; i < 12; ++i)
+        sum += getUniformRandom(reference);
     EXPECT_EQ(getGaussRandom(state, 7, 0), 7);  // sigma 0: the mean exactly
     EXPECT_EQ(state, reference);                // and still twelve steps
 
@@ -43,7 +44,8 @@ TEST(RandomStreams, GaussDoesNotOverflowForLargeSigma) {
     for (int i = 0; i < 200; ++i) {
         int16_t copy = state;
         int64_t sum = 0;
-        for (int s = 0; s < 12; ++s) sum += getUniformRandom(copy);
+        for (int s = 0; s < 12; ++s)
+            sum += getUniformRandom(copy);
         const int64_t expected = ((sum - 196608) * 30000) >> 15;
         EXPECT_EQ(getGaussRandom(state, 0, 30000), expected);
     }

@@ -15,7 +15,8 @@ using test::SeriesFixture;
 
 int32_t windowEnergy(const PulseHeader& etalon, int from, int to) {
     int32_t energy = 0;
-    for (int j = from; j <= to; ++j) energy += etalon.lpData[j] * etalon.lpData[j];
+    for (int j = from; j <= to; ++j)
+        energy += etalon.lpData[j] * etalon.lpData[j];
     return energy;
 }
 
@@ -27,8 +28,10 @@ std::vector<int16_t> rebuildPure(const SeriesHeader& s, const SeriesFixture& f,
     const int q = s.wImpulseQuantity;
     const int k0 = (getUniformRandom(before.wPositionSeed) / 4) % q;
     std::vector<int> order;
-    for (int k = k0; k < q; ++k) order.push_back(k);
-    for (int k = k0 - 1; k >= 0; --k) order.push_back(k);
+    for (int k = k0; k < q; ++k)
+        order.push_back(k);
+    for (int k = k0 - 1; k >= 0; --k)
+        order.push_back(k);
     std::vector<int16_t> pure(s.dwSeriesSize, 0);
     for (int k : order) {
         const PulseHeader& etalon = f.alphabet[s.lpEtalons[k] - 1];
@@ -87,7 +90,8 @@ TEST(SeriesGenerator, InvariantsHoldOverRandomSettings) {
         if (bounds.maxPulses < minP) continue;
         const uint16_t q = std::uniform_int_distribution<int>(minP, bounds.maxPulses)(rng);
         const uint16_t level = std::uniform_int_distribution<int>(0, 100)(rng);
-        for (int k = 0; k < q; ++k) f.sequence[k] = std::uniform_int_distribution<int>(1, 20)(rng);
+        for (int k = 0; k < q; ++k)
+            f.sequence[k] = std::uniform_int_distribution<int>(1, 20)(rng);
         SCOPED_TRACE(testing::Message() << "N " << n << " Tmin " << tmin << " Tmax " << tmax
                                         << " Q " << q << " S " << level);
         const RandomStreams before = f.streams;
@@ -101,7 +105,8 @@ TEST(SeriesGenerator, InvariantsHoldOverRandomSettings) {
 
 TEST(SeriesGenerator, WholeAndCutWindows) {
     SeriesFixture f;
-    for (int k = 0; k < 18; ++k) f.sequence[k] = static_cast<uint16_t>(k % 20 + 1);
+    for (int k = 0; k < 18; ++k)
+        f.sequence[k] = static_cast<uint16_t>(k % 20 + 1);
     SeriesHeader& whole = f.make(f.request());
     for (int k = 0; k < 18; ++k) {
         EXPECT_EQ(whole.lpCutStarts[k], 0);
@@ -123,7 +128,8 @@ TEST(SeriesGenerator, WholeAndCutWindows) {
         for (int k = 0; k < 18; ++k) {
             const auto& data = f.alphabet[cut.lpEtalons[k] - 1].lpData;
             bool nonZero = false;
-            for (int i = cut.lpCutStarts[k]; i <= cut.lpCutEnds[k]; ++i) nonZero |= data[i] != 0;
+            for (int i = cut.lpCutStarts[k]; i <= cut.lpCutEnds[k]; ++i)
+                nonZero |= data[i] != 0;
             EXPECT_TRUE(nonZero);
             someCut |= cut.lpCutEnds[k] - cut.lpCutStarts[k] < 19;
         }
@@ -228,9 +234,11 @@ TEST(SeriesGenerator, NoiseReplacesInsteadOfAccumulating) {
         EXPECT_EQ(s.lpNoisyData[i], s.lpPureData[i] + getGaussRandom(replay, 0, 20));
     }
     addSeriesNoise(0, 128, &s, f.streams.wNoiseSeed);
-    EXPECT_TRUE(std::equal(s.lpPureData.begin(), s.lpPureData.begin() + 1200, s.lpNoisyData.begin()));
+    EXPECT_TRUE(
+        std::equal(s.lpPureData.begin(), s.lpPureData.begin() + 1200, s.lpNoisyData.begin()));
     EXPECT_EQ(f.streams.wNoiseSeed, [&] {
-        for (int i = 0; i < 1200 * 12; ++i) getUniformRandom(replay);
+        for (int i = 0; i < 1200 * 12; ++i)
+            getUniformRandom(replay);
         return replay;
     }());
     // Sums beyond 16 bits wrap rather than saturate.

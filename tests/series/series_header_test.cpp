@@ -28,7 +28,8 @@ TEST(SeriesHeader, GrowsButNeverShrinksAndKeepsItsSubset) {
     EXPECT_EQ(s->wMinPulses, 3);
     EXPECT_EQ(s->wMaxPulses, 15);
     EXPECT_EQ(s->wReservedEtalons, 20);
-    for (auto* p : s->lpPulsesList) EXPECT_EQ(p, nullptr);
+    for (auto* p : s->lpPulsesList)
+        EXPECT_EQ(p, nullptr);
 
     s->wSubsetLength = 3;
     s->lpSelectedSubset[0] = 4;

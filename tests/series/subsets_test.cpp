@@ -10,7 +10,9 @@ namespace {
 
 using test::SeriesFixture;
 
-std::vector<uint16_t> head(const std::vector<uint16_t>& v, int n) { return {v.begin(), v.begin() + n}; }
+std::vector<uint16_t> head(const std::vector<uint16_t>& v, int n) {
+    return {v.begin(), v.begin() + n};
+}
 
 TEST(Subsets, PlacementModes) {
     SeriesFixture f;
@@ -51,7 +53,8 @@ TEST(Subsets, PlacementModes) {
     for (int round = 0; round < 30; ++round) {
         f.make(f.request(1200, 8));
         for (int k = 1; k < 8; ++k) {
-            const int i = static_cast<int>(std::find(subset.begin(), subset.end(), f.sequence[k - 1]) - subset.begin());
+            const int i = static_cast<int>(
+                std::find(subset.begin(), subset.end(), f.sequence[k - 1]) - subset.begin());
             EXPECT_EQ(f.sequence[k], subset[(i + 1) % 3]);
         }
         firsts.insert(f.sequence[0]);
@@ -68,7 +71,8 @@ TEST(Subsets, PlacementModes) {
 TEST(Subsets, CurrentSubsetIsCutToTheLargestCount) {
     SeriesFixture f;
     f.make(f.request(200, 3));  // maxP 5
-    EXPECT_EQ(setSelectedSubset(std::vector<int32_t>{1, 2, 3, 4, 5, 6, 7}, 4, 1, f.series.get()), 1);
+    EXPECT_EQ(setSelectedSubset(std::vector<int32_t>{1, 2, 3, 4, 5, 6, 7}, 4, 1, f.series.get()),
+              1);
     EXPECT_EQ(f.series->wSubsetLength, 5);
     EXPECT_EQ(f.series->lpSelectedSubset[4], 5);
     EXPECT_EQ(setSelectedSubset(std::vector<int32_t>{1}, 4, 1, nullptr), 1);
@@ -108,7 +112,8 @@ TEST(Subsets, StoreKeepsItsBlocksUntilItMustGrow) {
     EXPECT_EQ(s.selectedSubsetList[1] - s.selectedSubsetList[0], 8);
 
     EXPECT_EQ(addSomeSelectedSubsetToSeriesHeader(f.sink, {}, {}, 5, 8, 1, 4, 1, &s), 0);
-    EXPECT_EQ(addSomeSelectedSubsetToSeriesHeader(f.sink, lengths, lists, 5, 8, 1, 4, 1, nullptr), 1);
+    EXPECT_EQ(addSomeSelectedSubsetToSeriesHeader(f.sink, lengths, lists, 5, 8, 1, 4, 1, nullptr),
+              1);
     EXPECT_TRUE(f.sink.empty());
 
     // A capacity smaller than what is given is raised instead of overrun.
@@ -131,7 +136,8 @@ TEST(Subsets, RequiredList) {
     std::vector<uint16_t> list{7, 7};
     ASSERT_TRUE(getRequiredList(sink, 20, list));
     ASSERT_EQ(list.size(), 20u);
-    for (int i = 0; i < 20; ++i) EXPECT_EQ(list[i], i + 1);
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(list[i], i + 1);
     failAllocationAfter(1);
     EXPECT_FALSE(getRequiredList(sink, 20, list));
     EXPECT_TRUE(list.empty());

@@ -9,7 +9,7 @@ namespace etalon::test {
 
 // Keeps every report instead of showing it.
 class RecordingSink final : public etalon::MessageSink {
-public:
+  public:
     struct Message {
         std::string text;
         std::string caption;
