@@ -219,17 +219,23 @@ void DrawPulseLabels(DeviceContext& dc, const Rect& panel, uint16_t seriesType, 
     const auto& ends = restored ? series.lpRestoredCutEnds : series.lpCutEnds;
     const bool cutoff = seriesType == 2 || seriesType == 8;
     for (int k = 0; k < count && k < static_cast<int>(positions.size()); ++k) {
-        char buffer[64];
-        std::string label;
-        std::snprintf(buffer, sizeof buffer, "%d", positions[k]);
-        label = buffer;
-        if (letters) label += static_cast<char>(etalons[k] + 96);
-        if (cutoff) {
-            std::snprintf(buffer, sizeof buffer, "[%d..%d] ", starts[k], ends[k]);
-            label += buffer;
-        }
+        const std::string label =
+            pulseLabel(positions[k], etalons[k], letters, cutoff, starts[k], ends[k]);
         dc.textOut(m.x(positions[k]) - 5, panel.bottom - 1, label);
     }
+}
+
+std::string pulseLabel(int32_t position, int32_t etalon, bool letters, bool cutoff, int32_t first,
+                       int32_t last) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%d", position);
+    std::string label = buffer;
+    if (letters) label += static_cast<char>(etalon + 96);
+    if (cutoff) {
+        std::snprintf(buffer, sizeof buffer, "[%d..%d] ", first, last);
+        label += buffer;
+    }
+    return label;
 }
 
 namespace {

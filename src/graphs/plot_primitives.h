@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "platform/device_context.h"
 #include "platform/geometry.h"
@@ -36,6 +37,11 @@ void FillDetectedTuples(DeviceContext& dc, const Rect& panel, const SeriesHeader
 // letters appends the etalon letter; cut-off series types (2, 8) the kept part.
 void DrawPulseLabels(DeviceContext& dc, const Rect& panel, uint16_t seriesType, int listSelector,
                      bool letters, const SeriesHeader& series);
+
+// A pulse's label: its position, the etalon letter when asked, and the kept
+// part "[first..last] " on cut-off series.
+std::string pulseLabel(int32_t position, int32_t etalon, bool letters, bool cutoff, int32_t first,
+                       int32_t last);
 
 // The letter and curve of one etalon; mark 1 (found) on grey, 2 (picked) on
 // red, 0 plain. The curve area starts below the letter and is the cell's height.

@@ -1,0 +1,157 @@
+#include "platform/window.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "platform/dialog.h"
+#include "support/pixels.h"
+
+namespace etalon::platform {
+namespace {
+
+// Paints a filled square where asked and records every message.
+class RecordingProcedure : public WindowProcedure {
+public:
+    bool acceptCreate = true;
+    int creates = 0, destroys = 0, paints = 0;
+    std::vector<uint16_t> commands;
+    std::vector<int> keys;
+    Color ink = kBlack;
+    Rect square{0, 0, 0, 0};
+    std::vector<Rect> lastClip;
+    Window* nestedTarget = nullptr;
+
+    bool onCreate(Window&) override {
+        ++creates;
+        return acceptCreate;
+    }
+    void onDestroy(Window&) override { ++destroys; }
+    void onPaint(Window&, DeviceContext& dc) override {
+        ++paints;
+        lastClip = dc.clip();
+        PenGuard pen(dc, ink);
+        BrushGuard brush(dc, ink);
+        dc.rectangle(square.left, square.top, square.right, square.bottom);
+    }
+    void onKeyDown(Window&, int key) override { keys.push_back(key); }
+    void onCommand(Window& window, uint16_t id) override {
+        commands.push_back(id);
+        // Nested commands run before the outer one returns.
+        if (id == 1) window.sendCommand(2);
+    }
+    void onMouseMove(Window&, int16_t, int16_t, unsigned) override {}
+    void onMouseDown(Window&, int16_t, int16_t, unsigned) override {}
+    void onMouseUp(Window&, int16_t, int16_t, unsigned) override {}
+};
+
+std::vector<MenuEntry> smallMenu() {
+    return {MenuEntry::popup(" File", {MenuEntry::item(10, " Open "), MenuEntry::separator(),
+                                       MenuEntry::item(11, " Exit")})};
+}
+
+TEST(Window, CreationCanBeRefused) {
+    RecordingProcedure procedure;
+    procedure.acceptCreate = false;
+    EXPECT_EQ(Window::create(procedure, "T", smallMenu()), nullptr);
+    EXPECT_EQ(procedure.creates, 1);
+    EXPECT_EQ(procedure.destroys, 0);
+}
+
+TEST(Window, MenuKeepsTextsIdsSeparatorsAndCheckMarks) {
+    RecordingProcedure procedure;
+    auto window = Window::create(procedure, "Title", smallMenu());
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->title(), "Title");
+    const auto menu = window->menu();
+    ASSERT_EQ(menu.size(), 1u);
+    EXPECT_EQ(menu[0].text, " File");
+    ASSERT_EQ(menu[0].entries.size(), 3u);
+    EXPECT_EQ(menu[0].entries[0].id, 10);
+    EXPECT_EQ(menu[0].entries[0].text, " Open ");
+    EXPECT_EQ(menu[0].entries[1].kind, MenuEntry::Kind::Separator);
+
+    EXPECT_FALSE(window->isMenuItemChecked(10));
+    window->checkMenuItem(10, true);
+    EXPECT_TRUE(window->isMenuItemChecked(10));
+    window->checkMenuItem(10, false);
+    EXPECT_FALSE(window->isMenuItemChecked(10));
+}
+
+TEST(Window, CommandsRunSynchronouslyAndNested) {
+    RecordingProcedure procedure;
+    auto window = Window::create(procedure, "T", smallMenu());
+    window->sendCommand(1);
+    EXPECT_EQ(procedure.commands, (std::vector<uint16_t>{1, 2}));
+}
+
+TEST(Window, PaintIsClippedToTheInvalidRectangle) {
+    RecordingProcedure procedure;
+    auto window = Window::create(procedure, "T", smallMenu());
+    window->resizeClient(100, 80);
+    window->paint();
+    EXPECT_EQ(procedure.paints, 1);
+    EXPECT_TRUE(test::inkOf(window->surface()).empty());
+
+    procedure.square = {0, 0, 100, 80};
+    const Rect part{10, 20, 30, 25};
+    window->invalidate(&part, false);
+    window->paint();
+    EXPECT_EQ(procedure.lastClip, std::vector<Rect>{part});
+    EXPECT_EQ(test::inkOf(window->surface()).size(), 20u * 5);
+    window->paint();  // nothing invalid: no paint
+    EXPECT_EQ(procedure.paints, 2);
+}
+
+TEST(Window, PaintWithoutEraseDrawsOverTheOldPicture) {
+    RecordingProcedure procedure;
+    auto window = Window::create(procedure, "T", smallMenu());
+    window->resizeClient(50, 50);
+    procedure.square = {0, 0, 10, 10};
+    window->paint();
+    procedure.square = {20, 20, 30, 30};
+    window->invalidateAll(false);
+    window->paint();
+    EXPECT_EQ(window->surface().pixel(5, 5), kBlack);  // old picture kept
+    EXPECT_EQ(window->surface().pixel(25, 25), kBlack);
+
+    window->invalidateAll(true);
+    window->paint();
+    EXPECT_EQ(window->surface().pixel(5, 5), kWhite);  // erased first
+    EXPECT_EQ(window->surface().pixel(25, 25), kBlack);
+}
+
+TEST(Window, CloseDestroysOnce) {
+    RecordingProcedure procedure;
+    auto window = Window::create(procedure, "T", smallMenu());
+    window->close();
+    window->close();
+    EXPECT_TRUE(window->isDestroyed());
+    EXPECT_EQ(procedure.destroys, 1);
+    window->sendCommand(5);  // a destroyed window handles nothing
+    EXPECT_TRUE(procedure.commands.empty());
+}
+
+TEST(Window, EditControlCursorAndCapture) {
+    RecordingProcedure procedure;
+    auto window = Window::create(procedure, "T", smallMenu());
+    window->createEditControl(225, "Tmin Text", 0, 0, 0, 0);
+    ASSERT_TRUE(window->hasEditControl(225));
+    EXPECT_EQ(window->editText(225), "Tmin Text");
+    EXPECT_EQ(window->editControlRect(225), (Rect{0, 0, 0, 0}));
+    window->moveEditControl(225, 5, 6, 40, 20, true);
+    EXPECT_EQ(window->editControlRect(225), (Rect{5, 6, 45, 26}));
+    window->setEditText(225, "42");
+    EXPECT_EQ(window->editText(225), "42");
+
+    EXPECT_EQ(window->setCursor(CursorShape::SizeNS), CursorShape::Arrow);
+    EXPECT_EQ(window->setCursor(CursorShape::Arrow), CursorShape::SizeNS);
+}
+
+TEST(Dialog, UnitsConvertWithTheFontSize) {
+    // x * width / 4 and y * height / 8, truncated.
+    EXPECT_EQ(dialogUnitsToPixels({13, 59, 70, 10}, 6, 13), (Rect{19, 95, 105, 16}));
+}
+
+}  // namespace
+}  // namespace etalon::platform
