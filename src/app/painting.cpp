@@ -17,19 +17,21 @@ void blit(DeviceContext& dc, const std::optional<platform::Bitmap>& bitmap, cons
 }
 
 void drawAlphabet(AppState& state, const WindowLayout& layout, DeviceContext& dc) {
-    AlphabetGridLayout grid{layout.rcGraph,          layout.rcCells,
-                            layout.wCellWidth,       layout.wCellHeight,
-                            layout.wCellInnerWidth,  layout.wCellInnerHeight,
+    AlphabetGridLayout grid{layout.rcGraph,     layout.rcCells,         layout.wCellWidth,
+                            layout.wCellHeight, layout.wCellInnerWidth, layout.wCellInnerHeight,
                             layout.nLineHeight};
     grid.rcCells = std::span<const Rect>(layout.rcCells.data(), state.wEtalonsNumber);
-    DrawAlphabetGrid(dc, grid, std::span<const PulseHeader>(state.alphabet.data(), state.wEtalonsNumber),
+    DrawAlphabetGrid(dc, grid,
+                     std::span<const PulseHeader>(state.alphabet.data(), state.wEtalonsNumber),
                      state.selectedFlags, static_cast<int16_t>(state.wPulseAmplitude));
 }
 
 // The graph area's content; false when the mode shows nothing and no buttons.
 bool drawContent(AppState& state, const WindowLayout& layout, DeviceContext& dc) {
     switch (state.nDisplayMode) {
-        case 5: drawAlphabet(state, layout, dc); return true;
+        case 5:
+            drawAlphabet(state, layout, dc);
+            return true;
         case 6:
             // The results view and the simulation plots come with processing.
             if (state.wMainView != 2) state.bNoErase = 0;
@@ -37,7 +39,8 @@ bool drawContent(AppState& state, const WindowLayout& layout, DeviceContext& dc)
         case 9:   // subset selection panel
         case 10:  // parameter panel
             return true;
-        default: return false;
+        default:
+            return false;
     }
 }
 
@@ -47,7 +50,8 @@ void blitButtons(AppState& state, WindowLayout& layout, const Bitmaps& bitmaps, 
     blit(dc, bitmaps[kBmpExit], layout.rcExitButton);
     if (!taskShowsToggle(state.wEffectiveTask)) return;
     int selected = 0;
-    for (uint16_t k = 1; k <= state.wEtalonsNumber; ++k) selected += state.selectedFlags[k] == 1;
+    for (uint16_t k = 1; k <= state.wEtalonsNumber; ++k)
+        selected += state.selectedFlags[k] == 1;
     layout.bFewSelected = 2 * selected <= state.wEtalonsNumber;
     blit(dc, bitmaps[layout.bFewSelected ? kBmpSelectAll : kBmpDeselectAll], layout.rcToggleButton);
 }
@@ -58,14 +62,16 @@ std::vector<int32_t> asValues(const std::array<T, N>& table) {
 }
 
 void drawSelectors(AppState& state, WindowLayout& layout, DeviceContext& dc) {
-    DrawSelector(dc, layout.rcLengthSelector, layout.rcLengthItems, " series length: ",
-                 asValues(state.seriesLengthTable), state.nSeriesLengthIndex,
+    DrawSelector(dc, layout.rcLengthSelector, layout.rcLengthItems,
+                 " series length: ", asValues(state.seriesLengthTable), state.nSeriesLengthIndex,
                  static_cast<int32_t>(state.dwSeriesLength));
-    DrawSelector(dc, layout.rcNoiseSelector, layout.rcNoiseItems, " noise level: ",
-                 asValues(state.noiseLevelTable), state.nNoiseIndex, state.wNoiseLevel);
+    DrawSelector(dc, layout.rcNoiseSelector, layout.rcNoiseItems,
+                 " noise level: ", asValues(state.noiseLevelTable), state.nNoiseIndex,
+                 state.wNoiseLevel);
     if (isCutoffSeries(state.wSeriesType)) {
-        DrawSelector(dc, layout.rcLostSelector, layout.rcLostItems, " lost data level: ",
-                     asValues(state.lostLevelTable), state.nLostIndex, state.wLostLevel);
+        DrawSelector(dc, layout.rcLostSelector, layout.rcLostItems,
+                     " lost data level: ", asValues(state.lostLevelTable), state.nLostIndex,
+                     state.wLostLevel);
     }
 }
 

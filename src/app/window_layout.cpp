@@ -71,7 +71,8 @@ bool taskShowsToggle(uint16_t effectiveTask) {
 
 int32_t gridRows(uint16_t etalons) {
     int32_t k = 1;
-    while (k * (k + 1) < etalons) ++k;
+    while (k * (k + 1) < etalons)
+        ++k;
     return k;
 }
 

@@ -46,7 +46,8 @@ bool Workbench::onCreate(platform::Window& window) {
 
 void Workbench::onDestroy(platform::Window&) {
     ++destroyCount_;
-    for (auto& bitmap : bitmaps_) bitmap.reset();
+    for (auto& bitmap : bitmaps_)
+        bitmap.reset();
     destroyState(state_);
     platform::postQuitMessage(0);
 }
@@ -62,9 +63,14 @@ void Workbench::onKeyDown(platform::Window& window, int virtualKey) {
 void Workbench::onCommand(platform::Window& window, uint16_t id) {
     switch (id) {
         case kCmdExit:
-        case kCmdClose: window.close(); break;
-        case kCmdRepaintAll: window.invalidateAll(true); break;
-        default: break;  // the other commands arrive with their own features
+        case kCmdClose:
+            window.close();
+            break;
+        case kCmdRepaintAll:
+            window.invalidateAll(true);
+            break;
+        default:
+            break;  // the other commands arrive with their own features
     }
 }
 

@@ -19,14 +19,21 @@ inline constexpr const char* kWindowTitle = "ZedoviredivOdedeZozar";
 using BitmapLoader = std::function<std::optional<platform::Bitmap>(std::string_view name)>;
 
 // The five button images, in the order they are loaded.
-enum ButtonBitmap { kBmpStart, kBmpExit, kBmpStart1, kBmpSelectAll, kBmpDeselectAll, kButtonBitmaps };
+enum ButtonBitmap {
+    kBmpStart,
+    kBmpExit,
+    kBmpStart1,
+    kBmpSelectAll,
+    kBmpDeselectAll,
+    kButtonBitmaps
+};
 inline constexpr std::array<const char*, kButtonBitmaps> kButtonBitmapNames = {
     "ButtonStart", "ButtonExit", "IDB_BITMAP1", "IDB_BITMAP5", "IDB_BITMAP4"};
 
 // The main window's procedure: creation and destruction of the state, the
 // paint, and the messages the window delivers.
 class Workbench final : public platform::WindowProcedure {
-public:
+  public:
     Workbench(MessageSink& sink, BitmapLoader loader);
 
     bool onCreate(platform::Window& window) override;
@@ -40,10 +47,12 @@ public:
 
     AppState& state() { return state_; }
     const WindowLayout& layout() const { return layout_; }
-    const std::optional<platform::Bitmap>& bitmap(ButtonBitmap which) const { return bitmaps_[which]; }
+    const std::optional<platform::Bitmap>& bitmap(ButtonBitmap which) const {
+        return bitmaps_[which];
+    }
     int destroyCount() const { return destroyCount_; }
 
-private:
+  private:
     bool loadBitmaps();
     void setStartupCheckMarks(platform::Window& window);
 
@@ -57,7 +66,7 @@ private:
 
 // Shows the message boxes of the core as the window system's boxes.
 class MessageBoxSink final : public MessageSink {
-public:
+  public:
     int show(std::string_view text, std::string_view caption, MessageIcon icon) override;
 };
 

@@ -80,8 +80,8 @@ void drawCell(DeviceContext& dc, const AlphabetGridLayout& layout, const Rect& c
 }  // namespace
 
 void DrawAlphabetGrid(DeviceContext& dc, const AlphabetGridLayout& layout,
-                      std::span<const PulseHeader> alphabet,
-                      std::span<const int16_t> selectedFlags, int16_t amplitude) {
+                      std::span<const PulseHeader> alphabet, std::span<const int16_t> selectedFlags,
+                      int16_t amplitude) {
     gridFrame(dc, layout.rcGraph);
     const size_t cells = std::min(alphabet.size(), layout.rcCells.size());
     for (size_t i = 0; i < cells; ++i) {

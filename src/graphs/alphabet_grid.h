@@ -30,7 +30,7 @@ struct AlphabetGridLayout {
 // its curve (blue in the working set, dark blue otherwise) and a frame (triple
 // grey in the working set, single otherwise). selectedFlags is indexed from 1.
 void DrawAlphabetGrid(platform::DeviceContext& dc, const AlphabetGridLayout& layout,
-                      std::span<const PulseHeader> alphabet,
-                      std::span<const int16_t> selectedFlags, int16_t amplitude);
+                      std::span<const PulseHeader> alphabet, std::span<const int16_t> selectedFlags,
+                      int16_t amplitude);
 
 }  // namespace etalon

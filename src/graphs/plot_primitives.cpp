@@ -30,7 +30,8 @@ void drawPulseCurve(DeviceContext& dc, const SeriesMapping& m, int32_t p,
     if (s < 0 || e >= static_cast<int32_t>(d.size()) || s > e) return;
     const int32_t y0 = m.zeroY();
     dc.moveTo(m.x(p + s), y0);
-    for (int32_t j = s; j <= e; ++j) dc.lineTo(m.x(p + j), m.y(d[j]));
+    for (int32_t j = s; j <= e; ++j)
+        dc.lineTo(m.x(p + j), m.y(d[j]));
     dc.lineTo(m.x(p + e), y0);
 }
 
@@ -62,9 +63,11 @@ void drawPulses(DeviceContext& dc, const Rect& panel, int16_t a, const SeriesHea
 void hatchColumn(DeviceContext& dc, const Rect& panel, int32_t x, int32_t y, int32_t hz,
                  int32_t phase) {
     if (y > hz) {
-        for (int32_t yy = hz + phase; yy < y; yy += 2) dc.setPixel(panel.left + x, panel.top + yy, platform::kBlack);
+        for (int32_t yy = hz + phase; yy < y; yy += 2)
+            dc.setPixel(panel.left + x, panel.top + yy, platform::kBlack);
     } else {
-        for (int32_t yy = hz - phase; yy > y; yy -= 2) dc.setPixel(panel.left + x, panel.top + yy, platform::kBlack);
+        for (int32_t yy = hz - phase; yy > y; yy -= 2)
+            dc.setPixel(panel.left + x, panel.top + yy, platform::kBlack);
     }
 }
 
@@ -128,7 +131,8 @@ void DrawNoisySeries(DeviceContext& dc, const Rect& panel, int16_t a, const Seri
     if (!m.drawable() || series.lpNoisyData.size() < series.dwSeriesSize) return;
     PenGuard pen(dc, kSeriesBlue);
     dc.moveTo(panel.left, m.zeroY());
-    for (int32_t i = 0; i < m.n; ++i) dc.lineTo(m.x(i), m.y(series.lpNoisyData[i]));
+    for (int32_t i = 0; i < m.n; ++i)
+        dc.lineTo(m.x(i), m.y(series.lpNoisyData[i]));
 }
 
 void DrawSeriesPulses(DeviceContext& dc, const Rect& panel, int16_t a, const SeriesHeader& series) {
@@ -139,17 +143,20 @@ void DrawPulseCutOffs(DeviceContext& dc, const Rect& panel, int16_t a, const Ser
     drawPulses(dc, panel, a, series, PulseList::True, true);
 }
 
-void DrawDetectedPulses(DeviceContext& dc, const Rect& panel, int16_t a, const SeriesHeader& series) {
+void DrawDetectedPulses(DeviceContext& dc, const Rect& panel, int16_t a,
+                        const SeriesHeader& series) {
     drawPulses(dc, panel, a, series, PulseList::Restored, false);
 }
 
-void ShadeSeriesPulses(DeviceContext& dc, const Rect& panel, int16_t a, const SeriesHeader& series) {
+void ShadeSeriesPulses(DeviceContext& dc, const Rect& panel, int16_t a,
+                       const SeriesHeader& series) {
     const SeriesMapping m = mappingOf(panel, a, series);
     if (!m.drawable()) return;
     const int32_t h = m.h(), hz = h / 2;
     const auto rel = [&](int32_t v) { return h - ((v + a) * h) / (2 * a); };
     int32_t phase = 0;  // carried across all columns and pulses
-    for (int k = 0; k < series.wImpulseQuantity && k < static_cast<int>(series.lpPositions.size()); ++k) {
+    for (int k = 0; k < series.wImpulseQuantity && k < static_cast<int>(series.lpPositions.size());
+         ++k) {
         const PulseHeader* etalon = etalonOf(series, series.lpEtalons[k]);
         if (!etalon) continue;
         const auto d = etalon->samples();
@@ -176,7 +183,9 @@ void HighlightDetectedPulses(DeviceContext& dc, const Rect& panel, const SeriesH
     const SeriesMapping m = mappingOf(panel, 1, series);
     if (!m.drawable()) return;
     const int32_t h3 = m.h() / 3;
-    for (int k = 0; k < series.wRestoredQuantity && k < static_cast<int>(series.lpRestoredPositions.size()); ++k) {
+    for (int k = 0;
+         k < series.wRestoredQuantity && k < static_cast<int>(series.lpRestoredPositions.size());
+         ++k) {
         const int32_t p = series.lpRestoredPositions[k];
         dottedBox(dc, panel, m.dx(p), m.dx(p + series.wImpulseSize - 1), h3, true);
         const int32_t xs = m.dx(p + series.lpRestoredCutStarts[k]);
@@ -261,7 +270,8 @@ void etalonAxes(DeviceContext& dc, int32_t x, int32_t y, int32_t w, int32_t h) {
 
 }  // namespace
 
-void DrawEtalon(DeviceContext& dc, const PulseHeader& etalon, int16_t a, int mark, const Rect& cell) {
+void DrawEtalon(DeviceContext& dc, const PulseHeader& etalon, int16_t a, int mark,
+                const Rect& cell) {
     const int32_t w = cell.right - cell.left, h = cell.bottom - cell.top, x = cell.left;
     const int32_t lh = lineHeight(dc);
     char letter[8];

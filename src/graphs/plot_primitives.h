@@ -27,7 +27,8 @@ void DrawAxes(DeviceContext& dc, const Rect& panel);
 void DrawNoisySeries(DeviceContext& dc, const Rect& panel, int16_t a, const SeriesHeader& series);
 void DrawSeriesPulses(DeviceContext& dc, const Rect& panel, int16_t a, const SeriesHeader& series);
 void DrawPulseCutOffs(DeviceContext& dc, const Rect& panel, int16_t a, const SeriesHeader& series);
-void DrawDetectedPulses(DeviceContext& dc, const Rect& panel, int16_t a, const SeriesHeader& series);
+void DrawDetectedPulses(DeviceContext& dc, const Rect& panel, int16_t a,
+                        const SeriesHeader& series);
 void ShadeSeriesPulses(DeviceContext& dc, const Rect& panel, int16_t a, const SeriesHeader& series);
 void HighlightDetectedPulses(DeviceContext& dc, const Rect& panel, const SeriesHeader& series);
 void FrameDetectedTuples(DeviceContext& dc, const Rect& panel, const SeriesHeader& series);
@@ -45,6 +46,7 @@ std::string pulseLabel(int32_t position, int32_t etalon, bool letters, bool cuto
 
 // The letter and curve of one etalon; mark 1 (found) on grey, 2 (picked) on
 // red, 0 plain. The curve area starts below the letter and is the cell's height.
-void DrawEtalon(DeviceContext& dc, const PulseHeader& etalon, int16_t a, int mark, const Rect& cell);
+void DrawEtalon(DeviceContext& dc, const PulseHeader& etalon, int16_t a, int mark,
+                const Rect& cell);
 
 }  // namespace etalon

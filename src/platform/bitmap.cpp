@@ -6,9 +6,9 @@
 namespace etalon::platform {
 
 std::optional<Bitmap> loadBitmapResource(std::string_view name) {
-    const QString path =
-        QStringLiteral(":/bitmaps/") + QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())) +
-        QStringLiteral(".bmp");
+    const QString path = QStringLiteral(":/bitmaps/") +
+                         QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())) +
+                         QStringLiteral(".bmp");
     QImage image(path);
     if (image.isNull()) return std::nullopt;
     image = image.convertToFormat(QImage::Format_RGB32);

@@ -14,7 +14,9 @@
 namespace etalon::platform {
 namespace {
 
-QColor toQt(Color c) { return QColor(c.r, c.g, c.b); }
+QColor toQt(Color c) {
+    return QColor(c.r, c.g, c.b);
+}
 
 QString toQString(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -71,16 +73,21 @@ void DeviceContext::lineTo(int32_t x1, int32_t y1) {
     position_ = {x1, y1};
 }
 
-void DeviceContext::setPixel(int32_t x, int32_t y, Color color) { plot(x, y, color); }
+void DeviceContext::setPixel(int32_t x, int32_t y, Color color) {
+    plot(x, y, color);
+}
 
-Color DeviceContext::getPixel(int32_t x, int32_t y) const { return surface_.pixel(x, y); }
+Color DeviceContext::getPixel(int32_t x, int32_t y) const {
+    return surface_.pixel(x, y);
+}
 
 void DeviceContext::rectangle(int32_t left, int32_t top, int32_t right, int32_t bottom) {
     if (left > right) std::swap(left, right);
     if (top > bottom) std::swap(top, bottom);
     if (right - left < 1 || bottom - top < 1) return;
     for (int32_t y = top + 1; y < bottom - 1; ++y) {
-        for (int32_t x = left + 1; x < right - 1; ++x) plot(x, y, brush_);
+        for (int32_t x = left + 1; x < right - 1; ++x)
+            plot(x, y, brush_);
     }
     for (int32_t x = left; x < right; ++x) {
         plot(x, top, pen_);
@@ -96,13 +103,14 @@ namespace {
 
 // A painter on the surface's pixels, clipped like the context.
 class ClippedPainter {
-public:
+  public:
     ClippedPainter(Surface& surface, const std::vector<Rect>& clip)
         : image_(reinterpret_cast<uchar*>(surface.data()), surface.width(), surface.height(),
                  surface.bytesPerLine(), QImage::Format_RGB32),
           painter_(&image_) {
         QRegion region;
-        for (const Rect& r : clip) region += QRect(r.left, r.top, r.width(), r.height());
+        for (const Rect& r : clip)
+            region += QRect(r.left, r.top, r.width(), r.height());
         painter_.setClipRegion(region);
         painter_.setRenderHint(QPainter::Antialiasing, false);
         painter_.setRenderHint(QPainter::TextAntialiasing, false);
@@ -110,7 +118,7 @@ public:
     QPainter& operator*() { return painter_; }
     QPainter* operator->() { return &painter_; }
 
-private:
+  private:
     QImage image_;
     QPainter painter_;
 };
@@ -162,8 +170,14 @@ void DeviceContext::blit(const Bitmap& bitmap, int32_t x, int32_t y) {
     }
 }
 
-Color DeviceContext::selectPen(Color pen) { return std::exchange(pen_, pen); }
-Color DeviceContext::selectBrush(Color brush) { return std::exchange(brush_, brush); }
-FontKind DeviceContext::selectFont(FontKind font) { return std::exchange(font_, font); }
+Color DeviceContext::selectPen(Color pen) {
+    return std::exchange(pen_, pen);
+}
+Color DeviceContext::selectBrush(Color brush) {
+    return std::exchange(brush_, brush);
+}
+FontKind DeviceContext::selectFont(FontKind font) {
+    return std::exchange(font_, font);
+}
 
 }  // namespace etalon::platform

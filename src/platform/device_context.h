@@ -27,7 +27,7 @@ struct TextMetrics {
 // that leave out their end point, rectangles that leave out their right and
 // bottom edge. Everything is clipped to the region being painted.
 class DeviceContext {
-public:
+  public:
     // Clipped to the whole surface.
     explicit DeviceContext(Surface& surface);
     // Clipped to the given rectangles (right and bottom excluded).
@@ -57,14 +57,14 @@ public:
     Color pen() const { return pen_; }
     Color brush() const { return brush_; }
     FontKind font() const { return font_; }
-    Color selectPen(Color pen);        // returns the previous one
-    Color selectBrush(Color brush);    // returns the previous one
+    Color selectPen(Color pen);          // returns the previous one
+    Color selectBrush(Color brush);      // returns the previous one
     FontKind selectFont(FontKind font);  // returns the previous one
 
     Surface& surface() { return surface_; }
     const std::vector<Rect>& clip() const { return clip_; }
 
-private:
+  private:
     bool visible(int32_t x, int32_t y) const;
     void plot(int32_t x, int32_t y, Color color);
 
@@ -78,39 +78,39 @@ private:
 
 // Selects a solid 1-pixel pen of a colour for the guard's lifetime.
 class PenGuard {
-public:
+  public:
     PenGuard(DeviceContext& dc, Color color) : dc_(dc), old_(dc.selectPen(color)) {}
     ~PenGuard() { dc_.selectPen(old_); }
     PenGuard(const PenGuard&) = delete;
     PenGuard& operator=(const PenGuard&) = delete;
 
-private:
+  private:
     DeviceContext& dc_;
     Color old_;
 };
 
 // Selects a solid brush of a colour for the guard's lifetime.
 class BrushGuard {
-public:
+  public:
     BrushGuard(DeviceContext& dc, Color color) : dc_(dc), old_(dc.selectBrush(color)) {}
     ~BrushGuard() { dc_.selectBrush(old_); }
     BrushGuard(const BrushGuard&) = delete;
     BrushGuard& operator=(const BrushGuard&) = delete;
 
-private:
+  private:
     DeviceContext& dc_;
     Color old_;
 };
 
 // Selects a font for the guard's lifetime.
 class FontGuard {
-public:
+  public:
     FontGuard(DeviceContext& dc, FontKind font) : dc_(dc), old_(dc.selectFont(font)) {}
     ~FontGuard() { dc_.selectFont(old_); }
     FontGuard(const FontGuard&) = delete;
     FontGuard& operator=(const FontGuard&) = delete;
 
-private:
+  private:
     DeviceContext& dc_;
     FontKind old_;
 };

@@ -24,7 +24,7 @@ QString toQString(std::string_view text) {
 
 // The live dialog as its procedure sees it.
 class QtDialogContext final : public DialogContext {
-public:
+  public:
     explicit QtDialogContext(QDialog& dialog) : dialog_(dialog) {}
 
     std::string text(int id) const override {
@@ -47,11 +47,18 @@ public:
     void setChecked(int id, bool checked) override {
         if (auto* button = qobject_cast<QAbstractButton*>(find(id))) button->setChecked(checked);
     }
-    void end(int result) override { dialog_.done(result); }
+    void end(int result) override {
+        ended_ = true;
+        result_ = result;
+        dialog_.done(result);
+    }
+    // Whether the procedure ended the dialog already, and with what.
+    bool ended() const { return ended_; }
+    int result() const { return result_; }
 
     void add(int id, QWidget* widget) { controls_[id] = widget; }
 
-private:
+  private:
     QWidget* find(int id) const {
         const auto it = controls_.find(id);
         return it == controls_.end() ? nullptr : it->second;
@@ -59,20 +66,25 @@ private:
 
     QDialog& dialog_;
     std::map<int, QWidget*> controls_;
+    bool ended_ = false;
+    int result_ = 0;
 };
 
 QWidget* makeControl(const DialogControl& control, QDialog& dialog) {
     const QString text = toQString(control.text);
     switch (control.kind) {
-        case ControlKind::Edit: return new QLineEdit(text, &dialog);
-        case ControlKind::CheckBox: return new QCheckBox(text, &dialog);
+        case ControlKind::Edit:
+            return new QLineEdit(text, &dialog);
+        case ControlKind::CheckBox:
+            return new QCheckBox(text, &dialog);
         case ControlKind::RadioButton: {
             // Procedures set radio groups themselves, as they do on the classic system.
             auto* radio = new QRadioButton(text, &dialog);
             radio->setAutoExclusive(false);
             return radio;
         }
-        case ControlKind::GroupBox: return new QGroupBox(text, &dialog);
+        case ControlKind::GroupBox:
+            return new QGroupBox(text, &dialog);
         case ControlKind::Button:
         case ControlKind::DefaultButton: {
             auto* button = new QPushButton(text, &dialog);
@@ -80,7 +92,8 @@ QWidget* makeControl(const DialogControl& control, QDialog& dialog) {
             button->setAutoDefault(false);
             return button;
         }
-        default: return new QLabel(text, &dialog);
+        default:
+            return new QLabel(text, &dialog);
     }
 }
 
@@ -91,7 +104,8 @@ Rect dialogUnitsToPixels(const Rect& units, int32_t aveCharWidth, int32_t charHe
             units.right * aveCharWidth / 4, units.bottom * charHeight / 8};
 }
 
-int runModalDialog(Window*, const DialogTemplate& dialogTemplate, const DialogProcedure& procedure) {
+int runModalDialog(Window*, const DialogTemplate& dialogTemplate,
+                   const DialogProcedure& procedure) {
     QDialog dialog;
     dialog.setWindowTitle(toQString(dialogTemplate.caption));
     const QFont& font = qtFont(FontKind::Text);
@@ -112,20 +126,25 @@ int runModalDialog(Window*, const DialogTemplate& dialogTemplate, const DialogPr
         if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
             const int id = control.id;
             QObject::connect(button, &QAbstractButton::clicked, &dialog, [&, id] {
-                if (!procedure(context, DialogEvent::Command, id) && (id == kIdOk || id == kIdCancel)) {
+                if (!procedure(context, DialogEvent::Command, id) &&
+                    (id == kIdOk || id == kIdCancel)) {
                     dialog.done(id);
                 }
             });
         }
     }
     // Group boxes are drawn behind the controls they frame.
-    for (QGroupBox* box : dialog.findChildren<QGroupBox*>()) box->lower();
+    for (QGroupBox* box : dialog.findChildren<QGroupBox*>())
+        box->lower();
     procedure(context, DialogEvent::Init, 0);
+    // A dialog its procedure ends while starting up is never shown.
+    if (context.ended()) return context.result();
     const int result = dialog.exec();
     return result == QDialog::Rejected ? kIdCancel : result;
 }
 
-std::optional<std::string> saveAsDialog(Window*, std::string_view caption, std::string_view filter) {
+std::optional<std::string> saveAsDialog(Window*, std::string_view caption,
+                                        std::string_view filter) {
     const QString path =
         QFileDialog::getSaveFileName(nullptr, toQString(caption), QString(), toQString(filter));
     if (path.isEmpty()) return std::nullopt;

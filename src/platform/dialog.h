@@ -40,7 +40,7 @@ Rect dialogUnitsToPixels(const Rect& units, int32_t aveCharWidth, int32_t charHe
 // What a dialog procedure reads and writes; the real dialog and the tests'
 // fakes implement it.
 class DialogContext {
-public:
+  public:
     virtual ~DialogContext() = default;
     virtual std::string text(int id) const = 0;
     virtual void setText(int id, std::string_view text) = 0;

@@ -19,7 +19,9 @@ void Surface::setPixel(int32_t x, int32_t y, Color color) {
     if (contains(x, y)) pixels_[static_cast<size_t>(y) * width_ + x] = pack(color);
 }
 
-void Surface::fill(Color color) { std::fill(pixels_.begin(), pixels_.end(), pack(color)); }
+void Surface::fill(Color color) {
+    std::fill(pixels_.begin(), pixels_.end(), pack(color));
+}
 
 void Surface::fillRect(const Rect& rect, Color color) {
     const int32_t left = std::max(rect.left, 0), right = std::min(rect.right, width_);

@@ -11,7 +11,7 @@ namespace etalon::platform {
 // in one of these; painting draws into it and the screen only shows it, so
 // what a snapshot reads is exactly what the user sees.
 class Surface {
-public:
+  public:
     Surface() = default;
     Surface(int32_t width, int32_t height, Color fill = kWhite);
 
@@ -41,7 +41,7 @@ public:
                 static_cast<uint8_t>(v)};
     }
 
-private:
+  private:
     int32_t width_ = 0;
     int32_t height_ = 0;
     std::vector<uint32_t> pixels_;

@@ -37,27 +37,41 @@ unsigned mouseKeys(const QMouseEvent* event) {
 // digits are their upper-case characters; keys we do not use report 0xff.
 int virtualKey(const QKeyEvent* event) {
     const int key = event->key();
-    if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9)) return key;
+    if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9))
+        return key;
     switch (key) {
-        case Qt::Key_Space: return 0x20;
+        case Qt::Key_Space:
+            return 0x20;
         case Qt::Key_Return:
-        case Qt::Key_Enter: return 0x0d;
-        case Qt::Key_Escape: return 0x1b;
-        case Qt::Key_Backspace: return 0x08;
-        case Qt::Key_Tab: return 0x09;
-        case Qt::Key_Left: return 0x25;
-        case Qt::Key_Up: return 0x26;
-        case Qt::Key_Right: return 0x27;
-        case Qt::Key_Down: return 0x28;
-        default: return 0xff;
+        case Qt::Key_Enter:
+            return 0x0d;
+        case Qt::Key_Escape:
+            return 0x1b;
+        case Qt::Key_Backspace:
+            return 0x08;
+        case Qt::Key_Tab:
+            return 0x09;
+        case Qt::Key_Left:
+            return 0x25;
+        case Qt::Key_Up:
+            return 0x26;
+        case Qt::Key_Right:
+            return 0x27;
+        case Qt::Key_Down:
+            return 0x28;
+        default:
+            return 0xff;
     }
 }
 
 Qt::CursorShape toQt(CursorShape shape) {
     switch (shape) {
-        case CursorShape::SizeNS: return Qt::SizeVerCursor;
-        case CursorShape::SizeNWSE: return Qt::SizeFDiagCursor;
-        default: return Qt::ArrowCursor;
+        case CursorShape::SizeNS:
+            return Qt::SizeVerCursor;
+        case CursorShape::SizeNWSE:
+            return Qt::SizeFDiagCursor;
+        default:
+            return Qt::ArrowCursor;
     }
 }
 
@@ -99,7 +113,8 @@ struct Window::Impl {
         invalid.clear();
         const bool erase = std::exchange(eraseInvalid, false);
         if (erase) {
-            for (const Rect& r : region) surface.fillRect(r, kWhite);
+            for (const Rect& r : region)
+                surface.fillRect(r, kWhite);
         }
         DeviceContext dc(surface, region);
         procedure.onPaint(*owner, dc);
@@ -112,14 +127,14 @@ struct Window::Impl {
 namespace {
 
 class ClientWidget final : public QWidget {
-public:
+  public:
     ClientWidget(Window::Impl& impl, QWidget* parent) : QWidget(parent), impl_(impl) {
         setMouseTracking(true);
         setFocusPolicy(Qt::StrongFocus);
         setAttribute(Qt::WA_OpaquePaintEvent);
     }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         impl_.paintInvalid();
         const Surface& s = impl_.surface;
@@ -154,21 +169,21 @@ protected:
                                   static_cast<int16_t>(p.y()), mouseKeys(event));
     }
 
-private:
+  private:
     Window::Impl& impl_;
 };
 
 class MainWidget final : public QMainWindow {
-public:
+  public:
     explicit MainWidget(Window::Impl& impl) : impl_(impl) {}
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override {
         impl_.destroy();
         event->accept();
     }
 
-private:
+  private:
     Window::Impl& impl_;
 };
 
@@ -181,14 +196,16 @@ void Window::Impl::addMenu(QWidget* parent, QMenu* menu, const std::vector<MenuE
                 if (menu) menu->addSeparator();
                 break;
             case MenuEntry::Kind::Popup: {
-                QMenu* popup = menu ? menu->addMenu(toQString(entry.text))
-                                    : static_cast<QMenuBar*>(parent)->addMenu(toQString(entry.text));
+                QMenu* popup = menu
+                                   ? menu->addMenu(toQString(entry.text))
+                                   : static_cast<QMenuBar*>(parent)->addMenu(toQString(entry.text));
                 addMenu(parent, popup, entry.entries);
                 break;
             }
             case MenuEntry::Kind::Item: {
-                QAction* action = menu ? menu->addAction(toQString(entry.text))
-                                       : static_cast<QMenuBar*>(parent)->addAction(toQString(entry.text));
+                QAction* action =
+                    menu ? menu->addAction(toQString(entry.text))
+                         : static_cast<QMenuBar*>(parent)->addAction(toQString(entry.text));
                 action->setData(entry.id);
                 const uint16_t id = entry.id;
                 QObject::connect(action, &QAction::triggered, action, [this, action, id] {
@@ -247,11 +264,19 @@ void Window::resizeClient(int32_t width, int32_t height) {
     }
 }
 
-std::string Window::title() const { return impl_->main->windowTitle().toStdString(); }
-bool Window::isMaximized() const { return impl_->main->isMaximized(); }
+std::string Window::title() const {
+    return impl_->main->windowTitle().toStdString();
+}
+bool Window::isMaximized() const {
+    return impl_->main->isMaximized();
+}
 
-Rect Window::clientRect() const { return {0, 0, impl_->surface.width(), impl_->surface.height()}; }
-Surface& Window::surface() { return impl_->surface; }
+Rect Window::clientRect() const {
+    return {0, 0, impl_->surface.width(), impl_->surface.height()};
+}
+Surface& Window::surface() {
+    return impl_->surface;
+}
 
 void Window::sendCommand(uint16_t id) {
     if (!impl_->destroyed) impl_->procedure.onCommand(*this, id);
@@ -262,7 +287,9 @@ void Window::close() {
     impl_->main->hide();
 }
 
-bool Window::isDestroyed() const { return impl_->destroyed; }
+bool Window::isDestroyed() const {
+    return impl_->destroyed;
+}
 
 void Window::invalidate(const Rect* rect, bool erase) {
     const Rect client = clientRect();
@@ -315,7 +342,9 @@ std::vector<MenuEntry> readMenu(const QList<QAction*>& actions) {
 
 }  // namespace
 
-std::vector<MenuEntry> Window::menu() const { return readMenu(impl_->main->menuBar()->actions()); }
+std::vector<MenuEntry> Window::menu() const {
+    return readMenu(impl_->main->menuBar()->actions());
+}
 
 bool Window::menuItemText(uint16_t id, std::string& text) const {
     const auto it = impl_->actions.find(id);
@@ -324,9 +353,15 @@ bool Window::menuItemText(uint16_t id, std::string& text) const {
     return true;
 }
 
-void Window::setCapture() { impl_->client->grabMouse(); }
-void Window::releaseCapture() { impl_->client->releaseMouse(); }
-bool Window::hasCapture() const { return QWidget::mouseGrabber() == impl_->client; }
+void Window::setCapture() {
+    impl_->client->grabMouse();
+}
+void Window::releaseCapture() {
+    impl_->client->releaseMouse();
+}
+bool Window::hasCapture() const {
+    return QWidget::mouseGrabber() == impl_->client;
+}
 
 CursorShape Window::setCursor(CursorShape shape) {
     impl_->client->setCursor(toQt(shape));
@@ -342,7 +377,9 @@ void Window::createEditControl(uint16_t id, std::string_view text, int32_t x, in
     impl_->edits[id] = edit;
 }
 
-bool Window::hasEditControl(uint16_t id) const { return impl_->edits.count(id) != 0; }
+bool Window::hasEditControl(uint16_t id) const {
+    return impl_->edits.count(id) != 0;
+}
 
 void Window::moveEditControl(uint16_t id, int32_t x, int32_t y, int32_t width, int32_t height,
                              bool repaint) {
@@ -369,8 +406,12 @@ void Window::setEditText(uint16_t id, std::string_view text) {
     if (it != impl_->edits.end()) it->second->setText(toQString(text));
 }
 
-int runMessageLoop() { return QApplication::exec(); }
+int runMessageLoop() {
+    return QApplication::exec();
+}
 
-void postQuitMessage(int code) { QCoreApplication::exit(code); }
+void postQuitMessage(int code) {
+    QCoreApplication::exit(code);
+}
 
 }  // namespace etalon::platform

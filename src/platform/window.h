@@ -23,7 +23,7 @@ enum class CursorShape { Arrow, SizeNS, SizeNWSE };
 // What the application does with the window's messages; one handler per
 // message, all called on the GUI thread.
 class WindowProcedure {
-public:
+  public:
     virtual ~WindowProcedure() = default;
     // Returns false to refuse the window; it is then never shown.
     virtual bool onCreate(Window& window) = 0;
@@ -40,7 +40,7 @@ public:
 // The main window: a menu, a client area kept as a surface, one child edit
 // control. Painting happens when invalidated parts are due; paint() forces it.
 class Window {
-public:
+  public:
     // Creates the window and runs the procedure's onCreate. Returns null when
     // onCreate refused; the window is not shown either way.
     static std::unique_ptr<Window> create(WindowProcedure& procedure, std::string_view title,
@@ -99,7 +99,7 @@ public:
     struct Impl;
     Impl& impl() { return *impl_; }
 
-private:
+  private:
     explicit Window(WindowProcedure& procedure);
     std::unique_ptr<Impl> impl_;
 };

@@ -14,7 +14,7 @@ TEST(WindowLayout, GridOfTwentyEtalonsInA1024By700ClientArea) {
     computeLayout(layout, {0, 0, 1024, 700}, kMetrics, kTaskRecognition, 20);
     EXPECT_EQ(gridRows(20), 4);
     EXPECT_EQ(layout.nLineHeight, 12);
-    EXPECT_EQ(layout.wCellWidth, 158);  // (851 - 60) div 5
+    EXPECT_EQ(layout.wCellWidth, 158);   // (851 - 60) div 5
     EXPECT_EQ(layout.wCellHeight, 157);  // (681 - 50) div 4
     EXPECT_EQ(layout.wCellInnerWidth, 148);
     EXPECT_EQ(layout.wCellInnerHeight, 147);

@@ -36,13 +36,17 @@ struct OpenWorkbench {
 void flatten(const std::vector<MenuEntry>& entries, std::vector<std::string>& out) {
     for (const MenuEntry& e : entries) {
         switch (e.kind) {
-            case MenuEntry::Kind::Separator: out.push_back("-"); break;
+            case MenuEntry::Kind::Separator:
+                out.push_back("-");
+                break;
             case MenuEntry::Kind::Popup:
                 out.push_back("[" + e.text + "]");
                 flatten(e.entries, out);
                 out.push_back("[/]");
                 break;
-            case MenuEntry::Kind::Item: out.push_back(std::to_string(e.id) + e.text); break;
+            case MenuEntry::Kind::Item:
+                out.push_back(std::to_string(e.id) + e.text);
+                break;
         }
     }
 }
@@ -54,28 +58,58 @@ TEST(Workbench, MenuHasEveryItemWithItsIdAndText) {
     flatten(open.window->menu(), shown);
     const std::vector<std::string> expected = {
         "[ File]",
-        "40002 New pulses... ", "40001 Create series... ", "40031 View series parameters...",
-        "40016 Select set of pulses", "-", "40003 Save image as...", "-", "40004 Exit",
+        "40002 New pulses... ",
+        "40001 Create series... ",
+        "40031 View series parameters...",
+        "40016 Select set of pulses",
+        "-",
+        "40003 Save image as...",
+        "-",
+        "40004 Exit",
         "[/]",
         "[ Processing]",
-        "40017 Processing Same Data", "40018 Processing Next Data ", "-",
-        "40019 More details", "40020 Type more detales", "-", "40021 Fixed case",
-        "40022 Unfixed case", "-", "40012 Statistical Simulation",
-        "40015 Show Statistical Simulation", "-", "40023 Repeat Detection",
-        "40024 Repeat Recognition", "40025 Repeat Joint Detection and Discrimination",
+        "40017 Processing Same Data",
+        "40018 Processing Next Data ",
+        "-",
+        "40019 More details",
+        "40020 Type more detales",
+        "-",
+        "40021 Fixed case",
+        "40022 Unfixed case",
+        "-",
+        "40012 Statistical Simulation",
+        "40015 Show Statistical Simulation",
+        "-",
+        "40023 Repeat Detection",
+        "40024 Repeat Recognition",
+        "40025 Repeat Joint Detection and Discrimination",
         "40026 Repeat Series Processing",
         "[/]",
         "[ Settings]",
-        "[ Select Task Type]", "40005 Detection", "40006 Recognition",
-        "40007 Joint Detection and Identification", "40027 Series Processing", "[/]",
-        "[ Select Series Type]", "40008 Fixed Number of Whole Pulses",
-        "40009 Unfixed Number of Whole Pulses", "40010 Fixed Number of Cutoffs Pulses",
-        "40011 Unfuxed Number of Cutoffs Pulses", "-",
-        "40028 Fixed Number of Whole Pulses Tuples ",
-        "40032 Unfixed Number of Whole Pulses Tuples ", "[/]",
-        "-", "40029 Subset settings ...", "40030 Drawing settings ...",
+        "[ Select Task Type]",
+        "40005 Detection",
+        "40006 Recognition",
+        "40007 Joint Detection and Identification",
+        "40027 Series Processing",
         "[/]",
-        "[ Else One]", "40014 Create Series...", "-", "40033 Debugging repeat ", "[/]",
+        "[ Select Series Type]",
+        "40008 Fixed Number of Whole Pulses",
+        "40009 Unfixed Number of Whole Pulses",
+        "40010 Fixed Number of Cutoffs Pulses",
+        "40011 Unfuxed Number of Cutoffs Pulses",
+        "-",
+        "40028 Fixed Number of Whole Pulses Tuples ",
+        "40032 Unfixed Number of Whole Pulses Tuples ",
+        "[/]",
+        "-",
+        "40029 Subset settings ...",
+        "40030 Drawing settings ...",
+        "[/]",
+        "[ Else One]",
+        "40014 Create Series...",
+        "-",
+        "40033 Debugging repeat ",
+        "[/]",
     };
     EXPECT_EQ(shown, expected);
 }
@@ -167,8 +201,8 @@ TEST(Workbench, CutOffSeriesShowTheLostDataSelector) {
     open.paint();
     const WindowLayout& layout = open.workbench.layout();
     const platform::Rect& r = layout.rcLostSelector;
-    EXPECT_GT(test::inkOf(open.window->surface(), {r.left, r.top, r.right + 2, r.bottom + 2}).size(),
-              0u);
+    EXPECT_GT(
+        test::inkOf(open.window->surface(), {r.left, r.top, r.right + 2, r.bottom + 2}).size(), 0u);
     EXPECT_GT(layout.rcLostItems[0].bottom, layout.rcLostItems[0].top);
 }
 
@@ -225,7 +259,8 @@ TEST(Workbench, ClosingFreesEveryRecordOnce) {
     EXPECT_TRUE(open.window->isDestroyed());
     EXPECT_EQ(open.workbench.destroyCount(), 1);
     const AppState& s = open.workbench.state();
-    for (const PulseHeader& etalon : s.alphabet) EXPECT_FALSE(etalon.hasData());
+    for (const PulseHeader& etalon : s.alphabet)
+        EXPECT_FALSE(etalon.hasData());
     EXPECT_TRUE(s.lpRequiredList.empty());
     EXPECT_TRUE(s.lpEtalonSequence.empty());
     EXPECT_TRUE(s.lpEditedSequence.empty());

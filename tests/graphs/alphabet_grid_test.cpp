@@ -35,10 +35,9 @@ struct GridFixture {
     void draw() {
         surface.fill(kWhite);
         DeviceContext dc(surface);
-        const AlphabetGridLayout grid{layout.rcGraph,         layout.rcCells,
-                                      layout.wCellWidth,      layout.wCellHeight,
-                                      layout.wCellInnerWidth, layout.wCellInnerHeight,
-                                      layout.nLineHeight};
+        const AlphabetGridLayout grid{
+            layout.rcGraph,         layout.rcCells,          layout.wCellWidth, layout.wCellHeight,
+            layout.wCellInnerWidth, layout.wCellInnerHeight, layout.nLineHeight};
         DrawAlphabetGrid(dc, grid, alphabet, flags, 128);
         EXPECT_EQ(dc.pen(), kBlack);
     }

@@ -285,10 +285,11 @@ TEST(PlotPrimitives, EtalonGlyphPlainAndMarked) {
     DeviceContext dm(marked);
     DrawEtalon(dm, etalon, 128, 2, cell);
     EXPECT_EQ(dm.pen(), kBlack);
-    EXPECT_EQ(marked.pixel(7, y - 1), kPickedRed);      // background corner
-    EXPECT_EQ(marked.pixel(115, y + 50), kPickedRed);   // right and bottom excluded: x + w + 5, y + h
+    EXPECT_EQ(marked.pixel(7, y - 1), kPickedRed);  // background corner
+    EXPECT_EQ(marked.pixel(115, y + 50),
+              kPickedRed);  // right and bottom excluded: x + w + 5, y + h
     EXPECT_EQ(marked.pixel(116, y + 51), kWhite);
-    EXPECT_EQ(marked.pixel(10, y + 5), kWhite);         // axis in white
+    EXPECT_EQ(marked.pixel(10, y + 5), kWhite);  // axis in white
     const int32_t cy = y + 50 - (188 * 50) / 256;
     EXPECT_EQ(marked.pixel(50, cy), kWhite);
     EXPECT_EQ(marked.pixel(50, cy - 1), kWhite);  // the stroke shifted up

@@ -47,7 +47,8 @@ TEST(DeviceContext, ShallowAndSteepLinesSetOnePixelPerMajorStep) {
     const Points shallow = inkOf(s);
     ASSERT_EQ(shallow.size(), 10u);
     EXPECT_EQ(shallow.front(), (Point{0, 0}));
-    for (const Point& p : shallow) EXPECT_LE(p.y, 3);
+    for (const Point& p : shallow)
+        EXPECT_LE(p.y, 3);
 
     Surface t(40, 40);
     DeviceContext dt(t);
@@ -185,8 +186,10 @@ TEST(DeviceContext, SymbolFontShowsGreekLetters) {
 TEST(DeviceContext, BlitCopiesTheBitmapAtItsCorner) {
     Surface s(10, 10);
     DeviceContext dc(s);
-    Bitmap bitmap{2, 2, {Surface::pack({1, 1, 1}), Surface::pack({2, 2, 2}),
-                         Surface::pack({3, 3, 3}), Surface::pack({4, 4, 4})}};
+    Bitmap bitmap{2,
+                  2,
+                  {Surface::pack({1, 1, 1}), Surface::pack({2, 2, 2}), Surface::pack({3, 3, 3}),
+                   Surface::pack({4, 4, 4})}};
     dc.blit(bitmap, 3, 4);
     EXPECT_EQ(s.pixel(3, 4), (Color{1, 1, 1}));
     EXPECT_EQ(s.pixel(4, 4), (Color{2, 2, 2}));

@@ -12,7 +12,7 @@ namespace {
 
 // Paints a filled square where asked and records every message.
 class RecordingProcedure : public WindowProcedure {
-public:
+  public:
     bool acceptCreate = true;
     int creates = 0, destroys = 0, paints = 0;
     std::vector<uint16_t> commands;
@@ -151,6 +151,38 @@ TEST(Window, EditControlCursorAndCapture) {
 TEST(Dialog, UnitsConvertWithTheFontSize) {
     // x * width / 4 and y * height / 8, truncated.
     EXPECT_EQ(dialogUnitsToPixels({13, 59, 70, 10}, 6, 13), (Rect{19, 95, 105, 16}));
+}
+
+}  // namespace
+}  // namespace etalon::platform
+
+namespace etalon::platform {
+namespace {
+
+TEST(Dialog, ProcedureReadsAndWritesControlsThroughItsContext) {
+    const DialogTemplate dialog{
+        " Parameters ",
+        {0, 0, 160, 80},
+        {{ControlKind::Label, 100, "Tmin", {5, 5, 40, 10}},
+         {ControlKind::Edit, 101, "40", {50, 5, 40, 12}},
+         {ControlKind::CheckBox, 102, "frame graph fields", {5, 25, 90, 10}},
+         {ControlKind::DefaultButton, kIdOk, "OK", {20, 60, 40, 14}},
+         {ControlKind::Button, kIdCancel, "Cancel", {90, 60, 40, 14}}}};
+    std::string seen;
+    bool checked = false;
+    const int result = runModalDialog(nullptr, dialog, [&](DialogContext& c, DialogEvent e, int) {
+        if (e != DialogEvent::Init) return false;
+        seen = c.text(101);
+        c.setText(101, "55");
+        c.setChecked(102, true);
+        checked = c.isChecked(102);
+        seen.append("/").append(c.text(101)).append("/").append(c.text(100));
+        c.end(kIdOk);
+        return true;
+    });
+    EXPECT_EQ(result, kIdOk);
+    EXPECT_EQ(seen, "40/55/Tmin");
+    EXPECT_TRUE(checked);
 }
 
 }  // namespace

@@ -8,8 +8,8 @@
 namespace etalon::test {
 
 // Points of a colour inside a rectangle (right and bottom excluded), row by row.
-inline std::vector<platform::Point> pixelsOf(const platform::Surface& surface, platform::Color color,
-                                             platform::Rect area) {
+inline std::vector<platform::Point> pixelsOf(const platform::Surface& surface,
+                                             platform::Color color, platform::Rect area) {
     std::vector<platform::Point> points;
     for (int32_t y = area.top; y < area.bottom; ++y) {
         for (int32_t x = area.left; x < area.right; ++x) {
@@ -19,7 +19,8 @@ inline std::vector<platform::Point> pixelsOf(const platform::Surface& surface, p
     return points;
 }
 
-inline std::vector<platform::Point> pixelsOf(const platform::Surface& surface, platform::Color color) {
+inline std::vector<platform::Point> pixelsOf(const platform::Surface& surface,
+                                             platform::Color color) {
     return pixelsOf(surface, color, {0, 0, surface.width(), surface.height()});
 }
 
