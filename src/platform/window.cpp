@@ -353,6 +353,11 @@ bool Window::menuItemText(uint16_t id, std::string& text) const {
     return true;
 }
 
+void Window::chooseMenuItem(uint16_t id) {
+    const auto it = impl_->actions.find(id);
+    if (it != impl_->actions.end()) it->second->trigger();
+}
+
 void Window::setCapture() {
     impl_->client->grabMouse();
 }

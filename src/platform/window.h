@@ -96,8 +96,10 @@ class Window {
     std::string editText(uint16_t id) const;
     void setEditText(uint16_t id, std::string_view text);
 
+    // Chooses a menu item as the user would: its command reaches the handler.
+    void chooseMenuItem(uint16_t id);
+
     struct Impl;
-    Impl& impl() { return *impl_; }
 
   private:
     explicit Window(WindowProcedure& procedure);

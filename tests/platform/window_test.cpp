@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMainWindow>
+#include <QMouseEvent>
+
 #include <vector>
 
 #include "platform/dialog.h"
@@ -40,10 +45,42 @@ class RecordingProcedure : public WindowProcedure {
         // Nested commands run before the outer one returns.
         if (id == 1) window.sendCommand(2);
     }
-    void onMouseMove(Window&, int16_t, int16_t, unsigned) override {}
-    void onMouseDown(Window&, int16_t, int16_t, unsigned) override {}
-    void onMouseUp(Window&, int16_t, int16_t, unsigned) override {}
+    void onMouseMove(Window&, int16_t x, int16_t y, unsigned k) override {
+        mouse.push_back({'m', x, y, k});
+    }
+    void onMouseDown(Window&, int16_t x, int16_t y, unsigned k) override {
+        mouse.push_back({'d', x, y, k});
+    }
+    void onMouseUp(Window&, int16_t x, int16_t y, unsigned k) override {
+        mouse.push_back({'u', x, y, k});
+    }
+
+    struct MouseEvent {
+        char kind;
+        int16_t x, y;
+        unsigned keys;
+        bool operator==(const MouseEvent&) const = default;
+    };
+    std::vector<MouseEvent> mouse;
 };
+
+// The client area of the window with that title, as Qt knows it.
+QWidget* clientOf(std::string_view title) {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* main = qobject_cast<QMainWindow*>(w);
+        if (main && main->windowTitle() == QString::fromUtf8(title.data(), title.size())) {
+            return main->centralWidget();
+        }
+    }
+    return nullptr;
+}
+
+void sendMouse(QWidget* widget, QEvent::Type type, int x, int y, Qt::MouseButton button,
+               Qt::MouseButtons buttons) {
+    QMouseEvent event(type, QPointF(x, y), widget->mapToGlobal(QPointF(x, y)), button, buttons,
+                      Qt::ShiftModifier);
+    QCoreApplication::sendEvent(widget, &event);
+}
 
 std::vector<MenuEntry> smallMenu() {
     return {MenuEntry::popup(" File", {MenuEntry::item(10, " Open "), MenuEntry::separator(),
@@ -146,6 +183,39 @@ TEST(Window, EditControlCursorAndCapture) {
 
     EXPECT_EQ(window->setCursor(CursorShape::SizeNS), CursorShape::Arrow);
     EXPECT_EQ(window->setCursor(CursorShape::Arrow), CursorShape::SizeNS);
+}
+
+TEST(Window, DeliversMouseAndKeys) {
+    RecordingProcedure procedure;
+    auto window = Window::create(procedure, "Mouse", smallMenu());
+    window->resizeClient(200, 100);
+    QWidget* client = clientOf("Mouse");
+    ASSERT_NE(client, nullptr);
+    sendMouse(client, QEvent::MouseButtonPress, 12, 34, Qt::LeftButton, Qt::LeftButton);
+    sendMouse(client, QEvent::MouseMove, 15, 36, Qt::NoButton, Qt::LeftButton);
+    sendMouse(client, QEvent::MouseButtonRelease, 16, 37, Qt::LeftButton, Qt::NoButton);
+    sendMouse(client, QEvent::MouseButtonPress, 1, 1, Qt::RightButton, Qt::RightButton);
+    using E = RecordingProcedure::MouseEvent;
+    EXPECT_EQ(procedure.mouse, (std::vector<E>{{'d', 12, 34, kMouseLeft | kMouseShift},
+                                               {'m', 15, 36, kMouseLeft | kMouseShift},
+                                               {'u', 16, 37, kMouseShift}}));
+
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a");
+    QCoreApplication::sendEvent(client, &key);
+    QKeyEvent shift(QEvent::KeyPress, Qt::Key_Shift, Qt::ShiftModifier);
+    QCoreApplication::sendEvent(client, &shift);
+    EXPECT_EQ(procedure.keys, (std::vector<int>{'A', 0xff}));
+}
+
+TEST(Window, ChoosingAMenuItemLeavesItsCheckMarkToTheHandler) {
+    RecordingProcedure procedure;
+    auto window = Window::create(procedure, "T", smallMenu());
+    window->checkMenuItem(10, true);
+    window->chooseMenuItem(10);
+    window->chooseMenuItem(11);
+    EXPECT_EQ(procedure.commands, (std::vector<uint16_t>{10, 11}));
+    EXPECT_TRUE(window->isMenuItemChecked(10));
+    EXPECT_FALSE(window->isMenuItemChecked(11));
 }
 
 TEST(Dialog, UnitsConvertWithTheFontSize) {
