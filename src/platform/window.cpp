@@ -300,7 +300,16 @@ void Window::invalidate(const Rect* rect, bool erase) {
     r.bottom = std::min(r.bottom, client.bottom);
     if (erase) impl_->eraseInvalid = true;
     if (r.left >= r.right || r.top >= r.bottom) return;
-    impl_->invalid.push_back(r);
+    // Keep the region short: rectangles inside others add nothing.
+    const auto inside = [](const Rect& a, const Rect& b) {
+        return a.left >= b.left && a.top >= b.top && a.right <= b.right && a.bottom <= b.bottom;
+    };
+    std::vector<Rect>& region = impl_->invalid;
+    if (std::none_of(region.begin(), region.end(),
+                     [&](const Rect& old) { return inside(r, old); })) {
+        std::erase_if(region, [&](const Rect& old) { return inside(old, r); });
+        region.push_back(r);
+    }
     impl_->client->update(r.left, r.top, r.width(), r.height());
 }
 

@@ -138,6 +138,14 @@ TEST(Window, PaintIsClippedToTheInvalidRectangle) {
     EXPECT_EQ(test::inkOf(window->surface()).size(), 20u * 5);
     window->paint();  // nothing invalid: no paint
     EXPECT_EQ(procedure.paints, 2);
+
+    const Rect inner{12, 21, 20, 24}, other{50, 50, 60, 60}, outer{5, 15, 35, 30};
+    window->invalidate(&inner, false);
+    window->invalidate(&other, false);
+    window->invalidate(&outer, false);
+    window->invalidate(&part, false);
+    window->paint();
+    EXPECT_EQ(procedure.lastClip, (std::vector<Rect>{other, outer}));
 }
 
 TEST(Window, PaintWithoutEraseDrawsOverTheOldPicture) {
