@@ -1,5 +1,6 @@
 #include "graphs/plot_primitives.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <span>
 #include <string>
@@ -11,6 +12,13 @@ namespace {
 
 using platform::BrushGuard;
 using platform::PenGuard;
+
+// Pulses of a list that every one of its arrays holds; a short array never
+// gets read past its end.
+template <typename... Arrays>
+int heldPulses(int count, const Arrays&... arrays) {
+    return std::min({count, static_cast<int>(arrays.size())...});
+}
 
 SeriesMapping mappingOf(const Rect& panel, int16_t a, const SeriesHeader& series) {
     return {panel, static_cast<int32_t>(series.dwSeriesSize), a};
@@ -45,7 +53,10 @@ void drawPulses(DeviceContext& dc, const Rect& panel, int16_t a, const SeriesHea
     const int count = restored ? series.wRestoredQuantity : series.wImpulseQuantity;
     const auto& positions = restored ? series.lpRestoredPositions : series.lpPositions;
     const auto& etalons = restored ? series.lpRestoredEtalons : series.lpEtalons;
-    for (int k = 0; k < count && k < static_cast<int>(positions.size()); ++k) {
+    const int held =
+        keptPartOnly ? heldPulses(count, positions, etalons, series.lpCutStarts, series.lpCutEnds)
+                     : heldPulses(count, positions, etalons);
+    for (int k = 0; k < held; ++k) {
         const PulseHeader* etalon = etalonOf(series, etalons[k]);
         if (!etalon) continue;
         const auto d = etalon->samples();
@@ -155,8 +166,9 @@ void ShadeSeriesPulses(DeviceContext& dc, const Rect& panel, int16_t a,
     const int32_t h = m.h(), hz = h / 2;
     const auto rel = [&](int32_t v) { return h - ((v + a) * h) / (2 * a); };
     int32_t phase = 0;  // carried across all columns and pulses
-    for (int k = 0; k < series.wImpulseQuantity && k < static_cast<int>(series.lpPositions.size());
-         ++k) {
+    const int held = heldPulses(series.wImpulseQuantity, series.lpPositions, series.lpEtalons,
+                                series.lpCutStarts, series.lpCutEnds);
+    for (int k = 0; k < held; ++k) {
         const PulseHeader* etalon = etalonOf(series, series.lpEtalons[k]);
         if (!etalon) continue;
         const auto d = etalon->samples();
@@ -183,9 +195,9 @@ void HighlightDetectedPulses(DeviceContext& dc, const Rect& panel, const SeriesH
     const SeriesMapping m = mappingOf(panel, 1, series);
     if (!m.drawable()) return;
     const int32_t h3 = m.h() / 3;
-    for (int k = 0;
-         k < series.wRestoredQuantity && k < static_cast<int>(series.lpRestoredPositions.size());
-         ++k) {
+    const int held = heldPulses(series.wRestoredQuantity, series.lpRestoredPositions,
+                                series.lpRestoredCutStarts, series.lpRestoredCutEnds);
+    for (int k = 0; k < held; ++k) {
         const int32_t p = series.lpRestoredPositions[k];
         dottedBox(dc, panel, m.dx(p), m.dx(p + series.wImpulseSize - 1), h3, true);
         const int32_t xs = m.dx(p + series.lpRestoredCutStarts[k]);
@@ -227,7 +239,8 @@ void DrawPulseLabels(DeviceContext& dc, const Rect& panel, uint16_t seriesType, 
     const auto& starts = restored ? series.lpRestoredCutStarts : series.lpCutStarts;
     const auto& ends = restored ? series.lpRestoredCutEnds : series.lpCutEnds;
     const bool cutoff = seriesType == 2 || seriesType == 8;
-    for (int k = 0; k < count && k < static_cast<int>(positions.size()); ++k) {
+    const int held = heldPulses(count, positions, etalons, starts, ends);
+    for (int k = 0; k < held; ++k) {
         const std::string label =
             pulseLabel(positions[k], etalons[k], letters, cutoff, starts[k], ends[k]);
         dc.textOut(m.x(positions[k]) - 5, panel.bottom - 1, label);
