@@ -1,0 +1,88 @@
+#include "app/painting.h"
+
+#include <vector>
+
+#include "app/workbench.h"
+#include "graphs/alphabet_grid.h"
+#include "graphs/selector.h"
+
+namespace etalon {
+namespace {
+
+using platform::DeviceContext;
+using Bitmaps = std::array<std::optional<platform::Bitmap>, 5>;
+
+void blit(DeviceContext& dc, const std::optional<platform::Bitmap>& bitmap, const Rect& at) {
+    if (bitmap) dc.blit(*bitmap, at.left, at.top);
+}
+
+void drawAlphabet(AppState& state, const WindowLayout& layout, DeviceContext& dc) {
+    AlphabetGridLayout grid{layout.rcGraph,     layout.rcCells,         layout.wCellWidth,
+                            layout.wCellHeight, layout.wCellInnerWidth, layout.wCellInnerHeight,
+                            layout.nLineHeight};
+    grid.rcCells = std::span<const Rect>(layout.rcCells.data(), state.wEtalonsNumber);
+    DrawAlphabetGrid(dc, grid,
+                     std::span<const PulseHeader>(state.alphabet.data(), state.wEtalonsNumber),
+                     state.selectedFlags, static_cast<int16_t>(state.wPulseAmplitude));
+}
+
+// The graph area's content; false when the mode shows nothing and no buttons.
+bool drawContent(AppState& state, const WindowLayout& layout, DeviceContext& dc) {
+    switch (state.nDisplayMode) {
+        case 5:
+            drawAlphabet(state, layout, dc);
+            return true;
+        case 6:
+            // The results view and the simulation plots come with processing.
+            if (state.wMainView != 2) state.bNoErase = 0;
+            return true;
+        case 9:   // subset selection panel
+        case 10:  // parameter panel
+            return true;
+        default:
+            return false;
+    }
+}
+
+void blitButtons(AppState& state, WindowLayout& layout, const Bitmaps& bitmaps, DeviceContext& dc) {
+    if (state.nDisplayMode == 6) blit(dc, bitmaps[kBmpStart], layout.rcStartButton);
+    blit(dc, bitmaps[kBmpStart1], layout.rcStartButton1);
+    blit(dc, bitmaps[kBmpExit], layout.rcExitButton);
+    if (!taskShowsToggle(state.wEffectiveTask)) return;
+    int selected = 0;
+    for (uint16_t k = 1; k <= state.wEtalonsNumber; ++k)
+        selected += state.selectedFlags[k] == 1;
+    layout.bFewSelected = 2 * selected <= state.wEtalonsNumber;
+    blit(dc, bitmaps[layout.bFewSelected ? kBmpSelectAll : kBmpDeselectAll], layout.rcToggleButton);
+}
+
+template <typename T, size_t N>
+std::vector<int32_t> asValues(const std::array<T, N>& table) {
+    return std::vector<int32_t>(table.begin(), table.end());
+}
+
+void drawSelectors(AppState& state, WindowLayout& layout, DeviceContext& dc) {
+    DrawSelector(dc, layout.rcLengthSelector, layout.rcLengthItems,
+                 " series length: ", asValues(state.seriesLengthTable), state.nSeriesLengthIndex,
+                 static_cast<int32_t>(state.dwSeriesLength));
+    DrawSelector(dc, layout.rcNoiseSelector, layout.rcNoiseItems,
+                 " noise level: ", asValues(state.noiseLevelTable), state.nNoiseIndex,
+                 state.wNoiseLevel);
+    if (isCutoffSeries(state.wSeriesType)) {
+        DrawSelector(dc, layout.rcLostSelector, layout.rcLostItems,
+                     " lost data level: ", asValues(state.lostLevelTable), state.nLostIndex,
+                     state.wLostLevel);
+    }
+}
+
+}  // namespace
+
+void paintWindow(AppState& state, WindowLayout& layout, const Bitmaps& bitmaps,
+                 const platform::Rect& client, DeviceContext& dc) {
+    platform::FontGuard font(dc, platform::FontKind::Text);
+    computeLayout(layout, client, dc.textMetrics(), state.wEffectiveTask, state.wEtalonsNumber);
+    if (drawContent(state, layout, dc)) blitButtons(state, layout, bitmaps, dc);
+    drawSelectors(state, layout, dc);
+}
+
+}  // namespace etalon

@@ -1,0 +1,1 @@
+// Holds the compiled-in button images (see CMakeLists.txt).

@@ -1,0 +1,97 @@
+#include "app/workbench.h"
+
+#include <string>
+
+#include "app/main_menu.h"
+#include "app/painting.h"
+#include "platform/message_box.h"
+
+namespace etalon {
+
+Workbench::Workbench(MessageSink& sink, BitmapLoader loader)
+    : sink_(sink), loader_(std::move(loader)) {}
+
+bool Workbench::loadBitmaps() {
+    for (int i = 0; i < kButtonBitmaps; ++i) {
+        bitmaps_[i] = loader_(kButtonBitmapNames[i]);
+        if (!bitmaps_[i]) {
+            sink_.show(std::string("No Bitmap <") + kButtonBitmapNames[i] + ">", "Fatal Error",
+                       MessageIcon::None);
+            return false;
+        }
+    }
+    return true;
+}
+
+void Workbench::setStartupCheckMarks(platform::Window& window) {
+    for (uint16_t id : {kCmdUnfixedCutoff, kCmdUnfixedWhole, kCmdFixedWhole, kCmdFixedCutoff,
+                        kCmdFixedTuples, kCmdUnfixedTuples}) {
+        window.checkMenuItem(id, false);
+    }
+    window.checkMenuItem(kCmdFixedWhole, true);
+    for (uint16_t id : {kCmdJointDetection, kCmdDetection, kCmdRecognition, kCmdSeriesProcessing}) {
+        window.checkMenuItem(id, false);
+    }
+    window.checkMenuItem(kCmdRecognition, true);
+}
+
+bool Workbench::onCreate(platform::Window& window) {
+    if (!loadBitmaps()) return false;
+    // The text font is the context's own; nothing to take here.
+    setStartupCheckMarks(window);
+    createStartupState(state_, sink_);
+    window.createEditControl(kParamEditId, "Tmin Text", 0, 0, 0, 0);
+    return true;
+}
+
+void Workbench::onDestroy(platform::Window&) {
+    ++destroyCount_;
+    for (auto& bitmap : bitmaps_)
+        bitmap.reset();
+    destroyState(state_);
+    platform::postQuitMessage(0);
+}
+
+void Workbench::onPaint(platform::Window& window, platform::DeviceContext& dc) {
+    paintWindow(state_, layout_, bitmaps_, window.clientRect(), dc);
+}
+
+void Workbench::onKeyDown(platform::Window& window, int virtualKey) {
+    if (virtualKey == 0 || virtualKey == 1) window.invalidateAll(true);
+}
+
+void Workbench::onCommand(platform::Window& window, uint16_t id) {
+    switch (id) {
+        case kCmdExit:
+        case kCmdClose:
+            window.close();
+            break;
+        case kCmdRepaintAll:
+            window.invalidateAll(true);
+            break;
+        default:
+            break;  // the other commands arrive with their own features
+    }
+}
+
+void Workbench::onMouseMove(platform::Window&, int16_t, int16_t, unsigned) {}
+void Workbench::onMouseDown(platform::Window&, int16_t, int16_t, unsigned) {}
+void Workbench::onMouseUp(platform::Window&, int16_t, int16_t, unsigned) {}
+
+int MessageBoxSink::show(std::string_view text, std::string_view caption, MessageIcon icon) {
+    platform::BoxIcon boxIcon = platform::BoxIcon::None;
+    if (icon == MessageIcon::Warning) boxIcon = platform::BoxIcon::Warning;
+    if (icon == MessageIcon::Information) boxIcon = platform::BoxIcon::Information;
+    return platform::messageBox(nullptr, text, caption, boxIcon);
+}
+
+int runWorkbench(MessageSink& sink, const BitmapLoader& loader) {
+    Workbench workbench(sink, loader);
+    std::unique_ptr<platform::Window> window =
+        platform::Window::create(workbench, kWindowTitle, mainMenu());
+    if (!window) return 0;
+    window->showMaximized();
+    return platform::runMessageLoop();
+}
+
+}  // namespace etalon

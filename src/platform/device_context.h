@@ -1,0 +1,122 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/bitmap.h"
+#include "platform/geometry.h"
+#include "platform/surface.h"
+
+namespace etalon::platform {
+
+enum class FontKind {
+    Text,    // the variable-pitch text font of the client area
+    Symbol,  // Latin letters shown as the Greek ones
+};
+
+struct TextMetrics {
+    int32_t height = 0;
+    int32_t externalLeading = 0;
+    int32_t aveCharWidth = 0;
+    int32_t maxCharWidth = 0;
+};
+
+// Drawing into a surface with the semantics of the classic 2-D drawing
+// interface: a current position, a selected solid pen, brush and font, lines
+// that leave out their end point, rectangles that leave out their right and
+// bottom edge. Everything is clipped to the region being painted.
+class DeviceContext {
+  public:
+    // Clipped to the whole surface.
+    explicit DeviceContext(Surface& surface);
+    // Clipped to the given rectangles (right and bottom excluded).
+    DeviceContext(Surface& surface, std::vector<Rect> clip);
+
+    void moveTo(int32_t x, int32_t y) { position_ = {x, y}; }
+    Point currentPosition() const { return position_; }
+    // Draws from the current position up to, but not including, (x, y).
+    void lineTo(int32_t x, int32_t y);
+
+    void setPixel(int32_t x, int32_t y, Color color);
+    Color getPixel(int32_t x, int32_t y) const;
+
+    // Outline with the pen, inside with the brush; right and bottom excluded.
+    void rectangle(int32_t left, int32_t top, int32_t right, int32_t bottom);
+    // The ellipse inscribed in the same box as rectangle() would cover.
+    void ellipse(int32_t left, int32_t top, int32_t right, int32_t bottom);
+
+    // Top-left anchored, black on an opaque white cell, in the selected font.
+    void textOut(int32_t x, int32_t y, std::string_view text);
+    Size textExtent(std::string_view text) const;
+    TextMetrics textMetrics() const;
+
+    // Copies the bitmap with its top-left corner at (x, y).
+    void blit(const Bitmap& bitmap, int32_t x, int32_t y);
+
+    Color pen() const { return pen_; }
+    Color brush() const { return brush_; }
+    FontKind font() const { return font_; }
+    Color selectPen(Color pen);          // returns the previous one
+    Color selectBrush(Color brush);      // returns the previous one
+    FontKind selectFont(FontKind font);  // returns the previous one
+
+    Surface& surface() { return surface_; }
+    const std::vector<Rect>& clip() const { return clip_; }
+
+  private:
+    bool visible(int32_t x, int32_t y) const;
+    void plot(int32_t x, int32_t y, Color color);
+
+    Surface& surface_;
+    std::vector<Rect> clip_;
+    Point position_;
+    Color pen_ = kBlack;
+    Color brush_ = kWhite;
+    FontKind font_ = FontKind::Text;
+};
+
+// Selects a solid 1-pixel pen of a colour for the guard's lifetime.
+class PenGuard {
+  public:
+    PenGuard(DeviceContext& dc, Color color) : dc_(dc), old_(dc.selectPen(color)) {}
+    ~PenGuard() { dc_.selectPen(old_); }
+    PenGuard(const PenGuard&) = delete;
+    PenGuard& operator=(const PenGuard&) = delete;
+
+  private:
+    DeviceContext& dc_;
+    Color old_;
+};
+
+// Selects a solid brush of a colour for the guard's lifetime.
+class BrushGuard {
+  public:
+    BrushGuard(DeviceContext& dc, Color color) : dc_(dc), old_(dc.selectBrush(color)) {}
+    ~BrushGuard() { dc_.selectBrush(old_); }
+    BrushGuard(const BrushGuard&) = delete;
+    BrushGuard& operator=(const BrushGuard&) = delete;
+
+  private:
+    DeviceContext& dc_;
+    Color old_;
+};
+
+// Selects a font for the guard's lifetime.
+class FontGuard {
+  public:
+    FontGuard(DeviceContext& dc, FontKind font) : dc_(dc), old_(dc.selectFont(font)) {}
+    ~FontGuard() { dc_.selectFont(old_); }
+    FontGuard(const FontGuard&) = delete;
+    FontGuard& operator=(const FontGuard&) = delete;
+
+  private:
+    DeviceContext& dc_;
+    FontKind old_;
+};
+
+// The Latin letters of the "Symbol" font replaced by the Greek ones they
+// stand for (s -> σ, e -> ε, S -> Σ, ...); other characters are kept. UTF-8.
+std::string symbolToGreek(std::string_view text);
+
+}  // namespace etalon::platform

@@ -1,0 +1,154 @@
+#include "platform/dialog.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QDialog>
+#include <QFileDialog>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <map>
+
+#include "platform/qt_fonts.h"
+#include "platform/window.h"
+
+namespace etalon::platform {
+namespace {
+
+QString toQString(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The live dialog as its procedure sees it.
+class QtDialogContext final : public DialogContext {
+  public:
+    explicit QtDialogContext(QDialog& dialog) : dialog_(dialog) {}
+
+    std::string text(int id) const override {
+        QWidget* w = find(id);
+        if (auto* edit = qobject_cast<QLineEdit*>(w)) return edit->text().toStdString();
+        if (auto* button = qobject_cast<QAbstractButton*>(w)) return button->text().toStdString();
+        if (auto* label = qobject_cast<QLabel*>(w)) return label->text().toStdString();
+        return {};
+    }
+    void setText(int id, std::string_view text) override {
+        QWidget* w = find(id);
+        if (auto* edit = qobject_cast<QLineEdit*>(w)) edit->setText(toQString(text));
+        if (auto* button = qobject_cast<QAbstractButton*>(w)) button->setText(toQString(text));
+        if (auto* label = qobject_cast<QLabel*>(w)) label->setText(toQString(text));
+    }
+    bool isChecked(int id) const override {
+        auto* button = qobject_cast<QAbstractButton*>(find(id));
+        return button && button->isChecked();
+    }
+    void setChecked(int id, bool checked) override {
+        if (auto* button = qobject_cast<QAbstractButton*>(find(id))) button->setChecked(checked);
+    }
+    void end(int result) override {
+        ended_ = true;
+        result_ = result;
+        dialog_.done(result);
+    }
+    // Whether the procedure ended the dialog already, and with what.
+    bool ended() const { return ended_; }
+    int result() const { return result_; }
+
+    void add(int id, QWidget* widget) { controls_[id] = widget; }
+
+  private:
+    QWidget* find(int id) const {
+        const auto it = controls_.find(id);
+        return it == controls_.end() ? nullptr : it->second;
+    }
+
+    QDialog& dialog_;
+    std::map<int, QWidget*> controls_;
+    bool ended_ = false;
+    int result_ = 0;
+};
+
+QWidget* makeControl(const DialogControl& control, QDialog& dialog) {
+    const QString text = toQString(control.text);
+    switch (control.kind) {
+        case ControlKind::Edit:
+            return new QLineEdit(text, &dialog);
+        case ControlKind::CheckBox:
+            return new QCheckBox(text, &dialog);
+        case ControlKind::RadioButton: {
+            // Procedures set radio groups themselves, as they do on the classic system.
+            auto* radio = new QRadioButton(text, &dialog);
+            radio->setAutoExclusive(false);
+            return radio;
+        }
+        case ControlKind::GroupBox:
+            return new QGroupBox(text, &dialog);
+        case ControlKind::Button:
+        case ControlKind::DefaultButton: {
+            auto* button = new QPushButton(text, &dialog);
+            button->setDefault(control.kind == ControlKind::DefaultButton);
+            button->setAutoDefault(false);
+            return button;
+        }
+        default:
+            return new QLabel(text, &dialog);
+    }
+}
+
+}  // namespace
+
+Rect dialogUnitsToPixels(const Rect& units, int32_t aveCharWidth, int32_t charHeight) {
+    return {units.left * aveCharWidth / 4, units.top * charHeight / 8,
+            units.right * aveCharWidth / 4, units.bottom * charHeight / 8};
+}
+
+int runModalDialog(Window*, const DialogTemplate& dialogTemplate,
+                   const DialogProcedure& procedure) {
+    QDialog dialog;
+    dialog.setWindowTitle(toQString(dialogTemplate.caption));
+    const QFont& font = qtFont(FontKind::Text);
+    dialog.setFont(font);
+    const QFontMetrics metrics(font);
+    const auto toPixels = [&](const Rect& units) {
+        return dialogUnitsToPixels(units, metrics.averageCharWidth(), metrics.height());
+    };
+    const Rect size = toPixels(dialogTemplate.units);
+    dialog.setFixedSize(size.right, size.bottom);
+
+    QtDialogContext context(dialog);
+    for (const DialogControl& control : dialogTemplate.controls) {
+        QWidget* widget = makeControl(control, dialog);
+        const Rect r = toPixels(control.units);
+        widget->setGeometry(r.left, r.top, r.right, r.bottom);
+        context.add(control.id, widget);
+        if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+            const int id = control.id;
+            QObject::connect(button, &QAbstractButton::clicked, &dialog, [&, id] {
+                if (!procedure(context, DialogEvent::Command, id) &&
+                    (id == kIdOk || id == kIdCancel)) {
+                    dialog.done(id);
+                }
+            });
+        }
+    }
+    // Group boxes are drawn behind the controls they frame.
+    for (QGroupBox* box : dialog.findChildren<QGroupBox*>())
+        box->lower();
+    procedure(context, DialogEvent::Init, 0);
+    // A dialog its procedure ends while starting up is never shown.
+    if (context.ended()) return context.result();
+    const int result = dialog.exec();
+    return result == QDialog::Rejected ? kIdCancel : result;
+}
+
+std::optional<std::string> saveAsDialog(Window*, std::string_view caption,
+                                        std::string_view filter) {
+    const QString path =
+        QFileDialog::getSaveFileName(nullptr, toQString(caption), QString(), toQString(filter));
+    if (path.isEmpty()) return std::nullopt;
+    return path.toStdString();
+}
+
+}  // namespace etalon::platform

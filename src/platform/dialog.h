@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/geometry.h"
+
+namespace etalon::platform {
+
+class Window;
+
+enum class ControlKind { Label, Edit, CheckBox, RadioButton, GroupBox, Button, DefaultButton };
+
+// One control of a dialog template; the rectangle is x, y, width, height in
+// dialog units (left, top, right, bottom hold them in that order).
+struct DialogControl {
+    ControlKind kind = ControlKind::Label;
+    int id = 0;
+    std::string text;
+    Rect units;
+};
+
+struct DialogTemplate {
+    std::string caption;
+    Rect units;  // x, y, width, height of the dialog in dialog units
+    std::vector<DialogControl> controls;
+};
+
+inline constexpr int kIdOk = 1;
+inline constexpr int kIdCancel = 2;
+
+// Dialog units to pixels for a font of that average width and height, as the
+// window system converts them: x * width / 4, y * height / 8.
+Rect dialogUnitsToPixels(const Rect& units, int32_t aveCharWidth, int32_t charHeight);
+
+// What a dialog procedure reads and writes; the real dialog and the tests'
+// fakes implement it.
+class DialogContext {
+  public:
+    virtual ~DialogContext() = default;
+    virtual std::string text(int id) const = 0;
+    virtual void setText(int id, std::string_view text) = 0;
+    virtual bool isChecked(int id) const = 0;
+    virtual void setChecked(int id, bool checked) = 0;
+    // Closes the dialog; runModalDialog returns the result.
+    virtual void end(int result) = 0;
+};
+
+enum class DialogEvent { Init, Command };
+
+// Called with Init once the controls exist, and with Command (and the
+// control's id) for every button press. Returns whether it handled the event.
+using DialogProcedure = std::function<bool(DialogContext&, DialogEvent, int id)>;
+
+// Shows the template as a modal dialog over the window and returns the value
+// the procedure ended it with (kIdCancel when closed from the title bar).
+int runModalDialog(Window* owner, const DialogTemplate& dialog, const DialogProcedure& procedure);
+
+// The common Save-As dialog. filter is in Qt's form ("Bitmap (*.bmp);;PCX (*.pcx)").
+// Returns the chosen path, or nothing when cancelled.
+std::optional<std::string> saveAsDialog(Window* owner, std::string_view caption,
+                                        std::string_view filter);
+
+}  // namespace etalon::platform

@@ -1,0 +1,53 @@
+#include "platform/fonts.h"
+
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QStringList>
+
+#include "platform/qt_fonts.h"
+
+namespace etalon::platform {
+namespace {
+
+const char* const kDejaVuPath = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+
+QString& family() {
+    static QString name = QStringLiteral("DejaVu Sans");
+    return name;
+}
+
+// Unhinted pixel sizes do not map one to one onto heights, so we look for the
+// largest size whose metrics give the wanted character height.
+QFont makeTextFont() {
+    QFont font(family());
+    font.setStyleStrategy(QFont::NoAntialias);
+    font.setHintingPreference(QFont::PreferFullHinting);
+    int chosen = 11;
+    for (int px = 16; px >= 6; --px) {
+        font.setPixelSize(px);
+        if (QFontMetrics(font).height() <= kTextFontHeight) {
+            chosen = px;
+            break;
+        }
+    }
+    font.setPixelSize(chosen);
+    return font;
+}
+
+}  // namespace
+
+bool loadApplicationFonts() {
+    const int id = QFontDatabase::addApplicationFont(QString::fromUtf8(kDejaVuPath));
+    if (id < 0) return false;
+    const QStringList families = QFontDatabase::applicationFontFamilies(id);
+    if (!families.isEmpty()) family() = families.first();
+    return true;
+}
+
+const QFont& qtFont(FontKind) {
+    // Symbol text is mapped to Greek letters, which the text font carries.
+    static const QFont font = makeTextFont();
+    return font;
+}
+
+}  // namespace etalon::platform

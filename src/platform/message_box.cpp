@@ -1,0 +1,30 @@
+#include "platform/message_box.h"
+
+#include <QMessageBox>
+#include <QString>
+
+#include "platform/window.h"
+
+namespace etalon::platform {
+
+int messageBox(Window*, std::string_view text, std::string_view caption, BoxIcon icon) {
+    QMessageBox box;
+    box.setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    box.setWindowTitle(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())));
+    box.setStandardButtons(QMessageBox::Ok);
+    switch (icon) {
+        case BoxIcon::Warning:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case BoxIcon::Information:
+            box.setIcon(QMessageBox::Information);
+            break;
+        default:
+            box.setIcon(QMessageBox::NoIcon);
+            break;
+    }
+    box.exec();
+    return kBoxOk;
+}
+
+}  // namespace etalon::platform

@@ -1,0 +1,431 @@
+#include "platform/window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QWidget>
+#include <algorithm>
+#include <map>
+#include <utility>
+
+namespace etalon::platform {
+namespace {
+
+QString toQString(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+unsigned mouseKeys(const QMouseEvent* event) {
+    unsigned keys = 0;
+    if (event->buttons() & Qt::LeftButton) keys |= kMouseLeft;
+    if (event->buttons() & Qt::RightButton) keys |= kMouseRight;
+    if (event->modifiers() & Qt::ShiftModifier) keys |= kMouseShift;
+    if (event->modifiers() & Qt::ControlModifier) keys |= kMouseControl;
+    return keys;
+}
+
+// Virtual-key codes as the classic window system numbers them: letters and
+// digits are their upper-case characters; keys we do not use report 0xff.
+int virtualKey(const QKeyEvent* event) {
+    const int key = event->key();
+    if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9))
+        return key;
+    switch (key) {
+        case Qt::Key_Space:
+            return 0x20;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            return 0x0d;
+        case Qt::Key_Escape:
+            return 0x1b;
+        case Qt::Key_Backspace:
+            return 0x08;
+        case Qt::Key_Tab:
+            return 0x09;
+        case Qt::Key_Left:
+            return 0x25;
+        case Qt::Key_Up:
+            return 0x26;
+        case Qt::Key_Right:
+            return 0x27;
+        case Qt::Key_Down:
+            return 0x28;
+        default:
+            return 0xff;
+    }
+}
+
+Qt::CursorShape toQt(CursorShape shape) {
+    switch (shape) {
+        case CursorShape::SizeNS:
+            return Qt::SizeVerCursor;
+        case CursorShape::SizeNWSE:
+            return Qt::SizeFDiagCursor;
+        default:
+            return Qt::ArrowCursor;
+    }
+}
+
+class ClientWidget;
+class MainWidget;
+
+}  // namespace
+
+struct Window::Impl {
+    Window* owner = nullptr;
+    WindowProcedure& procedure;
+    MainWidget* main = nullptr;  // owned through mainHolder
+    std::unique_ptr<QMainWindow> mainHolder;
+    ClientWidget* client = nullptr;
+    Surface surface;
+    std::vector<Rect> invalid;
+    bool eraseInvalid = false;
+    bool destroyed = false;
+    bool painting = false;
+    CursorShape cursor = CursorShape::Arrow;
+    std::map<uint16_t, QAction*> actions;
+    std::map<uint16_t, bool> checked;
+    std::map<uint16_t, QLineEdit*> edits;
+
+    explicit Impl(WindowProcedure& p) : procedure(p) {}
+
+    void destroy() {
+        if (destroyed) return;
+        destroyed = true;
+        procedure.onDestroy(*owner);
+    }
+
+    void paintInvalid() {
+        if (invalid.empty() || painting || destroyed) return;
+        painting = true;
+        // Like BeginPaint: the region is validated before the handler runs, so
+        // anything it invalidates waits for the next paint.
+        std::vector<Rect> region = std::move(invalid);
+        invalid.clear();
+        const bool erase = std::exchange(eraseInvalid, false);
+        if (erase) {
+            for (const Rect& r : region)
+                surface.fillRect(r, kWhite);
+        }
+        DeviceContext dc(surface, region);
+        procedure.onPaint(*owner, dc);
+        painting = false;
+    }
+
+    void addMenu(QWidget* parent, QMenu* menu, const std::vector<MenuEntry>& entries);
+};
+
+namespace {
+
+class ClientWidget final : public QWidget {
+  public:
+    ClientWidget(Window::Impl& impl, QWidget* parent) : QWidget(parent), impl_(impl) {
+        setMouseTracking(true);
+        setFocusPolicy(Qt::StrongFocus);
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        impl_.paintInvalid();
+        const Surface& s = impl_.surface;
+        if (s.width() == 0 || s.height() == 0) return;
+        const QImage image(reinterpret_cast<const uchar*>(s.data()), s.width(), s.height(),
+                           s.bytesPerLine(), QImage::Format_RGB32);
+        QPainter painter(this);
+        painter.drawImage(0, 0, image);
+    }
+    void resizeEvent(QResizeEvent*) override {
+        impl_.surface.resize(width(), height());
+        impl_.owner->invalidateAll(true);
+    }
+    void keyPressEvent(QKeyEvent* event) override {
+        impl_.procedure.onKeyDown(*impl_.owner, virtualKey(event));
+    }
+    void mousePressEvent(QMouseEvent* event) override {
+        if (event->button() != Qt::LeftButton) return;
+        const QPoint p = event->position().toPoint();
+        impl_.procedure.onMouseDown(*impl_.owner, static_cast<int16_t>(p.x()),
+                                    static_cast<int16_t>(p.y()), mouseKeys(event));
+    }
+    void mouseMoveEvent(QMouseEvent* event) override {
+        const QPoint p = event->position().toPoint();
+        impl_.procedure.onMouseMove(*impl_.owner, static_cast<int16_t>(p.x()),
+                                    static_cast<int16_t>(p.y()), mouseKeys(event));
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        if (event->button() != Qt::LeftButton) return;
+        const QPoint p = event->position().toPoint();
+        impl_.procedure.onMouseUp(*impl_.owner, static_cast<int16_t>(p.x()),
+                                  static_cast<int16_t>(p.y()), mouseKeys(event));
+    }
+
+  private:
+    Window::Impl& impl_;
+};
+
+class MainWidget final : public QMainWindow {
+  public:
+    explicit MainWidget(Window::Impl& impl) : impl_(impl) {}
+
+  protected:
+    void closeEvent(QCloseEvent* event) override {
+        impl_.destroy();
+        event->accept();
+    }
+
+  private:
+    Window::Impl& impl_;
+};
+
+}  // namespace
+
+void Window::Impl::addMenu(QWidget* parent, QMenu* menu, const std::vector<MenuEntry>& entries) {
+    for (const MenuEntry& entry : entries) {
+        switch (entry.kind) {
+            case MenuEntry::Kind::Separator:
+                if (menu) menu->addSeparator();
+                break;
+            case MenuEntry::Kind::Popup: {
+                QMenu* popup = menu
+                                   ? menu->addMenu(toQString(entry.text))
+                                   : static_cast<QMenuBar*>(parent)->addMenu(toQString(entry.text));
+                addMenu(parent, popup, entry.entries);
+                break;
+            }
+            case MenuEntry::Kind::Item: {
+                QAction* action =
+                    menu ? menu->addAction(toQString(entry.text))
+                         : static_cast<QMenuBar*>(parent)->addAction(toQString(entry.text));
+                action->setData(entry.id);
+                const uint16_t id = entry.id;
+                QObject::connect(action, &QAction::triggered, action, [this, action, id] {
+                    // Qt flips a checkable action itself; the handler alone decides.
+                    action->setChecked(checked[id]);
+                    owner->sendCommand(id);
+                });
+                actions[id] = action;
+                break;
+            }
+        }
+    }
+}
+
+Window::Window(WindowProcedure& procedure) : impl_(std::make_unique<Impl>(procedure)) {
+    impl_->owner = this;
+}
+
+Window::~Window() {
+    // The widgets go before the state they call back into.
+    impl_->mainHolder.reset();
+}
+
+std::unique_ptr<Window> Window::create(WindowProcedure& procedure, std::string_view title,
+                                       const std::vector<MenuEntry>& menu) {
+    std::unique_ptr<Window> window(new Window(procedure));
+    Impl& impl = *window->impl_;
+    auto* main = new MainWidget(impl);
+    impl.mainHolder.reset(main);
+    impl.main = main;
+    main->setWindowTitle(toQString(title));
+    impl.client = new ClientWidget(impl, main);
+    main->setCentralWidget(impl.client);
+    impl.addMenu(main->menuBar(), nullptr, menu);
+    if (!procedure.onCreate(*window)) {
+        impl.destroyed = true;  // a refused window gets no destroy message
+        return nullptr;
+    }
+    return window;
+}
+
+void Window::showMaximized() {
+    // Without a window manager the maximized state is only a flag, so the
+    // window is also given the screen's whole available area.
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        impl_->main->setGeometry(screen->availableGeometry());
+    }
+    impl_->main->showMaximized();
+}
+
+void Window::resizeClient(int32_t width, int32_t height) {
+    impl_->client->resize(width, height);
+    if (impl_->surface.width() != width || impl_->surface.height() != height) {
+        impl_->surface.resize(width, height);
+        invalidateAll(true);
+    }
+}
+
+std::string Window::title() const {
+    return impl_->main->windowTitle().toStdString();
+}
+bool Window::isMaximized() const {
+    return impl_->main->isMaximized();
+}
+
+Rect Window::clientRect() const {
+    return {0, 0, impl_->surface.width(), impl_->surface.height()};
+}
+Surface& Window::surface() {
+    return impl_->surface;
+}
+
+void Window::sendCommand(uint16_t id) {
+    if (!impl_->destroyed) impl_->procedure.onCommand(*this, id);
+}
+
+void Window::close() {
+    impl_->destroy();
+    impl_->main->hide();
+}
+
+bool Window::isDestroyed() const {
+    return impl_->destroyed;
+}
+
+void Window::invalidate(const Rect* rect, bool erase) {
+    const Rect client = clientRect();
+    Rect r = rect ? *rect : client;
+    r.left = std::max(r.left, client.left);
+    r.top = std::max(r.top, client.top);
+    r.right = std::min(r.right, client.right);
+    r.bottom = std::min(r.bottom, client.bottom);
+    if (erase) impl_->eraseInvalid = true;
+    if (r.left >= r.right || r.top >= r.bottom) return;
+    // Keep the region short: rectangles inside others add nothing.
+    const auto inside = [](const Rect& a, const Rect& b) {
+        return a.left >= b.left && a.top >= b.top && a.right <= b.right && a.bottom <= b.bottom;
+    };
+    std::vector<Rect>& region = impl_->invalid;
+    if (std::none_of(region.begin(), region.end(),
+                     [&](const Rect& old) { return inside(r, old); })) {
+        std::erase_if(region, [&](const Rect& old) { return inside(old, r); });
+        region.push_back(r);
+    }
+    impl_->client->update(r.left, r.top, r.width(), r.height());
+}
+
+void Window::paint() {
+    impl_->paintInvalid();
+    impl_->client->update();
+}
+
+void Window::checkMenuItem(uint16_t id, bool checked) {
+    const auto it = impl_->actions.find(id);
+    if (it == impl_->actions.end()) return;
+    impl_->checked[id] = checked;
+    if (checked) it->second->setCheckable(true);
+    it->second->setChecked(checked);
+}
+
+bool Window::isMenuItemChecked(uint16_t id) const {
+    const auto it = impl_->actions.find(id);
+    return it != impl_->actions.end() && it->second->isChecked();
+}
+
+namespace {
+
+std::vector<MenuEntry> readMenu(const QList<QAction*>& actions) {
+    std::vector<MenuEntry> entries;
+    for (QAction* action : actions) {
+        if (action->isSeparator()) {
+            entries.push_back(MenuEntry::separator());
+        } else if (action->menu()) {
+            entries.push_back(MenuEntry::popup(action->text().toStdString(),
+                                               readMenu(action->menu()->actions())));
+        } else {
+            entries.push_back(MenuEntry::item(static_cast<uint16_t>(action->data().toUInt()),
+                                              action->text().toStdString()));
+        }
+    }
+    return entries;
+}
+
+}  // namespace
+
+std::vector<MenuEntry> Window::menu() const {
+    return readMenu(impl_->main->menuBar()->actions());
+}
+
+bool Window::menuItemText(uint16_t id, std::string& text) const {
+    const auto it = impl_->actions.find(id);
+    if (it == impl_->actions.end()) return false;
+    text = it->second->text().toStdString();
+    return true;
+}
+
+void Window::chooseMenuItem(uint16_t id) {
+    const auto it = impl_->actions.find(id);
+    if (it != impl_->actions.end()) it->second->trigger();
+}
+
+void Window::setCapture() {
+    impl_->client->grabMouse();
+}
+void Window::releaseCapture() {
+    impl_->client->releaseMouse();
+}
+bool Window::hasCapture() const {
+    return QWidget::mouseGrabber() == impl_->client;
+}
+
+CursorShape Window::setCursor(CursorShape shape) {
+    impl_->client->setCursor(toQt(shape));
+    return std::exchange(impl_->cursor, shape);
+}
+
+void Window::createEditControl(uint16_t id, std::string_view text, int32_t x, int32_t y,
+                               int32_t width, int32_t height) {
+    auto* edit = new QLineEdit(toQString(text), impl_->client);
+    edit->setFrame(true);
+    edit->setGeometry(x, y, width, height);
+    edit->show();
+    impl_->edits[id] = edit;
+}
+
+bool Window::hasEditControl(uint16_t id) const {
+    return impl_->edits.count(id) != 0;
+}
+
+void Window::moveEditControl(uint16_t id, int32_t x, int32_t y, int32_t width, int32_t height,
+                             bool repaint) {
+    const auto it = impl_->edits.find(id);
+    if (it == impl_->edits.end()) return;
+    it->second->setGeometry(x, y, width, height);
+    if (repaint) it->second->update();
+}
+
+Rect Window::editControlRect(uint16_t id) const {
+    const auto it = impl_->edits.find(id);
+    if (it == impl_->edits.end()) return {};
+    const QRect g = it->second->geometry();
+    return {g.x(), g.y(), g.x() + g.width(), g.y() + g.height()};
+}
+
+std::string Window::editText(uint16_t id) const {
+    const auto it = impl_->edits.find(id);
+    return it == impl_->edits.end() ? std::string() : it->second->text().toStdString();
+}
+
+void Window::setEditText(uint16_t id, std::string_view text) {
+    const auto it = impl_->edits.find(id);
+    if (it != impl_->edits.end()) it->second->setText(toQString(text));
+}
+
+int runMessageLoop() {
+    return QApplication::exec();
+}
+
+void postQuitMessage(int code) {
+    QCoreApplication::exit(code);
+}
+
+}  // namespace etalon::platform
