@@ -185,6 +185,7 @@ void destroyState(AppState& state) {
     state.lpEditedSequence.clear();
     freeSeriesHeader(state.lpSeriesHeader);
     freeChainsHeader(state.lpChainsHeader);
+    state.subsetPanel = SubsetPanelState{};
 }
 
 }  // namespace etalon
