@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/crt_random.h"
 #include "platform/geometry.h"
 #include "processing/chains_header.h"
 #include "pulses/pulse_header.h"
@@ -122,6 +123,7 @@ struct AppState {
     uint16_t wSeriesPulses = 18;
     std::vector<uint16_t> lpEtalonSequence;  // capacity = size
     std::vector<uint16_t> lpEditedSequence;
+    CrtRandom crtRandom;  // draws the random etalon sequences; never reseeded
 
     // Levels.
     std::array<int16_t, 3> noiseLevelTable{20, 35, 50};

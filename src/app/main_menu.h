@@ -45,7 +45,23 @@ enum MenuCommand : uint16_t {
 // Internal commands the window sends itself.
 enum InternalCommand : uint16_t {
     kCmdClose = 204,
+    kCmdNextSeries = 205,
     kCmdRepaintAll = 206,
+    kCmdNothing = 207,
+    kCmdNewGeometry = 208,
+    kCmdAddNoise = 209,
+    kCmdProcess = 210,
+    kCmdSelectorPick = 211,
+    kCmdEtalonHighlight = 212,
+    kCmdGridRepaint = 213,
+    kCmdLocationParameters = 214,
+    kCmdSeriesParameters = 215,
+    kCmdMakeSeries = 216,
+    kCmdResultsRepaint = 218,
+    kCmdSelectionRepaint = 221,
+    kCmdGraphRepaint = 222,
+    kCmdGraphOverlay = 223,
+    kCmdReservedRowsRepaint = 224,
 };
 
 inline constexpr uint16_t kParamEditId = 225;

@@ -2,14 +2,39 @@
 
 #include <string>
 
+#include "app/command_handler.h"
 #include "app/main_menu.h"
 #include "app/painting.h"
+#include "app/presses.h"
 #include "platform/message_box.h"
 
 namespace etalon {
 
-Workbench::Workbench(MessageSink& sink, BitmapLoader loader)
-    : sink_(sink), loader_(std::move(loader)) {}
+namespace {
+
+// The commands' view of the main window.
+class WindowHost final : public CommandHost {
+  public:
+    explicit WindowHost(platform::Window& window) : window_(window) {}
+    void checkMenuItem(uint16_t id, bool checked) override { window_.checkMenuItem(id, checked); }
+    void invalidate(const platform::Rect* rect, bool erase) override {
+        window_.invalidate(rect, erase);
+    }
+    void sendCommand(uint16_t id) override { window_.sendCommand(id); }
+    void close() override { window_.close(); }
+    int runDialog(int, const platform::DialogTemplate& dialog,
+                  const platform::DialogProcedure& procedure) override {
+        return platform::runModalDialog(&window_, dialog, procedure);
+    }
+
+  private:
+    platform::Window& window_;
+};
+
+}  // namespace
+
+Workbench::Workbench(MessageSink& sink, BitmapLoader loader, ProcessingProcedures procedures)
+    : sink_(sink), loader_(std::move(loader)), procedures_(std::move(procedures)) {}
 
 bool Workbench::loadBitmaps() {
     for (int i = 0; i < kButtonBitmaps; ++i) {
@@ -61,21 +86,15 @@ void Workbench::onKeyDown(platform::Window& window, int virtualKey) {
 }
 
 void Workbench::onCommand(platform::Window& window, uint16_t id) {
-    switch (id) {
-        case kCmdExit:
-        case kCmdClose:
-            window.close();
-            break;
-        case kCmdRepaintAll:
-            window.invalidateAll(true);
-            break;
-        default:
-            break;  // the other commands arrive with their own features
-    }
+    WindowHost host(window);
+    CommandHandler(state_, layout_, host, sink_, procedures_).onCommand(id);
 }
 
 void Workbench::onMouseMove(platform::Window&, int16_t, int16_t, unsigned) {}
-void Workbench::onMouseDown(platform::Window&, int16_t, int16_t, unsigned) {}
+void Workbench::onMouseDown(platform::Window& window, int16_t x, int16_t y, unsigned) {
+    WindowHost host(window);
+    PressHandler(state_, layout_, host, sink_).onPress(x, y);
+}
 void Workbench::onMouseUp(platform::Window&, int16_t, int16_t, unsigned) {}
 
 int MessageBoxSink::show(std::string_view text, std::string_view caption, MessageIcon icon) {

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "app/app_state.h"
+#include "app/processing_procedures.h"
 #include "app/window_layout.h"
 #include "platform/bitmap.h"
 #include "platform/window.h"
@@ -34,7 +35,8 @@ inline constexpr std::array<const char*, kButtonBitmaps> kButtonBitmapNames = {
 // paint, and the messages the window delivers.
 class Workbench final : public platform::WindowProcedure {
   public:
-    Workbench(MessageSink& sink, BitmapLoader loader);
+    Workbench(MessageSink& sink, BitmapLoader loader,
+              ProcessingProcedures procedures = restoringProcedures());
 
     bool onCreate(platform::Window& window) override;
     void onDestroy(platform::Window& window) override;
@@ -58,6 +60,7 @@ class Workbench final : public platform::WindowProcedure {
 
     MessageSink& sink_;
     BitmapLoader loader_;
+    ProcessingProcedures procedures_;
     AppState state_;
     WindowLayout layout_;
     std::array<std::optional<platform::Bitmap>, kButtonBitmaps> bitmaps_;

@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <map>
@@ -46,6 +47,14 @@ class QtDialogContext final : public DialogContext {
     }
     void setChecked(int id, bool checked) override {
         if (auto* button = qobject_cast<QAbstractButton*>(find(id))) button->setChecked(checked);
+    }
+    void showMessage(std::string_view text, std::string_view caption) override {
+        QMessageBox box(&dialog_);
+        box.setText(toQString(text));
+        box.setWindowTitle(toQString(caption));
+        box.setStandardButtons(QMessageBox::Ok);
+        box.setIcon(QMessageBox::Warning);
+        box.exec();
     }
     void end(int result) override {
         ended_ = true;

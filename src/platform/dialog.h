@@ -46,6 +46,8 @@ class DialogContext {
     virtual void setText(int id, std::string_view text) = 0;
     virtual bool isChecked(int id) const = 0;
     virtual void setChecked(int id, bool checked) = 0;
+    // A modal message box over the dialog, for input the procedure refuses.
+    virtual void showMessage(std::string_view text, std::string_view caption) = 0;
     // Closes the dialog; runModalDialog returns the result.
     virtual void end(int result) = 0;
 };

@@ -1,0 +1,601 @@
+#include "app/command_handler.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "app/main_menu.h"
+#include "dialogs/series_dialogs.h"
+#include "series/series_generator.h"
+#include "series/subsets.h"
+
+namespace etalon {
+namespace {
+
+constexpr uint16_t kTaskItems[] = {kCmdDetection, kCmdRecognition, kCmdJointDetection,
+                                   kCmdSeriesProcessing};
+constexpr uint16_t kSeriesTypeItems[] = {kCmdFixedWhole,    kCmdUnfixedWhole, kCmdFixedCutoff,
+                                         kCmdUnfixedCutoff, kCmdFixedTuples,  kCmdUnfixedTuples};
+
+// Passes reports on and remembers that there were some.
+class CountingSink final : public MessageSink {
+  public:
+    explicit CountingSink(MessageSink& inner) : inner_(inner) {}
+    int show(std::string_view text, std::string_view caption, MessageIcon icon) override {
+        ++shown;
+        return inner_.show(text, caption, icon);
+    }
+    int shown = 0;
+
+  private:
+    MessageSink& inner_;
+};
+
+bool isUnfixedPlain(uint16_t seriesType) {
+    return seriesType == kSeriesUnfixedWhole || seriesType == kSeriesUnfixedCutoff;
+}
+
+std::span<const PulseHeader> alphabetOf(const AppState& s) {
+    return {s.alphabet.data(), s.wEtalonsNumber};
+}
+
+std::span<const uint16_t> workingSet(const AppState& s) {
+    return {s.lpRequiredList.data(),
+            std::min<std::size_t>(s.wRequiredCount, s.lpRequiredList.size())};
+}
+
+std::span<const int32_t> selection(const SubsetPanelState& panel) {
+    return {panel.selectedSubset.data(), static_cast<std::size_t>(panel.selectionCount)};
+}
+
+SeriesRequest seriesRequest(AppState& s) {
+    SeriesRequest request;
+    request.etalons = s.wEtalonsNumber;
+    request.alphabet = alphabetOf(s);
+    request.pulseLength = s.wEtalonLength;
+    request.tmin = s.wTmin;
+    request.tmax = s.wTmax;
+    request.seriesLength = s.dwSeriesLength;
+    request.pulses = s.wSeriesPulses;
+    request.sequence = s.lpEtalonSequence;
+    request.amplitude = static_cast<int16_t>(s.wPulseAmplitude);
+    request.savedEnergyLevel = s.wMakingLevel;
+    return request;
+}
+
+}  // namespace
+
+std::vector<std::span<const int32_t>> reservedTuples(const SubsetPanelState& panel) {
+    std::vector<std::span<const int32_t>> tuples;
+    for (int32_t s = 0; s < panel.reservedCount && s < panel.kReservedCapacity; ++s) {
+        const auto length = std::clamp<int32_t>(panel.selectedSubsetArraySize[s], 0,
+                                                SubsetPanelState::kSelectionCapacity);
+        tuples.emplace_back(panel.reservedSubsets[s].data(), static_cast<std::size_t>(length));
+    }
+    return tuples;
+}
+
+void growEtalonSequence(AppState& state, std::size_t entries) {
+    if (state.lpEtalonSequence.size() < entries)
+        state.lpEtalonSequence.resize(entries, static_cast<uint16_t>(state.nDefaultEtalon));
+}
+
+CommandHandler::CommandHandler(AppState& state, const WindowLayout& layout, CommandHost& host,
+                               MessageSink& sink, const ProcessingProcedures& procedures)
+    : state_(state), layout_(layout), host_(host), sink_(sink), procedures_(procedures) {}
+
+void CommandHandler::onCommand(uint16_t id) {
+    switch (id) {
+        case kCmdNewPulses:
+            return newPulses();
+        case kCmdCreateSeries:
+            return createSeries();
+        case kCmdSelectPulses:
+            state_.nDisplayMode = 9;
+            return repaintGraphArea(true);
+        case kCmdExit:
+        case kCmdClose:
+            return host_.close();
+        case kCmdSameData:
+            state_.wMainView = 1;
+            return host_.sendCommand(kCmdProcess);
+        case kCmdNextData:
+            state_.wMainView = 1;
+            return host_.sendCommand(kCmdNextSeries);
+        case kCmdMoreDetails:
+            return host_.sendCommand(kCmdProcess);
+        case kCmdTypeMoreDetails:
+            state_.bNoErase = 1;
+            return host_.sendCommand(kCmdResultsRepaint);
+        case kCmdFixedCase:
+            state_.wSeriesType = kSeriesFixedWhole;
+            return rerun(kCmdNextSeries);
+        case kCmdUnfixedCase:
+            state_.wSeriesType = kSeriesUnfixedWhole;
+            return rerun(kCmdNextSeries);
+        case kCmdRepeatDetection:
+            state_.wTaskType = kTaskDetection;
+            return rerun(kCmdNextSeries);
+        case kCmdRepeatRecognition:
+            state_.wTaskType = kTaskRecognition;
+            return rerun(kCmdNextSeries);
+        case kCmdRepeatJoint:
+            state_.wTaskType = kTaskJoint;
+            return rerun(kCmdNextSeries);
+        case kCmdRepeatSeriesProcessing:
+            state_.wTaskType = kTaskSeriesProcessing;
+            return rerun(kCmdNextSeries);
+        case kCmdDebuggingRepeat:
+            state_.bDebuggingRepeat = 1;
+            return rerun(kCmdProcess);
+        case kCmdDetection:
+        case kCmdRecognition:
+        case kCmdJointDetection:
+        case kCmdSeriesProcessing:
+            return chooseTask(id);
+        case kCmdFixedWhole:
+        case kCmdUnfixedWhole:
+        case kCmdFixedCutoff:
+        case kCmdUnfixedCutoff:
+        case kCmdFixedTuples:
+        case kCmdUnfixedTuples:
+            return chooseSeriesType(id);
+        case kCmdNextSeries:
+            return nextSeries();
+        case kCmdRepaintAll:
+            return host_.invalidate(nullptr, true);
+        case kCmdNewGeometry:
+            return newGeometry();
+        case kCmdAddNoise:
+            return addNoise();
+        case kCmdProcess:
+            return process();
+        case kCmdSelectorPick:
+            return selectorPick();
+        case kCmdEtalonHighlight:
+            return etalonHighlight();
+        case kCmdGridRepaint:
+            return gridRepaint();
+        case kCmdSeriesParameters:
+            return seriesParameters();
+        case kCmdMakeSeries:
+            return makeSeries();
+        case kCmdResultsRepaint:
+            return resultsRepaint();
+        case kCmdSelectionRepaint:
+            return invalidate(state_.subsetPanel.selectionAreaRect, true);
+        case kCmdGraphRepaint:
+            return repaintGraphArea(true);
+        case kCmdGraphOverlay:
+            return repaintGraphArea(false);
+        case kCmdReservedRowsRepaint:
+            return reservedRowsRepaint();
+        default:
+            return;  // 207, 217, 219, 220, 40014 and the commands still to come do nothing
+    }
+}
+
+void CommandHandler::rerun(uint16_t next) {
+    state_.wMainView = 1;
+    host_.sendCommand(next);
+}
+
+// " New pulses... ": the working set typed as a list.
+void CommandHandler::newPulses() {
+    AppState& s = state_;
+    if (s.lpRequiredList.empty() || s.wRequiredCount > s.wRequiredCapacity) {
+        s.wRequiredCount = s.wEtalonsNumber;
+        if (!getRequiredList(sink_, s.wEtalonsNumber, s.lpRequiredList)) s.wRequiredCount = 0;
+        s.wRequiredCapacity = s.wEtalonsNumber;
+    }
+    s.lpRequiredList.resize(s.wRequiredCapacity);
+
+    RequiredListValues values;
+    values.etalons = s.wEtalonsNumber;
+    values.requiredCount = s.wRequiredCount;
+    values.requiredList = s.lpRequiredList;
+    host_.runDialog(kDialogRequiredList, requiredListTemplate(), requiredListProcedure(values));
+    s.bDialogAccepted = values.accepted;
+    s.wRequiredCount = values.requiredCount;
+
+    // Numbers that name no etalon (0 included) become the entry's own place.
+    for (uint16_t i = 0; i < s.wRequiredCount; ++i) {
+        if (s.lpRequiredList[i] == 0 || s.lpRequiredList[i] > s.wEtalonsNumber)
+            s.lpRequiredList[i] = static_cast<uint16_t>(i + 1);
+    }
+    for (uint16_t k = 1; k <= s.wRequiredCapacity && k <= s.wEtalonsNumber; ++k) {
+        const auto listed = workingSet(s);
+        s.selectedFlags[k] = std::find(listed.begin(), listed.end(), k) != listed.end() ? 1 : 0;
+    }
+}
+
+// " Create series... ": dialogs 105 and 106, then a series from what they hold.
+void CommandHandler::createSeries() {
+    host_.sendCommand(kCmdSeriesParameters);
+    if (!state_.bDialogAccepted) return;
+    const uint16_t keptRequested = state_.wRequestedPulses;
+    if (!askSeriesStructure()) {
+        state_.wRequestedPulses = keptRequested;
+        return;
+    }
+    applyCreatedSeries();
+    host_.sendCommand(kCmdMakeSeries);
+}
+
+bool CommandHandler::askSeriesStructure() {
+    AppState& s = state_;
+    PulseCountBounds bounds =
+        shellPulseBounds(s.dwDlgSeriesLength, s.wEtalonLength, s.wDlgTmin, s.wDlgTmax);
+    s.wDlgMinPulses = std::max<uint16_t>(bounds.minPulses, 1);
+    s.wDlgMaxPulses = bounds.maxPulses;
+    s.wRequestedPulses = static_cast<uint16_t>((s.wDlgMinPulses + s.wDlgMaxPulses) / 2);
+
+    if (s.lpEditedSequence.size() < s.wDlgMaxPulses) s.lpEditedSequence.assign(s.wDlgMaxPulses, 0);
+    for (std::size_t i = 0; i < s.lpEditedSequence.size(); ++i) {
+        s.lpEditedSequence[i] = i < s.lpEtalonSequence.size()
+                                    ? s.lpEtalonSequence[i]
+                                    : static_cast<uint16_t>(s.nDefaultEtalon);
+    }
+
+    SeriesStructureValues values;
+    values.dlgMinPulses = s.wDlgMinPulses;
+    values.dlgMaxPulses = s.wDlgMaxPulses;
+    values.requestedPulses = s.wRequestedPulses;
+    values.etalons = s.wEtalonsNumber;
+    values.editedSequence = s.lpEditedSequence;
+    values.noiseLevel = s.wNoiseLevel;
+    values.maxNoiseLevel = maxNoiseLevelFor(static_cast<int16_t>(s.wPulseAmplitude));
+    host_.runDialog(kDialogSeriesStructure, seriesStructureTemplate(),
+                    seriesStructureProcedure(values));
+    s.bDialogAccepted = values.accepted;
+    if (values.accepted) {
+        s.wDlgPulses = values.dlgPulses;
+        s.wDlgNoiseLevel = values.dlgNoiseLevel;
+    }
+    if (s.wDlgPulses < s.wDlgMinPulses || s.wDlgPulses > s.wDlgMaxPulses)
+        s.wDlgPulses = static_cast<uint16_t>((s.wDlgMinPulses + s.wDlgMaxPulses) / 2);
+    return values.accepted != 0;
+}
+
+void CommandHandler::applyCreatedSeries() {
+    AppState& s = state_;
+    s.dwNewSeriesLength = s.dwDlgSeriesLength;
+    s.wTmin = s.wDlgTmin;
+    s.wTmax = s.wDlgTmax;
+    s.nSelectedEtalon = s.nDefaultEtalon;
+    s.wMakingLevel = s.wDlgMakingLevel;
+    s.wProcessingLevel = s.wDlgProcessingLevel;
+    s.wRequestedPulses = s.wDlgPulses;
+    s.wNewNoiseLevel = s.wDlgNoiseLevel;
+    s.wMinPulses = s.wDlgMinPulses;
+    s.wMaxPulses = s.wDlgMaxPulses;
+
+    if (s.lpEtalonSequence.size() < s.wMaxPulses) s.lpEtalonSequence.assign(s.wMaxPulses, 0);
+    for (std::size_t i = 0; i < s.lpEtalonSequence.size(); ++i) {
+        s.lpEtalonSequence[i] = i < s.lpEditedSequence.size()
+                                    ? s.lpEditedSequence[i]
+                                    : static_cast<uint16_t>(s.nDefaultEtalon);
+    }
+    s.lpChainsHeader = getChainsHeader(sink_, 10, s.wMaxPulses, std::move(s.lpChainsHeader));
+    s.bRepaintLength = s.bRepaintNoise = s.bRepaintLost = 1;
+    s.nDisplayMode = 6;
+    if (s.wSeriesType == kSeriesFixedWhole) s.wSeriesType = kSeriesCreatedFixed;
+    if (s.wSeriesType == kSeriesUnfixedWhole) s.wSeriesType = kSeriesCreatedUnfixed;
+}
+
+void CommandHandler::chooseTask(uint16_t id) {
+    AppState& s = state_;
+    for (uint16_t item : kTaskItems)
+        host_.checkMenuItem(item, item == id);
+    switch (id) {
+        case kCmdDetection:
+            s.wTaskType = kTaskDetection;
+            if (isTuplesSeries(s.wSeriesType)) {
+                s.wEffectiveTask = kTaskTuplesDetection;
+                return;
+            }
+            s.wEffectiveTask = kTaskDetection;
+            std::fill(s.selectedFlags.begin(), s.selectedFlags.end(), int16_t{0});
+            if (s.nSelectedEtalon >= 1 && s.nSelectedEtalon <= s.wEtalonsNumber)
+                s.selectedFlags[s.nSelectedEtalon] = 1;
+            rebuildRequiredList(s);
+            return;
+        case kCmdRecognition:
+            s.wTaskType = s.wEffectiveTask = kTaskRecognition;
+            if (isTuplesSeries(s.wSeriesType)) s.wEffectiveTask = kTaskTuplesRecognition;
+            return;
+        case kCmdJointDetection:
+            s.wTaskType = s.wEffectiveTask = kTaskJoint;
+            return;
+        default:
+            s.wTaskType = s.wEffectiveTask = kTaskSeriesProcessing;
+            s.wMainView = 1;
+            host_.sendCommand(kCmdNothing);
+            return;
+    }
+}
+
+void CommandHandler::chooseSeriesType(uint16_t id) {
+    for (uint16_t item : kSeriesTypeItems)
+        host_.checkMenuItem(item, item == id);
+    switch (id) {
+        case kCmdFixedWhole:
+            state_.wSeriesType = kSeriesFixedWhole;
+            break;
+        case kCmdUnfixedWhole:
+            state_.wSeriesType = kSeriesUnfixedWhole;
+            break;
+        case kCmdFixedCutoff:
+            state_.wSeriesType = kSeriesFixedCutoff;
+            break;
+        case kCmdUnfixedCutoff:
+            state_.wSeriesType = kSeriesUnfixedCutoff;
+            break;
+        case kCmdFixedTuples:
+            state_.wSeriesType = kSeriesFixedTuples;
+            break;
+        default:
+            state_.wSeriesType = kSeriesUnfixedTuples;
+            break;
+    }
+    if (!isCutoffSeries(state_.wSeriesType)) resetLevels(state_);
+}
+
+// 215: dialog 105, after making sure the working set and the singled-out
+// etalon name something.
+void CommandHandler::seriesParameters() {
+    AppState& s = state_;
+    if (s.wRequiredCount == 0) {
+        s.wRequiredCount = 1;
+        if (s.lpRequiredList.empty()) s.lpRequiredList.resize(s.wRequiredCapacity);
+        s.lpRequiredList[0] = 1;
+        growEtalonSequence(s, 1);
+        s.lpEtalonSequence[0] = 1;
+        s.nSelectedEtalon = 1;
+        s.selectedFlags[1] = 1;
+    }
+    const bool selectedValid = s.nSelectedEtalon >= 1 && s.nSelectedEtalon <= s.wEtalonsNumber;
+    if (!selectedValid || s.selectedFlags[s.nSelectedEtalon] == 0) {
+        for (uint16_t k = 1; k <= s.wEtalonsNumber; ++k) {
+            if (s.selectedFlags[k] == 1) {
+                s.nSelectedEtalon = k;
+                break;
+            }
+        }
+    }
+
+    SeriesGeometryValues values;
+    values.seriesLength = s.dwSeriesLength;
+    values.tmin = s.wTmin;
+    values.tmax = s.wTmax;
+    values.makingLevel = s.wMakingLevel;
+    values.processingLevel = s.wProcessingLevel;
+    values.selectedEtalon = s.nSelectedEtalon;
+    values.pulseLength = s.wEtalonLength;
+    values.etalons = s.wEtalonsNumber;
+    host_.runDialog(kDialogSeriesGeometry, seriesGeometryTemplate(),
+                    seriesGeometryProcedure(values));
+    s.bDialogAccepted = values.accepted;
+    if (!values.accepted) return;
+    s.dwDlgSeriesLength = values.dlgSeriesLength;
+    s.wDlgTmin = values.dlgTmin;
+    s.wDlgTmax = values.dlgTmax;
+    s.wDlgMakingLevel = values.dlgMakingLevel;
+    s.nDefaultEtalon = values.defaultEtalon;
+    s.wDlgProcessingLevel = values.dlgProcessingLevel;
+}
+
+// 205: a random etalon sequence drawn from the working set.
+void CommandHandler::nextSeries() {
+    AppState& s = state_;
+    const auto set = workingSet(s);
+    if (set.empty()) return;  // nothing to draw the sequence from
+    s.wEffectiveTask = effectiveTask(s.wTaskType, s.wSeriesType);
+    s.wSeriesPulses = s.wRequestedPulses;
+    s.wMaxPulses =
+        shellPulseBounds(s.dwNewSeriesLength, s.wEtalonLength, s.wTmin, s.wTmax).maxPulses;
+    growEtalonSequence(s, s.wMaxPulses);
+    for (uint16_t i = 0; i < s.wMaxPulses; ++i) {
+        const int r = s.crtRandom.next();
+        s.lpEtalonSequence[i] = set[static_cast<std::size_t>(r / 8) % set.size()];
+    }
+    host_.sendCommand(kCmdNewGeometry);
+}
+
+// 208: bounds and pending levels taken over.
+void CommandHandler::newGeometry() {
+    AppState& s = state_;
+    const PulseCountBounds bounds =
+        shellPulseBounds(s.dwNewSeriesLength, s.wEtalonLength, s.wTmin, s.wTmax);
+    s.wMinPulses = bounds.minPulses;
+    s.wMaxPulses = bounds.maxPulses;
+    s.wLostLevel = s.wNewLostLevel;
+    s.wMakingLevel = s.wNewMakingLevel;
+    s.wProcessingLevel = s.wNewProcessingLevel;
+    if (s.wEffectiveTask == kTaskDetection || s.wEffectiveTask == kTaskRecognition) {
+        // Detection and recognition look for one etalon repeated.
+        growEtalonSequence(s, std::max<std::size_t>(s.wMaxPulses, 1));
+        std::fill_n(s.lpEtalonSequence.begin(), s.wMaxPulses, s.lpEtalonSequence[0]);
+    }
+    host_.sendCommand(kCmdMakeSeries);
+}
+
+// 216: the series from the sequence.
+void CommandHandler::makeSeries() {
+    AppState& s = state_;
+    s.dwSeriesLength = s.dwNewSeriesLength;
+    s.wSeriesPulses = s.wRequestedPulses;
+    if (s.wRequestedPulses < s.wMinPulses || s.wRequestedPulses > s.wMaxPulses)
+        s.wSeriesPulses = static_cast<uint16_t>((s.wMaxPulses + s.wMinPulses) / 2);
+    s.wNoiseLevel = s.wNewNoiseLevel;
+
+    const PulseCountBounds bounds =
+        shellPulseBounds(s.dwSeriesLength, s.wEtalonLength, s.wTmin, s.wTmax);
+    growEtalonSequence(s, std::max({s.wMaxPulses, s.wSeriesPulses, bounds.maxPulses}));
+    CountingSink reports(sink_);
+    const SeriesRequest request = seriesRequest(s);
+    if (isUnfixedSeries(s.wSeriesType)) {
+        s.lpSeriesHeader =
+            makeUnfixedSeries(reports, request, std::move(s.lpSeriesHeader), s.streams);
+        if (s.lpSeriesHeader) s.wSeriesPulses = s.lpSeriesHeader->wImpulseQuantity;
+    } else {
+        s.lpSeriesHeader =
+            getCutOffSeries(reports, request, std::move(s.lpSeriesHeader), s.streams);
+    }
+    if (!s.lpSeriesHeader) {
+        sink_.show("Не могу создать ряд!", "CM_INFO", MessageIcon::None);
+        return;
+    }
+    // A generator that refused kept the old series: do not process it as new.
+    if (reports.shown > 0) return;
+    host_.sendCommand(kCmdAddNoise);
+}
+
+// 209: noise into the current series.
+void CommandHandler::addNoise() {
+    addSeriesNoise(state_.wNoiseLevel, static_cast<int16_t>(state_.wPulseAmplitude),
+                   state_.lpSeriesHeader.get(), state_.streams.wNoiseSeed);
+    host_.sendCommand(kCmdProcess);
+}
+
+// 210: the procedure for the task and series type, then the record of the run.
+void CommandHandler::process() {
+    AppState& s = state_;
+    if (!s.lpSeriesHeader) {
+        sink_.show("Не могу создать ряд!", "CM_INFO", MessageIcon::None);
+        return;
+    }
+    if (!runProcedure()) return;
+    if (!addToChainsHeader(sink_, s.wSeriesType, s.wEffectiveTask, s.wMakingLevel,
+                           s.wProcessingLevel, s.lpChainsHeader.get())) {
+        sink_.show("Ошибка addToChainsHeader!", " About ChainsHeader ", MessageIcon::None);
+        return;
+    }
+    s.nDisplayMode = 6;
+    s.wMainView = 1;
+    host_.sendCommand(kCmdResultsRepaint);
+}
+
+// Returns false when a tuples task has nothing to look for: the subset panel
+// was opened instead.
+bool CommandHandler::runProcedure() {
+    AppState& s = state_;
+    const ProcessingProcedures& p = procedures_;
+    SeriesHeader& series = *s.lpSeriesHeader;
+    ChainsHeader* chains = s.lpChainsHeader.get();
+    const auto alphabet = alphabetOf(s);
+    const SubsetPanelState& panel = s.subsetPanel;
+    const bool unfixed = isUnfixedPlain(s.wSeriesType);
+    const bool unfixedOrTuples = unfixed || s.wSeriesType == kSeriesUnfixedTuples;
+
+    switch (s.wEffectiveTask) {
+        case kTaskRecognition: {
+            const auto& procedure =
+                unfixed ? p.recognizeUnknownNumberChain : p.recognizeKnownNumberChain;
+            if (procedure)
+                procedure(sink_, alphabet, workingSet(s), s.wTmin, s.wTmax, s.wProcessingLevel,
+                          chains, series);
+            return true;
+        }
+        case kTaskTuplesDetection: {
+            if (panel.selectionCount == 0) host_.sendCommand(kCmdSelectPulses);
+            if (panel.selectionCount == 0) return false;
+            const auto& procedure = unfixedOrTuples ? p.tuplesDetection : p.detectKnownNumberTuples;
+            if (procedure)
+                procedure(sink_, alphabet, selection(panel), s.wSubsetProceeding, s.wTmin, s.wTmax,
+                          s.wProcessingLevel, chains, series, s.bDebuggingRepeat);
+            return true;
+        }
+        case kTaskTuplesRecognition: {
+            if (panel.selectionCount == 0 || panel.reservedCount == 0)
+                host_.sendCommand(kCmdSelectPulses);
+            if (panel.selectionCount == 0) return false;
+            const auto tuples = reservedTuples(panel);
+            const auto& procedure =
+                unfixedOrTuples ? p.tuplesRecognition : p.recognizeKnownNumberTuples;
+            if (procedure)
+                procedure(sink_, alphabet, tuples, s.wSubsetProceeding, s.wTmin, s.wTmax,
+                          s.wProcessingLevel, chains, series, s.bDebuggingRepeat);
+            return true;
+        }
+        default: {
+            const auto& procedure = unfixed ? p.detectUnknownNumberChain : p.detectKnownNumberChain;
+            if (procedure)
+                procedure(sink_, alphabet, workingSet(s), s.wTmin, s.wTmax, s.wProcessingLevel,
+                          chains, series);
+            return true;
+        }
+    }
+}
+
+// 211: the three selector entries become the pending values.
+void CommandHandler::selectorPick() {
+    applySelectorPicks(state_);
+    growEtalonSequence(state_, state_.wMaxPulses);
+    host_.invalidate(nullptr, true);
+}
+
+// 218: the graph area and whatever the flags ask for.
+void CommandHandler::resultsRepaint() {
+    AppState& s = state_;
+    repaintGraphArea(!s.bNoErase);
+    if (s.bRepaintLength) invalidate(layout_.rcLengthSelector, true);
+    if (s.bRepaintNoise) invalidate(layout_.rcNoiseSelector, true);
+    if (s.bRepaintLost) invalidate(layout_.rcLostSelector, true);
+    s.bRepaintLength = s.bRepaintNoise = s.bRepaintLost = 0;
+    if (s.bRepaintButtons) {
+        repaintButtonColumn();
+        s.bRepaintButtons = 0;
+    }
+}
+
+// 212: the cells of the singled-out etalon, with room for its frame.
+void CommandHandler::etalonHighlight() {
+    const auto repaintCell = [&](int32_t etalon) {
+        if (etalon < 1 || etalon > state_.wEtalonsNumber) return;
+        Rect r = layout_.rcCells[etalon - 1];
+        r.left -= 1;
+        r.top -= 1;
+        r.right += 3;
+        r.bottom += 3;
+        invalidate(r, true);
+    };
+    repaintCell(state_.nSelectedEtalon);
+    if (state_.wEffectiveTask == kTaskDetection)
+        repaintCell(state_.nPrevSelectedEtalon);
+    else
+        invalidate(layout_.rcToggleButton, true);
+}
+
+// 213: the grid after the working set changed.
+void CommandHandler::gridRepaint() {
+    repaintGraphArea(true);
+    if (state_.wEffectiveTask != kTaskDetection) invalidate(layout_.rcToggleButton, true);
+    if (state_.bRepaintButtons) {
+        repaintButtonColumn();
+        state_.bRepaintButtons = 0;
+    }
+}
+
+// 224: the frames of the reserved rows, then the selection.
+void CommandHandler::reservedRowsRepaint() {
+    for (const auto& row : state_.subsetPanel.possibleSubsetArrayRect)
+        invalidate(row[SubsetPanelState::kSelectionCapacity], true);
+    invalidate(state_.subsetPanel.selectionAreaRect, true);
+}
+
+// The header lines sit just above the graph rectangle, so it is raised first.
+void CommandHandler::repaintGraphArea(bool erase) {
+    Rect r = layout_.rcGraph;
+    r.top -= 10;
+    invalidate(r, erase);
+}
+
+// The column's rectangle holds its right and bottom edges; invalidation does not.
+void CommandHandler::repaintButtonColumn() {
+    Rect r = layout_.rcButtonColumn;
+    r.right += 1;
+    r.bottom += 1;
+    invalidate(r, true);
+}
+
+}  // namespace etalon

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/command_host.h"
+#include "app/processing_procedures.h"
+#include "app/window_layout.h"
+#include "pulses/message_sink.h"
+
+namespace etalon {
+
+// Every command of the menu and the internal commands the window sends
+// itself. A chain of internal commands runs nested through the host and stops
+// at the first step that reports a failure.
+class CommandHandler {
+  public:
+    CommandHandler(AppState& state, const WindowLayout& layout, CommandHost& host,
+                   MessageSink& sink, const ProcessingProcedures& procedures);
+
+    void onCommand(uint16_t id);
+
+  private:
+    // File commands.
+    void newPulses();
+    void createSeries();
+    bool askSeriesStructure();
+    void applyCreatedSeries();
+    // Task and series types.
+    void chooseTask(uint16_t id);
+    void chooseSeriesType(uint16_t id);
+    void rerun(uint16_t next);
+    // The chain.
+    void seriesParameters();
+    void nextSeries();
+    void newGeometry();
+    void makeSeries();
+    void addNoise();
+    void process();
+    bool runProcedure();
+    void selectorPick();
+    // Repaints.
+    void resultsRepaint();
+    void etalonHighlight();
+    void gridRepaint();
+    void reservedRowsRepaint();
+    void repaintGraphArea(bool erase);
+    void repaintButtonColumn();
+    void invalidate(const Rect& rect, bool erase) { host_.invalidate(&rect, erase); }
+
+    AppState& state_;
+    const WindowLayout& layout_;
+    CommandHost& host_;
+    MessageSink& sink_;
+    const ProcessingProcedures& procedures_;
+};
+
+// Makes lpEtalonSequence hold at least `entries` entries, keeping those it has
+// and filling the new ones with nDefaultEtalon.
+void growEtalonSequence(AppState& state, std::size_t entries);
+
+// The reserved subsets of the subset panel, each as long as its stored length.
+std::vector<std::span<const int32_t>> reservedTuples(const SubsetPanelState& panel);
+
+}  // namespace etalon

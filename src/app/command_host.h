@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+
+#include "platform/dialog.h"
+#include "platform/geometry.h"
+
+namespace etalon {
+
+// What the commands and presses need of the main window. The workbench
+// implements it over the real window; tests use a stand-in that records.
+class CommandHost {
+  public:
+    virtual ~CommandHost() = default;
+    virtual void checkMenuItem(uint16_t id, bool checked) = 0;
+    // Marks a rectangle, or the whole client area when given none, for
+    // repainting; erase asks for white under the next paint.
+    virtual void invalidate(const platform::Rect* rect, bool erase) = 0;
+    // Runs a command to completion, nested in the caller.
+    virtual void sendCommand(uint16_t id) = 0;
+    virtual void close() = 0;
+    // Shows a modal dialog; returns what its procedure ended it with.
+    virtual int runDialog(int dialogId, const platform::DialogTemplate& dialog,
+                          const platform::DialogProcedure& procedure) = 0;
+};
+
+}  // namespace etalon

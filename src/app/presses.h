@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+
+#include "app/app_state.h"
+#include "app/command_host.h"
+#include "app/window_layout.h"
+#include "pulses/message_sink.h"
+
+namespace etalon {
+
+// Left-button presses on what the client area draws: the alphabet grid, the
+// buttons and the selectors, tested against the rectangles of the last paint.
+// Most presses end by sending a command; the work happens there.
+class PressHandler {
+  public:
+    PressHandler(AppState& state, const WindowLayout& layout, CommandHost& host, MessageSink& sink);
+
+    void onPress(int32_t x, int32_t y);
+
+  private:
+    bool pressGrid(int32_t x, int32_t y);
+    bool pressResults(int32_t x, int32_t y);
+    bool pressListedReserved(int32_t x, int32_t y);
+    bool pressCell(int32_t x, int32_t y);
+    void pressStart1InGrid();
+    void pressStart1InResults();
+    bool pressToggle(int32_t x, int32_t y);
+    bool pressSelectors(int32_t x, int32_t y);
+    void pickLengthOrNoise(bool length, int32_t entry);
+    void pickLostLevel(int32_t entry);
+    bool handOverSubset();
+    void openSubsetPanel(uint16_t command);
+    void clearSelectorFlags();
+
+    AppState& state_;
+    const WindowLayout& layout_;
+    CommandHost& host_;
+    MessageSink& sink_;
+};
+
+}  // namespace etalon
