@@ -1,0 +1,508 @@
+#include "app/command_handler.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "app/main_menu.h"
+#include "support/command_bench.h"
+
+namespace etalon {
+namespace {
+
+using platform::kIdCancel;
+using platform::kIdOk;
+using platform::Rect;
+using test::CommandBench;
+using test::typeAndPress;
+
+using Ids = std::vector<uint16_t>;
+
+Rect raisedGraph(const WindowLayout& layout) {
+    Rect r = layout.rcGraph;
+    r.top -= 10;
+    return r;
+}
+
+Rect widenedCell(const WindowLayout& layout, int etalon) {
+    const Rect& c = layout.rcCells[etalon - 1];
+    return {c.left - 1, c.top - 1, c.right + 3, c.bottom + 3};
+}
+
+void setWorkingSet(AppState& state, std::initializer_list<int> etalons) {
+    std::fill(state.selectedFlags.begin(), state.selectedFlags.end(), int16_t{0});
+    for (int k : etalons)
+        state.selectedFlags[k] = 1;
+    rebuildRequiredList(state);
+}
+
+std::vector<uint16_t> workingSetOf(const AppState& state) {
+    return {state.lpRequiredList.begin(), state.lpRequiredList.begin() + state.wRequiredCount};
+}
+
+TEST(Commands, NextDataMakesNoisesProcessesAndRepaintsAsOneChain) {
+    CommandBench b;
+    const std::vector<int16_t> pureBefore = b.state.lpSeriesHeader->lpPureData;
+    b.command(kCmdNextData);
+
+    EXPECT_EQ(b.host.sent, (Ids{40018, 205, 208, 216, 209, 210, 218}));
+    EXPECT_TRUE(b.sink.empty());
+    ASSERT_EQ(b.calls.size(), 1u);
+    EXPECT_EQ(b.calls[0].procedure, "recognizeKnownNumberChain");
+    std::vector<int32_t> all(20);
+    for (int k = 0; k < 20; ++k)
+        all[k] = k + 1;
+    EXPECT_EQ(b.calls[0].etalons, all);
+    EXPECT_EQ(b.calls[0].tmin, 40);
+    EXPECT_EQ(b.calls[0].tmax, 181);
+    EXPECT_EQ(b.calls[0].level, 100);
+
+    const AppState& s = b.state;
+    EXPECT_EQ(s.nDisplayMode, 6);
+    EXPECT_EQ(s.wMainView, 1);
+    EXPECT_EQ(s.wEffectiveTask, kTaskRecognition);
+    // The first draw from rand() is 41: (41 div 8) mod 20 = 5 picks etalon 6,
+    // and recognition repeats the first etalon through the whole sequence.
+    EXPECT_EQ(s.lpEtalonSequence, std::vector<uint16_t>(30, 6));
+    CrtRandom fresh;
+    for (int i = 0; i < 30; ++i)
+        fresh.next();
+    EXPECT_EQ(s.crtRandom.state(), fresh.state());
+    ASSERT_NE(s.lpSeriesHeader, nullptr);
+    EXPECT_EQ(s.lpSeriesHeader->wImpulseQuantity, 18);
+    EXPECT_EQ(s.lpSeriesHeader->wNoiseLevel, 20);
+    EXPECT_NE(s.lpSeriesHeader->lpNoisyData, s.lpSeriesHeader->lpPureData);
+    EXPECT_NE(s.lpSeriesHeader->lpPureData, pureBefore);
+    ASSERT_NE(s.lpChainsHeader, nullptr);
+    EXPECT_EQ(s.lpChainsHeader->wEffectiveTask, kTaskRecognition);
+    EXPECT_EQ(s.lpChainsHeader->wSeriesType, kSeriesFixedWhole);
+    EXPECT_EQ(s.lpChainsHeader->wProcessingLevel, 100);
+    // Only the graph area, raised by 10 pixels for the header lines, is repainted.
+    ASSERT_EQ(b.host.invalidations.size(), 1u);
+    EXPECT_TRUE(b.host.invalidated(raisedGraph(b.layout), true));
+}
+
+TEST(Commands, ProcessingDispatchesOnTaskAndSeriesType) {
+    struct Case {
+        uint16_t task;
+        uint16_t type;
+        const char* procedure;
+    };
+    const Case cases[] = {
+        {kTaskRecognition, 1, "recognizeKnownNumberChain"},
+        {kTaskRecognition, 2, "recognizeKnownNumberChain"},
+        {kTaskRecognition, 16, "recognizeKnownNumberChain"},
+        {kTaskRecognition, 4, "recognizeUnknownNumberChain"},
+        {kTaskRecognition, 8, "recognizeUnknownNumberChain"},
+        {kTaskDetection, 1, "detectKnownNumberChain"},
+        {kTaskDetection, 32, "detectKnownNumberChain"},
+        {kTaskDetection, 4, "detectUnknownNumberChain"},
+        {kTaskJoint, 8, "detectUnknownNumberChain"},
+        {kTaskJoint, 40, "detectKnownNumberChain"},
+        {kTaskSeriesProcessing, 36, "detectKnownNumberChain"},
+        {kTaskSeriesProcessing, 2, "detectKnownNumberChain"},
+        {kTaskDetection, 36, "detectKnownNumberTuples"},
+        {kTaskDetection, 40, "TuplesDetection"},
+        {kTaskRecognition, 36, "recognizeKnownNumberTuples"},
+        {kTaskRecognition, 40, "TuplesRecognition"},
+    };
+    for (const Case& c : cases) {
+        CommandBench b;
+        SubsetPanelState& panel = b.state.subsetPanel;
+        panel.selectedSubset = {3, 4};
+        panel.selectionCount = 2;
+        panel.reservedSubsets[0] = {5, 6, 7};
+        panel.selectedSubsetArraySize[0] = 3;
+        panel.reservedSubsets[1] = {8};
+        panel.selectedSubsetArraySize[1] = 1;
+        panel.reservedCount = 2;
+        b.state.wTaskType = c.task;
+        b.state.wSeriesType = c.type;
+        b.state.wEffectiveTask = effectiveTask(c.task, c.type);
+        b.command(kCmdSameData);
+        ASSERT_EQ(b.calls.size(), 1u) << c.task << " " << c.type;
+        EXPECT_EQ(b.calls[0].procedure, c.procedure) << c.task << " " << c.type;
+        EXPECT_EQ(b.host.sent, (Ids{40017, 210, 218}));
+        if (b.state.wEffectiveTask == kTaskTuplesDetection) {
+            EXPECT_EQ(b.calls[0].etalons, (std::vector<int32_t>{3, 4}));
+        }
+        if (b.state.wEffectiveTask == kTaskTuplesRecognition) {
+            EXPECT_EQ(b.calls[0].tuples, 2u);
+            EXPECT_EQ(b.calls[0].etalons, (std::vector<int32_t>{5, 6, 7, 8}));
+        }
+        EXPECT_EQ(b.state.lpChainsHeader->wEffectiveTask, b.state.wEffectiveTask);
+        EXPECT_EQ(b.state.nDisplayMode, 6);
+    }
+    // A task chosen for tuples stays when the series type changes afterwards.
+    CommandBench b;
+    b.state.subsetPanel.selectedSubset = {2};
+    b.state.subsetPanel.selectionCount = 1;
+    b.state.wEffectiveTask = kTaskTuplesDetection;
+    b.state.wSeriesType = kSeriesUnfixedWhole;
+    b.command(kCmdMoreDetails);
+    EXPECT_EQ(b.procedureNames(), (std::vector<std::string>{"TuplesDetection"}));
+}
+
+TEST(Commands, TuplesWithoutASubsetOpenTheSubsetPanelInstead) {
+    CommandBench b;
+    b.state.wSeriesType = kSeriesFixedTuples;
+    b.state.wEffectiveTask = kTaskTuplesDetection;
+    b.command(kCmdSameData);
+    EXPECT_EQ(b.host.sent, (Ids{40017, 210, 40016}));
+    EXPECT_TRUE(b.calls.empty());
+    EXPECT_EQ(b.state.nDisplayMode, 9);
+    EXPECT_EQ(b.state.lpChainsHeader->wEffectiveTask, 0);  // nothing recorded
+    EXPECT_TRUE(b.host.invalidated(raisedGraph(b.layout), true));
+
+    // Recognition of tuples with a selection but nothing reserved opens the
+    // panel and still runs, on no candidates.
+    CommandBench r;
+    r.state.wSeriesType = kSeriesUnfixedTuples;
+    r.state.wEffectiveTask = kTaskTuplesRecognition;
+    r.state.subsetPanel.selectedSubset = {1, 2};
+    r.state.subsetPanel.selectionCount = 2;
+    r.command(kCmdSameData);
+    EXPECT_EQ(r.host.sent, (Ids{40017, 210, 40016, 218}));
+    ASSERT_EQ(r.calls.size(), 1u);
+    EXPECT_EQ(r.calls[0].tuples, 0u);
+    EXPECT_EQ(r.state.nDisplayMode, 6);
+}
+
+TEST(Commands, RepeatRecognitionOnATuplesSeriesRecognisesTuples) {
+    CommandBench b;
+    b.command(kCmdUnfixedTuples);
+    b.state.subsetPanel.selectedSubset = {4, 9};
+    b.state.subsetPanel.selectionCount = 2;
+    b.state.subsetPanel.reservedSubsets[0] = {4, 9};
+    b.state.subsetPanel.selectedSubsetArraySize[0] = 2;
+    b.state.subsetPanel.reservedCount = 1;
+    b.state.wTaskType = kTaskDetection;
+    b.host.clear();
+    b.command(kCmdRepeatRecognition);
+    EXPECT_EQ(b.state.wTaskType, kTaskRecognition);
+    EXPECT_EQ(b.state.wEffectiveTask, kTaskTuplesRecognition);
+    EXPECT_EQ(b.procedureNames(), (std::vector<std::string>{"TuplesRecognition"}));
+    // The Repeat commands leave the task check marks alone.
+    EXPECT_FALSE(b.host.checks.contains(kCmdRecognition));
+}
+
+TEST(Commands, SeriesTypesMoveTheCheckMarkAndResetLevelsOnlyForWholePulses) {
+    CommandBench b;
+    b.state.nLostIndex = 2;
+    b.state.wNewLostLevel = b.state.wLostLevel = 25;
+    b.state.wMakingLevel = b.state.wNewMakingLevel = 75;
+    b.command(kCmdUnfixedCutoff);
+    EXPECT_EQ(b.state.wSeriesType, kSeriesUnfixedCutoff);
+    for (uint16_t id : {40008, 40009, 40010, 40028, 40032})
+        EXPECT_FALSE(b.host.checks.at(id)) << id;
+    EXPECT_TRUE(b.host.checks.at(kCmdUnfixedCutoff));
+    EXPECT_EQ(b.state.nLostIndex, 2);
+    EXPECT_EQ(b.state.wLostLevel, 25);
+    EXPECT_EQ(b.state.wMakingLevel, 75);
+    EXPECT_EQ(b.host.sent, (Ids{40011}));  // nothing generated
+
+    b.command(kCmdUnfixedTuples);
+    EXPECT_EQ(b.state.wSeriesType, kSeriesUnfixedTuples);
+    EXPECT_TRUE(b.host.checks.at(kCmdUnfixedTuples));
+    EXPECT_FALSE(b.host.checks.at(kCmdUnfixedCutoff));
+    EXPECT_EQ(b.state.nLostIndex, 1);
+    EXPECT_EQ(b.state.wLostLevel, 0);
+    EXPECT_EQ(b.state.wNewLostLevel, 0);
+    for (uint16_t level :
+         {b.state.wMakingLevel, b.state.wNewMakingLevel, b.state.wProcessingLevel,
+          b.state.wNewProcessingLevel, b.state.wDlgMakingLevel, b.state.wDlgProcessingLevel}) {
+        EXPECT_EQ(level, 100);
+    }
+}
+
+TEST(Commands, TaskTypesMoveTheCheckMarkAndDetectionKeepsOneEtalon) {
+    CommandBench b;
+    setWorkingSet(b.state, {3, 5, 7});
+    b.state.nSelectedEtalon = 5;
+    b.command(kCmdDetection);
+    EXPECT_EQ(b.state.wTaskType, kTaskDetection);
+    EXPECT_EQ(b.state.wEffectiveTask, kTaskDetection);
+    EXPECT_EQ(workingSetOf(b.state), (std::vector<uint16_t>{5}));
+    EXPECT_TRUE(b.host.checks.at(kCmdDetection));
+    for (uint16_t id : {40006, 40007, 40027})
+        EXPECT_FALSE(b.host.checks.at(id));
+
+    // On a tuples series Detection only changes the effective task.
+    CommandBench t;
+    t.state.wSeriesType = kSeriesFixedTuples;
+    setWorkingSet(t.state, {3, 5, 7});
+    t.command(kCmdDetection);
+    EXPECT_EQ(t.state.wEffectiveTask, kTaskTuplesDetection);
+    EXPECT_EQ(workingSetOf(t.state), (std::vector<uint16_t>{3, 5, 7}));
+    t.command(kCmdRecognition);
+    EXPECT_EQ(t.state.wEffectiveTask, kTaskTuplesRecognition);
+    EXPECT_EQ(workingSetOf(t.state), (std::vector<uint16_t>{3, 5, 7}));
+    EXPECT_TRUE(t.host.checks.at(kCmdRecognition));
+    EXPECT_FALSE(t.host.checks.at(kCmdDetection));
+
+    t.state.wMainView = 2;
+    t.command(kCmdSeriesProcessing);
+    EXPECT_EQ(t.state.wEffectiveTask, kTaskSeriesProcessing);
+    EXPECT_EQ(t.state.wMainView, 1);
+    EXPECT_EQ(t.host.sent.back(), kCmdNothing);
+    t.command(kCmdJointDetection);
+    EXPECT_EQ(t.state.wEffectiveTask, kTaskJoint);
+    EXPECT_TRUE(t.host.checks.at(kCmdJointDetection));
+    EXPECT_FALSE(t.host.checks.at(kCmdSeriesProcessing));
+}
+
+TEST(Commands, CreateSeriesAppliesBothDialogsAndRunsTheChain) {
+    CommandBench b;
+    b.host.scripts[105] = typeAndPress(
+        {{1000, "600"}, {1001, "30"}, {1003, "100"}, {1004, "3"}, {1005, "90"}, {1006, "80"}},
+        kIdOk);
+    b.host.scripts[106] = typeAndPress({{1007, "10"}, {1010, "3,5,7"}, {1011, "35"}}, kIdOk);
+    b.command(kCmdCreateSeries);
+
+    EXPECT_EQ(b.host.dialogs, (std::vector<int>{105, 106}));
+    // Bounds from the typed geometry: (600 + 19) div 100 = 6, (600 - 20 + 30) div 30 = 20.
+    const auto& shown = b.host.shown.at(106);
+    EXPECT_EQ(shown.text(1008), "Number of Pulses in Series (from 6 to 20)");
+    EXPECT_EQ(shown.text(1007), "10");  // as typed; 13 was offered
+    EXPECT_EQ(b.host.sent, (Ids{40001, 215, 216, 209, 210, 218}));
+    EXPECT_TRUE(b.sink.empty());
+
+    const AppState& s = b.state;
+    EXPECT_EQ(s.dwSeriesLength, 600u);
+    EXPECT_EQ(s.wTmin, 30);
+    EXPECT_EQ(s.wTmax, 100);
+    EXPECT_EQ(s.nDefaultEtalon, 3);
+    EXPECT_EQ(s.nSelectedEtalon, 3);
+    EXPECT_EQ(s.wMakingLevel, 90);
+    EXPECT_EQ(s.wProcessingLevel, 80);
+    EXPECT_EQ(s.wRequestedPulses, 10);
+    EXPECT_EQ(s.wSeriesPulses, 10);
+    EXPECT_EQ(s.wNoiseLevel, 35);
+    EXPECT_EQ(s.wMinPulses, 6);
+    EXPECT_EQ(s.wMaxPulses, 20);
+    EXPECT_EQ(s.wSeriesType, kSeriesCreatedFixed);
+    EXPECT_EQ(s.nDisplayMode, 6);
+    // The typed sequence ends after three numbers; beyond the 13 shown entries
+    // the old sequence stays (the generator turns the zeros into etalon 1).
+    EXPECT_EQ(std::vector<uint16_t>(s.lpEtalonSequence.begin(), s.lpEtalonSequence.begin() + 3),
+              (std::vector<uint16_t>{3, 5, 7}));
+    EXPECT_EQ(s.lpEtalonSequence.size(), 30u);
+    EXPECT_EQ(s.lpEtalonSequence[13], 1);
+    EXPECT_EQ(s.lpEtalonSequence[29], 1);
+    EXPECT_EQ(s.lpSeriesHeader->dwSeriesSize, 600u);
+    EXPECT_EQ(s.lpSeriesHeader->wImpulseQuantity, 10);
+    ASSERT_EQ(b.calls.size(), 1u);
+    EXPECT_EQ(b.calls[0].tmin, 30);
+    EXPECT_EQ(b.calls[0].level, 80);
+    // The three selectors show new values: each is repainted, and the flags cleared.
+    EXPECT_TRUE(b.host.invalidated(b.layout.rcLengthSelector, true));
+    EXPECT_TRUE(b.host.invalidated(b.layout.rcNoiseSelector, true));
+    EXPECT_TRUE(b.host.invalidated(b.layout.rcLostSelector, true));
+    EXPECT_EQ(s.bRepaintLength + s.bRepaintNoise + s.bRepaintLost, 0);
+
+    // " Fixed case" brings the series type back to 1 and runs a new series.
+    b.host.clear();
+    b.command(kCmdFixedCase);
+    EXPECT_EQ(b.state.wSeriesType, kSeriesFixedWhole);
+    EXPECT_EQ(b.host.sent, (Ids{40021, 205, 208, 216, 209, 210, 218}));
+}
+
+TEST(Commands, CreateSeriesCancelledLeavesTheGeometryAlone) {
+    CommandBench b;
+    b.host.scripts[105] = typeAndPress({{1001, "30"}, {1003, "100"}, {1004, "3"}}, kIdOk);
+    b.host.scripts[106] = typeAndPress({{1007, "10"}, {1010, "3,5,7"}}, kIdCancel);
+    b.command(kCmdCreateSeries);
+    EXPECT_EQ(b.host.sent, (Ids{40001, 215}));
+    const AppState& s = b.state;
+    EXPECT_EQ(s.wRequestedPulses, 18);
+    EXPECT_EQ(s.wTmin, 40);
+    EXPECT_EQ(s.wTmax, 181);
+    EXPECT_EQ(s.lpEtalonSequence, std::vector<uint16_t>(30, 1));
+    EXPECT_EQ(s.nDefaultEtalon, 3);  // stored by the first dialog at once
+    EXPECT_EQ(s.nSelectedEtalon, 1);
+    EXPECT_EQ(s.nDisplayMode, 5);
+    EXPECT_EQ(s.bDialogAccepted, 0);
+
+    CommandBench c;
+    c.host.scripts[105] = typeAndPress({{1004, "3"}}, kIdCancel);
+    c.command(kCmdCreateSeries);
+    EXPECT_EQ(c.host.dialogs, (std::vector<int>{105}));
+    EXPECT_EQ(c.state.nDefaultEtalon, 1);
+}
+
+TEST(Commands, SeriesParametersRepairAnEmptyWorkingSetFirst) {
+    CommandBench b;
+    setWorkingSet(b.state, {});
+    b.state.nSelectedEtalon = 9;
+    b.host.scripts[105] = typeAndPress({}, kIdCancel);
+    b.command(kCmdSeriesParameters);
+    EXPECT_EQ(workingSetOf(b.state), (std::vector<uint16_t>{1}));
+    EXPECT_EQ(b.state.nSelectedEtalon, 1);
+    EXPECT_EQ(b.host.shown.at(105).text(1004), "1");
+
+    CommandBench c;
+    setWorkingSet(c.state, {4, 12});
+    c.state.nSelectedEtalon = 2;
+    c.host.scripts[105] = typeAndPress({}, kIdCancel);
+    c.command(kCmdSeriesParameters);
+    EXPECT_EQ(c.state.nSelectedEtalon, 4);
+}
+
+TEST(Commands, NewPulsesReadsTheListAndRepairsNumbersThatNameNoEtalon) {
+    CommandBench b;
+    b.host.scripts[107] = typeAndPress({{1014, "6"}, {1013, "2,2,9,17,25,0"}}, kIdOk);
+    b.command(kCmdNewPulses);
+    EXPECT_EQ(b.host.dialogs, (std::vector<int>{107}));
+    EXPECT_EQ(b.host.shown.at(107).text(1012), "List of Required Etalons (from 1 to 20)");
+    EXPECT_EQ(workingSetOf(b.state), (std::vector<uint16_t>{2, 2, 9, 17, 5, 6}));
+    for (int k = 1; k <= 20; ++k) {
+        const bool in = k == 2 || k == 5 || k == 6 || k == 9 || k == 17;
+        EXPECT_EQ(b.state.selectedFlags[k], in ? 1 : 0) << k;
+    }
+    EXPECT_EQ(b.host.sent, (Ids{40002}));  // nothing repainted
+
+    // A count beyond the capacity keeps the old count.
+    b.host.scripts[107] = typeAndPress({{1014, "25"}, {1013, "1,2,3,4,5,6,7"}}, kIdOk);
+    b.command(kCmdNewPulses);
+    EXPECT_EQ(workingSetOf(b.state), (std::vector<uint16_t>{1, 2, 3, 4, 5, 6}));
+}
+
+TEST(Commands, NextSeriesWithAnEmptyWorkingSetDoesNothing) {
+    CommandBench b;
+    setWorkingSet(b.state, {});
+    SeriesHeader* before = b.state.lpSeriesHeader.get();
+    const auto pure = before->lpPureData;
+    b.command(kCmdNextData);
+    EXPECT_EQ(b.host.sent, (Ids{40018, 205}));
+    EXPECT_EQ(b.state.crtRandom.state(), 1u);
+    EXPECT_EQ(b.state.lpSeriesHeader.get(), before);
+    EXPECT_EQ(b.state.lpSeriesHeader->lpPureData, pure);
+    EXPECT_TRUE(b.calls.empty());
+    EXPECT_TRUE(b.sink.empty());
+    EXPECT_EQ(b.state.nDisplayMode, 5);
+}
+
+TEST(Commands, SequenceGrowsWhenMorePulsesFit) {
+    CommandBench b;
+    b.state.wTmin = 20;
+    b.state.nDefaultEtalon = 4;
+    b.command(kCmdSelectorPick);
+    EXPECT_EQ(b.state.wMaxPulses, 60);  // (1200 - 20 + 20) div 20
+    ASSERT_EQ(b.state.lpEtalonSequence.size(), 60u);
+    EXPECT_EQ(b.state.lpEtalonSequence[29], 1);
+    EXPECT_EQ(b.state.lpEtalonSequence[30], 4);
+    EXPECT_EQ(b.state.wRequestedPulses, 33);  // (6 + 60) div 2
+    EXPECT_TRUE(b.host.erasedWhole());
+
+    // Joint detection keeps the drawn sequence as it is: every entry from the set.
+    setWorkingSet(b.state, {2, 9, 14});
+    b.state.wTaskType = kTaskJoint;
+    b.state.wTmin = 10;  // 119 pulses now fit
+    b.command(kCmdNextData);
+    ASSERT_EQ(b.state.lpEtalonSequence.size(), 119u);
+    CrtRandom random;
+    const uint16_t set[] = {2, 9, 14};
+    for (int i = 0; i < 119; ++i)
+        EXPECT_EQ(b.state.lpEtalonSequence[i], set[(random.next() / 8) % 3]) << i;
+    EXPECT_EQ(b.procedureNames(), (std::vector<std::string>{"detectKnownNumberChain"}));
+}
+
+TEST(Commands, FailuresStopTheChainWithTheirMessage) {
+    CommandBench b;
+    b.state.wSeriesType = kSeriesUnfixedWhole;
+    b.state.wTmin = 100;  // at least 10 pulses needed, at most 2 fit
+    b.state.wTmax = 20;
+    b.command(kCmdNextData);
+    EXPECT_EQ(b.host.sent, (Ids{40018, 205, 208, 216}));
+    ASSERT_EQ(b.sink.messages.size(), 1u);
+    EXPECT_EQ(b.sink.last().text, "Не могу создать ряд!");
+    EXPECT_EQ(b.sink.last().caption, "CM_INFO");
+    EXPECT_EQ(b.state.lpSeriesHeader, nullptr);
+    // Processing the same data again has no series to work on.
+    b.command(kCmdSameData);
+    EXPECT_EQ(b.sink.messages.size(), 2u);
+    EXPECT_TRUE(b.calls.empty());
+
+    CommandBench c;
+    c.state.lpChainsHeader.reset();
+    c.command(kCmdSameData);
+    ASSERT_FALSE(c.sink.empty());
+    EXPECT_EQ(c.sink.last().text, "Ошибка addToChainsHeader!");
+    EXPECT_EQ(c.sink.last().caption, " About ChainsHeader ");
+    EXPECT_EQ(c.host.sent, (Ids{40017, 210}));
+    EXPECT_EQ(c.state.nDisplayMode, 5);
+}
+
+TEST(Commands, RepaintsCoverWhatChanged) {
+    CommandBench b;
+    b.state.wEffectiveTask = kTaskDetection;
+    b.state.nSelectedEtalon = 7;
+    b.state.nPrevSelectedEtalon = 1;
+    b.command(kCmdEtalonHighlight);
+    EXPECT_EQ(b.host.invalidations.size(), 2u);
+    EXPECT_TRUE(b.host.invalidated(widenedCell(b.layout, 7), true));
+    EXPECT_TRUE(b.host.invalidated(widenedCell(b.layout, 1), true));
+    EXPECT_EQ(widenedCell(b.layout, 1), (Rect{19, 19, 180, 179}));
+
+    b.host.clear();
+    b.state.wEffectiveTask = kTaskRecognition;
+    b.command(kCmdEtalonHighlight);
+    EXPECT_EQ(b.host.invalidations.size(), 2u);
+    EXPECT_TRUE(b.host.invalidated(b.layout.rcToggleButton, true));
+
+    b.host.clear();
+    b.state.bRepaintButtons = 1;
+    b.command(kCmdGridRepaint);
+    const Rect& column = b.layout.rcButtonColumn;
+    EXPECT_TRUE(b.host.invalidated(raisedGraph(b.layout), true));
+    EXPECT_TRUE(b.host.invalidated(b.layout.rcToggleButton, true));
+    EXPECT_TRUE(
+        b.host.invalidated({column.left, column.top, column.right + 1, column.bottom + 1}, true));
+    EXPECT_EQ(b.state.bRepaintButtons, 0);
+
+    b.host.clear();
+    b.command(kCmdTypeMoreDetails);
+    EXPECT_EQ(b.host.sent, (Ids{40020, 218}));
+    EXPECT_EQ(b.state.bNoErase, 1);
+    EXPECT_TRUE(b.host.invalidated(raisedGraph(b.layout), false));
+
+    b.host.clear();
+    b.command(kCmdGraphOverlay);
+    b.command(kCmdGraphRepaint);
+    b.command(kCmdRepaintAll);
+    EXPECT_EQ(b.host.invalidations.size(), 3u);
+    EXPECT_TRUE(b.host.invalidated(raisedGraph(b.layout), false));
+    EXPECT_TRUE(b.host.invalidated(raisedGraph(b.layout), true));
+    EXPECT_TRUE(b.host.erasedWhole());
+
+    b.host.clear();
+    b.state.subsetPanel.selectionAreaRect = {5, 6, 7, 8};
+    b.state.subsetPanel.possibleSubsetArrayRect[3][10] = {1, 2, 3, 4};
+    b.command(kCmdReservedRowsRepaint);
+    EXPECT_EQ(b.host.invalidations.size(), 11u);
+    EXPECT_TRUE(b.host.invalidated({1, 2, 3, 4}, true));
+    EXPECT_TRUE(b.host.invalidated({5, 6, 7, 8}, true));
+
+    b.host.clear();
+    b.command(kCmdSelectPulses);
+    EXPECT_EQ(b.state.nDisplayMode, 9);
+    EXPECT_TRUE(b.host.invalidated(raisedGraph(b.layout), true));
+}
+
+TEST(Commands, ExitClosesAndUnbuiltCommandsDoNothing) {
+    CommandBench b;
+    b.command(kCmdExit);
+    b.command(kCmdClose);
+    EXPECT_EQ(b.host.closed, 2);
+    b.host.clear();
+    for (uint16_t id : {207, 214, 217, 219, 220, 40014, 40012, 40015, 40029, 40030, 40031, 40003})
+        b.command(id);
+    EXPECT_TRUE(b.host.invalidations.empty());
+    EXPECT_TRUE(b.host.dialogs.empty());
+    EXPECT_EQ(b.host.sent.size(), 12u);
+    EXPECT_EQ(b.state.nDisplayMode, 5);
+}
+
+}  // namespace
+}  // namespace etalon

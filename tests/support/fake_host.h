@@ -1,0 +1,91 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/command_host.h"
+#include "support/fake_dialog_context.h"
+
+namespace etalon::test {
+
+// The main window as the commands see it, recording what they ask of it.
+// Commands sent are handed to `dispatch` (the handler under test), nested.
+class FakeHost final : public CommandHost {
+  public:
+    struct Invalidation {
+        std::optional<platform::Rect> rect;  // none: the whole client area
+        bool erase = false;
+        bool operator==(const Invalidation&) const = default;
+    };
+    // What the user does in a dialog once it has started: type into the
+    // context, then press a button through the procedure.
+    using DialogScript = std::function<void(FakeDialogContext&, const platform::DialogProcedure&)>;
+
+    void checkMenuItem(uint16_t id, bool checked) override { checks[id] = checked; }
+    void invalidate(const platform::Rect* rect, bool erase) override {
+        invalidations.push_back({rect ? std::optional(*rect) : std::nullopt, erase});
+    }
+    void sendCommand(uint16_t id) override {
+        sent.push_back(id);
+        if (dispatch) dispatch(id);
+    }
+    void close() override { ++closed; }
+    int runDialog(int dialogId, const platform::DialogTemplate& dialog,
+                  const platform::DialogProcedure& procedure) override {
+        dialogs.push_back(dialogId);
+        captions.push_back(dialog.caption);
+        FakeDialogContext context;
+        context.start(procedure);
+        const auto it = scripts.find(dialogId);
+        if (it != scripts.end()) {
+            it->second(context, procedure);
+        } else {
+            context.press(procedure, platform::kIdOk);
+        }
+        shown[dialogId] = context;
+        return context.ended ? context.result : platform::kIdCancel;
+    }
+
+    bool erasedWhole() const {
+        for (const auto& i : invalidations) {
+            if (!i.rect && i.erase) return true;
+        }
+        return false;
+    }
+    bool invalidated(const platform::Rect& rect, bool erase) const {
+        for (const auto& i : invalidations) {
+            if (i.rect == rect && i.erase == erase) return true;
+        }
+        return false;
+    }
+    void clear() {
+        sent.clear();
+        invalidations.clear();
+        dialogs.clear();
+    }
+
+    std::function<void(uint16_t)> dispatch;
+    std::map<uint16_t, bool> checks;
+    std::vector<Invalidation> invalidations;
+    std::vector<uint16_t> sent;
+    std::vector<int> dialogs;
+    std::vector<std::string> captions;
+    std::map<int, DialogScript> scripts;
+    std::map<int, FakeDialogContext> shown;  // each dialog as it was left
+    int closed = 0;
+};
+
+// Types the given texts and presses the button.
+inline FakeHost::DialogScript typeAndPress(std::map<int, std::string> typed, int button) {
+    return [typed = std::move(typed), button](FakeDialogContext& context,
+                                              const platform::DialogProcedure& procedure) {
+        for (const auto& [id, text] : typed)
+            context.setText(id, text);
+        context.press(procedure, button);
+    };
+}
+
+}  // namespace etalon::test
