@@ -251,6 +251,52 @@ TEST(Workbench, AMissingBitmapEndsStartUpWithOneMessage) {
     EXPECT_FALSE(workbench.state().bAlphabetReady);
 }
 
+TEST(Workbench, StartButtonProcessesANewSeriesAndShowsTheResultsView) {
+    OpenWorkbench open;
+    ASSERT_NE(open.window, nullptr);
+    open.paint();
+    const WindowLayout& layout = open.workbench.layout();
+    const platform::Rect start = layout.rcStartButton1;
+    open.workbench.onMouseDown(*open.window, static_cast<int16_t>(start.left + 70),
+                               static_cast<int16_t>(start.top + 16), platform::kMouseLeft);
+    EXPECT_TRUE(open.sink.empty());
+
+    const AppState& s = open.workbench.state();
+    EXPECT_EQ(s.nDisplayMode, 6);
+    EXPECT_EQ(s.wMainView, 1);
+    EXPECT_EQ(s.wEffectiveTask, kTaskRecognition);
+    ASSERT_NE(s.lpSeriesHeader, nullptr);
+    EXPECT_EQ(s.lpSeriesHeader->wImpulseQuantity, 18);
+    EXPECT_EQ(s.lpSeriesHeader->wNoiseLevel, 20);
+    EXPECT_NE(s.lpSeriesHeader->lpNoisyData, s.lpSeriesHeader->lpPureData);
+    ASSERT_NE(s.lpChainsHeader, nullptr);
+    EXPECT_EQ(s.lpChainsHeader->wEffectiveTask, kTaskRecognition);
+    EXPECT_EQ(s.lpChainsHeader->wSeriesType, kSeriesFixedWhole);
+
+    // The repaint it asked for covers the button column: the results view's
+    // "ButtonStart" appears there.
+    open.window->paint();
+    const auto& bitmap = *open.workbench.bitmap(kBmpStart);
+    const platform::Surface& surface = open.window->surface();
+    for (auto [x, y] : {std::pair{0, 0}, {70, 16}, {143, 31}}) {
+        EXPECT_EQ(surface.pixel(layout.rcStartButton.left + x, layout.rcStartButton.top + y),
+                  platform::Surface::unpack(bitmap.pixels[y * 144 + x]));
+    }
+}
+
+TEST(Workbench, MenuChoicesReachTheCommands) {
+    OpenWorkbench open;
+    ASSERT_NE(open.window, nullptr);
+    open.window->chooseMenuItem(kCmdUnfixedCutoff);
+    EXPECT_TRUE(open.window->isMenuItemChecked(kCmdUnfixedCutoff));
+    EXPECT_FALSE(open.window->isMenuItemChecked(kCmdFixedWhole));
+    open.window->chooseMenuItem(kCmdDetection);
+    EXPECT_TRUE(open.window->isMenuItemChecked(kCmdDetection));
+    EXPECT_FALSE(open.window->isMenuItemChecked(kCmdRecognition));
+    EXPECT_EQ(open.workbench.state().wSeriesType, kSeriesUnfixedCutoff);
+    EXPECT_EQ(open.workbench.state().wRequiredCount, 1);
+}
+
 TEST(Workbench, ClosingFreesEveryRecordOnce) {
     OpenWorkbench open;
     ASSERT_NE(open.window, nullptr);
