@@ -1,0 +1,95 @@
+#include "processing/position_chain.h"
+
+#include <algorithm>
+
+#include "processing/pulse_fit.h"
+
+namespace etalon {
+
+void PositionChain::reserve(std::size_t n) {
+    for (auto* table : {&fit_, &value_, &pred_, &etalon_}) {
+        if (table->size() < n) table->resize(n);
+    }
+    if (begin_.size() < n) begin_.resize(n);
+    if (end_.size() < n) end_.resize(n);
+    window_.reset(n);
+}
+
+void PositionChain::clear(std::size_t n, int16_t length) {
+    std::fill_n(fit_.begin(), n, kSentinel8);
+    std::fill_n(value_.begin(), n, kSentinel8);
+    std::fill_n(pred_.begin(), n, kSentinel8);
+    std::fill_n(etalon_.begin(), n, 0);
+    std::fill_n(begin_.begin(), n, int16_t{0});
+    std::fill_n(end_.begin(), n, static_cast<int16_t>(length - 1));
+}
+
+void PositionChain::run(const PositionClasses& classes, int32_t tmin, int32_t tmax) {
+    for (const auto& r : classes.firstOnly) {
+        for (int32_t x = r.lo; x <= r.hi; ++x) {
+            value_[x] = fit_[x];
+            pred_[x] = -1;
+        }
+    }
+    // A pulse that may also start a chain only extends a chain with a
+    // negative criterion; a later-only pulse always takes the best one.
+    pass(classes.firstOrLater, 0, tmin, tmax);
+    pass(classes.laterOnly, kSentinel8, tmin, tmax);
+}
+
+// Positions enter the window once their value is final for this pass: every
+// z <= x - Tmin lies before x, so it was computed earlier in the pass or
+// belongs to a class whose turn has passed (or has not come and stays unreached).
+void PositionChain::pass(const std::vector<PositionClasses::Range>& ranges, int32_t start,
+                         int32_t tmin, int32_t tmax) {
+    window_.reset(0);
+    int32_t* value = value_.data();
+    int32_t next = 0;
+    for (const auto& r : ranges) {
+        for (int32_t x = r.lo; x <= r.hi; ++x) {
+            const int32_t from = std::max(x - tmax, 0);
+            const int32_t to = x - tmin;
+            next = std::max(next, from);
+            for (; next <= to; ++next) window_.push(value, next);
+            window_.dropBelow(from);
+            int32_t best = start, pred = -2;
+            if (!window_.empty() && value[window_.front()] < best) {
+                pred = window_.front();
+                best = value[pred];
+            }
+            pred_[x] = pred;
+            value[x] = wrapAdd(best, fit_[x]);
+        }
+    }
+}
+
+int32_t PositionChain::findEnd(const PositionClasses& classes, int32_t start,
+                               int32_t& best) const {
+    best = start;
+    int32_t at = -1;
+    for (const auto& r : classes.ends) {
+        for (int32_t x = r.lo; x <= r.hi; ++x) {
+            if (value_[x] < best) {
+                best = value_[x];
+                at = x;
+            }
+        }
+    }
+    return at;
+}
+
+int PositionChain::chainLength(int32_t x) const {
+    int n = 0;
+    for (; x >= 0; x = pred_[x]) ++n;
+    return n;
+}
+
+void PositionChain::fillChain(int32_t x, int32_t etalon, RestoredChain& chain) const {
+    chain.n = chainLength(x);
+    for (int k = chain.n - 1; k >= 0; --k) {
+        chain.set(k, etalon < 0 ? etalon_[x] + 1 : etalon, x, begin_[x], end_[x]);
+        x = pred_[x];
+    }
+}
+
+}  // namespace etalon

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "processing/intervals_header.h"
+#include "processing/restored_chain.h"
+#include "processing/sliding_min.h"
+
+namespace etalon {
+
+// The dynamic programme over series positions for an unknown pulse count:
+// V[x] is the best criterion of a chain whose last pulse starts at x, Pred[x]
+// the start of the pulse before it (-1 and -2 end a chain).
+class PositionChain {
+public:
+    // Sizes the tables for a series of n samples; throws std::bad_alloc.
+    void reserve(std::size_t n);
+
+    // Every table at its start value: fit, value and predecessor unreached,
+    // etalon index 0, window [0, length - 1].
+    void clear(std::size_t n, int16_t length);
+    // Fit tables, to be filled at the fitted positions.
+    int32_t* fit() { return fit_.data(); }
+    int32_t* etalon() { return etalon_.data(); }
+    int16_t* begin() { return begin_.data(); }
+    int16_t* end() { return end_.data(); }
+
+    // Chain values class by class: first-only, first-or-later, later-only.
+    void run(const PositionClasses& classes, int32_t tmin, int32_t tmax);
+    // Leftmost position of `ends` with the smallest value below `start`; -1 if none.
+    int32_t findEnd(const PositionClasses& classes, int32_t start, int32_t& value) const;
+    // Number of pulses of the chain ending at x.
+    int chainLength(int32_t x) const;
+    // The chain ending at x, first pulse first; `etalon` < 0 takes the
+    // etalon table's entry + 1.
+    void fillChain(int32_t x, int32_t etalon, RestoredChain& chain) const;
+
+private:
+    void pass(const std::vector<PositionClasses::Range>& ranges, int32_t start, int32_t tmin, int32_t tmax);
+
+    std::vector<int32_t> fit_, value_, pred_, etalon_;
+    std::vector<int16_t> begin_, end_;
+    SlidingMin window_;
+};
+
+}  // namespace etalon

@@ -1,0 +1,355 @@
+#include "processing/tuples_detection.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "processing/intervals_header.h"
+#include "processing/known_number_tuples.h"
+#include "processing/layered_chain.h"
+#include "processing/pulse_fit.h"
+#include "processing/restored_chain.h"
+#include "processing/sliding_min.h"
+
+namespace etalon {
+
+namespace {
+
+using Ranges = std::vector<PositionClasses::Range>;
+
+// One layer per pattern member: chain values and predecessors over the
+// positions 0..N-L.
+struct PatternWork {
+    FitCache cache;
+    PositionClasses classes;
+    std::vector<int32_t> values, preds;
+    std::vector<SlidingMin> windows;
+    std::vector<const FitTable*> fits;
+    std::vector<int32_t> next;  // per layer: next position to enter its window
+    RestoredChain restored, best;
+    TupleSegmentation tuples, bestTuples;
+    std::string text;
+};
+
+thread_local PatternWork work;
+
+void reportNoMemory(MessageSink& sink, const char* text) {
+    sink.show(text, "", MessageIcon::None);
+}
+
+int32_t positionsOf(const SeriesHeader& series) {
+    return std::max<int32_t>(static_cast<int32_t>(series.dwSeriesSize) - series.wImpulseSize + 1, 0);
+}
+
+LayerRange classCover(const PositionClasses& classes) {
+    LayerRange cover{0, -1};
+    bool any = false;
+    for (const Ranges* ranges : {&classes.firstOnly, &classes.firstOrLater, &classes.laterOnly}) {
+        for (const auto& r : *ranges) {
+            cover = any ? LayerRange{std::min(cover.lo, r.lo), std::max(cover.hi, r.hi)}
+                        : LayerRange{r.lo, r.hi};
+            any = true;
+        }
+    }
+    return cover;
+}
+
+void growLayers(PatternWork& w, const SeriesHeader& series, std::size_t layers,
+                std::size_t alphabetSize) {
+    const std::size_t width = static_cast<std::size_t>(positionsOf(series));
+    if (w.values.size() < layers * width) w.values.resize(layers * width);
+    if (w.preds.size() < layers * width) w.preds.resize(layers * width);
+    if (w.windows.size() < layers) w.windows.resize(layers);
+    for (std::size_t l = 0; l < layers; ++l) w.windows[l].reset(width);
+    w.fits.resize(std::max(w.fits.size(), layers));
+    w.next.resize(std::max(w.next.size(), layers));
+    w.cache.reserve(alphabetSize, width, series.wImpulseSize);
+    for (RestoredChain* chain : {&w.restored, &w.best}) chain->resize(width + 1);
+    for (TupleSegmentation* t : {&w.tuples, &w.bestTuples}) {
+        t->first.resize(width + 1);
+        t->second.resize(width + 1);
+    }
+}
+
+template <class... Args>
+void appendFormat(std::string& text, const char* format, Args... args) {
+    char piece[64];
+    const int length = std::snprintf(piece, sizeof piece, format, args...);
+    if (length > 0) text.append(piece, std::min<std::size_t>(length, sizeof piece - 1));
+}
+
+// The layered search for one pattern; the chain and its tuples end up in
+// w.restored and w.tuples.
+class PatternSearch {
+public:
+    PatternSearch(PatternWork& w, const SeriesHeader& series, std::span<const int32_t> pattern,
+                  int layers, int32_t unreached, int32_t tmin, int32_t tmax)
+        : w_(w),
+          pattern_(pattern),
+          layers_(layers),
+          width_(positionsOf(series)),
+          omega_(unreached),
+          tmin_(tmin),
+          tmax_(tmax) {}
+
+    int32_t run(MessageSink& sink, bool debugging) {
+        for (int l = 0; l < layers_; ++l) w_.fits[l] = &w_.cache.fits(pattern_[l] - 1);
+        std::fill_n(w_.values.begin(), std::size_t(layers_) * width_, omega_);
+        std::fill_n(w_.preds.begin(), std::size_t(layers_) * width_, omega_);
+
+        int32_t* v0 = value(0);
+        for (const auto& r : w_.classes.firstOnly) {
+            for (int32_t x = r.lo; x <= r.hi; ++x) {
+                v0[x] = w_.fits[0]->at(x).value;
+                pred(0)[x] = -1;
+            }
+        }
+        if (debugging) showFirst(sink);
+        pass(w_.classes.firstOrLater, 0, true);
+        if (debugging) showSecond(sink);
+        pass(w_.classes.laterOnly, omega_, false);
+        return finish();
+    }
+
+private:
+    int32_t* value(int l) { return w_.values.data() + std::size_t(l) * width_; }
+    int32_t* pred(int l) { return w_.preds.data() + std::size_t(l) * width_; }
+    int previousLayer(int l) const { return l == 0 ? layers_ - 1 : l - 1; }
+
+    // A first-or-later pulse extends only a chain with a negative value; in
+    // layer 0 it may start one, later members may not.
+    void pass(const Ranges& ranges, int32_t start, bool mayStart) {
+        for (int l = 0; l < layers_; ++l) w_.windows[l].reset(0);
+        int32_t* next = w_.next.data();
+        std::fill_n(next, layers_, 0);
+        for (const auto& r : ranges) {
+            for (int32_t x = r.lo; x <= r.hi; ++x) {
+                const int32_t from = std::max(x - tmax_, 0);
+                const int32_t to = x - tmin_;
+                for (int l = 0; l < layers_; ++l) {
+                    const int32_t* source = value(previousLayer(l));
+                    SlidingMin& window = w_.windows[l];
+                    next[l] = std::max(next[l], from);
+                    for (; next[l] <= to; ++next[l]) window.push(source, next[l]);
+                    window.dropBelow(from);
+                    int32_t best = start, at = -2;
+                    if (!window.empty() && source[window.front()] < best) {
+                        at = window.front();
+                        best = source[at];
+                    }
+                    const int32_t fit = w_.fits[l]->at(x).value;
+                    if (!mayStart || best < 0) {
+                        value(l)[x] = wrapAdd(best, fit);
+                        pred(l)[x] = at;
+                    } else if (l > 0) {
+                        value(l)[x] = omega_;
+                        pred(l)[x] = -2;
+                    } else {
+                        value(l)[x] = fit;
+                        pred(l)[x] = -1;
+                    }
+                }
+            }
+        }
+    }
+
+    int32_t finish() {
+        int32_t best = omega_, endAt = -1, endLayer = 0;
+        for (const auto& r : w_.classes.ends) {
+            for (int32_t x = r.lo; x <= r.hi && x < width_; ++x) {
+                for (int l = 0; l < layers_; ++l) {
+                    if (value(l)[x] < best) {
+                        best = value(l)[x];
+                        endAt = x;
+                        endLayer = l;
+                    }
+                }
+            }
+        }
+        RestoredChain& chain = w_.restored;
+        chain.n = 0;
+        for (int32_t x = endAt, l = endLayer; x >= 0 && x < width_; l = previousLayer(l)) {
+            ++chain.n;
+            x = pred(l)[x];
+        }
+        int32_t x = endAt, l = endLayer;
+        for (int k = chain.n - 1; k >= 0; --k) {
+            const PulseFit fit = w_.fits[l]->at(x);
+            chain.set(k, pattern_[l], x, fit.begin, fit.end);
+            x = pred(l)[x];
+            l = previousLayer(l);
+        }
+        const int c = static_cast<int>(pattern_.size());
+        w_.tuples.make(chain.n, c, c);
+        return best;
+    }
+
+    void appendIntervals(const char* title, const Ranges& ranges) {
+        w_.text += title;
+        for (const auto& r : ranges) appendFormat(w_.text, " [%d..%d] ", r.lo, r.hi);
+        w_.text += "\n";
+    }
+
+    // One mark per position: the best negative value in full, others by sign,
+    // then the predecessor when there is one.
+    void appendPositions(const Ranges& ranges, int l) {
+        const int32_t* v = value(l);
+        const int32_t* p = pred(l);
+        int32_t smallest = omega_, m = -1;
+        for (const auto& r : ranges) {
+            for (int32_t x = r.lo; x <= r.hi; ++x) {
+                if (v[x] < smallest) {
+                    smallest = v[x];
+                    m = x;
+                }
+            }
+        }
+        for (const auto& r : ranges) {
+            for (int32_t x = r.lo; x <= r.hi; ++x) {
+                if (v[x] < 0 && x == m) appendFormat(w_.text, " %d", v[x]);
+                else w_.text += v[x] < 0 ? " -" : " +";
+                if (p[x] >= 0) appendFormat(w_.text, "[%d]", p[x]);
+            }
+        }
+    }
+
+    void showFirst(MessageSink& sink) {
+        w_.text.clear();
+        appendIntervals("omega_minus - omega_tilda: ", w_.classes.firstOnly);
+        appendPositions(w_.classes.firstOnly, 0);
+        w_.text += "\n ";
+        sink.show(w_.text, " About TuplesDetection ", MessageIcon::None);
+    }
+
+    void showSecond(MessageSink& sink) {
+        w_.text.clear();
+        appendIntervals("omega_minus x omega_tilda: ", w_.classes.firstOrLater);
+        for (int l = 0; l < layers_; ++l) {
+            appendFormat(w_.text, "l=%d\n ", l + 1);
+            appendPositions(w_.classes.firstOrLater, l);
+            w_.text += "\n ";
+        }
+        sink.show(w_.text, " About TuplesDetection ", MessageIcon::None);
+    }
+
+    PatternWork& w_;
+    std::span<const int32_t> pattern_;
+    int layers_;
+    int32_t width_;
+    int32_t omega_;
+    int32_t tmin_, tmax_;
+};
+
+// Sets and classes, before either record changes; false after a report.
+bool buildClasses(MessageSink& sink, PatternWork& w, const SeriesHeader& series, uint16_t tmin,
+                  uint16_t tmax) {
+    if (!makePositionClasses(sink, series, tmin, tmax, w.classes)) {
+        reportNoMemory(sink, "Нет памяти для IntervalsHeader!");
+        return false;
+    }
+    return true;
+}
+
+void startFits(PatternWork& w, const SeriesHeader& series, std::span<const PulseHeader> alphabet,
+               uint16_t level) {
+    const LayerRange cover = classCover(w.classes);
+    w.cache.begin(series.noisyData(), alphabet, series.wImpulseSize, level, cover.lo, cover.hi);
+}
+
+void writeResult(SeriesHeader& series, const RestoredChain& chain,
+                 const TupleSegmentation& tuples) {
+    writeRestoredPulses(series, chain);
+    writeRestoredTuples(series, tuples);
+}
+
+}  // namespace
+
+int TuplesDetection(MessageSink& sink, std::span<const PulseHeader> alphabet,
+                    std::span<const int32_t> pattern, uint16_t /*proceeding*/, uint16_t tmin,
+                    uint16_t tmax, uint16_t level, ChainsHeader* chains, SeriesHeader& series,
+                    int32_t& debuggingRepeat) {
+    PatternWork& w = work;
+    const int layers = static_cast<int>(std::min<std::size_t>(pattern.size(), series.wMaxPulses));
+    if (!growTables([] {})) {
+        reportNoMemory(sink, "Нет памяти для EtalonsPartialEnergy!");
+        return 0;
+    }
+    if (!growTables([] {}) ||
+        !growTables([&] { growLayers(w, series, layers, alphabet.size()); })) {
+        reportNoMemory(sink, "Нет памяти для G_on_layers!");
+        return 0;
+    }
+    tmin = std::max<uint16_t>(tmin, 1);
+    if (!buildClasses(sink, w, series, tmin, tmax)) return 0;
+    resetChains(chains, 0, series.wMaxPulses);
+
+    int32_t criterion = kSentinel8;
+    w.restored.n = 0;
+    w.tuples.count = 0;
+    if (layers > 0 && isValidTuple(pattern, alphabet.size())) {
+        startFits(w, series, alphabet, level);
+        PatternSearch search(w, series, pattern, layers, kSentinel8, tmin, tmax);
+        criterion = search.run(sink, debuggingRepeat != 0);
+        if (!(criterion < kSentinel8)) {
+            w.restored.n = 0;
+            w.tuples.count = 0;
+        }
+    }
+    insertChain(chains, criterion, w.restored.n, w.restored.view());
+    writeResult(series, w.restored, w.tuples);
+    if (chains) chains->wSeekingPulsesQuantity = series.wRestoredQuantity;
+    debuggingRepeat = 0;
+    return 1;
+}
+
+int TuplesRecognition(MessageSink& sink, std::span<const PulseHeader> alphabet,
+                      std::span<const std::span<const int32_t>> patterns, uint16_t /*proceeding*/,
+                      uint16_t tmin, uint16_t tmax, uint16_t level, ChainsHeader* chains,
+                      SeriesHeader& series, int32_t& debuggingRepeat) {
+    PatternWork& w = work;
+    std::size_t longest = 0;
+    for (const auto& pattern : patterns) longest = std::max(longest, pattern.size());
+    const int layers = static_cast<int>(std::min<std::size_t>(longest, series.wMaxPulses));
+    if (!growTables([] {})) {
+        reportNoMemory(sink, "Нет памяти для EtalonsPartialEnergy!");
+        return 0;
+    }
+    if (!growTables([&] { growLayers(w, series, layers, alphabet.size()); })) {
+        reportNoMemory(sink, "Нет памяти для G_on_layers!");
+        return 0;
+    }
+    tmin = std::max<uint16_t>(tmin, 1);
+    if (!buildClasses(sink, w, series, tmin, tmax)) return 0;
+    resetChains(chains, 0, series.wMaxPulses);
+
+    int32_t best = kSentinel9;
+    int recognised = 0;
+    w.best.n = 0;
+    w.bestTuples.count = 0;
+    startFits(w, series, alphabet, level);
+    for (std::size_t g = 0; g < patterns.size(); ++g) {
+        const std::span<const int32_t> pattern = patterns[g];
+        const int patternLayers =
+            static_cast<int>(std::min<std::size_t>(pattern.size(), series.wMaxPulses));
+        if (patternLayers == 0 || !isValidTuple(pattern, alphabet.size())) continue;
+        PatternSearch search(w, series, pattern, patternLayers, kSentinel9, tmin, tmax);
+        const int32_t criterion = search.run(sink, debuggingRepeat != 0);
+        if (criterion < best) {
+            best = criterion;
+            recognised = static_cast<int>(g + 1);
+            std::swap(w.best, w.restored);
+            std::swap(w.bestTuples, w.tuples);
+            insertChain(chains, criterion, w.best.n, w.best.view());
+        } else {
+            insertChain(chains, criterion, w.restored.n, w.restored.view());
+        }
+    }
+    writeResult(series, w.best, w.bestTuples);
+    series.wTupleCriterion = static_cast<int16_t>(recognised);
+    if (chains) chains->wSeekingPulsesQuantity = static_cast<uint16_t>(w.best.n);
+    debuggingRepeat = 0;
+    return recognised;
+}
+
+}  // namespace etalon
