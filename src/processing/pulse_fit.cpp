@@ -65,14 +65,108 @@ PulseFit fitPulseList(std::span<const int16_t> series, std::span<const PulseHead
     return best;
 }
 
+// Hot loops are built for AVX2 as well where the processor has it; the
+// integer results are the same either way.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_ADDRESS__)
+#define ETALON_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define ETALON_VECTOR_CLONES
+#endif
+
+namespace {
+
+constexpr int32_t kChunk = 64;
+
+// T - 2 * correlation at `count` positions: one pass per etalon sample so the
+// inner loop runs over positions.
+ETALON_VECTOR_CLONES
+void fitWhole(const int16_t* y, const int16_t* etalon, int32_t length, int32_t total,
+              int32_t count, int32_t* value) {
+    for (int32_t i = 0; i < count; ++i) value[i] = 0;
+    for (int32_t j = 0; j < length; ++j) {
+        const int32_t e = etalon[j];
+        const int16_t* yj = y + j;
+        for (int32_t i = 0; i < count; ++i) value[i] += e * yj[i];
+    }
+    for (int32_t i = 0; i < count; ++i) value[i] = total - 2 * value[i];
+}
+
+// Admissible window starts grouped by where their ends begin: the window
+// (b, f) with f >= leastEnd(b) is prefix[f + 1] - prefix[b].
+struct WindowStarts {
+    const int16_t* leastEnd;
+    int32_t length;
+    int32_t lowestSuffix;  // smallest leastEnd + 1 over the admissible starts
+};
+
+// The best window at up to kChunk positions, all lanes at once: prefix sums
+// of the fit per window end, a running leftmost suffix minimum over the ends,
+// and each start b compared when the suffix reaches its least end. Ties go to
+// the smaller start (the order windows are tried in), and a window replaces
+// the whole pulse only when strictly better.
+ETALON_VECTOR_CLONES
+void fitWindowsChunk(const int16_t* y, const int16_t* etalon, const WindowStarts& starts,
+                     int32_t count, int32_t* prefix, int32_t* value, int16_t* begin,
+                     int16_t* end) {
+    const int32_t length = starts.length;
+    for (int32_t i = 0; i < kChunk; ++i) prefix[i] = 0;
+    for (int32_t j = 0; j < length; ++j) {
+        const int32_t e = etalon[j];
+        const int16_t* yj = y + j;
+        const int32_t* from = prefix + j * kChunk;
+        int32_t* to = prefix + (j + 1) * kChunk;
+        for (int32_t i = 0; i < kChunk; ++i) to[i] = from[i] + e * (e - 2 * yj[i]);
+    }
+    int32_t suffixMin[kChunk], suffixArg[kChunk], best[kChunk], bestBegin[kChunk], bestEnd[kChunk];
+    const int32_t* whole = prefix + length * kChunk;
+    for (int32_t i = 0; i < kChunk; ++i) {
+        suffixMin[i] = whole[i];
+        suffixArg[i] = length;
+        best[i] = INT32_MAX;
+        bestBegin[i] = length;
+        bestEnd[i] = 0;
+    }
+    for (int32_t j = length; j >= starts.lowestSuffix; --j) {
+        const int32_t* pj = prefix + j * kChunk;
+        if (j < length) {
+            for (int32_t i = 0; i < kChunk; ++i) {
+                const bool take = pj[i] <= suffixMin[i];
+                suffixMin[i] = take ? pj[i] : suffixMin[i];
+                suffixArg[i] = take ? j : suffixArg[i];
+            }
+        }
+        for (int32_t b = 0; b < length; ++b) {
+            if (starts.leastEnd[b] + 1 != j) continue;
+            const int32_t* pb = prefix + b * kChunk;
+            for (int32_t i = 0; i < kChunk; ++i) {
+                const int32_t s = suffixMin[i] - pb[i];
+                const bool take = s < best[i] || (s == best[i] && b < bestBegin[i]);
+                best[i] = take ? s : best[i];
+                bestBegin[i] = take ? b : bestBegin[i];
+                bestEnd[i] = take ? suffixArg[i] - 1 : bestEnd[i];
+            }
+        }
+    }
+    for (int32_t i = 0; i < count; ++i) {
+        if (best[i] < whole[i]) {
+            value[i] = best[i];
+            begin[i] = static_cast<int16_t>(bestBegin[i]);
+            end[i] = static_cast<int16_t>(bestEnd[i]);
+        } else {
+            value[i] = whole[i];
+        }
+    }
+}
+
+}  // namespace
+
 void FitTable::reserve(std::size_t count, std::size_t length) {
     value_.reserve(count);
     begin_.reserve(count);
     end_.reserve(count);
     leastEnd_.reserve(length);
-    prefix_.reserve(length + 1);
-    suffixMin_.reserve(length + 1);
-    suffixArg_.reserve(length + 1);
+    prefix_.reserve((length + 1) * kChunk);
+    padded_.reserve(kChunk + length);
 }
 
 void FitTable::compute(std::span<const int16_t> series, std::span<const int16_t> etalon,
@@ -81,73 +175,45 @@ void FitTable::compute(std::span<const int16_t> series, std::span<const int16_t>
     last_ = last;
     const int32_t length = static_cast<int32_t>(etalon.size());
     const int32_t count = std::max(last - first + 1, 0);
-
-    // Whole pulses: T - 2 * correlation, one pass per etalon sample so the
-    // inner loop runs over positions and vectorises.
-    value_.assign(count, 0);
+    value_.resize(count);
     begin_.assign(count, 0);
     end_.assign(count, static_cast<int16_t>(length - 1));
-    int32_t* value = value_.data();
-    const int16_t* y = series.data() + first;
-    for (int32_t j = 0; j < length; ++j) {
-        const int32_t e = etalon[j];
-        const int16_t* yj = y + j;
-        for (int32_t i = 0; i < count; ++i) value[i] += e * yj[i];
-    }
-    for (int32_t i = 0; i < count; ++i) value[i] = energy.total - 2 * value[i];
+    if (count == 0) return;
 
     // Which windows keep enough energy depends on the etalon alone: for each
     // start b the admissible ends are leastEnd..L-1.
     leastEnd_.assign(length, -1);
-    bool anyWindow = false;
+    int32_t lowestSuffix = length + 1;
     const int32_t theta = energy.threshold;
     for (int32_t b = 0; b < length; ++b) {
         if (!(theta < energy.total - energy.pe[b])) continue;
         for (int32_t f = b; f < length; ++f) {
             if (theta < energy.pe[f + 1] - energy.pe[b]) {
                 leastEnd_[b] = static_cast<int16_t>(f);
-                anyWindow = true;
+                lowestSuffix = std::min(lowestSuffix, f + 1);
                 break;
             }
         }
     }
-    if (anyWindow) fitWindows(series, etalon);
-}
-
-void FitTable::fitWindows(std::span<const int16_t> series, std::span<const int16_t> etalon) {
-    const int32_t length = static_cast<int32_t>(etalon.size());
-    const int32_t count = last_ - first_ + 1;
-    prefix_.resize(length + 1);
-    suffixMin_.resize(length + 1);
-    suffixArg_.resize(length + 1);
-    int32_t* prefix = prefix_.data();
-    int32_t* suffixMin = suffixMin_.data();
-    int16_t* suffixArg = suffixArg_.data();
-    const int16_t* leastEnd = leastEnd_.data();
-    for (int32_t i = 0; i < count; ++i) {
-        fitPrefix(series, etalon, first_ + i, prefix);
-        // Leftmost minimum of prefix[j..L]: the earliest end among equal fits.
-        suffixMin[length] = prefix[length];
-        suffixArg[length] = static_cast<int16_t>(length);
-        for (int32_t j = length - 1; j >= 1; --j) {
-            const bool take = prefix[j] <= suffixMin[j + 1];
-            suffixMin[j] = take ? prefix[j] : suffixMin[j + 1];
-            suffixArg[j] = take ? static_cast<int16_t>(j) : suffixArg[j + 1];
+    const int16_t* y = series.data() + first;
+    if (lowestSuffix > length) {
+        fitWhole(y, etalon.data(), length, energy.total, count, value_.data());
+        return;
+    }
+    // The chunks read kChunk positions; the series may end before that, so
+    // the last chunk reads a padded copy.
+    prefix_.resize(std::size_t(length + 1) * kChunk);
+    const WindowStarts starts{leastEnd_.data(), length, lowestSuffix};
+    for (int32_t c = 0; c < count; c += kChunk) {
+        const int32_t m = std::min(kChunk, count - c);
+        const int16_t* source = y + c;
+        if (m < kChunk) {
+            padded_.assign(kChunk + length, 0);
+            std::copy_n(source, m + length - 1, padded_.begin());
+            source = padded_.data();
         }
-        // Windows in order of start, then end; only a strictly better one
-        // replaces the whole pulse or an earlier window.
-        int32_t best = value_[i];
-        for (int32_t b = 0; b < length; ++b) {
-            const int32_t f = leastEnd[b];
-            if (f < 0) continue;
-            const int32_t s = suffixMin[f + 1] - prefix[b];
-            if (s < best) {
-                best = s;
-                begin_[i] = static_cast<int16_t>(b);
-                end_[i] = static_cast<int16_t>(suffixArg[f + 1] - 1);
-            }
-        }
-        value_[i] = best;
+        fitWindowsChunk(source, etalon.data(), starts, m, prefix_.data(), value_.data() + c,
+                        begin_.data() + c, end_.data() + c);
     }
 }
 

@@ -69,16 +69,14 @@ public:
     }
 
 private:
-    void fitWindows(std::span<const int16_t> series, std::span<const int16_t> etalon);
-
     int32_t first_ = 0;
     int32_t last_ = -1;
     std::vector<int32_t> value_;
     std::vector<int16_t> begin_, end_;
     // Per start b: the least end that keeps enough energy, or -1.
     std::vector<int16_t> leastEnd_;
-    std::vector<int32_t> prefix_, suffixMin_;
-    std::vector<int16_t> suffixArg_;
+    std::vector<int32_t> prefix_;  // per window end, a chunk of positions
+    std::vector<int16_t> padded_;
 };
 
 // The fits of every etalon a run needs, over one range of positions, each
