@@ -241,4 +241,18 @@ bool makePositionClasses(MessageSink& sink, const SeriesHeader& series, uint16_t
     return true;
 }
 
+bool PositionClassesCache::get(MessageSink& sink, const SeriesHeader& series, uint16_t tmin,
+                               uint16_t tmax, const PositionClasses*& classes) {
+    const Key key{series.dwSeriesSize, series.wImpulseSize, series.wMinPulses,
+                  series.wMaxPulses, tmin, tmax};
+    if (!valid_ || !(key == key_)) {
+        valid_ = false;
+        if (!makePositionClasses(sink, series, tmin, tmax, classes_)) return false;
+        key_ = key;
+        valid_ = true;
+    }
+    classes = &classes_;
+    return true;
+}
+
 }  // namespace etalon

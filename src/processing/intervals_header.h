@@ -78,4 +78,24 @@ struct PositionClasses {
 bool makePositionClasses(MessageSink& sink, const SeriesHeader& series, uint16_t tmin,
                          uint16_t tmax, PositionClasses& classes);
 
+// The classes of the last geometry asked for: consecutive runs on series of
+// the same geometry (the simulation's repeats, the same series processed
+// again) skip rebuilding them.
+class PositionClassesCache {
+public:
+    // False after an allocation failure.
+    bool get(MessageSink& sink, const SeriesHeader& series, uint16_t tmin, uint16_t tmax,
+             const PositionClasses*& classes);
+
+private:
+    struct Key {
+        uint32_t n = 0;
+        uint16_t length = 0, minP = 0, maxP = 0, tmin = 0, tmax = 0;
+        bool operator==(const Key&) const = default;
+    };
+    Key key_;
+    bool valid_ = false;
+    PositionClasses classes_;
+};
+
 }  // namespace etalon

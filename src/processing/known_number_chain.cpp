@@ -32,11 +32,11 @@ void reportNoMemory(MessageSink& sink, const char* text) {
 
 // Sizes everything one run over `alphabet` needs; throws std::bad_alloc.
 void growForRun(KnownChainWork& w, const SeriesHeader& series, std::size_t alphabetSize,
-                const LayerRange& cover) {
+                const LayerRange& cover, int32_t tmin, int32_t tmax) {
     const std::size_t q = series.wImpulseQuantity;
     const std::size_t width = cover.hi >= cover.lo ? cover.hi - cover.lo + 1 : 0;
     w.cache.reserve(alphabetSize, width, series.wImpulseSize);
-    w.chain.reserve(w.ranges);
+    w.chain.reserve(w.ranges, tmin, tmax);
     w.fits.resize(q);
     w.positions.resize(q);
     w.restored.resize(q);
@@ -89,7 +89,7 @@ int detectKnownNumberChain(MessageSink& sink, std::span<const PulseHeader> alpha
         return 0;
     }
     const LayerRange cover = coveringRange(w.ranges);
-    if (!growTables([&] { growForRun(w, series, alphabet.size(), cover); })) {
+    if (!growTables([&] { growForRun(w, series, alphabet.size(), cover, tmin, tmax); })) {
         reportNoMemory(sink, "Нет памяти для ppDw[m]!");
         return 0;
     }
@@ -128,7 +128,7 @@ int recognizeKnownNumberChain(MessageSink& sink, std::span<const PulseHeader> al
         return -1;
     }
     const LayerRange cover = coveringRange(w.ranges);
-    if (!growTables([&] { growForRun(w, series, alphabet.size(), cover); })) {
+    if (!growTables([&] { growForRun(w, series, alphabet.size(), cover, tmin, tmax); })) {
         reportNoMemory(sink, "Нет памяти для indexes!");
         return -1;
     }

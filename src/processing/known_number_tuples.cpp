@@ -35,11 +35,11 @@ void reportNoMemory(MessageSink& sink, const char* text) {
 }
 
 void growForRun(TuplesWork& w, const SeriesHeader& series, std::size_t alphabetSize,
-                const LayerRange& cover) {
+                const LayerRange& cover, int32_t tmin, int32_t tmax) {
     const std::size_t q = series.wImpulseQuantity;
     const std::size_t width = cover.hi >= cover.lo ? cover.hi - cover.lo + 1 : 0;
     w.cache.reserve(alphabetSize, width, series.wImpulseSize);
-    w.chain.reserve(w.ranges);
+    w.chain.reserve(w.ranges, tmin, tmax);
     w.fits.resize(q);
     w.positions.resize(q);
     for (RestoredChain* chain : {&w.restored, &w.best}) chain->resize(q);
@@ -106,7 +106,7 @@ int detectKnownNumberTuples(MessageSink& sink, std::span<const PulseHeader> alph
         return 0;
     }
     const LayerRange cover = coveringRange(w.ranges);
-    if (!growTables([&] { growForRun(w, series, alphabet.size(), cover); })) {
+    if (!growTables([&] { growForRun(w, series, alphabet.size(), cover, tmin, tmax); })) {
         reportNoMemory(sink, "Нет памяти для ppDw[m]!");
         return 0;
     }
@@ -143,7 +143,7 @@ int recognizeKnownNumberTuples(MessageSink& sink, std::span<const PulseHeader> a
         return 0;
     }
     const LayerRange cover = coveringRange(w.ranges);
-    if (!growTables([&] { growForRun(w, series, alphabet.size(), cover); })) {
+    if (!growTables([&] { growForRun(w, series, alphabet.size(), cover, tmin, tmax); })) {
         reportNoMemory(sink, "Нет памяти для ppDw[]!");
         return 0;
     }

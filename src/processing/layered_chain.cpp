@@ -3,10 +3,11 @@
 #include <algorithm>
 
 #include "processing/pulse_fit.h"
+#include "processing/vector_clones.h"
 
 namespace etalon {
 
-void LayeredChain::reserve(std::span<const LayerRange> ranges) {
+void LayeredChain::reserve(std::span<const LayerRange> ranges, int32_t tmin, int32_t tmax) {
     std::size_t total = 0, widest = 0;
     for (const LayerRange& r : ranges) {
         const std::size_t width = r.hi >= r.lo ? static_cast<std::size_t>(r.hi - r.lo + 1) : 0;
@@ -15,7 +16,46 @@ void LayeredChain::reserve(std::span<const LayerRange> ranges) {
     }
     if (values_.size() < total) values_.resize(total);
     if (offsets_.size() < ranges.size() + 1) offsets_.resize(ranges.size() + 1);
-    window_.reset(widest);
+    const std::size_t span = widest + static_cast<std::size_t>(std::max(tmax - tmin, 0));
+    for (auto* table : {&padded_, &prefix_, &suffix_}) {
+        if (table->size() < span) table->resize(span);
+    }
+}
+
+// Every window [x - Tmax, x - Tmin] has the same width w, so with blocks of w
+// positions each window is a suffix of one block and a prefix of the next:
+// two running minima per block answer every window in O(1) (van Herk / Gil and
+// Werman). Positions outside the previous layer's range count as the start
+// value, which caps the minimum exactly as the predecessor search does.
+ETALON_VECTOR_CLONES
+void LayeredChain::forwardLayer(const LayerRange& r, const LayerRange& p, const int32_t* fit,
+                                const int32_t* prev, int32_t* v, int32_t tmin, int32_t tmax,
+                                int32_t start) {
+    const int32_t count = r.hi - r.lo + 1;
+    if (count <= 0) return;
+    if (tmax < tmin) {
+        for (int32_t i = 0; i < count; ++i) v[i] = wrapAdd(start, fit[i]);
+        return;
+    }
+    const int32_t width = tmax - tmin + 1;
+    const int32_t first = r.lo - tmax;            // z of the first window's start
+    const int32_t span = count + width - 1;       // positions any window covers
+    int32_t* padded = padded_.data();
+    int32_t* prefix = prefix_.data();
+    int32_t* suffix = suffix_.data();
+    for (int32_t t = 0; t < span; ++t) padded[t] = start;
+    const int32_t from = std::max(p.lo, first), to = std::min(p.hi, first + span - 1);
+    for (int32_t z = from; z <= to; ++z) padded[z - first] = std::min(prev[z - p.lo], start);
+    for (int32_t block = 0; block < span; block += width) {
+        const int32_t end = std::min(block + width, span);
+        int32_t running = padded[block];
+        for (int32_t t = block; t < end; ++t) prefix[t] = running = std::min(running, padded[t]);
+        running = padded[end - 1];
+        for (int32_t t = end - 1; t >= block; --t) suffix[t] = running = std::min(running, padded[t]);
+    }
+    for (int32_t i = 0; i < count; ++i) {
+        v[i] = wrapAdd(std::min(suffix[i], prefix[i + width - 1]), fit[i]);
+    }
 }
 
 bool LayeredChain::run(std::span<const LayerRange> ranges, std::span<const int32_t* const> fits,
@@ -38,22 +78,8 @@ bool LayeredChain::run(std::span<const LayerRange> ranges, std::span<const int32
         for (int32_t i = 0; i <= r.hi - r.lo; ++i) v[i] = fit[i];
     }
     for (int k = 1; k < q; ++k) {
-        const LayerRange r = ranges[k], p = ranges[k - 1];
-        const int32_t* fit = fits[k];
-        const int32_t* prev = values + offsets_[k - 1];
-        int32_t* v = values + offsets_[k];
-        window_.reset(0);
-        int32_t next = p.lo;  // next previous-layer position to enter the window
-        for (int32_t x = r.lo; x <= r.hi; ++x) {
-            const int32_t from = std::max(x - tmax, p.lo);
-            const int32_t to = std::min(x - tmin, p.hi);
-            next = std::max(next, from);
-            for (; next <= to; ++next) window_.push(prev, next - p.lo);
-            window_.dropBelow(from - p.lo);
-            int32_t best = sentinels.predecessor;
-            if (!window_.empty()) best = std::min(best, prev[window_.front()]);
-            v[x - r.lo] = wrapAdd(best, fit[x - r.lo]);
-        }
+        forwardLayer(ranges[k], ranges[k - 1], fits[k], values + offsets_[k - 1],
+                     values + offsets_[k], tmin, tmax, sentinels.predecessor);
     }
 
     // The last pulse: leftmost smallest value below the end start.

@@ -4,7 +4,6 @@
 #include <span>
 #include <vector>
 
-#include "processing/sliding_min.h"
 #include "series/series_header.h"
 
 namespace etalon {
@@ -26,8 +25,8 @@ struct ChainSentinels {
 // search takes the leftmost of equal values.
 class LayeredChain {
 public:
-    // Sizes the tables for these ranges; throws std::bad_alloc.
-    void reserve(std::span<const LayerRange> ranges);
+    // Sizes the tables for these ranges and bounds; throws std::bad_alloc.
+    void reserve(std::span<const LayerRange> ranges, int32_t tmin, int32_t tmax);
 
     // fits[k] points at the fit of layer k's etalon at position ranges[k].lo.
     // Returns false when no admissible chain exists; otherwise positions
@@ -37,9 +36,12 @@ public:
              std::span<int32_t> positions, int32_t& criterion);
 
 private:
+    void forwardLayer(const LayerRange& r, const LayerRange& p, const int32_t* fit,
+                      const int32_t* prev, int32_t* v, int32_t tmin, int32_t tmax, int32_t start);
+
     std::vector<int32_t> values_;
     std::vector<std::size_t> offsets_;
-    SlidingMin window_;
+    std::vector<int32_t> padded_, prefix_, suffix_;
 };
 
 // Layer k's range from the series record, clipped to the positions where a

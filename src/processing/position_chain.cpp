@@ -12,7 +12,7 @@ void PositionChain::reserve(std::size_t n) {
     }
     if (begin_.size() < n) begin_.resize(n);
     if (end_.size() < n) end_.resize(n);
-    window_.reset(n);
+    window_.reserve(n);
 }
 
 void PositionChain::clear(std::size_t n, int16_t length) {
@@ -42,23 +42,17 @@ void PositionChain::run(const PositionClasses& classes, int32_t tmin, int32_t tm
 // belongs to a class whose turn has passed (or has not come and stays unreached).
 void PositionChain::pass(const std::vector<PositionClasses::Range>& ranges, int32_t start,
                          int32_t tmin, int32_t tmax) {
-    window_.reset(0);
-    int32_t* value = value_.data();
-    int32_t next = 0;
+    window_.start(value_.data(), tmin, tmax);
     for (const auto& r : ranges) {
         for (int32_t x = r.lo; x <= r.hi; ++x) {
-            const int32_t from = std::max(x - tmax, 0);
-            const int32_t to = x - tmin;
-            next = std::max(next, from);
-            for (; next <= to; ++next) window_.push(value, next);
-            window_.dropBelow(from);
             int32_t best = start, pred = -2;
-            if (!window_.empty() && value[window_.front()] < best) {
-                pred = window_.front();
-                best = value[pred];
+            const BlockedMinima::Minimum m = window_.query(x);
+            if (m.at >= 0 && m.value < best) {
+                best = m.value;
+                pred = m.at;
             }
             pred_[x] = pred;
-            value[x] = wrapAdd(best, fit_[x]);
+            value_[x] = wrapAdd(best, fit_[x]);
         }
     }
 }

@@ -5,7 +5,7 @@
 
 #include "processing/intervals_header.h"
 #include "processing/restored_chain.h"
-#include "processing/sliding_min.h"
+#include "processing/blocked_minima.h"
 
 namespace etalon {
 
@@ -41,7 +41,7 @@ private:
 
     std::vector<int32_t> fit_, value_, pred_, etalon_;
     std::vector<int16_t> begin_, end_;
-    SlidingMin window_;
+    BlockedMinima window_;
 };
 
 }  // namespace etalon

@@ -1,5 +1,7 @@
 #include "processing/pulse_fit.h"
 
+#include "processing/vector_clones.h"
+
 #include <algorithm>
 #include <limits>
 
@@ -64,14 +66,6 @@ PulseFit fitPulseList(std::span<const int16_t> series, std::span<const PulseHead
     }
     return best;
 }
-
-// Hot loops are built for AVX2 as well where the processor has it; the
-// integer results are the same either way.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_ADDRESS__)
-#define ETALON_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define ETALON_VECTOR_CLONES
-#endif
 
 namespace {
 

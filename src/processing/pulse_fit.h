@@ -63,6 +63,8 @@ public:
     int32_t last() const { return last_; }
     // fitPulse at every position: values()[x - first()] and its window.
     const int32_t* values() const { return value_.data(); }
+    const int16_t* begins() const { return begin_.data(); }
+    const int16_t* ends() const { return end_.data(); }
     PulseFit at(int32_t x) const {
         const int32_t i = x - first_;
         return {value_[i], 0, begin_[i], end_[i]};

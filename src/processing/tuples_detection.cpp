@@ -22,7 +22,8 @@ using Ranges = std::vector<PositionClasses::Range>;
 // positions 0..N-L.
 struct PatternWork {
     FitCache cache;
-    PositionClasses classes;
+    PositionClassesCache classesCache;
+    const PositionClasses* classes = nullptr;
     std::vector<int32_t> values, preds;
     std::vector<SlidingMin> windows;
     std::vector<const FitTable*> fits;
@@ -99,16 +100,16 @@ public:
         std::fill_n(w_.preds.begin(), std::size_t(layers_) * width_, omega_);
 
         int32_t* v0 = value(0);
-        for (const auto& r : w_.classes.firstOnly) {
+        for (const auto& r : w_.classes->firstOnly) {
             for (int32_t x = r.lo; x <= r.hi; ++x) {
                 v0[x] = w_.fits[0]->at(x).value;
                 pred(0)[x] = -1;
             }
         }
         if (debugging) showFirst(sink);
-        pass(w_.classes.firstOrLater, 0, true);
+        pass(w_.classes->firstOrLater, 0, true);
         if (debugging) showSecond(sink);
-        pass(w_.classes.laterOnly, omega_, false);
+        pass(w_.classes->laterOnly, omega_, false);
         return finish();
     }
 
@@ -156,7 +157,7 @@ private:
 
     int32_t finish() {
         int32_t best = omega_, endAt = -1, endLayer = 0;
-        for (const auto& r : w_.classes.ends) {
+        for (const auto& r : w_.classes->ends) {
             for (int32_t x = r.lo; x <= r.hi && x < width_; ++x) {
                 for (int l = 0; l < layers_; ++l) {
                     if (value(l)[x] < best) {
@@ -216,18 +217,18 @@ private:
 
     void showFirst(MessageSink& sink) {
         w_.text.clear();
-        appendIntervals("omega_minus - omega_tilda: ", w_.classes.firstOnly);
-        appendPositions(w_.classes.firstOnly, 0);
+        appendIntervals("omega_minus - omega_tilda: ", w_.classes->firstOnly);
+        appendPositions(w_.classes->firstOnly, 0);
         w_.text += "\n ";
         sink.show(w_.text, " About TuplesDetection ", MessageIcon::None);
     }
 
     void showSecond(MessageSink& sink) {
         w_.text.clear();
-        appendIntervals("omega_minus x omega_tilda: ", w_.classes.firstOrLater);
+        appendIntervals("omega_minus x omega_tilda: ", w_.classes->firstOrLater);
         for (int l = 0; l < layers_; ++l) {
             appendFormat(w_.text, "l=%d\n ", l + 1);
-            appendPositions(w_.classes.firstOrLater, l);
+            appendPositions(w_.classes->firstOrLater, l);
             w_.text += "\n ";
         }
         sink.show(w_.text, " About TuplesDetection ", MessageIcon::None);
@@ -244,7 +245,7 @@ private:
 // Sets and classes, before either record changes; false after a report.
 bool buildClasses(MessageSink& sink, PatternWork& w, const SeriesHeader& series, uint16_t tmin,
                   uint16_t tmax) {
-    if (!makePositionClasses(sink, series, tmin, tmax, w.classes)) {
+    if (!w.classesCache.get(sink, series, tmin, tmax, w.classes)) {
         reportNoMemory(sink, "Нет памяти для IntervalsHeader!");
         return false;
     }
@@ -253,7 +254,7 @@ bool buildClasses(MessageSink& sink, PatternWork& w, const SeriesHeader& series,
 
 void startFits(PatternWork& w, const SeriesHeader& series, std::span<const PulseHeader> alphabet,
                uint16_t level) {
-    const LayerRange cover = classCover(w.classes);
+    const LayerRange cover = classCover(*w.classes);
     w.cache.begin(series.noisyData(), alphabet, series.wImpulseSize, level, cover.lo, cover.hi);
 }
 

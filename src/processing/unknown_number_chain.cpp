@@ -16,7 +16,8 @@ namespace {
 struct UnknownChainWork {
     FitCache cache;
     PositionChain chain;
-    PositionClasses classes;
+    PositionClassesCache classesCache;
+    const PositionClasses* classes = nullptr;
     RestoredChain restored, best;
 };
 
@@ -44,17 +45,29 @@ void growForRun(UnknownChainWork& w, const SeriesHeader& series, std::size_t alp
 // an earlier list entry fits at least as well there.
 void fitFitted(UnknownChainWork& w, int32_t index, bool first) {
     const FitTable& table = w.cache.fits(index);
-    const int32_t* value = table.values();
     int32_t* fit = w.chain.fit();
-    for (const auto& r : w.classes.fitted) {
-        for (int32_t x = r.lo; x <= r.hi; ++x) {
-            const int32_t v = value[x - table.first()];
-            if (!first && !(v < fit[x])) continue;
-            const PulseFit f = table.at(x);
-            fit[x] = v;
-            w.chain.etalon()[x] = index;
-            w.chain.begin()[x] = f.begin;
-            w.chain.end()[x] = f.end;
+    int32_t* etalon = w.chain.etalon();
+    int16_t* begin = w.chain.begin();
+    int16_t* end = w.chain.end();
+    for (const auto& r : w.classes->fitted) {
+        const int32_t count = r.hi - r.lo + 1;
+        const int32_t offset = r.lo - table.first();
+        const int32_t* value = table.values() + offset;
+        const int16_t* b = table.begins() + offset;
+        const int16_t* f = table.ends() + offset;
+        if (first) {
+            std::copy_n(value, count, fit + r.lo);
+            std::fill_n(etalon + r.lo, count, index);
+            std::copy_n(b, count, begin + r.lo);
+            std::copy_n(f, count, end + r.lo);
+            continue;
+        }
+        for (int32_t i = 0; i < count; ++i) {
+            if (!(value[i] < fit[r.lo + i])) continue;
+            fit[r.lo + i] = value[i];
+            etalon[r.lo + i] = index;
+            begin[r.lo + i] = b[i];
+            end[r.lo + i] = f[i];
         }
     }
 }
@@ -66,7 +79,7 @@ bool prepare(MessageSink& sink, UnknownChainWork& w, const SeriesHeader& series,
         reportNoMemory(sink, blockMessage);
         return false;
     }
-    if (!makePositionClasses(sink, series, tmin, tmax, w.classes)) {
+    if (!w.classesCache.get(sink, series, tmin, tmax, w.classes)) {
         reportNoMemory(sink, "Нет памяти для IntervalsHeader!");
         return false;
     }
@@ -75,7 +88,7 @@ bool prepare(MessageSink& sink, UnknownChainWork& w, const SeriesHeader& series,
 
 void startFits(UnknownChainWork& w, const SeriesHeader& series,
                std::span<const PulseHeader> alphabet, uint16_t level) {
-    const LayerRange cover = fittedCover(w.classes);
+    const LayerRange cover = fittedCover(*w.classes);
     w.cache.begin(series.noisyData(), alphabet, series.wImpulseSize, level, cover.lo, cover.hi);
     w.chain.clear(series.dwSeriesSize, static_cast<int16_t>(series.wImpulseSize));
 }
@@ -98,9 +111,9 @@ int detectUnknownNumberChain(MessageSink& sink, std::span<const PulseHeader> alp
 
     startFits(w, series, alphabet, level);
     for (std::size_t i = 0; i < etalons.size(); ++i) fitFitted(w, etalons[i] - 1, i == 0);
-    w.chain.run(w.classes, tmin, tmax);
+    w.chain.run(*w.classes, tmin, tmax);
     int32_t best = 0;
-    const int32_t end = w.chain.findEnd(w.classes, kSentinel8, best);
+    const int32_t end = w.chain.findEnd(*w.classes, kSentinel8, best);
     int32_t criterion = kSentinel7;
     w.restored.n = 0;
     if (end >= 0 && best < kSentinel7) {
@@ -141,20 +154,20 @@ uint16_t recognizeUnknownNumberChain(MessageSink& sink, std::span<const PulseHea
     int32_t shownCriterion = 0;
     bool shown = false;
     w.best.n = 0;
-    const LayerRange cover = fittedCover(w.classes);
+    const LayerRange cover = fittedCover(*w.classes);
     w.cache.begin(series.noisyData(), alphabet, series.wImpulseSize, level, cover.lo, cover.hi);
     for (const uint16_t etalon : etalons) {
         w.chain.clear(series.dwSeriesSize, static_cast<int16_t>(series.wImpulseSize));
         fitFitted(w, etalon - 1, true);
-        w.chain.run(w.classes, tmin, tmax);
+        w.chain.run(*w.classes, tmin, tmax);
         int32_t endValue = 0;
-        w.chain.findEnd(w.classes, kSentinel8, endValue);
+        w.chain.findEnd(*w.classes, kSentinel8, endValue);
         if (endValue < bestCriterion) {
             bestCriterion = endValue;
             recognised = etalon;
         }
         int32_t criterion = 0;
-        const int32_t end = w.chain.findEnd(w.classes, kSentinel9, criterion);
+        const int32_t end = w.chain.findEnd(*w.classes, kSentinel9, criterion);
         if (end < 0) continue;  // no chain at all: nothing to rank
         w.chain.fillChain(end, etalon, w.restored);
         if (chains) {
