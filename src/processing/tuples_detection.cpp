@@ -10,7 +10,8 @@
 #include "processing/layered_chain.h"
 #include "processing/pulse_fit.h"
 #include "processing/restored_chain.h"
-#include "processing/sliding_min.h"
+#include "processing/blocked_minima.h"
+#include "processing/vector_clones.h"
 
 namespace etalon {
 
@@ -25,15 +26,35 @@ struct PatternWork {
     PositionClassesCache classesCache;
     const PositionClasses* classes = nullptr;
     std::vector<int32_t> values, preds;
-    std::vector<SlidingMin> windows;
+    std::vector<BlockedMinima> windows;
     std::vector<const FitTable*> fits;
-    std::vector<int32_t> next;  // per layer: next position to enter its window
     RestoredChain restored, best;
     TupleSegmentation tuples, bestTuples;
     std::string text;
 };
 
 thread_local PatternWork work;
+
+constexpr int32_t kChunk = 64;
+
+// Values and predecessors of n positions from their window minima. mode 0:
+// always extend; 1: extend a negative chain or start one; 2: extend a
+// negative chain or stay unreached.
+ETALON_VECTOR_CLONES
+void extendLayer(int32_t n, const int32_t* fit, const int32_t* best, const int32_t* at,
+                 int32_t start, int mode, int32_t* value, int32_t* pred) {
+    const int32_t unreached = start;
+    const int32_t startValue = mode == 0 ? start : 0;
+    for (int32_t i = 0; i < n; ++i) {
+        const bool take = at[i] >= 0 && best[i] < startValue;
+        const int32_t b = take ? best[i] : startValue;
+        const int32_t p = take ? at[i] : -2;
+        const bool extend = mode == 0 || b < 0;
+        const int32_t alone = mode == 1 ? fit[i] : unreached;
+        value[i] = extend ? wrapAdd(b, fit[i]) : alone;
+        pred[i] = extend ? p : (mode == 1 ? -1 : -2);
+    }
+}
 
 void reportNoMemory(MessageSink& sink, const char* text) {
     sink.show(text, "", MessageIcon::None);
@@ -62,9 +83,8 @@ void growLayers(PatternWork& w, const SeriesHeader& series, std::size_t layers,
     if (w.values.size() < layers * width) w.values.resize(layers * width);
     if (w.preds.size() < layers * width) w.preds.resize(layers * width);
     if (w.windows.size() < layers) w.windows.resize(layers);
-    for (std::size_t l = 0; l < layers; ++l) w.windows[l].reset(width);
+    for (std::size_t l = 0; l < layers; ++l) w.windows[l].reserve(width);
     w.fits.resize(std::max(w.fits.size(), layers));
-    w.next.resize(std::max(w.next.size(), layers));
     w.cache.reserve(alphabetSize, width, series.wImpulseSize);
     for (RestoredChain* chain : {&w.restored, &w.best}) chain->resize(width + 1);
     for (TupleSegmentation* t : {&w.tuples, &w.bestTuples}) {
@@ -107,7 +127,7 @@ public:
             }
         }
         if (debugging) showFirst(sink);
-        pass(w_.classes->firstOrLater, 0, true);
+        pass(w_.classes->firstOrLater, omega_, true);
         if (debugging) showSecond(sink);
         pass(w_.classes->laterOnly, omega_, false);
         return finish();
@@ -119,37 +139,23 @@ private:
     int previousLayer(int l) const { return l == 0 ? layers_ - 1 : l - 1; }
 
     // A first-or-later pulse extends only a chain with a negative value; in
-    // layer 0 it may start one, later members may not.
+    // layer 0 it may start one, later members may not. Positions less than
+    // Tmin apart do not see each other, so runs of them are done together.
     void pass(const Ranges& ranges, int32_t start, bool mayStart) {
-        for (int l = 0; l < layers_; ++l) w_.windows[l].reset(0);
-        int32_t* next = w_.next.data();
-        std::fill_n(next, layers_, 0);
+        for (int l = 0; l < layers_; ++l) {
+            w_.windows[l].start(value(previousLayer(l)), tmin_, tmax_);
+        }
+        const int32_t chunk = std::min<int32_t>(tmin_, kChunk);
+        int32_t best[kChunk], at[kChunk];
         for (const auto& r : ranges) {
-            for (int32_t x = r.lo; x <= r.hi; ++x) {
-                const int32_t from = std::max(x - tmax_, 0);
-                const int32_t to = x - tmin_;
+            for (int32_t x0 = r.lo; x0 <= r.hi; x0 += chunk) {
+                const int32_t x1 = std::min(r.hi, x0 + chunk - 1);
                 for (int l = 0; l < layers_; ++l) {
-                    const int32_t* source = value(previousLayer(l));
-                    SlidingMin& window = w_.windows[l];
-                    next[l] = std::max(next[l], from);
-                    for (; next[l] <= to; ++next[l]) window.push(source, next[l]);
-                    window.dropBelow(from);
-                    int32_t best = start, at = -2;
-                    if (!window.empty() && source[window.front()] < best) {
-                        at = window.front();
-                        best = source[at];
-                    }
-                    const int32_t fit = w_.fits[l]->at(x).value;
-                    if (!mayStart || best < 0) {
-                        value(l)[x] = wrapAdd(best, fit);
-                        pred(l)[x] = at;
-                    } else if (l > 0) {
-                        value(l)[x] = omega_;
-                        pred(l)[x] = -2;
-                    } else {
-                        value(l)[x] = fit;
-                        pred(l)[x] = -1;
-                    }
+                    w_.windows[l].enterUpTo(x1 - tmin_);
+                    w_.windows[l].queryRange(x0, x1, best, at);
+                    const FitTable& fits = *w_.fits[l];
+                    extendLayer(x1 - x0 + 1, fits.values() + (x0 - fits.first()), best, at, start,
+                                mayStart ? (l == 0 ? 1 : 2) : 0, value(l) + x0, pred(l) + x0);
                 }
             }
         }
