@@ -41,33 +41,22 @@ public:
         }
     }
 
-    // The minimum of the window of every x in [x0, x1] into value and at
-    // (at = -1 for an empty window); positions up to x1 - Tmin must be entered.
-    void queryRange(int32_t x0, int32_t x1, int32_t* value, int32_t* at) const {
-        int32_t x = x0;
-        for (; x <= x1 && (width_ <= 0 || x < tmin_); ++x) {
-            value[x - x0] = 0;
-            at[x - x0] = -1;
-        }
-        // Windows cut at the series start lie in the first block.
-        for (; x <= x1 && x <= tmax_; ++x) split(prefix_[x - tmin_], value[x - x0], at[x - x0]);
-        if (x > x1) return;
-        const int32_t n = x1 - x + 1;
-        const int64_t* s = suffix_.data() + (x - tmax_);
-        const int64_t* p = prefix_.data() + (x - tmin_);
-        int32_t* v = value + (x - x0);
-        int32_t* a = at + (x - x0);
-        for (int32_t i = 0; i < n; ++i) split(std::min(s[i], p[i]), v[i], a[i]);
-    }
+    // Windows of x below emptyBelow() are empty; up to prefixOnlyThrough()
+    // they are cut at the series start and lie in the first block.
+    int32_t emptyBelow() const { return width_ <= 0 ? INT32_MAX : tmin_; }
+    int32_t prefixOnlyThrough() const { return tmax_; }
+    // Keys of the window of x: min(suffix(x), prefix(x)) once x is past
+    // prefixOnlyThrough(); prefix(x) alone before.
+    const int64_t* prefix(int32_t x) const { return prefix_.data() + (x - tmin_); }
+    const int64_t* suffix(int32_t x) const { return suffix_.data() + (x - tmax_); }
+
+    static int32_t valueOf(int64_t k) { return static_cast<int32_t>(k >> 32); }
+    static int32_t positionOf(int64_t k) { return static_cast<int32_t>(k & 0xffffffff); }
 
 private:
     static int64_t key(int32_t value, int32_t z) {
         return static_cast<int64_t>(static_cast<uint64_t>(static_cast<int64_t>(value)) << 32 |
                                     static_cast<uint32_t>(z));
-    }
-    static void split(int64_t k, int32_t& value, int32_t& at) {
-        value = static_cast<int32_t>(k >> 32);
-        at = static_cast<int32_t>(k & 0xffffffff);
     }
 
     // Running minima from the block start through `stop`, same block.

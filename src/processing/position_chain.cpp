@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "processing/pulse_fit.h"
-#include "processing/vector_clones.h"
+#include "processing/chain_step.h"
 
 namespace etalon {
 
@@ -46,28 +46,14 @@ void PositionChain::pass(const std::vector<PositionClasses::Range>& ranges, int3
     window_.start(value_.data(), tmin, tmax);
     // Positions less than Tmin apart do not see each other, so a run of Tmin
     // positions is computed at once from the values before it.
-    const int32_t chunk = std::min<int32_t>(tmin, kChunk);
-    int32_t best[kChunk], at[kChunk];
+    const int32_t chunk = std::min(tmin, kChunk);
     for (const auto& r : ranges) {
         for (int32_t x0 = r.lo; x0 <= r.hi; x0 += chunk) {
             const int32_t x1 = std::min(r.hi, x0 + chunk - 1);
             window_.enterUpTo(x1 - tmin);
-            window_.queryRange(x0, x1, best, at);
-            extend(x0, x1, best, at, start);
+            stepPositions(window_, x0, x1, fit_.data() + x0, StepRule::Extend, start, start,
+                          value_.data() + x0, pred_.data() + x0);
         }
-    }
-}
-
-ETALON_VECTOR_CLONES
-void PositionChain::extend(int32_t x0, int32_t x1, const int32_t* best, const int32_t* at,
-                           int32_t start) {
-    const int32_t* fit = fit_.data() + x0;
-    int32_t* value = value_.data() + x0;
-    int32_t* pred = pred_.data() + x0;
-    for (int32_t i = 0; i <= x1 - x0; ++i) {
-        const bool take = at[i] >= 0 && best[i] < start;
-        value[i] = wrapAdd(take ? best[i] : start, fit[i]);
-        pred[i] = take ? at[i] : -2;
     }
 }
 

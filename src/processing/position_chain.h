@@ -41,8 +41,7 @@ private:
 
     void pass(const std::vector<PositionClasses::Range>& ranges, int32_t start, int32_t tmin,
               int32_t tmax);
-    // Values and predecessors of positions x0..x1 from their window minima.
-    void extend(int32_t x0, int32_t x1, const int32_t* best, const int32_t* at, int32_t start);
+
 
     std::vector<int32_t> fit_, value_, pred_, etalon_;
     std::vector<int16_t> begin_, end_;

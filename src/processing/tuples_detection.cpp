@@ -11,6 +11,7 @@
 #include "processing/pulse_fit.h"
 #include "processing/restored_chain.h"
 #include "processing/blocked_minima.h"
+#include "processing/chain_step.h"
 #include "processing/vector_clones.h"
 
 namespace etalon {
@@ -36,25 +37,6 @@ struct PatternWork {
 thread_local PatternWork work;
 
 constexpr int32_t kChunk = 64;
-
-// Values and predecessors of n positions from their window minima. mode 0:
-// always extend; 1: extend a negative chain or start one; 2: extend a
-// negative chain or stay unreached.
-ETALON_VECTOR_CLONES
-void extendLayer(int32_t n, const int32_t* fit, const int32_t* best, const int32_t* at,
-                 int32_t start, int mode, int32_t* value, int32_t* pred) {
-    const int32_t unreached = start;
-    const int32_t startValue = mode == 0 ? start : 0;
-    for (int32_t i = 0; i < n; ++i) {
-        const bool take = at[i] >= 0 && best[i] < startValue;
-        const int32_t b = take ? best[i] : startValue;
-        const int32_t p = take ? at[i] : -2;
-        const bool extend = mode == 0 || b < 0;
-        const int32_t alone = mode == 1 ? fit[i] : unreached;
-        value[i] = extend ? wrapAdd(b, fit[i]) : alone;
-        pred[i] = extend ? p : (mode == 1 ? -1 : -2);
-    }
-}
 
 void reportNoMemory(MessageSink& sink, const char* text) {
     sink.show(text, "", MessageIcon::None);
@@ -146,16 +128,17 @@ private:
             w_.windows[l].start(value(previousLayer(l)), tmin_, tmax_);
         }
         const int32_t chunk = std::min<int32_t>(tmin_, kChunk);
-        int32_t best[kChunk], at[kChunk];
         for (const auto& r : ranges) {
             for (int32_t x0 = r.lo; x0 <= r.hi; x0 += chunk) {
                 const int32_t x1 = std::min(r.hi, x0 + chunk - 1);
                 for (int l = 0; l < layers_; ++l) {
-                    w_.windows[l].enterUpTo(x1 - tmin_);
-                    w_.windows[l].queryRange(x0, x1, best, at);
+                    const StepRule rule = !mayStart ? StepRule::Extend
+                                          : l == 0  ? StepRule::ExtendOrStart
+                                                    : StepRule::ExtendOrUnreached;
                     const FitTable& fits = *w_.fits[l];
-                    extendLayer(x1 - x0 + 1, fits.values() + (x0 - fits.first()), best, at, start,
-                                mayStart ? (l == 0 ? 1 : 2) : 0, value(l) + x0, pred(l) + x0);
+                    w_.windows[l].enterUpTo(x1 - tmin_);
+                    stepPositions(w_.windows[l], x0, x1, fits.values() + (x0 - fits.first()), rule,
+                                  start, omega_, value(l) + x0, pred(l) + x0);
                 }
             }
         }
