@@ -22,6 +22,52 @@ void LayeredChain::reserve(std::span<const LayerRange> ranges, int32_t tmin, int
     }
 }
 
+namespace {
+
+// Running minima within each block of `width` values, forwards and backwards.
+// Blocks are independent, so four of them are scanned side by side: four
+// short dependency chains instead of one long one.
+void blockMinima(const int32_t* values, int32_t span, int32_t width, int32_t* prefix,
+                 int32_t* suffix) {
+    int32_t block = 0;
+    for (; block + 4 * width <= span; block += 4 * width) {
+        const int32_t* v0 = values + block;
+        const int32_t* v1 = v0 + width;
+        const int32_t* v2 = v1 + width;
+        const int32_t* v3 = v2 + width;
+        int32_t* p0 = prefix + block;
+        int32_t* s0 = suffix + block;
+        int32_t a = v0[0], b = v1[0], c = v2[0], d = v3[0];
+        for (int32_t t = 0; t < width; ++t) {
+            p0[t] = a = std::min(a, v0[t]);
+            p0[t + width] = b = std::min(b, v1[t]);
+            p0[t + 2 * width] = c = std::min(c, v2[t]);
+            p0[t + 3 * width] = d = std::min(d, v3[t]);
+        }
+        a = v0[width - 1], b = v1[width - 1], c = v2[width - 1], d = v3[width - 1];
+        for (int32_t t = width - 1; t >= 0; --t) {
+            s0[t] = a = std::min(a, v0[t]);
+            s0[t + width] = b = std::min(b, v1[t]);
+            s0[t + 2 * width] = c = std::min(c, v2[t]);
+            s0[t + 3 * width] = d = std::min(d, v3[t]);
+        }
+    }
+    for (; block < span; block += width) {
+        const int32_t end = std::min(block + width, span);
+        int32_t running = values[block];
+        for (int32_t t = block; t < end; ++t) prefix[t] = running = std::min(running, values[t]);
+        running = values[end - 1];
+        for (int32_t t = end - 1; t >= block; --t) suffix[t] = running = std::min(running, values[t]);
+    }
+}
+
+ETALON_VECTOR_CLONES
+void copyCapped(const int32_t* __restrict from, int32_t* __restrict to, int32_t n, int32_t cap) {
+    for (int32_t i = 0; i < n; ++i) to[i] = std::min(from[i], cap);
+}
+
+}  // namespace
+
 // Every window [x - Tmax, x - Tmin] has the same width w, so with blocks of w
 // positions each window is a suffix of one block and a prefix of the next:
 // two running minima per block answer every window in O(1) (van Herk / Gil and
@@ -45,14 +91,8 @@ void LayeredChain::forwardLayer(const LayerRange& r, const LayerRange& p, const 
     int32_t* suffix = suffix_.data();
     for (int32_t t = 0; t < span; ++t) padded[t] = start;
     const int32_t from = std::max(p.lo, first), to = std::min(p.hi, first + span - 1);
-    for (int32_t z = from; z <= to; ++z) padded[z - first] = std::min(prev[z - p.lo], start);
-    for (int32_t block = 0; block < span; block += width) {
-        const int32_t end = std::min(block + width, span);
-        int32_t running = padded[block];
-        for (int32_t t = block; t < end; ++t) prefix[t] = running = std::min(running, padded[t]);
-        running = padded[end - 1];
-        for (int32_t t = end - 1; t >= block; --t) suffix[t] = running = std::min(running, padded[t]);
-    }
+    copyCapped(prev + (from - p.lo), padded + (from - first), to - from + 1, start);
+    blockMinima(padded, span, width, prefix, suffix);
     for (int32_t i = 0; i < count; ++i) {
         v[i] = wrapAdd(std::min(suffix[i], prefix[i + width - 1]), fit[i]);
     }
