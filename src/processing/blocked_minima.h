@@ -59,25 +59,49 @@ private:
                                     static_cast<uint32_t>(z));
     }
 
-    // Running minima from the block start through `stop`, same block.
+    // Running minima from the block start through `stop`, same block. The
+    // run is scanned as two halves side by side (two short dependency chains
+    // instead of one long one); the second half then takes in the first's.
     void enterBlockPart(int32_t stop) {
-        int32_t z = next_;
-        int64_t best = z == blockStart_ ? key(values_[z], z) : prefix_[z - 1];
-        for (; z <= stop; ++z) {
-            best = std::min(best, key(values_[z], z));
-            prefix_[z] = best;
+        const int32_t z = next_;
+        const int32_t n = stop - z + 1;
+        const int32_t half = n / 2;
+        int64_t first = z == blockStart_ ? INT64_MAX : prefix_[z - 1];
+        int64_t second = INT64_MAX;
+        for (int32_t i = 0; i < half; ++i) {
+            const int32_t a = z + i, b = z + half + i;
+            first = std::min(first, key(values_[a], a));
+            second = std::min(second, key(values_[b], b));
+            prefix_[a] = first;
+            prefix_[b] = second;
         }
+        for (int32_t b = z + 2 * half; b <= stop; ++b) {
+            second = std::min(second, key(values_[b], b));
+            prefix_[b] = second;
+        }
+        int64_t* later = prefix_.data() + z + half;
+        for (int32_t i = 0; i < n - half; ++i) later[i] = std::min(later[i], first);
         next_ = stop + 1;
     }
 
-    // Suffix minima of the finished block ending at z.
+    // Suffix minima of the finished block ending at z, as two halves too.
     void closeBlock(int32_t z) {
-        int64_t best = key(values_[z], z);
-        suffix_[z] = best;
-        for (int32_t t = z - 1; t >= blockStart_; --t) {
-            best = std::min(best, key(values_[t], t));
-            suffix_[t] = best;
+        const int32_t n = z - blockStart_ + 1;
+        const int32_t half = n / 2;
+        int64_t upper = INT64_MAX, lower = INT64_MAX;
+        for (int32_t i = 0; i < half; ++i) {
+            const int32_t a = z - i, b = z - half - i;
+            upper = std::min(upper, key(values_[a], a));
+            lower = std::min(lower, key(values_[b], b));
+            suffix_[a] = upper;
+            suffix_[b] = lower;
         }
+        for (int32_t b = z - 2 * half; b >= blockStart_; --b) {
+            lower = std::min(lower, key(values_[b], b));
+            suffix_[b] = lower;
+        }
+        int64_t* earlier = suffix_.data() + blockStart_;
+        for (int32_t i = 0; i < n - half; ++i) earlier[i] = std::min(earlier[i], upper);
     }
 
     const int32_t* values_ = nullptr;

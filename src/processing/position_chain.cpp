@@ -16,13 +16,23 @@ void PositionChain::reserve(std::size_t n) {
     window_.reserve(n);
 }
 
-void PositionChain::clear(std::size_t n, int16_t length) {
-    std::fill_n(fit_.begin(), n, kSentinel8);
+void PositionChain::clear(std::size_t n, int16_t length,
+                          const std::vector<PositionClasses::Range>& fitted) {
     std::fill_n(value_.begin(), n, kSentinel8);
-    std::fill_n(pred_.begin(), n, kSentinel8);
-    std::fill_n(etalon_.begin(), n, 0);
-    std::fill_n(begin_.begin(), n, int16_t{0});
-    std::fill_n(end_.begin(), n, static_cast<int16_t>(length - 1));
+    // Predecessors are only read along chains of computed positions.
+    auto unfitted = [&](std::size_t from, std::size_t to) {
+        if (from >= to) return;
+        std::fill(fit_.begin() + from, fit_.begin() + to, kSentinel8);
+        std::fill(etalon_.begin() + from, etalon_.begin() + to, 0);
+        std::fill(begin_.begin() + from, begin_.begin() + to, int16_t{0});
+        std::fill(end_.begin() + from, end_.begin() + to, static_cast<int16_t>(length - 1));
+    };
+    std::size_t next = 0;
+    for (const auto& r : fitted) {
+        unfitted(next, std::min<std::size_t>(r.lo, n));
+        next = std::max<std::size_t>(next, r.hi + 1);
+    }
+    unfitted(next, n);
 }
 
 void PositionChain::run(const PositionClasses& classes, int32_t tmin, int32_t tmax) {

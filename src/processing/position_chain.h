@@ -17,9 +17,10 @@ public:
     // Sizes the tables for a series of n samples; throws std::bad_alloc.
     void reserve(std::size_t n);
 
-    // Every table at its start value: fit, value and predecessor unreached,
-    // etalon index 0, window [0, length - 1].
-    void clear(std::size_t n, int16_t length);
+    // Every table at its start value where it can be read: values unreached
+    // everywhere; fits unreached, etalon index 0 and window [0, length - 1]
+    // outside the positions about to be fitted (`fitted`).
+    void clear(std::size_t n, int16_t length, const std::vector<PositionClasses::Range>& fitted);
     // Fit tables, to be filled at the fitted positions.
     int32_t* fit() { return fit_.data(); }
     int32_t* etalon() { return etalon_.data(); }

@@ -90,7 +90,8 @@ void startFits(UnknownChainWork& w, const SeriesHeader& series,
                std::span<const PulseHeader> alphabet, uint16_t level) {
     const LayerRange cover = fittedCover(*w.classes);
     w.cache.begin(series.noisyData(), alphabet, series.wImpulseSize, level, cover.lo, cover.hi);
-    w.chain.clear(series.dwSeriesSize, static_cast<int16_t>(series.wImpulseSize));
+    w.chain.clear(series.dwSeriesSize, static_cast<int16_t>(series.wImpulseSize),
+                  w.classes->fitted);
 }
 
 }  // namespace
@@ -157,7 +158,8 @@ uint16_t recognizeUnknownNumberChain(MessageSink& sink, std::span<const PulseHea
     const LayerRange cover = fittedCover(*w.classes);
     w.cache.begin(series.noisyData(), alphabet, series.wImpulseSize, level, cover.lo, cover.hi);
     for (const uint16_t etalon : etalons) {
-        w.chain.clear(series.dwSeriesSize, static_cast<int16_t>(series.wImpulseSize));
+        w.chain.clear(series.dwSeriesSize, static_cast<int16_t>(series.wImpulseSize),
+                      w.classes->fitted);
         fitFitted(w, etalon - 1, true);
         w.chain.run(*w.classes, tmin, tmax);
         int32_t endValue = 0;
