@@ -141,9 +141,18 @@ void fitWhole(const int16_t* y, const int16_t* etalon, int32_t length, int32_t t
 // (b, f) with f >= leastEnd(b) is prefix[f + 1] - prefix[b].
 struct WindowStarts {
     const int16_t* leastEnd;
+    const int16_t* order;  // admissible starts by leastEnd descending
+    int32_t count;         // how many starts are admissible
     int32_t length;
     int32_t lowestSuffix;  // smallest leastEnd + 1 over the admissible starts
 };
+
+// a where `take`, else b, without a branch (so every store happens and the
+// loops vectorise without masked stores).
+inline int32_t pick(bool take, int32_t a, int32_t b) {
+    const int32_t mask = -static_cast<int32_t>(take);
+    return (a & mask) | (b & ~mask);
+}
 
 // The best window at up to kChunk positions, all lanes at once: prefix sums
 // of the fit per window end, a running leftmost suffix minimum over the ends,
@@ -172,35 +181,33 @@ void fitWindowsChunk(const int16_t* y, const int16_t* etalon, const WindowStarts
         bestBegin[i] = length;
         bestEnd[i] = 0;
     }
+    int32_t next = 0;
     for (int32_t j = length; j >= starts.lowestSuffix; --j) {
         const int32_t* pj = prefix + j * kChunk;
         if (j < length) {
             for (int32_t i = 0; i < kChunk; ++i) {
                 const bool take = pj[i] <= suffixMin[i];
-                suffixMin[i] = take ? pj[i] : suffixMin[i];
-                suffixArg[i] = take ? j : suffixArg[i];
+                suffixMin[i] = pick(take, pj[i], suffixMin[i]);
+                suffixArg[i] = pick(take, j, suffixArg[i]);
             }
         }
-        for (int32_t b = 0; b < length; ++b) {
-            if (starts.leastEnd[b] + 1 != j) continue;
+        for (; next < starts.count && starts.leastEnd[starts.order[next]] + 1 == j; ++next) {
+            const int32_t b = starts.order[next];
             const int32_t* pb = prefix + b * kChunk;
             for (int32_t i = 0; i < kChunk; ++i) {
                 const int32_t s = suffixMin[i] - pb[i];
                 const bool take = s < best[i] || (s == best[i] && b < bestBegin[i]);
-                best[i] = take ? s : best[i];
-                bestBegin[i] = take ? b : bestBegin[i];
-                bestEnd[i] = take ? suffixArg[i] - 1 : bestEnd[i];
+                best[i] = pick(take, s, best[i]);
+                bestBegin[i] = pick(take, b, bestBegin[i]);
+                bestEnd[i] = pick(take, suffixArg[i] - 1, bestEnd[i]);
             }
         }
     }
     for (int32_t i = 0; i < count; ++i) {
-        if (best[i] < whole[i]) {
-            value[i] = best[i];
-            begin[i] = static_cast<int16_t>(bestBegin[i]);
-            end[i] = static_cast<int16_t>(bestEnd[i]);
-        } else {
-            value[i] = whole[i];
-        }
+        const bool window = best[i] < whole[i];
+        value[i] = window ? best[i] : whole[i];
+        begin[i] = static_cast<int16_t>(window ? bestBegin[i] : 0);
+        end[i] = static_cast<int16_t>(window ? bestEnd[i] : length - 1);
     }
 }
 
@@ -211,6 +218,7 @@ void FitTable::reserve(std::size_t count, std::size_t length) {
     begin_.reserve(count);
     end_.reserve(count);
     leastEnd_.reserve(length);
+    order_.reserve(length);
     prefix_.reserve((length + 1) * kChunk);
     padded_.reserve(kChunk + length);
 }
@@ -249,7 +257,14 @@ void FitTable::compute(std::span<const int16_t> series, std::span<const int16_t>
     // The chunks read kChunk positions; the series may end before that, so
     // the last chunk reads a padded copy.
     prefix_.resize(std::size_t(length + 1) * kChunk);
-    const WindowStarts starts{leastEnd_.data(), length, lowestSuffix};
+    order_.clear();
+    for (int16_t b = 0; b < length; ++b) {
+        if (leastEnd_[b] >= 0) order_.push_back(b);
+    }
+    std::stable_sort(order_.begin(), order_.end(),
+                     [&](int16_t a, int16_t b) { return leastEnd_[a] > leastEnd_[b]; });
+    const WindowStarts starts{leastEnd_.data(), order_.data(), static_cast<int32_t>(order_.size()),
+                              length, lowestSuffix};
     for (int32_t c = 0; c < count; c += kChunk) {
         const int32_t m = std::min(kChunk, count - c);
         const int16_t* source = y + c;

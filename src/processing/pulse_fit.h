@@ -77,6 +77,7 @@ private:
     std::vector<int16_t> begin_, end_;
     // Per start b: the least end that keeps enough energy, or -1.
     std::vector<int16_t> leastEnd_;
+    std::vector<int16_t> order_;  // admissible starts, latest least end first
     std::vector<int32_t> prefix_;  // per window end, a chunk of positions
     std::vector<int16_t> padded_;
 };
