@@ -50,8 +50,8 @@ std::shared_ptr<Setup> makeSetup(uint16_t type, uint16_t level, uint16_t etalon)
     request.savedEnergyLevel = level;
     const bool tuples = type == 36 || type == 40;
     if (tuples) {
-        setup->series = getCutOffSeriesHeader(sink, kEtalonsNumber, kEtalonLength, 40, 181, 1200,
-                                              nullptr);
+        setup->series =
+            getCutOffSeriesHeader(sink, kEtalonsNumber, kEtalonLength, 40, 181, 1200, nullptr);
         setSelectedSubset(kPattern, 4, 1, setup->series.get());
     }
     if (type == 4 || type == 8 || type == 40) {
@@ -89,54 +89,70 @@ const std::vector<Procedure>& procedures() {
         {"detectKnownNumberChain", 1, 2, 1,
          [](Setup& s, bool ref) {
              SilentSink sink;
-             ref ? oracle::detectKnownNumberChain(s.alphabet, kOne, 40, 181, s.level, s.chains.get(), *s.series)
-                 : detectKnownNumberChain(sink, s.alphabet, kOne, 40, 181, s.level, s.chains.get(), *s.series);
+             ref ? oracle::detectKnownNumberChain(s.alphabet, kOne, 40, 181, s.level,
+                                                  s.chains.get(), *s.series)
+                 : detectKnownNumberChain(sink, s.alphabet, kOne, 40, 181, s.level, s.chains.get(),
+                                          *s.series);
          }},
         {"recognizeKnownNumberChain", 1, 2, 5,
          [](Setup& s, bool ref) {
              SilentSink sink;
-             ref ? oracle::recognizeKnownNumberChain(s.alphabet, kAll, 40, 181, s.level, s.chains.get(), *s.series)
-                 : recognizeKnownNumberChain(sink, s.alphabet, kAll, 40, 181, s.level, s.chains.get(), *s.series);
+             ref ? oracle::recognizeKnownNumberChain(s.alphabet, kAll, 40, 181, s.level,
+                                                     s.chains.get(), *s.series)
+                 : recognizeKnownNumberChain(sink, s.alphabet, kAll, 40, 181, s.level,
+                                             s.chains.get(), *s.series);
          }},
         {"detectUnknownNumberChain", 4, 8, 1,
          [](Setup& s, bool ref) {
              SilentSink sink;
-             ref ? oracle::detectUnknownNumberChain(s.alphabet, kOne, 40, 181, s.level, s.chains.get(), *s.series)
-                 : detectUnknownNumberChain(sink, s.alphabet, kOne, 40, 181, s.level, s.chains.get(), *s.series);
+             ref ? oracle::detectUnknownNumberChain(s.alphabet, kOne, 40, 181, s.level,
+                                                    s.chains.get(), *s.series)
+                 : detectUnknownNumberChain(sink, s.alphabet, kOne, 40, 181, s.level,
+                                            s.chains.get(), *s.series);
          }},
         {"recognizeUnknownNumberChain", 4, 8, 5,
          [](Setup& s, bool ref) {
              SilentSink sink;
-             ref ? oracle::recognizeUnknownNumberChain(s.alphabet, kAll, 40, 181, s.level, s.chains.get(), *s.series)
-                 : recognizeUnknownNumberChain(sink, s.alphabet, kAll, 40, 181, s.level, s.chains.get(), *s.series);
+             ref ? oracle::recognizeUnknownNumberChain(s.alphabet, kAll, 40, 181, s.level,
+                                                       s.chains.get(), *s.series)
+                 : recognizeUnknownNumberChain(sink, s.alphabet, kAll, 40, 181, s.level,
+                                               s.chains.get(), *s.series);
          }},
         {"detectKnownNumberTuples", 36, 36, 1,
          [](Setup& s, bool ref) {
              SilentSink sink;
-             ref ? oracle::detectKnownNumberTuples(s.alphabet, kPattern, 1, 40, 181, s.level, s.chains.get(), *s.series)
-                 : detectKnownNumberTuples(sink, s.alphabet, kPattern, 1, 40, 181, s.level, s.chains.get(), *s.series);
+             ref ? oracle::detectKnownNumberTuples(s.alphabet, kPattern, 1, 40, 181, s.level,
+                                                   s.chains.get(), *s.series)
+                 : detectKnownNumberTuples(sink, s.alphabet, kPattern, 1, 40, 181, s.level,
+                                           s.chains.get(), *s.series);
          }},
         {"recognizeKnownNumberTuples", 36, 36, 1,
          [](Setup& s, bool ref) {
              SilentSink sink;
              const auto p = patternSpans();
-             ref ? oracle::recognizeKnownNumberTuples(s.alphabet, p, 1, 40, 181, s.level, s.chains.get(), *s.series)
-                 : recognizeKnownNumberTuples(sink, s.alphabet, p, 1, 40, 181, s.level, s.chains.get(), *s.series);
+             ref ? oracle::recognizeKnownNumberTuples(s.alphabet, p, 1, 40, 181, s.level,
+                                                      s.chains.get(), *s.series)
+                 : recognizeKnownNumberTuples(sink, s.alphabet, p, 1, 40, 181, s.level,
+                                              s.chains.get(), *s.series);
          }},
         {"TuplesDetection", 40, 40, 1,
          [](Setup& s, bool ref) {
              SilentSink sink;
              int32_t debugging = 0;
-             ref ? oracle::TuplesDetection(s.alphabet, kPattern, 1, 40, 181, s.level, s.chains.get(), *s.series, debugging)
-                 : TuplesDetection(sink, s.alphabet, kPattern, 1, 40, 181, s.level, s.chains.get(), *s.series, debugging);
+             ref ? oracle::TuplesDetection(s.alphabet, kPattern, 1, 40, 181, s.level,
+                                           s.chains.get(), *s.series, debugging)
+                 : TuplesDetection(sink, s.alphabet, kPattern, 1, 40, 181, s.level, s.chains.get(),
+                                   *s.series, debugging);
          }},
         {"TuplesRecognition", 40, 40, 1,
          [](Setup& s, bool ref) {
              SilentSink sink;
              int32_t debugging = 0;
              const auto p = patternSpans();
-             ref ? oracle::TuplesRecognition(s.alphabet, p, 1, 40, 181, s.level, s.chains.get(), *s.series, debugging)
-                 : TuplesRecognition(sink, s.alphabet, p, 1, 40, 181, s.level, s.chains.get(), *s.series, debugging);
+             ref ? oracle::TuplesRecognition(s.alphabet, p, 1, 40, 181, s.level, s.chains.get(),
+                                             *s.series, debugging)
+                 : TuplesRecognition(sink, s.alphabet, p, 1, 40, 181, s.level, s.chains.get(),
+                                     *s.series, debugging);
          }},
     };
     return list;
@@ -144,10 +160,11 @@ const std::vector<Procedure>& procedures() {
 
 // Mean real time per iteration of every run, by name.
 class RatioReporter : public benchmark::ConsoleReporter {
-public:
+  public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration) times_[run.benchmark_name()] = run.GetAdjustedRealTime();
+            if (run.run_type == Run::RT_Iteration)
+                times_[run.benchmark_name()] = run.GetAdjustedRealTime();
         }
         ConsoleReporter::ReportRuns(runs);
     }
@@ -165,7 +182,7 @@ public:
         }
     }
 
-private:
+  private:
     std::map<std::string, double> times_;
 };
 
@@ -179,8 +196,10 @@ void registerAll() {
                 const std::string name = std::string(p.name) + (windows ? "/windows" : "/whole") +
                                          (reference ? "/reference" : "/fast");
                 const Run run = p.run;
-                benchmark::RegisterBenchmark(name.c_str(), [setup, run, reference](benchmark::State& state) {
-                    for (auto _ : state) run(*setup, reference);
+                benchmark::RegisterBenchmark(name.c_str(), [setup, run,
+                                                            reference](benchmark::State& state) {
+                    for (auto _ : state)
+                        run(*setup, reference);
                 })->Unit(benchmark::kMicrosecond);
             }
         }

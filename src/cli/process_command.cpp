@@ -38,8 +38,12 @@ uint16_t effectiveTaskOf(uint16_t task, uint16_t seriesType) {
     return task;
 }
 
-bool unfixedCount(uint16_t type) { return type == 4 || type == 8; }
-bool unfixedOrTuples(uint16_t type) { return unfixedCount(type) || type == 40; }
+bool unfixedCount(uint16_t type) {
+    return type == 4 || type == 8;
+}
+bool unfixedOrTuples(uint16_t type) {
+    return unfixedCount(type) || type == 40;
+}
 
 std::vector<int32_t> parseNumbers(const std::string& text, const std::string& option,
                                   char separator) {
@@ -123,9 +127,11 @@ std::unique_ptr<SeriesHeader> seriesFromFile(MessageSink& sink, const SeriesFile
         {&file.lpPositions, &s.lpPositions},       {&file.lpMinPositions, &s.lpMinPositions},
         {&file.lpMaxPositions, &s.lpMaxPositions}, {&file.lpEtalons, &s.lpEtalons},
         {&file.lpCutStarts, &s.lpCutStarts},       {&file.lpCutEnds, &s.lpCutEnds}};
-    for (const auto& [from, to] : pulses) std::copy(from->begin(), from->end(), to->begin());
+    for (const auto& [from, to] : pulses)
+        std::copy(from->begin(), from->end(), to->begin());
     std::fill(s.lpRestoredPositions.begin(), s.lpRestoredPositions.end(), int16_t{-1});
-    std::copy(file.lpSelectedSubset.begin(), file.lpSelectedSubset.end(), s.lpSelectedSubset.begin());
+    std::copy(file.lpSelectedSubset.begin(), file.lpSelectedSubset.end(),
+              s.lpSelectedSubset.begin());
     s.wSubsetLength = static_cast<uint16_t>(file.lpSelectedSubset.size());
     return record;
 }
@@ -192,8 +198,8 @@ int dispatch(MessageSink& sink, std::span<const PulseHeader> alphabet, const Run
 SeriesHeader* prepareSeries(StderrSink& sink, Workbench& workbench,
                             std::unique_ptr<SeriesHeader>& read, const SeriesOptions& options,
                             const ProcessArguments& args, uint16_t processingTmin) {
-    const auto subsets = args.subsets.empty() ? std::vector<std::vector<int32_t>>{}
-                                              : parseSubsets(args.subsets);
+    const auto subsets =
+        args.subsets.empty() ? std::vector<std::vector<int32_t>>{} : parseSubsets(args.subsets);
     if (!args.input.empty()) {
         SeriesFile file;
         const std::string problem = readSeriesFile(args.input, kEtalonLength, kEtalonsNumber, file);
@@ -231,8 +237,9 @@ void addProcessOptions(CLI::App& command, ProcessArguments& args) {
         ->check(CLI::Range(1, 20))
         ->capture_default_str();
     command.add_option("--etalons", args.etalons, "Working set, comma-separated (default 1..20)");
-    command.add_option("--processing-level", args.processingLevel,
-                       "Saved-energy level for processing (default: the making level)")
+    command
+        .add_option("--processing-level", args.processingLevel,
+                    "Saved-energy level for processing (default: the making level)")
         ->check(CLI::Range(0, 100));
     command.add_option("--subsets", args.subsets,
                        "Stored patterns for tuples recognition: \"3,5,7;2,4\"");
@@ -243,8 +250,8 @@ void addProcessOptions(CLI::App& command, ProcessArguments& args) {
         ->capture_default_str();
 }
 
-int runProcess(const SeriesOptions& options, const ProcessArguments& args,
-               const CLI::App& command, std::ostream& out, std::ostream& err) {
+int runProcess(const SeriesOptions& options, const ProcessArguments& args, const CLI::App& command,
+               std::ostream& out, std::ostream& err) {
     StderrSink sink;
     Workbench workbench(sink, options.sequence);
     if (sink.reports() != 0) return kExitRefused;
@@ -274,12 +281,14 @@ int runProcess(const SeriesOptions& options, const ProcessArguments& args,
                 run.list.push_back(static_cast<uint16_t>(e));
             }
         } else {
-            for (uint16_t e = 1; e <= kEtalonsNumber; ++e) run.list.push_back(e);
+            for (uint16_t e = 1; e <= kEtalonsNumber; ++e)
+                run.list.push_back(e);
         }
 
         const uint16_t room = std::max(
             series->wMaxPulses,
-            pulseCountBounds(series->dwSeriesSize, series->wImpulseSize, run.tmin, run.tmax).maxPulses);
+            pulseCountBounds(series->dwSeriesSize, series->wImpulseSize, run.tmin, run.tmax)
+                .maxPulses);
         auto chains = getChainsHeader(sink, 10, room, nullptr);
         if (!chains) return kExitRefused;
         const int reportsBefore = sink.reports();

@@ -19,7 +19,8 @@ nlohmann::ordered_json firstEntries(const Range& values, std::size_t count) {
 nlohmann::ordered_json processedSeriesToJson(const SeriesHeader& series) {
     nlohmann::ordered_json out = seriesToJson(series);
     const std::size_t restored = series.wRestoredQuantity;
-    const std::size_t tuples = static_cast<std::size_t>(std::max<int16_t>(series.wRestoredTuples, 0));
+    const std::size_t tuples =
+        static_cast<std::size_t>(std::max<int16_t>(series.wRestoredTuples, 0));
     out["wRestoredQuantity"] = series.wRestoredQuantity;
     out["lpRestoredPositions"] = firstEntries(series.lpRestoredPositions, restored);
     out["lpRestoredEtalons"] = firstEntries(series.lpRestoredEtalons, restored);
@@ -40,8 +41,8 @@ nlohmann::ordered_json chainsToJson(const ChainsHeader& chains) {
     out["wSeekingPulsesQuantity"] = chains.wSeekingPulsesQuantity;
     nlohmann::ordered_json held = nlohmann::ordered_json::array();
     for (std::size_t c = 0; c < chains.wPretenders; ++c) {
-        const std::size_t n =
-            static_cast<std::size_t>(std::clamp<int32_t>(chains.pulsesQuantity(c), 0, chains.wMaxPulses));
+        const std::size_t n = static_cast<std::size_t>(
+            std::clamp<int32_t>(chains.pulsesQuantity(c), 0, chains.wMaxPulses));
         nlohmann::ordered_json chain;
         chain["distance"] = chains.distance(c);
         chain["pulsesQuantity"] = chains.pulsesQuantity(c);

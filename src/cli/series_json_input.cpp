@@ -26,9 +26,10 @@ const Json& field(const Json& series, const char* name) {
 
 int64_t wholeNumber(const Json& value, const std::string& name, int64_t low, int64_t high) {
     if (!value.is_number_integer()) throw BadField{"field " + name + " is not a whole number"};
-    const int64_t v = value.is_number_unsigned()
-                          ? static_cast<int64_t>(std::min<uint64_t>(value.get<uint64_t>(), INT64_MAX))
-                          : value.get<int64_t>();
+    const int64_t v =
+        value.is_number_unsigned()
+            ? static_cast<int64_t>(std::min<uint64_t>(value.get<uint64_t>(), INT64_MAX))
+            : value.get<int64_t>();
     if (v < low || v > high) {
         throw BadField{"field " + name + " is " + std::to_string(v) + ", outside " +
                        std::to_string(low) + ".." + std::to_string(high)};
@@ -40,8 +41,8 @@ int64_t number(const Json& series, const char* name, int64_t low, int64_t high) 
     return wholeNumber(field(series, name), name, low, high);
 }
 
-std::vector<int16_t> array(const Json& series, const char* name, std::size_t entries,
-                           int64_t low, int64_t high) {
+std::vector<int16_t> array(const Json& series, const char* name, std::size_t entries, int64_t low,
+                           int64_t high) {
     const Json& value = field(series, name);
     if (!value.is_array()) throw BadField{std::string("field ") + name + " is not an array"};
     if (value.size() != entries) {
@@ -69,7 +70,8 @@ const Json& seriesObject(const Json& document) {
 void parse(const Json& document, uint16_t pulseLength, uint16_t etalons, SeriesFile& s) {
     const Json& series = seriesObject(document);
     constexpr int64_t i16lo = INT16_MIN, i16hi = INT16_MAX;
-    s.wImpulseSize = static_cast<uint16_t>(number(series, "wImpulseSize", pulseLength, pulseLength));
+    s.wImpulseSize =
+        static_cast<uint16_t>(number(series, "wImpulseSize", pulseLength, pulseLength));
     s.dwSeriesSize = static_cast<uint32_t>(number(series, "dwSeriesSize", pulseLength, INT16_MAX));
     s.wTmin = static_cast<uint16_t>(number(series, "wTmin", 1, UINT16_MAX));
     s.wTmax = static_cast<uint16_t>(number(series, "wTmax", s.wTmin, UINT16_MAX));

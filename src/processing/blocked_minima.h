@@ -14,7 +14,7 @@ namespace etalon {
 // and Werman, filled as positions come in). A value and its position travel as
 // one 64-bit key, value high, so the smaller key is the leftmost minimum.
 class BlockedMinima {
-public:
+  public:
     // Sizes the tables for n positions; throws std::bad_alloc.
     void reserve(std::size_t n) {
         if (prefix_.size() < n) prefix_.resize(n);
@@ -53,7 +53,7 @@ public:
     static int32_t valueOf(int64_t k) { return static_cast<int32_t>(k >> 32); }
     static int32_t positionOf(int64_t k) { return static_cast<int32_t>(k & 0xffffffff); }
 
-private:
+  private:
     static int64_t key(int32_t value, int32_t z) {
         return static_cast<int64_t>(static_cast<uint64_t>(static_cast<int64_t>(value)) << 32 |
                                     static_cast<uint32_t>(z));
@@ -80,7 +80,8 @@ private:
             prefix_[b] = second;
         }
         int64_t* later = prefix_.data() + z + half;
-        for (int32_t i = 0; i < n - half; ++i) later[i] = std::min(later[i], first);
+        for (int32_t i = 0; i < n - half; ++i)
+            later[i] = std::min(later[i], first);
         next_ = stop + 1;
     }
 
@@ -101,7 +102,8 @@ private:
             suffix_[b] = lower;
         }
         int64_t* earlier = suffix_.data() + blockStart_;
-        for (int32_t i = 0; i < n - half; ++i) earlier[i] = std::min(earlier[i], upper);
+        for (int32_t i = 0; i < n - half; ++i)
+            earlier[i] = std::min(earlier[i], upper);
     }
 
     const int32_t* values_ = nullptr;

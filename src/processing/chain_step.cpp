@@ -36,8 +36,7 @@ void stepRun(int32_t n, const int64_t* suffix, const int64_t* prefix, const int3
 }  // namespace
 
 void stepPositions(const BlockedMinima& minima, int32_t x0, int32_t x1, const int32_t* fit,
-                   StepRule rule, int32_t start, int32_t unreached, int32_t* value,
-                   int32_t* pred) {
+                   StepRule rule, int32_t start, int32_t unreached, int32_t* value, int32_t* pred) {
     int32_t x = x0;
     const int32_t emptyEnd = std::min<int64_t>(x1 + 1, minima.emptyBelow());
     if (x < emptyEnd) {

@@ -61,7 +61,8 @@ int addInterval(MessageSink& /*sink*/, IntervalsHeader* set, uint16_t lo, uint16
     uint16_t* ends = set->lpEnds();
     const int count = set->wIntervals;
     int j = 0;
-    while (j < count && ends[j] < lo) ++j;
+    while (j < count && ends[j] < lo)
+        ++j;
     if (j == count || hi < starts[j]) {
         if (set->wIntervals >= set->wMaxIntervals) return 0;
         openEntry(*set, j);
@@ -70,7 +71,8 @@ int addInterval(MessageSink& /*sink*/, IntervalsHeader* set, uint16_t lo, uint16
         return 1;
     }
     int last = j;
-    while (last + 1 < count && starts[last + 1] <= hi) ++last;
+    while (last + 1 < count && starts[last + 1] <= hi)
+        ++last;
     starts[j] = std::min(lo, starts[j]);
     ends[j] = std::max(hi, ends[last]);
     closeEntries(*set, j + 1, last - j);
@@ -79,7 +81,8 @@ int addInterval(MessageSink& /*sink*/, IntervalsHeader* set, uint16_t lo, uint16
 
 int addIntervals(MessageSink& sink, IntervalsHeader* set, const IntervalsHeader* other) {
     if (!set || !other) return 0;
-    for (int i = 0; i < other->wIntervals; ++i) addInterval(sink, set, other->start(i), other->end(i));
+    for (int i = 0; i < other->wIntervals; ++i)
+        addInterval(sink, set, other->start(i), other->end(i));
     return 1;
 }
 
@@ -105,8 +108,10 @@ int subInterval(MessageSink& /*sink*/, IntervalsHeader* set, uint16_t lo, uint16
         } else if (starts[i] >= lo && ends[i] <= hi) {
             closeEntries(*set, i, 1);
         } else {
-            if (starts[i] < lo) ends[i] = static_cast<uint16_t>(lo - 1);
-            else starts[i] = static_cast<uint16_t>(hi + 1);
+            if (starts[i] < lo)
+                ends[i] = static_cast<uint16_t>(lo - 1);
+            else
+                starts[i] = static_cast<uint16_t>(hi + 1);
             ++i;
         }
     }
@@ -115,7 +120,8 @@ int subInterval(MessageSink& /*sink*/, IntervalsHeader* set, uint16_t lo, uint16
 
 int subIntervals(MessageSink& sink, IntervalsHeader* set, const IntervalsHeader* other) {
     if (!set || !other) return 0;
-    for (int i = 0; i < other->wIntervals; ++i) subInterval(sink, set, other->start(i), other->end(i));
+    for (int i = 0; i < other->wIntervals; ++i)
+        subInterval(sink, set, other->start(i), other->end(i));
     return 1;
 }
 
@@ -207,7 +213,8 @@ namespace {
 
 void toRanges(const IntervalsHeader& set, std::vector<PositionClasses::Range>& out) {
     out.clear();
-    for (int i = 0; i < set.wIntervals; ++i) out.push_back({set.start(i), set.end(i)});
+    for (int i = 0; i < set.wIntervals; ++i)
+        out.push_back({set.start(i), set.end(i)});
 }
 
 }  // namespace
@@ -243,8 +250,8 @@ bool makePositionClasses(MessageSink& sink, const SeriesHeader& series, uint16_t
 
 bool PositionClassesCache::get(MessageSink& sink, const SeriesHeader& series, uint16_t tmin,
                                uint16_t tmax, const PositionClasses*& classes) {
-    const Key key{series.dwSeriesSize, series.wImpulseSize, series.wMinPulses,
-                  series.wMaxPulses, tmin, tmax};
+    const Key key{
+        series.dwSeriesSize, series.wImpulseSize, series.wMinPulses, series.wMaxPulses, tmin, tmax};
     if (!valid_ || !(key == key_)) {
         valid_ = false;
         if (!makePositionClasses(sink, series, tmin, tmax, classes_)) return false;

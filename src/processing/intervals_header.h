@@ -82,12 +82,12 @@ bool makePositionClasses(MessageSink& sink, const SeriesHeader& series, uint16_t
 // the same geometry (the simulation's repeats, the same series processed
 // again) skip rebuilding them.
 class PositionClassesCache {
-public:
+  public:
     // False after an allocation failure.
     bool get(MessageSink& sink, const SeriesHeader& series, uint16_t tmin, uint16_t tmax,
              const PositionClasses*& classes);
 
-private:
+  private:
     struct Key {
         uint32_t n = 0;
         uint16_t length = 0, minP = 0, maxP = 0, tmin = 0, tmax = 0;

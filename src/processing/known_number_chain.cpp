@@ -137,8 +137,7 @@ int recognizeKnownNumberChain(MessageSink& sink, std::span<const PulseHeader> al
     int recognised = -1;
     int32_t bestCriterion = kSentinel9;
     if (q > 0 && cover.lo <= cover.hi) {
-        w.cache.begin(series.noisyData(), alphabet, series.wImpulseSize, level, cover.lo,
-                      cover.hi);
+        w.cache.begin(series.noisyData(), alphabet, series.wImpulseSize, level, cover.lo, cover.hi);
     }
     for (std::size_t i = 0; i < etalons.size() && q > 0 && cover.lo <= cover.hi; ++i) {
         const int32_t etalon = etalons[i];

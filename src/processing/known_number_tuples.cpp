@@ -42,7 +42,8 @@ void growForRun(TuplesWork& w, const SeriesHeader& series, std::size_t alphabetS
     w.chain.reserve(w.ranges, tmin, tmax);
     w.fits.resize(q);
     w.positions.resize(q);
-    for (RestoredChain* chain : {&w.restored, &w.best}) chain->resize(q);
+    for (RestoredChain* chain : {&w.restored, &w.best})
+        chain->resize(q);
     for (TupleSegmentation* t : {&w.tuples, &w.bestTuples}) {
         t->first.resize(q);
         t->second.resize(q);
@@ -114,8 +115,7 @@ int detectKnownNumberTuples(MessageSink& sink, std::span<const PulseHeader> alph
     resetChains(chains, q, q);
     bool found = false;
     if (q > 0 && cover.lo <= cover.hi && isValidTuple(tuple, alphabet.size())) {
-        w.cache.begin(series.noisyData(), alphabet, series.wImpulseSize, level, cover.lo,
-                      cover.hi);
+        w.cache.begin(series.noisyData(), alphabet, series.wImpulseSize, level, cover.lo, cover.hi);
         int32_t best = kSentinel7;
         for (int shift = 0; shift < shiftsToTry(proceeding, tuple.size()); ++shift) {
             int32_t criterion = 0;
@@ -151,8 +151,7 @@ int recognizeKnownNumberTuples(MessageSink& sink, std::span<const PulseHeader> a
     resetChains(chains, q, q);
     int recognised = 0;
     if (q > 0 && cover.lo <= cover.hi) {
-        w.cache.begin(series.noisyData(), alphabet, series.wImpulseSize, level, cover.lo,
-                      cover.hi);
+        w.cache.begin(series.noisyData(), alphabet, series.wImpulseSize, level, cover.lo, cover.hi);
     }
     int32_t best = kSentinel7;
     for (std::size_t g = 0; g < tuples.size() && q > 0 && cover.lo <= cover.hi; ++g) {

@@ -55,15 +55,18 @@ void blockMinima(const int32_t* values, int32_t span, int32_t width, int32_t* pr
     for (; block < span; block += width) {
         const int32_t end = std::min(block + width, span);
         int32_t running = values[block];
-        for (int32_t t = block; t < end; ++t) prefix[t] = running = std::min(running, values[t]);
+        for (int32_t t = block; t < end; ++t)
+            prefix[t] = running = std::min(running, values[t]);
         running = values[end - 1];
-        for (int32_t t = end - 1; t >= block; --t) suffix[t] = running = std::min(running, values[t]);
+        for (int32_t t = end - 1; t >= block; --t)
+            suffix[t] = running = std::min(running, values[t]);
     }
 }
 
 ETALON_VECTOR_CLONES
 void copyCapped(const int32_t* __restrict from, int32_t* __restrict to, int32_t n, int32_t cap) {
-    for (int32_t i = 0; i < n; ++i) to[i] = std::min(from[i], cap);
+    for (int32_t i = 0; i < n; ++i)
+        to[i] = std::min(from[i], cap);
 }
 
 }  // namespace
@@ -80,16 +83,18 @@ void LayeredChain::forwardLayer(const LayerRange& r, const LayerRange& p, const 
     const int32_t count = r.hi - r.lo + 1;
     if (count <= 0) return;
     if (tmax < tmin) {
-        for (int32_t i = 0; i < count; ++i) v[i] = wrapAdd(start, fit[i]);
+        for (int32_t i = 0; i < count; ++i)
+            v[i] = wrapAdd(start, fit[i]);
         return;
     }
     const int32_t width = tmax - tmin + 1;
-    const int32_t first = r.lo - tmax;            // z of the first window's start
-    const int32_t span = count + width - 1;       // positions any window covers
+    const int32_t first = r.lo - tmax;       // z of the first window's start
+    const int32_t span = count + width - 1;  // positions any window covers
     int32_t* padded = padded_.data();
     int32_t* prefix = prefix_.data();
     int32_t* suffix = suffix_.data();
-    for (int32_t t = 0; t < span; ++t) padded[t] = start;
+    for (int32_t t = 0; t < span; ++t)
+        padded[t] = start;
     const int32_t from = std::max(p.lo, first), to = std::min(p.hi, first + span - 1);
     copyCapped(prev + (from - p.lo), padded + (from - first), to - from + 1, start);
     blockMinima(padded, span, width, prefix, suffix);
@@ -105,7 +110,8 @@ bool LayeredChain::run(std::span<const LayerRange> ranges, std::span<const int32
     if (q == 0) return false;
     offsets_[0] = 0;
     for (int k = 0; k < q; ++k) {
-        const std::size_t width = ranges[k].hi >= ranges[k].lo ? ranges[k].hi - ranges[k].lo + 1 : 0;
+        const std::size_t width =
+            ranges[k].hi >= ranges[k].lo ? ranges[k].hi - ranges[k].lo + 1 : 0;
         offsets_[k + 1] = offsets_[k] + width;
     }
     int32_t* values = values_.data();
@@ -115,7 +121,8 @@ bool LayeredChain::run(std::span<const LayerRange> ranges, std::span<const int32
         const LayerRange r = ranges[0];
         const int32_t* fit = fits[0];
         int32_t* v = values + offsets_[0];
-        for (int32_t i = 0; i <= r.hi - r.lo; ++i) v[i] = fit[i];
+        for (int32_t i = 0; i <= r.hi - r.lo; ++i)
+            v[i] = fit[i];
     }
     for (int k = 1; k < q; ++k) {
         forwardLayer(ranges[k], ranges[k - 1], fits[k], values + offsets_[k - 1],
@@ -183,9 +190,9 @@ void formulaRanges(const SeriesHeader& series, int32_t tmin, int32_t tmax,
     const int64_t length = series.wImpulseSize;
     ranges.resize(q);
     for (int64_t k = 0; k < q; ++k) {
-        ranges[k] = clipped(std::max(k * tmin, n - tmax * (q - k)),
-                            std::min((k + 1) * tmax - length, n - length - tmin * (q - 1 - k)),
-                            series);
+        ranges[k] =
+            clipped(std::max(k * tmin, n - tmax * (q - k)),
+                    std::min((k + 1) * tmax - length, n - length - tmin * (q - 1 - k)), series);
     }
 }
 

@@ -24,18 +24,18 @@ struct ChainSentinels {
 // [x - Tmax, x - Tmin], not above the predecessor start) + fit_k(x). Every
 // search takes the leftmost of equal values.
 class LayeredChain {
-public:
+  public:
     // Sizes the tables for these ranges and bounds; throws std::bad_alloc.
     void reserve(std::span<const LayerRange> ranges, int32_t tmin, int32_t tmax);
 
     // fits[k] points at the fit of layer k's etalon at position ranges[k].lo.
     // Returns false when no admissible chain exists; otherwise positions
     // holds x_0..x_{Q-1} and criterion the chain's value.
-    bool run(std::span<const LayerRange> ranges, std::span<const int32_t* const> fits,
-             int32_t tmin, int32_t tmax, const ChainSentinels& sentinels,
-             std::span<int32_t> positions, int32_t& criterion);
+    bool run(std::span<const LayerRange> ranges, std::span<const int32_t* const> fits, int32_t tmin,
+             int32_t tmax, const ChainSentinels& sentinels, std::span<int32_t> positions,
+             int32_t& criterion);
 
-private:
+  private:
     void forwardLayer(const LayerRange& r, const LayerRange& p, const int32_t* fit,
                       const int32_t* prev, int32_t* v, int32_t tmin, int32_t tmax, int32_t start);
 

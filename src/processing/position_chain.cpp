@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "processing/pulse_fit.h"
 #include "processing/chain_step.h"
+#include "processing/pulse_fit.h"
 
 namespace etalon {
 
@@ -67,8 +67,7 @@ void PositionChain::pass(const std::vector<PositionClasses::Range>& ranges, int3
     }
 }
 
-int32_t PositionChain::findEnd(const PositionClasses& classes, int32_t start,
-                               int32_t& best) const {
+int32_t PositionChain::findEnd(const PositionClasses& classes, int32_t start, int32_t& best) const {
     best = start;
     int32_t at = -1;
     for (const auto& r : classes.ends) {
@@ -84,7 +83,8 @@ int32_t PositionChain::findEnd(const PositionClasses& classes, int32_t start,
 
 int PositionChain::chainLength(int32_t x) const {
     int n = 0;
-    for (; x >= 0; x = pred_[x]) ++n;
+    for (; x >= 0; x = pred_[x])
+        ++n;
     return n;
 }
 

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "processing/blocked_minima.h"
 #include "processing/intervals_header.h"
 #include "processing/restored_chain.h"
-#include "processing/blocked_minima.h"
 
 namespace etalon {
 
@@ -13,7 +13,7 @@ namespace etalon {
 // V[x] is the best criterion of a chain whose last pulse starts at x, Pred[x]
 // the start of the pulse before it (-1 and -2 end a chain).
 class PositionChain {
-public:
+  public:
     // Sizes the tables for a series of n samples; throws std::bad_alloc.
     void reserve(std::size_t n);
 
@@ -37,12 +37,11 @@ public:
     // etalon table's entry + 1.
     void fillChain(int32_t x, int32_t etalon, RestoredChain& chain) const;
 
-private:
+  private:
     static constexpr int32_t kChunk = 64;
 
     void pass(const std::vector<PositionClasses::Range>& ranges, int32_t start, int32_t tmin,
               int32_t tmax);
-
 
     std::vector<int32_t> fit_, value_, pred_, etalon_;
     std::vector<int16_t> begin_, end_;

@@ -80,13 +80,16 @@ constexpr int32_t kChunk = 64;
 ETALON_VECTOR_CLONES
 void fitWholePlain(const int16_t* y, const int16_t* etalon, int32_t length, int32_t total,
                    int32_t count, int32_t* value) {
-    for (int32_t i = 0; i < count; ++i) value[i] = 0;
+    for (int32_t i = 0; i < count; ++i)
+        value[i] = 0;
     for (int32_t j = 0; j < length; ++j) {
         const int32_t e = etalon[j];
         const int16_t* yj = y + j;
-        for (int32_t i = 0; i < count; ++i) value[i] += e * yj[i];
+        for (int32_t i = 0; i < count; ++i)
+            value[i] += e * yj[i];
     }
-    for (int32_t i = 0; i < count; ++i) value[i] = total - 2 * value[i];
+    for (int32_t i = 0; i < count; ++i)
+        value[i] = total - 2 * value[i];
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -123,8 +126,8 @@ __attribute__((target("avx2"))) void fitWholeAvx2(const int16_t* y, const int16_
 }
 #endif
 
-void fitWhole(const int16_t* y, const int16_t* etalon, int32_t length, int32_t total,
-              int32_t count, int32_t* value) {
+void fitWhole(const int16_t* y, const int16_t* etalon, int32_t length, int32_t total, int32_t count,
+              int32_t* value) {
 #if defined(__x86_64__) && defined(__GNUC__)
     // Samples are taken in pairs, so the length must be even; a tile reads
     // exactly the samples its 16 positions cover.
@@ -161,16 +164,17 @@ inline int32_t pick(bool take, int32_t a, int32_t b) {
 // the whole pulse only when strictly better.
 ETALON_VECTOR_CLONES
 void fitWindowsChunk(const int16_t* y, const int16_t* etalon, const WindowStarts& starts,
-                     int32_t count, int32_t* prefix, int32_t* value, int16_t* begin,
-                     int16_t* end) {
+                     int32_t count, int32_t* prefix, int32_t* value, int16_t* begin, int16_t* end) {
     const int32_t length = starts.length;
-    for (int32_t i = 0; i < kChunk; ++i) prefix[i] = 0;
+    for (int32_t i = 0; i < kChunk; ++i)
+        prefix[i] = 0;
     for (int32_t j = 0; j < length; ++j) {
         const int32_t e = etalon[j];
         const int16_t* yj = y + j;
         const int32_t* from = prefix + j * kChunk;
         int32_t* to = prefix + (j + 1) * kChunk;
-        for (int32_t i = 0; i < kChunk; ++i) to[i] = from[i] + e * (e - 2 * yj[i]);
+        for (int32_t i = 0; i < kChunk; ++i)
+            to[i] = from[i] + e * (e - 2 * yj[i]);
     }
     int32_t suffixMin[kChunk], suffixArg[kChunk], best[kChunk], bestBegin[kChunk], bestEnd[kChunk];
     const int32_t* whole = prefix + length * kChunk;

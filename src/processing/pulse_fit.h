@@ -51,7 +51,7 @@ PulseFit fitPulseList(std::span<const int16_t> series, std::span<const PulseHead
 // one correlation over the range; windows cost O(L) per position with prefix
 // sums and a suffix minimum.
 class FitTable {
-public:
+  public:
     // Makes room for `count` positions of a pulse of `length` samples, so
     // that compute allocates nothing; throws std::bad_alloc.
     void reserve(std::size_t count, std::size_t length);
@@ -70,14 +70,14 @@ public:
         return {value_[i], 0, begin_[i], end_[i]};
     }
 
-private:
+  private:
     int32_t first_ = 0;
     int32_t last_ = -1;
     std::vector<int32_t> value_;
     std::vector<int16_t> begin_, end_;
     // Per start b: the least end that keeps enough energy, or -1.
     std::vector<int16_t> leastEnd_;
-    std::vector<int16_t> order_;  // admissible starts, latest least end first
+    std::vector<int16_t> order_;   // admissible starts, latest least end first
     std::vector<int32_t> prefix_;  // per window end, a chunk of positions
     std::vector<int16_t> padded_;
 };
@@ -85,7 +85,7 @@ private:
 // The fits of every etalon a run needs, over one range of positions, each
 // computed at most once per run.
 class FitCache {
-public:
+  public:
     // Sizes the cache for the alphabet and the range; throws std::bad_alloc.
     void reserve(std::size_t alphabetSize, std::size_t positions, std::size_t length);
     // Forgets the fits of the previous run.
@@ -97,7 +97,7 @@ public:
     const EtalonEnergy& energy(int32_t index);
     const FitTable& fits(int32_t index);
 
-private:
+  private:
     std::span<const int16_t> series_;
     std::span<const PulseHeader> alphabet_;
     uint16_t length_ = 0;

@@ -20,10 +20,9 @@ void TupleSegmentation::make(int n, int head, int period) {
 }
 
 void writeRestoredPulses(SeriesHeader& series, const RestoredChain& chain) {
-    const std::size_t room = std::min({series.lpRestoredPositions.size(),
-                                       series.lpRestoredEtalons.size(),
-                                       series.lpRestoredCutStarts.size(),
-                                       series.lpRestoredCutEnds.size()});
+    const std::size_t room =
+        std::min({series.lpRestoredPositions.size(), series.lpRestoredEtalons.size(),
+                  series.lpRestoredCutStarts.size(), series.lpRestoredCutEnds.size()});
     const std::size_t n = std::min(static_cast<std::size_t>(std::max(chain.n, 0)), room);
     series.wRestoredQuantity = static_cast<uint16_t>(n);
     std::copy_n(chain.positions.begin(), n, series.lpRestoredPositions.begin());

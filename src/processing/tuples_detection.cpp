@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "processing/blocked_minima.h"
+#include "processing/chain_step.h"
 #include "processing/intervals_header.h"
 #include "processing/known_number_tuples.h"
 #include "processing/layered_chain.h"
 #include "processing/pulse_fit.h"
 #include "processing/restored_chain.h"
-#include "processing/blocked_minima.h"
-#include "processing/chain_step.h"
 #include "processing/vector_clones.h"
 
 namespace etalon {
@@ -43,7 +43,8 @@ void reportNoMemory(MessageSink& sink, const char* text) {
 }
 
 int32_t positionsOf(const SeriesHeader& series) {
-    return std::max<int32_t>(static_cast<int32_t>(series.dwSeriesSize) - series.wImpulseSize + 1, 0);
+    return std::max<int32_t>(static_cast<int32_t>(series.dwSeriesSize) - series.wImpulseSize + 1,
+                             0);
 }
 
 LayerRange classCover(const PositionClasses& classes) {
@@ -65,10 +66,12 @@ void growLayers(PatternWork& w, const SeriesHeader& series, std::size_t layers,
     if (w.values.size() < layers * width) w.values.resize(layers * width);
     if (w.preds.size() < layers * width) w.preds.resize(layers * width);
     if (w.windows.size() < layers) w.windows.resize(layers);
-    for (std::size_t l = 0; l < layers; ++l) w.windows[l].reserve(width);
+    for (std::size_t l = 0; l < layers; ++l)
+        w.windows[l].reserve(width);
     w.fits.resize(std::max(w.fits.size(), layers));
     w.cache.reserve(alphabetSize, width, series.wImpulseSize);
-    for (RestoredChain* chain : {&w.restored, &w.best}) chain->resize(width + 1);
+    for (RestoredChain* chain : {&w.restored, &w.best})
+        chain->resize(width + 1);
     for (TupleSegmentation* t : {&w.tuples, &w.bestTuples}) {
         t->first.resize(width + 1);
         t->second.resize(width + 1);
@@ -85,7 +88,7 @@ void appendFormat(std::string& text, const char* format, Args... args) {
 // The layered search for one pattern; the chain and its tuples end up in
 // w.restored and w.tuples.
 class PatternSearch {
-public:
+  public:
     PatternSearch(PatternWork& w, const SeriesHeader& series, std::span<const int32_t> pattern,
                   int layers, int32_t unreached, int32_t tmin, int32_t tmax)
         : w_(w),
@@ -97,7 +100,8 @@ public:
           tmax_(tmax) {}
 
     int32_t run(MessageSink& sink, bool debugging) {
-        for (int l = 0; l < layers_; ++l) w_.fits[l] = &w_.cache.fits(pattern_[l] - 1);
+        for (int l = 0; l < layers_; ++l)
+            w_.fits[l] = &w_.cache.fits(pattern_[l] - 1);
         std::fill_n(w_.values.begin(), std::size_t(layers_) * width_, omega_);
         std::fill_n(w_.preds.begin(), std::size_t(layers_) * width_, omega_);
 
@@ -115,7 +119,7 @@ public:
         return finish();
     }
 
-private:
+  private:
     int32_t* value(int l) { return w_.values.data() + std::size_t(l) * width_; }
     int32_t* pred(int l) { return w_.preds.data() + std::size_t(l) * width_; }
     int previousLayer(int l) const { return l == 0 ? layers_ - 1 : l - 1; }
@@ -177,7 +181,8 @@ private:
 
     void appendIntervals(const char* title, const Ranges& ranges) {
         w_.text += title;
-        for (const auto& r : ranges) appendFormat(w_.text, " [%d..%d] ", r.lo, r.hi);
+        for (const auto& r : ranges)
+            appendFormat(w_.text, " [%d..%d] ", r.lo, r.hi);
         w_.text += "\n";
     }
 
@@ -197,8 +202,10 @@ private:
         }
         for (const auto& r : ranges) {
             for (int32_t x = r.lo; x <= r.hi; ++x) {
-                if (v[x] < 0 && x == m) appendFormat(w_.text, " %d", v[x]);
-                else w_.text += v[x] < 0 ? " -" : " +";
+                if (v[x] < 0 && x == m)
+                    appendFormat(w_.text, " %d", v[x]);
+                else
+                    w_.text += v[x] < 0 ? " -" : " +";
                 if (p[x] >= 0) appendFormat(w_.text, "[%d]", p[x]);
             }
         }
@@ -299,7 +306,8 @@ int TuplesRecognition(MessageSink& sink, std::span<const PulseHeader> alphabet,
                       SeriesHeader& series, int32_t& debuggingRepeat) {
     PatternWork& w = work;
     std::size_t longest = 0;
-    for (const auto& pattern : patterns) longest = std::max(longest, pattern.size());
+    for (const auto& pattern : patterns)
+        longest = std::max(longest, pattern.size());
     const int layers = static_cast<int>(std::min<std::size_t>(longest, series.wMaxPulses));
     if (!growTables([] {})) {
         reportNoMemory(sink, "Нет памяти для EtalonsPartialEnergy!");

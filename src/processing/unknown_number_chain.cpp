@@ -111,7 +111,8 @@ int detectUnknownNumberChain(MessageSink& sink, std::span<const PulseHeader> alp
     resetChains(chains, 0, series.wMaxPulses);
 
     startFits(w, series, alphabet, level);
-    for (std::size_t i = 0; i < etalons.size(); ++i) fitFitted(w, etalons[i] - 1, i == 0);
+    for (std::size_t i = 0; i < etalons.size(); ++i)
+        fitFitted(w, etalons[i] - 1, i == 0);
     w.chain.run(*w.classes, tmin, tmax);
     int32_t best = 0;
     const int32_t end = w.chain.findEnd(*w.classes, kSentinel8, best);

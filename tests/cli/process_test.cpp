@@ -29,7 +29,8 @@ struct Result {
 Result runCli(std::vector<std::string> args) {
     args.insert(args.begin(), "etalon-cli");
     std::vector<const char*> argv;
-    for (auto& a : args) argv.push_back(a.c_str());
+    for (auto& a : args)
+        argv.push_back(a.c_str());
     std::ostringstream out, err;
     const int code = run(static_cast<int>(argv.size()), argv.data(), out, err);
     return {code, out.str(), err.str()};
@@ -41,12 +42,15 @@ std::string writeTemp(const std::string& name, const std::string& text) {
     return path;
 }
 
-std::vector<int16_t> ints(const Json& a) { return a.get<std::vector<int16_t>>(); }
+std::vector<int16_t> ints(const Json& a) {
+    return a.get<std::vector<int16_t>>();
+}
 
 // A series record holding what `series` printed.
 std::unique_ptr<SeriesHeader> seriesFrom(const Json& j) {
     SilentSink sink;
-    auto s = getCutOffSeriesHeader(sink, 20, 20, j["wTmin"], j["wTmax"], j["dwSeriesSize"], nullptr);
+    auto s =
+        getCutOffSeriesHeader(sink, 20, 20, j["wTmin"], j["wTmax"], j["dwSeriesSize"], nullptr);
     s->wImpulseSize = j["wImpulseSize"];
     s->wImpulseQuantity = j["wImpulseQuantity"];
     s->wMinPulses = j["wMinPulses"];
@@ -69,7 +73,7 @@ struct Case {
 // The procedure the processing command runs, written out once more.
 int reference(const Case& c, std::span<const PulseHeader> alphabet, uint16_t level,
               ChainsHeader* chains, SeriesHeader& s) {
-    const std::vector<uint16_t> all = {1, 2,  3,  4,  5,  6,  7,  8,  9,  10,
+    const std::vector<uint16_t> all = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10,
                                        11, 12, 13, 14, 15, 16, 17, 18, 19, 20};
     const std::vector<uint16_t> single = {4};
     const std::vector<int32_t> pattern = {3, 7, 12};
@@ -79,18 +83,21 @@ int reference(const Case& c, std::span<const PulseHeader> alphabet, uint16_t lev
     const bool unfixed = c.type == 4 || c.type == 8;
     int32_t debugging = 0;
     if (c.task == "recognition" && tuplesSeries) {
-        return c.type == 40
-                   ? oracle::TuplesRecognition(alphabet, stored, 2, 40, 181, level, chains, s, debugging)
-                   : oracle::recognizeKnownNumberTuples(alphabet, stored, 2, 40, 181, level, chains, s);
+        return c.type == 40 ? oracle::TuplesRecognition(alphabet, stored, 2, 40, 181, level, chains,
+                                                        s, debugging)
+                            : oracle::recognizeKnownNumberTuples(alphabet, stored, 2, 40, 181,
+                                                                 level, chains, s);
     }
     if (c.task == "detection" && tuplesSeries) {
-        return c.type == 40
-                   ? oracle::TuplesDetection(alphabet, pattern, 2, 40, 181, level, chains, s, debugging)
-                   : oracle::detectKnownNumberTuples(alphabet, pattern, 2, 40, 181, level, chains, s);
+        return c.type == 40 ? oracle::TuplesDetection(alphabet, pattern, 2, 40, 181, level, chains,
+                                                      s, debugging)
+                            : oracle::detectKnownNumberTuples(alphabet, pattern, 2, 40, 181, level,
+                                                              chains, s);
     }
     if (c.task == "recognition") {
-        return unfixed ? oracle::recognizeUnknownNumberChain(alphabet, all, 40, 181, level, chains, s)
-                       : oracle::recognizeKnownNumberChain(alphabet, all, 40, 181, level, chains, s);
+        return unfixed
+                   ? oracle::recognizeUnknownNumberChain(alphabet, all, 40, 181, level, chains, s)
+                   : oracle::recognizeKnownNumberChain(alphabet, all, 40, 181, level, chains, s);
     }
     const std::vector<uint16_t>& list = c.task == "detection" ? single : all;
     return unfixed ? oracle::detectUnknownNumberChain(alphabet, list, 40, 181, level, chains, s)
@@ -108,13 +115,15 @@ TEST(Process, AgreesWithTheReferenceForEveryTaskAndSeriesType) {
         for (const int type : {1, 2, 4, 8, 16, 32, 36, 40}) {
             const std::string at = task + " on type " + std::to_string(type);
             const bool cut = type == 2 || type == 8;
-            const std::vector<std::string> making = {
-                "--type", std::to_string(type), "--length", "600", "--noise", "25",
-                "--level", cut ? "75" : "100", "--sequence", "6,3,3,8,3,3,3,1,3,3,3,3,3,3,3",
-                "--subset", "3,7,12"};
-            std::vector<std::string> made = {"process", "--task", task, "--etalon", "4",
-                                             "--subsets", "5,9;3,7,12", "--pick", "2",
-                                             "--proceeding", "2"};
+            const std::vector<std::string> making = {"--type",     std::to_string(type),
+                                                     "--length",   "600",
+                                                     "--noise",    "25",
+                                                     "--level",    cut ? "75" : "100",
+                                                     "--sequence", "6,3,3,8,3,3,3,1,3,3,3,3,3,3,3",
+                                                     "--subset",   "3,7,12"};
+            std::vector<std::string> made = {"process", "--task",       task,         "--etalon",
+                                             "4",       "--subsets",    "5,9;3,7,12", "--pick",
+                                             "2",       "--proceeding", "2"};
             made.insert(made.end(), making.begin(), making.end());
             const Result direct = runCli(made);
             ASSERT_EQ(direct.code, 0) << at << direct.err;
@@ -124,10 +133,10 @@ TEST(Process, AgreesWithTheReferenceForEveryTaskAndSeriesType) {
             const Result printed = runCli(seriesArgs);
             ASSERT_EQ(printed.code, 0) << at;
             const std::string file = writeTemp("process_series.json", printed.out);
-            const Result fromFile = runCli({"process", "--input", file, "--type", std::to_string(type),
-                                            "--task", task, "--etalon", "4", "--level",
-                                            cut ? "75" : "100", "--subsets", "5,9;3,7,12",
-                                            "--proceeding", "2"});
+            const Result fromFile =
+                runCli({"process", "--input", file, "--type", std::to_string(type), "--task", task,
+                        "--etalon", "4", "--level", cut ? "75" : "100", "--subsets", "5,9;3,7,12",
+                        "--proceeding", "2"});
             ASSERT_EQ(fromFile.code, 0) << at << fromFile.err;
             EXPECT_EQ(Json::parse(fromFile.out), Json::parse(direct.out)) << at;
 
@@ -136,7 +145,8 @@ TEST(Process, AgreesWithTheReferenceForEveryTaskAndSeriesType) {
             auto series = seriesFrom(Json::parse(printed.out)["series"][0]);
             SilentSink sink;
             auto chains = getChainsHeader(sink, 10, series->wMaxPulses, nullptr);
-            const int returned = reference({task, type}, alphabet, cut ? 75 : 100, chains.get(), *series);
+            const int returned =
+                reference({task, type}, alphabet, cut ? 75 : 100, chains.get(), *series);
             EXPECT_EQ(out["returned"], returned) << at;
             const Json& s = out["series"];
             ASSERT_EQ(s["wRestoredQuantity"], series->wRestoredQuantity) << at;
@@ -202,7 +212,8 @@ TEST(Process, RefusesBadFilesWithOneLine) {
 
     // Tuples tasks need their patterns.
     EXPECT_EQ(runCli({"process", "--type", "36", "--task", "detection"}).code, 2);
-    EXPECT_EQ(runCli({"process", "--type", "40", "--task", "recognition", "--subset", "1,2"}).code, 2);
+    EXPECT_EQ(runCli({"process", "--type", "40", "--task", "recognition", "--subset", "1,2"}).code,
+              2);
     EXPECT_EQ(runCli({"process", "--etalons", "1,25"}).code, 2);
 }
 

@@ -23,7 +23,8 @@ struct Energy {
 Energy energyOf(const PulseHeader& pulse, int L, uint16_t S) {
     Energy e;
     e.pe.assign(L + 1, 0);
-    for (int j = 0; j < L; ++j) e.pe[j + 1] = add(e.pe[j], pulse.lpData[j] * pulse.lpData[j]);
+    for (int j = 0; j < L; ++j)
+        e.pe[j + 1] = add(e.pe[j], pulse.lpData[j] * pulse.lpData[j]);
     e.t = e.pe[L];
     e.theta = static_cast<int32_t>(uint32_t{S} * static_cast<uint32_t>(e.t)) / 100;
     return e;
@@ -35,7 +36,8 @@ struct Fit {
 
 int32_t D(const int16_t* y, const int16_t* e, int x, int b, int f) {
     int32_t s = 0;
-    for (int j = b; j <= f; ++j) s += e[j] * (e[j] - 2 * y[x + j]);
+    for (int j = b; j <= f; ++j)
+        s += e[j] * (e[j] - 2 * y[x + j]);
     return s;
 }
 
@@ -121,7 +123,8 @@ Range clip(int64_t lo, int64_t hi, const SeriesHeader& s) {
 }
 std::vector<Range> stored(const SeriesHeader& s) {
     std::vector<Range> r;
-    for (int k = 0; k < s.wImpulseQuantity; ++k) r.push_back(clip(s.lpMinPositions[k], s.lpMaxPositions[k], s));
+    for (int k = 0; k < s.wImpulseQuantity; ++k)
+        r.push_back(clip(s.lpMinPositions[k], s.lpMaxPositions[k], s));
     return r;
 }
 std::vector<Range> formula(const SeriesHeader& s, int64_t tmin, int64_t tmax) {
@@ -142,8 +145,8 @@ void noChain(SeriesHeader& s, ChainsHeader* h) {
 // The known-count programme: fit(k, x) gives layer k's fit at x.
 template <class FitAt>
 bool knownChain(const std::vector<Range>& r, int N, int tmin, int tmax, int32_t predStart,
-                int32_t endStart, int32_t backStart, FitAt fitAt, std::vector<int>& xs,
-                int32_t& d, std::vector<std::vector<Fit>>& fits) {
+                int32_t endStart, int32_t backStart, FitAt fitAt, std::vector<int>& xs, int32_t& d,
+                std::vector<std::vector<Fit>>& fits) {
     const int Q = static_cast<int>(r.size());
     std::vector<std::vector<int32_t>> V(Q, std::vector<int32_t>(N, 0));
     fits.assign(Q, std::vector<Fit>(N, Fit{0, 0, 0, 0}));
@@ -190,22 +193,24 @@ bool knownChain(const std::vector<Range>& r, int N, int tmin, int tmax, int32_t 
 
 }  // namespace
 
-int detectKnownNumberChain(std::span<const PulseHeader> alphabet,
-                           std::span<const uint16_t> etalons, uint16_t tmin, uint16_t tmax,
-                           uint16_t level, ChainsHeader* chains, SeriesHeader& series) {
+int detectKnownNumberChain(std::span<const PulseHeader> alphabet, std::span<const uint16_t> etalons,
+                           uint16_t tmin, uint16_t tmax, uint16_t level, ChainsHeader* chains,
+                           SeriesHeader& series) {
     const int Q = series.wImpulseQuantity, N = series.dwSeriesSize, L = series.wImpulseSize;
     const int16_t* y = series.lpNoisyData.data();
     std::vector<Energy> en;
-    for (uint16_t e : etalons) en.push_back(energyOf(alphabet[e - 1], L, level));
+    for (uint16_t e : etalons)
+        en.push_back(energyOf(alphabet[e - 1], L, level));
     resetChains(chains, Q, Q);
     const std::vector<Range> r = stored(series);
     std::vector<int> xs;
     int32_t d = 0;
     std::vector<std::vector<Fit>> fits;
     if (etalons.empty() || Q == 0 ||
-        !knownChain(r, N, tmin, tmax, S6, S7, S9,
-                    [&](int, int x) { return fitPulseList(y, alphabet, etalons, en, L, x); }, xs,
-                    d, fits)) {
+        !knownChain(
+            r, N, tmin, tmax, S6, S7, S9,
+            [&](int, int x) { return fitPulseList(y, alphabet, etalons, en, L, x); }, xs, d,
+            fits)) {
         noChain(series, chains);
         return 1;
     }
@@ -241,8 +246,9 @@ int recognizeKnownNumberChain(std::span<const PulseHeader> alphabet,
         std::vector<int> xs;
         int32_t A = 0;
         std::vector<std::vector<Fit>> fits;
-        if (!knownChain(r, N, tmin, tmax, S9, S9, S9,
-                        [&](int, int x) { return fitPulse(y, samples, en, L, x); }, xs, A, fits)) {
+        if (!knownChain(
+                r, N, tmin, tmax, S9, S9, S9,
+                [&](int, int x) { return fitPulse(y, samples, en, L, x); }, xs, A, fits)) {
             continue;
         }
         Chain c;
@@ -279,8 +285,7 @@ struct Classes {
 // programme keeps them.
 struct Tables {
     std::vector<int32_t> fit, V, pred, etl, beg, end;
-    Tables(int N, int L)
-        : fit(N, S8), V(N, S8), pred(N, S8), etl(N, 0), beg(N, 0), end(N, L - 1) {}
+    Tables(int N, int L) : fit(N, S8), V(N, S8), pred(N, S8), etl(N, 0), beg(N, 0), end(N, L - 1) {}
 };
 
 void chainValues(const PositionClasses& c, Tables& t, int tmin, int tmax) {
@@ -334,7 +339,8 @@ int endSearch(const PositionClasses& c, const Tables& t, int32_t start, int32_t&
 
 void fillFrom(const Tables& t, int end, int etalon, Chain& c) {
     int n = 0;
-    for (int x = end; x >= 0; x = t.pred[x]) ++n;
+    for (int x = end; x >= 0; x = t.pred[x])
+        ++n;
     c.resize(n);
     c.n = n;
     int x = end;
@@ -357,7 +363,8 @@ int detectUnknownNumberChain(std::span<const PulseHeader> alphabet,
     const int16_t* y = series.lpNoisyData.data();
     tmin = std::max<uint16_t>(tmin, 1);
     std::vector<Energy> en;
-    for (uint16_t e : etalons) en.push_back(energyOf(alphabet[e - 1], L, level));
+    for (uint16_t e : etalons)
+        en.push_back(energyOf(alphabet[e - 1], L, level));
     PositionClasses c;
     makePositionClasses(sink, series, tmin, tmax, c);
     resetChains(chains, 0, series.wMaxPulses);
@@ -502,7 +509,8 @@ bool tupleSearch(std::span<const PulseHeader> alphabet, std::span<const int32_t>
     const int C = static_cast<int>(tuple.size());
     const int16_t* y = series.lpNoisyData.data();
     std::vector<Energy> en;
-    for (int32_t t : tuple) en.push_back(energyOf(alphabet[t - 1], L, level));
+    for (int32_t t : tuple)
+        en.push_back(energyOf(alphabet[t - 1], L, level));
     std::vector<int> xs;
     std::vector<std::vector<Fit>> fits;
     auto fitAt = [&](int k, int x) {
@@ -642,9 +650,12 @@ std::string positionLine(const Layered& t, const std::vector<PositionClasses::Ra
     }
     for (const auto& r : cls) {
         for (int x = r.lo; x <= r.hi; ++x) {
-            if (t.V[l][x] < 0 && x == m) appendf(s, " %d", t.V[l][x]);
-            else if (t.V[l][x] < 0) s += " -";
-            else s += " +";
+            if (t.V[l][x] < 0 && x == m)
+                appendf(s, " %d", t.V[l][x]);
+            else if (t.V[l][x] < 0)
+                s += " -";
+            else
+                s += " +";
             if (t.Pred[l][x] >= 0) appendf(s, "[%d]", t.Pred[l][x]);
         }
     }
@@ -660,7 +671,8 @@ int32_t layeredSearch(std::span<const PulseHeader> alphabet, std::span<const int
     const int width = N - L + 1;
     const int C = static_cast<int>(pattern.size());
     std::vector<Energy> en;
-    for (int32_t t : pattern) en.push_back(energyOf(alphabet[t - 1], L, level));
+    for (int32_t t : pattern)
+        en.push_back(energyOf(alphabet[t - 1], L, level));
     Layered t(layers, width, omega, L);
     auto fitAt = [&](int l, int x) {
         return fitPulse(y, alphabet[pattern[l] - 1].lpData.data(), en[l], L, x);
@@ -677,7 +689,8 @@ int32_t layeredSearch(std::span<const PulseHeader> alphabet, std::span<const int
     }
     if (debugging && texts) {
         std::string s = "omega_minus - omega_tilda: ";
-        for (const auto& r : c.firstOnly) appendf(s, " [%d..%d] ", r.lo, r.hi);
+        for (const auto& r : c.firstOnly)
+            appendf(s, " [%d..%d] ", r.lo, r.hi);
         s += "\n";
         s += positionLine(t, c.firstOnly, 0);
         s += "\n ";
@@ -710,12 +723,14 @@ int32_t layeredSearch(std::span<const PulseHeader> alphabet, std::span<const int
     };
     for (const auto& r : c.firstOrLater) {
         for (int x = r.lo; x <= r.hi; ++x) {
-            for (int l = 0; l < layers; ++l) step(x, l, 0, true);
+            for (int l = 0; l < layers; ++l)
+                step(x, l, 0, true);
         }
     }
     if (debugging && texts) {
         std::string s = "omega_minus x omega_tilda: ";
-        for (const auto& r : c.firstOrLater) appendf(s, " [%d..%d] ", r.lo, r.hi);
+        for (const auto& r : c.firstOrLater)
+            appendf(s, " [%d..%d] ", r.lo, r.hi);
         s += "\n";
         for (int l = 0; l < layers; ++l) {
             appendf(s, "l=%d\n ", l + 1);
@@ -726,7 +741,8 @@ int32_t layeredSearch(std::span<const PulseHeader> alphabet, std::span<const int
     }
     for (const auto& r : c.laterOnly) {
         for (int x = r.lo; x <= r.hi; ++x) {
-            for (int l = 0; l < layers; ++l) step(x, l, omega, false);
+            for (int l = 0; l < layers; ++l)
+                step(x, l, omega, false);
         }
     }
     int32_t best = omega;

@@ -18,9 +18,9 @@
 
 namespace etalon::oracle {
 
-int detectKnownNumberChain(std::span<const PulseHeader> alphabet,
-                           std::span<const uint16_t> etalons, uint16_t tmin, uint16_t tmax,
-                           uint16_t level, ChainsHeader* chains, SeriesHeader& series);
+int detectKnownNumberChain(std::span<const PulseHeader> alphabet, std::span<const uint16_t> etalons,
+                           uint16_t tmin, uint16_t tmax, uint16_t level, ChainsHeader* chains,
+                           SeriesHeader& series);
 int recognizeKnownNumberChain(std::span<const PulseHeader> alphabet,
                               std::span<const uint16_t> etalons, uint16_t tmin, uint16_t tmax,
                               uint16_t level, ChainsHeader* chains, SeriesHeader& series);

@@ -16,13 +16,15 @@ using Pairs = std::vector<std::pair<int, int>>;
 
 Pairs pairsOf(const IntervalsHeader& set) {
     Pairs out;
-    for (int i = 0; i < set.wIntervals; ++i) out.emplace_back(set.start(i), set.end(i));
+    for (int i = 0; i < set.wIntervals; ++i)
+        out.emplace_back(set.start(i), set.end(i));
     return out;
 }
 
 std::unique_ptr<IntervalsHeader> setOf(RecordingSink& sink, uint16_t capacity, const Pairs& pairs) {
     auto set = getIntervalsHeader(sink, nullptr, capacity);
-    for (auto [lo, hi] : pairs) addInterval(sink, set.get(), lo, hi);
+    for (auto [lo, hi] : pairs)
+        addInterval(sink, set.get(), lo, hi);
     return set;
 }
 
@@ -83,11 +85,13 @@ TEST(Intervals, RandomOperationsMatchPositionSets) {
             switch (pick(0, 2)) {
                 case 0:
                     addInterval(sink, set.get(), lo, hi);
-                    for (int p = lo; p <= hi; ++p) model.insert(p);
+                    for (int p = lo; p <= hi; ++p)
+                        model.insert(p);
                     break;
                 case 1:
                     subInterval(sink, set.get(), lo, hi);
-                    for (int p = lo; p <= hi; ++p) model.erase(p);
+                    for (int p = lo; p <= hi; ++p)
+                        model.erase(p);
                     break;
                 default: {
                     auto other = setOf(sink, 200, {{lo, hi}, {hi + 5, hi + 9}});
@@ -102,9 +106,11 @@ TEST(Intervals, RandomOperationsMatchPositionSets) {
             std::set<int> held;
             for (auto [a, b] : pairsOf(*set)) {
                 ASSERT_LE(a, b);
-                for (int p = a; p <= b; ++p) held.insert(p);
+                for (int p = a; p <= b; ++p)
+                    held.insert(p);
             }
-            for (int i = 1; i < set->wIntervals; ++i) ASSERT_LT(set->end(i - 1), set->start(i));
+            for (int i = 1; i < set->wIntervals; ++i)
+                ASSERT_LT(set->end(i - 1), set->start(i));
             ASSERT_EQ(held, model);
         }
     }

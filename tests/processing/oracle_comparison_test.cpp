@@ -53,16 +53,21 @@ int pick(std::mt19937& rng, int lo, int hi) {
 // Levels at the ends of the range come up often.
 uint16_t pickLevel(std::mt19937& rng) {
     switch (pick(rng, 0, 4)) {
-        case 0: return 0;
-        case 1: return 100;
-        case 2: return 100;
-        default: return static_cast<uint16_t>(pick(rng, 0, 100));
+        case 0:
+            return 0;
+        case 1:
+            return 100;
+        case 2:
+            return 100;
+        default:
+            return static_cast<uint16_t>(pick(rng, 0, 100));
     }
 }
 
 std::vector<int32_t> randomTuple(std::mt19937& rng, int maxLength) {
     std::vector<int32_t> t(pick(rng, 1, maxLength));
-    for (auto& m : t) m = pick(rng, 1, 20);
+    for (auto& m : t)
+        m = pick(rng, 1, 20);
     return t;
 }
 
@@ -77,13 +82,16 @@ Case randomCase(std::mt19937& rng, Procedure p) {
     c.spec.makingLevel = pickLevel(rng);
     c.processingLevel = pickLevel(rng);
     c.spec.sequence.resize(40);
-    for (auto& e : c.spec.sequence) e = static_cast<uint16_t>(pick(rng, 1, 20));
+    for (auto& e : c.spec.sequence)
+        e = static_cast<uint16_t>(pick(rng, 1, 20));
     c.list.resize(pick(rng, 1, 20));
-    for (auto& e : c.list) e = static_cast<uint16_t>(pick(rng, 1, 20));
+    for (auto& e : c.list)
+        e = static_cast<uint16_t>(pick(rng, 1, 20));
     if (pick(rng, 0, 4) == 0 && c.list.size() > 1) c.list[1] = c.list[0];  // a repeated etalon
     const int tupleCount = pick(rng, 1, 4);
-    for (int i = 0; i < tupleCount; ++i) c.tuples.push_back(randomTuple(rng, 6));
-    if (pick(rng, 0, 5) == 0) c.tuples.push_back(c.tuples.front());  // identical candidates
+    for (int i = 0; i < tupleCount; ++i)
+        c.tuples.push_back(randomTuple(rng, 6));
+    if (pick(rng, 0, 5) == 0) c.tuples.push_back(c.tuples.front());     // identical candidates
     if (pick(rng, 0, 5) == 0) c.tuples.front() = randomTuple(rng, 40);  // longer than the count
     c.spec.subset = c.tuples.back();
     c.spec.employment = static_cast<uint16_t>(pick(rng, 4, 5));
@@ -100,27 +108,37 @@ void trimCost(Case& c, const SeriesHeader& s, Procedure p) {
     auto fitCost = [&] { return c.processingLevel < 100 ? 1500.0 : 60.0; };
     auto cost = [&] {
         double tuplesWork = 0;
-        for (const auto& t : c.tuples) tuplesWork += c.proceeding == 1 ? 1 : t.size();
+        for (const auto& t : c.tuples)
+            tuplesWork += c.proceeding == 1 ? 1 : t.size();
         double layersWork = 0;
-        for (const auto& t : c.tuples) layersWork += std::min<double>(t.size(), s.wMaxPulses);
+        for (const auto& t : c.tuples)
+            layersWork += std::min<double>(t.size(), s.wMaxPulses);
         switch (p) {
             case Procedure::DetectKnown:
-            case Procedure::RecognizeKnown: return q * n / 2 * c.list.size() * fitCost();
+            case Procedure::RecognizeKnown:
+                return q * n / 2 * c.list.size() * fitCost();
             case Procedure::DetectUnknown:
-            case Procedure::RecognizeUnknown: return n * c.list.size() * fitCost();
+            case Procedure::RecognizeUnknown:
+                return n * c.list.size() * fitCost();
             case Procedure::DetectKnownTuples:
                 return q * n / 2 * (c.proceeding == 1 ? 1 : c.tuples.back().size()) * fitCost();
-            case Procedure::RecognizeKnownTuples: return q * n / 2 * tuplesWork * fitCost();
-            case Procedure::TuplesDetect: return n * c.tuples.back().size() * fitCost();
-            case Procedure::TuplesRecognize: return n * layersWork * fitCost();
+            case Procedure::RecognizeKnownTuples:
+                return q * n / 2 * tuplesWork * fitCost();
+            case Procedure::TuplesDetect:
+                return n * c.tuples.back().size() * fitCost();
+            case Procedure::TuplesRecognize:
+                return n * layersWork * fitCost();
         }
         return 0.0;
     };
     constexpr double kBudget = 2e7;
-    while (cost() > kBudget && c.list.size() > 1) c.list.pop_back();
-    while (cost() > kBudget && c.tuples.size() > 1) c.tuples.erase(c.tuples.begin());
+    while (cost() > kBudget && c.list.size() > 1)
+        c.list.pop_back();
+    while (cost() > kBudget && c.tuples.size() > 1)
+        c.tuples.erase(c.tuples.begin());
     if (cost() > kBudget) c.processingLevel = 100;
-    while (cost() > kBudget && c.tuples.back().size() > 1) c.tuples.back().pop_back();
+    while (cost() > kBudget && c.tuples.back().size() > 1)
+        c.tuples.back().pop_back();
 }
 
 std::vector<std::span<const int32_t>> spans(const std::vector<std::vector<int32_t>>& tuples) {
@@ -141,35 +159,40 @@ Outcome runFast(Procedure p, const Case& c, std::span<const PulseHeader> alphabe
     const uint16_t level = c.processingLevel;
     switch (p) {
         case Procedure::DetectKnown:
-            o.returned = detectKnownNumberChain(sink, alphabet, c.list, c.tmin, c.tmax, level, chains, s);
+            o.returned =
+                detectKnownNumberChain(sink, alphabet, c.list, c.tmin, c.tmax, level, chains, s);
             break;
         case Procedure::RecognizeKnown:
-            o.returned = recognizeKnownNumberChain(sink, alphabet, c.list, c.tmin, c.tmax, level, chains, s);
+            o.returned =
+                recognizeKnownNumberChain(sink, alphabet, c.list, c.tmin, c.tmax, level, chains, s);
             break;
         case Procedure::DetectUnknown:
-            o.returned = detectUnknownNumberChain(sink, alphabet, c.list, c.tmin, c.tmax, level, chains, s);
+            o.returned =
+                detectUnknownNumberChain(sink, alphabet, c.list, c.tmin, c.tmax, level, chains, s);
             break;
         case Procedure::RecognizeUnknown:
-            o.returned = recognizeUnknownNumberChain(sink, alphabet, c.list, c.tmin, c.tmax, level, chains, s);
+            o.returned = recognizeUnknownNumberChain(sink, alphabet, c.list, c.tmin, c.tmax, level,
+                                                     chains, s);
             break;
         case Procedure::DetectKnownTuples:
-            o.returned = detectKnownNumberTuples(sink, alphabet, c.tuples.back(), c.proceeding, c.tmin,
-                                                 c.tmax, level, chains, s);
+            o.returned = detectKnownNumberTuples(sink, alphabet, c.tuples.back(), c.proceeding,
+                                                 c.tmin, c.tmax, level, chains, s);
             break;
         case Procedure::RecognizeKnownTuples:
             o.returned = recognizeKnownNumberTuples(sink, alphabet, tuples, c.proceeding, c.tmin,
                                                     c.tmax, level, chains, s);
             break;
         case Procedure::TuplesDetect:
-            o.returned = TuplesDetection(sink, alphabet, c.tuples.back(), c.proceeding, c.tmin, c.tmax,
-                                         level, chains, s, debugging);
+            o.returned = TuplesDetection(sink, alphabet, c.tuples.back(), c.proceeding, c.tmin,
+                                         c.tmax, level, chains, s, debugging);
             break;
         case Procedure::TuplesRecognize:
-            o.returned = TuplesRecognition(sink, alphabet, tuples, c.proceeding, c.tmin, c.tmax, level,
-                                           chains, s, debugging);
+            o.returned = TuplesRecognition(sink, alphabet, tuples, c.proceeding, c.tmin, c.tmax,
+                                           level, chains, s, debugging);
             break;
     }
-    for (const auto& m : sink.messages) o.texts.push_back(m.text);
+    for (const auto& m : sink.messages)
+        o.texts.push_back(m.text);
     if (p == Procedure::TuplesDetect || p == Procedure::TuplesRecognize) {
         EXPECT_EQ(debugging, 0);
     }
@@ -184,32 +207,36 @@ Outcome runOracle(Procedure p, const Case& c, std::span<const PulseHeader> alpha
     const uint16_t level = c.processingLevel;
     switch (p) {
         case Procedure::DetectKnown:
-            o.returned = oracle::detectKnownNumberChain(alphabet, c.list, c.tmin, c.tmax, level, chains, s);
+            o.returned =
+                oracle::detectKnownNumberChain(alphabet, c.list, c.tmin, c.tmax, level, chains, s);
             break;
         case Procedure::RecognizeKnown:
-            o.returned = oracle::recognizeKnownNumberChain(alphabet, c.list, c.tmin, c.tmax, level, chains, s);
+            o.returned = oracle::recognizeKnownNumberChain(alphabet, c.list, c.tmin, c.tmax, level,
+                                                           chains, s);
             break;
         case Procedure::DetectUnknown:
-            o.returned = oracle::detectUnknownNumberChain(alphabet, c.list, c.tmin, c.tmax, level, chains, s);
+            o.returned = oracle::detectUnknownNumberChain(alphabet, c.list, c.tmin, c.tmax, level,
+                                                          chains, s);
             break;
         case Procedure::RecognizeUnknown:
-            o.returned = oracle::recognizeUnknownNumberChain(alphabet, c.list, c.tmin, c.tmax, level, chains, s);
+            o.returned = oracle::recognizeUnknownNumberChain(alphabet, c.list, c.tmin, c.tmax,
+                                                             level, chains, s);
             break;
         case Procedure::DetectKnownTuples:
-            o.returned = oracle::detectKnownNumberTuples(alphabet, c.tuples.back(), c.proceeding, c.tmin,
-                                                         c.tmax, level, chains, s);
+            o.returned = oracle::detectKnownNumberTuples(alphabet, c.tuples.back(), c.proceeding,
+                                                         c.tmin, c.tmax, level, chains, s);
             break;
         case Procedure::RecognizeKnownTuples:
-            o.returned = oracle::recognizeKnownNumberTuples(alphabet, tuples, c.proceeding, c.tmin, c.tmax,
-                                                            level, chains, s);
+            o.returned = oracle::recognizeKnownNumberTuples(alphabet, tuples, c.proceeding, c.tmin,
+                                                            c.tmax, level, chains, s);
             break;
         case Procedure::TuplesDetect:
-            o.returned = oracle::TuplesDetection(alphabet, c.tuples.back(), c.proceeding, c.tmin, c.tmax,
-                                                 level, chains, s, debugging, &o.texts);
+            o.returned = oracle::TuplesDetection(alphabet, c.tuples.back(), c.proceeding, c.tmin,
+                                                 c.tmax, level, chains, s, debugging, &o.texts);
             break;
         case Procedure::TuplesRecognize:
-            o.returned = oracle::TuplesRecognition(alphabet, tuples, c.proceeding, c.tmin, c.tmax, level,
-                                                   chains, s, debugging, &o.texts);
+            o.returned = oracle::TuplesRecognition(alphabet, tuples, c.proceeding, c.tmin, c.tmax,
+                                                   level, chains, s, debugging, &o.texts);
             break;
     }
     return o;
@@ -237,9 +264,9 @@ void compareOnRandomSeries(Procedure p, unsigned seed, int cases) {
 
         const Outcome f = runFast(p, c, maker.alphabet(), fc, *fast);
         const Outcome s = runOracle(p, c, maker.alphabet(), sc, *slow);
-        const std::string where = "case " + std::to_string(i) + " type " + std::to_string(c.spec.type) +
-                                  " N " + std::to_string(c.spec.length) + " level " +
-                                  std::to_string(c.processingLevel) + ": ";
+        const std::string where =
+            "case " + std::to_string(i) + " type " + std::to_string(c.spec.type) + " N " +
+            std::to_string(c.spec.length) + " level " + std::to_string(c.processingLevel) + ": ";
         ASSERT_EQ(f.returned, s.returned) << where;
         ASSERT_EQ(diffSeries(*fast, *slow), "") << where;
         if (record) {
@@ -256,14 +283,30 @@ void compareOnRandomSeries(Procedure p, unsigned seed, int cases) {
 
 constexpr int kCases = 300;
 
-TEST(OracleComparison, DetectKnownNumberChain) { compareOnRandomSeries(Procedure::DetectKnown, 11, kCases); }
-TEST(OracleComparison, RecognizeKnownNumberChain) { compareOnRandomSeries(Procedure::RecognizeKnown, 12, kCases); }
-TEST(OracleComparison, DetectUnknownNumberChain) { compareOnRandomSeries(Procedure::DetectUnknown, 13, kCases); }
-TEST(OracleComparison, RecognizeUnknownNumberChain) { compareOnRandomSeries(Procedure::RecognizeUnknown, 14, kCases); }
-TEST(OracleComparison, DetectKnownNumberTuples) { compareOnRandomSeries(Procedure::DetectKnownTuples, 15, kCases); }
-TEST(OracleComparison, RecognizeKnownNumberTuples) { compareOnRandomSeries(Procedure::RecognizeKnownTuples, 16, kCases); }
-TEST(OracleComparison, TuplesDetection) { compareOnRandomSeries(Procedure::TuplesDetect, 17, kCases); }
-TEST(OracleComparison, TuplesRecognition) { compareOnRandomSeries(Procedure::TuplesRecognize, 18, kCases); }
+TEST(OracleComparison, DetectKnownNumberChain) {
+    compareOnRandomSeries(Procedure::DetectKnown, 11, kCases);
+}
+TEST(OracleComparison, RecognizeKnownNumberChain) {
+    compareOnRandomSeries(Procedure::RecognizeKnown, 12, kCases);
+}
+TEST(OracleComparison, DetectUnknownNumberChain) {
+    compareOnRandomSeries(Procedure::DetectUnknown, 13, kCases);
+}
+TEST(OracleComparison, RecognizeUnknownNumberChain) {
+    compareOnRandomSeries(Procedure::RecognizeUnknown, 14, kCases);
+}
+TEST(OracleComparison, DetectKnownNumberTuples) {
+    compareOnRandomSeries(Procedure::DetectKnownTuples, 15, kCases);
+}
+TEST(OracleComparison, RecognizeKnownNumberTuples) {
+    compareOnRandomSeries(Procedure::RecognizeKnownTuples, 16, kCases);
+}
+TEST(OracleComparison, TuplesDetection) {
+    compareOnRandomSeries(Procedure::TuplesDetect, 17, kCases);
+}
+TEST(OracleComparison, TuplesRecognition) {
+    compareOnRandomSeries(Procedure::TuplesRecognize, 18, kCases);
+}
 
 }  // namespace
 }  // namespace etalon::test

@@ -11,8 +11,8 @@
 #include "processing/restored_chain.h"
 #include "processing/tuples_detection.h"
 #include "processing/unknown_number_chain.h"
-#include "pulses/alphabet.h"
 #include "pulses/allocation.h"
+#include "pulses/alphabet.h"
 #include "support/recording_sink.h"
 
 namespace etalon::test {
@@ -45,37 +45,50 @@ std::vector<FailureCase> failureCases() {
     std::vector<std::span<const int32_t>> patterns = {kPattern};
     auto tuples = std::make_shared<std::vector<std::span<const int32_t>>>(patterns);
     return {
-        {"detectKnownNumberChain", 1,
+        {"detectKnownNumberChain",
+         1,
          [](MessageSink& s, SeriesMaker& m, ChainsHeader* c, SeriesHeader& h) {
              return detectKnownNumberChain(s, m.alphabet(), kAll, 40, 181, 100, c, h);
          },
-         {{1, "Нет памяти для ppDw!"}, {2, "Нет памяти для ppDw[m]!"}}, 0},
-        {"recognizeKnownNumberChain", 1,
+         {{1, "Нет памяти для ppDw!"}, {2, "Нет памяти для ppDw[m]!"}},
+         0},
+        {"recognizeKnownNumberChain",
+         1,
          [](MessageSink& s, SeriesMaker& m, ChainsHeader* c, SeriesHeader& h) {
              return recognizeKnownNumberChain(s, m.alphabet(), kAll, 40, 181, 100, c, h);
          },
-         {{1, "Нет памяти для ppDw!"}, {2, "Нет памяти для indexes!"}}, -1},
-        {"detectUnknownNumberChain", 4,
+         {{1, "Нет памяти для ppDw!"}, {2, "Нет памяти для indexes!"}},
+         -1},
+        {"detectUnknownNumberChain",
+         4,
          [](MessageSink& s, SeriesMaker& m, ChainsHeader* c, SeriesHeader& h) {
              return detectUnknownNumberChain(s, m.alphabet(), kAll, 40, 181, 100, c, h);
          },
-         {{1, "Нет памяти для EtalonsPartialEnergy!"}, {2, "Нет памяти для indexes!"}}, 0},
-        {"recognizeUnknownNumberChain", 4,
+         {{1, "Нет памяти для EtalonsPartialEnergy!"}, {2, "Нет памяти для indexes!"}},
+         0},
+        {"recognizeUnknownNumberChain",
+         4,
          [](MessageSink& s, SeriesMaker& m, ChainsHeader* c, SeriesHeader& h) {
              return int(recognizeUnknownNumberChain(s, m.alphabet(), kAll, 40, 181, 100, c, h));
          },
-         {{1, "Нет памяти для indexes!"}}, 0},
-        {"detectKnownNumberTuples", 36,
+         {{1, "Нет памяти для indexes!"}},
+         0},
+        {"detectKnownNumberTuples",
+         36,
          [](MessageSink& s, SeriesMaker& m, ChainsHeader* c, SeriesHeader& h) {
              return detectKnownNumberTuples(s, m.alphabet(), kPattern, 2, 40, 181, 100, c, h);
          },
-         {{1, "Нет памяти для ppDw!"}, {2, "Нет памяти для ppDw[m]!"}}, 0},
-        {"recognizeKnownNumberTuples", 36,
+         {{1, "Нет памяти для ppDw!"}, {2, "Нет памяти для ppDw[m]!"}},
+         0},
+        {"recognizeKnownNumberTuples",
+         36,
          [tuples](MessageSink& s, SeriesMaker& m, ChainsHeader* c, SeriesHeader& h) {
              return recognizeKnownNumberTuples(s, m.alphabet(), *tuples, 2, 40, 181, 100, c, h);
          },
-         {{1, "Нет памяти для ppDw!"}, {2, "Нет памяти для ppDw[]!"}}, 0},
-        {"TuplesDetection", 40,
+         {{1, "Нет памяти для ppDw!"}, {2, "Нет памяти для ppDw[]!"}},
+         0},
+        {"TuplesDetection",
+         40,
          [](MessageSink& s, SeriesMaker& m, ChainsHeader* c, SeriesHeader& h) {
              int32_t debugging = 0;
              return TuplesDetection(s, m.alphabet(), kPattern, 1, 40, 181, 100, c, h, debugging);
@@ -84,12 +97,14 @@ std::vector<FailureCase> failureCases() {
           {2, "Нет памяти для G_on_layers!"},
           {3, "Нет памяти для G_on_layers!"}},
          0},
-        {"TuplesRecognition", 40,
+        {"TuplesRecognition",
+         40,
          [tuples](MessageSink& s, SeriesMaker& m, ChainsHeader* c, SeriesHeader& h) {
              int32_t debugging = 0;
              return TuplesRecognition(s, m.alphabet(), *tuples, 1, 40, 181, 100, c, h, debugging);
          },
-         {{1, "Нет памяти для EtalonsPartialEnergy!"}, {2, "Нет памяти для G_on_layers!"}}, 0},
+         {{1, "Нет памяти для EtalonsPartialEnergy!"}, {2, "Нет памяти для G_on_layers!"}},
+         0},
     };
 }
 
@@ -134,7 +149,8 @@ TEST(Procedures, CleanSeriesIsRestoredExactly) {
     auto chains = makeChains(s.wMaxPulses);
     RecordingSink sink;
     const std::vector<uint16_t> one = {3};
-    ASSERT_EQ(detectKnownNumberChain(sink, maker.alphabet(), one, 40, 181, 100, chains.get(), s), 1);
+    ASSERT_EQ(detectKnownNumberChain(sink, maker.alphabet(), one, 40, 181, 100, chains.get(), s),
+              1);
     const int32_t energy = pulseEnergy(maker.alphabet()[2]);
     ASSERT_EQ(s.wRestoredQuantity, s.wImpulseQuantity);
     for (int k = 0; k < s.wImpulseQuantity; ++k) {
@@ -149,17 +165,22 @@ TEST(Procedures, CleanSeriesIsRestoredExactly) {
     EXPECT_EQ(chains->distance(0), -energy * s.wImpulseQuantity);
 
     // Recognition over all 20: the series' etalon first, the ten best ranked.
-    ASSERT_EQ(recognizeKnownNumberChain(sink, maker.alphabet(), kAll, 40, 181, 100, chains.get(), s), 3);
+    ASSERT_EQ(
+        recognizeKnownNumberChain(sink, maker.alphabet(), kAll, 40, 181, 100, chains.get(), s), 3);
     EXPECT_EQ(chains->wPretenders, 10);
     EXPECT_EQ(chains->pulsesList(0)[0], 3);
-    for (int c = 1; c < 10; ++c) EXPECT_LE(chains->distance(c - 1), chains->distance(c));
+    for (int c = 1; c < 10; ++c)
+        EXPECT_LE(chains->distance(c - 1), chains->distance(c));
 
     // Unknown count: the count is found too.
-    ASSERT_EQ(detectUnknownNumberChain(sink, maker.alphabet(), one, 40, 181, 100, chains.get(), s), 1);
+    ASSERT_EQ(detectUnknownNumberChain(sink, maker.alphabet(), one, 40, 181, 100, chains.get(), s),
+              1);
     EXPECT_EQ(s.wRestoredQuantity, s.wImpulseQuantity);
     EXPECT_EQ(chains->wQuanPulses, 0);
     EXPECT_EQ(chains->wSeekingPulsesQuantity, s.wRestoredQuantity);
-    EXPECT_EQ(recognizeUnknownNumberChain(sink, maker.alphabet(), kAll, 40, 181, 100, chains.get(), s), 3);
+    EXPECT_EQ(
+        recognizeUnknownNumberChain(sink, maker.alphabet(), kAll, 40, 181, 100, chains.get(), s),
+        3);
     EXPECT_EQ(chains->wQuanPulses, s.wImpulseQuantity);
     EXPECT_TRUE(sink.empty());
 }
@@ -190,10 +211,13 @@ TEST(Procedures, IdenticalEtalonsKeepTheEarlierOne) {
     SeriesHeader& s = maker.series();
     auto chains = makeChains(s.wMaxPulses);
     RecordingSink sink;
-    for (const std::vector<uint16_t>& list : {std::vector<uint16_t>{5, 3}, std::vector<uint16_t>{3, 5}}) {
+    for (const std::vector<uint16_t>& list :
+         {std::vector<uint16_t>{5, 3}, std::vector<uint16_t>{3, 5}}) {
         detectKnownNumberChain(sink, alphabet, list, 40, 181, 100, chains.get(), s);
-        for (int k = 0; k < s.wRestoredQuantity; ++k) EXPECT_EQ(s.lpRestoredEtalons[k], list[0]);
-        EXPECT_EQ(recognizeKnownNumberChain(sink, alphabet, list, 40, 181, 100, chains.get(), s), list[0]);
+        for (int k = 0; k < s.wRestoredQuantity; ++k)
+            EXPECT_EQ(s.lpRestoredEtalons[k], list[0]);
+        EXPECT_EQ(recognizeKnownNumberChain(sink, alphabet, list, 40, 181, 100, chains.get(), s),
+                  list[0]);
         ASSERT_EQ(chains->wPretenders, 2);
         EXPECT_EQ(chains->pulsesList(0)[0], list[0]);
         EXPECT_EQ(chains->pulsesList(1)[0], list[1]);
@@ -207,8 +231,10 @@ TEST(Procedures, TuplesGroupFromTheShift) {
     t.second.resize(10);
     t.make(8, 3 - 2, 3);  // C = 3, Q = 8, shift 2
     ASSERT_EQ(t.count, 4);
-    EXPECT_EQ(std::vector<int16_t>(t.first.begin(), t.first.begin() + 4), (std::vector<int16_t>{1, 2, 5, 8}));
-    EXPECT_EQ(std::vector<int16_t>(t.second.begin(), t.second.begin() + 4), (std::vector<int16_t>{1, 4, 7, 8}));
+    EXPECT_EQ(std::vector<int16_t>(t.first.begin(), t.first.begin() + 4),
+              (std::vector<int16_t>{1, 2, 5, 8}));
+    EXPECT_EQ(std::vector<int16_t>(t.second.begin(), t.second.begin() + 4),
+              (std::vector<int16_t>{1, 4, 7, 8}));
     t.make(5, 7, 7);  // a tuple longer than the count is cut
     ASSERT_EQ(t.count, 1);
     EXPECT_EQ(t.second[0], 5);
@@ -220,7 +246,8 @@ TEST(Procedures, TuplesGroupFromTheShift) {
     auto chains = makeChains(s.wMaxPulses);
     detectKnownNumberTuples(sink, maker.alphabet(), kPattern, 2, 40, 181, 100, chains.get(), s);
     EXPECT_EQ(chains->wPretenders, 3);  // one chain per shift
-    for (int k = 0; k < s.wRestoredQuantity; ++k) EXPECT_EQ(s.lpRestoredEtalons[k], kPattern[k % 3]);
+    for (int k = 0; k < s.wRestoredQuantity; ++k)
+        EXPECT_EQ(s.lpRestoredEtalons[k], kPattern[k % 3]);
     EXPECT_EQ(s.wRestoredTuples, (s.wImpulseQuantity + 2) / 3);
 }
 
@@ -256,23 +283,30 @@ TEST(Procedures, NoAdmissibleChainGivesZeroPulses) {
     auto chains = makeChains(s.wMaxPulses);
     RecordingSink sink;
     markRestored(s);
-    EXPECT_EQ(detectKnownNumberChain(sink, maker.alphabet(), kAll, 40, 181, 100, chains.get(), s), 1);
+    EXPECT_EQ(detectKnownNumberChain(sink, maker.alphabet(), kAll, 40, 181, 100, chains.get(), s),
+              1);
     EXPECT_EQ(s.wRestoredQuantity, 0);
     EXPECT_EQ(chains->wPretenders, 0);
     EXPECT_EQ(chains->wSeekingPulsesQuantity, 0);
-    EXPECT_EQ(recognizeKnownNumberChain(sink, maker.alphabet(), kAll, 40, 181, 100, chains.get(), s), -1);
+    EXPECT_EQ(
+        recognizeKnownNumberChain(sink, maker.alphabet(), kAll, 40, 181, 100, chains.get(), s), -1);
     EXPECT_EQ(s.wRestoredQuantity, 0);
     std::vector<std::span<const int32_t>> patterns = {kPattern};
-    EXPECT_EQ(recognizeKnownNumberTuples(sink, maker.alphabet(), patterns, 1, 40, 181, 100, chains.get(), s), 0);
+    EXPECT_EQ(recognizeKnownNumberTuples(sink, maker.alphabet(), patterns, 1, 40, 181, 100,
+                                         chains.get(), s),
+              0);
     EXPECT_EQ(s.wRestoredQuantity, 0);
     EXPECT_EQ(s.wRestoredTuples, 0);
     EXPECT_EQ(s.wTupleCriterion, 0);
     // Bounds no layer range can meet.
-    EXPECT_EQ(detectKnownNumberTuples(sink, maker.alphabet(), kPattern, 1, 400, 400, 100, chains.get(), s), 1);
+    EXPECT_EQ(detectKnownNumberTuples(sink, maker.alphabet(), kPattern, 1, 400, 400, 100,
+                                      chains.get(), s),
+              1);
     EXPECT_EQ(s.wRestoredQuantity, 0);
     EXPECT_EQ(chains->wPretenders, 0);
     // Unknown count with Tmin above Tmax: no chain, ranked as zero pulses.
-    EXPECT_EQ(detectUnknownNumberChain(sink, maker.alphabet(), kAll, 60, 50, 100, chains.get(), s), 1);
+    EXPECT_EQ(detectUnknownNumberChain(sink, maker.alphabet(), kAll, 60, 50, 100, chains.get(), s),
+              1);
     EXPECT_EQ(s.wRestoredQuantity, 0);
     ASSERT_EQ(chains->wPretenders, 1);
     EXPECT_EQ(chains->distance(0), 9999999);

@@ -31,8 +31,9 @@ bool SeriesMaker::make(const SeriesSpec& spec) {
     request.tmin = spec.tmin;
     request.tmax = spec.tmax;
     request.seriesLength = spec.length;
-    request.pulses = spec.pulses >= 0 ? static_cast<uint16_t>(spec.pulses)
-                                      : static_cast<uint16_t>((bounds.minPulses + bounds.maxPulses) / 2);
+    request.pulses = spec.pulses >= 0
+                         ? static_cast<uint16_t>(spec.pulses)
+                         : static_cast<uint16_t>((bounds.minPulses + bounds.maxPulses) / 2);
     request.sequence = sequence;
     request.savedEnergyLevel = spec.makingLevel;
     const bool unfixed = spec.type == 4 || spec.type == 8 || spec.type == 40;
@@ -44,7 +45,8 @@ bool SeriesMaker::make(const SeriesSpec& spec) {
         if (!series_) return false;
     }
     if (series_->wImpulseQuantity == 0 || series_->dwSeriesSize != spec.length) return false;
-    if (spec.noise != 0) addSeriesNoise(spec.noise, kPulseAmplitude, series_.get(), streams_.wNoiseSeed);
+    if (spec.noise != 0)
+        addSeriesNoise(spec.noise, kPulseAmplitude, series_.get(), streams_.wNoiseSeed);
     return true;
 }
 
@@ -87,7 +89,8 @@ void markRestored(SeriesHeader& s) {
     s.wTupleCriterion = 77;
     for (auto* v : {&s.lpRestoredPositions, &s.lpRestoredEtalons, &s.lpRestoredCutStarts,
                     &s.lpRestoredCutEnds, &s.lpRestoredTupleFirst, &s.lpRestoredTupleSecond}) {
-        for (std::size_t i = 0; i < v->size(); ++i) (*v)[i] = static_cast<int16_t>(-1000 - i);
+        for (std::size_t i = 0; i < v->size(); ++i)
+            (*v)[i] = static_cast<int16_t>(-1000 - i);
     }
 }
 
@@ -122,34 +125,66 @@ std::string diffArray(const char* what, const std::vector<int16_t>& a,
 
 std::string diffSeries(const SeriesHeader& a, const SeriesHeader& b) {
     std::string d;
-    if (!(d = differ("wRestoredQuantity", a.wRestoredQuantity, b.wRestoredQuantity)).empty()) return d;
+    if (!(d = differ("wRestoredQuantity", a.wRestoredQuantity, b.wRestoredQuantity)).empty())
+        return d;
     if (!(d = differ("wRestoredTuples", a.wRestoredTuples, b.wRestoredTuples)).empty()) return d;
     if (!(d = differ("wTupleCriterion", a.wTupleCriterion, b.wTupleCriterion)).empty()) return d;
     // Whole arrays: entries beyond the counts must be left alike too.
     const std::size_t all = a.lpRestoredPositions.size();
-    if (!(d = diffArray("lpRestoredPositions", a.lpRestoredPositions, b.lpRestoredPositions, all)).empty()) return d;
-    if (!(d = diffArray("lpRestoredEtalons", a.lpRestoredEtalons, b.lpRestoredEtalons, all)).empty()) return d;
-    if (!(d = diffArray("lpRestoredCutStarts", a.lpRestoredCutStarts, b.lpRestoredCutStarts, all)).empty()) return d;
-    if (!(d = diffArray("lpRestoredCutEnds", a.lpRestoredCutEnds, b.lpRestoredCutEnds, all)).empty()) return d;
-    if (!(d = diffArray("lpRestoredTupleFirst", a.lpRestoredTupleFirst, b.lpRestoredTupleFirst, all)).empty()) return d;
-    return diffArray("lpRestoredTupleSecond", a.lpRestoredTupleSecond, b.lpRestoredTupleSecond, all);
+    if (!(d = diffArray("lpRestoredPositions", a.lpRestoredPositions, b.lpRestoredPositions, all))
+             .empty())
+        return d;
+    if (!(d = diffArray("lpRestoredEtalons", a.lpRestoredEtalons, b.lpRestoredEtalons, all))
+             .empty())
+        return d;
+    if (!(d = diffArray("lpRestoredCutStarts", a.lpRestoredCutStarts, b.lpRestoredCutStarts, all))
+             .empty())
+        return d;
+    if (!(d = diffArray("lpRestoredCutEnds", a.lpRestoredCutEnds, b.lpRestoredCutEnds, all))
+             .empty())
+        return d;
+    if (!(d = diffArray("lpRestoredTupleFirst", a.lpRestoredTupleFirst, b.lpRestoredTupleFirst,
+                        all))
+             .empty())
+        return d;
+    return diffArray("lpRestoredTupleSecond", a.lpRestoredTupleSecond, b.lpRestoredTupleSecond,
+                     all);
 }
 
 std::string diffChains(const ChainsHeader& a, const ChainsHeader& b) {
     std::string d;
     if (!(d = differ("wPretenders", a.wPretenders, b.wPretenders)).empty()) return d;
     if (!(d = differ("wQuanPulses", a.wQuanPulses, b.wQuanPulses)).empty()) return d;
-    if (!(d = differ("wSeekingPulsesQuantity", a.wSeekingPulsesQuantity, b.wSeekingPulsesQuantity)).empty()) return d;
+    if (!(d = differ("wSeekingPulsesQuantity", a.wSeekingPulsesQuantity, b.wSeekingPulsesQuantity))
+             .empty())
+        return d;
     for (std::size_t c = 0; c < a.wPretenders; ++c) {
         const std::string at = "chain " + std::to_string(c) + " ";
-        if (!(d = differ((at + "distance").c_str(), a.distance(c), b.distance(c))).empty()) return d;
-        if (!(d = differ((at + "pulsesQuantity").c_str(), a.pulsesQuantity(c), b.pulsesQuantity(c))).empty()) return d;
+        if (!(d = differ((at + "distance").c_str(), a.distance(c), b.distance(c))).empty())
+            return d;
+        if (!(d = differ((at + "pulsesQuantity").c_str(), a.pulsesQuantity(c), b.pulsesQuantity(c)))
+                 .empty())
+            return d;
         const std::size_t n = static_cast<std::size_t>(a.pulsesQuantity(c));
-        auto row = [](std::span<const int16_t> s) { return std::vector<int16_t>(s.begin(), s.end()); };
-        if (!(d = diffArray((at + "pulsesList").c_str(), row(a.pulsesList(c)), row(b.pulsesList(c)), n)).empty()) return d;
-        if (!(d = diffArray((at + "positionsList").c_str(), row(a.positionsList(c)), row(b.positionsList(c)), n)).empty()) return d;
-        if (!(d = diffArray((at + "cutStartsList").c_str(), row(a.cutStartsList(c)), row(b.cutStartsList(c)), n)).empty()) return d;
-        if (!(d = diffArray((at + "cutEndsList").c_str(), row(a.cutEndsList(c)), row(b.cutEndsList(c)), n)).empty()) return d;
+        auto row = [](std::span<const int16_t> s) {
+            return std::vector<int16_t>(s.begin(), s.end());
+        };
+        if (!(d = diffArray((at + "pulsesList").c_str(), row(a.pulsesList(c)), row(b.pulsesList(c)),
+                            n))
+                 .empty())
+            return d;
+        if (!(d = diffArray((at + "positionsList").c_str(), row(a.positionsList(c)),
+                            row(b.positionsList(c)), n))
+                 .empty())
+            return d;
+        if (!(d = diffArray((at + "cutStartsList").c_str(), row(a.cutStartsList(c)),
+                            row(b.cutStartsList(c)), n))
+                 .empty())
+            return d;
+        if (!(d = diffArray((at + "cutEndsList").c_str(), row(a.cutEndsList(c)),
+                            row(b.cutEndsList(c)), n))
+                 .empty())
+            return d;
     }
     return {};
 }

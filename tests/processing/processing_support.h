@@ -30,7 +30,7 @@ struct SeriesSpec {
 
 // The alphabet and streams as the workbench starts with, and a series record.
 class SeriesMaker {
-public:
+  public:
     SeriesMaker();
     // Makes a series into series(); false when the generator refused.
     bool make(const SeriesSpec& spec);
@@ -38,7 +38,7 @@ public:
     const std::array<PulseHeader, kEtalonsNumber>& alphabet() const { return alphabet_; }
     RandomStreams& streams() { return streams_; }
 
-private:
+  private:
     RandomStreams streams_;
     std::array<PulseHeader, kEtalonsNumber> alphabet_{};
     std::unique_ptr<SeriesHeader> series_;
