@@ -56,4 +56,37 @@ void stepPositions(const BlockedMinima& minima, int32_t x0, int32_t x1, const in
     }
 }
 
+namespace {
+
+ETALON_VECTOR_CLONES
+void stepValueRun(int32_t n, const int32_t* suffix, const int32_t* prefix, const int32_t* fit,
+                  int32_t start, int32_t* value) {
+    for (int32_t i = 0; i < n; ++i) {
+        const int32_t m = prefix ? std::min(std::min(suffix[i], prefix[i]), start) : start;
+        value[i] = wrapAdd(m, fit[i]);
+    }
+}
+
+}  // namespace
+
+void stepValues(const WindowMinima& minima, int32_t x0, int32_t x1, const int32_t* fit,
+                int32_t start, int32_t* value) {
+    int32_t x = x0;
+    const int32_t emptyEnd = std::min<int64_t>(x1 + 1, minima.emptyBelow());
+    if (x < emptyEnd) {
+        stepValueRun(emptyEnd - x, nullptr, nullptr, fit, start, value);
+        x = emptyEnd;
+    }
+    const int32_t prefixEnd = std::min(x1, minima.prefixOnlyThrough());
+    if (x <= prefixEnd) {
+        const int32_t* p = minima.prefix(x);
+        stepValueRun(prefixEnd - x + 1, p, p, fit + (x - x0), start, value + (x - x0));
+        x = prefixEnd + 1;
+    }
+    if (x <= x1) {
+        stepValueRun(x1 - x + 1, minima.suffix(x), minima.prefix(x), fit + (x - x0), start,
+                     value + (x - x0));
+    }
+}
+
 }  // namespace etalon

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "processing/blocked_minima.h"
+#include "processing/window_minima.h"
 
 namespace etalon {
 
@@ -18,5 +19,10 @@ enum class StepRule {
 // x0's entries); their windows must be entered into `minima`.
 void stepPositions(const BlockedMinima& minima, int32_t x0, int32_t x1, const int32_t* fit,
                    StepRule rule, int32_t start, int32_t unreached, int32_t* value, int32_t* pred);
+
+// V = min(best predecessor value, start) + f for positions x0..x1 (value and
+// fit point at x0's entries); their windows must be entered into `minima`.
+void stepValues(const WindowMinima& minima, int32_t x0, int32_t x1, const int32_t* fit,
+                int32_t start, int32_t* value);
 
 }  // namespace etalon

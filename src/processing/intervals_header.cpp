@@ -245,6 +245,17 @@ bool makePositionClasses(MessageSink& sink, const SeriesHeader& series, uint16_t
     toRanges(*work, classes.fitted);
 
     toRanges(*sets.plus, classes.ends);
+
+    classes.classOf.assign(series.dwSeriesSize, 0);
+    const std::vector<PositionClasses::Range>* ordered[] = {&classes.firstOnly,
+                                                            &classes.firstOrLater,
+                                                            &classes.laterOnly};
+    for (uint8_t c = 0; c < 3; ++c) {
+        for (const auto& r : *ordered[c]) {
+            const int32_t hi = std::min<int32_t>(r.hi, static_cast<int32_t>(series.dwSeriesSize) - 1);
+            for (int32_t x = r.lo; x <= hi; ++x) classes.classOf[x] = static_cast<uint8_t>(c + 1);
+        }
+    }
     return true;
 }
 

@@ -72,6 +72,9 @@ struct PositionClasses {
     std::vector<Range> laterOnly;     // omega_tilda - omega_minus
     std::vector<Range> fitted;        // omega_minus u omega_tilda
     std::vector<Range> ends;          // omega_plus
+    // Per series position: 0 in no class, 1 first-only, 2 first-or-later,
+    // 3 later-only (the order the classes are computed in).
+    std::vector<uint8_t> classOf;
 };
 // Computes the classes through one working record, as the sets' own
 // operations do (capacity refusals included). False after an allocation failure.

@@ -8,7 +8,7 @@
 namespace etalon {
 
 void PositionChain::reserve(std::size_t n) {
-    for (auto* table : {&fit_, &value_, &pred_, &etalon_}) {
+    for (auto* table : {&fit_, &value_, &etalon_}) {
         if (table->size() < n) table->resize(n);
     }
     if (begin_.size() < n) begin_.resize(n);
@@ -19,7 +19,6 @@ void PositionChain::reserve(std::size_t n) {
 void PositionChain::clear(std::size_t n, int16_t length,
                           const std::vector<PositionClasses::Range>& fitted) {
     std::fill_n(value_.begin(), n, kSentinel8);
-    // Predecessors are only read along chains of computed positions.
     auto unfitted = [&](std::size_t from, std::size_t to) {
         if (from >= to) return;
         std::fill(fit_.begin() + from, fit_.begin() + to, kSentinel8);
@@ -36,11 +35,11 @@ void PositionChain::clear(std::size_t n, int16_t length,
 }
 
 void PositionChain::run(const PositionClasses& classes, int32_t tmin, int32_t tmax) {
+    classes_ = &classes;
+    tmin_ = tmin;
+    tmax_ = tmax;
     for (const auto& r : classes.firstOnly) {
-        for (int32_t x = r.lo; x <= r.hi; ++x) {
-            value_[x] = fit_[x];
-            pred_[x] = -1;
-        }
+        std::copy(fit_.begin() + r.lo, fit_.begin() + r.hi + 1, value_.begin() + r.lo);
     }
     // A pulse that may also start a chain only extends a chain with a
     // negative criterion; a later-only pulse always takes the best one.
@@ -61,10 +60,23 @@ void PositionChain::pass(const std::vector<PositionClasses::Range>& ranges, int3
         for (int32_t x0 = r.lo; x0 <= r.hi; x0 += chunk) {
             const int32_t x1 = std::min(r.hi, x0 + chunk - 1);
             window_.enterUpTo(x1 - tmin);
-            stepPositions(window_, x0, x1, fit_.data() + x0, StepRule::Extend, start, start,
-                          value_.data() + x0, pred_.data() + x0);
+            stepValues(window_, x0, x1, fit_.data() + x0, start, value_.data() + x0);
         }
     }
+}
+
+int32_t PositionChain::predecessor(int32_t x) const {
+    const uint8_t cls = classes_->classOf[x];
+    if (cls == 1) return -1;
+    int32_t best = cls == 2 ? 0 : kSentinel8, at = -2;
+    for (int32_t z = std::max(x - tmax_, 0); z <= x - tmin_; ++z) {
+        const int32_t v = classes_->classOf[z] > cls ? kSentinel8 : value_[z];
+        if (v < best) {
+            best = v;
+            at = z;
+        }
+    }
+    return at;
 }
 
 int32_t PositionChain::findEnd(const PositionClasses& classes, int32_t start, int32_t& best) const {
@@ -83,16 +95,22 @@ int32_t PositionChain::findEnd(const PositionClasses& classes, int32_t start, in
 
 int PositionChain::chainLength(int32_t x) const {
     int n = 0;
-    for (; x >= 0; x = pred_[x])
-        ++n;
+    for (; x >= 0; x = predecessor(x)) ++n;
     return n;
 }
 
 void PositionChain::fillChain(int32_t x, int32_t etalon, RestoredChain& chain) const {
-    chain.n = chainLength(x);
-    for (int k = chain.n - 1; k >= 0; --k) {
-        chain.set(k, etalon < 0 ? etalon_[x] + 1 : etalon, x, begin_[x], end_[x]);
-        x = pred_[x];
+    // Last pulse first, then reversed in place.
+    int n = 0;
+    for (; x >= 0; x = predecessor(x)) {
+        chain.set(n++, etalon < 0 ? etalon_[x] + 1 : etalon, x, begin_[x], end_[x]);
+    }
+    chain.n = n;
+    for (int i = 0, j = n - 1; i < j; ++i, --j) {
+        std::swap(chain.etalons[i], chain.etalons[j]);
+        std::swap(chain.positions[i], chain.positions[j]);
+        std::swap(chain.cutStarts[i], chain.cutStarts[j]);
+        std::swap(chain.cutEnds[i], chain.cutEnds[j]);
     }
 }
 

@@ -3,15 +3,16 @@
 #include <cstdint>
 #include <vector>
 
-#include "processing/blocked_minima.h"
+#include "processing/window_minima.h"
 #include "processing/intervals_header.h"
 #include "processing/restored_chain.h"
 
 namespace etalon {
 
 // The dynamic programme over series positions for an unknown pulse count:
-// V[x] is the best criterion of a chain whose last pulse starts at x, Pred[x]
-// the start of the pulse before it (-1 and -2 end a chain).
+// V[x] is the best criterion of a chain whose last pulse starts at x. The
+// start of the pulse before it (-1 and -2 end a chain) is only needed along
+// the chain that is read out, so it is searched for there, as the values were.
 class PositionChain {
   public:
     // Sizes the tables for a series of n samples; throws std::bad_alloc.
@@ -29,6 +30,9 @@ class PositionChain {
 
     // Chain values class by class: first-only, first-or-later, later-only.
     void run(const PositionClasses& classes, int32_t tmin, int32_t tmax);
+    // The predecessor of x as the value of x was found: the leftmost best
+    // position of its window, with the classes not computed by then unreached.
+    int32_t predecessor(int32_t x) const;
     // Leftmost position of `ends` with the smallest value below `start`; -1 if none.
     int32_t findEnd(const PositionClasses& classes, int32_t start, int32_t& value) const;
     // Number of pulses of the chain ending at x.
@@ -43,9 +47,11 @@ class PositionChain {
     void pass(const std::vector<PositionClasses::Range>& ranges, int32_t start, int32_t tmin,
               int32_t tmax);
 
-    std::vector<int32_t> fit_, value_, pred_, etalon_;
+    const PositionClasses* classes_ = nullptr;
+    int32_t tmin_ = 0, tmax_ = 0;
+    std::vector<int32_t> fit_, value_, etalon_;
     std::vector<int16_t> begin_, end_;
-    BlockedMinima window_;
+    WindowMinima window_;
 };
 
 }  // namespace etalon
