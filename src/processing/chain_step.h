@@ -20,9 +20,12 @@ enum class StepRule {
 void stepPositions(const BlockedMinima& minima, int32_t x0, int32_t x1, const int32_t* fit,
                    StepRule rule, int32_t start, int32_t unreached, int32_t* value, int32_t* pred);
 
-// V = min(best predecessor value, start) + f for positions x0..x1 (value and
+// Values of positions x0..x1 by `rule` from their window minima (value and
 // fit point at x0's entries); their windows must be entered into `minima`.
 void stepValues(const WindowMinima& minima, int32_t x0, int32_t x1, const int32_t* fit,
-                int32_t start, int32_t* value);
+                StepRule rule, int32_t start, int32_t unreached, int32_t* value);
+
+// Position of the leftmost smallest of n values if it is below start, else -1.
+int32_t leftmostBelow(const int32_t* values, int32_t n, int32_t start);
 
 }  // namespace etalon

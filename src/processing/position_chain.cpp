@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+
 #include "processing/chain_step.h"
+#include "processing/vector_clones.h"
 #include "processing/pulse_fit.h"
 
 namespace etalon {
@@ -60,7 +62,8 @@ void PositionChain::pass(const std::vector<PositionClasses::Range>& ranges, int3
         for (int32_t x0 = r.lo; x0 <= r.hi; x0 += chunk) {
             const int32_t x1 = std::min(r.hi, x0 + chunk - 1);
             window_.enterUpTo(x1 - tmin);
-            stepValues(window_, x0, x1, fit_.data() + x0, start, value_.data() + x0);
+            stepValues(window_, x0, x1, fit_.data() + x0, StepRule::Extend, start, start,
+                       value_.data() + x0);
         }
     }
 }
@@ -68,15 +71,22 @@ void PositionChain::pass(const std::vector<PositionClasses::Range>& ranges, int3
 int32_t PositionChain::predecessor(int32_t x) const {
     const uint8_t cls = classes_->classOf[x];
     if (cls == 1) return -1;
-    int32_t best = cls == 2 ? 0 : kSentinel8, at = -2;
-    for (int32_t z = std::max(x - tmax_, 0); z <= x - tmin_; ++z) {
-        const int32_t v = classes_->classOf[z] > cls ? kSentinel8 : value_[z];
-        if (v < best) {
-            best = v;
-            at = z;
+    const int32_t start = cls == 2 ? 0 : kSentinel8;
+    const int32_t from = std::max(x - tmax_, 0), to = x - tmin_;
+    if (to < from) return -2;
+    const uint8_t* classOf = classes_->classOf.data();
+    // Later-only positions are the last computed, so their windows hold
+    // final values; other windows see the classes after theirs unreached.
+    const int32_t* window = value_.data() + from;
+    if (cls != 3) {
+        scratch_.resize(to - from + 1);
+        for (int32_t z = from; z <= to; ++z) {
+            scratch_[z - from] = classOf[z] > cls ? kSentinel8 : value_[z];
         }
+        window = scratch_.data();
     }
-    return at;
+    const int32_t at = leftmostBelow(window, to - from + 1, start);
+    return at < 0 ? -2 : from + at;
 }
 
 int32_t PositionChain::findEnd(const PositionClasses& classes, int32_t start, int32_t& best) const {

@@ -52,6 +52,7 @@ class PositionChain {
     std::vector<int32_t> fit_, value_, etalon_;
     std::vector<int16_t> begin_, end_;
     WindowMinima window_;
+    mutable std::vector<int32_t> scratch_;  // a window as one position saw it
 };
 
 }  // namespace etalon
