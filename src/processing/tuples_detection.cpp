@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "processing/blocked_minima.h"
+#include "processing/window_minima.h"
 #include "processing/chain_step.h"
 #include "processing/intervals_header.h"
 #include "processing/known_number_tuples.h"
@@ -26,8 +26,9 @@ struct PatternWork {
     FitCache cache;
     PositionClassesCache classesCache;
     const PositionClasses* classes = nullptr;
-    std::vector<int32_t> values, preds;
-    std::vector<BlockedMinima> windows;
+    std::vector<int32_t> values;
+    std::vector<WindowMinima> windows;
+    std::vector<int32_t> scratch;  // a window as one position saw it
     std::vector<const FitTable*> fits;
     RestoredChain restored, best;
     TupleSegmentation tuples, bestTuples;
@@ -64,7 +65,7 @@ void growLayers(PatternWork& w, const SeriesHeader& series, std::size_t layers,
                 std::size_t alphabetSize) {
     const std::size_t width = static_cast<std::size_t>(positionsOf(series));
     if (w.values.size() < layers * width) w.values.resize(layers * width);
-    if (w.preds.size() < layers * width) w.preds.resize(layers * width);
+    w.scratch.reserve(width);
     if (w.windows.size() < layers) w.windows.resize(layers);
     for (std::size_t l = 0; l < layers; ++l)
         w.windows[l].reserve(width);
@@ -103,14 +104,10 @@ class PatternSearch {
         for (int l = 0; l < layers_; ++l)
             w_.fits[l] = &w_.cache.fits(pattern_[l] - 1);
         std::fill_n(w_.values.begin(), std::size_t(layers_) * width_, omega_);
-        std::fill_n(w_.preds.begin(), std::size_t(layers_) * width_, omega_);
 
         int32_t* v0 = value(0);
         for (const auto& r : w_.classes->firstOnly) {
-            for (int32_t x = r.lo; x <= r.hi; ++x) {
-                v0[x] = w_.fits[0]->at(x).value;
-                pred(0)[x] = -1;
-            }
+            for (int32_t x = r.lo; x <= r.hi; ++x) v0[x] = w_.fits[0]->at(x).value;
         }
         if (debugging) showFirst(sink);
         pass(w_.classes->firstOrLater, omega_, true);
@@ -121,8 +118,30 @@ class PatternSearch {
 
   private:
     int32_t* value(int l) { return w_.values.data() + std::size_t(l) * width_; }
-    int32_t* pred(int l) { return w_.preds.data() + std::size_t(l) * width_; }
     int previousLayer(int l) const { return l == 0 ? layers_ - 1 : l - 1; }
+
+    // The predecessor of (x, l) as its value was found: only chains read out
+    // and debug texts need it, so it is searched for there. Classes computed
+    // after x's were unreached then.
+    int32_t pred(int l, int32_t x) {
+        const uint8_t cls = w_.classes->classOf[x];
+        if (cls == 1) return l == 0 ? -1 : omega_;
+        if (cls == 0) return omega_;
+        const int32_t from = std::max(x - tmax_, 0), to = x - tmin_;
+        const int32_t start = cls == 2 ? 0 : omega_;
+        int32_t at = -1;
+        if (to >= from) {
+            const int32_t* source = value(previousLayer(l));
+            const uint8_t* classOf = w_.classes->classOf.data();
+            w_.scratch.resize(to - from + 1);
+            for (int32_t z = from; z <= to; ++z) {
+                w_.scratch[z - from] = classOf[z] > cls ? omega_ : source[z];
+            }
+            at = leftmostBelow(w_.scratch.data(), to - from + 1, start);
+        }
+        if (at >= 0) return from + at;
+        return cls == 2 && l == 0 ? -1 : -2;
+    }
 
     // A first-or-later pulse extends only a chain with a negative value; in
     // layer 0 it may start one, later members may not. Positions less than
@@ -141,8 +160,8 @@ class PatternSearch {
                                                     : StepRule::ExtendOrUnreached;
                     const FitTable& fits = *w_.fits[l];
                     w_.windows[l].enterUpTo(x1 - tmin_);
-                    stepPositions(w_.windows[l], x0, x1, fits.values() + (x0 - fits.first()), rule,
-                                  start, omega_, value(l) + x0, pred(l) + x0);
+                    stepValues(w_.windows[l], x0, x1, fits.values() + (x0 - fits.first()), rule,
+                               start, omega_, value(l) + x0);
                 }
             }
         }
@@ -161,18 +180,19 @@ class PatternSearch {
                 }
             }
         }
+        // Last pulse first, then reversed in place.
         RestoredChain& chain = w_.restored;
         chain.n = 0;
         for (int32_t x = endAt, l = endLayer; x >= 0 && x < width_; l = previousLayer(l)) {
-            ++chain.n;
-            x = pred(l)[x];
-        }
-        int32_t x = endAt, l = endLayer;
-        for (int k = chain.n - 1; k >= 0; --k) {
             const PulseFit fit = w_.fits[l]->at(x);
-            chain.set(k, pattern_[l], x, fit.begin, fit.end);
-            x = pred(l)[x];
-            l = previousLayer(l);
+            chain.set(chain.n++, pattern_[l], x, fit.begin, fit.end);
+            x = pred(l, x);
+        }
+        for (int i = 0, j = chain.n - 1; i < j; ++i, --j) {
+            std::swap(chain.etalons[i], chain.etalons[j]);
+            std::swap(chain.positions[i], chain.positions[j]);
+            std::swap(chain.cutStarts[i], chain.cutStarts[j]);
+            std::swap(chain.cutEnds[i], chain.cutEnds[j]);
         }
         const int c = static_cast<int>(pattern_.size());
         w_.tuples.make(chain.n, c, c);
@@ -190,7 +210,6 @@ class PatternSearch {
     // then the predecessor when there is one.
     void appendPositions(const Ranges& ranges, int l) {
         const int32_t* v = value(l);
-        const int32_t* p = pred(l);
         int32_t smallest = omega_, m = -1;
         for (const auto& r : ranges) {
             for (int32_t x = r.lo; x <= r.hi; ++x) {
@@ -206,7 +225,8 @@ class PatternSearch {
                     appendFormat(w_.text, " %d", v[x]);
                 else
                     w_.text += v[x] < 0 ? " -" : " +";
-                if (p[x] >= 0) appendFormat(w_.text, "[%d]", p[x]);
+                const int32_t p = pred(l, x);
+                if (p >= 0) appendFormat(w_.text, "[%d]", p);
             }
         }
     }
