@@ -112,10 +112,91 @@ __attribute__((target("avx2"))) int32_t leftmostBelowAvx2(const int32_t* value, 
 
 int32_t leftmostBelow(const int32_t* value, int32_t n, int32_t start) {
 #if defined(__x86_64__) && defined(__GNUC__)
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2) return leftmostBelowAvx2(value, n, start);
+    if (hasAvx2()) return leftmostBelowAvx2(value, n, start);
 #endif
     return leftmostBelowPlain(value, n, start);
+}
+
+namespace {
+
+void runningMinForwardPlain(const int32_t* in, int32_t n, int32_t carry, int32_t* out) {
+    for (int32_t i = 0; i < n; ++i) out[i] = carry = std::min(carry, in[i]);
+}
+
+void runningMinBackwardPlain(const int32_t* in, int32_t n, int32_t* out) {
+    int32_t carry = INT32_MAX;
+    for (int32_t i = n - 1; i >= 0; --i) out[i] = carry = std::min(carry, in[i]);
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// Eight values at a time: a running minimum within the vector in three
+// shift-and-min steps, then the carry from the values before. The chain from
+// vector to vector is one broadcast and one minimum.
+__attribute__((target("avx2"))) void runningMinForwardAvx2(const int32_t* in, int32_t n,
+                                                           int32_t carry, int32_t* out) {
+    const __m256i none = _mm256_set1_epi32(INT32_MAX);
+    const __m256i by1 = _mm256_setr_epi32(0, 0, 1, 2, 3, 4, 5, 6);
+    const __m256i by2 = _mm256_setr_epi32(0, 0, 0, 1, 2, 3, 4, 5);
+    const __m256i by4 = _mm256_setr_epi32(0, 0, 0, 0, 0, 1, 2, 3);
+    const __m256i last = _mm256_set1_epi32(7);
+    __m256i c = _mm256_set1_epi32(carry);
+    int32_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i));
+        x = _mm256_min_epi32(x, _mm256_blend_epi32(_mm256_permutevar8x32_epi32(x, by1), none, 0x01));
+        x = _mm256_min_epi32(x, _mm256_blend_epi32(_mm256_permutevar8x32_epi32(x, by2), none, 0x03));
+        x = _mm256_min_epi32(x, _mm256_blend_epi32(_mm256_permutevar8x32_epi32(x, by4), none, 0x0F));
+        x = _mm256_min_epi32(x, c);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), x);
+        c = _mm256_permutevar8x32_epi32(x, last);
+    }
+    carry = _mm256_cvtsi256_si32(c);
+    runningMinForwardPlain(in + i, n - i, carry, out + i);
+}
+
+__attribute__((target("avx2"))) void runningMinBackwardAvx2(const int32_t* in, int32_t n,
+                                                            int32_t* out) {
+    const __m256i none = _mm256_set1_epi32(INT32_MAX);
+    const __m256i by1 = _mm256_setr_epi32(1, 2, 3, 4, 5, 6, 7, 7);
+    const __m256i by2 = _mm256_setr_epi32(2, 3, 4, 5, 6, 7, 7, 7);
+    const __m256i by4 = _mm256_setr_epi32(4, 5, 6, 7, 7, 7, 7, 7);
+    const __m256i first = _mm256_setzero_si256();
+    __m256i c = none;
+    int32_t end = n;
+    for (; end >= 8; end -= 8) {
+        const int32_t i = end - 8;
+        __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i));
+        x = _mm256_min_epi32(x, _mm256_blend_epi32(_mm256_permutevar8x32_epi32(x, by1), none, 0x80));
+        x = _mm256_min_epi32(x, _mm256_blend_epi32(_mm256_permutevar8x32_epi32(x, by2), none, 0xC0));
+        x = _mm256_min_epi32(x, _mm256_blend_epi32(_mm256_permutevar8x32_epi32(x, by4), none, 0xF0));
+        x = _mm256_min_epi32(x, c);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), x);
+        c = _mm256_permutevar8x32_epi32(x, first);
+    }
+    int32_t carry = _mm256_cvtsi256_si32(c);
+    for (int32_t i = end - 1; i >= 0; --i) out[i] = carry = std::min(carry, in[i]);
+}
+
+bool hasAvx2() {
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    return avx2;
+}
+#endif
+
+}  // namespace
+
+void runningMinForward(const int32_t* in, int32_t n, int32_t carry, int32_t* out) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (hasAvx2()) return runningMinForwardAvx2(in, n, carry, out);
+#endif
+    runningMinForwardPlain(in, n, carry, out);
+}
+
+void runningMinBackward(const int32_t* in, int32_t n, int32_t* out) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (hasAvx2()) return runningMinBackwardAvx2(in, n, out);
+#endif
+    runningMinBackwardPlain(in, n, out);
 }
 
 }  // namespace etalon

@@ -13,6 +13,11 @@ namespace etalon {
 // minima per block answer a window in O(1) (van Herk / Gil and Werman, filled
 // as positions come in). Only the value: where it was is found again, for the
 // few positions of the chain, by the search itself.
+// out[i] = min(carry, in[0..i]) for i < n.
+void runningMinForward(const int32_t* in, int32_t n, int32_t carry, int32_t* out);
+// out[i] = min(in[i..n-1]) for i < n.
+void runningMinBackward(const int32_t* in, int32_t n, int32_t* out);
+
 class WindowMinima {
   public:
     // Sizes the tables for n positions; throws std::bad_alloc.
@@ -51,42 +56,17 @@ class WindowMinima {
     const int32_t* suffix(int32_t x) const { return suffix_.data() + (x - tmax_); }
 
   private:
-    // Running minima from the block start through `stop`, same block; two
-    // halves side by side (two short dependency chains instead of one).
+    // Running minima from the block start through `stop`, same block.
     void enterBlockPart(int32_t stop) {
         const int32_t z = next_;
-        const int32_t n = stop - z + 1;
-        const int32_t half = n / 2;
-        int32_t first = z == blockStart_ ? INT32_MAX : prefix_[z - 1];
-        int32_t second = INT32_MAX;
-        const int32_t* v = values_;
-        int32_t* p = prefix_.data();
-        for (int32_t i = 0; i < half; ++i) {
-            first = std::min(first, v[z + i]);
-            second = std::min(second, v[z + half + i]);
-            p[z + i] = first;
-            p[z + half + i] = second;
-        }
-        for (int32_t b = z + 2 * half; b <= stop; ++b) p[b] = second = std::min(second, v[b]);
-        for (int32_t b = z + half; b <= stop; ++b) p[b] = std::min(p[b], first);
+        const int32_t carry = z == blockStart_ ? INT32_MAX : prefix_[z - 1];
+        runningMinForward(values_ + z, stop - z + 1, carry, prefix_.data() + z);
         next_ = stop + 1;
     }
 
-    // Suffix minima of the finished block ending at z, as two halves too.
+    // Suffix minima of the finished block ending at z.
     void closeBlock(int32_t z) {
-        const int32_t n = z - blockStart_ + 1;
-        const int32_t half = n / 2;
-        int32_t upper = INT32_MAX, lower = INT32_MAX;
-        const int32_t* v = values_;
-        int32_t* s = suffix_.data();
-        for (int32_t i = 0; i < half; ++i) {
-            upper = std::min(upper, v[z - i]);
-            lower = std::min(lower, v[z - half - i]);
-            s[z - i] = upper;
-            s[z - half - i] = lower;
-        }
-        for (int32_t b = z - 2 * half; b >= blockStart_; --b) s[b] = lower = std::min(lower, v[b]);
-        for (int32_t b = blockStart_; b <= z - half; ++b) s[b] = std::min(s[b], upper);
+        runningMinBackward(values_ + blockStart_, z - blockStart_ + 1, suffix_.data() + blockStart_);
     }
 
     const int32_t* values_ = nullptr;
