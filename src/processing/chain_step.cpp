@@ -13,6 +13,13 @@ namespace etalon {
 
 namespace {
 
+#if defined(__x86_64__) && defined(__GNUC__)
+bool hasAvx2() {
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    return avx2;
+}
+#endif
+
 ETALON_VECTOR_CLONES
 void stepValueRun(int32_t n, const int32_t* suffix, const int32_t* prefix, const int32_t* fit,
                   StepRule rule, int32_t start, int32_t unreached, int32_t* value) {
@@ -177,10 +184,6 @@ __attribute__((target("avx2"))) void runningMinBackwardAvx2(const int32_t* in, i
     for (int32_t i = end - 1; i >= 0; --i) out[i] = carry = std::min(carry, in[i]);
 }
 
-bool hasAvx2() {
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    return avx2;
-}
 #endif
 
 }  // namespace
