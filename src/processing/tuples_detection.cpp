@@ -105,9 +105,9 @@ class PatternSearch {
             w_.fits[l] = &w_.cache.fits(pattern_[l] - 1);
         std::fill_n(w_.values.begin(), std::size_t(layers_) * width_, omega_);
 
-        int32_t* v0 = value(0);
+        const FitTable& first = *w_.fits[0];
         for (const auto& r : w_.classes->firstOnly) {
-            for (int32_t x = r.lo; x <= r.hi; ++x) v0[x] = w_.fits[0]->at(x).value;
+            std::copy_n(first.values() + (r.lo - first.first()), r.hi - r.lo + 1, value(0) + r.lo);
         }
         if (debugging) showFirst(sink);
         pass(w_.classes->firstOrLater, omega_, true);
@@ -168,15 +168,21 @@ class PatternSearch {
     }
 
     int32_t finish() {
+        // The first (position, layer) with the smallest value below Omega:
+        // the leftmost per layer, then the smallest value, position, layer.
         int32_t best = omega_, endAt = -1, endLayer = 0;
         for (const auto& r : w_.classes->ends) {
-            for (int32_t x = r.lo; x <= r.hi && x < width_; ++x) {
-                for (int l = 0; l < layers_; ++l) {
-                    if (value(l)[x] < best) {
-                        best = value(l)[x];
-                        endAt = x;
-                        endLayer = l;
-                    }
+            const int32_t hi = std::min(r.hi, width_ - 1);
+            if (hi < r.lo) continue;
+            for (int l = 0; l < layers_; ++l) {
+                const int32_t at = leftmostBelow(value(l) + r.lo, hi - r.lo + 1, omega_);
+                if (at < 0) continue;
+                const int32_t x = r.lo + at, v = value(l)[x];
+                if (endAt < 0 || v < best ||
+                    (v == best && (x < endAt || (x == endAt && l < endLayer)))) {
+                    best = v;
+                    endAt = x;
+                    endLayer = l;
                 }
             }
         }
