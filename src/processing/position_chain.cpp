@@ -90,15 +90,14 @@ int32_t PositionChain::predecessor(int32_t x) const {
 }
 
 int32_t PositionChain::findEnd(const PositionClasses& classes, int32_t start, int32_t& best) const {
+    // Ranges ascend, so a later range only wins with a strictly smaller value.
     best = start;
     int32_t at = -1;
     for (const auto& r : classes.ends) {
-        for (int32_t x = r.lo; x <= r.hi; ++x) {
-            if (value_[x] < best) {
-                best = value_[x];
-                at = x;
-            }
-        }
+        const int32_t i = leftmostBelow(value_.data() + r.lo, r.hi - r.lo + 1, best);
+        if (i < 0) continue;
+        at = r.lo + i;
+        best = value_[at];
     }
     return at;
 }
