@@ -283,6 +283,11 @@ void FitTable::compute(std::span<const int16_t> series, std::span<const int16_t>
 }
 
 void FitCache::reserve(std::size_t alphabetSize, std::size_t positions, std::size_t length) {
+    // Runs on series of one geometry ask for the same room again and again.
+    if (alphabetSize <= reservedEtalons_ && positions <= reservedPositions_ &&
+        length <= reservedLength_) {
+        return;
+    }
     if (energies_.size() < alphabetSize) energies_.resize(alphabetSize);
     if (tables_.size() < alphabetSize) tables_.resize(alphabetSize);
     hasEnergy_.resize(std::max(hasEnergy_.size(), alphabetSize));
@@ -291,6 +296,9 @@ void FitCache::reserve(std::size_t alphabetSize, std::size_t positions, std::siz
         energies_[i].pe.reserve(length + 1);
         tables_[i].reserve(positions, length);
     }
+    reservedEtalons_ = alphabetSize;
+    reservedPositions_ = positions;
+    reservedLength_ = length;
 }
 
 void FitCache::begin(std::span<const int16_t> series, std::span<const PulseHeader> alphabet,

@@ -106,6 +106,7 @@ class FitCache {
     std::vector<EtalonEnergy> energies_;
     std::vector<FitTable> tables_;
     std::vector<uint8_t> hasEnergy_, hasFits_;
+    std::size_t reservedEtalons_ = 0, reservedPositions_ = 0, reservedLength_ = 0;
 };
 
 }  // namespace etalon
