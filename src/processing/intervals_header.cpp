@@ -256,6 +256,11 @@ bool makePositionClasses(MessageSink& sink, const SeriesHeader& series, uint16_t
             for (int32_t x = r.lo; x <= hi; ++x) classes.classOf[x] = static_cast<uint8_t>(c + 1);
         }
     }
+    classes.fittedAt.assign(series.dwSeriesSize, 0);
+    for (const auto& r : classes.fitted) {
+        const int32_t hi = std::min<int32_t>(r.hi, static_cast<int32_t>(series.dwSeriesSize) - 1);
+        for (int32_t x = r.lo; x <= hi; ++x) classes.fittedAt[x] = 1;
+    }
     return true;
 }
 

@@ -75,6 +75,7 @@ struct PositionClasses {
     // Per series position: 0 in no class, 1 first-only, 2 first-or-later,
     // 3 later-only (the order the classes are computed in).
     std::vector<uint8_t> classOf;
+    std::vector<uint8_t> fittedAt;  // per position: 1 when in `fitted`
 };
 // Computes the classes through one working record, as the sets' own
 // operations do (capacity refusals included). False after an allocation failure.

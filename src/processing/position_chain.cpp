@@ -13,20 +13,15 @@ void PositionChain::reserve(std::size_t n) {
     for (auto* table : {&fit_, &value_, &etalon_}) {
         if (table->size() < n) table->resize(n);
     }
-    if (begin_.size() < n) begin_.resize(n);
-    if (end_.size() < n) end_.resize(n);
     window_.reserve(n);
 }
 
-void PositionChain::clear(std::size_t n, int16_t length,
-                          const std::vector<PositionClasses::Range>& fitted) {
+void PositionChain::clear(std::size_t n, const std::vector<PositionClasses::Range>& fitted) {
     std::fill_n(value_.begin(), n, kSentinel8);
     auto unfitted = [&](std::size_t from, std::size_t to) {
         if (from >= to) return;
         std::fill(fit_.begin() + from, fit_.begin() + to, kSentinel8);
         std::fill(etalon_.begin() + from, etalon_.begin() + to, 0);
-        std::fill(begin_.begin() + from, begin_.begin() + to, int16_t{0});
-        std::fill(end_.begin() + from, end_.begin() + to, static_cast<int16_t>(length - 1));
     };
     std::size_t next = 0;
     for (const auto& r : fitted) {
@@ -112,7 +107,7 @@ void PositionChain::fillChain(int32_t x, int32_t etalon, RestoredChain& chain) c
     // Last pulse first, then reversed in place.
     int n = 0;
     for (; x >= 0; x = predecessor(x)) {
-        chain.set(n++, etalon < 0 ? etalon_[x] + 1 : etalon, x, begin_[x], end_[x]);
+        chain.set(n++, etalon < 0 ? etalon_[x] + 1 : etalon, x, 0, 0);
     }
     chain.n = n;
     for (int i = 0, j = n - 1; i < j; ++i, --j) {

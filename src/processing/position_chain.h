@@ -19,14 +19,12 @@ class PositionChain {
     void reserve(std::size_t n);
 
     // Every table at its start value where it can be read: values unreached
-    // everywhere; fits unreached, etalon index 0 and window [0, length - 1]
-    // outside the positions about to be fitted (`fitted`).
-    void clear(std::size_t n, int16_t length, const std::vector<PositionClasses::Range>& fitted);
+    // everywhere; fits unreached and etalon index 0 outside the positions
+    // about to be fitted (`fitted`).
+    void clear(std::size_t n, const std::vector<PositionClasses::Range>& fitted);
     // Fit tables, to be filled at the fitted positions.
     int32_t* fit() { return fit_.data(); }
     int32_t* etalon() { return etalon_.data(); }
-    int16_t* begin() { return begin_.data(); }
-    int16_t* end() { return end_.data(); }
 
     // Chain values class by class: first-only, first-or-later, later-only.
     void run(const PositionClasses& classes, int32_t tmin, int32_t tmax);
@@ -37,8 +35,9 @@ class PositionChain {
     int32_t findEnd(const PositionClasses& classes, int32_t start, int32_t& value) const;
     // Number of pulses of the chain ending at x.
     int chainLength(int32_t x) const;
-    // The chain ending at x, first pulse first; `etalon` < 0 takes the
-    // etalon table's entry + 1.
+    // Positions and etalon numbers of the chain ending at x, first pulse
+    // first; `etalon` < 0 takes the etalon table's entry + 1. The windows are
+    // left to the caller, who has the fits.
     void fillChain(int32_t x, int32_t etalon, RestoredChain& chain) const;
 
   private:
@@ -50,7 +49,6 @@ class PositionChain {
     const PositionClasses* classes_ = nullptr;
     int32_t tmin_ = 0, tmax_ = 0;
     std::vector<int32_t> fit_, value_, etalon_;
-    std::vector<int16_t> begin_, end_;
     WindowMinima window_;
     mutable std::vector<int32_t> scratch_;  // a window as one position saw it
 };

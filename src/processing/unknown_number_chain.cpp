@@ -47,28 +47,32 @@ void fitFitted(UnknownChainWork& w, int32_t index, bool first) {
     const FitTable& table = w.cache.fits(index);
     int32_t* fit = w.chain.fit();
     int32_t* etalon = w.chain.etalon();
-    int16_t* begin = w.chain.begin();
-    int16_t* end = w.chain.end();
     for (const auto& r : w.classes->fitted) {
         const int32_t count = r.hi - r.lo + 1;
         const int32_t offset = r.lo - table.first();
         const int32_t* value = table.values() + offset;
-        const int16_t* b = table.begins() + offset;
-        const int16_t* f = table.ends() + offset;
         if (first) {
             std::copy_n(value, count, fit + r.lo);
             std::fill_n(etalon + r.lo, count, index);
-            std::copy_n(b, count, begin + r.lo);
-            std::copy_n(f, count, end + r.lo);
             continue;
         }
         for (int32_t i = 0; i < count; ++i) {
-            if (!(value[i] < fit[r.lo + i])) continue;
-            fit[r.lo + i] = value[i];
-            etalon[r.lo + i] = index;
-            begin[r.lo + i] = b[i];
-            end[r.lo + i] = f[i];
+            const bool better = value[i] < fit[r.lo + i];
+            fit[r.lo + i] = better ? value[i] : fit[r.lo + i];
+            etalon[r.lo + i] = better ? index : etalon[r.lo + i];
         }
+    }
+}
+
+// The windows of the chain's pulses: those the fits chose, or the whole
+// pulse where nothing was fitted.
+void setWindows(UnknownChainWork& w, RestoredChain& chain, int16_t length) {
+    for (int k = 0; k < chain.n; ++k) {
+        const int32_t x = chain.positions[k];
+        PulseFit fit{0, 0, 0, static_cast<int16_t>(length - 1)};
+        if (w.classes->fittedAt[x]) fit = w.cache.fits(chain.etalons[k] - 1).at(x);
+        chain.cutStarts[k] = fit.begin;
+        chain.cutEnds[k] = fit.end;
     }
 }
 
@@ -90,8 +94,7 @@ void startFits(UnknownChainWork& w, const SeriesHeader& series,
                std::span<const PulseHeader> alphabet, uint16_t level) {
     const LayerRange cover = fittedCover(*w.classes);
     w.cache.begin(series.noisyData(), alphabet, series.wImpulseSize, level, cover.lo, cover.hi);
-    w.chain.clear(series.dwSeriesSize, static_cast<int16_t>(series.wImpulseSize),
-                  w.classes->fitted);
+    w.chain.clear(series.dwSeriesSize, w.classes->fitted);
 }
 
 }  // namespace
@@ -121,6 +124,7 @@ int detectUnknownNumberChain(MessageSink& sink, std::span<const PulseHeader> alp
     if (end >= 0 && best < kSentinel7) {
         criterion = best;
         w.chain.fillChain(end, -1, w.restored);
+        setWindows(w, w.restored, static_cast<int16_t>(series.wImpulseSize));
     }
     writeRestoredPulses(series, w.restored);
     if (chains) {
@@ -159,8 +163,7 @@ uint16_t recognizeUnknownNumberChain(MessageSink& sink, std::span<const PulseHea
     const LayerRange cover = fittedCover(*w.classes);
     w.cache.begin(series.noisyData(), alphabet, series.wImpulseSize, level, cover.lo, cover.hi);
     for (const uint16_t etalon : etalons) {
-        w.chain.clear(series.dwSeriesSize, static_cast<int16_t>(series.wImpulseSize),
-                      w.classes->fitted);
+        w.chain.clear(series.dwSeriesSize, w.classes->fitted);
         fitFitted(w, etalon - 1, true);
         w.chain.run(*w.classes, tmin, tmax);
         int32_t endValue = 0;
@@ -173,6 +176,7 @@ uint16_t recognizeUnknownNumberChain(MessageSink& sink, std::span<const PulseHea
         const int32_t end = w.chain.findEnd(*w.classes, kSentinel9, criterion);
         if (end < 0) continue;  // no chain at all: nothing to rank
         w.chain.fillChain(end, etalon, w.restored);
+        setWindows(w, w.restored, static_cast<int16_t>(series.wImpulseSize));
         if (chains) {
             insertChain(chains, criterion, w.restored.n, w.restored.view());
             if (chains->wMaxSize > 0) {
