@@ -127,12 +127,14 @@ int32_t leftmostBelow(const int32_t* value, int32_t n, int32_t start) {
 namespace {
 
 void runningMinForwardPlain(const int32_t* in, int32_t n, int32_t carry, int32_t* out) {
-    for (int32_t i = 0; i < n; ++i) out[i] = carry = std::min(carry, in[i]);
+    for (int32_t i = 0; i < n; ++i)
+        out[i] = carry = std::min(carry, in[i]);
 }
 
 void runningMinBackwardPlain(const int32_t* in, int32_t n, int32_t* out) {
     int32_t carry = INT32_MAX;
-    for (int32_t i = n - 1; i >= 0; --i) out[i] = carry = std::min(carry, in[i]);
+    for (int32_t i = n - 1; i >= 0; --i)
+        out[i] = carry = std::min(carry, in[i]);
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -150,9 +152,12 @@ __attribute__((target("avx2"))) void runningMinForwardAvx2(const int32_t* in, in
     int32_t i = 0;
     for (; i + 8 <= n; i += 8) {
         __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i));
-        x = _mm256_min_epi32(x, _mm256_blend_epi32(_mm256_permutevar8x32_epi32(x, by1), none, 0x01));
-        x = _mm256_min_epi32(x, _mm256_blend_epi32(_mm256_permutevar8x32_epi32(x, by2), none, 0x03));
-        x = _mm256_min_epi32(x, _mm256_blend_epi32(_mm256_permutevar8x32_epi32(x, by4), none, 0x0F));
+        x = _mm256_min_epi32(x,
+                             _mm256_blend_epi32(_mm256_permutevar8x32_epi32(x, by1), none, 0x01));
+        x = _mm256_min_epi32(x,
+                             _mm256_blend_epi32(_mm256_permutevar8x32_epi32(x, by2), none, 0x03));
+        x = _mm256_min_epi32(x,
+                             _mm256_blend_epi32(_mm256_permutevar8x32_epi32(x, by4), none, 0x0F));
         x = _mm256_min_epi32(x, c);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), x);
         c = _mm256_permutevar8x32_epi32(x, last);
@@ -173,15 +178,19 @@ __attribute__((target("avx2"))) void runningMinBackwardAvx2(const int32_t* in, i
     for (; end >= 8; end -= 8) {
         const int32_t i = end - 8;
         __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i));
-        x = _mm256_min_epi32(x, _mm256_blend_epi32(_mm256_permutevar8x32_epi32(x, by1), none, 0x80));
-        x = _mm256_min_epi32(x, _mm256_blend_epi32(_mm256_permutevar8x32_epi32(x, by2), none, 0xC0));
-        x = _mm256_min_epi32(x, _mm256_blend_epi32(_mm256_permutevar8x32_epi32(x, by4), none, 0xF0));
+        x = _mm256_min_epi32(x,
+                             _mm256_blend_epi32(_mm256_permutevar8x32_epi32(x, by1), none, 0x80));
+        x = _mm256_min_epi32(x,
+                             _mm256_blend_epi32(_mm256_permutevar8x32_epi32(x, by2), none, 0xC0));
+        x = _mm256_min_epi32(x,
+                             _mm256_blend_epi32(_mm256_permutevar8x32_epi32(x, by4), none, 0xF0));
         x = _mm256_min_epi32(x, c);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), x);
         c = _mm256_permutevar8x32_epi32(x, first);
     }
     int32_t carry = _mm256_cvtsi256_si32(c);
-    for (int32_t i = end - 1; i >= 0; --i) out[i] = carry = std::min(carry, in[i]);
+    for (int32_t i = end - 1; i >= 0; --i)
+        out[i] = carry = std::min(carry, in[i]);
 }
 
 #endif

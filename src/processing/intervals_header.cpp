@@ -247,19 +247,21 @@ bool makePositionClasses(MessageSink& sink, const SeriesHeader& series, uint16_t
     toRanges(*sets.plus, classes.ends);
 
     classes.classOf.assign(series.dwSeriesSize, 0);
-    const std::vector<PositionClasses::Range>* ordered[] = {&classes.firstOnly,
-                                                            &classes.firstOrLater,
-                                                            &classes.laterOnly};
+    const std::vector<PositionClasses::Range>* ordered[] = {
+        &classes.firstOnly, &classes.firstOrLater, &classes.laterOnly};
     for (uint8_t c = 0; c < 3; ++c) {
         for (const auto& r : *ordered[c]) {
-            const int32_t hi = std::min<int32_t>(r.hi, static_cast<int32_t>(series.dwSeriesSize) - 1);
-            for (int32_t x = r.lo; x <= hi; ++x) classes.classOf[x] = static_cast<uint8_t>(c + 1);
+            const int32_t hi =
+                std::min<int32_t>(r.hi, static_cast<int32_t>(series.dwSeriesSize) - 1);
+            for (int32_t x = r.lo; x <= hi; ++x)
+                classes.classOf[x] = static_cast<uint8_t>(c + 1);
         }
     }
     classes.fittedAt.assign(series.dwSeriesSize, 0);
     for (const auto& r : classes.fitted) {
         const int32_t hi = std::min<int32_t>(r.hi, static_cast<int32_t>(series.dwSeriesSize) - 1);
-        for (int32_t x = r.lo; x <= hi; ++x) classes.fittedAt[x] = 1;
+        for (int32_t x = r.lo; x <= hi; ++x)
+            classes.fittedAt[x] = 1;
     }
     return true;
 }

@@ -2,10 +2,9 @@
 
 #include <algorithm>
 
-
 #include "processing/chain_step.h"
-#include "processing/vector_clones.h"
 #include "processing/pulse_fit.h"
+#include "processing/vector_clones.h"
 
 namespace etalon {
 
@@ -99,7 +98,8 @@ int32_t PositionChain::findEnd(const PositionClasses& classes, int32_t start, in
 
 int PositionChain::chainLength(int32_t x) const {
     int n = 0;
-    for (; x >= 0; x = predecessor(x)) ++n;
+    for (; x >= 0; x = predecessor(x))
+        ++n;
     return n;
 }
 

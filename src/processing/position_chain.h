@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "processing/window_minima.h"
 #include "processing/intervals_header.h"
 #include "processing/restored_chain.h"
+#include "processing/window_minima.h"
 
 namespace etalon {
 

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "processing/window_minima.h"
 #include "processing/chain_step.h"
 #include "processing/intervals_header.h"
 #include "processing/known_number_tuples.h"
@@ -13,6 +12,7 @@
 #include "processing/pulse_fit.h"
 #include "processing/restored_chain.h"
 #include "processing/vector_clones.h"
+#include "processing/window_minima.h"
 
 namespace etalon {
 

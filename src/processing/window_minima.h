@@ -66,7 +66,8 @@ class WindowMinima {
 
     // Suffix minima of the finished block ending at z.
     void closeBlock(int32_t z) {
-        runningMinBackward(values_ + blockStart_, z - blockStart_ + 1, suffix_.data() + blockStart_);
+        runningMinBackward(values_ + blockStart_, z - blockStart_ + 1,
+                           suffix_.data() + blockStart_);
     }
 
     const int32_t* values_ = nullptr;
