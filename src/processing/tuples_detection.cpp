@@ -131,13 +131,18 @@ class PatternSearch {
         const int32_t start = cls == 2 ? 0 : omega_;
         int32_t at = -1;
         if (to >= from) {
-            const int32_t* source = value(previousLayer(l));
-            const uint8_t* classOf = w_.classes->classOf.data();
-            w_.scratch.resize(to - from + 1);
-            for (int32_t z = from; z <= to; ++z) {
-                w_.scratch[z - from] = classOf[z] > cls ? omega_ : source[z];
+            // Later-only positions are computed last: their windows hold final
+            // values. Earlier classes saw the later ones unreached.
+            const int32_t* window = value(previousLayer(l)) + from;
+            if (cls != 3) {
+                const uint8_t* classOf = w_.classes->classOf.data();
+                w_.scratch.resize(to - from + 1);
+                for (int32_t z = from; z <= to; ++z) {
+                    w_.scratch[z - from] = classOf[z] > cls ? omega_ : window[z - from];
+                }
+                window = w_.scratch.data();
             }
-            at = leftmostBelow(w_.scratch.data(), to - from + 1, start);
+            at = leftmostBelow(window, to - from + 1, start);
         }
         if (at >= 0) return from + at;
         return cls == 2 && l == 0 ? -1 : -2;
