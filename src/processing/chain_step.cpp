@@ -57,30 +57,6 @@ void stepValues(const WindowMinima& minima, int32_t x0, int32_t x1, const int32_
 
 namespace {
 
-// Leftmost smallest of n values if below start, else -1. Eight lanes each
-// keep their own leftmost smallest (only a strictly smaller value replaces),
-// then the lanes are merged by value and position.
-int32_t mergeLanes(const int32_t* best, const int32_t* at, int32_t start) {
-    int32_t value = start, where = -1;
-    for (int32_t l = 0; l < 8; ++l) {
-        if (at[l] >= 0 && (best[l] < value || (best[l] == value && at[l] < where))) {
-            value = best[l];
-            where = at[l];
-        }
-    }
-    return where;
-}
-
-void laneTail(const int32_t* value, int32_t from, int32_t n, int32_t* best, int32_t* at) {
-    for (int32_t i = from; i < n; ++i) {
-        const int32_t l = i - from;
-        if (value[i] < best[l]) {
-            best[l] = value[i];
-            at[l] = i;
-        }
-    }
-}
-
 int32_t leftmostBelowPlain(const int32_t* value, int32_t n, int32_t start) {
     int32_t best = start, at = -1;
     for (int32_t i = 0; i < n; ++i) {
@@ -93,25 +69,34 @@ int32_t leftmostBelowPlain(const int32_t* value, int32_t n, int32_t start) {
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
+// The smallest value first (a plain vector minimum), then the first place
+// it occurs (compare and bit mask, stopping at the first hit).
 __attribute__((target("avx2"))) int32_t leftmostBelowAvx2(const int32_t* value, int32_t n,
                                                           int32_t start) {
-    __m256i best = _mm256_set1_epi32(start);
-    __m256i at = _mm256_set1_epi32(-1);
-    __m256i index = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-    const __m256i step = _mm256_set1_epi32(8);
+    __m256i low = _mm256_set1_epi32(start), high = low;
     int32_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(value + i));
-        const __m256i take = _mm256_cmpgt_epi32(best, v);
-        best = _mm256_blendv_epi8(best, v, take);
-        at = _mm256_blendv_epi8(at, index, take);
-        index = _mm256_add_epi32(index, step);
+    for (; i + 16 <= n; i += 16) {
+        low = _mm256_min_epi32(low, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(value + i)));
+        high = _mm256_min_epi32(
+            high, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(value + i + 8)));
     }
-    alignas(32) int32_t bests[8], ats[8];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(bests), best);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(ats), at);
-    laneTail(value, i, n, bests, ats);
-    return mergeLanes(bests, ats, start);
+    alignas(32) int32_t lanes[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), _mm256_min_epi32(low, high));
+    int32_t best = start;
+    for (int32_t l = 0; l < 8; ++l) best = std::min(best, lanes[l]);
+    for (; i < n; ++i) best = std::min(best, value[i]);
+    if (best >= start) return -1;
+    const __m256i target = _mm256_set1_epi32(best);
+    int32_t j = 0;
+    for (; j + 8 <= n; j += 8) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(value + j));
+        const int mask = _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(v, target)));
+        if (mask != 0) return j + __builtin_ctz(static_cast<unsigned>(mask));
+    }
+    for (; j < n; ++j) {
+        if (value[j] == best) return j;
+    }
+    return -1;
 }
 #endif
 
