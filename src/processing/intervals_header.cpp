@@ -257,6 +257,19 @@ bool makePositionClasses(MessageSink& sink, const SeriesHeader& series, uint16_t
                 classes.classOf[x] = static_cast<uint8_t>(c + 1);
         }
     }
+    int32_t lastSecond = -1;
+    for (const auto& r : classes.firstOrLater) lastSecond = std::max<int32_t>(lastSecond, r.hi);
+    const int32_t readLimit = lastSecond - std::max<int32_t>(tmin, 1);
+    classes.readUnreached.clear();
+    for (int32_t x = 0; x < static_cast<int32_t>(series.dwSeriesSize); ++x) {
+        const uint8_t c = classes.classOf[x];
+        if (!(c == 0 || (c == 3 && x <= readLimit))) continue;
+        if (!classes.readUnreached.empty() && classes.readUnreached.back().hi == x - 1) {
+            classes.readUnreached.back().hi = x;
+        } else {
+            classes.readUnreached.push_back({x, x});
+        }
+    }
     classes.fittedAt.assign(series.dwSeriesSize, 0);
     for (const auto& r : classes.fitted) {
         const int32_t hi = std::min<int32_t>(r.hi, static_cast<int32_t>(series.dwSeriesSize) - 1);

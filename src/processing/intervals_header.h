@@ -76,6 +76,9 @@ struct PositionClasses {
     // 3 later-only (the order the classes are computed in).
     std::vector<uint8_t> classOf;
     std::vector<uint8_t> fittedAt;  // per position: 1 when in `fitted`
+    // Positions whose chain value is read while it is still unreached: those
+    // in no class, and later-only ones inside first-or-later windows.
+    std::vector<Range> readUnreached;
 };
 // Computes the classes through one working record, as the sets' own
 // operations do (capacity refusals included). False after an allocation failure.

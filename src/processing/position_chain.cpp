@@ -15,8 +15,11 @@ void PositionChain::reserve(std::size_t n) {
     window_.reserve(n);
 }
 
-void PositionChain::clear(std::size_t n, const std::vector<PositionClasses::Range>& fitted) {
-    std::fill_n(value_.begin(), n, kSentinel8);
+void PositionChain::clear(std::size_t n, const PositionClasses& classes) {
+    for (const auto& r : classes.readUnreached) {
+        std::fill(value_.begin() + r.lo, value_.begin() + r.hi + 1, kSentinel8);
+    }
+    const std::vector<PositionClasses::Range>& fitted = classes.fitted;
     auto unfitted = [&](std::size_t from, std::size_t to) {
         if (from >= to) return;
         std::fill(fit_.begin() + from, fit_.begin() + to, kSentinel8);

@@ -18,10 +18,11 @@ class PositionChain {
     // Sizes the tables for a series of n samples; throws std::bad_alloc.
     void reserve(std::size_t n);
 
-    // Every table at its start value where it can be read: values unreached
-    // everywhere; fits unreached and etalon index 0 outside the positions
-    // about to be fitted (`fitted`).
-    void clear(std::size_t n, const std::vector<PositionClasses::Range>& fitted);
+    // Every table at its start value where it is read before being written:
+    // values unreached where the classes say so (every class position is
+    // written in its turn); fits unreached and etalon index 0 outside the
+    // positions about to be fitted.
+    void clear(std::size_t n, const PositionClasses& classes);
     // Fit tables, to be filled at the fitted positions.
     int32_t* fit() { return fit_.data(); }
     int32_t* etalon() { return etalon_.data(); }

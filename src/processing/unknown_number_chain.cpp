@@ -94,7 +94,7 @@ void startFits(UnknownChainWork& w, const SeriesHeader& series,
                std::span<const PulseHeader> alphabet, uint16_t level) {
     const LayerRange cover = fittedCover(*w.classes);
     w.cache.begin(series.noisyData(), alphabet, series.wImpulseSize, level, cover.lo, cover.hi);
-    w.chain.clear(series.dwSeriesSize, w.classes->fitted);
+    w.chain.clear(series.dwSeriesSize, *w.classes);
 }
 
 }  // namespace
@@ -163,7 +163,7 @@ uint16_t recognizeUnknownNumberChain(MessageSink& sink, std::span<const PulseHea
     const LayerRange cover = fittedCover(*w.classes);
     w.cache.begin(series.noisyData(), alphabet, series.wImpulseSize, level, cover.lo, cover.hi);
     for (const uint16_t etalon : etalons) {
-        w.chain.clear(series.dwSeriesSize, w.classes->fitted);
+        w.chain.clear(series.dwSeriesSize, *w.classes);
         fitFitted(w, etalon - 1, true);
         w.chain.run(*w.classes, tmin, tmax);
         int32_t endValue = 0;
