@@ -76,15 +76,18 @@ __attribute__((target("avx2"))) int32_t leftmostBelowAvx2(const int32_t* value, 
     __m256i low = _mm256_set1_epi32(start), high = low;
     int32_t i = 0;
     for (; i + 16 <= n; i += 16) {
-        low = _mm256_min_epi32(low, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(value + i)));
+        low =
+            _mm256_min_epi32(low, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(value + i)));
         high = _mm256_min_epi32(
             high, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(value + i + 8)));
     }
     alignas(32) int32_t lanes[8];
     _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), _mm256_min_epi32(low, high));
     int32_t best = start;
-    for (int32_t l = 0; l < 8; ++l) best = std::min(best, lanes[l]);
-    for (; i < n; ++i) best = std::min(best, value[i]);
+    for (int32_t l = 0; l < 8; ++l)
+        best = std::min(best, lanes[l]);
+    for (; i < n; ++i)
+        best = std::min(best, value[i]);
     if (best >= start) return -1;
     const __m256i target = _mm256_set1_epi32(best);
     int32_t j = 0;

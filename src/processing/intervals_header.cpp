@@ -258,7 +258,8 @@ bool makePositionClasses(MessageSink& sink, const SeriesHeader& series, uint16_t
         }
     }
     int32_t lastSecond = -1;
-    for (const auto& r : classes.firstOrLater) lastSecond = std::max<int32_t>(lastSecond, r.hi);
+    for (const auto& r : classes.firstOrLater)
+        lastSecond = std::max<int32_t>(lastSecond, r.hi);
     const int32_t readLimit = lastSecond - std::max<int32_t>(tmin, 1);
     classes.readUnreached.clear();
     for (int32_t x = 0; x < static_cast<int32_t>(series.dwSeriesSize); ++x) {

@@ -122,7 +122,8 @@ __attribute__((target("avx2"))) void fitWholeAvx2(const int16_t* y, const int16_
                                                   int32_t* value) {
     const int32_t tiles = count / 16;
     const __m256i totals = _mm256_set1_epi32(total);
-    for (int32_t t = 0; t < tiles; ++t) fitWholeTile(y + 16 * t, etalon, length, totals, value + 16 * t);
+    for (int32_t t = 0; t < tiles; ++t)
+        fitWholeTile(y + 16 * t, etalon, length, totals, value + 16 * t);
     const int32_t done = 16 * tiles;
     const int32_t rest = count - done;
     if (rest == 0) return;
@@ -248,9 +249,9 @@ void FitTable::compute(std::span<const int16_t> series, std::span<const int16_t>
     last_ = last;
     const int32_t length = static_cast<int32_t>(etalon.size());
     const int32_t count = std::max(last - first + 1, 0);
+    length_ = length;
+    windows_ = false;
     value_.resize(count);
-    begin_.assign(count, 0);
-    end_.assign(count, static_cast<int16_t>(length - 1));
     if (count == 0) return;
 
     // Which windows keep enough energy depends on the etalon alone: for each
@@ -275,6 +276,9 @@ void FitTable::compute(std::span<const int16_t> series, std::span<const int16_t>
     }
     // The chunks read kChunk positions; the series may end before that, so
     // the last chunk reads a padded copy.
+    windows_ = true;
+    begin_.assign(count, 0);
+    end_.assign(count, static_cast<int16_t>(length - 1));
     prefix_.resize(std::size_t(length + 1) * kChunk);
     order_.clear();
     for (int16_t b = 0; b < length; ++b) {

@@ -63,16 +63,17 @@ class FitTable {
     int32_t last() const { return last_; }
     // fitPulse at every position: values()[x - first()] and its window.
     const int32_t* values() const { return value_.data(); }
-    const int16_t* begins() const { return begin_.data(); }
-    const int16_t* ends() const { return end_.data(); }
     PulseFit at(int32_t x) const {
         const int32_t i = x - first_;
+        if (!windows_) return {value_[i], 0, 0, static_cast<int16_t>(length_ - 1)};
         return {value_[i], 0, begin_[i], end_[i]};
     }
 
   private:
     int32_t first_ = 0;
     int32_t last_ = -1;
+    int32_t length_ = 0;
+    bool windows_ = false;  // whether any window may replace a whole pulse
     std::vector<int32_t> value_;
     std::vector<int16_t> begin_, end_;
     // Per start b: the least end that keeps enough energy, or -1.
