@@ -217,6 +217,27 @@ TEST(Process, RefusesBadFilesWithOneLine) {
     EXPECT_EQ(runCli({"process", "--etalons", "1,25"}).code, 2);
 }
 
+// Bounds given on the command line replace the file's own, and a chain
+// longer than the file's count bounds allow still fits the records.
+TEST(Process, BoundsGivenOverrideTheFile) {
+    const Result printed = runCli({"series", "--type", "4", "--noise", "30"});
+    ASSERT_EQ(printed.code, 0);
+    const std::string file = writeTemp("bounds_series.json", printed.out);
+    const Result r = runCli({"process", "--input", file, "--type", "4", "--task", "detection",
+                             "--tmin", "20", "--tmax", "100"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const Json s = Json::parse(r.out)["series"];
+    const auto positions = ints(s["lpRestoredPositions"]);
+    ASSERT_EQ(positions.size(), s["wRestoredQuantity"].get<std::size_t>());
+    ASSERT_GT(positions.size(), 1u);
+    for (std::size_t k = 1; k < positions.size(); ++k) {
+        EXPECT_GE(positions[k] - positions[k - 1], 20);
+        EXPECT_LE(positions[k] - positions[k - 1], 100);
+    }
+    const Json chains = Json::parse(r.out)["chains"];
+    EXPECT_EQ(chains["chains"][0]["pulsesQuantity"], s["wRestoredQuantity"]);
+}
+
 TEST(Process, PrintsTheRestoredFieldsAndTheChains) {
     const Result r = runCli({"process", "--task", "detection", "--etalon", "1"});
     ASSERT_EQ(r.code, 0) << r.err;
