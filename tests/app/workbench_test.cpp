@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
@@ -272,6 +273,21 @@ TEST(Workbench, StartButtonProcessesANewSeriesAndShowsTheResultsView) {
     ASSERT_NE(s.lpChainsHeader, nullptr);
     EXPECT_EQ(s.lpChainsHeader->wEffectiveTask, kTaskRecognition);
     EXPECT_EQ(s.lpChainsHeader->wSeriesType, kSeriesFixedWhole);
+
+    // Recognition restored every pulse of the series, as the etalon it is made of.
+    const SeriesHeader& series = *s.lpSeriesHeader;
+    const int16_t etalon = series.lpEtalons[0];
+    ASSERT_EQ(series.wRestoredQuantity, 18);
+    for (int i = 0; i < 18; ++i) {
+        EXPECT_EQ(series.lpEtalons[i], etalon);
+        EXPECT_EQ(series.lpRestoredEtalons[i], etalon) << i;
+        EXPECT_LE(std::abs(series.lpRestoredPositions[i] - series.lpPositions[i]), 2) << i;
+    }
+    // The best chain heads the results record.
+    ASSERT_GE(s.lpChainsHeader->wPretenders, 1);
+    EXPECT_EQ(s.lpChainsHeader->pulsesQuantity(0), 18);
+    for (int i = 0; i < 18; ++i)
+        EXPECT_EQ(s.lpChainsHeader->pulsesList(0)[i], etalon) << i;
 
     // The repaint it asked for covers the button column: the results view's
     // "ButtonStart" appears there.
