@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/main_menu.h"
+#include "series/subsets.h"
 #include "support/command_bench.h"
 
 namespace etalon {
@@ -142,6 +143,36 @@ TEST(Commands, ProcessingDispatchesOnTaskAndSeriesType) {
     b.state.wSeriesType = kSeriesUnfixedWhole;
     b.command(kCmdMoreDetails);
     EXPECT_EQ(b.procedureNames(), (std::vector<std::string>{"TuplesDetection"}));
+}
+
+TEST(Commands, EveryTaskAndSeriesTypeRunsThroughTheRestoringProcedures) {
+    for (uint16_t task : {kTaskDetection, kTaskRecognition, kTaskJoint, kTaskSeriesProcessing}) {
+        for (uint16_t type : {1, 2, 4, 8, 36, 40}) {
+            CommandBench b;
+            b.procedures = restoringProcedures();
+            SubsetPanelState& panel = b.state.subsetPanel;
+            panel.selectedSubset = {3, 4};
+            panel.selectionCount = 2;
+            panel.reservedSubsets[0] = {3, 4};
+            panel.selectedSubsetArraySize[0] = 2;
+            panel.reservedSubsets[1] = {5};
+            panel.selectedSubsetArraySize[1] = 1;
+            panel.reservedCount = 2;
+            panel.pickedReserved = 1;
+            setSelectedSubset(std::span<const int32_t>(panel.selectedSubset.data(), 2),
+                              b.state.wSubsetEmployment, b.state.wSubsetInitPosition,
+                              b.state.lpSeriesHeader.get());
+            b.state.wTaskType = task;
+            b.state.wSeriesType = type;
+            b.command(kCmdNextData);
+            EXPECT_EQ(b.host.sent, (Ids{40018, 205, 208, 216, 209, 210, 218}))
+                << task << " " << type;
+            EXPECT_TRUE(b.sink.empty()) << task << " " << type << " " << b.sink.last().text;
+            EXPECT_EQ(b.state.nDisplayMode, 6);
+            EXPECT_EQ(b.state.lpChainsHeader->wEffectiveTask, effectiveTask(task, type));
+            EXPECT_GE(b.state.lpChainsHeader->wPretenders, 1) << task << " " << type;
+        }
+    }
 }
 
 TEST(Commands, TuplesWithoutASubsetOpenTheSubsetPanelInstead) {
