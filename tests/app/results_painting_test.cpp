@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
+
 #include "app/painting.h"
+#include "graphs/series_graph.h"
+#include "series/series_generator.h"
 #include "support/pixels.h"
 #include "support/recording_sink.h"
 
@@ -16,16 +21,50 @@ struct PaintedState {
     AppState state;
     WindowLayout layout;
     std::array<std::optional<platform::Bitmap>, 5> bitmaps;
-    platform::Surface surface{1024, 700};
+    platform::Surface surface;
 
-    PaintedState() { createStartupState(state, sink); }
+    explicit PaintedState(int32_t width = 1024, int32_t height = 700) : surface(width, height) {
+        createStartupState(state, sink);
+    }
     ~PaintedState() { destroyState(state); }
     void paint() {
         surface.fill(kWhite);
         platform::DeviceContext dc(surface);
-        paintWindow(state, layout, bitmaps, {0, 0, 1024, 700}, dc);
+        paintWindow(state, layout, bitmaps, {0, 0, surface.width(), surface.height()}, dc);
     }
 };
+
+// Binary PPM, for looking at a painted view with ordinary image tools.
+void writePpm(const platform::Surface& surface, const char* path) {
+    std::ofstream out(path, std::ios::binary);
+    out << "P6\n" << surface.width() << ' ' << surface.height() << "\n255\n";
+    for (int32_t y = 0; y < surface.height(); ++y) {
+        for (int32_t x = 0; x < surface.width(); ++x) {
+            const platform::Color c = surface.pixel(x, y);
+            out.put(static_cast<char>(c.r)).put(static_cast<char>(c.g)).put(static_cast<char>(c.b));
+        }
+    }
+}
+
+// Stands in for a processing run: the truth restored exactly, recorded as recognition.
+void restoreTheTruth(AppState& state, MessageSink& sink) {
+    SeriesHeader& s = *state.lpSeriesHeader;
+    s.lpRestoredPositions = s.lpPositions;
+    s.lpRestoredEtalons = s.lpEtalons;
+    s.lpRestoredCutStarts = s.lpCutStarts;
+    s.lpRestoredCutEnds = s.lpCutEnds;
+    s.wRestoredQuantity = s.wImpulseQuantity;
+    ChainsHeader* chains = state.lpChainsHeader.get();
+    resetChains(chains, s.wImpulseQuantity, chains->wMaxPulses);
+    const auto n = s.wImpulseQuantity;
+    insertChain(chains, -1, n,
+                {{s.lpEtalons.data(), n},
+                 {s.lpPositions.data(), n},
+                 {s.lpCutStarts.data(), n},
+                 {s.lpCutEnds.data(), n}});
+    addToChainsHeader(sink, state.wSeriesType, state.wEffectiveTask, state.wMakingLevel,
+                      state.wProcessingLevel, chains);
+}
 
 TEST(ResultsPainting, ResultsModeDrawsTheSeriesGraphAndClearsNoErase) {
     PaintedState p;
@@ -51,6 +90,28 @@ TEST(ResultsPainting, ResultsModeDrawsTheSeriesGraphAndClearsNoErase) {
     p.state.wSeriesType = kSeriesUnfixedCutoff;
     p.paint();
     EXPECT_EQ(p.surface.pixel(left, mid), kBlack);
+}
+
+TEST(ResultsPainting, NoisySeriesWithItsRestoredPulses) {
+    PaintedState p(1270, 740);
+    ASSERT_NE(p.state.lpSeriesHeader, nullptr);
+    addSeriesNoise(p.state.wNoiseLevel, static_cast<int16_t>(p.state.wPulseAmplitude),
+                   p.state.lpSeriesHeader.get(), p.state.streams.wNoiseSeed);
+    restoreTheTruth(p.state, p.sink);
+    p.state.nDisplayMode = 6;
+    p.paint();
+    EXPECT_TRUE(p.sink.empty());
+    // The restored pulses are drawn in the third panel.
+    SeriesGraphView view;
+    view.rcGraph = p.layout.rcGraph;
+    view.nLineHeight = p.layout.nLineHeight;
+    const SeriesGraphGeometry g = seriesGraphGeometry(view.rcGraph, view.nLineHeight, false,
+                                                      p.state.wRequiredCount);
+    const platform::Rect third = g.panel(3);
+    EXPECT_GT(test::inkOf(p.surface, {third.left + 1, third.top + 1, third.right, third.bottom})
+                  .size(),
+              size_t(third.right - third.left));
+    if (const char* path = std::getenv("ETALON_RESULTS_PPM")) writePpm(p.surface, path);
 }
 
 }  // namespace
