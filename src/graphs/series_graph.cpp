@@ -142,9 +142,8 @@ void drawChainTable(const GraphPaint& p) {
 void drawTexts(const GraphPaint& p) {
     p.dc.textOut(p.g.X0, p.g.Y4, restoredPulsesLine(p.chains, p.series, p.letters));
     const int32_t error =
-        p.chains ? getChainRestoreError(*p.chains, p.series) : int32_t(std::min<int64_t>(
-                                                                  seriesEnergies(p.series).signal,
-                                                                  INT32_MAX));
+        p.chains ? getChainRestoreError(*p.chains, p.series)
+                 : int32_t(std::min<int64_t>(seriesEnergies(p.series).signal, INT32_MAX));
     p.dc.textOut(p.g.X0, p.g.Y4 + p.g.lh, restoreErrorLine(error));
     drawChainTable(p);
 }
@@ -301,9 +300,8 @@ int DrawSeriesGraph(DeviceContext& dc, const SeriesGraphView& view, uint16_t req
     // Rows not drawn this time must not answer clicks.
     std::fill(view.listedReservedRects.begin(), view.listedReservedRects.end(), Rect{});
     if (!series) return 1;
-    const SeriesGraphGeometry g = seriesGraphGeometry(view.rcGraph, view.nLineHeight,
-                                                      view.settings.bSpecialGraphSize != 0,
-                                                      requiredCount);
+    const SeriesGraphGeometry g = seriesGraphGeometry(
+        view.rcGraph, view.nLineHeight, view.settings.bSpecialGraphSize != 0, requiredCount);
     const GraphPaint p{dc,
                        view,
                        g,

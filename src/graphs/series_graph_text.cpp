@@ -29,9 +29,11 @@ struct PulseListView {
 
     PulseListView(const std::vector<int16_t>& p, const std::vector<int16_t>& e,
                   const std::vector<int16_t>& s, const std::vector<int16_t>& f, int quantity)
-        : positions(p), etalons(e), cutStarts(s), cutEnds(f),
-          count(std::min({quantity, int(p.size()), int(e.size()), int(s.size()), int(f.size())})) {
-    }
+        : positions(p),
+          etalons(e),
+          cutStarts(s),
+          cutEnds(f),
+          count(std::min({quantity, int(p.size()), int(e.size()), int(s.size()), int(f.size())})) {}
 };
 
 PulseListView truePulses(const SeriesHeader& s) {
@@ -39,8 +41,8 @@ PulseListView truePulses(const SeriesHeader& s) {
 }
 
 PulseListView restoredPulses(const SeriesHeader& s) {
-    return {s.lpRestoredPositions, s.lpRestoredEtalons, s.lpRestoredCutStarts,
-            s.lpRestoredCutEnds, s.wRestoredQuantity};
+    return {s.lpRestoredPositions, s.lpRestoredEtalons, s.lpRestoredCutStarts, s.lpRestoredCutEnds,
+            s.wRestoredQuantity};
 }
 
 // "%d", then the letter, then "[%d..%d]" on cut-off series; the prefix and
@@ -57,9 +59,8 @@ std::string taskLine(const ChainsHeader& chains) {
     // A task or series type without a text of its own is shown by its code.
     const std::string task =
         chains.lpTaskName ? chains.lpTaskName : "task " + std::to_string(chains.wEffectiveTask);
-    const std::string type = chains.lpSeriesTypeName
-                                 ? chains.lpSeriesTypeName
-                                 : "type " + std::to_string(chains.wSeriesType);
+    const std::string type = chains.lpSeriesTypeName ? chains.lpSeriesTypeName
+                                                     : "type " + std::to_string(chains.wSeriesType);
     append(line, " %s for series with %s ", task.c_str(), type.c_str());
     return line;
 }
@@ -74,11 +75,10 @@ std::string seriesLine(const SeriesHeader& series, int16_t amplitude) {
     return line;
 }
 
-std::string countLine(const RunCodes& run, const ChainsHeader* chains,
-                      const SeriesHeader& series) {
+std::string countLine(const RunCodes& run, const ChainsHeader* chains, const SeriesHeader& series) {
     std::string line;
-    append(line, " pulses number %d [%d-%d], length %d", series.wImpulseQuantity,
-           series.wMinPulses, series.wMaxPulses, series.wImpulseSize);
+    append(line, " pulses number %d [%d-%d], length %d", series.wImpulseQuantity, series.wMinPulses,
+           series.wMaxPulses, series.wImpulseSize);
     if (run.recorded() && run.cutoff()) {
         append(line, ", saved energy level for making/processing %d/%d", chains->wMakingLevel,
                chains->wProcessingLevel);
@@ -102,8 +102,9 @@ std::string truePulsesLine(const RunCodes& run, const SeriesHeader& series, bool
 void appendTuples(std::string& line, const RunCodes& run, const SeriesHeader& series,
                   bool letters) {
     const PulseListView list = restoredPulses(series);
-    const int tuples = std::min({int(series.wRestoredTuples), int(series.lpRestoredTupleFirst.size()),
-                                 int(series.lpRestoredTupleSecond.size())});
+    const int tuples =
+        std::min({int(series.wRestoredTuples), int(series.lpRestoredTupleFirst.size()),
+                  int(series.lpRestoredTupleSecond.size())});
     for (int t = 0; t < tuples; ++t) {
         const int f = series.lpRestoredTupleFirst[t] - 1;
         const int g = std::min<int>(series.lpRestoredTupleSecond[t], list.count);
@@ -162,7 +163,9 @@ bool etalonLettersShown(const ChainsHeader* chains, const SeriesHeader& series) 
     return !series.lpRestoredEtalons.empty() && series.lpRestoredEtalons[0] != 0;
 }
 
-char etalonLetter(int32_t number) { return static_cast<char>(number + 96); }
+char etalonLetter(int32_t number) {
+    return static_cast<char>(number + 96);
+}
 
 std::vector<std::string> seriesHeaderLines(const ChainsHeader* chains, const SeriesHeader& series,
                                            int16_t amplitude, bool letters) {

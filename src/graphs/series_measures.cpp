@@ -23,13 +23,14 @@ int32_t heldSamples(const SeriesHeader& series) {
 
 // True pulses that every per-pulse array holds.
 int32_t heldTruePulses(const SeriesHeader& series) {
-    return static_cast<int32_t>(
-        std::min<size_t>({series.wImpulseQuantity, series.lpPositions.size(),
-                          series.lpEtalons.size(), series.lpCutStarts.size(),
-                          series.lpCutEnds.size()}));
+    return static_cast<int32_t>(std::min<size_t>(
+        {series.wImpulseQuantity, series.lpPositions.size(), series.lpEtalons.size(),
+         series.lpCutStarts.size(), series.lpCutEnds.size()}));
 }
 
-int64_t square(int32_t v) { return int64_t{v} * v; }
+int64_t square(int32_t v) {
+    return int64_t{v} * v;
+}
 
 }  // namespace
 
@@ -40,8 +41,8 @@ SeriesEnergies seriesEnergies(const SeriesHeader& series) {
         e.signal += square(series.lpPureData[i]);
         e.noise += square(series.lpNoisyData[i] - series.lpPureData[i]);
     }
-    const int32_t pulses = std::min<int32_t>(
-        series.wImpulseQuantity, static_cast<int32_t>(series.lpPositions.size()));
+    const int32_t pulses =
+        std::min<int32_t>(series.wImpulseQuantity, static_cast<int32_t>(series.lpPositions.size()));
     for (int32_t k = 0; k < pulses; ++k) {
         const int32_t p = series.lpPositions[k];
         for (int32_t j = 0; j < series.wImpulseSize; ++j) {

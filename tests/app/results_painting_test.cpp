@@ -105,12 +105,12 @@ TEST(ResultsPainting, NoisySeriesWithItsRestoredPulses) {
     SeriesGraphView view;
     view.rcGraph = p.layout.rcGraph;
     view.nLineHeight = p.layout.nLineHeight;
-    const SeriesGraphGeometry g = seriesGraphGeometry(view.rcGraph, view.nLineHeight, false,
-                                                      p.state.wRequiredCount);
+    const SeriesGraphGeometry g =
+        seriesGraphGeometry(view.rcGraph, view.nLineHeight, false, p.state.wRequiredCount);
     const platform::Rect third = g.panel(3);
-    EXPECT_GT(test::inkOf(p.surface, {third.left + 1, third.top + 1, third.right, third.bottom})
-                  .size(),
-              size_t(third.right - third.left));
+    EXPECT_GT(
+        test::inkOf(p.surface, {third.left + 1, third.top + 1, third.right, third.bottom}).size(),
+        size_t(third.right - third.left));
     if (const char* path = std::getenv("ETALON_RESULTS_PPM")) writePpm(p.surface, path);
 }
 

@@ -57,8 +57,10 @@ struct GraphFixture {
         series.wImpulseQuantity = static_cast<uint16_t>(series.lpPositions.size());
         const auto d = alphabet[etalon - 1].samples();
         for (int j = first; j <= last && position + j < int(series.dwSeriesSize); ++j) {
-            series.lpPureData[position + j] = static_cast<int16_t>(series.lpPureData[position + j] + d[j]);
-            series.lpNoisyData[position + j] = static_cast<int16_t>(series.lpNoisyData[position + j] + d[j]);
+            series.lpPureData[position + j] =
+                static_cast<int16_t>(series.lpPureData[position + j] + d[j]);
+            series.lpNoisyData[position + j] =
+                static_cast<int16_t>(series.lpNoisyData[position + j] + d[j]);
         }
     }
     void addRestored(int16_t position, int16_t etalon, int16_t first = 0, int16_t last = 19) {

@@ -166,7 +166,7 @@ struct StoredSubsets {
         s.selectedSubsetSize.clear();
         s.selectedSubsetList.clear();
         for (int t = 0; t < count; ++t)
-            rows.push_back(t % 3 == 0 ? std::vector<int16_t>{1, 2}
+            rows.push_back(t % 3 == 0   ? std::vector<int16_t>{1, 2}
                            : t % 3 == 1 ? std::vector<int16_t>{3}
                                         : std::vector<int16_t>{4, 5, 6});
         for (auto& r : rows) {

@@ -16,7 +16,7 @@ TEST(SeriesGraphText, HalfRangeOfThePanels) {
     // A series without amplitude is shown as 128, doubled until it reaches the noise.
     EXPECT_EQ(seriesHalfRange(0, 20).amplitude, 128);
     EXPECT_EQ(seriesHalfRange(0, 300).amplitude, 512);
-    EXPECT_EQ(seriesHalfRange(0, 300).range, 900);  // 800 + 100
+    EXPECT_EQ(seriesHalfRange(0, 300).range, 900);          // 800 + 100
     EXPECT_EQ(seriesHalfRange(0, 32767).amplitude, 16384);  // stops before 16 bits wrap
 }
 
@@ -54,8 +54,9 @@ TEST(SeriesGraphText, HeaderListsNineteenTruePulsesThenDots) {
     lines = seriesHeaderLines(f.chains.get(), f.series, 128, letters);
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0], " recognition for series with known number of cut-off pulses ");
-    EXPECT_EQ(lines[2], " pulses number 25 [6-30], length 20, saved energy level for "
-                        "making/processing 75/50");
+    EXPECT_EQ(lines[2],
+              " pulses number 25 [6-30], length 20, saved energy level for "
+              "making/processing 75/50");
     EXPECT_EQ(lines[3].substr(0, 30), " pulses: 10c[2..15]  55c[0..19");
 
     // Plain detection shows no letters; series processing has no task text of its own.
