@@ -92,11 +92,28 @@ TEST(ResultsPainting, ResultsModeDrawsTheSeriesGraphAndClearsNoErase) {
     EXPECT_EQ(p.surface.pixel(left, mid), kBlack);
 }
 
+// Eighteen pulses of varied etalons with noise of level 20, for a joint
+// detection and identification run.
+void makeVariedSeries(AppState& state, MessageSink& sink) {
+    for (size_t k = 0; k < state.lpEtalonSequence.size(); ++k)
+        state.lpEtalonSequence[k] = static_cast<uint16_t>(1 + (k * 7) % kEtalonsNumber);
+    SeriesRequest r;
+    r.alphabet = state.alphabet;
+    r.seriesLength = state.dwSeriesLength;
+    r.pulses = 18;
+    r.tmin = state.wTmin;
+    r.tmax = state.wTmax;
+    r.sequence = state.lpEtalonSequence;
+    state.lpSeriesHeader = getCutOffSeries(sink, r, std::move(state.lpSeriesHeader), state.streams);
+    addSeriesNoise(state.wNoiseLevel, static_cast<int16_t>(state.wPulseAmplitude),
+                   state.lpSeriesHeader.get(), state.streams.wNoiseSeed);
+    state.wTaskType = state.wEffectiveTask = kTaskJoint;
+}
+
 TEST(ResultsPainting, NoisySeriesWithItsRestoredPulses) {
     PaintedState p(1270, 740);
+    makeVariedSeries(p.state, p.sink);
     ASSERT_NE(p.state.lpSeriesHeader, nullptr);
-    addSeriesNoise(p.state.wNoiseLevel, static_cast<int16_t>(p.state.wPulseAmplitude),
-                   p.state.lpSeriesHeader.get(), p.state.streams.wNoiseSeed);
     restoreTheTruth(p.state, p.sink);
     p.state.nDisplayMode = 6;
     p.paint();
