@@ -10,6 +10,16 @@ set(ETALON_CORE_SOURCES
   ${PROJECT_SOURCE_DIR}/src/series/subsets.cpp
 
   ${PROJECT_SOURCE_DIR}/src/processing/chains_header.cpp
+  ${PROJECT_SOURCE_DIR}/src/processing/pulse_fit.cpp
+  ${PROJECT_SOURCE_DIR}/src/processing/intervals_header.cpp
+  ${PROJECT_SOURCE_DIR}/src/processing/restored_chain.cpp
+  ${PROJECT_SOURCE_DIR}/src/processing/layered_chain.cpp
+  ${PROJECT_SOURCE_DIR}/src/processing/chain_step.cpp
+  ${PROJECT_SOURCE_DIR}/src/processing/position_chain.cpp
+  ${PROJECT_SOURCE_DIR}/src/processing/known_number_chain.cpp
+  ${PROJECT_SOURCE_DIR}/src/processing/unknown_number_chain.cpp
+  ${PROJECT_SOURCE_DIR}/src/processing/known_number_tuples.cpp
+  ${PROJECT_SOURCE_DIR}/src/processing/tuples_detection.cpp
 )
 list(APPEND ETALON_CORE_SOURCES
   ${PROJECT_SOURCE_DIR}/src/simulation/rest_error_names.cpp

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "cli/json_output.h"
+#include "cli/process_command.h"
 #include "cli/series_maker.h"
 #include "series/subsets.h"
 
@@ -140,10 +141,17 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
     CLI::App* series = app.add_subcommand("series", "Make series as the workbench does");
     SeriesArguments seriesArgs;
     addSeriesOptions(*series, seriesArgs);
+    CLI::App* process =
+        app.add_subcommand("process", "Make or read one series and restore it as the workbench does");
+    SeriesArguments processSeries;
+    addSeriesOptions(*process, processSeries);
+    ProcessArguments processArgs;
+    addProcessOptions(*process, processArgs);
 
     try {
         app.parse(argc, argv);
         if (*series) finishSeriesOptions(seriesArgs);
+        if (*process) finishSeriesOptions(processSeries);
     } catch (const CLI::Success& e) {  // --help of the program or of a subcommand
         return app.exit(e, out, err);
     } catch (const CLI::ParseError& e) {
@@ -152,6 +160,7 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
     }
 
     if (*alphabet) return runAlphabet(out, err);
+    if (*process) return runProcess(processSeries.options, processArgs, *process, out, err);
     return runSeries(seriesArgs.options, out, err);
 }
 

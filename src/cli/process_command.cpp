@@ -1,0 +1,311 @@
+#include "cli/process_command.h"
+
+#include <algorithm>
+#include <charconv>
+#include <memory>
+
+#include "cli/commands.h"
+#include "cli/process_json.h"
+#include "cli/series_json_input.h"
+#include "processing/known_number_chain.h"
+#include "processing/known_number_tuples.h"
+#include "processing/tuples_detection.h"
+#include "processing/unknown_number_chain.h"
+#include "series/subsets.h"
+
+namespace etalon::cli {
+
+namespace {
+
+// A refused option or file, told in one line.
+struct Refusal {
+    std::string text;
+};
+
+uint16_t taskCode(const std::string& task) {
+    if (task == "detection") return 1;
+    if (task == "joint") return 4;
+    if (task == "processing") return 64;
+    return 2;
+}
+
+// As the workbench: Detection and Recognition turn into their tuples forms on
+// a tuples series.
+uint16_t effectiveTaskOf(uint16_t task, uint16_t seriesType) {
+    const bool tuples = seriesType == 36 || seriesType == 40;
+    if (tuples && task == 1) return 36;
+    if (tuples && task == 2) return 40;
+    return task;
+}
+
+bool unfixedCount(uint16_t type) {
+    return type == 4 || type == 8;
+}
+bool unfixedOrTuples(uint16_t type) {
+    return unfixedCount(type) || type == 40;
+}
+
+std::vector<int32_t> parseNumbers(const std::string& text, const std::string& option,
+                                  char separator) {
+    std::vector<int32_t> values;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find(separator, start);
+        if (end == std::string::npos) end = text.size();
+        std::string item = text.substr(start, end - start);
+        item.erase(0, item.find_first_not_of(' '));
+        item.erase(item.find_last_not_of(' ') + 1);
+        int32_t value = 0;
+        auto [rest, error] = std::from_chars(item.data(), item.data() + item.size(), value);
+        if (item.empty() || error != std::errc() || rest != item.data() + item.size()) {
+            throw Refusal{option + ": '" + item + "' is not a whole number"};
+        }
+        if (value < 1 || value > kEtalonsNumber) {
+            throw Refusal{option + ": etalon " + std::to_string(value) + " is outside 1..20"};
+        }
+        values.push_back(value);
+        start = end + 1;
+    }
+    return values;
+}
+
+std::vector<std::vector<int32_t>> parseSubsets(const std::string& text) {
+    std::vector<std::vector<int32_t>> subsets;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find(';', start);
+        if (end == std::string::npos) end = text.size();
+        subsets.push_back(parseNumbers(text.substr(start, end - start), "--subsets", ','));
+        start = end + 1;
+    }
+    return subsets;
+}
+
+// Stores the patterns and makes pattern `pick` (1-based, 0 = the last) current.
+void storeSubsets(MessageSink& sink, const std::vector<std::vector<int32_t>>& subsets, int pick,
+                  const SeriesOptions& options, SeriesHeader& series) {
+    if (subsets.empty()) return;
+    if (pick < 0 || pick > static_cast<int>(subsets.size())) {
+        throw Refusal{"--pick: " + std::to_string(pick) + " is outside 1.." +
+                      std::to_string(subsets.size())};
+    }
+    std::vector<int32_t> lengths;
+    std::vector<std::span<const int32_t>> lists;
+    std::size_t longest = 0;
+    for (const auto& s : subsets) {
+        lengths.push_back(static_cast<int32_t>(s.size()));
+        lists.emplace_back(s);
+        longest = std::max(longest, s.size());
+    }
+    if (!addSomeSelectedSubsetToSeriesHeader(
+            sink, lengths, lists, static_cast<uint16_t>(subsets.size()),
+            static_cast<uint16_t>(longest), pick == 0 ? static_cast<int>(subsets.size()) : pick,
+            options.employment, options.initPosition, &series)) {
+        throw Refusal{"the patterns could not be stored"};
+    }
+}
+
+std::unique_ptr<SeriesHeader> seriesFromFile(MessageSink& sink, const SeriesFile& file,
+                                             uint16_t processingTmin) {
+    // Room for the longest chain the processing bounds allow as well.
+    const uint16_t tmin = std::min(file.wTmin, processingTmin);
+    auto record = getCutOffSeriesHeader(sink, kEtalonsNumber, file.wImpulseSize, tmin,
+                                        std::max(file.wTmax, tmin), file.dwSeriesSize, nullptr);
+    if (!record) return nullptr;
+    SeriesHeader& s = *record;
+    s.wTmin = file.wTmin;
+    s.wTmax = file.wTmax;
+    s.wImpulseSize = file.wImpulseSize;
+    s.wImpulseQuantity = file.wImpulseQuantity;
+    s.wMinPulses = file.wMinPulses;
+    s.wMaxPulses = file.wMaxPulses;
+    s.wNoiseLevel = file.wNoiseLevel;
+    s.wAmplitude = file.wAmplitude;
+    std::copy(file.lpPureData.begin(), file.lpPureData.end(), s.lpPureData.begin());
+    std::copy(file.lpNoisyData.begin(), file.lpNoisyData.end(), s.lpNoisyData.begin());
+    const std::pair<const std::vector<int16_t>*, std::vector<int16_t>*> pulses[] = {
+        {&file.lpPositions, &s.lpPositions},       {&file.lpMinPositions, &s.lpMinPositions},
+        {&file.lpMaxPositions, &s.lpMaxPositions}, {&file.lpEtalons, &s.lpEtalons},
+        {&file.lpCutStarts, &s.lpCutStarts},       {&file.lpCutEnds, &s.lpCutEnds}};
+    for (const auto& [from, to] : pulses)
+        std::copy(from->begin(), from->end(), to->begin());
+    std::fill(s.lpRestoredPositions.begin(), s.lpRestoredPositions.end(), int16_t{-1});
+    std::copy(file.lpSelectedSubset.begin(), file.lpSelectedSubset.end(),
+              s.lpSelectedSubset.begin());
+    s.wSubsetLength = static_cast<uint16_t>(file.lpSelectedSubset.size());
+    return record;
+}
+
+struct Run {
+    uint16_t type, effectiveTask, tmin, tmax, makingLevel, processingLevel, proceeding;
+    std::vector<uint16_t> list;
+};
+
+std::vector<int32_t> currentSubset(const SeriesHeader& s) {
+    return {s.lpSelectedSubset.begin(), s.lpSelectedSubset.begin() + s.wSubsetLength};
+}
+
+std::vector<std::vector<int32_t>> storedSubsets(const SeriesHeader& s) {
+    std::vector<std::vector<int32_t>> stored;
+    for (std::size_t g = 0; g < s.wSubsets; ++g) {
+        const int16_t* row = s.selectedSubsetList[g];
+        stored.emplace_back(row, row + std::max<int16_t>(s.storedSubsetLength(g), 0));
+    }
+    return stored;
+}
+
+// The procedure of the processing command for this task and series type.
+int dispatch(MessageSink& sink, std::span<const PulseHeader> alphabet, const Run& r,
+             ChainsHeader* chains, SeriesHeader& s) {
+    switch (r.effectiveTask) {
+        case 2:
+            return unfixedCount(r.type)
+                       ? recognizeUnknownNumberChain(sink, alphabet, r.list, r.tmin, r.tmax,
+                                                     r.processingLevel, chains, s)
+                       : recognizeKnownNumberChain(sink, alphabet, r.list, r.tmin, r.tmax,
+                                                   r.processingLevel, chains, s);
+        case 36: {
+            const std::vector<int32_t> pattern = currentSubset(s);
+            if (pattern.empty()) throw Refusal{"tuples detection needs a pattern: give --subset"};
+            int32_t debugging = 0;
+            return unfixedOrTuples(r.type)
+                       ? TuplesDetection(sink, alphabet, pattern, r.proceeding, r.tmin, r.tmax,
+                                         r.processingLevel, chains, s, debugging)
+                       : detectKnownNumberTuples(sink, alphabet, pattern, r.proceeding, r.tmin,
+                                                 r.tmax, r.processingLevel, chains, s);
+        }
+        case 40: {
+            const auto stored = storedSubsets(s);
+            if (stored.empty()) throw Refusal{"tuples recognition needs patterns: give --subsets"};
+            const std::vector<std::span<const int32_t>> lists(stored.begin(), stored.end());
+            int32_t debugging = 0;
+            return unfixedOrTuples(r.type)
+                       ? TuplesRecognition(sink, alphabet, lists, r.proceeding, r.tmin, r.tmax,
+                                           r.processingLevel, chains, s, debugging)
+                       : recognizeKnownNumberTuples(sink, alphabet, lists, r.proceeding, r.tmin,
+                                                    r.tmax, r.processingLevel, chains, s);
+        }
+        default:
+            return unfixedCount(r.type)
+                       ? detectUnknownNumberChain(sink, alphabet, r.list, r.tmin, r.tmax,
+                                                  r.processingLevel, chains, s)
+                       : detectKnownNumberChain(sink, alphabet, r.list, r.tmin, r.tmax,
+                                                r.processingLevel, chains, s);
+    }
+}
+
+// The series to process: read from the file, or made as `series` makes it.
+SeriesHeader* prepareSeries(StderrSink& sink, Workbench& workbench,
+                            std::unique_ptr<SeriesHeader>& read, const SeriesOptions& options,
+                            const ProcessArguments& args, uint16_t processingTmin) {
+    const auto subsets =
+        args.subsets.empty() ? std::vector<std::vector<int32_t>>{} : parseSubsets(args.subsets);
+    if (!args.input.empty()) {
+        SeriesFile file;
+        const std::string problem = readSeriesFile(args.input, kEtalonLength, kEtalonsNumber, file);
+        if (!problem.empty()) throw Refusal{problem};
+        read = seriesFromFile(sink, file, processingTmin);
+        if (!read) return nullptr;
+        storeSubsets(sink, subsets, args.pick, options, *read);
+        if (!options.subset.empty()) {
+            setSelectedSubset(options.subset, options.employment, options.initPosition, read.get());
+        }
+        return read.get();
+    }
+    if (!options.subset.empty() || !subsets.empty()) {
+        if (!workbench.prepareRecord(options)) return nullptr;
+        storeSubsets(sink, subsets, args.pick, options, *workbench.series());
+        if (!options.subset.empty()) {
+            setSelectedSubset(options.subset, options.employment, options.initPosition,
+                              workbench.series());
+        }
+    }
+    for (uint32_t i = 0; i < options.count; ++i) {
+        if (!workbench.makeSeries(options)) return nullptr;
+    }
+    return workbench.series();
+}
+
+}  // namespace
+
+void addProcessOptions(CLI::App& command, ProcessArguments& args) {
+    command.add_option("--input", args.input, "Process this series (JSON as `series` prints it)");
+    command.add_option("--task", args.task, "detection, recognition, joint or processing")
+        ->check(CLI::IsMember({"detection", "recognition", "joint", "processing"}))
+        ->capture_default_str();
+    command.add_option("--etalon", args.etalon, "The etalon singled out for detection")
+        ->check(CLI::Range(1, 20))
+        ->capture_default_str();
+    command.add_option("--etalons", args.etalons, "Working set, comma-separated (default 1..20)");
+    command
+        .add_option("--processing-level", args.processingLevel,
+                    "Saved-energy level for processing (default: the making level)")
+        ->check(CLI::Range(0, 100));
+    command.add_option("--subsets", args.subsets,
+                       "Stored patterns for tuples recognition: \"3,5,7;2,4\"");
+    command.add_option("--pick", args.pick, "Stored pattern made current (default: the last)")
+        ->check(CLI::Range(1, 65535));
+    command.add_option("--proceeding", args.proceeding, "1 complete, 2 probably shifted complete")
+        ->check(CLI::IsMember({1, 2}))
+        ->capture_default_str();
+}
+
+int runProcess(const SeriesOptions& options, const ProcessArguments& args, const CLI::App& command,
+               std::ostream& out, std::ostream& err) {
+    StderrSink sink(err);
+    Workbench workbench(sink, options.sequence);
+    if (sink.reports() != 0) return kExitRefused;
+    std::unique_ptr<SeriesHeader> read;
+    try {
+        Run run{};
+        run.type = options.type;
+        const uint16_t task = taskCode(args.task);
+        run.effectiveTask = effectiveTaskOf(task, run.type);
+        run.tmin = options.tmin;
+        run.tmax = options.tmax;
+        SeriesHeader* series = prepareSeries(sink, workbench, read, options, args, run.tmin);
+        if (!series) return kExitRefused;
+        if (!args.input.empty()) {
+            // A file brings its own bounds unless others are asked for.
+            if (command.count("--tmin") == 0) run.tmin = series->wTmin;
+            if (command.count("--tmax") == 0) run.tmax = series->wTmax;
+        }
+        run.makingLevel = options.level;
+        run.processingLevel =
+            args.processingLevel >= 0 ? static_cast<uint16_t>(args.processingLevel) : options.level;
+        run.proceeding = args.proceeding;
+        if (task == 1) {
+            run.list = {static_cast<uint16_t>(args.etalon)};
+        } else if (!args.etalons.empty()) {
+            for (int32_t e : parseNumbers(args.etalons, "--etalons", ',')) {
+                run.list.push_back(static_cast<uint16_t>(e));
+            }
+        } else {
+            for (uint16_t e = 1; e <= kEtalonsNumber; ++e)
+                run.list.push_back(e);
+        }
+
+        const uint16_t room = std::max(
+            series->wMaxPulses,
+            pulseCountBounds(series->dwSeriesSize, series->wImpulseSize, run.tmin, run.tmax)
+                .maxPulses);
+        auto chains = getChainsHeader(sink, 10, room, nullptr);
+        if (!chains) return kExitRefused;
+        const int reportsBefore = sink.reports();
+        const int returned = dispatch(sink, workbench.alphabet(), run, chains.get(), *series);
+        if (sink.reports() != reportsBefore) return kExitRefused;
+        addToChainsHeader(sink, run.type, run.effectiveTask, run.makingLevel, run.processingLevel,
+                          chains.get());
+        nlohmann::ordered_json result;
+        result["series"] = processedSeriesToJson(*series);
+        result["chains"] = chainsToJson(*chains);
+        result["returned"] = returned;
+        out << result.dump() << '\n';
+        return 0;
+    } catch (const Refusal& refusal) {
+        err << "etalon-cli: " << refusal.text << '\n';
+        return kExitBadInput;
+    }
+}
+
+}  // namespace etalon::cli

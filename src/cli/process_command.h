@@ -1,0 +1,34 @@
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "cli/series_maker.h"
+
+namespace etalon::cli {
+
+// The options of `process` besides those that make the series.
+struct ProcessArguments {
+    std::string input;  // a series file instead of making one
+    std::string task = "recognition";
+    int32_t etalon = 1;
+    std::string etalons;           // the working set, default 1..20
+    int32_t processingLevel = -1;  // default: the making level
+    std::string subsets;           // "L1;L2;..."
+    int32_t pick = 0;              // 0: the last stored pattern
+    uint16_t proceeding = 1;
+};
+
+void addProcessOptions(CLI::App& command, ProcessArguments& args);
+
+// Makes (or reads) the series and runs the procedure the processing command
+// chooses for the task and series type; prints series, chains and the
+// returned value as JSON. `command` tells which options were given.
+int runProcess(const SeriesOptions& series, const ProcessArguments& args, const CLI::App& command,
+               std::ostream& out, std::ostream& err);
+
+}  // namespace etalon::cli

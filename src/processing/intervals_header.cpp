@@ -1,0 +1,297 @@
+#include "processing/intervals_header.h"
+
+#include <algorithm>
+
+#include "pulses/allocation.h"
+
+namespace etalon {
+
+std::unique_ptr<IntervalsHeader> getIntervalsHeader(MessageSink& /*sink*/,
+                                                    std::unique_ptr<IntervalsHeader> record,
+                                                    uint16_t capacity) {
+    if (record && record->wMaxIntervals < capacity) record->block.clear();
+    if (!record) {
+        record = allocateRecord<IntervalsHeader>();
+        if (!record) return nullptr;
+    }
+    if (record->block.empty()) {
+        if (!allocateBuffer(record->block, std::size_t{2} * capacity)) return nullptr;
+        record->wMaxIntervals = capacity;
+    }
+    record->wIntervals = 0;
+    std::fill(record->block.begin(), record->block.end(), uint16_t{0});
+    return record;
+}
+
+std::unique_ptr<IntervalsHeader> freeIntervalsHeader(MessageSink& /*sink*/,
+                                                     std::unique_ptr<IntervalsHeader> /*record*/) {
+    return nullptr;
+}
+
+namespace {
+
+// Opens a gap of one entry at i, moving later intervals up.
+void openEntry(IntervalsHeader& set, int i) {
+    uint16_t* starts = set.lpStarts();
+    uint16_t* ends = set.lpEnds();
+    for (int k = set.wIntervals; k > i; --k) {
+        starts[k] = starts[k - 1];
+        ends[k] = ends[k - 1];
+    }
+    ++set.wIntervals;
+}
+
+// Removes entries [i, i + count), moving later intervals down.
+void closeEntries(IntervalsHeader& set, int i, int count) {
+    if (count <= 0) return;
+    uint16_t* starts = set.lpStarts();
+    uint16_t* ends = set.lpEnds();
+    for (int k = i; k + count < set.wIntervals; ++k) {
+        starts[k] = starts[k + count];
+        ends[k] = ends[k + count];
+    }
+    set.wIntervals = static_cast<uint16_t>(set.wIntervals - count);
+}
+
+}  // namespace
+
+int addInterval(MessageSink& /*sink*/, IntervalsHeader* set, uint16_t lo, uint16_t hi) {
+    if (!set || lo > hi) return 0;
+    uint16_t* starts = set->lpStarts();
+    uint16_t* ends = set->lpEnds();
+    const int count = set->wIntervals;
+    int j = 0;
+    while (j < count && ends[j] < lo)
+        ++j;
+    if (j == count || hi < starts[j]) {
+        if (set->wIntervals >= set->wMaxIntervals) return 0;
+        openEntry(*set, j);
+        starts[j] = lo;
+        ends[j] = hi;
+        return 1;
+    }
+    int last = j;
+    while (last + 1 < count && starts[last + 1] <= hi)
+        ++last;
+    starts[j] = std::min(lo, starts[j]);
+    ends[j] = std::max(hi, ends[last]);
+    closeEntries(*set, j + 1, last - j);
+    return 1;
+}
+
+int addIntervals(MessageSink& sink, IntervalsHeader* set, const IntervalsHeader* other) {
+    if (!set || !other) return 0;
+    for (int i = 0; i < other->wIntervals; ++i)
+        addInterval(sink, set, other->start(i), other->end(i));
+    return 1;
+}
+
+int subInterval(MessageSink& /*sink*/, IntervalsHeader* set, uint16_t lo, uint16_t hi) {
+    if (!set || lo > hi) return 0;
+    uint16_t* starts = set->lpStarts();
+    uint16_t* ends = set->lpEnds();
+    // An interval holding [lo, hi] strictly inside splits in two.
+    for (int i = 0; i < set->wIntervals; ++i) {
+        if (starts[i] < lo && hi < ends[i]) {
+            if (set->wIntervals >= set->wMaxIntervals) return 0;
+            openEntry(*set, i + 1);
+            starts[i + 1] = static_cast<uint16_t>(hi + 1);
+            ends[i + 1] = ends[i];
+            ends[i] = static_cast<uint16_t>(lo - 1);
+            return 1;
+        }
+    }
+    int i = 0;
+    while (i < set->wIntervals) {
+        if (ends[i] < lo || starts[i] > hi) {
+            ++i;
+        } else if (starts[i] >= lo && ends[i] <= hi) {
+            closeEntries(*set, i, 1);
+        } else {
+            if (starts[i] < lo)
+                ends[i] = static_cast<uint16_t>(lo - 1);
+            else
+                starts[i] = static_cast<uint16_t>(hi + 1);
+            ++i;
+        }
+    }
+    return 1;
+}
+
+int subIntervals(MessageSink& sink, IntervalsHeader* set, const IntervalsHeader* other) {
+    if (!set || !other) return 0;
+    for (int i = 0; i < other->wIntervals; ++i)
+        subInterval(sink, set, other->start(i), other->end(i));
+    return 1;
+}
+
+std::unique_ptr<IntervalsHeader> copyIntervals(MessageSink& sink,
+                                               std::unique_ptr<IntervalsHeader> destination,
+                                               const IntervalsHeader* source) {
+    if (!source) return nullptr;
+    destination = getIntervalsHeader(sink, std::move(destination), source->wMaxIntervals);
+    if (!destination) return nullptr;
+    std::copy_n(source->lpStarts(), source->wIntervals, destination->lpStarts());
+    std::copy_n(source->lpEnds(), source->wIntervals, destination->lpEnds());
+    destination->wIntervals = source->wIntervals;
+    return destination;
+}
+
+int clipIntervals(MessageSink& /*sink*/, IntervalsHeader* set, uint16_t lo, uint16_t hi) {
+    if (!set || lo > hi) return 0;
+    uint16_t* starts = set->lpStarts();
+    uint16_t* ends = set->lpEnds();
+    int kept = 0;
+    for (int i = 0; i < set->wIntervals; ++i) {
+        if (ends[i] < lo || starts[i] > hi) continue;
+        starts[kept] = std::max(starts[i], lo);
+        ends[kept] = std::min(ends[i], hi);
+        ++kept;
+    }
+    set->wIntervals = static_cast<uint16_t>(kept);
+    return 1;
+}
+
+int crossIntervals(MessageSink& sink, IntervalsHeader* set, const IntervalsHeader* other) {
+    if (!set || !other) return 0;
+    std::unique_ptr<IntervalsHeader> held = copyIntervals(sink, nullptr, set);
+    if (!held) return 0;
+    set->wIntervals = 0;
+    std::unique_ptr<IntervalsHeader> piece;
+    for (int i = 0; i < other->wIntervals; ++i) {
+        piece = copyIntervals(sink, std::move(piece), held.get());
+        if (!piece) return 0;
+        clipIntervals(sink, piece.get(), other->start(i), other->end(i));
+        addIntervals(sink, set, piece.get());
+    }
+    return 1;
+}
+
+namespace {
+
+// Adds [lo, hi] computed in signed arithmetic; an empty interval adds nothing.
+// (64-bit, so that absurd settings cannot wrap into a valid-looking interval).
+void addSigned(MessageSink& sink, IntervalsHeader* set, int64_t lo, int64_t hi) {
+    lo = std::max<int64_t>(lo, 0);
+    hi = std::min<int64_t>(hi, UINT16_MAX);
+    if (lo > hi) return;
+    addInterval(sink, set, static_cast<uint16_t>(lo), static_cast<uint16_t>(hi));
+}
+
+}  // namespace
+
+OmegaSets makeOmegaSets(MessageSink& sink, const SeriesHeader& series, uint16_t tmin,
+                        uint16_t tmax) {
+    OmegaSets sets;
+    const int64_t n = series.dwSeriesSize;
+    const int64_t length = series.wImpulseSize;
+    const int64_t minP = series.wMinPulses;
+    const int64_t maxP = series.wMaxPulses;
+    const int64_t t0 = tmin, t1 = tmax;
+    sets.minus = getIntervalsHeader(sink, nullptr, series.wMaxPulses);
+    sets.tilda = getIntervalsHeader(sink, nullptr, series.wMaxPulses);
+    sets.plus = getIntervalsHeader(sink, nullptr, series.wMaxPulses);
+    if (!sets.minus || !sets.tilda || !sets.plus) return OmegaSets{};
+    for (int64_t k = minP; k <= maxP; ++k) {
+        addSigned(sink, sets.minus.get(), std::max<int64_t>(0, n - t1 * k),
+                  std::min(t1 - length, n - length - t0 * (k - 1)));
+    }
+    for (int64_t k = minP; k <= maxP; ++k) {
+        for (int64_t l = 1; l <= k - 1; ++l) {
+            addSigned(sink, sets.tilda.get(), std::max(n - t1 * (k - l), t0 * l),
+                      std::min(t1 - length + t1 * l, n - length - t0 * (k - 1 - l)));
+        }
+    }
+    for (int64_t k = minP; k <= maxP; ++k) {
+        addSigned(sink, sets.plus.get(), std::max(n - t1, t0 * (k - 1)),
+                  std::min(n - length, t1 - length + t1 * (k - 1)));
+    }
+    return sets;
+}
+
+namespace {
+
+void toRanges(const IntervalsHeader& set, std::vector<PositionClasses::Range>& out) {
+    out.clear();
+    for (int i = 0; i < set.wIntervals; ++i)
+        out.push_back({set.start(i), set.end(i)});
+}
+
+}  // namespace
+
+bool makePositionClasses(MessageSink& sink, const SeriesHeader& series, uint16_t tmin,
+                         uint16_t tmax, PositionClasses& classes) {
+    OmegaSets sets = makeOmegaSets(sink, series, tmin, tmax);
+    if (!sets.minus) return false;
+    std::unique_ptr<IntervalsHeader> work;
+
+    work = copyIntervals(sink, std::move(work), sets.minus.get());
+    if (!work) return false;
+    subIntervals(sink, work.get(), sets.tilda.get());
+    toRanges(*work, classes.firstOnly);
+
+    work = copyIntervals(sink, std::move(work), sets.minus.get());
+    if (!work || !crossIntervals(sink, work.get(), sets.tilda.get())) return false;
+    toRanges(*work, classes.firstOrLater);
+
+    work = copyIntervals(sink, std::move(work), sets.tilda.get());
+    if (!work) return false;
+    subIntervals(sink, work.get(), sets.minus.get());
+    toRanges(*work, classes.laterOnly);
+
+    work = copyIntervals(sink, std::move(work), sets.minus.get());
+    if (!work) return false;
+    addIntervals(sink, work.get(), sets.tilda.get());
+    toRanges(*work, classes.fitted);
+
+    toRanges(*sets.plus, classes.ends);
+
+    classes.classOf.assign(series.dwSeriesSize, 0);
+    const std::vector<PositionClasses::Range>* ordered[] = {
+        &classes.firstOnly, &classes.firstOrLater, &classes.laterOnly};
+    for (uint8_t c = 0; c < 3; ++c) {
+        for (const auto& r : *ordered[c]) {
+            const int32_t hi =
+                std::min<int32_t>(r.hi, static_cast<int32_t>(series.dwSeriesSize) - 1);
+            for (int32_t x = r.lo; x <= hi; ++x)
+                classes.classOf[x] = static_cast<uint8_t>(c + 1);
+        }
+    }
+    int32_t lastSecond = -1;
+    for (const auto& r : classes.firstOrLater)
+        lastSecond = std::max<int32_t>(lastSecond, r.hi);
+    const int32_t readLimit = lastSecond - std::max<int32_t>(tmin, 1);
+    classes.readUnreached.clear();
+    for (int32_t x = 0; x < static_cast<int32_t>(series.dwSeriesSize); ++x) {
+        const uint8_t c = classes.classOf[x];
+        if (!(c == 0 || (c == 3 && x <= readLimit))) continue;
+        if (!classes.readUnreached.empty() && classes.readUnreached.back().hi == x - 1) {
+            classes.readUnreached.back().hi = x;
+        } else {
+            classes.readUnreached.push_back({x, x});
+        }
+    }
+    classes.fittedAt.assign(series.dwSeriesSize, 0);
+    for (const auto& r : classes.fitted) {
+        const int32_t hi = std::min<int32_t>(r.hi, static_cast<int32_t>(series.dwSeriesSize) - 1);
+        for (int32_t x = r.lo; x <= hi; ++x)
+            classes.fittedAt[x] = 1;
+    }
+    return true;
+}
+
+bool PositionClassesCache::get(MessageSink& sink, const SeriesHeader& series, uint16_t tmin,
+                               uint16_t tmax, const PositionClasses*& classes) {
+    const Key key{
+        series.dwSeriesSize, series.wImpulseSize, series.wMinPulses, series.wMaxPulses, tmin, tmax};
+    if (!valid_ || !(key == key_)) {
+        valid_ = false;
+        if (!makePositionClasses(sink, series, tmin, tmax, classes_)) return false;
+        key_ = key;
+        valid_ = true;
+    }
+    classes = &classes_;
+    return true;
+}
+
+}  // namespace etalon

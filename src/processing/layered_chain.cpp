@@ -1,0 +1,210 @@
+#include "processing/layered_chain.h"
+
+#include <algorithm>
+
+#include "processing/pulse_fit.h"
+#include "processing/vector_clones.h"
+
+namespace etalon {
+
+void LayeredChain::reserve(std::span<const LayerRange> ranges, int32_t tmin, int32_t tmax) {
+    std::size_t total = 0, widest = 0;
+    for (const LayerRange& r : ranges) {
+        const std::size_t width = r.hi >= r.lo ? static_cast<std::size_t>(r.hi - r.lo + 1) : 0;
+        total += width;
+        widest = std::max(widest, width);
+    }
+    if (values_.size() < total) values_.resize(total);
+    if (offsets_.size() < ranges.size() + 1) offsets_.resize(ranges.size() + 1);
+    const std::size_t span = widest + static_cast<std::size_t>(std::max(tmax - tmin, 0));
+    for (auto* table : {&padded_, &prefix_, &suffix_}) {
+        if (table->size() < span) table->resize(span);
+    }
+}
+
+namespace {
+
+// Running minima within each block of `width` values, forwards and backwards.
+// Blocks are independent, so four of them are scanned side by side: four
+// short dependency chains instead of one long one.
+void blockMinima(const int32_t* values, int32_t span, int32_t width, int32_t* prefix,
+                 int32_t* suffix) {
+    int32_t block = 0;
+    for (; block + 4 * width <= span; block += 4 * width) {
+        const int32_t* v0 = values + block;
+        const int32_t* v1 = v0 + width;
+        const int32_t* v2 = v1 + width;
+        const int32_t* v3 = v2 + width;
+        int32_t* p0 = prefix + block;
+        int32_t* s0 = suffix + block;
+        int32_t a = v0[0], b = v1[0], c = v2[0], d = v3[0];
+        for (int32_t t = 0; t < width; ++t) {
+            p0[t] = a = std::min(a, v0[t]);
+            p0[t + width] = b = std::min(b, v1[t]);
+            p0[t + 2 * width] = c = std::min(c, v2[t]);
+            p0[t + 3 * width] = d = std::min(d, v3[t]);
+        }
+        a = v0[width - 1], b = v1[width - 1], c = v2[width - 1], d = v3[width - 1];
+        for (int32_t t = width - 1; t >= 0; --t) {
+            s0[t] = a = std::min(a, v0[t]);
+            s0[t + width] = b = std::min(b, v1[t]);
+            s0[t + 2 * width] = c = std::min(c, v2[t]);
+            s0[t + 3 * width] = d = std::min(d, v3[t]);
+        }
+    }
+    for (; block < span; block += width) {
+        const int32_t end = std::min(block + width, span);
+        int32_t running = values[block];
+        for (int32_t t = block; t < end; ++t)
+            prefix[t] = running = std::min(running, values[t]);
+        running = values[end - 1];
+        for (int32_t t = end - 1; t >= block; --t)
+            suffix[t] = running = std::min(running, values[t]);
+    }
+}
+
+ETALON_VECTOR_CLONES
+void copyCapped(const int32_t* __restrict from, int32_t* __restrict to, int32_t n, int32_t cap) {
+    for (int32_t i = 0; i < n; ++i)
+        to[i] = std::min(from[i], cap);
+}
+
+}  // namespace
+
+// Every window [x - Tmax, x - Tmin] has the same width w, so with blocks of w
+// positions each window is a suffix of one block and a prefix of the next:
+// two running minima per block answer every window in O(1) (van Herk / Gil and
+// Werman). Positions outside the previous layer's range count as the start
+// value, which caps the minimum exactly as the predecessor search does.
+ETALON_VECTOR_CLONES
+void LayeredChain::forwardLayer(const LayerRange& r, const LayerRange& p, const int32_t* fit,
+                                const int32_t* prev, int32_t* v, int32_t tmin, int32_t tmax,
+                                int32_t start) {
+    const int32_t count = r.hi - r.lo + 1;
+    if (count <= 0) return;
+    if (tmax < tmin) {
+        for (int32_t i = 0; i < count; ++i)
+            v[i] = wrapAdd(start, fit[i]);
+        return;
+    }
+    const int32_t width = tmax - tmin + 1;
+    const int32_t first = r.lo - tmax;       // z of the first window's start
+    const int32_t span = count + width - 1;  // positions any window covers
+    int32_t* padded = padded_.data();
+    int32_t* prefix = prefix_.data();
+    int32_t* suffix = suffix_.data();
+    for (int32_t t = 0; t < span; ++t)
+        padded[t] = start;
+    const int32_t from = std::max(p.lo, first), to = std::min(p.hi, first + span - 1);
+    copyCapped(prev + (from - p.lo), padded + (from - first), to - from + 1, start);
+    blockMinima(padded, span, width, prefix, suffix);
+    for (int32_t i = 0; i < count; ++i) {
+        v[i] = wrapAdd(std::min(suffix[i], prefix[i + width - 1]), fit[i]);
+    }
+}
+
+bool LayeredChain::run(std::span<const LayerRange> ranges, std::span<const int32_t* const> fits,
+                       int32_t tmin, int32_t tmax, const ChainSentinels& sentinels,
+                       std::span<int32_t> positions, int32_t& criterion) {
+    const int q = static_cast<int>(ranges.size());
+    if (q == 0) return false;
+    offsets_[0] = 0;
+    for (int k = 0; k < q; ++k) {
+        const std::size_t width =
+            ranges[k].hi >= ranges[k].lo ? ranges[k].hi - ranges[k].lo + 1 : 0;
+        offsets_[k + 1] = offsets_[k] + width;
+    }
+    int32_t* values = values_.data();
+
+    // Layer 0 has no predecessor.
+    {
+        const LayerRange r = ranges[0];
+        const int32_t* fit = fits[0];
+        int32_t* v = values + offsets_[0];
+        for (int32_t i = 0; i <= r.hi - r.lo; ++i)
+            v[i] = fit[i];
+    }
+    for (int k = 1; k < q; ++k) {
+        forwardLayer(ranges[k], ranges[k - 1], fits[k], values + offsets_[k - 1],
+                     values + offsets_[k], tmin, tmax, sentinels.predecessor);
+    }
+
+    // The last pulse: leftmost smallest value below the end start.
+    const LayerRange last = ranges[q - 1];
+    const int32_t* v = values + offsets_[q - 1];
+    int32_t best = sentinels.end, at = -1;
+    for (int32_t x = last.lo; x <= last.hi; ++x) {
+        if (v[x - last.lo] < best) {
+            best = v[x - last.lo];
+            at = x;
+        }
+    }
+    if (at < 0) return false;
+    criterion = best;
+    positions[q - 1] = at;
+
+    for (int k = q - 2; k >= 0; --k) {
+        const LayerRange r = ranges[k];
+        const int32_t* layer = values + offsets_[k];
+        const int32_t from = std::max(positions[k + 1] - tmax, r.lo);
+        const int32_t to = std::min(positions[k + 1] - tmin, r.hi);
+        int32_t value = sentinels.backward, z = -1;
+        for (int32_t y = from; y <= to; ++y) {
+            if (layer[y - r.lo] < value) {
+                value = layer[y - r.lo];
+                z = y;
+            }
+        }
+        if (z < 0) return false;
+        positions[k] = z;
+    }
+    return true;
+}
+
+namespace {
+
+// Products of counts and bounds are taken in 64 bits so absurd settings
+// cannot wrap into a valid-looking range.
+LayerRange clipped(int64_t lo, int64_t hi, const SeriesHeader& series) {
+    const int64_t room = int64_t{series.dwSeriesSize} - series.wImpulseSize;
+    lo = std::max<int64_t>(lo, 0);
+    hi = std::min(hi, room);
+    if (lo > hi) return {0, -1};
+    return {static_cast<int32_t>(lo), static_cast<int32_t>(hi)};
+}
+
+}  // namespace
+
+void storedRanges(const SeriesHeader& series, std::vector<LayerRange>& ranges) {
+    const std::size_t q = series.wImpulseQuantity;
+    ranges.resize(q);
+    for (std::size_t k = 0; k < q; ++k) {
+        ranges[k] = clipped(series.lpMinPositions[k], series.lpMaxPositions[k], series);
+    }
+}
+
+void formulaRanges(const SeriesHeader& series, int32_t tmin, int32_t tmax,
+                   std::vector<LayerRange>& ranges) {
+    const int64_t q = series.wImpulseQuantity;
+    const int64_t n = series.dwSeriesSize;
+    const int64_t length = series.wImpulseSize;
+    ranges.resize(q);
+    for (int64_t k = 0; k < q; ++k) {
+        ranges[k] =
+            clipped(std::max(k * tmin, n - tmax * (q - k)),
+                    std::min((k + 1) * tmax - length, n - length - tmin * (q - 1 - k)), series);
+    }
+}
+
+LayerRange coveringRange(std::span<const LayerRange> ranges) {
+    LayerRange cover{0, -1};
+    bool any = false;
+    for (const LayerRange& r : ranges) {
+        if (r.lo > r.hi) continue;
+        cover = any ? LayerRange{std::min(cover.lo, r.lo), std::max(cover.hi, r.hi)} : r;
+        any = true;
+    }
+    return cover;
+}
+
+}  // namespace etalon

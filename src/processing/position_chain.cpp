@@ -1,0 +1,124 @@
+#include "processing/position_chain.h"
+
+#include <algorithm>
+
+#include "processing/chain_step.h"
+#include "processing/pulse_fit.h"
+#include "processing/vector_clones.h"
+
+namespace etalon {
+
+void PositionChain::reserve(std::size_t n) {
+    for (auto* table : {&fit_, &value_, &etalon_}) {
+        if (table->size() < n) table->resize(n);
+    }
+    window_.reserve(n);
+}
+
+void PositionChain::clear(std::size_t n, const PositionClasses& classes) {
+    for (const auto& r : classes.readUnreached) {
+        std::fill(value_.begin() + r.lo, value_.begin() + r.hi + 1, kSentinel8);
+    }
+    const std::vector<PositionClasses::Range>& fitted = classes.fitted;
+    auto unfitted = [&](std::size_t from, std::size_t to) {
+        if (from >= to) return;
+        std::fill(fit_.begin() + from, fit_.begin() + to, kSentinel8);
+        std::fill(etalon_.begin() + from, etalon_.begin() + to, 0);
+    };
+    std::size_t next = 0;
+    for (const auto& r : fitted) {
+        unfitted(next, std::min<std::size_t>(r.lo, n));
+        next = std::max<std::size_t>(next, r.hi + 1);
+    }
+    unfitted(next, n);
+}
+
+void PositionChain::run(const PositionClasses& classes, int32_t tmin, int32_t tmax) {
+    classes_ = &classes;
+    tmin_ = tmin;
+    tmax_ = tmax;
+    for (const auto& r : classes.firstOnly) {
+        std::copy(fit_.begin() + r.lo, fit_.begin() + r.hi + 1, value_.begin() + r.lo);
+    }
+    // A pulse that may also start a chain only extends a chain with a
+    // negative criterion; a later-only pulse always takes the best one.
+    pass(classes.firstOrLater, 0, tmin, tmax);
+    pass(classes.laterOnly, kSentinel8, tmin, tmax);
+}
+
+// Positions enter the window once their value is final for this pass: every
+// z <= x - Tmin lies before x, so it was computed earlier in the pass or
+// belongs to a class whose turn has passed (or has not come and stays unreached).
+void PositionChain::pass(const std::vector<PositionClasses::Range>& ranges, int32_t start,
+                         int32_t tmin, int32_t tmax) {
+    window_.start(value_.data(), tmin, tmax);
+    // Positions less than Tmin apart do not see each other, so a run of Tmin
+    // positions is computed at once from the values before it.
+    const int32_t chunk = std::min(tmin, kChunk);
+    for (const auto& r : ranges) {
+        for (int32_t x0 = r.lo; x0 <= r.hi; x0 += chunk) {
+            const int32_t x1 = std::min(r.hi, x0 + chunk - 1);
+            window_.enterUpTo(x1 - tmin);
+            stepValues(window_, x0, x1, fit_.data() + x0, StepRule::Extend, start, start,
+                       value_.data() + x0);
+        }
+    }
+}
+
+int32_t PositionChain::predecessor(int32_t x) const {
+    const uint8_t cls = classes_->classOf[x];
+    if (cls == 1) return -1;
+    const int32_t start = cls == 2 ? 0 : kSentinel8;
+    const int32_t from = std::max(x - tmax_, 0), to = x - tmin_;
+    if (to < from) return -2;
+    const uint8_t* classOf = classes_->classOf.data();
+    // Later-only positions are the last computed, so their windows hold
+    // final values; other windows see the classes after theirs unreached.
+    const int32_t* window = value_.data() + from;
+    if (cls != 3) {
+        scratch_.resize(to - from + 1);
+        for (int32_t z = from; z <= to; ++z) {
+            scratch_[z - from] = classOf[z] > cls ? kSentinel8 : value_[z];
+        }
+        window = scratch_.data();
+    }
+    const int32_t at = leftmostBelow(window, to - from + 1, start);
+    return at < 0 ? -2 : from + at;
+}
+
+int32_t PositionChain::findEnd(const PositionClasses& classes, int32_t start, int32_t& best) const {
+    // Ranges ascend, so a later range only wins with a strictly smaller value.
+    best = start;
+    int32_t at = -1;
+    for (const auto& r : classes.ends) {
+        const int32_t i = leftmostBelow(value_.data() + r.lo, r.hi - r.lo + 1, best);
+        if (i < 0) continue;
+        at = r.lo + i;
+        best = value_[at];
+    }
+    return at;
+}
+
+int PositionChain::chainLength(int32_t x) const {
+    int n = 0;
+    for (; x >= 0; x = predecessor(x))
+        ++n;
+    return n;
+}
+
+void PositionChain::fillChain(int32_t x, int32_t etalon, RestoredChain& chain) const {
+    // Last pulse first, then reversed in place.
+    int n = 0;
+    for (; x >= 0; x = predecessor(x)) {
+        chain.set(n++, etalon < 0 ? etalon_[x] + 1 : etalon, x, 0, 0);
+    }
+    chain.n = n;
+    for (int i = 0, j = n - 1; i < j; ++i, --j) {
+        std::swap(chain.etalons[i], chain.etalons[j]);
+        std::swap(chain.positions[i], chain.positions[j]);
+        std::swap(chain.cutStarts[i], chain.cutStarts[j]);
+        std::swap(chain.cutEnds[i], chain.cutEnds[j]);
+    }
+}
+
+}  // namespace etalon

@@ -1,0 +1,356 @@
+#include "processing/pulse_fit.h"
+
+#include "processing/vector_clones.h"
+
+#include <algorithm>
+#include <limits>
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
+
+namespace etalon {
+
+int32_t savedEnergyThreshold(uint16_t level, int32_t total) {
+    const auto product = static_cast<int32_t>(uint32_t{level} * static_cast<uint32_t>(total));
+    return product / 100;
+}
+
+void computeEtalonEnergy(std::span<const int16_t> samples, uint16_t level, EtalonEnergy& out) {
+    out.pe.resize(samples.size() + 1);
+    out.pe[0] = 0;
+    for (std::size_t j = 0; j < samples.size(); ++j) {
+        out.pe[j + 1] = wrapAdd(out.pe[j], int32_t{samples[j]} * samples[j]);
+    }
+    out.total = out.pe[samples.size()];
+    out.threshold = savedEnergyThreshold(level, out.total);
+}
+
+namespace {
+
+// D(x, b, f) for every window at once: prefix[j] is the fit of samples 0..j-1.
+void fitPrefix(std::span<const int16_t> series, std::span<const int16_t> etalon, int32_t x,
+               int32_t* prefix) {
+    prefix[0] = 0;
+    for (std::size_t j = 0; j < etalon.size(); ++j) {
+        const int32_t e = etalon[j];
+        prefix[j + 1] = prefix[j] + e * (e - 2 * int32_t{series[x + j]});
+    }
+}
+
+}  // namespace
+
+PulseFit fitPulse(std::span<const int16_t> series, std::span<const int16_t> etalon,
+                  const EtalonEnergy& energy, int32_t x) {
+    const int32_t length = static_cast<int32_t>(etalon.size());
+    std::vector<int32_t> prefix(length + 1);
+    fitPrefix(series, etalon, x, prefix.data());
+    PulseFit best{prefix[length], 0, 0, static_cast<int16_t>(length - 1)};
+    const int32_t theta = energy.threshold;
+    for (int32_t b = 0; b < length; ++b) {
+        if (!(theta < energy.total - energy.pe[b])) continue;
+        for (int32_t f = b; f < length; ++f) {
+            if (!(theta < energy.pe[f + 1] - energy.pe[b])) continue;
+            const int32_t s = prefix[f + 1] - prefix[b];
+            if (s < best.value) best = {s, 0, static_cast<int16_t>(b), static_cast<int16_t>(f)};
+        }
+    }
+    return best;
+}
+
+PulseFit fitPulseList(std::span<const int16_t> series, std::span<const PulseHeader> alphabet,
+                      std::span<const uint16_t> etalons, std::span<const EtalonEnergy> energies,
+                      int32_t x) {
+    PulseFit best;
+    for (std::size_t i = 0; i < etalons.size(); ++i) {
+        const int32_t index = etalons[i] - 1;
+        PulseFit fit = fitPulse(series, alphabet[index].samples(), energies[i], x);
+        fit.index = index;
+        if (i == 0 || fit.value < best.value) best = fit;
+    }
+    return best;
+}
+
+namespace {
+
+constexpr int32_t kChunk = 64;
+
+// T - 2 * correlation at `count` positions: one pass per etalon sample so the
+// inner loop runs over positions.
+ETALON_VECTOR_CLONES
+void fitWholePlain(const int16_t* y, const int16_t* etalon, int32_t length, int32_t total,
+                   int32_t count, int32_t* value) {
+    for (int32_t i = 0; i < count; ++i)
+        value[i] = 0;
+    for (int32_t j = 0; j < length; ++j) {
+        const int32_t e = etalon[j];
+        const int16_t* yj = y + j;
+        for (int32_t i = 0; i < count; ++i)
+            value[i] += e * yj[i];
+    }
+    for (int32_t i = 0; i < count; ++i)
+        value[i] = total - 2 * value[i];
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// The same with pairs of etalon samples per multiply-add (16-bit products
+// summed in 32 bits, exact for samples of the generators' size), 16 positions
+// at a time.
+__attribute__((target("avx2"))) void fitWholeTile(const int16_t* yt, const int16_t* etalon,
+                                                  int32_t length, __m256i totals, int32_t* out) {
+    __m256i low = _mm256_setzero_si256(), high = _mm256_setzero_si256();
+    for (int32_t j = 0; j < length; j += 2) {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(yt + j));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(yt + j + 1));
+        const uint32_t pair = static_cast<uint16_t>(etalon[j]) |
+                              (uint32_t{static_cast<uint16_t>(etalon[j + 1])} << 16);
+        const __m256i c = _mm256_set1_epi32(static_cast<int32_t>(pair));
+        low = _mm256_add_epi32(low, _mm256_madd_epi16(_mm256_unpacklo_epi16(a, b), c));
+        high = _mm256_add_epi32(high, _mm256_madd_epi16(_mm256_unpackhi_epi16(a, b), c));
+    }
+    // unpack works within 128-bit halves: low holds positions 0-3 and 8-11.
+    const __m256i first = _mm256_permute2x128_si256(low, high, 0x20);
+    const __m256i second = _mm256_permute2x128_si256(low, high, 0x31);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
+                        _mm256_sub_epi32(totals, _mm256_slli_epi32(first, 1)));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8),
+                        _mm256_sub_epi32(totals, _mm256_slli_epi32(second, 1)));
+}
+
+__attribute__((target("avx2"))) void fitWholeAvx2(const int16_t* y, const int16_t* etalon,
+                                                  int32_t length, int32_t total, int32_t count,
+                                                  int32_t* value) {
+    const int32_t tiles = count / 16;
+    const __m256i totals = _mm256_set1_epi32(total);
+    for (int32_t t = 0; t < tiles; ++t)
+        fitWholeTile(y + 16 * t, etalon, length, totals, value + 16 * t);
+    const int32_t done = 16 * tiles;
+    const int32_t rest = count - done;
+    if (rest == 0) return;
+    // The last positions read past the series' end as a whole tile would, so
+    // they are fitted from a copy padded with zeros.
+    constexpr int32_t kPadded = 16 + 64;
+    if (length + 16 > kPadded) {
+        fitWholePlain(y + done, etalon, length, total, rest, value + done);
+        return;
+    }
+    int16_t padded[kPadded] = {};
+    std::copy_n(y + done, rest + length - 1, padded);
+    alignas(32) int32_t out[16];
+    fitWholeTile(padded, etalon, length, totals, out);
+    std::copy_n(out, rest, value + done);
+}
+#endif
+
+void fitWhole(const int16_t* y, const int16_t* etalon, int32_t length, int32_t total, int32_t count,
+              int32_t* value) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    // Samples are taken in pairs, so the length must be even; a tile reads
+    // exactly the samples its 16 positions cover.
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2 && length % 2 == 0) {
+        fitWholeAvx2(y, etalon, length, total, count, value);
+        return;
+    }
+#endif
+    fitWholePlain(y, etalon, length, total, count, value);
+}
+
+// Admissible window starts grouped by where their ends begin: the window
+// (b, f) with f >= leastEnd(b) is prefix[f + 1] - prefix[b].
+struct WindowStarts {
+    const int16_t* leastEnd;
+    const int16_t* order;  // admissible starts by leastEnd descending
+    int32_t count;         // how many starts are admissible
+    int32_t length;
+    int32_t lowestSuffix;  // smallest leastEnd + 1 over the admissible starts
+};
+
+// a where `take`, else b, without a branch (so every store happens and the
+// loops vectorise without masked stores).
+inline int32_t pick(bool take, int32_t a, int32_t b) {
+    const int32_t mask = -static_cast<int32_t>(take);
+    return (a & mask) | (b & ~mask);
+}
+
+// The best window at up to kChunk positions, all lanes at once: prefix sums
+// of the fit per window end, a running leftmost suffix minimum over the ends,
+// and each start b compared when the suffix reaches its least end. Ties go to
+// the smaller start (the order windows are tried in), and a window replaces
+// the whole pulse only when strictly better.
+ETALON_VECTOR_CLONES
+void fitWindowsChunk(const int16_t* y, const int16_t* etalon, const WindowStarts& starts,
+                     int32_t count, int32_t* prefix, int32_t* value, int16_t* begin, int16_t* end) {
+    const int32_t length = starts.length;
+    for (int32_t i = 0; i < kChunk; ++i)
+        prefix[i] = 0;
+    for (int32_t j = 0; j < length; ++j) {
+        const int32_t e = etalon[j];
+        const int16_t* yj = y + j;
+        const int32_t* from = prefix + j * kChunk;
+        int32_t* to = prefix + (j + 1) * kChunk;
+        for (int32_t i = 0; i < kChunk; ++i)
+            to[i] = from[i] + e * (e - 2 * yj[i]);
+    }
+    int32_t suffixMin[kChunk], suffixArg[kChunk], best[kChunk], bestBegin[kChunk], bestEnd[kChunk];
+    const int32_t* whole = prefix + length * kChunk;
+    for (int32_t i = 0; i < kChunk; ++i) {
+        suffixMin[i] = whole[i];
+        suffixArg[i] = length;
+        best[i] = INT32_MAX;
+        bestBegin[i] = length;
+        bestEnd[i] = 0;
+    }
+    int32_t next = 0;
+    for (int32_t j = length; j >= starts.lowestSuffix; --j) {
+        const int32_t* pj = prefix + j * kChunk;
+        if (j < length) {
+            for (int32_t i = 0; i < kChunk; ++i) {
+                const bool take = pj[i] <= suffixMin[i];
+                suffixMin[i] = pick(take, pj[i], suffixMin[i]);
+                suffixArg[i] = pick(take, j, suffixArg[i]);
+            }
+        }
+        for (; next < starts.count && starts.leastEnd[starts.order[next]] + 1 == j; ++next) {
+            const int32_t b = starts.order[next];
+            const int32_t* pb = prefix + b * kChunk;
+            for (int32_t i = 0; i < kChunk; ++i) {
+                const int32_t s = suffixMin[i] - pb[i];
+                const bool take = s < best[i] || (s == best[i] && b < bestBegin[i]);
+                best[i] = pick(take, s, best[i]);
+                bestBegin[i] = pick(take, b, bestBegin[i]);
+                bestEnd[i] = pick(take, suffixArg[i] - 1, bestEnd[i]);
+            }
+        }
+    }
+    for (int32_t i = 0; i < count; ++i) {
+        const bool window = best[i] < whole[i];
+        value[i] = window ? best[i] : whole[i];
+        begin[i] = static_cast<int16_t>(window ? bestBegin[i] : 0);
+        end[i] = static_cast<int16_t>(window ? bestEnd[i] : length - 1);
+    }
+}
+
+}  // namespace
+
+void FitTable::reserve(std::size_t count, std::size_t length) {
+    value_.reserve(count);
+    begin_.reserve(count);
+    end_.reserve(count);
+    leastEnd_.reserve(length);
+    order_.reserve(length);
+    prefix_.reserve((length + 1) * kChunk);
+    padded_.reserve(kChunk + length);
+}
+
+void FitTable::compute(std::span<const int16_t> series, std::span<const int16_t> etalon,
+                       const EtalonEnergy& energy, int32_t first, int32_t last) {
+    first_ = first;
+    last_ = last;
+    const int32_t length = static_cast<int32_t>(etalon.size());
+    const int32_t count = std::max(last - first + 1, 0);
+    length_ = length;
+    windows_ = false;
+    value_.resize(count);
+    if (count == 0) return;
+
+    // Which windows keep enough energy depends on the etalon alone: for each
+    // start b the admissible ends are leastEnd..L-1.
+    leastEnd_.assign(length, -1);
+    int32_t lowestSuffix = length + 1;
+    const int32_t theta = energy.threshold;
+    for (int32_t b = 0; b < length; ++b) {
+        if (!(theta < energy.total - energy.pe[b])) continue;
+        for (int32_t f = b; f < length; ++f) {
+            if (theta < energy.pe[f + 1] - energy.pe[b]) {
+                leastEnd_[b] = static_cast<int16_t>(f);
+                lowestSuffix = std::min(lowestSuffix, f + 1);
+                break;
+            }
+        }
+    }
+    const int16_t* y = series.data() + first;
+    if (lowestSuffix > length) {
+        fitWhole(y, etalon.data(), length, energy.total, count, value_.data());
+        return;
+    }
+    // The chunks read kChunk positions; the series may end before that, so
+    // the last chunk reads a padded copy.
+    windows_ = true;
+    begin_.assign(count, 0);
+    end_.assign(count, static_cast<int16_t>(length - 1));
+    prefix_.resize(std::size_t(length + 1) * kChunk);
+    order_.clear();
+    for (int16_t b = 0; b < length; ++b) {
+        if (leastEnd_[b] >= 0) order_.push_back(b);
+    }
+    std::stable_sort(order_.begin(), order_.end(),
+                     [&](int16_t a, int16_t b) { return leastEnd_[a] > leastEnd_[b]; });
+    const WindowStarts starts{leastEnd_.data(), order_.data(), static_cast<int32_t>(order_.size()),
+                              length, lowestSuffix};
+    for (int32_t c = 0; c < count; c += kChunk) {
+        const int32_t m = std::min(kChunk, count - c);
+        const int16_t* source = y + c;
+        if (m < kChunk) {
+            padded_.assign(kChunk + length, 0);
+            std::copy_n(source, m + length - 1, padded_.begin());
+            source = padded_.data();
+        }
+        fitWindowsChunk(source, etalon.data(), starts, m, prefix_.data(), value_.data() + c,
+                        begin_.data() + c, end_.data() + c);
+    }
+}
+
+void FitCache::reserve(std::size_t alphabetSize, std::size_t positions, std::size_t length) {
+    // Runs on series of one geometry ask for the same room again and again.
+    if (alphabetSize <= reservedEtalons_ && positions <= reservedPositions_ &&
+        length <= reservedLength_) {
+        return;
+    }
+    if (energies_.size() < alphabetSize) energies_.resize(alphabetSize);
+    if (tables_.size() < alphabetSize) tables_.resize(alphabetSize);
+    hasEnergy_.resize(std::max(hasEnergy_.size(), alphabetSize));
+    hasFits_.resize(std::max(hasFits_.size(), alphabetSize));
+    for (std::size_t i = 0; i < alphabetSize; ++i) {
+        energies_[i].pe.reserve(length + 1);
+        tables_[i].reserve(positions, length);
+    }
+    reservedEtalons_ = alphabetSize;
+    reservedPositions_ = positions;
+    reservedLength_ = length;
+}
+
+void FitCache::begin(std::span<const int16_t> series, std::span<const PulseHeader> alphabet,
+                     uint16_t length, uint16_t level, int32_t first, int32_t last) {
+    series_ = series;
+    length_ = length;
+    alphabet_ = alphabet;
+    level_ = level;
+    first_ = first;
+    last_ = last;
+    std::fill(hasEnergy_.begin(), hasEnergy_.end(), uint8_t{0});
+    std::fill(hasFits_.begin(), hasFits_.end(), uint8_t{0});
+}
+
+std::span<const int16_t> FitCache::samples(int32_t index) const {
+    std::span<const int16_t> all = alphabet_[index].samples();
+    return all.first(std::min<std::size_t>(all.size(), length_));
+}
+
+const EtalonEnergy& FitCache::energy(int32_t index) {
+    if (!hasEnergy_[index]) {
+        computeEtalonEnergy(samples(index), level_, energies_[index]);
+        hasEnergy_[index] = 1;
+    }
+    return energies_[index];
+}
+
+const FitTable& FitCache::fits(int32_t index) {
+    if (!hasFits_[index]) {
+        tables_[index].compute(series_, samples(index), energy(index), first_, last_);
+        hasFits_[index] = 1;
+    }
+    return tables_[index];
+}
+
+}  // namespace etalon

@@ -1,0 +1,257 @@
+// `etalon-cli process` against the reference procedures, made series against
+// the same series read back, and refused files.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "oracle/oracle_processing.h"
+#include "pulses/alphabet.h"
+#include "pulses/random_streams.h"
+#include "series/subsets.h"
+
+namespace etalon::cli {
+namespace {
+
+using Json = nlohmann::json;
+
+struct Result {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+Result runCli(std::vector<std::string> args) {
+    args.insert(args.begin(), "etalon-cli");
+    std::vector<const char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.c_str());
+    std::ostringstream out, err;
+    const int code = run(static_cast<int>(argv.size()), argv.data(), out, err);
+    return {code, out.str(), err.str()};
+}
+
+std::string writeTemp(const std::string& name, const std::string& text) {
+    const std::string path = ::testing::TempDir() + name;
+    std::ofstream(path) << text;
+    return path;
+}
+
+std::vector<int16_t> ints(const Json& a) {
+    return a.get<std::vector<int16_t>>();
+}
+
+// A series record holding what `series` printed.
+std::unique_ptr<SeriesHeader> seriesFrom(const Json& j) {
+    SilentSink sink;
+    auto s =
+        getCutOffSeriesHeader(sink, 20, 20, j["wTmin"], j["wTmax"], j["dwSeriesSize"], nullptr);
+    s->wImpulseSize = j["wImpulseSize"];
+    s->wImpulseQuantity = j["wImpulseQuantity"];
+    s->wMinPulses = j["wMinPulses"];
+    s->wMaxPulses = j["wMaxPulses"];
+    auto fill = [](std::vector<int16_t>& to, const Json& from) {
+        const auto v = ints(from);
+        std::copy(v.begin(), v.end(), to.begin());
+    };
+    fill(s->lpNoisyData, j["lpNoisyData"]);
+    fill(s->lpMinPositions, j["lpMinPositions"]);
+    fill(s->lpMaxPositions, j["lpMaxPositions"]);
+    return s;
+}
+
+struct Case {
+    std::string task;
+    int type;
+};
+
+// The procedure the processing command runs, written out once more.
+int reference(const Case& c, std::span<const PulseHeader> alphabet, uint16_t level,
+              ChainsHeader* chains, SeriesHeader& s) {
+    const std::vector<uint16_t> all = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10,
+                                       11, 12, 13, 14, 15, 16, 17, 18, 19, 20};
+    const std::vector<uint16_t> single = {4};
+    const std::vector<int32_t> pattern = {3, 7, 12};
+    const std::vector<int32_t> other = {5, 9};
+    const std::vector<std::span<const int32_t>> stored = {other, pattern};
+    const bool tuplesSeries = c.type == 36 || c.type == 40;
+    const bool unfixed = c.type == 4 || c.type == 8;
+    int32_t debugging = 0;
+    if (c.task == "recognition" && tuplesSeries) {
+        return c.type == 40 ? oracle::TuplesRecognition(alphabet, stored, 2, 40, 181, level, chains,
+                                                        s, debugging)
+                            : oracle::recognizeKnownNumberTuples(alphabet, stored, 2, 40, 181,
+                                                                 level, chains, s);
+    }
+    if (c.task == "detection" && tuplesSeries) {
+        return c.type == 40 ? oracle::TuplesDetection(alphabet, pattern, 2, 40, 181, level, chains,
+                                                      s, debugging)
+                            : oracle::detectKnownNumberTuples(alphabet, pattern, 2, 40, 181, level,
+                                                              chains, s);
+    }
+    if (c.task == "recognition") {
+        return unfixed
+                   ? oracle::recognizeUnknownNumberChain(alphabet, all, 40, 181, level, chains, s)
+                   : oracle::recognizeKnownNumberChain(alphabet, all, 40, 181, level, chains, s);
+    }
+    const std::vector<uint16_t>& list = c.task == "detection" ? single : all;
+    return unfixed ? oracle::detectUnknownNumberChain(alphabet, list, 40, 181, level, chains, s)
+                   : oracle::detectKnownNumberChain(alphabet, list, 40, 181, level, chains, s);
+}
+
+TEST(Process, AgreesWithTheReferenceForEveryTaskAndSeriesType) {
+    std::array<PulseHeader, kEtalonsNumber> alphabet{};
+    {
+        SilentSink sink;
+        int16_t seed = RandomStreams{}.wAlphabetNoiseSeed;
+        makeAlphabet(sink, kPulseAmplitude, 20, 20, alphabet, seed);
+    }
+    for (const std::string task : {"detection", "recognition", "joint", "processing"}) {
+        for (const int type : {1, 2, 4, 8, 16, 32, 36, 40}) {
+            const std::string at = task + " on type " + std::to_string(type);
+            const bool cut = type == 2 || type == 8;
+            const std::vector<std::string> making = {"--type",     std::to_string(type),
+                                                     "--length",   "600",
+                                                     "--noise",    "25",
+                                                     "--level",    cut ? "75" : "100",
+                                                     "--sequence", "6,3,3,8,3,3,3,1,3,3,3,3,3,3,3",
+                                                     "--subset",   "3,7,12"};
+            std::vector<std::string> made = {"process", "--task",       task,         "--etalon",
+                                             "4",       "--subsets",    "5,9;3,7,12", "--pick",
+                                             "2",       "--proceeding", "2"};
+            made.insert(made.end(), making.begin(), making.end());
+            const Result direct = runCli(made);
+            ASSERT_EQ(direct.code, 0) << at << direct.err;
+
+            std::vector<std::string> seriesArgs = {"series"};
+            seriesArgs.insert(seriesArgs.end(), making.begin(), making.end());
+            const Result printed = runCli(seriesArgs);
+            ASSERT_EQ(printed.code, 0) << at;
+            const std::string file = writeTemp("process_series.json", printed.out);
+            const Result fromFile =
+                runCli({"process", "--input", file, "--type", std::to_string(type), "--task", task,
+                        "--etalon", "4", "--level", cut ? "75" : "100", "--subsets", "5,9;3,7,12",
+                        "--proceeding", "2"});
+            ASSERT_EQ(fromFile.code, 0) << at << fromFile.err;
+            EXPECT_EQ(Json::parse(fromFile.out), Json::parse(direct.out)) << at;
+
+            // The same series through the reference.
+            const Json out = Json::parse(direct.out);
+            auto series = seriesFrom(Json::parse(printed.out)["series"][0]);
+            SilentSink sink;
+            auto chains = getChainsHeader(sink, 10, series->wMaxPulses, nullptr);
+            const int returned =
+                reference({task, type}, alphabet, cut ? 75 : 100, chains.get(), *series);
+            EXPECT_EQ(out["returned"], returned) << at;
+            const Json& s = out["series"];
+            ASSERT_EQ(s["wRestoredQuantity"], series->wRestoredQuantity) << at;
+            const std::size_t n = series->wRestoredQuantity;
+            auto first = [&](const std::vector<int16_t>& v, std::size_t k) {
+                return std::vector<int16_t>(v.begin(), v.begin() + k);
+            };
+            EXPECT_EQ(ints(s["lpRestoredPositions"]), first(series->lpRestoredPositions, n)) << at;
+            EXPECT_EQ(ints(s["lpRestoredEtalons"]), first(series->lpRestoredEtalons, n)) << at;
+            EXPECT_EQ(ints(s["lpRestoredCutStarts"]), first(series->lpRestoredCutStarts, n)) << at;
+            EXPECT_EQ(ints(s["lpRestoredCutEnds"]), first(series->lpRestoredCutEnds, n)) << at;
+            EXPECT_EQ(s["wRestoredTuples"], series->wRestoredTuples) << at;
+            EXPECT_EQ(s["wTupleCriterion"], series->wTupleCriterion) << at;
+            const Json& c = out["chains"];
+            ASSERT_EQ(c["wPretenders"], chains->wPretenders) << at;
+            EXPECT_EQ(c["wQuanPulses"], chains->wQuanPulses) << at;
+            EXPECT_EQ(c["wSeekingPulsesQuantity"], chains->wSeekingPulsesQuantity) << at;
+            for (std::size_t k = 0; k < chains->wPretenders; ++k) {
+                EXPECT_EQ(c["chains"][k]["distance"], chains->distance(k)) << at;
+                const auto positions = chains->positionsList(k);
+                EXPECT_EQ(ints(c["chains"][k]["positionsList"]),
+                          std::vector<int16_t>(positions.begin(),
+                                               positions.begin() + chains->pulsesQuantity(k)))
+                    << at;
+            }
+        }
+    }
+}
+
+TEST(Process, RefusesBadFilesWithOneLine) {
+    const Result printed = runCli({"series", "--length", "200"});
+    ASSERT_EQ(printed.code, 0);
+    const Json good = Json::parse(printed.out);
+    auto variant = [&](auto change) {
+        Json j = good;
+        change(j["series"][0]);
+        return j.dump();
+    };
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"not json", "{\"series\": ["},
+        {"missing field", variant([](Json& s) { s.erase("lpNoisyData"); })},
+        {"short array", variant([](Json& s) { s["lpPositions"].erase(0); })},
+        {"position outside", variant([](Json& s) { s["lpMaxPositions"][0] = 190; })},
+        {"etalon 21", variant([](Json& s) { s["lpEtalons"][0] = 21; })},
+        {"window outside", variant([](Json& s) { s["lpCutEnds"][0] = 20; })},
+        {"text for a number", variant([](Json& s) { s["wTmin"] = "forty"; })},
+        {"two series", "{\"series\": [{}, {}]}"},
+        {"subset etalon", variant([](Json& s) {
+             s["wSubsetLength"] = 1;
+             s["lpSelectedSubset"] = Json::array({0});
+         })},
+    };
+    for (const auto& [what, text] : files) {
+        const std::string path = writeTemp("bad_series.json", text);
+        const Result r = runCli({"process", "--input", path});
+        EXPECT_EQ(r.code, 2) << what;
+        EXPECT_TRUE(r.out.empty()) << what;
+        EXPECT_EQ(r.err.rfind("etalon-cli: ", 0), 0u) << what << ": " << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << what << ": " << r.err;
+    }
+    const Result none = runCli({"process", "--input", ::testing::TempDir() + "no_such_file.json"});
+    EXPECT_EQ(none.code, 2);
+
+    // Tuples tasks need their patterns.
+    EXPECT_EQ(runCli({"process", "--type", "36", "--task", "detection"}).code, 2);
+    EXPECT_EQ(runCli({"process", "--type", "40", "--task", "recognition", "--subset", "1,2"}).code,
+              2);
+    EXPECT_EQ(runCli({"process", "--etalons", "1,25"}).code, 2);
+}
+
+// Bounds given on the command line replace the file's own, and a chain
+// longer than the file's count bounds allow still fits the records.
+TEST(Process, BoundsGivenOverrideTheFile) {
+    const Result printed = runCli({"series", "--type", "4", "--noise", "30"});
+    ASSERT_EQ(printed.code, 0);
+    const std::string file = writeTemp("bounds_series.json", printed.out);
+    const Result r = runCli({"process", "--input", file, "--type", "4", "--task", "detection",
+                             "--tmin", "20", "--tmax", "100"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const Json s = Json::parse(r.out)["series"];
+    const auto positions = ints(s["lpRestoredPositions"]);
+    ASSERT_EQ(positions.size(), s["wRestoredQuantity"].get<std::size_t>());
+    ASSERT_GT(positions.size(), 1u);
+    for (std::size_t k = 1; k < positions.size(); ++k) {
+        EXPECT_GE(positions[k] - positions[k - 1], 20);
+        EXPECT_LE(positions[k] - positions[k - 1], 100);
+    }
+    const Json chains = Json::parse(r.out)["chains"];
+    EXPECT_EQ(chains["chains"][0]["pulsesQuantity"], s["wRestoredQuantity"]);
+}
+
+TEST(Process, PrintsTheRestoredFieldsAndTheChains) {
+    const Result r = runCli({"process", "--task", "detection", "--etalon", "1"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const Json out = Json::parse(r.out);
+    const Json& s = out["series"];
+    EXPECT_EQ(out["returned"], 1);
+    EXPECT_EQ(s["wRestoredQuantity"], 18);
+    EXPECT_EQ(s["lpRestoredPositions"], s["lpPositions"]);  // no noise: exact
+    EXPECT_EQ(s["lpRestoredEtalons"].size(), 18u);
+    EXPECT_EQ(out["chains"]["wMaxSize"], 10);
+    EXPECT_EQ(out["chains"]["wPretenders"], 1);
+    EXPECT_EQ(out["chains"]["chains"][0]["pulsesQuantity"], 18);
+    EXPECT_EQ(out["chains"]["chains"][0]["cutEndsList"][0], 19);
+}
+
+}  // namespace
+}  // namespace etalon::cli

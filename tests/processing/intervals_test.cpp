@@ -1,0 +1,150 @@
+#include "processing/intervals_header.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "support/recording_sink.h"
+
+namespace etalon::test {
+namespace {
+
+using Pairs = std::vector<std::pair<int, int>>;
+
+Pairs pairsOf(const IntervalsHeader& set) {
+    Pairs out;
+    for (int i = 0; i < set.wIntervals; ++i)
+        out.emplace_back(set.start(i), set.end(i));
+    return out;
+}
+
+std::unique_ptr<IntervalsHeader> setOf(RecordingSink& sink, uint16_t capacity, const Pairs& pairs) {
+    auto set = getIntervalsHeader(sink, nullptr, capacity);
+    for (auto [lo, hi] : pairs)
+        addInterval(sink, set.get(), lo, hi);
+    return set;
+}
+
+TEST(Intervals, AddMergesOverlapsAndKeepsTouchingApart) {
+    RecordingSink sink;
+    auto set = setOf(sink, 4, {{5, 10}, {11, 12}});
+    EXPECT_EQ(pairsOf(*set), (Pairs{{5, 10}, {11, 12}}));
+    set = setOf(sink, 4, {{5, 10}, {20, 30}});
+    EXPECT_EQ(addInterval(sink, set.get(), 8, 15), 1);
+    EXPECT_EQ(pairsOf(*set), (Pairs{{5, 15}, {20, 30}}));
+    EXPECT_EQ(addInterval(sink, set.get(), 3, 25), 1);
+    EXPECT_EQ(pairsOf(*set), (Pairs{{3, 30}}));
+    EXPECT_EQ(addInterval(sink, set.get(), 9, 2), 0);
+    EXPECT_EQ(addInterval(sink, nullptr, 1, 2), 0);
+}
+
+TEST(Intervals, FullSetRefusesOnlyWhatNeedsAnEntry) {
+    RecordingSink sink;
+    auto set = setOf(sink, 2, {{0, 10}, {20, 30}});
+    EXPECT_EQ(addInterval(sink, set.get(), 25, 40), 1);  // overlaps: merged
+    EXPECT_EQ(addInterval(sink, set.get(), 50, 60), 0);  // would need a third entry
+    EXPECT_EQ(pairsOf(*set), (Pairs{{0, 10}, {20, 40}}));
+    EXPECT_EQ(subInterval(sink, set.get(), 3, 4), 0);  // a split needs a free entry
+    EXPECT_EQ(pairsOf(*set), (Pairs{{0, 10}, {20, 40}}));
+}
+
+TEST(Intervals, SubtractClipAndCross) {
+    RecordingSink sink;
+    auto set = setOf(sink, 4, {{0, 10}});
+    subInterval(sink, set.get(), 10, 20);
+    EXPECT_EQ(pairsOf(*set), (Pairs{{0, 9}}));
+    set = setOf(sink, 4, {{0, 10}});
+    EXPECT_EQ(subInterval(sink, set.get(), 3, 4), 1);
+    EXPECT_EQ(pairsOf(*set), (Pairs{{0, 2}, {5, 10}}));
+    set = setOf(sink, 4, {{0, 10}, {20, 30}});
+    clipIntervals(sink, set.get(), 10, 25);
+    EXPECT_EQ(pairsOf(*set), (Pairs{{10, 10}, {20, 25}}));
+    set = setOf(sink, 4, {{0, 10}, {20, 30}});
+    auto other = setOf(sink, 4, {{5, 22}, {28, 40}});
+    EXPECT_EQ(crossIntervals(sink, set.get(), other.get()), 1);
+    EXPECT_EQ(pairsOf(*set), (Pairs{{5, 10}, {20, 22}, {28, 30}}));
+    auto copy = copyIntervals(sink, nullptr, set.get());
+    EXPECT_EQ(copy->wMaxIntervals, 4);
+    EXPECT_EQ(pairsOf(*copy), pairsOf(*set));
+    EXPECT_EQ(copyIntervals(sink, nullptr, nullptr), nullptr);
+}
+
+// With room to spare the operations are the set operations on positions.
+TEST(Intervals, RandomOperationsMatchPositionSets) {
+    RecordingSink sink;
+    std::mt19937 rng(5);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    for (int round = 0; round < 200; ++round) {
+        auto set = getIntervalsHeader(sink, nullptr, 200);
+        std::set<int> model;
+        for (int step = 0; step < 30; ++step) {
+            const int lo = pick(0, 120), hi = lo + pick(0, 15);
+            switch (pick(0, 2)) {
+                case 0:
+                    addInterval(sink, set.get(), lo, hi);
+                    for (int p = lo; p <= hi; ++p)
+                        model.insert(p);
+                    break;
+                case 1:
+                    subInterval(sink, set.get(), lo, hi);
+                    for (int p = lo; p <= hi; ++p)
+                        model.erase(p);
+                    break;
+                default: {
+                    auto other = setOf(sink, 200, {{lo, hi}, {hi + 5, hi + 9}});
+                    crossIntervals(sink, set.get(), other.get());
+                    std::set<int> kept;
+                    for (int p : model) {
+                        if ((p >= lo && p <= hi) || (p >= hi + 5 && p <= hi + 9)) kept.insert(p);
+                    }
+                    model = kept;
+                }
+            }
+            std::set<int> held;
+            for (auto [a, b] : pairsOf(*set)) {
+                ASSERT_LE(a, b);
+                for (int p = a; p <= b; ++p)
+                    held.insert(p);
+            }
+            for (int i = 1; i < set->wIntervals; ++i)
+                ASSERT_LT(set->end(i - 1), set->start(i));
+            ASSERT_EQ(held, model);
+        }
+    }
+}
+
+TEST(Intervals, PositionSetsOfTheDefaultGeometry) {
+    RecordingSink sink;
+    SeriesHeader series;
+    series.dwSeriesSize = 1200;
+    series.wImpulseSize = 20;
+    series.wMinPulses = 6;
+    series.wMaxPulses = 30;
+    OmegaSets sets = makeOmegaSets(sink, series, 40, 181);
+    EXPECT_EQ(pairsOf(*sets.minus), (Pairs{{0, 161}}));
+    EXPECT_EQ(pairsOf(*sets.plus), (Pairs{{1019, 1180}}));
+    EXPECT_EQ(pairsOf(*sets.tilda), (Pairs{{40, 1180}}));
+    PositionClasses classes;
+    ASSERT_TRUE(makePositionClasses(sink, series, 40, 181, classes));
+    ASSERT_EQ(classes.firstOnly.size(), 1u);
+    EXPECT_EQ(classes.firstOnly[0].lo, 0);
+    EXPECT_EQ(classes.firstOnly[0].hi, 39);
+    EXPECT_EQ(classes.firstOrLater[0].lo, 40);
+    EXPECT_EQ(classes.firstOrLater[0].hi, 161);
+    EXPECT_EQ(classes.laterOnly[0].lo, 162);
+    EXPECT_EQ(classes.laterOnly[0].hi, 1180);
+
+    // One pulse: no later pulses, first = last = [max(0, N - Tmax), min(Tmax - L, N - L)].
+    series.wMinPulses = series.wMaxPulses = 1;
+    series.dwSeriesSize = 200;
+    sets = makeOmegaSets(sink, series, 40, 181);
+    EXPECT_EQ(sets.tilda->wIntervals, 0);
+    EXPECT_EQ(pairsOf(*sets.minus), (Pairs{{19, 161}}));
+    EXPECT_EQ(pairsOf(*sets.plus), (Pairs{{19, 161}}));
+}
+
+}  // namespace
+}  // namespace etalon::test
