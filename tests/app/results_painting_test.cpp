@@ -5,6 +5,8 @@
 
 #include "app/painting.h"
 #include "graphs/series_graph.h"
+#include "graphs/series_measures.h"
+#include "processing/known_number_chain.h"
 #include "series/series_generator.h"
 #include "support/pixels.h"
 #include "support/recording_sink.h"
@@ -44,26 +46,6 @@ void writePpm(const platform::Surface& surface, const char* path) {
             out.put(static_cast<char>(c.r)).put(static_cast<char>(c.g)).put(static_cast<char>(c.b));
         }
     }
-}
-
-// Stands in for a processing run: the truth restored exactly, recorded as recognition.
-void restoreTheTruth(AppState& state, MessageSink& sink) {
-    SeriesHeader& s = *state.lpSeriesHeader;
-    s.lpRestoredPositions = s.lpPositions;
-    s.lpRestoredEtalons = s.lpEtalons;
-    s.lpRestoredCutStarts = s.lpCutStarts;
-    s.lpRestoredCutEnds = s.lpCutEnds;
-    s.wRestoredQuantity = s.wImpulseQuantity;
-    ChainsHeader* chains = state.lpChainsHeader.get();
-    resetChains(chains, s.wImpulseQuantity, chains->wMaxPulses);
-    const auto n = s.wImpulseQuantity;
-    insertChain(chains, -1, n,
-                {{s.lpEtalons.data(), n},
-                 {s.lpPositions.data(), n},
-                 {s.lpCutStarts.data(), n},
-                 {s.lpCutEnds.data(), n}});
-    addToChainsHeader(sink, state.wSeriesType, state.wEffectiveTask, state.wMakingLevel,
-                      state.wProcessingLevel, chains);
 }
 
 TEST(ResultsPainting, ResultsModeDrawsTheSeriesGraphAndClearsNoErase) {
@@ -114,7 +96,19 @@ TEST(ResultsPainting, NoisySeriesWithItsRestoredPulses) {
     PaintedState p(1270, 740);
     makeVariedSeries(p.state, p.sink);
     ASSERT_NE(p.state.lpSeriesHeader, nullptr);
-    restoreTheTruth(p.state, p.sink);
+    AppState& st = p.state;
+    ASSERT_EQ(
+        detectKnownNumberChain(p.sink, st.alphabet, st.lpRequiredList, st.wTmin, st.wTmax,
+                               st.wProcessingLevel, st.lpChainsHeader.get(), *st.lpSeriesHeader),
+        1);
+    addToChainsHeader(p.sink, st.wSeriesType, st.wEffectiveTask, st.wMakingLevel,
+                      st.wProcessingLevel, st.lpChainsHeader.get());
+    const SeriesHeader& series = *st.lpSeriesHeader;
+    ASSERT_EQ(series.wRestoredQuantity, 18);
+    // At this noise the truth is found, so row 0 measures what chain 1 scored.
+    ASSERT_EQ(series.lpRestoredPositions, series.lpPositions);
+    EXPECT_EQ(st.lpChainsHeader->distance(0), getSeriesMeasure(series));
+    EXPECT_EQ(getChainRestoreError(*st.lpChainsHeader, series), 0);
     p.state.nDisplayMode = 6;
     p.paint();
     EXPECT_TRUE(p.sink.empty());
