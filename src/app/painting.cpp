@@ -1,10 +1,13 @@
 #include "app/painting.h"
 
+#include <algorithm>
+#include <span>
 #include <vector>
 
 #include "app/workbench.h"
 #include "graphs/alphabet_grid.h"
 #include "graphs/selector.h"
+#include "graphs/series_graph.h"
 
 namespace etalon {
 namespace {
@@ -26,6 +29,38 @@ void drawAlphabet(AppState& state, const WindowLayout& layout, DeviceContext& dc
                      state.selectedFlags, static_cast<int16_t>(state.wPulseAmplitude));
 }
 
+// Series processing shows results only for the plain series types.
+bool resultsShown(const AppState& state) {
+    if (state.wEffectiveTask != kTaskSeriesProcessing) return true;
+    switch (state.wSeriesType) {
+        case kSeriesFixedWhole:
+        case kSeriesFixedCutoff:
+        case kSeriesUnfixedWhole:
+        case kSeriesUnfixedCutoff:
+            return true;
+        default:
+            return false;
+    }
+}
+
+void drawResults(AppState& state, const WindowLayout& layout, DeviceContext& dc) {
+    if (resultsShown(state)) {
+        SeriesGraphView view;
+        view.rcGraph = layout.rcGraph;
+        view.nLineHeight = layout.nLineHeight;
+        view.settings = {state.bFrameGraphFields, state.bShadedOriginalPulses,
+                         state.bHighlightDetectedPulses, state.wTuplesHighlight,
+                         state.bSpecialGraphSize};
+        view.pickedReserved = state.subsetPanel.pickedReserved;
+        view.listedReservedRects = state.subsetPanel.listedReservedRects;
+        const size_t listed = std::min<size_t>(state.wRequiredCount, state.lpRequiredList.size());
+        DrawSeriesGraph(dc, view, static_cast<uint16_t>(listed),
+                        std::span<const uint16_t>(state.lpRequiredList.data(), listed),
+                        state.lpChainsHeader.get(), state.lpSeriesHeader.get());
+    }
+    state.bNoErase = 0;
+}
+
 // The graph area's content; false when the mode shows nothing and no buttons.
 bool drawContent(AppState& state, const WindowLayout& layout, DeviceContext& dc) {
     switch (state.nDisplayMode) {
@@ -33,8 +68,8 @@ bool drawContent(AppState& state, const WindowLayout& layout, DeviceContext& dc)
             drawAlphabet(state, layout, dc);
             return true;
         case 6:
-            // The results view and the simulation plots come with processing.
-            if (state.wMainView != 2) state.bNoErase = 0;
+            // The simulation plots come with the statistical simulation.
+            if (state.wMainView == 1) drawResults(state, layout, dc);
             return true;
         case 9:   // subset selection panel
         case 10:  // parameter panel
