@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "app/main_menu.h"
 #include "graphs/alphabet_grid.h"
+#include "graphs/plot_primitives.h"
+#include "graphs/series_graph.h"
+#include "graphs/series_graph_text.h"
 #include "support/pixels.h"
 #include "support/recording_sink.h"
 
@@ -252,6 +256,25 @@ TEST(Workbench, AMissingBitmapEndsStartUpWithOneMessage) {
     EXPECT_FALSE(workbench.state().bAlphabetReady);
 }
 
+// The restored-pulses panel shows exactly the curves of the restored pulses:
+// every pixel they set on their own is set in the window too.
+void expectRestoredPulsesDrawn(const platform::Surface& surface, const WindowLayout& layout,
+                               const AppState& s) {
+    const SeriesHeader& series = *s.lpSeriesHeader;
+    const SeriesGraphGeometry g =
+        seriesGraphGeometry(layout.rcGraph, layout.nLineHeight, false, s.wRequiredCount);
+    const platform::Rect panel = g.panel(3);
+    const int16_t a = seriesHalfRange(series.wAmplitude, series.wNoiseLevel).range;
+    platform::Surface alone(surface.width(), surface.height());
+    platform::DeviceContext dc(alone);
+    DrawDetectedPulses(dc, panel, a, series);
+    const auto curves = test::inkOf(alone);
+    ASSERT_GT(curves.size(), 18u * 10);
+    for (const auto& p : curves) {
+        ASSERT_EQ(surface.pixel(p.x, p.y), alone.pixel(p.x, p.y)) << p.x << "," << p.y;
+    }
+}
+
 TEST(Workbench, StartButtonProcessesANewSeriesAndShowsTheResultsView) {
     OpenWorkbench open;
     ASSERT_NE(open.window, nullptr);
@@ -292,6 +315,7 @@ TEST(Workbench, StartButtonProcessesANewSeriesAndShowsTheResultsView) {
     // The repaint it asked for covers the button column: the results view's
     // "ButtonStart" appears there.
     open.window->paint();
+    expectRestoredPulsesDrawn(open.window->surface(), layout, s);
     const auto& bitmap = *open.workbench.bitmap(kBmpStart);
     const platform::Surface& surface = open.window->surface();
     for (auto [x, y] : {std::pair{0, 0}, {70, 16}, {143, 31}}) {
