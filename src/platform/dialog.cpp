@@ -1,5 +1,7 @@
 #include "platform/dialog.h"
 
+#include <algorithm>
+
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QDialog>
@@ -108,6 +110,19 @@ QWidget* makeControl(const DialogControl& control, QDialog& dialog) {
 
 }  // namespace
 
+namespace {
+
+// The window system's horizontal dialog base unit: the mean width of the 52
+// Latin letters, rounded. The font's own average width is that of 'x' and
+// narrower, so labels would be cut.
+int32_t dialogBaseWidth(const QFontMetrics& metrics) {
+    const int width = metrics.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    return (width / 26 + 1) / 2;
+}
+
+}  // namespace
+
 Rect dialogUnitsToPixels(const Rect& units, int32_t aveCharWidth, int32_t charHeight) {
     return {units.left * aveCharWidth / 4, units.top * charHeight / 8,
             units.right * aveCharWidth / 4, units.bottom * charHeight / 8};
@@ -117,11 +132,17 @@ int runModalDialog(Window*, const DialogTemplate& dialogTemplate,
                    const DialogProcedure& procedure) {
     QDialog dialog;
     dialog.setWindowTitle(toQString(dialogTemplate.caption));
+    // Sizes follow the text font; the controls use a slightly smaller cut of
+    // it, as DejaVu runs wider than the narrow face the templates were laid
+    // out for and labels would otherwise be cut short.
     const QFont& font = qtFont(FontKind::Text);
-    dialog.setFont(font);
+    QFont controlsFont = font;
+    controlsFont.setPixelSize(std::max(font.pixelSize() - 2, 6));
+    dialog.setFont(controlsFont);
     const QFontMetrics metrics(font);
+    const int32_t baseWidth = dialogBaseWidth(metrics);
     const auto toPixels = [&](const Rect& units) {
-        return dialogUnitsToPixels(units, metrics.averageCharWidth(), metrics.height());
+        return dialogUnitsToPixels(units, baseWidth, metrics.height());
     };
     const Rect size = toPixels(dialogTemplate.units);
     dialog.setFixedSize(size.right, size.bottom);
