@@ -105,10 +105,12 @@ void selectWorkingSet(AppState& state) {
     rebuildRequiredList(state);
 }
 
-void makeFirstSeries(AppState& state, MessageSink& sink) {
+}  // namespace
+
+void makeSeriesFromState(AppState& state, MessageSink& sink) {
     SeriesRequest request;
     request.etalons = state.wEtalonsNumber;
-    request.alphabet = state.alphabet;
+    request.alphabet = std::span<const PulseHeader>(state.alphabet.data(), state.wEtalonsNumber);
     request.pulseLength = state.wEtalonLength;
     request.tmin = state.wTmin;
     request.tmax = state.wTmax;
@@ -126,8 +128,6 @@ void makeFirstSeries(AppState& state, MessageSink& sink) {
             getCutOffSeries(sink, request, std::move(state.lpSeriesHeader), state.streams);
     }
 }
-
-}  // namespace
 
 void createStartupState(AppState& state, MessageSink& sink) {
     freeAlphabet(state.alphabet, state.wEtalonsNumber);
@@ -175,7 +175,7 @@ void createStartupState(AppState& state, MessageSink& sink) {
     state.wNewMakingLevel = state.wDlgMakingLevel = state.wMakingLevel = saved;
     state.wNewProcessingLevel = state.wDlgProcessingLevel = state.wProcessingLevel = saved;
 
-    makeFirstSeries(state, sink);
+    makeSeriesFromState(state, sink);
 }
 
 void destroyState(AppState& state) {

@@ -210,6 +210,11 @@ void resetLevels(AppState& state);
 // results record and the first series of 18 pulses without noise.
 void createStartupState(AppState& state, MessageSink& sink);
 
+// Makes the next series into lpSeriesHeader from the current length, bounds,
+// pulse count, sequence and making level; the unfixed types draw their count,
+// which then becomes wSeriesPulses.
+void makeSeriesFromState(AppState& state, MessageSink& sink);
+
 // Releases every record and list, as window destruction does.
 void destroyState(AppState& state);
 

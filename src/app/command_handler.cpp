@@ -47,21 +47,6 @@ std::span<const int32_t> selection(const SubsetPanelState& panel) {
     return {panel.selectedSubset.data(), static_cast<std::size_t>(panel.selectionCount)};
 }
 
-SeriesRequest seriesRequest(AppState& s) {
-    SeriesRequest request;
-    request.etalons = s.wEtalonsNumber;
-    request.alphabet = alphabetOf(s);
-    request.pulseLength = s.wEtalonLength;
-    request.tmin = s.wTmin;
-    request.tmax = s.wTmax;
-    request.seriesLength = s.dwSeriesLength;
-    request.pulses = s.wSeriesPulses;
-    request.sequence = s.lpEtalonSequence;
-    request.amplitude = static_cast<int16_t>(s.wPulseAmplitude);
-    request.savedEnergyLevel = s.wMakingLevel;
-    return request;
-}
-
 }  // namespace
 
 std::vector<std::span<const int32_t>> reservedTuples(const SubsetPanelState& panel) {
@@ -432,15 +417,7 @@ void CommandHandler::makeSeries() {
         shellPulseBounds(s.dwSeriesLength, s.wEtalonLength, s.wTmin, s.wTmax);
     growEtalonSequence(s, std::max({s.wMaxPulses, s.wSeriesPulses, bounds.maxPulses}));
     CountingSink reports(sink_);
-    const SeriesRequest request = seriesRequest(s);
-    if (isUnfixedSeries(s.wSeriesType)) {
-        s.lpSeriesHeader =
-            makeUnfixedSeries(reports, request, std::move(s.lpSeriesHeader), s.streams);
-        if (s.lpSeriesHeader) s.wSeriesPulses = s.lpSeriesHeader->wImpulseQuantity;
-    } else {
-        s.lpSeriesHeader =
-            getCutOffSeries(reports, request, std::move(s.lpSeriesHeader), s.streams);
-    }
+    makeSeriesFromState(s, reports);
     if (!s.lpSeriesHeader) {
         sink_.show("Не могу создать ряд!", "CM_INFO", MessageIcon::None);
         return;
