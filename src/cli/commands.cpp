@@ -1,11 +1,11 @@
 #include "cli/commands.h"
 
 #include <CLI/CLI.hpp>
-#include <charconv>
 #include <iostream>
 #include <sstream>
 
 #include "cli/json_output.h"
+#include "cli/number_list.h"
 #include "cli/process_command.h"
 #include "cli/series_maker.h"
 #include "series/subsets.h"
@@ -18,16 +18,9 @@ namespace {
 std::vector<int64_t> parseList(const std::string& text, const std::string& option, int64_t low,
                                int64_t high) {
     std::vector<int64_t> values;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t end = text.find(',', start);
-        if (end == std::string::npos) end = text.size();
-        std::string item = text.substr(start, end - start);
-        item.erase(0, item.find_first_not_of(' '));
-        item.erase(item.find_last_not_of(' ') + 1);
+    for (const std::string& item : splitItems(text, ',')) {
         int64_t value = 0;
-        auto [rest, error] = std::from_chars(item.data(), item.data() + item.size(), value);
-        if (item.empty() || error != std::errc() || rest != item.data() + item.size()) {
+        if (!parseWhole(item, value)) {
             throw CLI::ValidationError(option, "'" + item + "' is not a whole number");
         }
         if (value < low || value > high) {
@@ -36,7 +29,6 @@ std::vector<int64_t> parseList(const std::string& text, const std::string& optio
                                                    std::to_string(high));
         }
         values.push_back(value);
-        start = end + 1;
     }
     return values;
 }
@@ -141,8 +133,8 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
     CLI::App* series = app.add_subcommand("series", "Make series as the workbench does");
     SeriesArguments seriesArgs;
     addSeriesOptions(*series, seriesArgs);
-    CLI::App* process =
-        app.add_subcommand("process", "Make or read one series and restore it as the workbench does");
+    CLI::App* process = app.add_subcommand(
+        "process", "Make or read one series and restore it as the workbench does");
     SeriesArguments processSeries;
     addSeriesOptions(*process, processSeries);
     ProcessArguments processArgs;

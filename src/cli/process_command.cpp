@@ -1,5 +1,7 @@
 #include "cli/process_command.h"
 
+#include "cli/number_list.h"
+
 #include <algorithm>
 #include <charconv>
 #include <memory>
@@ -48,35 +50,23 @@ bool unfixedOrTuples(uint16_t type) {
 std::vector<int32_t> parseNumbers(const std::string& text, const std::string& option,
                                   char separator) {
     std::vector<int32_t> values;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t end = text.find(separator, start);
-        if (end == std::string::npos) end = text.size();
-        std::string item = text.substr(start, end - start);
-        item.erase(0, item.find_first_not_of(' '));
-        item.erase(item.find_last_not_of(' ') + 1);
+    for (const std::string& item : splitItems(text, separator)) {
         int32_t value = 0;
-        auto [rest, error] = std::from_chars(item.data(), item.data() + item.size(), value);
-        if (item.empty() || error != std::errc() || rest != item.data() + item.size()) {
+        if (!parseWhole(item, value)) {
             throw Refusal{option + ": '" + item + "' is not a whole number"};
         }
         if (value < 1 || value > kEtalonsNumber) {
             throw Refusal{option + ": etalon " + std::to_string(value) + " is outside 1..20"};
         }
         values.push_back(value);
-        start = end + 1;
     }
     return values;
 }
 
 std::vector<std::vector<int32_t>> parseSubsets(const std::string& text) {
     std::vector<std::vector<int32_t>> subsets;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t end = text.find(';', start);
-        if (end == std::string::npos) end = text.size();
-        subsets.push_back(parseNumbers(text.substr(start, end - start), "--subsets", ','));
-        start = end + 1;
+    for (const std::string& pattern : splitItems(text, ';')) {
+        subsets.push_back(parseNumbers(pattern, "--subsets", ','));
     }
     return subsets;
 }

@@ -26,10 +26,6 @@ struct KnownChainWork {
 
 thread_local KnownChainWork work;
 
-void reportNoMemory(MessageSink& sink, const char* text) {
-    sink.show(text, "", MessageIcon::None);
-}
-
 // Sizes everything one run over `alphabet` needs; throws std::bad_alloc.
 void growForRun(KnownChainWork& w, const SeriesHeader& series, std::size_t alphabetSize,
                 const LayerRange& cover, int32_t tmin, int32_t tmax) {

@@ -30,10 +30,6 @@ struct TuplesWork {
 
 thread_local TuplesWork work;
 
-void reportNoMemory(MessageSink& sink, const char* text) {
-    sink.show(text, "", MessageIcon::None);
-}
-
 void growForRun(TuplesWork& w, const SeriesHeader& series, std::size_t alphabetSize,
                 const LayerRange& cover, int32_t tmin, int32_t tmax) {
     const std::size_t q = series.wImpulseQuantity;

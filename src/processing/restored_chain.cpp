@@ -45,4 +45,8 @@ bool becomesBest(const ChainsHeader* chains, int32_t criterion) {
     return chains->wPretenders == 0 || criterion < chains->distance(0);
 }
 
+void reportNoMemory(MessageSink& sink, const char* text) {
+    sink.show(text, "", MessageIcon::None);
+}
+
 }  // namespace etalon

@@ -75,6 +75,9 @@ template <class Grow>
     }
 }
 
+// The procedures' out-of-memory report: the table's name, no caption.
+void reportNoMemory(MessageSink& sink, const char* text);
+
 // Insert the chain as held rank 0 would see it: true when it becomes the best.
 bool becomesBest(const ChainsHeader* chains, int32_t criterion);
 

@@ -39,10 +39,6 @@ thread_local PatternWork work;
 
 constexpr int32_t kChunk = 64;
 
-void reportNoMemory(MessageSink& sink, const char* text) {
-    sink.show(text, "", MessageIcon::None);
-}
-
 int32_t positionsOf(const SeriesHeader& series) {
     return std::max<int32_t>(static_cast<int32_t>(series.dwSeriesSize) - series.wImpulseSize + 1,
                              0);

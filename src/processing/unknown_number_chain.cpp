@@ -23,10 +23,6 @@ struct UnknownChainWork {
 
 thread_local UnknownChainWork work;
 
-void reportNoMemory(MessageSink& sink, const char* text) {
-    sink.show(text, "", MessageIcon::None);
-}
-
 LayerRange fittedCover(const PositionClasses& classes) {
     if (classes.fitted.empty()) return {0, -1};
     return {classes.fitted.front().lo, classes.fitted.back().hi};

@@ -1,4 +1,5 @@
 #include "cli/commands.h"
+#include "support/cli_runner.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -17,22 +18,8 @@
 namespace etalon::cli {
 namespace {
 
-struct Result {
-    int code;
-    std::string out;
-    std::string err;
-    nlohmann::json json() const { return nlohmann::json::parse(out); }
-};
-
-Result runCli(std::vector<std::string> args) {
-    args.insert(args.begin(), "etalon-cli");
-    std::vector<const char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.c_str());
-    std::ostringstream out, err;
-    const int code = run(static_cast<int>(argv.size()), argv.data(), out, err);
-    return {code, out.str(), err.str()};
-}
+using Result = test::CliResult;
+using test::runCli;
 
 std::vector<int16_t> firstEntries(const std::vector<int16_t>& v, std::size_t n) {
     return {v.begin(), v.begin() + n};

@@ -14,27 +14,15 @@
 #include "pulses/alphabet.h"
 #include "pulses/random_streams.h"
 #include "series/subsets.h"
+#include "support/cli_runner.h"
 
 namespace etalon::cli {
 namespace {
 
 using Json = nlohmann::json;
 
-struct Result {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-Result runCli(std::vector<std::string> args) {
-    args.insert(args.begin(), "etalon-cli");
-    std::vector<const char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.c_str());
-    std::ostringstream out, err;
-    const int code = run(static_cast<int>(argv.size()), argv.data(), out, err);
-    return {code, out.str(), err.str()};
-}
+using Result = test::CliResult;
+using test::runCli;
 
 std::string writeTemp(const std::string& name, const std::string& text) {
     const std::string path = ::testing::TempDir() + name;
