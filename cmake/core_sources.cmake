@@ -1,6 +1,6 @@
 # Sources of the Qt-free core, one block per folder in dependency order.
 set(ETALON_CORE_SOURCES
-  ${PROJECT_SOURCE_DIR}/src/pulses/allocation.cpp
+  ${PROJECT_SOURCE_DIR}/src/base/allocation.cpp
   ${PROJECT_SOURCE_DIR}/src/pulses/random_streams.cpp
   ${PROJECT_SOURCE_DIR}/src/pulses/pulse_shapes.cpp
   ${PROJECT_SOURCE_DIR}/src/pulses/alphabet.cpp

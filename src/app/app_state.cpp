@@ -46,11 +46,6 @@ uint16_t effectiveTask(uint16_t taskType, uint16_t seriesType) {
     return taskType;
 }
 
-PulseCountBounds shellPulseBounds(uint32_t seriesLength, uint16_t pulseLength, uint16_t tmin,
-                                  uint16_t tmax) {
-    return pulseCountBounds(seriesLength, pulseLength, tmin, tmax);
-}
-
 int32_t statPlotMode(int32_t errorKind, int32_t viewCase, bool boundsIncluded) {
     if (errorKind == 2) return viewCase == 1 ? 2 : 3;
     if (errorKind == 3) return (viewCase == 1 ? 4 : 5) + (boundsIncluded ? 8 : 0);
@@ -70,7 +65,7 @@ void rebuildRequiredList(AppState& state) {
 void applySelectorPicks(AppState& state) {
     state.dwNewSeriesLength = state.seriesLengthTable[state.nSeriesLengthIndex - 1];
     const PulseCountBounds bounds =
-        shellPulseBounds(state.dwNewSeriesLength, state.wEtalonLength, state.wTmin, state.wTmax);
+        pulseCountBounds(state.dwNewSeriesLength, state.wEtalonLength, state.wTmin, state.wTmax);
     state.wMinPulses = bounds.minPulses;
     state.wMaxPulses = bounds.maxPulses;
     state.wRequestedPulses = defaultPulseCount(bounds);
@@ -149,7 +144,7 @@ void createStartupState(AppState& state, MessageSink& sink) {
     state.nSeriesLengthIndex = 3;
     state.dwNewSeriesLength = state.dwSeriesLength = state.seriesLengthTable[2];
     const PulseCountBounds bounds =
-        shellPulseBounds(state.dwSeriesLength, state.wEtalonLength, state.wTmin, state.wTmax);
+        pulseCountBounds(state.dwSeriesLength, state.wEtalonLength, state.wTmin, state.wTmax);
     state.wMinPulses = bounds.minPulses;
     state.wMaxPulses = bounds.maxPulses;
     state.wRequestedPulses = state.wSeriesPulses = defaultPulseCount(bounds);

@@ -47,9 +47,6 @@ bool isTuplesSeries(uint16_t seriesType);
 // Detection and Recognition on a tuples series become tuples detection and recognition.
 uint16_t effectiveTask(uint16_t taskType, uint16_t seriesType);
 
-// Pulse-count bounds as the shell computes them (the least count is not raised to 1).
-PulseCountBounds shellPulseBounds(uint32_t seriesLength, uint16_t pulseLength, uint16_t tmin,
-                                  uint16_t tmax);
 inline uint16_t defaultPulseCount(const PulseCountBounds& bounds) {
     return static_cast<uint16_t>((bounds.minPulses + bounds.maxPulses) / 2);
 }

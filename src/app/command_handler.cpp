@@ -209,7 +209,7 @@ void CommandHandler::createSeries() {
 bool CommandHandler::askSeriesStructure() {
     AppState& s = state_;
     PulseCountBounds bounds =
-        shellPulseBounds(s.dwDlgSeriesLength, s.wEtalonLength, s.wDlgTmin, s.wDlgTmax);
+        pulseCountBounds(s.dwDlgSeriesLength, s.wEtalonLength, s.wDlgTmin, s.wDlgTmax);
     s.wDlgMinPulses = std::max<uint16_t>(bounds.minPulses, 1);
     s.wDlgMaxPulses = bounds.maxPulses;
     s.wRequestedPulses = static_cast<uint16_t>((s.wDlgMinPulses + s.wDlgMaxPulses) / 2);
@@ -377,7 +377,7 @@ void CommandHandler::nextSeries() {
     s.wEffectiveTask = effectiveTask(s.wTaskType, s.wSeriesType);
     s.wSeriesPulses = s.wRequestedPulses;
     s.wMaxPulses =
-        shellPulseBounds(s.dwNewSeriesLength, s.wEtalonLength, s.wTmin, s.wTmax).maxPulses;
+        pulseCountBounds(s.dwNewSeriesLength, s.wEtalonLength, s.wTmin, s.wTmax).maxPulses;
     growEtalonSequence(s, s.wMaxPulses);
     for (uint16_t i = 0; i < s.wMaxPulses; ++i) {
         const int r = s.crtRandom.next();
@@ -390,7 +390,7 @@ void CommandHandler::nextSeries() {
 void CommandHandler::newGeometry() {
     AppState& s = state_;
     const PulseCountBounds bounds =
-        shellPulseBounds(s.dwNewSeriesLength, s.wEtalonLength, s.wTmin, s.wTmax);
+        pulseCountBounds(s.dwNewSeriesLength, s.wEtalonLength, s.wTmin, s.wTmax);
     s.wMinPulses = bounds.minPulses;
     s.wMaxPulses = bounds.maxPulses;
     s.wLostLevel = s.wNewLostLevel;
@@ -414,7 +414,7 @@ void CommandHandler::makeSeries() {
     s.wNoiseLevel = s.wNewNoiseLevel;
 
     const PulseCountBounds bounds =
-        shellPulseBounds(s.dwSeriesLength, s.wEtalonLength, s.wTmin, s.wTmax);
+        pulseCountBounds(s.dwSeriesLength, s.wEtalonLength, s.wTmin, s.wTmax);
     growEtalonSequence(s, std::max({s.wMaxPulses, s.wSeriesPulses, bounds.maxPulses}));
     CountingSink reports(sink_);
     makeSeriesFromState(s, reports);

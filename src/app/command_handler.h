@@ -8,7 +8,7 @@
 #include "app/command_host.h"
 #include "app/processing_procedures.h"
 #include "app/window_layout.h"
-#include "pulses/message_sink.h"
+#include "base/message_sink.h"
 
 namespace etalon {
 

@@ -208,7 +208,7 @@ void PressHandler::pickLengthOrNoise(bool length, int32_t entry) {
     if (length) {
         s.dwNewSeriesLength = s.seriesLengthTable[entry - 1];
         const PulseCountBounds bounds =
-            shellPulseBounds(s.dwNewSeriesLength, s.wEtalonLength, s.wTmin, s.wTmax);
+            pulseCountBounds(s.dwNewSeriesLength, s.wEtalonLength, s.wTmin, s.wTmax);
         s.wMinPulses = bounds.minPulses;
         s.wMaxPulses = bounds.maxPulses;
         s.wRequestedPulses = defaultPulseCount(bounds);

@@ -5,7 +5,7 @@
 #include "app/app_state.h"
 #include "app/command_host.h"
 #include "app/window_layout.h"
-#include "pulses/message_sink.h"
+#include "base/message_sink.h"
 
 namespace etalon {
 

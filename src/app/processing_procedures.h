@@ -5,7 +5,7 @@
 #include <span>
 
 #include "processing/chains_header.h"
-#include "pulses/message_sink.h"
+#include "base/message_sink.h"
 #include "pulses/pulse_header.h"
 #include "series/series_header.h"
 

@@ -10,7 +10,7 @@
 #include "app/window_layout.h"
 #include "platform/bitmap.h"
 #include "platform/window.h"
-#include "pulses/message_sink.h"
+#include "base/message_sink.h"
 
 namespace etalon {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "pulses/message_sink.h"
+#include "base/message_sink.h"
 #include "pulses/pulse_header.h"
 #include "pulses/random_streams.h"
 #include "series/series_header.h"

@@ -1,4 +1,5 @@
 #include "platform/device_context.h"
+#include "platform/symbol_font.h"
 
 #include <QFontMetrics>
 #include <QImage>

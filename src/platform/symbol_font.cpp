@@ -1,7 +1,7 @@
 #include <array>
 #include <string>
 
-#include "platform/device_context.h"
+#include "platform/symbol_font.h"
 
 namespace etalon::platform {
 namespace {

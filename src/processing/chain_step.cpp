@@ -7,7 +7,7 @@
 #endif
 
 #include "processing/pulse_fit.h"
-#include "processing/vector_clones.h"
+#include "processing/cpu_dispatch.h"
 
 namespace etalon {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "pulses/allocation.h"
+#include "base/allocation.h"
 
 namespace etalon {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "pulses/message_sink.h"
+#include "base/message_sink.h"
 
 namespace etalon {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "pulses/allocation.h"
+#include "base/allocation.h"
 
 namespace etalon {
 

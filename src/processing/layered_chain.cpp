@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "processing/pulse_fit.h"
-#include "processing/vector_clones.h"
+#include "processing/cpu_dispatch.h"
 
 namespace etalon {
 

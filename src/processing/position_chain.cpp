@@ -4,7 +4,7 @@
 
 #include "processing/chain_step.h"
 #include "processing/pulse_fit.h"
-#include "processing/vector_clones.h"
+#include "processing/cpu_dispatch.h"
 
 namespace etalon {
 

@@ -1,6 +1,6 @@
 #include "processing/pulse_fit.h"
 
-#include "processing/vector_clones.h"
+#include "processing/cpu_dispatch.h"
 
 #include <algorithm>
 #include <limits>

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "processing/chains_header.h"
-#include "pulses/allocation.h"
+#include "base/allocation.h"
 #include "series/series_header.h"
 
 namespace etalon {

@@ -11,7 +11,7 @@
 #include "processing/layered_chain.h"
 #include "processing/pulse_fit.h"
 #include "processing/restored_chain.h"
-#include "processing/vector_clones.h"
+#include "processing/cpu_dispatch.h"
 #include "processing/window_minima.h"
 
 namespace etalon {

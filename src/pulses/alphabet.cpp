@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "pulses/allocation.h"
+#include "base/allocation.h"
 #include "pulses/pulse_shapes.h"
 #include "pulses/random_streams.h"
 

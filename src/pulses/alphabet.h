@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <span>
 
-#include "pulses/message_sink.h"
+#include "base/message_sink.h"
 #include "pulses/pulse_header.h"
 
 namespace etalon {

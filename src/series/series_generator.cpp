@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "pulses/allocation.h"
+#include "base/allocation.h"
 
 namespace etalon {
 

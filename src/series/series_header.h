@@ -5,7 +5,7 @@
 #include <span>
 #include <vector>
 
-#include "pulses/message_sink.h"
+#include "base/message_sink.h"
 #include "pulses/pulse_header.h"
 
 namespace etalon {

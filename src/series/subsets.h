@@ -4,7 +4,7 @@
 #include <span>
 #include <vector>
 
-#include "pulses/message_sink.h"
+#include "base/message_sink.h"
 #include "series/series_header.h"
 
 namespace etalon {

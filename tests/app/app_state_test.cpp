@@ -14,12 +14,12 @@ TEST(AppState, DerivedFormulas) {
     EXPECT_EQ(effectiveTask(kTaskJoint, kSeriesFixedTuples), kTaskJoint);
     EXPECT_EQ(effectiveTask(kTaskDetection, kSeriesUnfixedCutoff), kTaskDetection);
 
-    const PulseCountBounds b200 = shellPulseBounds(200, 20, 40, 181);
+    const PulseCountBounds b200 = pulseCountBounds(200, 20, 40, 181);
     EXPECT_EQ(b200.minPulses, 1);
     EXPECT_EQ(b200.maxPulses, 5);
     EXPECT_EQ(defaultPulseCount(b200), 3);
-    EXPECT_EQ(defaultPulseCount(shellPulseBounds(600, 20, 40, 181)), 9);
-    EXPECT_EQ(defaultPulseCount(shellPulseBounds(1200, 20, 40, 181)), 18);
+    EXPECT_EQ(defaultPulseCount(pulseCountBounds(600, 20, 40, 181)), 9);
+    EXPECT_EQ(defaultPulseCount(pulseCountBounds(1200, 20, 40, 181)), 18);
 
     EXPECT_EQ(statPlotMode(1, 1, true), 0);
     EXPECT_EQ(statPlotMode(1, 2, true), 1);

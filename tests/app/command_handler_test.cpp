@@ -7,7 +7,7 @@
 
 #include "app/main_menu.h"
 #include "series/subsets.h"
-#include "support/command_bench.h"
+#include "support/command_rig.h"
 
 namespace etalon {
 namespace {
@@ -15,7 +15,7 @@ namespace {
 using platform::kIdCancel;
 using platform::kIdOk;
 using platform::Rect;
-using test::CommandBench;
+using test::CommandRig;
 using test::typeAndPress;
 
 using Ids = std::vector<uint16_t>;
@@ -43,7 +43,7 @@ std::vector<uint16_t> workingSetOf(const AppState& state) {
 }
 
 TEST(Commands, NextDataMakesNoisesProcessesAndRepaintsAsOneChain) {
-    CommandBench b;
+    CommandRig b;
     const std::vector<int16_t> pureBefore = b.state.lpSeriesHeader->lpPureData;
     b.command(kCmdNextData);
 
@@ -109,7 +109,7 @@ TEST(Commands, ProcessingDispatchesOnTaskAndSeriesType) {
         {kTaskRecognition, 40, "TuplesRecognition"},
     };
     for (const Case& c : cases) {
-        CommandBench b;
+        CommandRig b;
         SubsetPanelState& panel = b.state.subsetPanel;
         panel.selectedSubset = {3, 4};
         panel.selectionCount = 2;
@@ -136,7 +136,7 @@ TEST(Commands, ProcessingDispatchesOnTaskAndSeriesType) {
         EXPECT_EQ(b.state.nDisplayMode, 6);
     }
     // A task chosen for tuples stays when the series type changes afterwards.
-    CommandBench b;
+    CommandRig b;
     b.state.subsetPanel.selectedSubset = {2};
     b.state.subsetPanel.selectionCount = 1;
     b.state.wEffectiveTask = kTaskTuplesDetection;
@@ -148,7 +148,7 @@ TEST(Commands, ProcessingDispatchesOnTaskAndSeriesType) {
 TEST(Commands, EveryTaskAndSeriesTypeRunsThroughTheRestoringProcedures) {
     for (uint16_t task : {kTaskDetection, kTaskRecognition, kTaskJoint, kTaskSeriesProcessing}) {
         for (uint16_t type : {1, 2, 4, 8, 36, 40}) {
-            CommandBench b;
+            CommandRig b;
             b.procedures = restoringProcedures();
             SubsetPanelState& panel = b.state.subsetPanel;
             panel.selectedSubset = {3, 4};
@@ -176,7 +176,7 @@ TEST(Commands, EveryTaskAndSeriesTypeRunsThroughTheRestoringProcedures) {
 }
 
 TEST(Commands, TuplesWithoutASubsetOpenTheSubsetPanelInstead) {
-    CommandBench b;
+    CommandRig b;
     b.state.wSeriesType = kSeriesFixedTuples;
     b.state.wEffectiveTask = kTaskTuplesDetection;
     b.command(kCmdSameData);
@@ -188,7 +188,7 @@ TEST(Commands, TuplesWithoutASubsetOpenTheSubsetPanelInstead) {
 
     // Recognition of tuples with a selection but nothing reserved opens the
     // panel and still runs, on no candidates.
-    CommandBench r;
+    CommandRig r;
     r.state.wSeriesType = kSeriesUnfixedTuples;
     r.state.wEffectiveTask = kTaskTuplesRecognition;
     r.state.subsetPanel.selectedSubset = {1, 2};
@@ -201,7 +201,7 @@ TEST(Commands, TuplesWithoutASubsetOpenTheSubsetPanelInstead) {
 }
 
 TEST(Commands, RepeatRecognitionOnATuplesSeriesRecognisesTuples) {
-    CommandBench b;
+    CommandRig b;
     b.command(kCmdUnfixedTuples);
     b.state.subsetPanel.selectedSubset = {4, 9};
     b.state.subsetPanel.selectionCount = 2;
@@ -219,7 +219,7 @@ TEST(Commands, RepeatRecognitionOnATuplesSeriesRecognisesTuples) {
 }
 
 TEST(Commands, SeriesTypesMoveTheCheckMarkAndResetLevelsOnlyForWholePulses) {
-    CommandBench b;
+    CommandRig b;
     b.state.nLostIndex = 2;
     b.state.wNewLostLevel = b.state.wLostLevel = 25;
     b.state.wMakingLevel = b.state.wNewMakingLevel = 75;
@@ -248,7 +248,7 @@ TEST(Commands, SeriesTypesMoveTheCheckMarkAndResetLevelsOnlyForWholePulses) {
 }
 
 TEST(Commands, TaskTypesMoveTheCheckMarkAndDetectionKeepsOneEtalon) {
-    CommandBench b;
+    CommandRig b;
     setWorkingSet(b.state, {3, 5, 7});
     b.state.nSelectedEtalon = 5;
     b.command(kCmdDetection);
@@ -260,7 +260,7 @@ TEST(Commands, TaskTypesMoveTheCheckMarkAndDetectionKeepsOneEtalon) {
         EXPECT_FALSE(b.host.checks.at(id));
 
     // On a tuples series Detection only changes the effective task.
-    CommandBench t;
+    CommandRig t;
     t.state.wSeriesType = kSeriesFixedTuples;
     setWorkingSet(t.state, {3, 5, 7});
     t.command(kCmdDetection);
@@ -284,7 +284,7 @@ TEST(Commands, TaskTypesMoveTheCheckMarkAndDetectionKeepsOneEtalon) {
 }
 
 TEST(Commands, CreateSeriesAppliesBothDialogsAndRunsTheChain) {
-    CommandBench b;
+    CommandRig b;
     b.host.scripts[105] = typeAndPress(
         {{1000, "600"}, {1001, "30"}, {1003, "100"}, {1004, "3"}, {1005, "90"}, {1006, "80"}},
         kIdOk);
@@ -340,7 +340,7 @@ TEST(Commands, CreateSeriesAppliesBothDialogsAndRunsTheChain) {
 }
 
 TEST(Commands, CreateSeriesCancelledLeavesTheGeometryAlone) {
-    CommandBench b;
+    CommandRig b;
     b.host.scripts[105] = typeAndPress({{1001, "30"}, {1003, "100"}, {1004, "3"}}, kIdOk);
     b.host.scripts[106] = typeAndPress({{1007, "10"}, {1010, "3,5,7"}}, kIdCancel);
     b.command(kCmdCreateSeries);
@@ -355,7 +355,7 @@ TEST(Commands, CreateSeriesCancelledLeavesTheGeometryAlone) {
     EXPECT_EQ(s.nDisplayMode, 5);
     EXPECT_EQ(s.bDialogAccepted, 0);
 
-    CommandBench c;
+    CommandRig c;
     c.host.scripts[105] = typeAndPress({{1004, "3"}}, kIdCancel);
     c.command(kCmdCreateSeries);
     EXPECT_EQ(c.host.dialogs, (std::vector<int>{105}));
@@ -363,7 +363,7 @@ TEST(Commands, CreateSeriesCancelledLeavesTheGeometryAlone) {
 }
 
 TEST(Commands, SeriesParametersRepairAnEmptyWorkingSetFirst) {
-    CommandBench b;
+    CommandRig b;
     setWorkingSet(b.state, {});
     b.state.nSelectedEtalon = 9;
     b.host.scripts[105] = typeAndPress({}, kIdCancel);
@@ -372,7 +372,7 @@ TEST(Commands, SeriesParametersRepairAnEmptyWorkingSetFirst) {
     EXPECT_EQ(b.state.nSelectedEtalon, 1);
     EXPECT_EQ(b.host.shown.at(105).text(1004), "1");
 
-    CommandBench c;
+    CommandRig c;
     setWorkingSet(c.state, {4, 12});
     c.state.nSelectedEtalon = 2;
     c.host.scripts[105] = typeAndPress({}, kIdCancel);
@@ -381,7 +381,7 @@ TEST(Commands, SeriesParametersRepairAnEmptyWorkingSetFirst) {
 }
 
 TEST(Commands, NewPulsesReadsTheListAndRepairsNumbersThatNameNoEtalon) {
-    CommandBench b;
+    CommandRig b;
     b.host.scripts[107] = typeAndPress({{1014, "6"}, {1013, "2,2,9,17,25,0"}}, kIdOk);
     b.command(kCmdNewPulses);
     EXPECT_EQ(b.host.dialogs, (std::vector<int>{107}));
@@ -400,7 +400,7 @@ TEST(Commands, NewPulsesReadsTheListAndRepairsNumbersThatNameNoEtalon) {
 }
 
 TEST(Commands, NextSeriesWithAnEmptyWorkingSetDoesNothing) {
-    CommandBench b;
+    CommandRig b;
     setWorkingSet(b.state, {});
     SeriesHeader* before = b.state.lpSeriesHeader.get();
     const auto pure = before->lpPureData;
@@ -415,7 +415,7 @@ TEST(Commands, NextSeriesWithAnEmptyWorkingSetDoesNothing) {
 }
 
 TEST(Commands, SequenceGrowsWhenMorePulsesFit) {
-    CommandBench b;
+    CommandRig b;
     b.state.wTmin = 20;
     b.state.nDefaultEtalon = 4;
     b.command(kCmdSelectorPick);
@@ -440,7 +440,7 @@ TEST(Commands, SequenceGrowsWhenMorePulsesFit) {
 }
 
 TEST(Commands, FailuresStopTheChainWithTheirMessage) {
-    CommandBench b;
+    CommandRig b;
     b.state.wSeriesType = kSeriesUnfixedWhole;
     b.state.wTmin = 100;  // at least 10 pulses needed, at most 2 fit
     b.state.wTmax = 20;
@@ -455,7 +455,7 @@ TEST(Commands, FailuresStopTheChainWithTheirMessage) {
     EXPECT_EQ(b.sink.messages.size(), 2u);
     EXPECT_TRUE(b.calls.empty());
 
-    CommandBench c;
+    CommandRig c;
     c.state.lpChainsHeader.reset();
     c.command(kCmdSameData);
     ASSERT_FALSE(c.sink.empty());
@@ -466,7 +466,7 @@ TEST(Commands, FailuresStopTheChainWithTheirMessage) {
 }
 
 TEST(Commands, RepaintsCoverWhatChanged) {
-    CommandBench b;
+    CommandRig b;
     b.state.wEffectiveTask = kTaskDetection;
     b.state.nSelectedEtalon = 7;
     b.state.nPrevSelectedEtalon = 1;
@@ -522,7 +522,7 @@ TEST(Commands, RepaintsCoverWhatChanged) {
 }
 
 TEST(Commands, ExitClosesAndUnbuiltCommandsDoNothing) {
-    CommandBench b;
+    CommandRig b;
     b.command(kCmdExit);
     b.command(kCmdClose);
     EXPECT_EQ(b.host.closed, 2);

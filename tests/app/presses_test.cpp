@@ -6,13 +6,13 @@
 #include <vector>
 
 #include "app/main_menu.h"
-#include "support/command_bench.h"
+#include "support/command_rig.h"
 
 namespace etalon {
 namespace {
 
 using platform::Rect;
-using test::CommandBench;
+using test::CommandRig;
 
 using Ids = std::vector<uint16_t>;
 const Ids kChain = {205, 208, 216, 209, 210, 218};
@@ -27,7 +27,7 @@ Rect widenedCell(const WindowLayout& layout, int etalon) {
 }
 
 TEST(Presses, DetectionCellMakesItsEtalonTheWorkingSet) {
-    CommandBench b;
+    CommandRig b;
     b.command(kCmdDetection);
     b.layOut();
     b.host.clear();
@@ -50,7 +50,7 @@ TEST(Presses, DetectionCellMakesItsEtalonTheWorkingSet) {
 }
 
 TEST(Presses, RecognitionCellsToggleAndAnEmptySetKeepsTheGrid) {
-    CommandBench b;
+    CommandRig b;
     b.pressIn(b.layout.rcCells[2]);
     EXPECT_EQ(b.state.selectedFlags[3], 0);
     EXPECT_EQ(b.state.wRequiredCount, 19);
@@ -80,7 +80,7 @@ TEST(Presses, RecognitionCellsToggleAndAnEmptySetKeepsTheGrid) {
 }
 
 TEST(Presses, StartButtonRunsANewSeriesAndTheOtherButtonGoesBack) {
-    CommandBench b;
+    CommandRig b;
     b.pressIn(b.layout.rcStartButton1);
     EXPECT_EQ(b.host.sent, kChain);
     EXPECT_EQ(b.state.nDisplayMode, 6);
@@ -107,7 +107,7 @@ TEST(Presses, StartButtonRunsANewSeriesAndTheOtherButtonGoesBack) {
 }
 
 TEST(Presses, SelectorEntriesStartASeriesWithThePickedValues) {
-    CommandBench b;
+    CommandRig b;
     b.pressIn(b.layout.rcLengthItems[1]);  // 600
     EXPECT_EQ(b.host.sent, kChain);
     const AppState& s = b.state;
@@ -143,7 +143,7 @@ TEST(Presses, SelectorEntriesStartASeriesWithThePickedValues) {
 }
 
 TEST(Presses, WithAnEmptyWorkingSetSelectorsOnlyMove) {
-    CommandBench b;
+    CommandRig b;
     b.layout.bFewSelected = 0;
     b.pressIn(b.layout.rcToggleButton);
     b.host.clear();
@@ -157,7 +157,7 @@ TEST(Presses, WithAnEmptyWorkingSetSelectorsOnlyMove) {
 }
 
 TEST(Presses, TuplesWithoutASubsetSwitchToTheSubsetPanel) {
-    CommandBench b;
+    CommandRig b;
     b.command(kCmdFixedTuples);
     b.host.clear();
     b.pressIn(b.layout.rcStartButton1);
@@ -185,7 +185,7 @@ TEST(Presses, TuplesWithoutASubsetSwitchToTheSubsetPanel) {
 }
 
 TEST(Presses, TheSubsetPanelHandsItsSelectionOverBeforeARun) {
-    CommandBench b;
+    CommandRig b;
     b.state.nDisplayMode = 9;
     b.pressIn(b.layout.rcStartButton1);
     EXPECT_EQ(b.host.sent, (Ids{224}));  // nothing selected: the panel is repainted
@@ -200,7 +200,7 @@ TEST(Presses, TheSubsetPanelHandsItsSelectionOverBeforeARun) {
     EXPECT_EQ(b.state.lpSeriesHeader->wSubsetLength, 3);
 
     // Recognition of tuples hands over the reserved subsets, or fails without.
-    CommandBench t;
+    CommandRig t;
     t.command(kCmdUnfixedTuples);
     t.command(kCmdRecognition);
     t.state.nDisplayMode = 9;

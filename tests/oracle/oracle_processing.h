@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "processing/chains_header.h"
-#include "pulses/message_sink.h"
+#include "base/message_sink.h"
 #include "pulses/pulse_header.h"
 #include "series/series_header.h"
 

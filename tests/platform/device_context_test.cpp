@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/fonts.h"
+#include "platform/symbol_font.h"
 #include "support/pixels.h"
 
 namespace etalon::platform {

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "pulses/allocation.h"
+#include "base/allocation.h"
 #include "support/recording_sink.h"
 
 namespace etalon {

@@ -37,7 +37,7 @@ constexpr Geometry kGeometries[] = {{1200, 40, 181}, {600, 40, 181}, {200, 40, 1
 constexpr uint16_t kTypes[] = {1, 2, 4, 8, 16, 32, 36, 40};
 
 struct Case {
-    SeriesSpec spec;
+    SeriesRecipe spec;
     uint16_t processingLevel = 100;
     std::vector<uint16_t> list;
     std::vector<std::vector<int32_t>> tuples;

@@ -11,7 +11,7 @@
 #include "processing/restored_chain.h"
 #include "processing/tuples_detection.h"
 #include "processing/unknown_number_chain.h"
-#include "pulses/allocation.h"
+#include "base/allocation.h"
 #include "pulses/alphabet.h"
 #include "support/recording_sink.h"
 
@@ -22,8 +22,8 @@ const std::vector<uint16_t> kAll = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10,
                                     11, 12, 13, 14, 15, 16, 17, 18, 19, 20};
 const std::vector<int32_t> kPattern = {3, 7, 12};
 
-SeriesSpec spec(uint16_t type, int16_t noise, uint16_t etalon) {
-    SeriesSpec s;
+SeriesRecipe spec(uint16_t type, int16_t noise, uint16_t etalon) {
+    SeriesRecipe s;
     s.type = type;
     s.noise = noise;
     s.sequence.assign(40, etalon);
@@ -187,7 +187,7 @@ TEST(Procedures, CleanSeriesIsRestoredExactly) {
 
 TEST(Procedures, SinglePulseTakesTheBestFittingPosition) {
     SeriesMaker maker;
-    SeriesSpec one = spec(1, 0, 7);
+    SeriesRecipe one = spec(1, 0, 7);
     one.length = 200;
     one.pulses = 1;
     ASSERT_TRUE(maker.make(one));
@@ -253,7 +253,7 @@ TEST(Procedures, TuplesGroupFromTheShift) {
 
 TEST(Procedures, DebugTextsAreShownOnceAndGrowAsNeeded) {
     SeriesMaker maker;
-    SeriesSpec dense = spec(40, 20, 1);
+    SeriesRecipe dense = spec(40, 20, 1);
     dense.tmin = 12;  // many first-or-later positions
     ASSERT_TRUE(maker.make(dense));
     SeriesHeader& s = maker.series();

@@ -14,7 +14,7 @@ SeriesMaker::SeriesMaker() {
                  streams_.wAlphabetNoiseSeed);
 }
 
-bool SeriesMaker::make(const SeriesSpec& spec) {
+bool SeriesMaker::make(const SeriesRecipe& spec) {
     SilentSink sink;
     PulseCountBounds bounds = pulseCountBounds(spec.length, kEtalonLength, spec.tmin, spec.tmax);
     if (bounds.minPulses == 0) bounds.minPulses = 1;

@@ -15,7 +15,7 @@
 namespace etalon::test {
 
 // What a series is made from.
-struct SeriesSpec {
+struct SeriesRecipe {
     uint16_t type = 1;
     uint32_t length = 1200;
     uint16_t tmin = 40;
@@ -33,7 +33,7 @@ class SeriesMaker {
   public:
     SeriesMaker();
     // Makes a series into series(); false when the generator refused.
-    bool make(const SeriesSpec& spec);
+    bool make(const SeriesRecipe& spec);
     SeriesHeader& series() { return *series_; }
     const std::array<PulseHeader, kEtalonsNumber>& alphabet() const { return alphabet_; }
     RandomStreams& streams() { return streams_; }

@@ -5,7 +5,7 @@
 #include <array>
 #include <vector>
 
-#include "pulses/allocation.h"
+#include "base/allocation.h"
 #include "pulses/pulse_shapes.h"
 #include "support/recording_sink.h"
 

@@ -5,7 +5,7 @@
 #include <random>
 #include <set>
 
-#include "pulses/allocation.h"
+#include "base/allocation.h"
 #include "support/series_fixture.h"
 
 namespace etalon {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "pulses/allocation.h"
+#include "base/allocation.h"
 #include "support/series_fixture.h"
 
 namespace etalon {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "pulses/message_sink.h"
+#include "base/message_sink.h"
 
 namespace etalon::test {
 

@@ -1,4 +1,4 @@
-#include "pulses/allocation.h"
+#include "base/allocation.h"
 
 #ifdef ETALON_FAULT_INJECTION
 #include <atomic>

@@ -14,7 +14,7 @@ namespace etalon::test {
 
 // The start-up state with a 1024 x 700 layout, a recording host that runs
 // the commands it is sent, and procedures that only note that they ran.
-struct CommandBench {
+struct CommandRig {
     struct Call {
         std::string procedure;
         std::vector<int32_t>
@@ -30,7 +30,7 @@ struct CommandBench {
     std::vector<Call> calls;
     ProcessingProcedures procedures;
 
-    CommandBench() {
+    CommandRig() {
         createStartupState(state, sink);
         layOut();
         procedures = recordingProcedures();
