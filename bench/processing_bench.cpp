@@ -6,18 +6,15 @@
 
 #include <array>
 #include <cstdio>
-#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "oracle/oracle_processing.h"
-#include "processing/known_number_chain.h"
-#include "processing/known_number_tuples.h"
-#include "processing/tuples_detection.h"
-#include "processing/unknown_number_chain.h"
+#include "processing/restoring.h"
 #include "pulses/alphabet.h"
+#include "series/series_codes.h"
 #include "series/series_generator.h"
 #include "series/subsets.h"
 
@@ -48,13 +45,13 @@ std::shared_ptr<Setup> makeSetup(uint16_t type, uint16_t level, uint16_t etalon)
     request.sequence = sequence;
     request.pulses = 18;
     request.savedEnergyLevel = level;
-    const bool tuples = type == 36 || type == 40;
+    const bool tuples = isTuplesSeries(type);
     if (tuples) {
         setup->series =
             getCutOffSeriesHeader(sink, kEtalonsNumber, kEtalonLength, 40, 181, 1200, nullptr);
         setSelectedSubset(kPattern, 4, 1, setup->series.get());
     }
-    if (type == 4 || type == 8 || type == 40) {
+    if (isUnfixedSeries(type)) {
         // Redraw until the count is 18, so every variant restores alike.
         do {
             setup->series = makeUnfixedSeries(sink, request, std::move(setup->series), streams);
@@ -71,91 +68,47 @@ const std::vector<uint16_t> kOne = {1};
 const std::vector<uint16_t> kAll = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10,
                                     11, 12, 13, 14, 15, 16, 17, 18, 19, 20};
 
-using Run = std::function<void(Setup&, bool reference)>;
-
 struct Procedure {
-    const char* name;
+    RestoringProcedure procedure;
     uint16_t wholeType, cutType;
     uint16_t etalon;  // what the series is made of
-    Run run;
+    const std::vector<uint16_t>* list;
+    const char* name() const { return restoringProcedureName(procedure); }
 };
 
-std::vector<std::span<const int32_t>> patternSpans() {
-    return {kPatterns.begin(), kPatterns.end()};
-}
-
 const std::vector<Procedure>& procedures() {
+    using P = RestoringProcedure;
     static const std::vector<Procedure> list = {
-        {"detectKnownNumberChain", 1, 2, 1,
-         [](Setup& s, bool ref) {
-             SilentSink sink;
-             ref ? oracle::detectKnownNumberChain(s.alphabet, kOne, 40, 181, s.level,
-                                                  s.chains.get(), *s.series)
-                 : detectKnownNumberChain(sink, s.alphabet, kOne, 40, 181, s.level, s.chains.get(),
-                                          *s.series);
-         }},
-        {"recognizeKnownNumberChain", 1, 2, 5,
-         [](Setup& s, bool ref) {
-             SilentSink sink;
-             ref ? oracle::recognizeKnownNumberChain(s.alphabet, kAll, 40, 181, s.level,
-                                                     s.chains.get(), *s.series)
-                 : recognizeKnownNumberChain(sink, s.alphabet, kAll, 40, 181, s.level,
-                                             s.chains.get(), *s.series);
-         }},
-        {"detectUnknownNumberChain", 4, 8, 1,
-         [](Setup& s, bool ref) {
-             SilentSink sink;
-             ref ? oracle::detectUnknownNumberChain(s.alphabet, kOne, 40, 181, s.level,
-                                                    s.chains.get(), *s.series)
-                 : detectUnknownNumberChain(sink, s.alphabet, kOne, 40, 181, s.level,
-                                            s.chains.get(), *s.series);
-         }},
-        {"recognizeUnknownNumberChain", 4, 8, 5,
-         [](Setup& s, bool ref) {
-             SilentSink sink;
-             ref ? oracle::recognizeUnknownNumberChain(s.alphabet, kAll, 40, 181, s.level,
-                                                       s.chains.get(), *s.series)
-                 : recognizeUnknownNumberChain(sink, s.alphabet, kAll, 40, 181, s.level,
-                                               s.chains.get(), *s.series);
-         }},
-        {"detectKnownNumberTuples", 36, 36, 1,
-         [](Setup& s, bool ref) {
-             SilentSink sink;
-             ref ? oracle::detectKnownNumberTuples(s.alphabet, kPattern, 1, 40, 181, s.level,
-                                                   s.chains.get(), *s.series)
-                 : detectKnownNumberTuples(sink, s.alphabet, kPattern, 1, 40, 181, s.level,
-                                           s.chains.get(), *s.series);
-         }},
-        {"recognizeKnownNumberTuples", 36, 36, 1,
-         [](Setup& s, bool ref) {
-             SilentSink sink;
-             const auto p = patternSpans();
-             ref ? oracle::recognizeKnownNumberTuples(s.alphabet, p, 1, 40, 181, s.level,
-                                                      s.chains.get(), *s.series)
-                 : recognizeKnownNumberTuples(sink, s.alphabet, p, 1, 40, 181, s.level,
-                                              s.chains.get(), *s.series);
-         }},
-        {"TuplesDetection", 40, 40, 1,
-         [](Setup& s, bool ref) {
-             SilentSink sink;
-             int32_t debugging = 0;
-             ref ? oracle::TuplesDetection(s.alphabet, kPattern, 1, 40, 181, s.level,
-                                           s.chains.get(), *s.series, debugging)
-                 : TuplesDetection(sink, s.alphabet, kPattern, 1, 40, 181, s.level, s.chains.get(),
-                                   *s.series, debugging);
-         }},
-        {"TuplesRecognition", 40, 40, 1,
-         [](Setup& s, bool ref) {
-             SilentSink sink;
-             int32_t debugging = 0;
-             const auto p = patternSpans();
-             ref ? oracle::TuplesRecognition(s.alphabet, p, 1, 40, 181, s.level, s.chains.get(),
-                                             *s.series, debugging)
-                 : TuplesRecognition(sink, s.alphabet, p, 1, 40, 181, s.level, s.chains.get(),
-                                     *s.series, debugging);
-         }},
+        {P::DetectKnownNumberChain, 1, 2, 1, &kOne},
+        {P::RecognizeKnownNumberChain, 1, 2, 5, &kAll},
+        {P::DetectUnknownNumberChain, 4, 8, 1, &kOne},
+        {P::RecognizeUnknownNumberChain, 4, 8, 5, &kAll},
+        {P::DetectKnownNumberTuples, 36, 36, 1, &kOne},
+        {P::RecognizeKnownNumberTuples, 36, 36, 1, &kOne},
+        {P::TuplesDetection, 40, 40, 1, &kOne},
+        {P::TuplesRecognition, 40, 40, 1, &kOne},
     };
     return list;
+}
+
+void run(const Procedure& p, Setup& s, bool reference) {
+    SilentSink sink;
+    int32_t debugging = 0;
+    const std::vector<std::span<const int32_t>> patterns(kPatterns.begin(), kPatterns.end());
+    RestoringRequest request;
+    request.alphabet = s.alphabet;
+    request.etalons = *p.list;
+    request.pattern = kPattern;
+    request.patterns = patterns;
+    request.tmin = 40;
+    request.tmax = 181;
+    request.processingLevel = s.level;
+    request.debugging = &debugging;
+    request.chains = s.chains.get();
+    request.series = s.series.get();
+    runRestoringProcedure(
+        sink, p.procedure, request,
+        reference ? oracle::referenceRestoringProcedures() : workbenchRestoringProcedures());
 }
 
 // Mean real time per iteration of every run, by name.
@@ -172,11 +125,11 @@ class RatioReporter : public benchmark::ConsoleReporter {
         std::printf("\n%-30s %-10s %12s\n", "procedure", "pulses", "ratio");
         for (const Procedure& p : procedures()) {
             for (const char* variant : {"whole", "windows"}) {
-                const std::string base = std::string(p.name) + "/" + variant;
+                const std::string base = std::string(p.name()) + "/" + variant;
                 const auto fast = times_.find(base + "/fast");
                 const auto reference = times_.find(base + "/reference");
                 if (fast == times_.end() || reference == times_.end()) continue;
-                std::printf("%-30s %-10s %11.1fx\n", p.name, variant,
+                std::printf("%-30s %-10s %11.1fx\n", p.name(), variant,
                             reference->second / fast->second);
             }
         }
@@ -193,13 +146,12 @@ void registerAll() {
             const uint16_t level = windows ? 75 : 100;
             auto setup = makeSetup(type, level, p.etalon);
             for (const bool reference : {false, true}) {
-                const std::string name = std::string(p.name) + (windows ? "/windows" : "/whole") +
+                const std::string name = std::string(p.name()) + (windows ? "/windows" : "/whole") +
                                          (reference ? "/reference" : "/fast");
-                const Run run = p.run;
-                benchmark::RegisterBenchmark(name.c_str(), [setup, run,
+                benchmark::RegisterBenchmark(name.c_str(), [setup, p,
                                                             reference](benchmark::State& state) {
                     for (auto _ : state)
-                        run(*setup, reference);
+                        run(p, *setup, reference);
                 })->Unit(benchmark::kMicrosecond);
             }
         }

@@ -1,14 +1,18 @@
 # Sources of the Qt-free core, one block per folder in dependency order.
 set(ETALON_CORE_SOURCES
   ${PROJECT_SOURCE_DIR}/src/base/allocation.cpp
+  ${PROJECT_SOURCE_DIR}/src/base/collecting_sink.cpp
   ${PROJECT_SOURCE_DIR}/src/pulses/random_streams.cpp
   ${PROJECT_SOURCE_DIR}/src/pulses/pulse_shapes.cpp
   ${PROJECT_SOURCE_DIR}/src/pulses/alphabet.cpp
 
+  ${PROJECT_SOURCE_DIR}/src/series/series_codes.cpp
   ${PROJECT_SOURCE_DIR}/src/series/series_header.cpp
   ${PROJECT_SOURCE_DIR}/src/series/series_generator.cpp
   ${PROJECT_SOURCE_DIR}/src/series/subsets.cpp
+  ${PROJECT_SOURCE_DIR}/src/series/series_making.cpp
 
+  ${PROJECT_SOURCE_DIR}/src/processing/task_codes.cpp
   ${PROJECT_SOURCE_DIR}/src/processing/chains_header.cpp
   ${PROJECT_SOURCE_DIR}/src/processing/pulse_fit.cpp
   ${PROJECT_SOURCE_DIR}/src/processing/intervals_header.cpp
@@ -20,6 +24,7 @@ set(ETALON_CORE_SOURCES
   ${PROJECT_SOURCE_DIR}/src/processing/unknown_number_chain.cpp
   ${PROJECT_SOURCE_DIR}/src/processing/known_number_tuples.cpp
   ${PROJECT_SOURCE_DIR}/src/processing/tuples_detection.cpp
+  ${PROJECT_SOURCE_DIR}/src/processing/restoring.cpp
 )
 list(APPEND ETALON_CORE_SOURCES
   ${PROJECT_SOURCE_DIR}/src/simulation/rest_error_names.cpp

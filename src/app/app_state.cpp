@@ -4,47 +4,10 @@
 
 #include "pulses/alphabet.h"
 #include "series/series_generator.h"
+#include "series/series_making.h"
 #include "series/subsets.h"
 
 namespace etalon {
-
-const char* taskReportText(uint16_t task) {
-    switch (task) {
-        case kTaskDetection:
-            return "detection";
-        case kTaskRecognition:
-            return "recognition";
-        case kTaskJoint:
-            return "joint detection and identification";
-        default:
-            return nullptr;
-    }
-}
-
-const char* seriesTypeReportText(uint16_t seriesType) {
-    return chainsSeriesTypeName(seriesType);
-}
-
-bool isCutoffSeries(uint16_t seriesType) {
-    return seriesType == kSeriesFixedCutoff || seriesType == kSeriesUnfixedCutoff;
-}
-
-bool isUnfixedSeries(uint16_t seriesType) {
-    return seriesType == kSeriesUnfixedWhole || seriesType == kSeriesUnfixedCutoff ||
-           seriesType == kSeriesUnfixedTuples;
-}
-
-bool isTuplesSeries(uint16_t seriesType) {
-    return seriesType == kSeriesFixedTuples || seriesType == kSeriesUnfixedTuples;
-}
-
-uint16_t effectiveTask(uint16_t taskType, uint16_t seriesType) {
-    if (isTuplesSeries(seriesType)) {
-        if (taskType == kTaskDetection) return kTaskTuplesDetection;
-        if (taskType == kTaskRecognition) return kTaskTuplesRecognition;
-    }
-    return taskType;
-}
 
 int32_t statPlotMode(int32_t errorKind, int32_t viewCase, bool boundsIncluded) {
     if (errorKind == 2) return viewCase == 1 ? 2 : 3;
@@ -102,26 +65,24 @@ void selectWorkingSet(AppState& state) {
 
 }  // namespace
 
-void makeSeriesFromState(AppState& state, MessageSink& sink) {
-    SeriesRequest request;
-    request.etalons = state.wEtalonsNumber;
+SeriesMade makeSeriesFromState(AppState& state, MessageSink& sink) {
+    SeriesMakingRequest request;
+    request.seriesType = state.wSeriesType;
     request.alphabet = std::span<const PulseHeader>(state.alphabet.data(), state.wEtalonsNumber);
+    request.etalons = state.wEtalonsNumber;
     request.pulseLength = state.wEtalonLength;
+    request.amplitude = static_cast<int16_t>(state.wPulseAmplitude);
+    request.seriesLength = state.dwSeriesLength;
     request.tmin = state.wTmin;
     request.tmax = state.wTmax;
-    request.seriesLength = state.dwSeriesLength;
     request.pulses = state.wSeriesPulses;
-    request.sequence = state.lpEtalonSequence;
-    request.amplitude = static_cast<int16_t>(state.wPulseAmplitude);
-    request.savedEnergyLevel = state.wMakingLevel;
-    if (isUnfixedSeries(state.wSeriesType)) {
-        state.lpSeriesHeader =
-            makeUnfixedSeries(sink, request, std::move(state.lpSeriesHeader), state.streams);
-        if (state.lpSeriesHeader) state.wSeriesPulses = state.lpSeriesHeader->wImpulseQuantity;
-    } else {
-        state.lpSeriesHeader =
-            getCutOffSeries(sink, request, std::move(state.lpSeriesHeader), state.streams);
-    }
+    request.makingLevel = state.wMakingLevel;
+    request.sequence = &state.lpEtalonSequence;
+    request.sequenceFill = static_cast<uint16_t>(state.nDefaultEtalon);
+    const SeriesMade made = makeRequestedSeries(sink, request, state.lpSeriesHeader, state.streams);
+    if (made != SeriesMade::NoRecord && isUnfixedSeries(state.wSeriesType))
+        state.wSeriesPulses = state.lpSeriesHeader->wImpulseQuantity;
+    return made;
 }
 
 void createStartupState(AppState& state, MessageSink& sink) {

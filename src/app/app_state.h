@@ -8,44 +8,14 @@
 #include "app/crt_random.h"
 #include "platform/geometry.h"
 #include "processing/chains_header.h"
+#include "processing/task_codes.h"
 #include "pulses/pulse_header.h"
 #include "pulses/random_streams.h"
+#include "series/series_codes.h"
 #include "series/series_header.h"
+#include "series/series_making.h"
 
 namespace etalon {
-
-// Task types of the " Select Task Type" menu, and the effective tasks derived from them.
-enum TaskCode : uint16_t {
-    kTaskDetection = 1,
-    kTaskRecognition = 2,
-    kTaskJoint = 4,
-    kTaskTuplesDetection = 36,
-    kTaskTuplesRecognition = 40,
-    kTaskSeriesProcessing = 64,
-};
-
-// Series types; 16 and 32 are what " Create series... " makes of 1 and 4.
-enum SeriesCode : uint16_t {
-    kSeriesFixedWhole = 1,
-    kSeriesFixedCutoff = 2,
-    kSeriesUnfixedWhole = 4,
-    kSeriesUnfixedCutoff = 8,
-    kSeriesCreatedFixed = 16,
-    kSeriesCreatedUnfixed = 32,
-    kSeriesFixedTuples = 36,
-    kSeriesUnfixedTuples = 40,
-};
-
-// Texts the reports use for a task and a series type; null where there is none.
-const char* taskReportText(uint16_t task);
-const char* seriesTypeReportText(uint16_t seriesType);
-
-bool isCutoffSeries(uint16_t seriesType);
-bool isUnfixedSeries(uint16_t seriesType);
-bool isTuplesSeries(uint16_t seriesType);
-
-// Detection and Recognition on a tuples series become tuples detection and recognition.
-uint16_t effectiveTask(uint16_t taskType, uint16_t seriesType);
 
 inline uint16_t defaultPulseCount(const PulseCountBounds& bounds) {
     return static_cast<uint16_t>((bounds.minPulses + bounds.maxPulses) / 2);
@@ -209,8 +179,8 @@ void createStartupState(AppState& state, MessageSink& sink);
 
 // Makes the next series into lpSeriesHeader from the current length, bounds,
 // pulse count, sequence and making level; the unfixed types draw their count,
-// which then becomes wSeriesPulses.
-void makeSeriesFromState(AppState& state, MessageSink& sink);
+// which then becomes wSeriesPulses. No noise: that is a step of its own.
+SeriesMade makeSeriesFromState(AppState& state, MessageSink& sink);
 
 // Releases every record and list, as window destruction does.
 void destroyState(AppState& state);

@@ -16,24 +16,6 @@ constexpr uint16_t kTaskItems[] = {kCmdDetection, kCmdRecognition, kCmdJointDete
 constexpr uint16_t kSeriesTypeItems[] = {kCmdFixedWhole,    kCmdUnfixedWhole, kCmdFixedCutoff,
                                          kCmdUnfixedCutoff, kCmdFixedTuples,  kCmdUnfixedTuples};
 
-// Passes reports on and remembers that there were some.
-class CountingSink final : public MessageSink {
-  public:
-    explicit CountingSink(MessageSink& inner) : inner_(inner) {}
-    int show(std::string_view text, std::string_view caption, MessageIcon icon) override {
-        ++shown;
-        return inner_.show(text, caption, icon);
-    }
-    int shown = 0;
-
-  private:
-    MessageSink& inner_;
-};
-
-bool isUnfixedPlain(uint16_t seriesType) {
-    return seriesType == kSeriesUnfixedWhole || seriesType == kSeriesUnfixedCutoff;
-}
-
 std::span<const PulseHeader> alphabetOf(const AppState& s) {
     return {s.alphabet.data(), s.wEtalonsNumber};
 }
@@ -65,7 +47,7 @@ void growEtalonSequence(AppState& state, std::size_t entries) {
 }
 
 CommandHandler::CommandHandler(AppState& state, const WindowLayout& layout, CommandHost& host,
-                               MessageSink& sink, const ProcessingProcedures& procedures)
+                               MessageSink& sink, const RestoringProcedures& procedures)
     : state_(state), layout_(layout), host_(host), sink_(sink), procedures_(procedures) {}
 
 void CommandHandler::onCommand(uint16_t id) {
@@ -155,7 +137,7 @@ void CommandHandler::onCommand(uint16_t id) {
         case kCmdReservedRowsRepaint:
             return reservedRowsRepaint();
         default:
-            return;  // 207, 217, 219, 220, 40014 and the commands still to come do nothing
+            return;  // kCmdNothing, 217, 219, 220 and kCmdElseCreateSeries do nothing
     }
 }
 
@@ -325,7 +307,7 @@ void CommandHandler::chooseSeriesType(uint16_t id) {
     if (!isCutoffSeries(state_.wSeriesType)) resetLevels(state_);
 }
 
-// 215: dialog 105, after making sure the working set and the singled-out
+// kCmdSeriesParameters: dialog 105, after making sure the working set and the singled-out
 // etalon name something.
 void CommandHandler::seriesParameters() {
     AppState& s = state_;
@@ -369,7 +351,7 @@ void CommandHandler::seriesParameters() {
     s.wDlgProcessingLevel = values.dlgProcessingLevel;
 }
 
-// 205: a random etalon sequence drawn from the working set.
+// kCmdNextSeries: a random etalon sequence drawn from the working set.
 void CommandHandler::nextSeries() {
     AppState& s = state_;
     const auto set = workingSet(s);
@@ -386,7 +368,7 @@ void CommandHandler::nextSeries() {
     host_.sendCommand(kCmdNewGeometry);
 }
 
-// 208: bounds and pending levels taken over.
+// kCmdNewGeometry: bounds and pending levels taken over.
 void CommandHandler::newGeometry() {
     AppState& s = state_;
     const PulseCountBounds bounds =
@@ -404,7 +386,7 @@ void CommandHandler::newGeometry() {
     host_.sendCommand(kCmdMakeSeries);
 }
 
-// 216: the series from the sequence.
+// kCmdMakeSeries: the series from the sequence.
 void CommandHandler::makeSeries() {
     AppState& s = state_;
     s.dwSeriesLength = s.dwNewSeriesLength;
@@ -416,25 +398,24 @@ void CommandHandler::makeSeries() {
     const PulseCountBounds bounds =
         pulseCountBounds(s.dwSeriesLength, s.wEtalonLength, s.wTmin, s.wTmax);
     growEtalonSequence(s, std::max({s.wMaxPulses, s.wSeriesPulses, bounds.maxPulses}));
-    CountingSink reports(sink_);
-    makeSeriesFromState(s, reports);
-    if (!s.lpSeriesHeader) {
+    const SeriesMade made = makeSeriesFromState(s, sink_);
+    if (made == SeriesMade::NoRecord) {
         sink_.show("Не могу создать ряд!", "CM_INFO", MessageIcon::None);
         return;
     }
     // A generator that refused kept the old series: do not process it as new.
-    if (reports.shown > 0) return;
+    if (made == SeriesMade::Refused) return;
     host_.sendCommand(kCmdAddNoise);
 }
 
-// 209: noise into the current series.
+// kCmdAddNoise: noise into the current series.
 void CommandHandler::addNoise() {
     addSeriesNoise(state_.wNoiseLevel, static_cast<int16_t>(state_.wPulseAmplitude),
                    state_.lpSeriesHeader.get(), state_.streams.wNoiseSeed);
     host_.sendCommand(kCmdProcess);
 }
 
-// 210: the procedure for the task and series type, then the record of the run.
+// kCmdProcess: the procedure for the task and series type, then the record of the run.
 void CommandHandler::process() {
     AppState& s = state_;
     if (!s.lpSeriesHeader) {
@@ -456,62 +437,39 @@ void CommandHandler::process() {
 // was opened instead.
 bool CommandHandler::runProcedure() {
     AppState& s = state_;
-    const ProcessingProcedures& p = procedures_;
-    SeriesHeader& series = *s.lpSeriesHeader;
-    ChainsHeader* chains = s.lpChainsHeader.get();
-    const auto alphabet = alphabetOf(s);
     const SubsetPanelState& panel = s.subsetPanel;
-    const bool unfixed = isUnfixedPlain(s.wSeriesType);
-    const bool unfixedOrTuples = unfixed || s.wSeriesType == kSeriesUnfixedTuples;
+    const RestoringProcedure procedure = chooseRestoringProcedure(s.wEffectiveTask, s.wSeriesType);
+    if (readsPattern(procedure) && panel.selectionCount == 0) host_.sendCommand(kCmdSelectPulses);
+    if (readsPatterns(procedure) && (panel.selectionCount == 0 || panel.reservedCount == 0))
+        host_.sendCommand(kCmdSelectPulses);
+    if ((readsPattern(procedure) || readsPatterns(procedure)) && panel.selectionCount == 0)
+        return false;
 
-    switch (s.wEffectiveTask) {
-        case kTaskRecognition: {
-            const auto& procedure =
-                unfixed ? p.recognizeUnknownNumberChain : p.recognizeKnownNumberChain;
-            if (procedure)
-                procedure(sink_, alphabet, workingSet(s), s.wTmin, s.wTmax, s.wProcessingLevel,
-                          chains, series);
-            return true;
-        }
-        case kTaskTuplesDetection: {
-            if (panel.selectionCount == 0) host_.sendCommand(kCmdSelectPulses);
-            if (panel.selectionCount == 0) return false;
-            const auto& procedure = unfixedOrTuples ? p.tuplesDetection : p.detectKnownNumberTuples;
-            if (procedure)
-                procedure(sink_, alphabet, selection(panel), s.wSubsetProceeding, s.wTmin, s.wTmax,
-                          s.wProcessingLevel, chains, series, s.bDebuggingRepeat);
-            return true;
-        }
-        case kTaskTuplesRecognition: {
-            if (panel.selectionCount == 0 || panel.reservedCount == 0)
-                host_.sendCommand(kCmdSelectPulses);
-            if (panel.selectionCount == 0) return false;
-            const auto tuples = reservedTuples(panel);
-            const auto& procedure =
-                unfixedOrTuples ? p.tuplesRecognition : p.recognizeKnownNumberTuples;
-            if (procedure)
-                procedure(sink_, alphabet, tuples, s.wSubsetProceeding, s.wTmin, s.wTmax,
-                          s.wProcessingLevel, chains, series, s.bDebuggingRepeat);
-            return true;
-        }
-        default: {
-            const auto& procedure = unfixed ? p.detectUnknownNumberChain : p.detectKnownNumberChain;
-            if (procedure)
-                procedure(sink_, alphabet, workingSet(s), s.wTmin, s.wTmax, s.wProcessingLevel,
-                          chains, series);
-            return true;
-        }
-    }
+    const auto patterns = reservedTuples(panel);
+    RestoringRequest request;
+    request.alphabet = alphabetOf(s);
+    request.etalons = workingSet(s);
+    request.pattern = selection(panel);
+    request.patterns = patterns;
+    request.tmin = s.wTmin;
+    request.tmax = s.wTmax;
+    request.processingLevel = s.wProcessingLevel;
+    request.proceeding = s.wSubsetProceeding;
+    request.debugging = &s.bDebuggingRepeat;
+    request.chains = s.lpChainsHeader.get();
+    request.series = s.lpSeriesHeader.get();
+    runRestoringProcedure(sink_, procedure, request, procedures_);
+    return true;
 }
 
-// 211: the three selector entries become the pending values.
+// kCmdSelectorPick: the three selector entries become the pending values.
 void CommandHandler::selectorPick() {
     applySelectorPicks(state_);
     growEtalonSequence(state_, state_.wMaxPulses);
     host_.invalidate(nullptr, true);
 }
 
-// 218: the graph area and whatever the flags ask for.
+// kCmdResultsRepaint: the graph area and whatever the flags ask for.
 void CommandHandler::resultsRepaint() {
     AppState& s = state_;
     repaintGraphArea(!s.bNoErase);
@@ -525,7 +483,7 @@ void CommandHandler::resultsRepaint() {
     }
 }
 
-// 212: the cells of the singled-out etalon, with room for its frame.
+// kCmdEtalonHighlight: the cells of the singled-out etalon, with room for its frame.
 void CommandHandler::etalonHighlight() {
     const auto repaintCell = [&](int32_t etalon) {
         if (etalon < 1 || etalon > state_.wEtalonsNumber) return;
@@ -543,7 +501,7 @@ void CommandHandler::etalonHighlight() {
         invalidate(layout_.rcToggleButton, true);
 }
 
-// 213: the grid after the working set changed.
+// kCmdGridRepaint: the grid after the working set changed.
 void CommandHandler::gridRepaint() {
     repaintGraphArea(true);
     if (state_.wEffectiveTask != kTaskDetection) invalidate(layout_.rcToggleButton, true);
@@ -553,7 +511,7 @@ void CommandHandler::gridRepaint() {
     }
 }
 
-// 224: the frames of the reserved rows, then the selection.
+// kCmdReservedRowsRepaint: the frames of the reserved rows, then the selection.
 void CommandHandler::reservedRowsRepaint() {
     for (const auto& row : state_.subsetPanel.possibleSubsetArrayRect)
         invalidate(row[SubsetPanelState::kSelectionCapacity], true);

@@ -6,9 +6,9 @@
 
 #include "app/app_state.h"
 #include "app/command_host.h"
-#include "app/processing_procedures.h"
 #include "app/window_layout.h"
 #include "base/message_sink.h"
+#include "processing/restoring.h"
 
 namespace etalon {
 
@@ -18,7 +18,7 @@ namespace etalon {
 class CommandHandler {
   public:
     CommandHandler(AppState& state, const WindowLayout& layout, CommandHost& host,
-                   MessageSink& sink, const ProcessingProcedures& procedures);
+                   MessageSink& sink, const RestoringProcedures& procedures);
 
     void onCommand(uint16_t id);
 
@@ -54,7 +54,7 @@ class CommandHandler {
     const WindowLayout& layout_;
     CommandHost& host_;
     MessageSink& sink_;
-    const ProcessingProcedures& procedures_;
+    const RestoringProcedures& procedures_;
 };
 
 // Makes lpEtalonSequence hold at least `entries` entries, keeping those it has

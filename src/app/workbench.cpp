@@ -33,7 +33,7 @@ class WindowHost final : public CommandHost {
 
 }  // namespace
 
-Workbench::Workbench(MessageSink& sink, BitmapLoader loader, ProcessingProcedures procedures)
+Workbench::Workbench(MessageSink& sink, BitmapLoader loader, RestoringProcedures procedures)
     : sink_(sink), loader_(std::move(loader)), procedures_(std::move(procedures)) {}
 
 bool Workbench::loadBitmaps() {

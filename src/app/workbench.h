@@ -6,11 +6,11 @@
 #include <string_view>
 
 #include "app/app_state.h"
-#include "app/processing_procedures.h"
 #include "app/window_layout.h"
+#include "base/message_sink.h"
 #include "platform/bitmap.h"
 #include "platform/window.h"
-#include "base/message_sink.h"
+#include "processing/restoring.h"
 
 namespace etalon {
 
@@ -36,7 +36,7 @@ inline constexpr std::array<const char*, kButtonBitmaps> kButtonBitmapNames = {
 class Workbench final : public platform::WindowProcedure {
   public:
     Workbench(MessageSink& sink, BitmapLoader loader,
-              ProcessingProcedures procedures = restoringProcedures());
+              RestoringProcedures procedures = workbenchRestoringProcedures());
 
     bool onCreate(platform::Window& window) override;
     void onDestroy(platform::Window& window) override;
@@ -60,7 +60,7 @@ class Workbench final : public platform::WindowProcedure {
 
     MessageSink& sink_;
     BitmapLoader loader_;
-    ProcessingProcedures procedures_;
+    RestoringProcedures procedures_;
     AppState state_;
     WindowLayout layout_;
     std::array<std::optional<platform::Bitmap>, kButtonBitmaps> bitmaps_;

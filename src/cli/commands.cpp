@@ -7,8 +7,7 @@
 #include "cli/json_output.h"
 #include "cli/number_list.h"
 #include "cli/process_command.h"
-#include "cli/series_maker.h"
-#include "series/subsets.h"
+#include "cli/series_session.h"
 
 namespace etalon::cli {
 
@@ -99,17 +98,12 @@ void finishSeriesOptions(SeriesArguments& args) {
 
 int runSeries(const SeriesOptions& options, std::ostream& out, std::ostream& err) {
     StderrSink sink(err);
-    Workbench workbench(sink, options.sequence);
+    SeriesSession session(sink, options.sequence);
     if (sink.reports() != 0) return kExitRefused;
-    if (!options.subset.empty()) {
-        if (!workbench.prepareRecord(options)) return kExitRefused;
-        setSelectedSubset(options.subset, options.employment, options.initPosition,
-                          workbench.series());
-    }
     nlohmann::ordered_json series = nlohmann::ordered_json::array();
     for (uint32_t i = 0; i < options.count; ++i) {
-        if (!workbench.makeSeries(options)) return kExitRefused;
-        series.push_back(seriesToJson(*workbench.series()));
+        if (!session.makeSeries(options)) return kExitRefused;
+        series.push_back(seriesToJson(*session.series()));
     }
     out << nlohmann::ordered_json{{"series", series}}.dump() << '\n';
     return 0;
@@ -117,9 +111,9 @@ int runSeries(const SeriesOptions& options, std::ostream& out, std::ostream& err
 
 int runAlphabet(std::ostream& out, std::ostream& err) {
     StderrSink sink(err);
-    Workbench workbench(sink, {});
+    SeriesSession session(sink, {});
     if (sink.reports() != 0) return kExitRefused;
-    out << alphabetToJson(workbench.alphabet()).dump() << '\n';
+    out << alphabetToJson(session.alphabet()).dump() << '\n';
     return 0;
 }
 

@@ -9,10 +9,8 @@
 #include "cli/commands.h"
 #include "cli/process_json.h"
 #include "cli/series_json_input.h"
-#include "processing/known_number_chain.h"
-#include "processing/known_number_tuples.h"
-#include "processing/tuples_detection.h"
-#include "processing/unknown_number_chain.h"
+#include "processing/restoring.h"
+#include "processing/task_codes.h"
 #include "series/subsets.h"
 
 namespace etalon::cli {
@@ -25,26 +23,10 @@ struct Refusal {
 };
 
 uint16_t taskCode(const std::string& task) {
-    if (task == "detection") return 1;
-    if (task == "joint") return 4;
-    if (task == "processing") return 64;
-    return 2;
-}
-
-// As the workbench: Detection and Recognition turn into their tuples forms on
-// a tuples series.
-uint16_t effectiveTaskOf(uint16_t task, uint16_t seriesType) {
-    const bool tuples = seriesType == 36 || seriesType == 40;
-    if (tuples && task == 1) return 36;
-    if (tuples && task == 2) return 40;
-    return task;
-}
-
-bool unfixedCount(uint16_t type) {
-    return type == 4 || type == 8;
-}
-bool unfixedOrTuples(uint16_t type) {
-    return unfixedCount(type) || type == 40;
+    if (task == "detection") return kTaskDetection;
+    if (task == "joint") return kTaskJoint;
+    if (task == "processing") return kTaskSeriesProcessing;
+    return kTaskRecognition;
 }
 
 std::vector<int32_t> parseNumbers(const std::string& text, const std::string& option,
@@ -138,54 +120,39 @@ std::vector<int32_t> currentSubset(const SeriesHeader& s) {
 std::vector<std::vector<int32_t>> storedSubsets(const SeriesHeader& s) {
     std::vector<std::vector<int32_t>> stored;
     for (std::size_t g = 0; g < s.wSubsets; ++g) {
-        const int16_t* row = s.selectedSubsetList[g];
-        stored.emplace_back(row, row + std::max<int16_t>(s.storedSubsetLength(g), 0));
+        const auto row = s.storedSubset(g);
+        stored.emplace_back(row.begin(), row.end());
     }
     return stored;
 }
 
 // The procedure of the processing command for this task and series type.
-int dispatch(MessageSink& sink, std::span<const PulseHeader> alphabet, const Run& r,
-             ChainsHeader* chains, SeriesHeader& s) {
-    switch (r.effectiveTask) {
-        case 2:
-            return unfixedCount(r.type)
-                       ? recognizeUnknownNumberChain(sink, alphabet, r.list, r.tmin, r.tmax,
-                                                     r.processingLevel, chains, s)
-                       : recognizeKnownNumberChain(sink, alphabet, r.list, r.tmin, r.tmax,
-                                                   r.processingLevel, chains, s);
-        case 36: {
-            const std::vector<int32_t> pattern = currentSubset(s);
-            if (pattern.empty()) throw Refusal{"tuples detection needs a pattern: give --subset"};
-            int32_t debugging = 0;
-            return unfixedOrTuples(r.type)
-                       ? TuplesDetection(sink, alphabet, pattern, r.proceeding, r.tmin, r.tmax,
-                                         r.processingLevel, chains, s, debugging)
-                       : detectKnownNumberTuples(sink, alphabet, pattern, r.proceeding, r.tmin,
-                                                 r.tmax, r.processingLevel, chains, s);
-        }
-        case 40: {
-            const auto stored = storedSubsets(s);
-            if (stored.empty()) throw Refusal{"tuples recognition needs patterns: give --subsets"};
-            const std::vector<std::span<const int32_t>> lists(stored.begin(), stored.end());
-            int32_t debugging = 0;
-            return unfixedOrTuples(r.type)
-                       ? TuplesRecognition(sink, alphabet, lists, r.proceeding, r.tmin, r.tmax,
-                                           r.processingLevel, chains, s, debugging)
-                       : recognizeKnownNumberTuples(sink, alphabet, lists, r.proceeding, r.tmin,
-                                                    r.tmax, r.processingLevel, chains, s);
-        }
-        default:
-            return unfixedCount(r.type)
-                       ? detectUnknownNumberChain(sink, alphabet, r.list, r.tmin, r.tmax,
-                                                  r.processingLevel, chains, s)
-                       : detectKnownNumberChain(sink, alphabet, r.list, r.tmin, r.tmax,
-                                                r.processingLevel, chains, s);
-    }
+int restore(MessageSink& sink, std::span<const PulseHeader> alphabet, const Run& r,
+            ChainsHeader* chains, SeriesHeader& s) {
+    const RestoringProcedure procedure = chooseRestoringProcedure(r.effectiveTask, r.type);
+    const std::vector<int32_t> pattern = currentSubset(s);
+    const auto stored = storedSubsets(s);
+    const std::vector<std::span<const int32_t>> patterns(stored.begin(), stored.end());
+    if (readsPattern(procedure) && pattern.empty())
+        throw Refusal{"tuples detection needs a pattern: give --subset"};
+    if (readsPatterns(procedure) && stored.empty())
+        throw Refusal{"tuples recognition needs patterns: give --subsets"};
+    RestoringRequest request;
+    request.alphabet = alphabet;
+    request.etalons = r.list;
+    request.pattern = pattern;
+    request.patterns = patterns;
+    request.tmin = r.tmin;
+    request.tmax = r.tmax;
+    request.processingLevel = r.processingLevel;
+    request.proceeding = r.proceeding;
+    request.chains = chains;
+    request.series = &s;
+    return runRestoringProcedure(sink, procedure, request);
 }
 
 // The series to process: read from the file, or made as `series` makes it.
-SeriesHeader* prepareSeries(StderrSink& sink, Workbench& workbench,
+SeriesHeader* prepareSeries(StderrSink& sink, SeriesSession& session,
                             std::unique_ptr<SeriesHeader>& read, const SeriesOptions& options,
                             const ProcessArguments& args, uint16_t processingTmin) {
     const auto subsets =
@@ -203,17 +170,17 @@ SeriesHeader* prepareSeries(StderrSink& sink, Workbench& workbench,
         return read.get();
     }
     if (!options.subset.empty() || !subsets.empty()) {
-        if (!workbench.prepareRecord(options)) return nullptr;
-        storeSubsets(sink, subsets, args.pick, options, *workbench.series());
+        if (!session.prepareRecord(options)) return nullptr;
+        storeSubsets(sink, subsets, args.pick, options, *session.series());
         if (!options.subset.empty()) {
             setSelectedSubset(options.subset, options.employment, options.initPosition,
-                              workbench.series());
+                              session.series());
         }
     }
     for (uint32_t i = 0; i < options.count; ++i) {
-        if (!workbench.makeSeries(options)) return nullptr;
+        if (!session.makeSeries(options)) return nullptr;
     }
-    return workbench.series();
+    return session.series();
 }
 
 }  // namespace
@@ -243,17 +210,17 @@ void addProcessOptions(CLI::App& command, ProcessArguments& args) {
 int runProcess(const SeriesOptions& options, const ProcessArguments& args, const CLI::App& command,
                std::ostream& out, std::ostream& err) {
     StderrSink sink(err);
-    Workbench workbench(sink, options.sequence);
+    SeriesSession session(sink, options.sequence);
     if (sink.reports() != 0) return kExitRefused;
     std::unique_ptr<SeriesHeader> read;
     try {
         Run run{};
         run.type = options.type;
         const uint16_t task = taskCode(args.task);
-        run.effectiveTask = effectiveTaskOf(task, run.type);
+        run.effectiveTask = effectiveTask(task, run.type);
         run.tmin = options.tmin;
         run.tmax = options.tmax;
-        SeriesHeader* series = prepareSeries(sink, workbench, read, options, args, run.tmin);
+        SeriesHeader* series = prepareSeries(sink, session, read, options, args, run.tmin);
         if (!series) return kExitRefused;
         if (!args.input.empty()) {
             // A file brings its own bounds unless others are asked for.
@@ -264,7 +231,7 @@ int runProcess(const SeriesOptions& options, const ProcessArguments& args, const
         run.processingLevel =
             args.processingLevel >= 0 ? static_cast<uint16_t>(args.processingLevel) : options.level;
         run.proceeding = args.proceeding;
-        if (task == 1) {
+        if (task == kTaskDetection) {
             run.list = {static_cast<uint16_t>(args.etalon)};
         } else if (!args.etalons.empty()) {
             for (int32_t e : parseNumbers(args.etalons, "--etalons", ',')) {
@@ -282,7 +249,7 @@ int runProcess(const SeriesOptions& options, const ProcessArguments& args, const
         auto chains = getChainsHeader(sink, 10, room, nullptr);
         if (!chains) return kExitRefused;
         const int reportsBefore = sink.reports();
-        const int returned = dispatch(sink, workbench.alphabet(), run, chains.get(), *series);
+        const int returned = restore(sink, session.alphabet(), run, chains.get(), *series);
         if (sink.reports() != reportsBefore) return kExitRefused;
         addToChainsHeader(sink, run.type, run.effectiveTask, run.makingLevel, run.processingLevel,
                           chains.get());

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/series_maker.h"
+#include "cli/series_session.h"
 
 namespace etalon::cli {
 

@@ -19,24 +19,6 @@ using platform::kIdOk;
 
 namespace {
 
-// Ids of the controls.
-enum : int {
-    kEditLength = 1000,
-    kEditTmin = 1001,
-    kEditTmax = 1003,
-    kEditEtalon = 1004,
-    kEditMakingLevel = 1005,
-    kEditProcessingLevel = 1006,
-    kEditPulses = 1007,
-    kLabelPulses = 1008,
-    kLabelSequence = 1009,
-    kEditSequence = 1010,
-    kEditNoise = 1011,
-    kLabelList = 1012,
-    kEditList = 1013,
-    kEditCount = 1014,
-};
-
 // Positions are 16-bit signed in the records, so no length or interval may pass it.
 constexpr int32_t kLargestPosition = std::numeric_limits<int16_t>::max();
 

@@ -12,6 +12,24 @@ inline constexpr int kDialogSeriesGeometry = 105;
 inline constexpr int kDialogSeriesStructure = 106;
 inline constexpr int kDialogRequiredList = 107;
 
+// Ids of their controls.
+enum : int {
+    kEditLength = 1000,
+    kEditTmin = 1001,
+    kEditTmax = 1003,
+    kEditEtalon = 1004,
+    kEditMakingLevel = 1005,
+    kEditProcessingLevel = 1006,
+    kEditPulses = 1007,
+    kLabelPulses = 1008,
+    kLabelSequence = 1009,
+    kEditSequence = 1010,
+    kEditNoise = 1011,
+    kLabelList = 1012,
+    kEditList = 1013,
+    kEditCount = 1014,
+};
+
 // Dialog 105: geometry and saved-energy levels of the next series. The start
 // values fill the edits; OK stores the typed values in the pending fields
 // (the etalon number at once) once every field passes its check.

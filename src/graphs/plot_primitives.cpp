@@ -6,6 +6,7 @@
 #include <string>
 
 #include "graphs/series_mapping.h"
+#include "series/series_codes.h"
 
 namespace etalon {
 namespace {
@@ -238,7 +239,7 @@ void DrawPulseLabels(DeviceContext& dc, const Rect& panel, uint16_t seriesType, 
     const auto& etalons = restored ? series.lpRestoredEtalons : series.lpEtalons;
     const auto& starts = restored ? series.lpRestoredCutStarts : series.lpCutStarts;
     const auto& ends = restored ? series.lpRestoredCutEnds : series.lpCutEnds;
-    const bool cutoff = seriesType == 2 || seriesType == 8;
+    const bool cutoff = isCutoffSeries(seriesType);
     const int held = heldPulses(count, positions, etalons, starts, ends);
     for (int k = 0; k < held; ++k) {
         const std::string label =

@@ -7,6 +7,7 @@
 #include "graphs/plot_primitives.h"
 #include "graphs/series_graph_text.h"
 #include "graphs/series_measures.h"
+#include "processing/task_codes.h"
 
 namespace etalon {
 namespace {
@@ -200,15 +201,6 @@ void drawPatternTuple(const GraphPaint& p) {
     drawPatternTitle(p, box, title);
 }
 
-// Stored subset t of the series, as far as its row holds entries.
-std::span<const int16_t> storedSubset(const SeriesHeader& s, int t) {
-    if (size_t(t) >= s.selectedSubsetSize.size() || size_t(t) >= s.selectedSubsetList.size() ||
-        !s.selectedSubsetList[t])
-        return {};
-    const int32_t length = std::clamp<int32_t>(s.selectedSubsetSize[t], 0, s.wReservedSubsetLength);
-    return {s.selectedSubsetList[t], static_cast<size_t>(length)};
-}
-
 // Every stored subset, one row each, marking the one recognition found and
 // the one picked on the subset panel; the rows are kept for clicks.
 void drawPatternTuples(const GraphPaint& p) {
@@ -217,7 +209,7 @@ void drawPatternTuples(const GraphPaint& p) {
     if (subsets <= 0) return;
     int32_t m = 0;
     for (int t = 0; t < subsets; ++t)
-        m = std::max<int32_t>(m, static_cast<int32_t>(storedSubset(p.series, t).size()));
+        m = std::max<int32_t>(m, static_cast<int32_t>(p.series.storedSubset(t).size()));
     const std::string title = " pattern tuples ";
     const int32_t gy = g.MT / 8 + 1, gx = g.ML / 8 + 1;
     int32_t cw = g.CW;
@@ -241,7 +233,7 @@ void drawPatternTuples(const GraphPaint& p) {
                                                            : 0;
         if (size_t(t) < p.view.listedReservedRects.size())
             p.view.listedReservedRects[t] = {box.bx + gx, y, box.bx + gx + box.bw, y + ch + gy};
-        drawPatternRow(p, storedSubset(p.series, t), box.bx, y, gx, gy, cw, ch, mark);
+        drawPatternRow(p, p.series.storedSubset(t), box.bx, y, gx, gy, cw, ch, mark);
         y += ch + gy;
     }
     drawPatternTitle(p, box, title);
@@ -316,7 +308,7 @@ int DrawSeriesGraph(DeviceContext& dc, const SeriesGraphView& view, uint16_t req
     drawStrip(p, requiredCount, requiredList);
     drawTexts(p);
     if (p.run.tuplesSeries()) {
-        if (p.run.effectiveTask == 40)
+        if (p.run.effectiveTask == kTaskTuplesRecognition)
             drawPatternTuples(p);
         else
             drawPatternTuple(p);

@@ -211,8 +211,8 @@ std::string restoreErrorLine(int32_t error) {
 ChainTableText chainTableText(const ChainsHeader* chains, const SeriesHeader& series, bool letters,
                               int32_t trueMeasure) {
     const RunCodes run(chains);
-    const bool firstLetter = run.recorded() && run.effectiveTask == 2;
-    const bool names = run.recorded() ? run.effectiveTask == 4 : letters;
+    const bool firstLetter = run.recorded() && run.effectiveTask == kTaskRecognition;
+    const bool names = run.recorded() ? run.effectiveTask == kTaskJoint : letters;
     ChainTableText table;
     if (chains) {
         table.hasTable = true;

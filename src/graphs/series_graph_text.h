@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "processing/chains_header.h"
+#include "processing/task_codes.h"
+#include "series/series_codes.h"
 #include "series/series_header.h"
 
 namespace etalon {
@@ -19,9 +21,9 @@ struct RunCodes {
 
     explicit RunCodes(const ChainsHeader* chains);
     bool recorded() const { return state > 1; }
-    bool cutoff() const { return seriesType == 2 || seriesType == 8; }
-    bool tuplesSeries() const { return seriesType == 36 || seriesType == 40; }
-    bool tuplesTask() const { return effectiveTask == 36 || effectiveTask == 40; }
+    bool cutoff() const { return isCutoffSeries(seriesType); }
+    bool tuplesSeries() const { return isTuplesSeries(seriesType); }
+    bool tuplesTask() const { return isTuplesTask(effectiveTask); }
     bool tupleResult() const { return tuplesTask() && tuplesSeries(); }
 };
 

@@ -1,5 +1,8 @@
 #include "processing/chains_header.h"
 
+#include "processing/task_codes.h"
+#include "series/series_codes.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -9,34 +12,19 @@
 namespace etalon {
 
 const char* chainsSeriesTypeName(uint16_t seriesType) {
-    switch (seriesType) {
-        case 1:
-            return "known number of whole pulses";
-        case 2:
-            return "known number of cut-off pulses";
-        case 4:
-            return "unknown number of whole pulses";
-        case 8:
-            return "unknown number of cut-off pulses";
-        case 36:
-            return "known number of whole pulses tuples";
-        case 40:
-            return "unknown number of whole pulses tuples";
-        default:
-            return nullptr;
-    }
+    return seriesTypeReportText(seriesType);
 }
 
 const char* chainsTaskName(uint16_t effectiveTask) {
     switch (effectiveTask) {
-        case 1:
-        case 32:
-        case 36:
+        case kTaskDetection:
+        case kTaskBlindDetection:
+        case kTaskTuplesDetection:
             return "detection";
-        case 2:
-        case 40:
+        case kTaskRecognition:
+        case kTaskTuplesRecognition:
             return "recognition";
-        case 4:
+        case kTaskJoint:
             return "joint detection and identification";
         default:
             return nullptr;

@@ -13,10 +13,6 @@ namespace etalon {
 // The best candidate chains of the last processing run, ranked by criterion
 // (smallest first), with the description of the run that produced them.
 struct ChainsHeader {
-    ChainsHeader() = default;
-    ChainsHeader(const ChainsHeader&) = delete;
-    ChainsHeader& operator=(const ChainsHeader&) = delete;
-
     uint16_t wMaxSize = 0;     // chains the record can hold (C)
     uint16_t wPretenders = 0;  // ranked chains held
     uint16_t wMaxPulses = 0;   // pulses each chain can hold (P)

@@ -18,6 +18,17 @@ PulseCountBounds pulseCountBounds(uint32_t seriesLength, uint16_t pulseLength, u
     return bounds;
 }
 
+std::span<const int16_t> SeriesHeader::storedSubset(std::size_t s) const {
+    if (s >= selectedSubsetList.size() || s >= selectedSubsetSize.size()) return {};
+    const std::size_t start = selectedSubsetList[s];
+    if (start > selectedSubsetSize.size()) return {};
+    const std::size_t room =
+        std::min<std::size_t>(wReservedSubsetLength, selectedSubsetSize.size() - start);
+    const std::size_t length =
+        std::clamp<int32_t>(selectedSubsetSize[s], 0, static_cast<int32_t>(room));
+    return {selectedSubsetSize.data() + start, length};
+}
+
 namespace {
 
 struct SavedSubset {

@@ -58,14 +58,21 @@ struct SeriesHeader {
     // Subset store: wReservedSubsets lengths, then one row of
     // wReservedSubsetLength entries per subset. Empty when not allocated.
     std::vector<int16_t> selectedSubsetSize;
-    // Row s of the store; empty when not allocated.
-    std::vector<int16_t*> selectedSubsetList;
+    // Where row s of the store starts in selectedSubsetSize; empty when not
+    // allocated. Offsets, not pointers, so a copy of the record is whole.
+    std::vector<uint32_t> selectedSubsetList;
 
     // Views of the first dwSeriesSize samples.
     std::span<const int16_t> pureData() const { return {lpPureData.data(), dwSeriesSize}; }
     std::span<const int16_t> noisyData() const { return {lpNoisyData.data(), dwSeriesSize}; }
     // Length of stored subset s (0-based).
     int16_t storedSubsetLength(std::size_t s) const { return selectedSubsetSize[s]; }
+    // Row s of the store, all wReservedSubsetLength entries.
+    std::span<int16_t> storedSubsetRow(std::size_t s) {
+        return {selectedSubsetSize.data() + selectedSubsetList[s], wReservedSubsetLength};
+    }
+    // Stored subset s as far as its row holds entries; empty for a subset not stored.
+    std::span<const int16_t> storedSubset(std::size_t s) const;
 };
 
 // Pulse-count bounds of a series: the least count, (N + L - 1) div Tmax, and

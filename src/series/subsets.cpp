@@ -64,10 +64,8 @@ int addSomeSelectedSubsetToSeriesHeader(MessageSink& sink, std::span<const int32
                       " addSomeSelectedSubsetToSeriesHeader ", MessageIcon::None);
             return 0;
         }
-        for (uint16_t s = 0; s < rows; ++s) {
-            record->selectedSubsetList[s] =
-                record->selectedSubsetSize.data() + rows + std::size_t{s} * rowLength;
-        }
+        for (uint16_t s = 0; s < rows; ++s)
+            record->selectedSubsetList[s] = rows + uint32_t{s} * rowLength;
         record->wReservedSubsets = rows;
         record->wReservedSubsetLength = rowLength;
     }
@@ -76,16 +74,14 @@ int addSomeSelectedSubsetToSeriesHeader(MessageSink& sink, std::span<const int32
     for (int s = 0; s < subsets; ++s) {
         const int length = std::clamp<int32_t>(lengths[s], 0, static_cast<int>(lists[s].size()));
         record->selectedSubsetSize[s] = static_cast<int16_t>(length);
-        for (int i = 0; i < length; ++i) {
-            record->selectedSubsetList[s][i] = static_cast<int16_t>(lists[s][i]);
-        }
+        const std::span<int16_t> row = record->storedSubsetRow(s);
+        for (int i = 0; i < length; ++i)
+            row[i] = static_cast<int16_t>(lists[s][i]);
     }
 
     pick -= 1;
     if (pick < 0 || pick >= subsets) pick = subsets - 1;
-    const std::span<const int16_t> row(record->selectedSubsetList[pick],
-                                       static_cast<std::size_t>(record->selectedSubsetSize[pick]));
-    makeCurrent(row, employment, initPosition, *record);
+    makeCurrent(record->storedSubset(pick), employment, initPosition, *record);
     return 1;
 }
 

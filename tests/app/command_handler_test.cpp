@@ -47,7 +47,8 @@ TEST(Commands, NextDataMakesNoisesProcessesAndRepaintsAsOneChain) {
     const std::vector<int16_t> pureBefore = b.state.lpSeriesHeader->lpPureData;
     b.command(kCmdNextData);
 
-    EXPECT_EQ(b.host.sent, (Ids{40018, 205, 208, 216, 209, 210, 218}));
+    EXPECT_EQ(b.host.sent, (Ids{kCmdNextData, kCmdNextSeries, kCmdNewGeometry, kCmdMakeSeries,
+                                kCmdAddNoise, kCmdProcess, kCmdResultsRepaint}));
     EXPECT_TRUE(b.sink.empty());
     ASSERT_EQ(b.calls.size(), 1u);
     EXPECT_EQ(b.calls[0].procedure, "recognizeKnownNumberChain");
@@ -124,7 +125,7 @@ TEST(Commands, ProcessingDispatchesOnTaskAndSeriesType) {
         b.command(kCmdSameData);
         ASSERT_EQ(b.calls.size(), 1u) << c.task << " " << c.type;
         EXPECT_EQ(b.calls[0].procedure, c.procedure) << c.task << " " << c.type;
-        EXPECT_EQ(b.host.sent, (Ids{40017, 210, 218}));
+        EXPECT_EQ(b.host.sent, (Ids{kCmdSameData, kCmdProcess, kCmdResultsRepaint}));
         if (b.state.wEffectiveTask == kTaskTuplesDetection) {
             EXPECT_EQ(b.calls[0].etalons, (std::vector<int32_t>{3, 4}));
         }
@@ -149,7 +150,7 @@ TEST(Commands, EveryTaskAndSeriesTypeRunsThroughTheRestoringProcedures) {
     for (uint16_t task : {kTaskDetection, kTaskRecognition, kTaskJoint, kTaskSeriesProcessing}) {
         for (uint16_t type : {1, 2, 4, 8, 36, 40}) {
             CommandRig b;
-            b.procedures = restoringProcedures();
+            b.procedures = workbenchRestoringProcedures();
             SubsetPanelState& panel = b.state.subsetPanel;
             panel.selectedSubset = {3, 4};
             panel.selectionCount = 2;
@@ -165,7 +166,9 @@ TEST(Commands, EveryTaskAndSeriesTypeRunsThroughTheRestoringProcedures) {
             b.state.wTaskType = task;
             b.state.wSeriesType = type;
             b.command(kCmdNextData);
-            EXPECT_EQ(b.host.sent, (Ids{40018, 205, 208, 216, 209, 210, 218}))
+            EXPECT_EQ(b.host.sent,
+                      (Ids{kCmdNextData, kCmdNextSeries, kCmdNewGeometry, kCmdMakeSeries,
+                           kCmdAddNoise, kCmdProcess, kCmdResultsRepaint}))
                 << task << " " << type;
             EXPECT_TRUE(b.sink.empty()) << task << " " << type << " " << b.sink.last().text;
             EXPECT_EQ(b.state.nDisplayMode, 6);
@@ -180,7 +183,7 @@ TEST(Commands, TuplesWithoutASubsetOpenTheSubsetPanelInstead) {
     b.state.wSeriesType = kSeriesFixedTuples;
     b.state.wEffectiveTask = kTaskTuplesDetection;
     b.command(kCmdSameData);
-    EXPECT_EQ(b.host.sent, (Ids{40017, 210, 40016}));
+    EXPECT_EQ(b.host.sent, (Ids{kCmdSameData, kCmdProcess, kCmdSelectPulses}));
     EXPECT_TRUE(b.calls.empty());
     EXPECT_EQ(b.state.nDisplayMode, 9);
     EXPECT_EQ(b.state.lpChainsHeader->wEffectiveTask, 0);  // nothing recorded
@@ -194,7 +197,7 @@ TEST(Commands, TuplesWithoutASubsetOpenTheSubsetPanelInstead) {
     r.state.subsetPanel.selectedSubset = {1, 2};
     r.state.subsetPanel.selectionCount = 2;
     r.command(kCmdSameData);
-    EXPECT_EQ(r.host.sent, (Ids{40017, 210, 40016, 218}));
+    EXPECT_EQ(r.host.sent, (Ids{kCmdSameData, kCmdProcess, kCmdSelectPulses, kCmdResultsRepaint}));
     ASSERT_EQ(r.calls.size(), 1u);
     EXPECT_EQ(r.calls[0].tuples, 0u);
     EXPECT_EQ(r.state.nDisplayMode, 6);
@@ -225,13 +228,14 @@ TEST(Commands, SeriesTypesMoveTheCheckMarkAndResetLevelsOnlyForWholePulses) {
     b.state.wMakingLevel = b.state.wNewMakingLevel = 75;
     b.command(kCmdUnfixedCutoff);
     EXPECT_EQ(b.state.wSeriesType, kSeriesUnfixedCutoff);
-    for (uint16_t id : {40008, 40009, 40010, 40028, 40032})
+    for (uint16_t id :
+         {kCmdFixedWhole, kCmdUnfixedWhole, kCmdFixedCutoff, kCmdFixedTuples, kCmdUnfixedTuples})
         EXPECT_FALSE(b.host.checks.at(id)) << id;
     EXPECT_TRUE(b.host.checks.at(kCmdUnfixedCutoff));
     EXPECT_EQ(b.state.nLostIndex, 2);
     EXPECT_EQ(b.state.wLostLevel, 25);
     EXPECT_EQ(b.state.wMakingLevel, 75);
-    EXPECT_EQ(b.host.sent, (Ids{40011}));  // nothing generated
+    EXPECT_EQ(b.host.sent, (Ids{kCmdUnfixedCutoff}));  // nothing generated
 
     b.command(kCmdUnfixedTuples);
     EXPECT_EQ(b.state.wSeriesType, kSeriesUnfixedTuples);
@@ -256,7 +260,7 @@ TEST(Commands, TaskTypesMoveTheCheckMarkAndDetectionKeepsOneEtalon) {
     EXPECT_EQ(b.state.wEffectiveTask, kTaskDetection);
     EXPECT_EQ(workingSetOf(b.state), (std::vector<uint16_t>{5}));
     EXPECT_TRUE(b.host.checks.at(kCmdDetection));
-    for (uint16_t id : {40006, 40007, 40027})
+    for (uint16_t id : {kCmdRecognition, kCmdJointDetection, kCmdSeriesProcessing})
         EXPECT_FALSE(b.host.checks.at(id));
 
     // On a tuples series Detection only changes the effective task.
@@ -296,7 +300,8 @@ TEST(Commands, CreateSeriesAppliesBothDialogsAndRunsTheChain) {
     const auto& shown = b.host.shown.at(106);
     EXPECT_EQ(shown.text(1008), "Number of Pulses in Series (from 6 to 20)");
     EXPECT_EQ(shown.text(1007), "10");  // as typed; 13 was offered
-    EXPECT_EQ(b.host.sent, (Ids{40001, 215, 216, 209, 210, 218}));
+    EXPECT_EQ(b.host.sent, (Ids{kCmdCreateSeries, kCmdSeriesParameters, kCmdMakeSeries,
+                                kCmdAddNoise, kCmdProcess, kCmdResultsRepaint}));
     EXPECT_TRUE(b.sink.empty());
 
     const AppState& s = b.state;
@@ -336,7 +341,8 @@ TEST(Commands, CreateSeriesAppliesBothDialogsAndRunsTheChain) {
     b.host.clear();
     b.command(kCmdFixedCase);
     EXPECT_EQ(b.state.wSeriesType, kSeriesFixedWhole);
-    EXPECT_EQ(b.host.sent, (Ids{40021, 205, 208, 216, 209, 210, 218}));
+    EXPECT_EQ(b.host.sent, (Ids{kCmdFixedCase, kCmdNextSeries, kCmdNewGeometry, kCmdMakeSeries,
+                                kCmdAddNoise, kCmdProcess, kCmdResultsRepaint}));
 }
 
 TEST(Commands, CreateSeriesCancelledLeavesTheGeometryAlone) {
@@ -344,7 +350,7 @@ TEST(Commands, CreateSeriesCancelledLeavesTheGeometryAlone) {
     b.host.scripts[105] = typeAndPress({{1001, "30"}, {1003, "100"}, {1004, "3"}}, kIdOk);
     b.host.scripts[106] = typeAndPress({{1007, "10"}, {1010, "3,5,7"}}, kIdCancel);
     b.command(kCmdCreateSeries);
-    EXPECT_EQ(b.host.sent, (Ids{40001, 215}));
+    EXPECT_EQ(b.host.sent, (Ids{kCmdCreateSeries, kCmdSeriesParameters}));
     const AppState& s = b.state;
     EXPECT_EQ(s.wRequestedPulses, 18);
     EXPECT_EQ(s.wTmin, 40);
@@ -391,7 +397,7 @@ TEST(Commands, NewPulsesReadsTheListAndRepairsNumbersThatNameNoEtalon) {
         const bool in = k == 2 || k == 5 || k == 6 || k == 9 || k == 17;
         EXPECT_EQ(b.state.selectedFlags[k], in ? 1 : 0) << k;
     }
-    EXPECT_EQ(b.host.sent, (Ids{40002}));  // nothing repainted
+    EXPECT_EQ(b.host.sent, (Ids{kCmdNewPulses}));  // nothing repainted
 
     // A count beyond the capacity keeps the old count.
     b.host.scripts[107] = typeAndPress({{1014, "25"}, {1013, "1,2,3,4,5,6,7"}}, kIdOk);
@@ -405,7 +411,7 @@ TEST(Commands, NextSeriesWithAnEmptyWorkingSetDoesNothing) {
     SeriesHeader* before = b.state.lpSeriesHeader.get();
     const auto pure = before->lpPureData;
     b.command(kCmdNextData);
-    EXPECT_EQ(b.host.sent, (Ids{40018, 205}));
+    EXPECT_EQ(b.host.sent, (Ids{kCmdNextData, kCmdNextSeries}));
     EXPECT_EQ(b.state.crtRandom.state(), 1u);
     EXPECT_EQ(b.state.lpSeriesHeader.get(), before);
     EXPECT_EQ(b.state.lpSeriesHeader->lpPureData, pure);
@@ -445,7 +451,7 @@ TEST(Commands, FailuresStopTheChainWithTheirMessage) {
     b.state.wTmin = 100;  // at least 10 pulses needed, at most 2 fit
     b.state.wTmax = 20;
     b.command(kCmdNextData);
-    EXPECT_EQ(b.host.sent, (Ids{40018, 205, 208, 216}));
+    EXPECT_EQ(b.host.sent, (Ids{kCmdNextData, kCmdNextSeries, kCmdNewGeometry, kCmdMakeSeries}));
     ASSERT_EQ(b.sink.messages.size(), 1u);
     EXPECT_EQ(b.sink.last().text, "Не могу создать ряд!");
     EXPECT_EQ(b.sink.last().caption, "CM_INFO");
@@ -461,7 +467,7 @@ TEST(Commands, FailuresStopTheChainWithTheirMessage) {
     ASSERT_FALSE(c.sink.empty());
     EXPECT_EQ(c.sink.last().text, "Ошибка addToChainsHeader!");
     EXPECT_EQ(c.sink.last().caption, " About ChainsHeader ");
-    EXPECT_EQ(c.host.sent, (Ids{40017, 210}));
+    EXPECT_EQ(c.host.sent, (Ids{kCmdSameData, kCmdProcess}));
     EXPECT_EQ(c.state.nDisplayMode, 5);
 }
 
@@ -494,7 +500,7 @@ TEST(Commands, RepaintsCoverWhatChanged) {
 
     b.host.clear();
     b.command(kCmdTypeMoreDetails);
-    EXPECT_EQ(b.host.sent, (Ids{40020, 218}));
+    EXPECT_EQ(b.host.sent, (Ids{kCmdTypeMoreDetails, kCmdResultsRepaint}));
     EXPECT_EQ(b.state.bNoErase, 1);
     EXPECT_TRUE(b.host.invalidated(raisedGraph(b.layout), false));
 
@@ -521,17 +527,19 @@ TEST(Commands, RepaintsCoverWhatChanged) {
     EXPECT_TRUE(b.host.invalidated(raisedGraph(b.layout), true));
 }
 
-TEST(Commands, ExitClosesAndUnbuiltCommandsDoNothing) {
+TEST(Commands, ExitClosesAndInertCommandsDoNothing) {
     CommandRig b;
     b.command(kCmdExit);
     b.command(kCmdClose);
     EXPECT_EQ(b.host.closed, 2);
     b.host.clear();
-    for (uint16_t id : {207, 214, 217, 219, 220, 40014, 40012, 40015, 40029, 40030, 40031, 40003})
+    // Ids the menu and the chain keep without an effect.
+    for (uint16_t id : {uint16_t{kCmdNothing}, uint16_t{217}, uint16_t{219}, uint16_t{220},
+                        uint16_t{kCmdElseCreateSeries}})
         b.command(id);
     EXPECT_TRUE(b.host.invalidations.empty());
     EXPECT_TRUE(b.host.dialogs.empty());
-    EXPECT_EQ(b.host.sent.size(), 12u);
+    EXPECT_EQ(b.host.sent.size(), 5u);
     EXPECT_EQ(b.state.nDisplayMode, 5);
 }
 

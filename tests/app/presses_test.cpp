@@ -15,7 +15,8 @@ using platform::Rect;
 using test::CommandRig;
 
 using Ids = std::vector<uint16_t>;
-const Ids kChain = {205, 208, 216, 209, 210, 218};
+const Ids kChain = {kCmdNextSeries, kCmdNewGeometry, kCmdMakeSeries,
+                    kCmdAddNoise,   kCmdProcess,     kCmdResultsRepaint};
 
 std::vector<uint16_t> workingSetOf(const AppState& state) {
     return {state.lpRequiredList.begin(), state.lpRequiredList.begin() + state.wRequiredCount};
@@ -37,7 +38,7 @@ TEST(Presses, DetectionCellMakesItsEtalonTheWorkingSet) {
     EXPECT_EQ(b.state.nSelectedEtalon, 7);
     EXPECT_EQ(b.state.nPrevSelectedEtalon, 1);
     EXPECT_EQ(b.state.bRepaintButtons, 1);
-    EXPECT_EQ(b.host.sent, (Ids{212}));
+    EXPECT_EQ(b.host.sent, (Ids{kCmdEtalonHighlight}));
     EXPECT_TRUE(b.host.invalidated(widenedCell(b.layout, 7), true));
     EXPECT_TRUE(b.host.invalidated(widenedCell(b.layout, 1), true));
     // Every etalon has its cell, the last included.
@@ -55,7 +56,7 @@ TEST(Presses, RecognitionCellsToggleAndAnEmptySetKeepsTheGrid) {
     EXPECT_EQ(b.state.selectedFlags[3], 0);
     EXPECT_EQ(b.state.wRequiredCount, 19);
     EXPECT_EQ(b.state.nSelectedEtalon, 3);
-    EXPECT_EQ(b.host.sent, (Ids{212}));
+    EXPECT_EQ(b.host.sent, (Ids{kCmdEtalonHighlight}));
     b.pressIn(b.layout.rcCells[2]);
     EXPECT_EQ(b.state.wRequiredCount, 20);
 
@@ -65,11 +66,11 @@ TEST(Presses, RecognitionCellsToggleAndAnEmptySetKeepsTheGrid) {
     b.pressIn(b.layout.rcToggleButton);
     EXPECT_EQ(b.state.wRequiredCount, 0);
     EXPECT_EQ(std::count(b.state.selectedFlags.begin(), b.state.selectedFlags.end(), 1), 0);
-    EXPECT_EQ(b.host.sent, (Ids{213}));
+    EXPECT_EQ(b.host.sent, (Ids{kCmdGridRepaint}));
 
     b.host.clear();
     b.pressIn(b.layout.rcStartButton1);
-    EXPECT_EQ(b.host.sent, (Ids{207}));
+    EXPECT_EQ(b.host.sent, (Ids{kCmdNothing}));
     EXPECT_EQ(b.state.nDisplayMode, 5);
     EXPECT_TRUE(b.calls.empty());
 
@@ -97,12 +98,12 @@ TEST(Presses, StartButtonRunsANewSeriesAndTheOtherButtonGoesBack) {
 
     b.host.clear();
     b.pressIn(b.layout.rcStartButton);
-    EXPECT_EQ(b.host.sent, (Ids{213}));
+    EXPECT_EQ(b.host.sent, (Ids{kCmdGridRepaint}));
     EXPECT_EQ(b.state.nDisplayMode, 5);
 
     b.host.clear();
     b.pressIn(b.layout.rcExitButton);
-    EXPECT_EQ(b.host.sent, (Ids{204}));
+    EXPECT_EQ(b.host.sent, (Ids{kCmdClose}));
     EXPECT_EQ(b.host.closed, 1);
 }
 
@@ -148,7 +149,7 @@ TEST(Presses, WithAnEmptyWorkingSetSelectorsOnlyMove) {
     b.pressIn(b.layout.rcToggleButton);
     b.host.clear();
     b.pressIn(b.layout.rcNoiseItems[1]);
-    EXPECT_EQ(b.host.sent, (Ids{211}));
+    EXPECT_EQ(b.host.sent, (Ids{kCmdSelectorPick}));
     EXPECT_EQ(b.state.nNoiseIndex, 2);
     EXPECT_EQ(b.state.wNewNoiseLevel, 35);
     EXPECT_EQ(b.state.wNoiseLevel, 20);
@@ -161,24 +162,24 @@ TEST(Presses, TuplesWithoutASubsetSwitchToTheSubsetPanel) {
     b.command(kCmdFixedTuples);
     b.host.clear();
     b.pressIn(b.layout.rcStartButton1);
-    EXPECT_EQ(b.host.sent, (Ids{207}));
+    EXPECT_EQ(b.host.sent, (Ids{kCmdNothing}));
     EXPECT_EQ(b.state.nDisplayMode, 9);
 
     b.state.nDisplayMode = 6;
     b.host.clear();
     b.pressIn(b.layout.rcStartButton1);
-    EXPECT_EQ(b.host.sent, (Ids{40016}));
+    EXPECT_EQ(b.host.sent, (Ids{kCmdSelectPulses}));
     EXPECT_EQ(b.state.nDisplayMode, 9);
 
     b.state.nDisplayMode = 6;
     b.host.clear();
     b.pressIn(b.layout.rcStartButton);
-    EXPECT_EQ(b.host.sent, (Ids{40016}));
+    EXPECT_EQ(b.host.sent, (Ids{kCmdSelectPulses}));
 
     b.state.nDisplayMode = 6;
     b.host.clear();
     b.pressIn(b.layout.rcLengthItems[0]);
-    EXPECT_EQ(b.host.sent, (Ids{40016}));
+    EXPECT_EQ(b.host.sent, (Ids{kCmdSelectPulses}));
     EXPECT_EQ(b.state.nSeriesLengthIndex, 1);
     EXPECT_EQ(b.state.dwNewSeriesLength, 200u);
     EXPECT_TRUE(b.calls.empty());
@@ -188,7 +189,8 @@ TEST(Presses, TheSubsetPanelHandsItsSelectionOverBeforeARun) {
     CommandRig b;
     b.state.nDisplayMode = 9;
     b.pressIn(b.layout.rcStartButton1);
-    EXPECT_EQ(b.host.sent, (Ids{224}));  // nothing selected: the panel is repainted
+    EXPECT_EQ(b.host.sent,
+              (Ids{kCmdReservedRowsRepaint}));  // nothing selected: the panel is repainted
     EXPECT_EQ(b.state.nDisplayMode, 9);
 
     b.host.clear();
@@ -208,7 +210,7 @@ TEST(Presses, TheSubsetPanelHandsItsSelectionOverBeforeARun) {
     t.state.subsetPanel.selectionCount = 2;
     t.host.clear();
     t.pressIn(t.layout.rcNoiseItems[1]);
-    EXPECT_EQ(t.host.sent, (Ids{224}));
+    EXPECT_EQ(t.host.sent, (Ids{kCmdReservedRowsRepaint}));
     t.state.subsetPanel.reservedSubsets[0] = {2, 5};
     t.state.subsetPanel.selectedSubsetArraySize[0] = 2;
     t.state.subsetPanel.reservedCount = 1;

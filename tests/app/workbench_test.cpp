@@ -124,7 +124,8 @@ TEST(Workbench, StartUpWindowAndState) {
     ASSERT_NE(open.window, nullptr);
     EXPECT_TRUE(open.sink.empty());
     EXPECT_EQ(open.window->title(), "ZedoviredivOdedeZozar");
-    for (uint16_t id : {40005, 40007, 40027, 40009, 40010, 40011, 40028, 40032}) {
+    for (uint16_t id : {kCmdDetection, kCmdJointDetection, kCmdSeriesProcessing, kCmdUnfixedWhole,
+                        kCmdFixedCutoff, kCmdUnfixedCutoff, kCmdFixedTuples, kCmdUnfixedTuples}) {
         EXPECT_FALSE(open.window->isMenuItemChecked(id)) << id;
     }
     EXPECT_TRUE(open.window->isMenuItemChecked(kCmdRecognition));

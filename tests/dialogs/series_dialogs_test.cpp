@@ -25,8 +25,8 @@ TEST(SeriesDialogs, TemplatesPlaceTheControlsInDialogUnits) {
     const auto geometry = seriesGeometryTemplate();
     EXPECT_EQ(geometry.caption, "Create Series");
     EXPECT_EQ(geometry.units, (platform::Rect{0, 0, 209, 168}));
-    ASSERT_NE(controlOf(geometry, 1006), nullptr);
-    EXPECT_EQ(controlOf(geometry, 1006)->units, (platform::Rect{99, 136, 26, 13}));
+    ASSERT_NE(controlOf(geometry, kEditProcessingLevel), nullptr);
+    EXPECT_EQ(controlOf(geometry, kEditProcessingLevel)->units, (platform::Rect{99, 136, 26, 13}));
     EXPECT_EQ(controlOf(geometry, kIdOk)->units, (platform::Rect{148, 122, 50, 14}));
     EXPECT_EQ(controlOf(geometry, kIdOk)->kind, platform::ControlKind::DefaultButton);
     EXPECT_EQ(controlOf(geometry, -1, "Parameters for processing series")->units,
@@ -34,7 +34,7 @@ TEST(SeriesDialogs, TemplatesPlaceTheControlsInDialogUnits) {
 
     const auto structure = seriesStructureTemplate();
     EXPECT_EQ(structure.units, (platform::Rect{0, 0, 192, 138}));
-    EXPECT_EQ(controlOf(structure, 1010)->units, (platform::Rect{60, 58, 109, 12}));
+    EXPECT_EQ(controlOf(structure, kEditSequence)->units, (platform::Rect{60, 58, 109, 12}));
     EXPECT_EQ(controlOf(structure, kIdCancel)->units, (platform::Rect{105, 113, 50, 14}));
     EXPECT_EQ(controlOf(structure, -1, " Series structure ")->kind,
               platform::ControlKind::GroupBox);
@@ -42,7 +42,7 @@ TEST(SeriesDialogs, TemplatesPlaceTheControlsInDialogUnits) {
     const auto list = requiredListTemplate();
     EXPECT_EQ(list.caption, "List of Required Etalons");
     EXPECT_EQ(list.units, (platform::Rect{0, 0, 137, 95}));
-    EXPECT_EQ(controlOf(list, 1013)->units, (platform::Rect{33, 44, 89, 12}));
+    EXPECT_EQ(controlOf(list, kEditList)->units, (platform::Rect{33, 44, 89, 12}));
     EXPECT_EQ(controlOf(list, -1, "Number of Required Etalons")->units,
               (platform::Rect{13, 16, 86, 8}));
 }
@@ -54,19 +54,19 @@ TEST(SeriesDialogs, GeometryShowsTheCurrentValuesAndStoresWhatIsTyped) {
     const auto procedure = seriesGeometryProcedure(values);
     FakeDialogContext c;
     c.start(procedure);
-    EXPECT_EQ(c.texts[1000], "1200");
-    EXPECT_EQ(c.texts[1001], "40");
-    EXPECT_EQ(c.texts[1003], "181");
-    EXPECT_EQ(c.texts[1004], "7");
-    EXPECT_EQ(c.texts[1005], "75");
-    EXPECT_EQ(c.texts[1006], "100");
+    EXPECT_EQ(c.texts[kEditLength], "1200");
+    EXPECT_EQ(c.texts[kEditTmin], "40");
+    EXPECT_EQ(c.texts[kEditTmax], "181");
+    EXPECT_EQ(c.texts[kEditEtalon], "7");
+    EXPECT_EQ(c.texts[kEditMakingLevel], "75");
+    EXPECT_EQ(c.texts[kEditProcessingLevel], "100");
 
-    c.texts[1000] = " 600 samples";
-    c.texts[1001] = "30";
-    c.texts[1003] = "+90";
-    c.texts[1004] = "3";
-    c.texts[1005] = "80";
-    c.texts[1006] = "70";
+    c.texts[kEditLength] = " 600 samples";
+    c.texts[kEditTmin] = "30";
+    c.texts[kEditTmax] = "+90";
+    c.texts[kEditEtalon] = "3";
+    c.texts[kEditMakingLevel] = "80";
+    c.texts[kEditProcessingLevel] = "70";
     EXPECT_TRUE(c.press(procedure, kIdOk));
     EXPECT_TRUE(c.ended);
     EXPECT_EQ(c.result, 1);
@@ -86,13 +86,13 @@ TEST(SeriesDialogs, GeometryCancelStoresNothing) {
     const auto procedure = seriesGeometryProcedure(values);
     FakeDialogContext c;
     c.start(procedure);
-    c.texts[1004] = "9";
+    c.texts[kEditEtalon] = "9";
     EXPECT_TRUE(c.press(procedure, kIdCancel));
     EXPECT_TRUE(c.ended);
     EXPECT_EQ(c.result, 1);
     EXPECT_EQ(values.accepted, 0);
     EXPECT_EQ(values.defaultEtalon, 4);
-    EXPECT_FALSE(c.press(procedure, 1000));  // other commands are not handled
+    EXPECT_FALSE(c.press(procedure, kEditLength));  // other commands are not handled
 }
 
 TEST(SeriesDialogs, GeometryRefusesValuesNoSeriesCanHaveAndKeepsTheDialogOpen) {
@@ -102,17 +102,17 @@ TEST(SeriesDialogs, GeometryRefusesValuesNoSeriesCanHaveAndKeepsTheDialogOpen) {
         const char* named;
     };
     const Case cases[] = {
-        {1001, "0", "Min Length of Interval"},
-        {1001, "-5", "Min Length of Interval"},
-        {1003, "0", "Max Length of Interval"},
-        {1003, "30", "Max Length of Interval"},  // below Tmin 40
-        {1003, "19", "Max Length of Interval"},  // below the pulse length
-        {1000, "10", "Samples Length"},          // shorter than a pulse
-        {1000, "70000", "Samples Length"},       // positions are 16-bit
-        {1004, "21", "Etalon Number"},
-        {1004, "0", "Etalon Number"},
-        {1005, "101", "for creating series"},
-        {1006, "-1", "for processing series"},
+        {kEditTmin, "0", "Min Length of Interval"},
+        {kEditTmin, "-5", "Min Length of Interval"},
+        {kEditTmax, "0", "Max Length of Interval"},
+        {kEditTmax, "30", "Max Length of Interval"},  // below Tmin 40
+        {kEditTmax, "19", "Max Length of Interval"},  // below the pulse length
+        {kEditLength, "10", "Samples Length"},        // shorter than a pulse
+        {kEditLength, "70000", "Samples Length"},     // positions are 16-bit
+        {kEditEtalon, "21", "Etalon Number"},
+        {kEditEtalon, "0", "Etalon Number"},
+        {kEditMakingLevel, "101", "for creating series"},
+        {kEditProcessingLevel, "-1", "for processing series"},
     };
     for (const Case& k : cases) {
         SeriesGeometryValues values;
@@ -133,18 +133,18 @@ TEST(SeriesDialogs, GeometryRefusesValuesNoSeriesCanHaveAndKeepsTheDialogOpen) {
     const auto procedure = seriesGeometryProcedure(values);
     FakeDialogContext c;
     c.start(procedure);
-    c.texts[1000] = "200";
-    c.texts[1001] = "300";
-    c.texts[1003] = "300";
+    c.texts[kEditLength] = "200";
+    c.texts[kEditTmin] = "300";
+    c.texts[kEditTmax] = "300";
     c.press(procedure, kIdOk);
     EXPECT_TRUE(c.ended);  // (200 + 19) / 300 = 0 is raised to 1, (200 - 20 + 300) / 300 = 1
     SeriesGeometryValues tight;
     const auto tightProcedure = seriesGeometryProcedure(tight);
     FakeDialogContext d;
     d.start(tightProcedure);
-    d.texts[1000] = "105";
-    d.texts[1001] = "30";
-    d.texts[1003] =
+    d.texts[kEditLength] = "105";
+    d.texts[kEditTmin] = "30";
+    d.texts[kEditTmax] =
         "30";  // at least (105 + 19) div 30 = 4 pulses needed, at most 115 div 30 = 3 fit
     d.press(tightProcedure, kIdOk);
     EXPECT_FALSE(d.ended);
@@ -163,16 +163,16 @@ TEST(SeriesDialogs, StructureShowsBoundsSequenceAndNoise) {
     const auto procedure = seriesStructureProcedure(values);
     FakeDialogContext c;
     c.start(procedure);
-    EXPECT_EQ(c.texts[1008], "Number of Pulses in Series (from 6 to 30)");
-    EXPECT_EQ(c.texts[1007], "4");
-    EXPECT_EQ(c.texts[1009], "Sequence of Etalons in Series (values from 1 to 20)");
-    EXPECT_EQ(c.texts[1010], "3,1,4,1");
-    EXPECT_EQ(c.texts[1011], "35");
+    EXPECT_EQ(c.texts[kLabelPulses], "Number of Pulses in Series (from 6 to 30)");
+    EXPECT_EQ(c.texts[kEditPulses], "4");
+    EXPECT_EQ(c.texts[kLabelSequence], "Sequence of Etalons in Series (values from 1 to 20)");
+    EXPECT_EQ(c.texts[kEditSequence], "3,1,4,1");
+    EXPECT_EQ(c.texts[kEditNoise], "35");
 
     // The count typed does not change how many entries are read back.
-    c.texts[1007] = "12";
-    c.texts[1010] = "3 5,7";
-    c.texts[1011] = "50";
+    c.texts[kEditPulses] = "12";
+    c.texts[kEditSequence] = "3 5,7";
+    c.texts[kEditNoise] = "50";
     c.press(procedure, kIdOk);
     EXPECT_TRUE(c.ended);
     EXPECT_EQ(values.accepted, 1);
@@ -192,14 +192,14 @@ TEST(SeriesDialogs, StructureRefusesNoiseThatCouldOverflowSamples) {
         const auto procedure = seriesStructureProcedure(values);
         FakeDialogContext c;
         c.start(procedure);
-        c.texts[1011] = typed;
-        c.texts[1010] = "4,4";
+        c.texts[kEditNoise] = typed;
+        c.texts[kEditSequence] = "4,4";
         c.press(procedure, kIdOk);
         EXPECT_FALSE(c.ended) << typed;
         ASSERT_EQ(c.messages.size(), 1u);
         EXPECT_NE(c.messages[0].find("Noise Level"), std::string::npos);
         EXPECT_EQ(edited, (std::vector<uint16_t>{1, 1}));  // nothing stored
-        c.texts[1011] = "5439";
+        c.texts[kEditNoise] = "5439";
         c.press(procedure, kIdOk);
         EXPECT_TRUE(c.ended);
         EXPECT_EQ(values.dlgNoiseLevel, 5439);
@@ -214,12 +214,12 @@ TEST(SeriesDialogs, RequiredListKeepsTheCountWhenTheTypedOneDoesNotFit) {
     const auto procedure = requiredListProcedure(values);
     FakeDialogContext c;
     c.start(procedure);
-    EXPECT_EQ(c.texts[1014], "3");
-    EXPECT_EQ(c.texts[1012], "List of Required Etalons (from 1 to 20)");
-    EXPECT_EQ(c.texts[1013], "2,4,6");
+    EXPECT_EQ(c.texts[kEditCount], "3");
+    EXPECT_EQ(c.texts[kLabelList], "List of Required Etalons (from 1 to 20)");
+    EXPECT_EQ(c.texts[kEditList], "2,4,6");
 
-    c.texts[1014] = "25";
-    c.texts[1013] = "7,8,9,10,11";
+    c.texts[kEditCount] = "25";
+    c.texts[kEditList] = "7,8,9,10,11";
     c.press(procedure, kIdOk);
     EXPECT_TRUE(c.ended);
     EXPECT_EQ(values.requiredCount, 3);
@@ -229,8 +229,8 @@ TEST(SeriesDialogs, RequiredListKeepsTheCountWhenTheTypedOneDoesNotFit) {
 
     FakeDialogContext d;
     d.start(procedure);
-    d.texts[1014] = "5";
-    d.texts[1013] = "1,2";
+    d.texts[kEditCount] = "5";
+    d.texts[kEditList] = "1,2";
     d.press(procedure, kIdOk);
     EXPECT_EQ(values.requiredCount, 5);
     EXPECT_EQ(std::vector<uint16_t>(list.begin(), list.begin() + 6),
@@ -241,7 +241,7 @@ TEST(SeriesDialogs, RequiredListKeepsTheCountWhenTheTypedOneDoesNotFit) {
     const auto emptyProcedure = requiredListProcedure(empty);
     FakeDialogContext e;
     e.start(emptyProcedure);
-    EXPECT_EQ(e.texts[1013], "");
+    EXPECT_EQ(e.texts[kEditList], "");
     e.press(emptyProcedure, kIdCancel);
     EXPECT_EQ(empty.accepted, 0);
 }

@@ -169,12 +169,16 @@ struct StoredSubsets {
             rows.push_back(t % 3 == 0   ? std::vector<int16_t>{1, 2}
                            : t % 3 == 1 ? std::vector<int16_t>{3}
                                         : std::vector<int16_t>{4, 5, 6});
-        for (auto& r : rows) {
-            s.selectedSubsetSize.push_back(static_cast<int16_t>(r.size()));
-            s.selectedSubsetList.push_back(r.data());
+        constexpr uint16_t kRowLength = 10;
+        s.selectedSubsetSize.assign(count * (kRowLength + 1), 0);
+        for (int t = 0; t < count; ++t) {
+            s.selectedSubsetSize[t] = static_cast<int16_t>(rows[t].size());
+            s.selectedSubsetList.push_back(count + t * kRowLength);
+            std::copy(rows[t].begin(), rows[t].end(),
+                      s.selectedSubsetSize.begin() + count + t * kRowLength);
         }
         s.wSubsets = s.wReservedSubsets = static_cast<uint16_t>(count);
-        s.wReservedSubsetLength = 10;
+        s.wReservedSubsetLength = kRowLength;
     }
 };
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "processing/chains_header.h"
 #include "base/message_sink.h"
+#include "processing/chains_header.h"
 #include "pulses/pulse_header.h"
 #include "series/series_header.h"
 
@@ -48,5 +48,15 @@ int TuplesRecognition(std::span<const PulseHeader> alphabet,
                       uint16_t tmin, uint16_t tmax, uint16_t level, ChainsHeader* chains,
                       SeriesHeader& series, int32_t& debuggingRepeat,
                       std::vector<std::string>* texts = nullptr);
+
+}  // namespace etalon::oracle
+
+#include "processing/restoring.h"
+
+namespace etalon::oracle {
+
+// The references as a procedure table, for runRestoringProcedure; the debug
+// texts of the tuples references go to the sink, as the fast ones show them.
+const RestoringProcedures& referenceRestoringProcedures();
 
 }  // namespace etalon::oracle

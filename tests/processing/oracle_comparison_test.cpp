@@ -5,26 +5,14 @@
 #include <random>
 
 #include "oracle/oracle_processing.h"
-#include "processing/known_number_chain.h"
-#include "processing/known_number_tuples.h"
 #include "processing/processing_support.h"
-#include "processing/tuples_detection.h"
-#include "processing/unknown_number_chain.h"
+#include "processing/restoring.h"
 #include "support/recording_sink.h"
 
 namespace etalon::test {
 namespace {
 
-enum class Procedure {
-    DetectKnown,
-    RecognizeKnown,
-    DetectUnknown,
-    RecognizeUnknown,
-    DetectKnownTuples,
-    RecognizeKnownTuples,
-    TuplesDetect,
-    TuplesRecognize,
-};
+using Procedure = RestoringProcedure;
 
 struct Geometry {
     uint32_t length;
@@ -37,7 +25,7 @@ constexpr Geometry kGeometries[] = {{1200, 40, 181}, {600, 40, 181}, {200, 40, 1
 constexpr uint16_t kTypes[] = {1, 2, 4, 8, 16, 32, 36, 40};
 
 struct Case {
-    SeriesRecipe spec;
+    SeriesRecipe recipe;
     uint16_t processingLevel = 100;
     std::vector<uint16_t> list;
     std::vector<std::vector<int32_t>> tuples;
@@ -74,15 +62,15 @@ std::vector<int32_t> randomTuple(std::mt19937& rng, int maxLength) {
 Case randomCase(std::mt19937& rng, Procedure p) {
     Case c;
     const Geometry g = kGeometries[pick(rng, 0, std::size(kGeometries) - 1)];
-    c.spec.type = kTypes[pick(rng, 0, std::size(kTypes) - 1)];
-    c.spec.length = g.length;
-    c.spec.tmin = c.tmin = g.tmin;
-    c.spec.tmax = c.tmax = g.tmax;
-    c.spec.noise = static_cast<int16_t>(pick(rng, 0, 100));
-    c.spec.makingLevel = pickLevel(rng);
+    c.recipe.type = kTypes[pick(rng, 0, std::size(kTypes) - 1)];
+    c.recipe.length = g.length;
+    c.recipe.tmin = c.tmin = g.tmin;
+    c.recipe.tmax = c.tmax = g.tmax;
+    c.recipe.noise = static_cast<int16_t>(pick(rng, 0, 100));
+    c.recipe.makingLevel = pickLevel(rng);
     c.processingLevel = pickLevel(rng);
-    c.spec.sequence.resize(40);
-    for (auto& e : c.spec.sequence)
+    c.recipe.sequence.resize(40);
+    for (auto& e : c.recipe.sequence)
         e = static_cast<uint16_t>(pick(rng, 1, 20));
     c.list.resize(pick(rng, 1, 20));
     for (auto& e : c.list)
@@ -93,8 +81,8 @@ Case randomCase(std::mt19937& rng, Procedure p) {
         c.tuples.push_back(randomTuple(rng, 6));
     if (pick(rng, 0, 5) == 0) c.tuples.push_back(c.tuples.front());     // identical candidates
     if (pick(rng, 0, 5) == 0) c.tuples.front() = randomTuple(rng, 40);  // longer than the count
-    c.spec.subset = c.tuples.back();
-    c.spec.employment = static_cast<uint16_t>(pick(rng, 4, 5));
+    c.recipe.subset = c.tuples.back();
+    c.recipe.employment = static_cast<uint16_t>(pick(rng, 4, 5));
     c.proceeding = static_cast<uint16_t>(pick(rng, 1, 2));
     c.debugging = pick(rng, 0, 9) == 0;
     (void)p;
@@ -114,20 +102,22 @@ void trimCost(Case& c, const SeriesHeader& s, Procedure p) {
         for (const auto& t : c.tuples)
             layersWork += std::min<double>(t.size(), s.wMaxPulses);
         switch (p) {
-            case Procedure::DetectKnown:
-            case Procedure::RecognizeKnown:
+            case Procedure::DetectKnownNumberChain:
+            case Procedure::RecognizeKnownNumberChain:
                 return q * n / 2 * c.list.size() * fitCost();
-            case Procedure::DetectUnknown:
-            case Procedure::RecognizeUnknown:
+            case Procedure::DetectUnknownNumberChain:
+            case Procedure::RecognizeUnknownNumberChain:
                 return n * c.list.size() * fitCost();
-            case Procedure::DetectKnownTuples:
+            case Procedure::DetectKnownNumberTuples:
                 return q * n / 2 * (c.proceeding == 1 ? 1 : c.tuples.back().size()) * fitCost();
-            case Procedure::RecognizeKnownTuples:
+            case Procedure::RecognizeKnownNumberTuples:
                 return q * n / 2 * tuplesWork * fitCost();
-            case Procedure::TuplesDetect:
+            case Procedure::TuplesDetection:
                 return n * c.tuples.back().size() * fitCost();
-            case Procedure::TuplesRecognize:
+            case Procedure::TuplesRecognition:
                 return n * layersWork * fitCost();
+            case Procedure::None:
+                break;
         }
         return 0.0;
     };
@@ -150,94 +140,30 @@ struct Outcome {
     std::vector<std::string> texts;
 };
 
-Outcome runFast(Procedure p, const Case& c, std::span<const PulseHeader> alphabet,
-                ChainsHeader* chains, SeriesHeader& s) {
+// One procedure from a table, the fast one or its reference.
+Outcome run(const RestoringProcedures& table, Procedure p, const Case& c,
+            std::span<const PulseHeader> alphabet, ChainsHeader* chains, SeriesHeader& s) {
     RecordingSink sink;
     Outcome o;
     int32_t debugging = c.debugging;
     const auto tuples = spans(c.tuples);
-    const uint16_t level = c.processingLevel;
-    switch (p) {
-        case Procedure::DetectKnown:
-            o.returned =
-                detectKnownNumberChain(sink, alphabet, c.list, c.tmin, c.tmax, level, chains, s);
-            break;
-        case Procedure::RecognizeKnown:
-            o.returned =
-                recognizeKnownNumberChain(sink, alphabet, c.list, c.tmin, c.tmax, level, chains, s);
-            break;
-        case Procedure::DetectUnknown:
-            o.returned =
-                detectUnknownNumberChain(sink, alphabet, c.list, c.tmin, c.tmax, level, chains, s);
-            break;
-        case Procedure::RecognizeUnknown:
-            o.returned = recognizeUnknownNumberChain(sink, alphabet, c.list, c.tmin, c.tmax, level,
-                                                     chains, s);
-            break;
-        case Procedure::DetectKnownTuples:
-            o.returned = detectKnownNumberTuples(sink, alphabet, c.tuples.back(), c.proceeding,
-                                                 c.tmin, c.tmax, level, chains, s);
-            break;
-        case Procedure::RecognizeKnownTuples:
-            o.returned = recognizeKnownNumberTuples(sink, alphabet, tuples, c.proceeding, c.tmin,
-                                                    c.tmax, level, chains, s);
-            break;
-        case Procedure::TuplesDetect:
-            o.returned = TuplesDetection(sink, alphabet, c.tuples.back(), c.proceeding, c.tmin,
-                                         c.tmax, level, chains, s, debugging);
-            break;
-        case Procedure::TuplesRecognize:
-            o.returned = TuplesRecognition(sink, alphabet, tuples, c.proceeding, c.tmin, c.tmax,
-                                           level, chains, s, debugging);
-            break;
-    }
+    RestoringRequest request;
+    request.alphabet = alphabet;
+    request.etalons = c.list;
+    request.pattern = c.tuples.back();
+    request.patterns = tuples;
+    request.tmin = c.tmin;
+    request.tmax = c.tmax;
+    request.processingLevel = c.processingLevel;
+    request.proceeding = c.proceeding;
+    request.debugging = &debugging;
+    request.chains = chains;
+    request.series = &s;
+    o.returned = runRestoringProcedure(sink, p, request, table);
     for (const auto& m : sink.messages)
         o.texts.push_back(m.text);
-    if (p == Procedure::TuplesDetect || p == Procedure::TuplesRecognize) {
+    if (p == Procedure::TuplesDetection || p == Procedure::TuplesRecognition) {
         EXPECT_EQ(debugging, 0);
-    }
-    return o;
-}
-
-Outcome runOracle(Procedure p, const Case& c, std::span<const PulseHeader> alphabet,
-                  ChainsHeader* chains, SeriesHeader& s) {
-    Outcome o;
-    int32_t debugging = c.debugging;
-    const auto tuples = spans(c.tuples);
-    const uint16_t level = c.processingLevel;
-    switch (p) {
-        case Procedure::DetectKnown:
-            o.returned =
-                oracle::detectKnownNumberChain(alphabet, c.list, c.tmin, c.tmax, level, chains, s);
-            break;
-        case Procedure::RecognizeKnown:
-            o.returned = oracle::recognizeKnownNumberChain(alphabet, c.list, c.tmin, c.tmax, level,
-                                                           chains, s);
-            break;
-        case Procedure::DetectUnknown:
-            o.returned = oracle::detectUnknownNumberChain(alphabet, c.list, c.tmin, c.tmax, level,
-                                                          chains, s);
-            break;
-        case Procedure::RecognizeUnknown:
-            o.returned = oracle::recognizeUnknownNumberChain(alphabet, c.list, c.tmin, c.tmax,
-                                                             level, chains, s);
-            break;
-        case Procedure::DetectKnownTuples:
-            o.returned = oracle::detectKnownNumberTuples(alphabet, c.tuples.back(), c.proceeding,
-                                                         c.tmin, c.tmax, level, chains, s);
-            break;
-        case Procedure::RecognizeKnownTuples:
-            o.returned = oracle::recognizeKnownNumberTuples(alphabet, tuples, c.proceeding, c.tmin,
-                                                            c.tmax, level, chains, s);
-            break;
-        case Procedure::TuplesDetect:
-            o.returned = oracle::TuplesDetection(alphabet, c.tuples.back(), c.proceeding, c.tmin,
-                                                 c.tmax, level, chains, s, debugging, &o.texts);
-            break;
-        case Procedure::TuplesRecognize:
-            o.returned = oracle::TuplesRecognition(alphabet, tuples, c.proceeding, c.tmin, c.tmax,
-                                                   level, chains, s, debugging, &o.texts);
-            break;
     }
     return o;
 }
@@ -248,10 +174,10 @@ void compareOnRandomSeries(Procedure p, unsigned seed, int cases) {
     int compared = 0, withChains = 0;
     for (int i = 0; compared < cases && i < cases * 3; ++i) {
         Case c = randomCase(rng, p);
-        if (!maker.make(c.spec)) continue;
+        if (!maker.make(c.recipe)) continue;
         trimCost(c, maker.series(), p);
-        auto fast = cloneSeries(maker.series());
-        auto slow = cloneSeries(maker.series());
+        auto fast = std::make_unique<SeriesHeader>(maker.series());
+        auto slow = std::make_unique<SeriesHeader>(maker.series());
         markRestored(*fast);
         markRestored(*slow);
         // Some runs without a results record, and some with a small one.
@@ -262,11 +188,12 @@ void compareOnRandomSeries(Procedure p, unsigned seed, int cases) {
         ChainsHeader* fc = record ? fastChains.get() : nullptr;
         ChainsHeader* sc = record ? slowChains.get() : nullptr;
 
-        const Outcome f = runFast(p, c, maker.alphabet(), fc, *fast);
-        const Outcome s = runOracle(p, c, maker.alphabet(), sc, *slow);
+        const Outcome f = run(workbenchRestoringProcedures(), p, c, maker.alphabet(), fc, *fast);
+        const Outcome s =
+            run(oracle::referenceRestoringProcedures(), p, c, maker.alphabet(), sc, *slow);
         const std::string where =
-            "case " + std::to_string(i) + " type " + std::to_string(c.spec.type) + " N " +
-            std::to_string(c.spec.length) + " level " + std::to_string(c.processingLevel) + ": ";
+            "case " + std::to_string(i) + " type " + std::to_string(c.recipe.type) + " N " +
+            std::to_string(c.recipe.length) + " level " + std::to_string(c.processingLevel) + ": ";
         ASSERT_EQ(f.returned, s.returned) << where;
         ASSERT_EQ(diffSeries(*fast, *slow), "") << where;
         if (record) {
@@ -284,28 +211,28 @@ void compareOnRandomSeries(Procedure p, unsigned seed, int cases) {
 constexpr int kCases = 300;
 
 TEST(OracleComparison, DetectKnownNumberChain) {
-    compareOnRandomSeries(Procedure::DetectKnown, 11, kCases);
+    compareOnRandomSeries(Procedure::DetectKnownNumberChain, 11, kCases);
 }
 TEST(OracleComparison, RecognizeKnownNumberChain) {
-    compareOnRandomSeries(Procedure::RecognizeKnown, 12, kCases);
+    compareOnRandomSeries(Procedure::RecognizeKnownNumberChain, 12, kCases);
 }
 TEST(OracleComparison, DetectUnknownNumberChain) {
-    compareOnRandomSeries(Procedure::DetectUnknown, 13, kCases);
+    compareOnRandomSeries(Procedure::DetectUnknownNumberChain, 13, kCases);
 }
 TEST(OracleComparison, RecognizeUnknownNumberChain) {
-    compareOnRandomSeries(Procedure::RecognizeUnknown, 14, kCases);
+    compareOnRandomSeries(Procedure::RecognizeUnknownNumberChain, 14, kCases);
 }
 TEST(OracleComparison, DetectKnownNumberTuples) {
-    compareOnRandomSeries(Procedure::DetectKnownTuples, 15, kCases);
+    compareOnRandomSeries(Procedure::DetectKnownNumberTuples, 15, kCases);
 }
 TEST(OracleComparison, RecognizeKnownNumberTuples) {
-    compareOnRandomSeries(Procedure::RecognizeKnownTuples, 16, kCases);
+    compareOnRandomSeries(Procedure::RecognizeKnownNumberTuples, 16, kCases);
 }
 TEST(OracleComparison, TuplesDetection) {
-    compareOnRandomSeries(Procedure::TuplesDetect, 17, kCases);
+    compareOnRandomSeries(Procedure::TuplesDetection, 17, kCases);
 }
 TEST(OracleComparison, TuplesRecognition) {
-    compareOnRandomSeries(Procedure::TuplesRecognize, 18, kCases);
+    compareOnRandomSeries(Procedure::TuplesRecognition, 18, kCases);
 }
 
 }  // namespace

@@ -5,14 +5,17 @@
 
 #include <functional>
 
+#include "base/allocation.h"
 #include "processing/known_number_chain.h"
 #include "processing/known_number_tuples.h"
 #include "processing/processing_support.h"
 #include "processing/restored_chain.h"
+#include "processing/restoring.h"
+#include "processing/task_codes.h"
 #include "processing/tuples_detection.h"
 #include "processing/unknown_number_chain.h"
-#include "base/allocation.h"
 #include "pulses/alphabet.h"
+#include "series/series_codes.h"
 #include "support/recording_sink.h"
 
 namespace etalon::test {
@@ -114,9 +117,9 @@ TEST(Procedures, AllocationFailuresAreReportedAndChangeNothing) {
         SeriesMaker maker;
         ASSERT_TRUE(maker.make(spec(c.type, 20, 1))) << c.name;
         for (const auto& [n, message] : c.failures) {
-            auto series = cloneSeries(maker.series());
+            auto series = std::make_unique<SeriesHeader>(maker.series());
             markRestored(*series);
-            auto untouched = cloneSeries(*series);
+            auto untouched = std::make_unique<SeriesHeader>(*series);
             auto chains = makeChains(series->wMaxPulses);
             const int16_t one = 1;
             insertChain(chains.get(), -5, 1, {{&one, 1}, {&one, 1}, {&one, 1}, {&one, 1}});
@@ -134,7 +137,7 @@ TEST(Procedures, AllocationFailuresAreReportedAndChangeNothing) {
             EXPECT_EQ(chains->wQuanPulses, 99) << c.name;
         }
         // And the next run works again.
-        auto series = cloneSeries(maker.series());
+        auto series = std::make_unique<SeriesHeader>(maker.series());
         RecordingSink sink;
         c.call(sink, maker, makeChains(series->wMaxPulses).get(), *series);
         EXPECT_TRUE(sink.empty()) << c.name;
@@ -273,6 +276,26 @@ TEST(Procedures, DebugTextsAreShownOnceAndGrowAsNeeded) {
 
 // Ranges that leave no admissible chain: zero pulses, nothing ranked from a
 // chain that does not exist.
+// A task without a procedure of its own, or a request without a series, runs nothing.
+TEST(Procedures, NothingToRunLeavesTheSeriesAlone) {
+    EXPECT_EQ(chooseRestoringProcedure(kTaskJointEstimation, kSeriesFixedWhole),
+              RestoringProcedure::None);
+    SeriesMaker maker;
+    ASSERT_TRUE(maker.make({}));
+    SeriesHeader series = maker.series();
+    markRestored(series);
+    const SeriesHeader marked = series;
+    RecordingSink sink;
+    RestoringRequest request;
+    request.alphabet = maker.alphabet();
+    request.series = &series;
+    EXPECT_EQ(runRestoringProcedure(sink, RestoringProcedure::None, request), 0);
+    request.series = nullptr;
+    EXPECT_EQ(runRestoringProcedure(sink, RestoringProcedure::DetectKnownNumberChain, request), 0);
+    EXPECT_EQ(diffSeries(series, marked), "");
+    EXPECT_TRUE(sink.empty());
+}
+
 TEST(Procedures, NoAdmissibleChainGivesZeroPulses) {
     SeriesMaker maker;
     ASSERT_TRUE(maker.make(spec(1, 20, 1)));

@@ -3,8 +3,7 @@
 #include <sstream>
 
 #include "pulses/alphabet.h"
-#include "series/series_generator.h"
-#include "series/subsets.h"
+#include "series/series_making.h"
 
 namespace etalon::test {
 
@@ -14,73 +13,25 @@ SeriesMaker::SeriesMaker() {
                  streams_.wAlphabetNoiseSeed);
 }
 
-bool SeriesMaker::make(const SeriesRecipe& spec) {
+bool SeriesMaker::make(const SeriesRecipe& recipe) {
     SilentSink sink;
-    PulseCountBounds bounds = pulseCountBounds(spec.length, kEtalonLength, spec.tmin, spec.tmax);
-    if (bounds.minPulses == 0) bounds.minPulses = 1;
-    std::vector<uint16_t> sequence = spec.sequence;
-    sequence.resize(std::max<std::size_t>(bounds.maxPulses, 1), 1);
-    if (!spec.subset.empty()) {
-        series_ = getCutOffSeriesHeader(sink, kEtalonsNumber, kEtalonLength, spec.tmin, spec.tmax,
-                                        spec.length, std::move(series_));
-        if (!series_) return false;
-        setSelectedSubset(spec.subset, spec.employment, 1, series_.get());
-    }
-    SeriesRequest request;
+    std::vector<uint16_t> sequence = recipe.sequence;
+    SeriesMakingRequest request;
+    request.seriesType = recipe.type;
     request.alphabet = alphabet_;
-    request.tmin = spec.tmin;
-    request.tmax = spec.tmax;
-    request.seriesLength = spec.length;
-    request.pulses = spec.pulses >= 0
-                         ? static_cast<uint16_t>(spec.pulses)
-                         : static_cast<uint16_t>((bounds.minPulses + bounds.maxPulses) / 2);
-    request.sequence = sequence;
-    request.savedEnergyLevel = spec.makingLevel;
-    const bool unfixed = spec.type == 4 || spec.type == 8 || spec.type == 40;
-    if (unfixed) {
-        series_ = makeUnfixedSeries(sink, request, std::move(series_), streams_);
-        if (!series_) return false;
-    } else {
-        series_ = getCutOffSeries(sink, request, std::move(series_), streams_);
-        if (!series_) return false;
-    }
-    if (series_->wImpulseQuantity == 0 || series_->dwSeriesSize != spec.length) return false;
-    if (spec.noise != 0)
-        addSeriesNoise(spec.noise, kPulseAmplitude, series_.get(), streams_.wNoiseSeed);
-    return true;
-}
-
-std::unique_ptr<SeriesHeader> cloneSeries(const SeriesHeader& s) {
-    auto copy = std::make_unique<SeriesHeader>();
-    copy->dwReservedSize = s.dwReservedSize;
-    copy->dwSeriesSize = s.dwSeriesSize;
-    copy->wTmin = s.wTmin;
-    copy->wTmax = s.wTmax;
-    copy->lpPureData = s.lpPureData;
-    copy->lpNoisyData = s.lpNoisyData;
-    copy->wImpulseSize = s.wImpulseSize;
-    copy->wImpulseQuantity = s.wImpulseQuantity;
-    copy->wMaxPulses = s.wMaxPulses;
-    copy->wMinPulses = s.wMinPulses;
-    copy->lpPositions = s.lpPositions;
-    copy->lpRestoredPositions = s.lpRestoredPositions;
-    copy->lpMinPositions = s.lpMinPositions;
-    copy->lpMaxPositions = s.lpMaxPositions;
-    copy->lpEtalons = s.lpEtalons;
-    copy->lpRestoredEtalons = s.lpRestoredEtalons;
-    copy->wReservedQuantity = s.wReservedQuantity;
-    copy->wRestoredQuantity = s.wRestoredQuantity;
-    copy->lpCutStarts = s.lpCutStarts;
-    copy->lpCutEnds = s.lpCutEnds;
-    copy->lpRestoredCutStarts = s.lpRestoredCutStarts;
-    copy->lpRestoredCutEnds = s.lpRestoredCutEnds;
-    copy->lpSelectedSubset = s.lpSelectedSubset;
-    copy->wSubsetLength = s.wSubsetLength;
-    copy->wRestoredTuples = s.wRestoredTuples;
-    copy->lpRestoredTupleFirst = s.lpRestoredTupleFirst;
-    copy->lpRestoredTupleSecond = s.lpRestoredTupleSecond;
-    copy->wTupleCriterion = s.wTupleCriterion;
-    return copy;
+    request.seriesLength = recipe.length;
+    request.tmin = recipe.tmin;
+    request.tmax = recipe.tmax;
+    request.pulses = recipe.pulses >= 0
+                         ? static_cast<uint16_t>(recipe.pulses)
+                         : middlePulseCount(recipe.length, kEtalonLength, recipe.tmin, recipe.tmax);
+    request.makingLevel = recipe.makingLevel;
+    request.sequence = &sequence;
+    request.subset = recipe.subset;
+    request.employment = recipe.employment;
+    request.noise = recipe.noise;
+    if (makeRequestedSeries(sink, request, series_, streams_) != SeriesMade::Made) return false;
+    return series_->wImpulseQuantity != 0 && series_->dwSeriesSize == recipe.length;
 }
 
 void markRestored(SeriesHeader& s) {

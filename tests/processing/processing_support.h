@@ -33,7 +33,7 @@ class SeriesMaker {
   public:
     SeriesMaker();
     // Makes a series into series(); false when the generator refused.
-    bool make(const SeriesRecipe& spec);
+    bool make(const SeriesRecipe& recipe);
     SeriesHeader& series() { return *series_; }
     const std::array<PulseHeader, kEtalonsNumber>& alphabet() const { return alphabet_; }
     RandomStreams& streams() { return streams_; }
@@ -44,9 +44,6 @@ class SeriesMaker {
     std::unique_ptr<SeriesHeader> series_;
 };
 
-// A copy of the series' fields the procedures read and write (the record
-// itself is not copyable through its pointers).
-std::unique_ptr<SeriesHeader> cloneSeries(const SeriesHeader& series);
 // Fills every restored field with the same marks, so fields a procedure leaves
 // alone compare equal too.
 void markRestored(SeriesHeader& series);

@@ -93,7 +93,7 @@ TEST(Subsets, StoreKeepsItsBlocksUntilItMustGrow) {
     EXPECT_EQ(s.wReservedSubsetLength, 6);
     EXPECT_EQ(s.wSubsets, 3);
     EXPECT_EQ(s.storedSubsetLength(2), 4);
-    EXPECT_EQ(s.selectedSubsetList[2][3], 9);
+    EXPECT_EQ(s.storedSubsetRow(2)[3], 9);
     EXPECT_EQ(s.wSubsetLength, 2);  // pick 2 (1-based)
     EXPECT_EQ(s.lpSelectedSubset[0], 4);
     const int16_t* block = s.selectedSubsetSize.data();
@@ -118,7 +118,7 @@ TEST(Subsets, StoreKeepsItsBlocksUntilItMustGrow) {
 
     // A capacity smaller than what is given is raised instead of overrun.
     addSomeSelectedSubsetToSeriesHeader(f.sink, lengths, lists, 1, 1, 3, 4, 1, &s);
-    EXPECT_EQ(s.selectedSubsetList[2][3], 9);
+    EXPECT_EQ(s.storedSubsetRow(2)[3], 9);
 
     failAllocationAfter(1);
     EXPECT_EQ(addSomeSelectedSubsetToSeriesHeader(f.sink, lengths, lists, 9, 9, 1, 4, 1, &s), 0);
@@ -143,6 +143,30 @@ TEST(Subsets, RequiredList) {
     EXPECT_TRUE(list.empty());
     EXPECT_EQ(sink.last().text, "Нет памяти для newList!");
     EXPECT_EQ(sink.last().caption, " getRequiredList ");
+}
+
+// Worker threads each take a copy of the record: it must not lean on the original.
+TEST(Subsets, ACopiedRecordIsIndependentOfTheOriginal) {
+    SeriesFixture f;
+    SeriesHeader& s = f.make(f.request());
+    const std::vector<int32_t> a{1, 2, 3}, b{4, 5};
+    const std::vector<std::span<const int32_t>> lists{a, b};
+    const std::vector<int32_t> lengths{3, 2};
+    ASSERT_EQ(addSomeSelectedSubsetToSeriesHeader(f.sink, lengths, lists, 4, 5, 1, 4, 1, &s), 1);
+    const SeriesHeader before = s;
+
+    SeriesHeader copy = s;
+    copy.storedSubsetRow(1)[0] = 17;
+    copy.lpSelectedSubset[0] = 18;
+    copy.lpPureData[0] = 1000;
+    addSomeSelectedSubsetToSeriesHeader(f.sink, lengths, lists, 9, 9, 2, 4, 1, &copy);
+    EXPECT_EQ(copy.storedSubset(1)[0], 4);
+
+    EXPECT_EQ(s.storedSubset(1)[0], 4);
+    EXPECT_EQ(s.lpSelectedSubset, before.lpSelectedSubset);
+    EXPECT_EQ(s.selectedSubsetSize, before.selectedSubsetSize);
+    EXPECT_EQ(s.lpPureData, before.lpPureData);
+    EXPECT_EQ(s.wReservedSubsets, 4);
 }
 
 }  // namespace

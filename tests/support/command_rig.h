@@ -28,7 +28,7 @@ struct CommandRig {
     WindowLayout layout;
     FakeHost host;
     std::vector<Call> calls;
-    ProcessingProcedures procedures;
+    RestoringProcedures procedures;
 
     CommandRig() {
         createStartupState(state, sink);
@@ -61,8 +61,8 @@ struct CommandRig {
         return names;
     }
 
-    ProcessingProcedures recordingProcedures() {
-        ProcessingProcedures p;
+    RestoringProcedures recordingProcedures() {
+        RestoringProcedures p;
         const auto chain = [this](std::string name) {
             return [this, name](MessageSink&, std::span<const PulseHeader>,
                                 std::span<const uint16_t> set, uint16_t tmin, uint16_t tmax,

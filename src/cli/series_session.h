@@ -4,11 +4,9 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <ostream>
-#include <string>
 #include <vector>
 
-#include "base/message_sink.h"
+#include "cli/stderr_sink.h"
 #include "pulses/pulse_header.h"
 #include "pulses/random_streams.h"
 #include "series/series_header.h"
@@ -31,37 +29,24 @@ struct SeriesOptions {
     uint32_t count = 1;
 };
 
-// Prints every report to stderr and counts them: a report means the step failed.
-class StderrSink final : public MessageSink {
-  public:
-    explicit StderrSink(std::ostream& err) : err_(err) {}
-    int show(std::string_view text, std::string_view caption, MessageIcon icon) override;
-    int reports() const { return reports_; }
-
-  private:
-    std::ostream& err_;
-    int reports_ = 0;
-};
-
-// The core as the workbench holds it at start-up: streams at their start
-// values and the alphabet already built from them.
-class Workbench {
+// The core as the workbench holds it at start-up (streams at their start
+// values, the alphabet built from them), making series one after another.
+class SeriesSession {
   public:
     // `sequence` is the etalon sequence the first series starts from.
-    Workbench(StderrSink& sink, std::vector<uint16_t> sequence);
+    SeriesSession(StderrSink& sink, std::vector<uint16_t> sequence);
 
     // Makes the next series, carrying the streams, the sequence and the series
-    // record on. Returns false when the series was not made; the reason has
-    // then been reported to the sink.
+    // record on; the options' subset is placed before the first one. Returns
+    // false when the series was not made; the reason has then been reported.
     bool makeSeries(const SeriesOptions& options);
+
+    // Sizes the record for the options' geometry without making a series, so
+    // that patterns can be stored into it first. Returns false after a report.
+    bool prepareRecord(const SeriesOptions& options);
 
     const std::array<PulseHeader, kEtalonsNumber>& alphabet() const { return alphabet_; }
     SeriesHeader* series() { return series_.get(); }
-    RandomStreams& streams() { return streams_; }
-
-    // Sizes the record for the options' geometry without making a series, so
-    // that subsets can be placed into it first. Returns false after a report.
-    bool prepareRecord(const SeriesOptions& options);
 
   private:
     StderrSink& sink_;
@@ -69,9 +54,7 @@ class Workbench {
     std::array<PulseHeader, kEtalonsNumber> alphabet_{};
     std::vector<uint16_t> sequence_;
     std::unique_ptr<SeriesHeader> series_;
+    bool subsetPlaced_ = false;
 };
-
-// Whether the series type is one the workbench makes.
-bool isKnownSeriesType(uint16_t type);
 
 }  // namespace etalon::cli

@@ -1,0 +1,142 @@
+#include "processing/restoring.h"
+
+#include "processing/known_number_chain.h"
+#include "processing/known_number_tuples.h"
+#include "processing/task_codes.h"
+#include "processing/tuples_detection.h"
+#include "processing/unknown_number_chain.h"
+#include "series/series_codes.h"
+
+namespace etalon {
+
+RestoringProcedure chooseRestoringProcedure(uint16_t effectiveTask, uint16_t seriesType) {
+    using P = RestoringProcedure;
+    const bool unknownCount = isUnfixedPulseSeries(seriesType);
+    switch (effectiveTask) {
+        case kTaskRecognition:
+            return unknownCount ? P::RecognizeUnknownNumberChain : P::RecognizeKnownNumberChain;
+        case kTaskJointEstimation:
+            return P::None;
+        case kTaskTuplesDetection:
+            return isUnfixedSeries(seriesType) ? P::TuplesDetection : P::DetectKnownNumberTuples;
+        case kTaskTuplesRecognition:
+            return isUnfixedSeries(seriesType) ? P::TuplesRecognition
+                                               : P::RecognizeKnownNumberTuples;
+        default:  // detection, joint detection and identification, series processing
+            return unknownCount ? P::DetectUnknownNumberChain : P::DetectKnownNumberChain;
+    }
+}
+
+const char* restoringProcedureName(RestoringProcedure procedure) {
+    switch (procedure) {
+        case RestoringProcedure::DetectKnownNumberChain:
+            return "detectKnownNumberChain";
+        case RestoringProcedure::RecognizeKnownNumberChain:
+            return "recognizeKnownNumberChain";
+        case RestoringProcedure::DetectUnknownNumberChain:
+            return "detectUnknownNumberChain";
+        case RestoringProcedure::RecognizeUnknownNumberChain:
+            return "recognizeUnknownNumberChain";
+        case RestoringProcedure::DetectKnownNumberTuples:
+            return "detectKnownNumberTuples";
+        case RestoringProcedure::TuplesDetection:
+            return "TuplesDetection";
+        case RestoringProcedure::RecognizeKnownNumberTuples:
+            return "recognizeKnownNumberTuples";
+        case RestoringProcedure::TuplesRecognition:
+            return "TuplesRecognition";
+        case RestoringProcedure::None:
+            break;
+    }
+    return "none";
+}
+
+bool readsPattern(RestoringProcedure procedure) {
+    return procedure == RestoringProcedure::DetectKnownNumberTuples ||
+           procedure == RestoringProcedure::TuplesDetection;
+}
+
+bool readsPatterns(RestoringProcedure procedure) {
+    return procedure == RestoringProcedure::RecognizeKnownNumberTuples ||
+           procedure == RestoringProcedure::TuplesRecognition;
+}
+
+bool readsEtalonList(RestoringProcedure procedure) {
+    return procedure != RestoringProcedure::None && !readsPattern(procedure) &&
+           !readsPatterns(procedure);
+}
+
+const RestoringProcedures& workbenchRestoringProcedures() {
+    static const RestoringProcedures table = [] {
+        RestoringProcedures p;
+        p.detectKnownNumberChain = detectKnownNumberChain;
+        p.recognizeKnownNumberChain = recognizeKnownNumberChain;
+        p.detectUnknownNumberChain = detectUnknownNumberChain;
+        p.recognizeUnknownNumberChain = recognizeUnknownNumberChain;
+        // The known-count tuples procedures have no debugging pass to clear.
+        p.detectKnownNumberTuples = [](MessageSink& sink, std::span<const PulseHeader> alphabet,
+                                       std::span<const int32_t> tuple, uint16_t proceeding,
+                                       uint16_t tmin, uint16_t tmax, uint16_t level,
+                                       ChainsHeader* chains, SeriesHeader& series, int32_t&) {
+            return detectKnownNumberTuples(sink, alphabet, tuple, proceeding, tmin, tmax, level,
+                                           chains, series);
+        };
+        p.tuplesDetection = TuplesDetection;
+        p.recognizeKnownNumberTuples = [](MessageSink& sink, std::span<const PulseHeader> alphabet,
+                                          std::span<const std::span<const int32_t>> tuples,
+                                          uint16_t proceeding, uint16_t tmin, uint16_t tmax,
+                                          uint16_t level, ChainsHeader* chains,
+                                          SeriesHeader& series, int32_t&) {
+            return recognizeKnownNumberTuples(sink, alphabet, tuples, proceeding, tmin, tmax, level,
+                                              chains, series);
+        };
+        p.tuplesRecognition = TuplesRecognition;
+        return p;
+    }();
+    return table;
+}
+
+int runRestoringProcedure(MessageSink& sink, RestoringProcedure procedure,
+                          const RestoringRequest& r, const RestoringProcedures& p) {
+    if (!r.series) return 0;
+    SeriesHeader& s = *r.series;
+    int32_t noDebugging = 0;
+    int32_t& debugging = r.debugging ? *r.debugging : noDebugging;
+    const auto chain = [&](const RestoringProcedures::Chain& f) {
+        return f ? f(sink, r.alphabet, r.etalons, r.tmin, r.tmax, r.processingLevel, r.chains, s)
+                 : 0;
+    };
+    const auto tuple = [&](const RestoringProcedures::Tuple& f) {
+        return f ? f(sink, r.alphabet, r.pattern, r.proceeding, r.tmin, r.tmax, r.processingLevel,
+                     r.chains, s, debugging)
+                 : 0;
+    };
+    const auto tuples = [&](const RestoringProcedures::Tuples& f) {
+        return f ? f(sink, r.alphabet, r.patterns, r.proceeding, r.tmin, r.tmax, r.processingLevel,
+                     r.chains, s, debugging)
+                 : 0;
+    };
+    switch (procedure) {
+        case RestoringProcedure::DetectKnownNumberChain:
+            return chain(p.detectKnownNumberChain);
+        case RestoringProcedure::RecognizeKnownNumberChain:
+            return chain(p.recognizeKnownNumberChain);
+        case RestoringProcedure::DetectUnknownNumberChain:
+            return chain(p.detectUnknownNumberChain);
+        case RestoringProcedure::RecognizeUnknownNumberChain:
+            return chain(p.recognizeUnknownNumberChain);
+        case RestoringProcedure::DetectKnownNumberTuples:
+            return tuple(p.detectKnownNumberTuples);
+        case RestoringProcedure::TuplesDetection:
+            return tuple(p.tuplesDetection);
+        case RestoringProcedure::RecognizeKnownNumberTuples:
+            return tuples(p.recognizeKnownNumberTuples);
+        case RestoringProcedure::TuplesRecognition:
+            return tuples(p.tuplesRecognition);
+        case RestoringProcedure::None:
+            break;
+    }
+    return 0;
+}
+
+}  // namespace etalon

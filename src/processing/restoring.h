@@ -1,0 +1,87 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+
+#include "base/message_sink.h"
+#include "processing/chains_header.h"
+#include "pulses/pulse_header.h"
+#include "series/series_header.h"
+
+namespace etalon {
+
+// The restoring procedures, one per task and kind of series.
+enum class RestoringProcedure {
+    None,  // the task processes nothing
+    DetectKnownNumberChain,
+    RecognizeKnownNumberChain,
+    DetectUnknownNumberChain,
+    RecognizeUnknownNumberChain,
+    DetectKnownNumberTuples,
+    TuplesDetection,
+    RecognizeKnownNumberTuples,
+    TuplesRecognition,
+};
+
+// The procedure that restores a series of `seriesType` for an effective task:
+// the unknown-count procedures on unfixed series of single pulses, the
+// unknown-count tuples procedures on any unfixed series.
+RestoringProcedure chooseRestoringProcedure(uint16_t effectiveTask, uint16_t seriesType);
+
+const char* restoringProcedureName(RestoringProcedure procedure);
+
+// Whether the procedure reads the working list, the one pattern, or the stored patterns.
+bool readsEtalonList(RestoringProcedure procedure);
+bool readsPattern(RestoringProcedure procedure);
+bool readsPatterns(RestoringProcedure procedure);
+
+// The procedures as callable entries, so callers can run stand-ins (tests
+// that only note the call, or the slow references); an empty entry is skipped.
+struct RestoringProcedures {
+    using Chain =
+        std::function<int(MessageSink&, std::span<const PulseHeader>, std::span<const uint16_t>,
+                          uint16_t, uint16_t, uint16_t, ChainsHeader*, SeriesHeader&)>;
+    using Tuple = std::function<int(MessageSink&, std::span<const PulseHeader>,
+                                    std::span<const int32_t>, uint16_t, uint16_t, uint16_t,
+                                    uint16_t, ChainsHeader*, SeriesHeader&, int32_t&)>;
+    using Tuples = std::function<int(MessageSink&, std::span<const PulseHeader>,
+                                     std::span<const std::span<const int32_t>>, uint16_t, uint16_t,
+                                     uint16_t, uint16_t, ChainsHeader*, SeriesHeader&, int32_t&)>;
+
+    Chain detectKnownNumberChain;
+    Chain recognizeKnownNumberChain;
+    Chain detectUnknownNumberChain;
+    Chain recognizeUnknownNumberChain;
+    Tuple detectKnownNumberTuples;
+    Tuple tuplesDetection;
+    Tuples recognizeKnownNumberTuples;
+    Tuples tuplesRecognition;
+};
+
+// The workbench's own (fast) procedures.
+const RestoringProcedures& workbenchRestoringProcedures();
+
+// Everything a restoring procedure reads besides the series.
+struct RestoringRequest {
+    std::span<const PulseHeader> alphabet;
+    std::span<const uint16_t> etalons;                   // plain tasks: the working list
+    std::span<const int32_t> pattern;                    // tuples detection
+    std::span<const std::span<const int32_t>> patterns;  // tuples recognition
+    uint16_t tmin = 0;
+    uint16_t tmax = 0;
+    uint16_t processingLevel = 100;
+    uint16_t proceeding = 1;
+    int32_t* debugging = nullptr;  // the tuples procedures show their classes and clear it
+    ChainsHeader* chains = nullptr;
+    SeriesHeader* series = nullptr;
+};
+
+// Runs the procedure on request.series; returns what it returns (the
+// recognised etalon or pattern for the recognitions), 0 for None, a missing
+// series or an empty table entry.
+int runRestoringProcedure(MessageSink& sink, RestoringProcedure procedure,
+                          const RestoringRequest& request,
+                          const RestoringProcedures& procedures = workbenchRestoringProcedures());
+
+}  // namespace etalon

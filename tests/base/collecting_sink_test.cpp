@@ -1,0 +1,47 @@
+#include "base/collecting_sink.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace etalon {
+namespace {
+
+TEST(CollectingSink, MessagesFromManyThreadsComeBackOnceInItemOrder) {
+    CollectingSink collected;
+    constexpr int kThreads = 4, kItems = 250;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&collected, t] {
+            // Each thread takes every fourth item and reports twice for it.
+            for (int item = t; item < kItems; item += kThreads) {
+                auto sink = collected.forItem(item);
+                sink.show("first " + std::to_string(item), " caption ", MessageIcon::Warning);
+                sink.show("second " + std::to_string(item), "", MessageIcon::None);
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+
+    const auto messages = collected.messages();
+    ASSERT_EQ(messages.size(), 2u * kItems);
+    EXPECT_EQ(collected.count(), 2u * kItems);
+    for (int item = 0; item < kItems; ++item) {
+        EXPECT_EQ(messages[2 * item].item, static_cast<std::size_t>(item));
+        EXPECT_EQ(messages[2 * item].text, "first " + std::to_string(item));
+        EXPECT_EQ(messages[2 * item].caption, " caption ");
+        EXPECT_EQ(messages[2 * item].icon, MessageIcon::Warning);
+        EXPECT_EQ(messages[2 * item + 1].text, "second " + std::to_string(item));
+    }
+    ASSERT_TRUE(collected.first());
+    EXPECT_EQ(collected.first()->text, "first 0");
+    EXPECT_TRUE(collected.reported(7));
+    EXPECT_FALSE(collected.reported(kItems));
+    EXPECT_FALSE(CollectingSink().first());
+}
+
+}  // namespace
+}  // namespace etalon
