@@ -16,42 +16,33 @@ std::vector<int16_t> values(std::span<const int16_t> s) {
     return {s.begin(), s.end()};
 }
 
-// Writes a distinct value into every cell of all six arrays.
+// Visits every cell of the six arrays through the row accessors, in order.
+template <class Header, class Visit>
+void forEachCell(Header& h, Visit visit) {
+    for (std::size_t v = 0; v < h.wNoiseLevels; ++v) {
+        for (auto row : {h.lpErrors(v), h.lpDetectionErrors(v), h.lpSpareErrors1(v),
+                         h.lpRecognitionErrors(v), h.lpSpareErrors2(v), h.lpSpareErrors3(v)}) {
+            for (auto& cell : row)
+                visit(cell);
+        }
+    }
+}
+
+// A distinct value in every cell; overlapping rows would not read them back.
 void fillAllCells(RestErrorHeader& h) {
     uint32_t next = 1;
-    for (std::size_t v = 0; v < h.wNoiseLevels; ++v) {
-        for (auto row : {h.lpErrors(v), h.lpDetectionErrors(v), h.lpSpareErrors1(v),
-                         h.lpRecognitionErrors(v), h.lpSpareErrors2(v), h.lpSpareErrors3(v)}) {
-            for (uint32_t& cell : row)
-                cell = next++;
-        }
-    }
+    forEachCell(h, [&](uint32_t& cell) { cell = next++; });
 }
-
-// Reads back what fillAllCells wrote; overlapping rows would show here.
 bool holdsAllCells(const RestErrorHeader& h) {
     uint32_t next = 1;
-    for (std::size_t v = 0; v < h.wNoiseLevels; ++v) {
-        for (auto row : {h.lpErrors(v), h.lpDetectionErrors(v), h.lpSpareErrors1(v),
-                         h.lpRecognitionErrors(v), h.lpSpareErrors2(v), h.lpSpareErrors3(v)}) {
-            for (uint32_t cell : row) {
-                if (cell != next++) return false;
-            }
-        }
-    }
-    return true;
+    bool same = true;
+    forEachCell(h, [&](uint32_t cell) { same = same && cell == next++; });
+    return same;
 }
-
 bool allZero(const RestErrorHeader& h) {
-    for (std::size_t v = 0; v < h.wNoiseLevels; ++v) {
-        for (auto row : {h.lpErrors(v), h.lpDetectionErrors(v), h.lpSpareErrors1(v),
-                         h.lpRecognitionErrors(v), h.lpSpareErrors2(v), h.lpSpareErrors3(v)}) {
-            for (uint32_t cell : row) {
-                if (cell != 0) return false;
-            }
-        }
-    }
-    return true;
+    bool zero = true;
+    forEachCell(h, [&](uint32_t cell) { zero = zero && cell == 0; });
+    return zero;
 }
 
 TEST(RestErrorHeader, GridFromTheBoundsAndSteps) {
