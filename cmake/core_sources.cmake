@@ -28,4 +28,6 @@ set(ETALON_CORE_SOURCES
 )
 list(APPEND ETALON_CORE_SOURCES
   ${PROJECT_SOURCE_DIR}/src/simulation/rest_error_names.cpp
+  ${PROJECT_SOURCE_DIR}/src/simulation/rest_error_header.cpp
+  ${PROJECT_SOURCE_DIR}/src/simulation/restored_error.cpp
 )

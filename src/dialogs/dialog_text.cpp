@@ -1,5 +1,6 @@
 #include "dialogs/dialog_text.h"
 
+#include <charconv>
 #include <limits>
 
 namespace etalon {
@@ -21,6 +22,27 @@ int32_t leadingInteger(std::string_view text) {
         }
     }
     return static_cast<int32_t>(negative ? -value : value);
+}
+
+double leadingDouble(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' ||
+                               text[i] == '\r' || text[i] == '\v' || text[i] == '\f')) {
+        ++i;
+    }
+    // from_chars takes a minus sign but no plus.
+    if (i + 1 < text.size() && text[i] == '+' && text[i + 1] != '-') ++i;
+    double value = 0.0;
+    const auto result = std::from_chars(text.data() + i, text.data() + text.size(), value,
+                                        std::chars_format::general);
+    return result.ec == std::errc() ? value : 0.0;
+}
+
+std::string generalNumber(double value) {
+    char buffer[32];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 5);
+    return std::string(buffer, result.ptr);
 }
 
 std::string joinNumbers(std::span<const uint16_t> values) {

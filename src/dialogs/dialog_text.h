@@ -15,6 +15,15 @@ inline constexpr std::size_t kEditTextLimit = 99;
 // overflowing.
 int32_t leadingInteger(std::string_view text);
 
+// The leading floating-point number of a text (blanks skipped, optional
+// sign, decimal or exponent form, always with a decimal point whatever the
+// locale); 0.0 when there is none.
+double leadingDouble(std::string_view text);
+
+// A number with 5 significant digits in the shortest general form: 0.25
+// shows as "0.25".
+std::string generalNumber(double value);
+
 // "3,5,7": each number followed by a comma, the final comma removed; an empty
 // list gives an empty text.
 std::string joinNumbers(std::span<const uint16_t> values);

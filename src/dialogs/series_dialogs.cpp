@@ -5,13 +5,13 @@
 #include <limits>
 #include <string>
 
+#include "dialogs/dialog_controls.h"
 #include "dialogs/dialog_text.h"
 
 namespace etalon {
 
-using platform::ControlKind;
+using namespace dialog_controls;
 using platform::DialogContext;
-using platform::DialogControl;
 using platform::DialogEvent;
 using platform::DialogTemplate;
 using platform::kIdCancel;
@@ -21,42 +21,6 @@ namespace {
 
 // Positions are 16-bit signed in the records, so no length or interval may pass it.
 constexpr int32_t kLargestPosition = std::numeric_limits<int16_t>::max();
-
-DialogControl control(ControlKind kind, int id, std::string text, int x, int y, int w, int h) {
-    return {kind, id, std::move(text), {x, y, w, h}};
-}
-DialogControl label(std::string text, int x, int y, int w, int h, int id = -1) {
-    return control(ControlKind::Label, id, std::move(text), x, y, w, h);
-}
-DialogControl edit(int id, int x, int y, int w, int h) {
-    return control(ControlKind::Edit, id, {}, x, y, w, h);
-}
-DialogControl group(std::string text, int x, int y, int w, int h) {
-    return control(ControlKind::GroupBox, -1, std::move(text), x, y, w, h);
-}
-DialogControl okButton(int x, int y) {
-    return control(ControlKind::DefaultButton, kIdOk, "OK", x, y, 50, 14);
-}
-DialogControl cancelButton(int x, int y) {
-    return control(ControlKind::Button, kIdCancel, "Cancel", x, y, 50, 14);
-}
-
-std::string format(const char* pattern, int a, int b = 0) {
-    char buffer[128];
-    std::snprintf(buffer, sizeof buffer, pattern, a, b);
-    return buffer;
-}
-
-// An edit as the window system hands it over: at most 99 characters.
-int32_t readInteger(const DialogContext& context, int id) {
-    const std::string text = context.text(id);
-    return leadingInteger(std::string_view(text).substr(0, std::min(text.size(), kEditTextLimit)));
-}
-std::string readText(const DialogContext& context, int id) {
-    std::string text = context.text(id);
-    if (text.size() > kEditTextLimit) text.resize(kEditTextLimit);
-    return text;
-}
 
 // Shows why a field is refused; the dialog stays open with what was typed.
 bool refuse(DialogContext& context, const std::string& why) {
@@ -75,13 +39,14 @@ std::string geometryProblem(const SeriesGeometryValues& v, int32_t length, int32
                             int32_t tmax, int32_t etalon, int32_t making, int32_t processing) {
     const int32_t pulse = v.pulseLength;
     if (length < pulse || length > kLargestPosition) {
-        return format("Samples Length must lie between %d and %d.", pulse, kLargestPosition);
+        return formatText("Samples Length must lie between %d and %d.", pulse, kLargestPosition);
     }
     if (tmin < 1 || tmin > kLargestPosition) {
-        return format("Min Length of Interval must lie between %d and %d.", 1, kLargestPosition);
+        return formatText("Min Length of Interval must lie between %d and %d.", 1,
+                          kLargestPosition);
     }
     if (tmax < std::max(tmin, pulse) || tmax > kLargestPosition) {
-        return format(
+        return formatText(
             "Max Length of Interval must lie between %d and %d "
             "(not below Min Length of Interval nor the pulse length).",
             std::max(tmin, pulse), kLargestPosition);
@@ -89,13 +54,13 @@ std::string geometryProblem(const SeriesGeometryValues& v, int32_t length, int32
     const int32_t least = std::max<int32_t>(1, (length + pulse - 1) / tmax);
     const int32_t most = (length - pulse + tmin) / tmin;
     if (least > most) {
-        return format(
+        return formatText(
             "Samples Length %d leaves no valid number of pulses for intervals "
             "from Min to Max Length of Interval.",
             length);
     }
     if (etalon < 1 || etalon > v.etalons) {
-        return format("Etalon Number must lie between %d and %d.", 1, v.etalons);
+        return formatText("Etalon Number must lie between %d and %d.", 1, v.etalons);
     }
     if (making < 0 || making > 100) {
         return "Saved Energy Level (from 0 to 100) of the parameters for creating series must "
@@ -137,7 +102,7 @@ bool structureOk(DialogContext& context, SeriesStructureValues& v) {
     const int32_t noise = readInteger(context, kEditNoise);
     if (noise < 0 || noise > v.maxNoiseLevel) {
         return refuse(context,
-                      format("Noise Level must lie between %d and %d.", 0, v.maxNoiseLevel));
+                      formatText("Noise Level must lie between %d and %d.", 0, v.maxNoiseLevel));
     }
     v.dlgPulses = static_cast<uint16_t>(readInteger(context, kEditPulses));
     parseNumberList(readText(context, kEditSequence), shownSequence(v));
@@ -235,12 +200,12 @@ platform::DialogProcedure seriesGeometryProcedure(SeriesGeometryValues& values) 
 platform::DialogProcedure seriesStructureProcedure(SeriesStructureValues& values) {
     return [&values](DialogContext& context, DialogEvent event, int id) {
         if (event == DialogEvent::Init) {
-            context.setText(kLabelPulses, format("Number of Pulses in Series (from %d to %d)",
-                                                 values.dlgMinPulses, values.dlgMaxPulses));
+            context.setText(kLabelPulses, formatText("Number of Pulses in Series (from %d to %d)",
+                                                     values.dlgMinPulses, values.dlgMaxPulses));
             context.setText(kEditPulses, std::to_string(values.requestedPulses));
             context.setText(
                 kLabelSequence,
-                format("Sequence of Etalons in Series (values from 1 to %d)", values.etalons));
+                formatText("Sequence of Etalons in Series (values from 1 to %d)", values.etalons));
             context.setText(kEditSequence, joinNumbers(shownSequence(values)));
             context.setText(kEditNoise, std::to_string(values.noiseLevel));
             return true;
@@ -256,7 +221,7 @@ platform::DialogProcedure requiredListProcedure(RequiredListValues& values) {
         if (event == DialogEvent::Init) {
             context.setText(kEditCount, std::to_string(values.requiredCount));
             context.setText(kLabelList,
-                            format("List of Required Etalons (from 1 to %d)", values.etalons));
+                            formatText("List of Required Etalons (from 1 to %d)", values.etalons));
             context.setText(kEditList, joinNumbers(listInUse(values)));
             return true;
         }

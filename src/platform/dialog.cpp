@@ -103,6 +103,11 @@ QWidget* makeControl(const DialogControl& control, QDialog& dialog) {
             button->setAutoDefault(false);
             return button;
         }
+        case ControlKind::RightLabel: {
+            auto* label = new QLabel(text, &dialog);
+            label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            return label;
+        }
         default:
             return new QLabel(text, &dialog);
     }

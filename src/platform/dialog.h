@@ -13,7 +13,18 @@ namespace etalon::platform {
 
 class Window;
 
-enum class ControlKind { Label, Edit, CheckBox, RadioButton, GroupBox, Button, DefaultButton };
+// RightLabel is a label whose text sits against the right edge of its
+// rectangle, next to the edit it names.
+enum class ControlKind {
+    Label,
+    RightLabel,
+    Edit,
+    CheckBox,
+    RadioButton,
+    GroupBox,
+    Button,
+    DefaultButton
+};
 
 // One control of a dialog template; the rectangle is x, y, width, height in
 // dialog units (left, top, right, bottom hold them in that order).

@@ -20,6 +20,20 @@ TEST(DialogText, LeadingInteger) {
     EXPECT_EQ(leadingInteger("-99999999999999"), -2147483648LL);
 }
 
+// The bound of the statistics dialogs goes out and comes back through these.
+TEST(DialogText, RealNumbers) {
+    EXPECT_EQ(generalNumber(0.25), "0.25");
+    EXPECT_EQ(generalNumber(0.04), "0.04");
+    EXPECT_EQ(generalNumber(2.0 / 3.0), "0.66667");
+    EXPECT_EQ(generalNumber(125000.0), "1.25e+05");
+    EXPECT_DOUBLE_EQ(leadingDouble("  0.04 or so"), 0.04);
+    EXPECT_DOUBLE_EQ(leadingDouble("+.5"), 0.5);
+    EXPECT_DOUBLE_EQ(leadingDouble("-2e-1"), -0.2);
+    EXPECT_DOUBLE_EQ(leadingDouble("1,5"), 1.0);
+    EXPECT_DOUBLE_EQ(leadingDouble("abc"), 0.0);
+    EXPECT_DOUBLE_EQ(leadingDouble(""), 0.0);
+}
+
 TEST(DialogText, NumberLists) {
     const std::vector<uint16_t> list{3, 5, 7};
     EXPECT_EQ(joinNumbers(list), "3,5,7");
