@@ -5,6 +5,7 @@ ETALON_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libcli11-dev libtbb-dev
   qt6-base-dev libgl-dev fonts-dejavu-core
+  imagemagick
 )
 
 etalon_install_missing() {
