@@ -127,10 +127,15 @@ std::vector<std::vector<int32_t>> storedSubsets(const SeriesHeader& s) {
 }
 
 // The procedure of the processing command for this task and series type.
+// Tuples detection searches with `selection` whole, as the window passes its
+// subset panel's selection; the record's current subset, cut to the series'
+// largest pulse count, is only what the series was made with.
 int restore(MessageSink& sink, std::span<const PulseHeader> alphabet, const Run& r,
-            ChainsHeader* chains, SeriesHeader& s) {
+            std::span<const int32_t> selection, ChainsHeader* chains, SeriesHeader& s) {
     const RestoringProcedure procedure = chooseRestoringProcedure(r.effectiveTask, r.type);
-    const std::vector<int32_t> pattern = currentSubset(s);
+    const std::vector<int32_t> pattern =
+        selection.empty() ? currentSubset(s)
+                          : std::vector<int32_t>(selection.begin(), selection.end());
     const auto stored = storedSubsets(s);
     const std::vector<std::span<const int32_t>> patterns(stored.begin(), stored.end());
     if (readsPattern(procedure) && pattern.empty())
@@ -249,7 +254,8 @@ int runProcess(const SeriesOptions& options, const ProcessArguments& args, const
         auto chains = getChainsHeader(sink, 10, room, nullptr);
         if (!chains) return kExitRefused;
         const int reportsBefore = sink.reports();
-        const int returned = restore(sink, session.alphabet(), run, chains.get(), *series);
+        const int returned =
+            restore(sink, session.alphabet(), run, options.subset, chains.get(), *series);
         if (sink.reports() != reportsBefore) return kExitRefused;
         addToChainsHeader(sink, run.type, run.effectiveTask, run.makingLevel, run.processingLevel,
                           chains.get());

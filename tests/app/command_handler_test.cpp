@@ -178,6 +178,21 @@ TEST(Commands, EveryTaskAndSeriesTypeRunsThroughTheRestoringProcedures) {
     }
 }
 
+// The panel's selection reaches tuples detection whole, however few pulses
+// the series holds.
+TEST(Commands, TuplesDetectionGetsTheWholeSelection) {
+    CommandRig b;
+    SubsetPanelState& panel = b.state.subsetPanel;
+    panel.selectedSubset = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    panel.selectionCount = 10;
+    b.state.lpSeriesHeader->wMaxPulses = 2;
+    b.state.wSeriesType = kSeriesFixedTuples;
+    b.state.wEffectiveTask = kTaskTuplesDetection;
+    b.command(kCmdSameData);
+    ASSERT_EQ(b.calls.size(), 1u);
+    EXPECT_EQ(b.calls[0].etalons, (std::vector<int32_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+}
+
 TEST(Commands, TuplesWithoutASubsetOpenTheSubsetPanelInstead) {
     CommandRig b;
     b.state.wSeriesType = kSeriesFixedTuples;

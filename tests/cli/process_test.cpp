@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -162,6 +163,40 @@ TEST(Process, AgreesWithTheReferenceForEveryTaskAndSeriesType) {
             }
         }
     }
+}
+
+// Tuples detection tries the pattern given with --subset whole, not the copy
+// the series record keeps, which is cut to the series' largest pulse count.
+TEST(Process, TuplesDetectionSearchesWithTheWholePattern) {
+    const auto ranked = [](const Result& r) {
+        std::vector<std::pair<int, std::vector<int>>> chains;
+        const Json out = Json::parse(r.out);
+        for (const Json& c : out["chains"]["chains"])
+            chains.emplace_back(c["distance"], c["pulsesList"].get<std::vector<int>>());
+        return chains;
+    };
+    // One pulse fits, at most two could: every shift of 1,2,3 is tried.
+    const Result three =
+        runCli({"process", "--length", "100", "--tmin", "80", "--tmax", "80", "--type", "36",
+                "--task", "detection", "--proceeding", "2", "--subset", "1,2,3"});
+    ASSERT_EQ(three.code, 0) << three.err;
+    EXPECT_EQ(ranked(three), (std::vector<std::pair<int, std::vector<int>>>{
+                                 {-72000, {1}}, {-60366, {3}}, {72000, {2}}}));
+
+    // Ten members on a series that holds two pulses: ten shifts, each a pair.
+    const Result ten = runCli({"process", "--length", "120", "--tmin", "60", "--tmax", "80",
+                               "--type", "36", "--task", "detection", "--proceeding", "2",
+                               "--pulses", "2", "--subset", "1,2,3,4,5,6,7,8,9,10"});
+    ASSERT_EQ(ten.code, 0) << ten.err;
+    const auto chains = ranked(ten);
+    ASSERT_EQ(chains.size(), 10u);
+    std::set<int> firsts;
+    for (const auto& [distance, etalons] : chains) {
+        ASSERT_EQ(etalons.size(), 2u);
+        EXPECT_EQ(etalons[1], etalons[0] % 10 + 1);
+        firsts.insert(etalons[0]);
+    }
+    EXPECT_EQ(firsts.size(), 10u);
 }
 
 TEST(Process, RefusesBadFilesWithOneLine) {

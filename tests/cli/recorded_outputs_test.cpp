@@ -73,9 +73,10 @@ TEST(RecordedOutputs, AlphabetSeriesAndProcessPrintWhatTheyPrinted) {
          0x3bbb5a305b985f41ull},
         {{"process", "--type", "1", "--task", "processing", "--etalon", "7", "--noise", "40"},
          0x605848db27256eaeull},
+        // Tuples detection with the whole pattern: three shifts ranked, not two.
         {{"process", "--length", "100", "--tmin", "80", "--tmax", "80", "--type", "36", "--task",
           "detection", "--proceeding", "2", "--subset", "1,2,3"},
-         0x55525b54988f10c5ull},
+         0x7fc5546469c10295ull},
         {{"process", "--type", "2", "--level", "50", "--processing-level", "80", "--task",
           "recognition", "--etalons", "3,5,7", "--count", "3"},
          0x685ef34b96ddd81bull},
