@@ -6,8 +6,11 @@
 
 #include "cli/json_output.h"
 #include "cli/number_list.h"
+#include "cli/option_checks.h"
 #include "cli/process_command.h"
 #include "cli/series_session.h"
+#include "series/series_codes.h"
+#include "series/series_generator.h"
 
 namespace etalon::cli {
 
@@ -32,58 +35,65 @@ std::vector<int64_t> parseList(const std::string& text, const std::string& optio
     return values;
 }
 
+// Positions are 16-bit signed in the records.
+constexpr int64_t kLargestPosition = 32767;
+
 struct SeriesArguments {
     SeriesOptions options;
     std::string sequence;
     std::string subset;
-    int32_t pulses = -1;
+    int32_t pulses = 0;  // 0: not given
 };
 
 void addSeriesOptions(CLI::App& command, SeriesArguments& args) {
     SeriesOptions& o = args.options;
-    command.add_option("--type", o.type, "Series type: 1, 2, 4, 8, 16, 32, 36 or 40")
-        ->check(CLI::IsMember({1, 2, 4, 8, 16, 32, 36, 40}))
-        ->capture_default_str();
-    command.add_option("--length", o.length, "Series length in samples")
-        ->check(CLI::Range(1u, 1000000u))
-        ->capture_default_str();
-    command.add_option("--tmin", o.tmin, "Least distance between pulse starts")
-        ->check(CLI::Range(1, 65535))
-        ->capture_default_str();
-    command.add_option("--tmax", o.tmax, "Largest distance between pulse starts")
-        ->check(CLI::Range(1, 65535))
-        ->capture_default_str();
+    addChoice(command, "--type", o.type, "TYPE", std::vector<int>{1, 2, 4, 8, 16, 32, 36, 40},
+              "Series type: 1, 2, 4, 8, 16, 32, 36 or 40");
+    addWhole(command, "--length", o.length, "N", 1, kLargestPosition,
+             "Series length in samples (positions are 16-bit)");
+    addWhole(command, "--tmin", o.tmin, "N", 1, kLargestPosition,
+             "Least distance between pulse starts");
+    addWhole(command, "--tmax", o.tmax, "N", 1, kLargestPosition,
+             "Largest distance between pulse starts");
+    addWhole(command, "--pulses", args.pulses, "Q", 1, kLargestPosition,
+             "Pulse count of the fixed types, within the counts the geometry allows "
+             "(default: the middle of them)",
+             false);
+    addWhole(command, "--level", o.level, "PERCENT", 0, 100, "Saved-energy level for making");
+    addWhole(command, "--noise", o.noise, "SIGMA", 0, maxNoiseLevelFor(kPulseAmplitude),
+             "Noise sigma, 0 adds none (larger ones could overflow the 16-bit samples)");
     command
-        .add_option("--pulses", args.pulses,
-                    "Pulse count (fixed types; default: middle of the count bounds)")
-        ->check(CLI::Range(0, 65535));
-    command.add_option("--level", o.level, "Saved-energy level for making, percent")
-        ->check(CLI::Range(0, 100))
-        ->capture_default_str();
-    command.add_option("--noise", o.noise, "Noise sigma; 0 adds no noise")
-        ->check(CLI::Range(0, 32767))
-        ->capture_default_str();
-    command.add_option("--sequence", args.sequence,
-                       "Etalon of each pulse, comma-separated (padded with 1)");
-    command.add_option("--subset", args.subset, "Etalons made the current subset, comma-separated");
-    command
-        .add_option("--employment", o.employment,
-                    "Subset placement: 1 single random, 2 single fixed, 3 multiple random, "
-                    "4 complete, 5 shifted complete")
-        ->check(CLI::Range(1, 5))
-        ->capture_default_str();
-    command.add_option("--init-position", o.initPosition, "Pulse at which subset placement starts")
-        ->check(CLI::Range(1, 65535))
-        ->capture_default_str();
-    command.add_option("--count", o.count, "Series made one after another")
-        ->check(CLI::Range(1u, 100000u))
-        ->capture_default_str();
+        .add_option("--sequence", args.sequence,
+                    "Etalon of each pulse, comma-separated (padded with 1)")
+        ->type_name("LIST");
+    command.add_option("--subset", args.subset, "Etalons made the current subset, comma-separated")
+        ->type_name("LIST");
+    addWhole(command, "--employment", o.employment, "MODE", 1, 5,
+             "Subset placement: 1 single random, 2 single fixed, 3 multiple random, "
+             "4 complete, 5 shifted complete");
+    addWhole(command, "--init-position", o.initPosition, "PULSE", 1, 65535,
+             "Pulse at which subset placement starts");
+    addWhole(command, "--count", o.count, "K", 1, 100000, "Series made one after another");
 }
 
 // Turns the text options into the option record; throws CLI::ValidationError.
 void finishSeriesOptions(SeriesArguments& args) {
     SeriesOptions& o = args.options;
-    if (args.pulses >= 0) o.pulses = static_cast<uint16_t>(args.pulses);
+    if (args.pulses > 0) {
+        // The generator refuses a fixed count outside the bounds; say why here.
+        const PulseCountBounds bounds = pulseCountBounds(o.length, kEtalonLength, o.tmin, o.tmax);
+        const int64_t least = std::max<int64_t>(bounds.minPulses, 1);
+        if (!isUnfixedSeries(o.type) && bounds.maxPulses >= least &&
+            (args.pulses < least || args.pulses > bounds.maxPulses)) {
+            throw CLI::ValidationError(
+                "--pulses", std::to_string(args.pulses) + " is outside " + std::to_string(least) +
+                                ".." + std::to_string(bounds.maxPulses) +
+                                ", the counts a series of " + std::to_string(o.length) +
+                                " samples with Tmin " + std::to_string(o.tmin) + " and Tmax " +
+                                std::to_string(o.tmax) + " can hold");
+        }
+        o.pulses = static_cast<uint16_t>(args.pulses);
+    }
     if (!args.sequence.empty()) {
         for (int64_t v : parseList(args.sequence, "--sequence", 0, 65535)) {
             o.sequence.push_back(static_cast<uint16_t>(v));
@@ -122,7 +132,7 @@ int runAlphabet(std::ostream& out, std::ostream& err) {
 int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
     CLI::App app{"Etalon Workbench on the command line: the etalon alphabet and series as JSON",
                  "etalon-cli"};
-    app.require_subcommand(1);
+    app.require_subcommand(0, 1);
     CLI::App* alphabet = app.add_subcommand("alphabet", "Print the 20 etalons");
     CLI::App* series = app.add_subcommand("series", "Make series as the workbench does");
     SeriesArguments seriesArgs;
@@ -133,6 +143,9 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
     addSeriesOptions(*process, processSeries);
     ProcessArguments processArgs;
     addProcessOptions(*process, processArgs);
+    process->get_option("--count")->description(
+        "Series made one after another, each restored and printed as one line "
+        "of JSON (JSON Lines); 1..100000");
 
     try {
         app.parse(argc, argv);
@@ -145,6 +158,16 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
         return kExitBadInput;
     }
 
+    if (!*alphabet && !*series && !*process) {
+        err << "etalon-cli: a subcommand is required\n"
+            << "Usage: etalon-cli SUBCOMMAND [OPTIONS]   (etalon-cli SUBCOMMAND --help for its "
+               "options)\n"
+            << "Subcommands:\n";
+        for (const CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; }))
+            err << "  " << sub->get_name() << std::string(10 - sub->get_name().size(), ' ')
+                << sub->get_description() << '\n';
+        return kExitBadInput;
+    }
     if (*alphabet) return runAlphabet(out, err);
     if (*process) return runProcess(processSeries.options, processArgs, *process, out, err);
     return runSeries(seriesArgs.options, out, err);

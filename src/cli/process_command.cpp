@@ -1,6 +1,7 @@
 #include "cli/process_command.h"
 
 #include "cli/number_list.h"
+#include "cli/option_checks.h"
 
 #include <algorithm>
 #include <charconv>
@@ -157,59 +158,92 @@ int restore(MessageSink& sink, std::span<const PulseHeader> alphabet, const Run&
 }
 
 // The series to process: read from the file, or made as `series` makes it.
-SeriesHeader* prepareSeries(StderrSink& sink, SeriesSession& session,
-                            std::unique_ptr<SeriesHeader>& read, const SeriesOptions& options,
-                            const ProcessArguments& args, uint16_t processingTmin) {
+// Reads the series to process from the file, or readies the session's record
+// for patterns; returns the file's series, or null when series are made.
+std::unique_ptr<SeriesHeader> prepareSeries(StderrSink& sink, SeriesSession& session,
+                                            const SeriesOptions& options,
+                                            const ProcessArguments& args, uint16_t processingTmin,
+                                            bool& failed) {
     const auto subsets =
         args.subsets.empty() ? std::vector<std::vector<int32_t>>{} : parseSubsets(args.subsets);
     if (!args.input.empty()) {
         SeriesFile file;
         const std::string problem = readSeriesFile(args.input, kEtalonLength, kEtalonsNumber, file);
         if (!problem.empty()) throw Refusal{problem};
-        read = seriesFromFile(sink, file, processingTmin);
+        auto read = seriesFromFile(sink, file, processingTmin);
+        failed = !read;
         if (!read) return nullptr;
         storeSubsets(sink, subsets, args.pick, options, *read);
         if (!options.subset.empty()) {
             setSelectedSubset(options.subset, options.employment, options.initPosition, read.get());
         }
-        return read.get();
+        return read;
     }
-    if (!options.subset.empty() || !subsets.empty()) {
-        if (!session.prepareRecord(options)) return nullptr;
-        storeSubsets(sink, subsets, args.pick, options, *session.series());
-        if (!options.subset.empty()) {
-            setSelectedSubset(options.subset, options.employment, options.initPosition,
-                              session.series());
-        }
+    if (!subsets.empty()) {
+        failed = !session.prepareRecord(options);
+        if (!failed) storeSubsets(sink, subsets, args.pick, options, *session.series());
     }
-    for (uint32_t i = 0; i < options.count; ++i) {
-        if (!session.makeSeries(options)) return nullptr;
+    return nullptr;
+}
+
+std::vector<uint16_t> workingList(uint16_t task, const ProcessArguments& args) {
+    std::vector<uint16_t> list;
+    if (task == kTaskDetection) {
+        list = {static_cast<uint16_t>(args.etalon)};
+    } else if (!args.etalons.empty()) {
+        for (int32_t e : parseNumbers(args.etalons, "--etalons", ','))
+            list.push_back(static_cast<uint16_t>(e));
+    } else {
+        for (uint16_t e = 1; e <= kEtalonsNumber; ++e)
+            list.push_back(e);
     }
-    return session.series();
+    return list;
+}
+
+// Restores one series and prints it as one line of JSON; false after a report.
+bool processAndPrint(StderrSink& sink, const SeriesSession& session, const Run& run,
+                     std::span<const int32_t> selection, std::unique_ptr<ChainsHeader>& chains,
+                     SeriesHeader& series, std::ostream& out) {
+    const uint16_t room = std::max(
+        series.wMaxPulses,
+        pulseCountBounds(series.dwSeriesSize, series.wImpulseSize, run.tmin, run.tmax).maxPulses);
+    chains = getChainsHeader(sink, 10, room, std::move(chains));
+    if (!chains) return false;
+    const int reportsBefore = sink.reports();
+    const int returned = restore(sink, session.alphabet(), run, selection, chains.get(), series);
+    if (sink.reports() != reportsBefore) return false;
+    addToChainsHeader(sink, run.type, run.effectiveTask, run.makingLevel, run.processingLevel,
+                      chains.get());
+    nlohmann::ordered_json result;
+    result["series"] = processedSeriesToJson(series);
+    result["chains"] = chainsToJson(*chains);
+    result["returned"] = returned;
+    out << result.dump() << '\n';
+    return true;
 }
 
 }  // namespace
 
 void addProcessOptions(CLI::App& command, ProcessArguments& args) {
-    command.add_option("--input", args.input, "Process this series (JSON as `series` prints it)");
-    command.add_option("--task", args.task, "detection, recognition, joint or processing")
-        ->check(CLI::IsMember({"detection", "recognition", "joint", "processing"}))
-        ->capture_default_str();
-    command.add_option("--etalon", args.etalon, "The etalon singled out for detection")
-        ->check(CLI::Range(1, 20))
-        ->capture_default_str();
-    command.add_option("--etalons", args.etalons, "Working set, comma-separated (default 1..20)");
+    command.add_option("--input", args.input, "Process this series (JSON as `series` prints it)")
+        ->type_name("FILE");
+    addChoice(command, "--task", args.task, "TASK",
+              std::vector<std::string>{"detection", "recognition", "joint", "processing"},
+              "detection, recognition, joint or processing");
+    addWhole(command, "--etalon", args.etalon, "N", 1, kEtalonsNumber,
+             "The etalon singled out for detection");
+    command.add_option("--etalons", args.etalons, "Working set, comma-separated (default 1..20)")
+        ->type_name("LIST");
+    addWhole(command, "--processing-level", args.processingLevel, "PERCENT", 0, 100,
+             "Saved-energy level for processing (default: the making level)", false);
     command
-        .add_option("--processing-level", args.processingLevel,
-                    "Saved-energy level for processing (default: the making level)")
-        ->check(CLI::Range(0, 100));
-    command.add_option("--subsets", args.subsets,
-                       "Stored patterns for tuples recognition: \"3,5,7;2,4\"");
-    command.add_option("--pick", args.pick, "Stored pattern made current (default: the last)")
-        ->check(CLI::Range(1, 65535));
-    command.add_option("--proceeding", args.proceeding, "1 complete, 2 probably shifted complete")
-        ->check(CLI::IsMember({1, 2}))
-        ->capture_default_str();
+        .add_option("--subsets", args.subsets,
+                    "Stored patterns for tuples recognition: \"3,5,7;2,4\"")
+        ->type_name("LISTS");
+    addWhole(command, "--pick", args.pick, "K", 1, 65535,
+             "Stored pattern made current (default: the last)", false);
+    addWhole(command, "--proceeding", args.proceeding, "MODE", 1, 2,
+             "1 complete, 2 probably shifted complete");
 }
 
 int runProcess(const SeriesOptions& options, const ProcessArguments& args, const CLI::App& command,
@@ -217,53 +251,39 @@ int runProcess(const SeriesOptions& options, const ProcessArguments& args, const
     StderrSink sink(err);
     SeriesSession session(sink, options.sequence);
     if (sink.reports() != 0) return kExitRefused;
-    std::unique_ptr<SeriesHeader> read;
     try {
+        if (!args.input.empty() && options.count != 1)
+            throw Refusal{"--count: a file holds one series; --count goes with made series"};
         Run run{};
         run.type = options.type;
         const uint16_t task = taskCode(args.task);
         run.effectiveTask = effectiveTask(task, run.type);
         run.tmin = options.tmin;
         run.tmax = options.tmax;
-        SeriesHeader* series = prepareSeries(sink, session, read, options, args, run.tmin);
-        if (!series) return kExitRefused;
-        if (!args.input.empty()) {
-            // A file brings its own bounds unless others are asked for.
-            if (command.count("--tmin") == 0) run.tmin = series->wTmin;
-            if (command.count("--tmax") == 0) run.tmax = series->wTmax;
-        }
         run.makingLevel = options.level;
         run.processingLevel =
             args.processingLevel >= 0 ? static_cast<uint16_t>(args.processingLevel) : options.level;
         run.proceeding = args.proceeding;
-        if (task == kTaskDetection) {
-            run.list = {static_cast<uint16_t>(args.etalon)};
-        } else if (!args.etalons.empty()) {
-            for (int32_t e : parseNumbers(args.etalons, "--etalons", ',')) {
-                run.list.push_back(static_cast<uint16_t>(e));
-            }
-        } else {
-            for (uint16_t e = 1; e <= kEtalonsNumber; ++e)
-                run.list.push_back(e);
-        }
+        run.list = workingList(task, args);
 
-        const uint16_t room = std::max(
-            series->wMaxPulses,
-            pulseCountBounds(series->dwSeriesSize, series->wImpulseSize, run.tmin, run.tmax)
-                .maxPulses);
-        auto chains = getChainsHeader(sink, 10, room, nullptr);
-        if (!chains) return kExitRefused;
-        const int reportsBefore = sink.reports();
-        const int returned =
-            restore(sink, session.alphabet(), run, options.subset, chains.get(), *series);
-        if (sink.reports() != reportsBefore) return kExitRefused;
-        addToChainsHeader(sink, run.type, run.effectiveTask, run.makingLevel, run.processingLevel,
-                          chains.get());
-        nlohmann::ordered_json result;
-        result["series"] = processedSeriesToJson(*series);
-        result["chains"] = chainsToJson(*chains);
-        result["returned"] = returned;
-        out << result.dump() << '\n';
+        bool failed = false;
+        auto read = prepareSeries(sink, session, options, args, run.tmin, failed);
+        if (failed) return kExitRefused;
+        std::unique_ptr<ChainsHeader> chains;
+        if (read) {
+            // A file brings its own bounds unless others are asked for.
+            if (command.count("--tmin") == 0) run.tmin = read->wTmin;
+            if (command.count("--tmax") == 0) run.tmax = read->wTmax;
+            return processAndPrint(sink, session, run, options.subset, chains, *read, out)
+                       ? 0
+                       : kExitRefused;
+        }
+        for (uint32_t i = 0; i < options.count; ++i) {
+            if (!session.makeSeries(options)) return kExitRefused;
+            if (!processAndPrint(sink, session, run, options.subset, chains, *session.series(),
+                                 out))
+                return kExitRefused;
+        }
         return 0;
     } catch (const Refusal& refusal) {
         err << "etalon-cli: " << refusal.text << '\n';

@@ -34,7 +34,8 @@ bool SeriesSession::makeSeries(const SeriesOptions& options) {
     request.noise = options.noise;
     subsetPlaced_ = true;
     const SeriesMade made = makeRequestedSeries(sink_, request, series_, streams_);
-    if (made == SeriesMade::NoRecord) sink_.show("Не могу создать ряд!", "CM_INFO", MessageIcon::None);
+    if (made == SeriesMade::NoRecord)
+        sink_.show("Не могу создать ряд!", "CM_INFO", MessageIcon::None);
     return made == SeriesMade::Made;
 }
 

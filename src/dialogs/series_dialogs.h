@@ -86,7 +86,4 @@ platform::DialogProcedure seriesGeometryProcedure(SeriesGeometryValues& values);
 platform::DialogProcedure seriesStructureProcedure(SeriesStructureValues& values);
 platform::DialogProcedure requiredListProcedure(RequiredListValues& values);
 
-// The largest noise level that cannot push a sample of that amplitude past 16 bits.
-int16_t maxNoiseLevelFor(int16_t amplitude);
-
 }  // namespace etalon

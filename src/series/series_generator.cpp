@@ -1,6 +1,7 @@
 #include "series/series_generator.h"
 
 #include <algorithm>
+#include <limits>
 #include <string>
 
 #include "base/allocation.h"
@@ -301,6 +302,11 @@ void addSeriesNoise(int16_t sigma, int16_t /*amplitude*/, SeriesHeader* record,
         record->lpNoisyData[i] = static_cast<int16_t>(value);
     }
     record->wNoiseLevel = sigma;
+}
+
+int16_t maxNoiseLevelFor(int16_t amplitude) {
+    // The Gaussian is a sum of twelve uniforms: it never strays more than 6 sigma.
+    return static_cast<int16_t>((std::numeric_limits<int16_t>::max() - amplitude) / 6);
 }
 
 }  // namespace etalon

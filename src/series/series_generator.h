@@ -47,6 +47,9 @@ std::unique_ptr<SeriesHeader> makeUnfixedSeries(MessageSink& sink, const SeriesR
                                                 std::unique_ptr<SeriesHeader> record,
                                                 RandomStreams& streams);
 
+// The largest noise level that cannot push a sample of that amplitude past 16 bits.
+int16_t maxNoiseLevelFor(int16_t amplitude);
+
 // noisy = pure + Gaussian(0, sigma) per sample, wrapped to 16 bits. Noise
 // always starts from the pure series, so a second call replaces the first.
 // The amplitude is accepted and not used.

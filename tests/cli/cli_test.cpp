@@ -114,14 +114,10 @@ TEST(Cli, UnfixedTypesDrawTheirCount) {
 }
 
 TEST(Cli, RefusalsAndBadOptions) {
-    Result r = runCli({"series", "--length", "200", "--pulses", "6"});
+    Result r = runCli({"series", "--tmin", "100", "--tmax", "50"});
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(r.out.empty());
     EXPECT_EQ(r.err.rfind("Несовместимые входные параметры!", 0), 0u) << r.err;
-
-    r = runCli({"series", "--tmin", "100", "--tmax", "50"});
-    EXPECT_EQ(r.code, 1);
-    EXPECT_TRUE(r.out.empty());
 
     // The second of three series is refused: nothing is printed at all.
     r = runCli({"series", "--type", "4", "--length", "10"});
@@ -139,7 +135,13 @@ TEST(Cli, RefusalsAndBadOptions) {
                                                {"series", "--tmin", "0"},
                                                {"series", "--bogus"},
                                                {"frobnicate"},
-                                               {}}) {
+                                               // Beyond what a series can hold.
+                                               {"series", "--length", "40000"},
+                                               {"series", "--tmax", "32768"},
+                                               {"series", "--noise", "5440"},
+                                               {"series", "--length", "200", "--pulses", "6"},
+                                               {"process", "--etalon", "21"},
+                                               {"process", "--count", "2", "--input", "x.json"}}) {
         r = runCli(bad);
         EXPECT_EQ(r.code, 2) << testing::PrintToString(bad);
         EXPECT_TRUE(r.out.empty());
@@ -147,9 +149,26 @@ TEST(Cli, RefusalsAndBadOptions) {
         EXPECT_EQ(r.err.rfind("etalon-cli: ", 0), 0u) << r.err;
     }
 
-    r = runCli({"series", "--help"});
+    r = runCli({"series", "--length", "40000"});
+    EXPECT_EQ(r.err, "etalon-cli: --length: 40000 is outside 1..32767\n");
+    r = runCli({"series", "--length", "200", "--pulses", "6"});
+    EXPECT_NE(r.err.find("--pulses: 6 is outside 1..5"), std::string::npos) << r.err;
+    // The largest values are accepted; unfixed types draw their count.
+    EXPECT_EQ(runCli({"series", "--noise", "5439", "--length", "200"}).code, 0);
+    EXPECT_EQ(runCli({"series", "--type", "4", "--pulses", "40"}).code, 0);
+
+    // No subcommand: the usage with the list of subcommands.
+    r = runCli({});
+    EXPECT_EQ(r.code, 2);
+    for (const char* name : {"alphabet", "series", "process"})
+        EXPECT_NE(r.err.find(std::string("\n  ") + name), std::string::npos) << r.err;
+
+    // Help names values and ranges in words, not in the parser's notation.
+    r = runCli({"process", "--help"});
     EXPECT_EQ(r.code, 0);
-    EXPECT_NE(r.out.find("--employment"), std::string::npos);
+    EXPECT_NE(r.out.find("--employment MODE"), std::string::npos);
+    EXPECT_NE(r.out.find("1..32767"), std::string::npos);
+    EXPECT_EQ(r.out.find("UINT"), std::string::npos) << r.out;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "support/fake_dialog_context.h"
+#include "series/series_generator.h"
 
 namespace etalon {
 namespace {

@@ -6,6 +6,7 @@
 
 #include "dialogs/series_dialogs.h"
 #include "support/fake_dialog_context.h"
+#include "series/series_generator.h"
 
 namespace etalon {
 namespace {
