@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "graphs/graph_parts.h"
 #include "graphs/plot_primitives.h"
 #include "graphs/series_graph_text.h"
 #include "graphs/series_measures.h"
@@ -26,21 +27,6 @@ struct GraphPaint {
     HalfRange range;
     bool letters;
 };
-
-// The etalon a 1-based number names in the series' pulse list, or null.
-const PulseHeader* etalonOf(const SeriesHeader& series, int32_t number) {
-    if (number < 1 || static_cast<size_t>(number) > series.lpPulsesList.size()) return nullptr;
-    const PulseHeader* etalon = series.lpPulsesList[number - 1];
-    return etalon && etalon->hasData() ? etalon : nullptr;
-}
-
-void drawFrame(DeviceContext& dc, const SeriesGraphGeometry& g) {
-    dc.moveTo(g.L, g.T);
-    dc.lineTo(g.L, g.T + g.H);
-    dc.lineTo(g.L + g.W, g.T + g.H);
-    dc.lineTo(g.L + g.W, g.T);
-    dc.lineTo(g.L, g.T);
-}
 
 void drawHeader(const GraphPaint& p) {
     const auto lines = seriesHeaderLines(p.chains, p.series, p.range.amplitude, p.letters);
@@ -88,35 +74,11 @@ void drawPanels(const GraphPaint& p) {
     if (restoredPulsesIdentified(p.series)) drawPanel(p, 3);
 }
 
-std::string stripTitle(const SeriesGraphGeometry& g, int32_t count) {
-    char buffer[64];
-    if (g.AW < 100) {
-        std::snprintf(buffer, sizeof buffer, " Alph: %d ", count);
-        return buffer;
-    }
-    std::snprintf(buffer, sizeof buffer, " Alphabet, %d item%s ", count, count == 1 ? "" : "s");
-    return buffer;
-}
-
 // The etalon the best chain of a recognition run found, or 0.
 int32_t foundEtalon(const GraphPaint& p) {
-    if (!p.chains || p.run.effectiveTask != 2 || p.chains->wMaxSize == 0) return 0;
+    if (!p.chains || p.run.effectiveTask != kTaskRecognition || p.chains->wMaxSize == 0) return 0;
     const auto first = p.chains->pulsesList(0);
     return first.empty() ? 0 : first[0];
-}
-
-void drawStrip(const GraphPaint& p, uint16_t count, std::span<const uint16_t> list) {
-    const SeriesGraphGeometry& g = p.g;
-    p.dc.rectangle(g.AX, g.AY, g.AX + g.AW + 1, g.AY + g.AN + 1);
-    p.dc.textOut(g.AX + 7, g.AY - g.MT, stripTitle(g, count));
-    const int32_t found = foundEtalon(p);
-    const int items = std::min<int>(count, static_cast<int>(list.size()));
-    for (int k = 0; k < items; ++k) {
-        const PulseHeader* etalon = etalonOf(p.series, list[k]);
-        if (!etalon) continue;
-        const int mark = found != 0 && found == list[k] ? 1 : 0;
-        DrawEtalon(p.dc, *etalon, p.range.amplitude, mark, g.stripCell(k));
-    }
 }
 
 void drawChainTable(const GraphPaint& p) {
@@ -302,10 +264,10 @@ int DrawSeriesGraph(DeviceContext& dc, const SeriesGraphView& view, uint16_t req
                        RunCodes(chains),
                        seriesHalfRange(series->wAmplitude, series->wNoiseLevel),
                        etalonLettersShown(chains, *series)};
-    drawFrame(dc, g);
+    drawGraphFrame(dc, g);
     drawHeader(p);
     drawPanels(p);
-    drawStrip(p, requiredCount, requiredList);
+    drawEtalonStrip(dc, g, *series, requiredCount, requiredList, p.range.amplitude, foundEtalon(p));
     drawTexts(p);
     if (p.run.tuplesSeries()) {
         if (p.run.effectiveTask == kTaskTuplesRecognition)

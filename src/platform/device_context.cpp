@@ -140,9 +140,10 @@ void DeviceContext::ellipse(int32_t left, int32_t top, int32_t right, int32_t bo
 
 void DeviceContext::textOut(int32_t x, int32_t y, std::string_view text) {
     if (text.empty() || surface_.width() == 0) return;
-    const QString shown = toQString(font_ == FontKind::Symbol ? symbolToGreek(text) : text);
+    const QString shown =
+        toQString(font_.kind == FontKind::Symbol ? symbolToGreek(text) : text);
     ClippedPainter painter(surface_, clip_);
-    const QFont& font = qtFont(font_);
+    const QFont& font = qtFont(font_.kind, font_.height);
     painter->setFont(font);
     painter->setPen(toQt(kBlack));
     painter->setBackgroundMode(Qt::OpaqueMode);
@@ -151,13 +152,14 @@ void DeviceContext::textOut(int32_t x, int32_t y, std::string_view text) {
 }
 
 Size DeviceContext::textExtent(std::string_view text) const {
-    const QString shown = toQString(font_ == FontKind::Symbol ? symbolToGreek(text) : text);
-    const QFontMetrics metrics(qtFont(font_));
+    const QString shown =
+        toQString(font_.kind == FontKind::Symbol ? symbolToGreek(text) : text);
+    const QFontMetrics metrics(qtFont(font_.kind, font_.height));
     return {metrics.horizontalAdvance(shown), metrics.height()};
 }
 
 TextMetrics DeviceContext::textMetrics() const {
-    const QFontMetrics metrics(qtFont(font_));
+    const QFontMetrics metrics(qtFont(font_.kind, font_.height));
     return {metrics.height(), std::max(metrics.leading(), 0), metrics.averageCharWidth(),
             metrics.maxWidth()};
 }
@@ -177,7 +179,7 @@ Color DeviceContext::selectPen(Color pen) {
 Color DeviceContext::selectBrush(Color brush) {
     return std::exchange(brush_, brush);
 }
-FontKind DeviceContext::selectFont(FontKind font) {
+Font DeviceContext::selectFont(Font font) {
     return std::exchange(font_, font);
 }
 

@@ -15,6 +15,12 @@ enum class FontKind {
     Symbol,  // Latin letters shown as the Greek ones
 };
 
+// A font of a kind at a character height; height 0 is the text font's own.
+struct Font {
+    FontKind kind = FontKind::Text;
+    int32_t height = 0;
+};
+
 struct TextMetrics {
     int32_t height = 0;
     int32_t externalLeading = 0;
@@ -56,10 +62,11 @@ class DeviceContext {
 
     Color pen() const { return pen_; }
     Color brush() const { return brush_; }
-    FontKind font() const { return font_; }
+    FontKind font() const { return font_.kind; }
+    int32_t fontHeight() const { return font_.height; }
     Color selectPen(Color pen);          // returns the previous one
     Color selectBrush(Color brush);      // returns the previous one
-    FontKind selectFont(FontKind font);  // returns the previous one
+    Font selectFont(Font font);  // returns the previous one
 
     Surface& surface() { return surface_; }
     const std::vector<Rect>& clip() const { return clip_; }
@@ -73,7 +80,7 @@ class DeviceContext {
     Point position_;
     Color pen_ = kBlack;
     Color brush_ = kWhite;
-    FontKind font_ = FontKind::Text;
+    Font font_;
 };
 
 // Selects a solid 1-pixel pen of a colour for the guard's lifetime.
@@ -105,14 +112,15 @@ class BrushGuard {
 // Selects a font for the guard's lifetime.
 class FontGuard {
   public:
-    FontGuard(DeviceContext& dc, FontKind font) : dc_(dc), old_(dc.selectFont(font)) {}
+    FontGuard(DeviceContext& dc, FontKind kind) : FontGuard(dc, Font{kind, 0}) {}
+    FontGuard(DeviceContext& dc, Font font) : dc_(dc), old_(dc.selectFont(font)) {}
     ~FontGuard() { dc_.selectFont(old_); }
     FontGuard(const FontGuard&) = delete;
     FontGuard& operator=(const FontGuard&) = delete;
 
   private:
     DeviceContext& dc_;
-    FontKind old_;
+    Font old_;
 };
 
 }  // namespace etalon::platform

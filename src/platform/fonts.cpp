@@ -3,6 +3,8 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QStringList>
+#include <algorithm>
+#include <map>
 
 #include "platform/qt_fonts.h"
 
@@ -18,14 +20,14 @@ QString& family() {
 
 // Unhinted pixel sizes do not map one to one onto heights, so we look for the
 // largest size whose metrics give the wanted character height.
-QFont makeTextFont() {
+QFont makeTextFont(int height) {
     QFont font(family());
     font.setStyleStrategy(QFont::NoAntialias);
     font.setHintingPreference(QFont::PreferFullHinting);
-    int chosen = 11;
-    for (int px = 16; px >= 6; --px) {
+    int chosen = std::max(1, height - 2);
+    for (int px = height + 3; px >= 4; --px) {
         font.setPixelSize(px);
-        if (QFontMetrics(font).height() <= kTextFontHeight) {
+        if (QFontMetrics(font).height() <= height) {
             chosen = px;
             break;
         }
@@ -44,10 +46,14 @@ bool loadApplicationFonts() {
     return true;
 }
 
-const QFont& qtFont(FontKind) {
+const QFont& qtFont(FontKind, int32_t height) {
     // Symbol text is mapped to Greek letters, which the text font carries.
-    static const QFont font = makeTextFont();
-    return font;
+    // Only the GUI thread draws, so the cache needs no lock.
+    static std::map<int32_t, QFont> fonts;
+    if (height <= 0) height = kTextFontHeight;
+    auto found = fonts.find(height);
+    if (found == fonts.end()) found = fonts.emplace(height, makeTextFont(height)).first;
+    return found->second;
 }
 
 }  // namespace etalon::platform

@@ -8,6 +8,7 @@
 
 namespace etalon::platform {
 
-const QFont& qtFont(FontKind kind);
+// The font of a kind at a character height (0: the text font's own height).
+const QFont& qtFont(FontKind kind, int32_t height = 0);
 
 }  // namespace etalon::platform

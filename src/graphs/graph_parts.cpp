@@ -1,0 +1,53 @@
+#include "graphs/graph_parts.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "graphs/plot_primitives.h"
+
+namespace etalon {
+
+namespace {
+
+std::string stripTitle(const SeriesGraphGeometry& g, int32_t count) {
+    char buffer[64];
+    if (g.AW < 100) {
+        std::snprintf(buffer, sizeof buffer, " Alph: %d ", count);
+        return buffer;
+    }
+    std::snprintf(buffer, sizeof buffer, " Alphabet, %d item%s ", count, count == 1 ? "" : "s");
+    return buffer;
+}
+
+}  // namespace
+
+const PulseHeader* etalonOf(const SeriesHeader& series, int32_t number) {
+    if (number < 1 || static_cast<size_t>(number) > series.lpPulsesList.size()) return nullptr;
+    const PulseHeader* etalon = series.lpPulsesList[number - 1];
+    return etalon && etalon->hasData() ? etalon : nullptr;
+}
+
+void drawGraphFrame(platform::DeviceContext& dc, const SeriesGraphGeometry& g) {
+    dc.moveTo(g.L, g.T);
+    dc.lineTo(g.L, g.T + g.H);
+    dc.lineTo(g.L + g.W, g.T + g.H);
+    dc.lineTo(g.L + g.W, g.T);
+    dc.lineTo(g.L, g.T);
+}
+
+void drawEtalonStrip(platform::DeviceContext& dc, const SeriesGraphGeometry& g,
+                     const SeriesHeader& series, uint16_t count, std::span<const uint16_t> list,
+                     int16_t amplitude, int32_t found) {
+    dc.rectangle(g.AX, g.AY, g.AX + g.AW + 1, g.AY + g.AN + 1);
+    dc.textOut(g.AX + 7, g.AY - g.MT, stripTitle(g, count));
+    const int items = std::min<int>(count, static_cast<int>(list.size()));
+    for (int k = 0; k < items; ++k) {
+        const PulseHeader* etalon = etalonOf(series, list[k]);
+        if (!etalon) continue;
+        const int mark = found != 0 && found == list[k] ? 1 : 0;
+        DrawEtalon(dc, *etalon, amplitude, mark, g.stripCell(k));
+    }
+}
+
+}  // namespace etalon
