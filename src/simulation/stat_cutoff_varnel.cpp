@@ -144,7 +144,8 @@ struct WorkItem {
     SeriesHeader series;
     ChainsHeader chains;
     std::vector<uint16_t> sequence;
-    uint32_t index = 0;  // series number in the order made
+    std::vector<uint16_t> candidates;  // the sequence's etalons, each once
+    uint32_t index = 0;                // series number in the order made
     std::size_t cell = 0;
     int16_t pulses = 0;
     uint16_t subset = 0;  // s, the stored subset placed into the series
@@ -366,6 +367,23 @@ class SeriesMaker {
     uint32_t made_ = 0;
 };
 
+bool isRecognition(RestoringProcedure procedure) {
+    return procedure == RestoringProcedure::RecognizeKnownNumberChain ||
+           procedure == RestoringProcedure::RecognizeUnknownNumberChain;
+}
+
+// The recognitions get the sequence, which mostly repeats one etalon. A
+// candidate tried again can only tie with its first try, and ties go to the
+// earlier one: trying each etalon once restores the same pulses, far sooner.
+std::span<const uint16_t> firstOccurrences(std::span<const uint16_t> list,
+                                           std::vector<uint16_t>& kept) {
+    kept.clear();
+    for (uint16_t e : list) {
+        if (std::find(kept.begin(), kept.end(), e) == kept.end()) kept.push_back(e);
+    }
+    return kept;
+}
+
 // The errors of one processed series: the restored error, the detection
 // error (128·H/C rounded; nothing for a series of no pulses) and a miss.
 void processItem(const SimulationRun& run, const RunSetup& setup,
@@ -375,10 +393,13 @@ void processItem(const SimulationRun& run, const RunSetup& setup,
     request.alphabet = run.alphabet;
     // Only detection with a known count reads the working list itself; the
     // others read the sequence of the series, as many entries as the list has.
-    request.etalons =
-        setup.procedure == RestoringProcedure::DetectKnownNumberChain
-            ? run.requiredList
-            : std::span<const uint16_t>(item.sequence.data(), run.requiredList.size());
+    const std::span<const uint16_t> fromSequence(item.sequence.data(), run.requiredList.size());
+    if (setup.procedure == RestoringProcedure::DetectKnownNumberChain)
+        request.etalons = run.requiredList;
+    else if (isRecognition(setup.procedure))
+        request.etalons = firstOccurrences(fromSequence, item.candidates);
+    else
+        request.etalons = fromSequence;
     request.pattern = setup.pattern;
     request.patterns = setup.patterns;
     request.tmin = setup.tmin;
