@@ -30,4 +30,5 @@ list(APPEND ETALON_CORE_SOURCES
   ${PROJECT_SOURCE_DIR}/src/simulation/rest_error_names.cpp
   ${PROJECT_SOURCE_DIR}/src/simulation/rest_error_header.cpp
   ${PROJECT_SOURCE_DIR}/src/simulation/restored_error.cpp
+  ${PROJECT_SOURCE_DIR}/src/simulation/stat_cutoff_varnel.cpp
 )

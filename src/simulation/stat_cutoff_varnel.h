@@ -1,0 +1,84 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <span>
+#include <vector>
+
+#include "base/collecting_sink.h"
+#include "base/message_sink.h"
+#include "processing/restoring.h"
+#include "pulses/pulse_header.h"
+#include "pulses/random_streams.h"
+#include "series/series_header.h"
+#include "simulation/rest_error_header.h"
+
+namespace etalon {
+
+// What a statistical simulation runs: the settings it reads.
+struct SimulationRun {
+    std::span<const PulseHeader> alphabet;
+    uint16_t etalonsNumber = kEtalonsNumber;
+    std::span<const uint16_t> requiredList;  // the working list, 1-based etalon numbers
+    uint16_t seriesType = 1;
+    uint16_t effectiveTask = 2;
+    uint16_t makingLevel = 100;
+    uint16_t processingLevel = 100;
+    int16_t amplitude = kPulseAmplitude;
+    uint16_t subsetProceeding = 1;  // handed to the tuples procedures
+    // The tuples procedures show their classes once when set, and clear it.
+    int32_t* debuggingRepeat = nullptr;
+};
+
+// The caller's records. The run works on copies and writes them back only when
+// it completes: the grid's errors (ifComplete 1), the last series with its
+// restored pulses, and the streams carried on past every series made.
+struct SimulationRecords {
+    RestErrorHeader* errors = nullptr;  // the grid, filled by initRestErrHeader
+    SeriesHeader* series = nullptr;     // sized for the run by getCutOffSeriesHeader
+    RandomStreams* streams = nullptr;
+};
+
+struct SimulationOptions {
+    unsigned threads = 0;  // 0: every core
+    // Called with the number of series processed so far, in order, from one
+    // worker thread at a time; keep it short.
+    std::function<void(uint32_t done)> progress;
+    // Checked before each series is made; once set, the run stops soon and
+    // leaves the caller's records as they were.
+    const std::atomic<bool>* cancel = nullptr;
+    const RestoringProcedures* procedures = nullptr;  // null: the workbench's own
+};
+
+enum class SimulationOutcome {
+    Completed,
+    Cancelled,
+    Failed,  // reported through the sink; nothing of the run kept
+};
+
+struct SimulationResult {
+    SimulationOutcome outcome = SimulationOutcome::Failed;
+    // What the generator and the procedures reported, item = series number
+    // (0-based, in the order the series were made); sorted by item.
+    std::vector<CollectingSink::Message> messages;
+    std::time_t startTime = 0;
+    std::time_t endTime = 0;
+
+    bool completed() const { return outcome == SimulationOutcome::Completed; }
+};
+
+// Runs the grid of records.errors: for every pulse count, noise level and
+// repeat, makes a series in order on the calling thread's input stage, adds
+// noise, restores it on the worker threads and adds its errors to the grid
+// point. The result does not depend on the number of threads. Failures of the
+// set-up are reported through `sink`; those of single series are collected.
+SimulationResult statCutoffVarnel(MessageSink& sink, const SimulationRun& run,
+                                  const SimulationRecords& records,
+                                  const SimulationOptions& options = {});
+
+// Total number of series the grid of `errors` makes (P·V·R).
+uint32_t simulationSeriesCount(const RestErrorHeader& errors);
+
+}  // namespace etalon

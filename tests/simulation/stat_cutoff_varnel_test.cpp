@@ -1,0 +1,346 @@
+// The parallel simulation driver against the step-by-step one, its etalon
+// stepping, its refusals and what a cancelled run leaves behind.
+#include "simulation/stat_cutoff_varnel.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "oracle/oracle_processing.h"
+#include "oracle/oracle_simulation.h"
+#include "series/subsets.h"
+#include "support/series_fixture.h"
+
+namespace etalon::test {
+namespace {
+
+struct Case {
+    uint16_t task = 2;
+    uint16_t seriesType = 1;
+    std::vector<uint16_t> list{2, 5, 9};
+    uint16_t firstPulses = 2, pulsesStep = 2, pulseSteps = 2;
+    uint16_t firstNoise = 0, noiseStep = 30, noiseSteps = 2;
+    uint32_t repeats = 3;
+    std::vector<std::vector<int32_t>> subsets;  // stored; the first made current
+    uint16_t employment = 4;
+};
+
+// The records a run is given: alphabet and streams as at start-up, a series
+// record sized for 200 samples, the grid filled.
+struct SimulationFixture : SeriesFixture {
+    std::unique_ptr<RestErrorHeader> errors;
+    Case c;
+
+    explicit SimulationFixture(const Case& settings) : c(settings) {
+        series = getCutOffSeriesHeader(sink, kEtalonsNumber, kEtalonLength, 40, 181, 200, nullptr);
+        if (!c.subsets.empty()) {
+            std::vector<int32_t> lengths;
+            std::vector<std::span<const int32_t>> lists;
+            for (const auto& s : c.subsets) {
+                lengths.push_back(static_cast<int32_t>(s.size()));
+                lists.emplace_back(s);
+            }
+            addSomeSelectedSubsetToSeriesHeader(sink, lengths, lists, 4, 4, 1, c.employment, 1,
+                                                series.get());
+        }
+        errors = getRestErrHeader(sink, c.pulseSteps, c.noiseSteps, c.repeats, nullptr);
+        initRestErrHeader(sink, c.pulseSteps, c.firstPulses, c.pulsesStep, c.noiseSteps,
+                          c.firstNoise, c.noiseStep, c.repeats, errors.get());
+    }
+
+    SimulationRun run() const {
+        SimulationRun r;
+        r.alphabet = alphabet;
+        r.requiredList = c.list;
+        r.seriesType = c.seriesType;
+        r.effectiveTask = c.task;
+        return r;
+    }
+
+    SimulationResult simulate(unsigned threads, const RestoringProcedures* procedures = nullptr,
+                              std::function<void(uint32_t)> progress = {},
+                              const std::atomic<bool>* cancel = nullptr) {
+        SimulationOptions options;
+        options.threads = threads;
+        options.procedures = procedures;
+        options.progress = std::move(progress);
+        options.cancel = cancel;
+        return statCutoffVarnel(sink, run(), {errors.get(), series.get(), &streams}, options);
+    }
+
+    int simulateStepByStep(const RestoringProcedures& procedures) {
+        return oracle::statCutoffVarnel(
+            sink, errors.get(), kEtalonsNumber, alphabet, static_cast<uint16_t>(c.list.size()),
+            c.list.data(), c.seriesType, c.task, 100, 100, series, streams, {}, procedures);
+    }
+};
+
+template <class T>
+std::vector<T> head(const std::vector<T>& v, std::size_t n) {
+    return std::vector<T>(v.begin(), v.begin() + std::min(n, v.size()));
+}
+
+void expectSameSeries(const SeriesHeader& a, const SeriesHeader& b) {
+    const std::size_t q = a.wImpulseQuantity;
+    EXPECT_EQ(a.wImpulseQuantity, b.wImpulseQuantity);
+    EXPECT_EQ(a.lpPureData, b.lpPureData);
+    EXPECT_EQ(a.lpNoisyData, b.lpNoisyData);
+    EXPECT_EQ(a.wNoiseLevel, b.wNoiseLevel);
+    EXPECT_EQ(head(a.lpPositions, q), head(b.lpPositions, q));
+    EXPECT_EQ(head(a.lpEtalons, q), head(b.lpEtalons, q));
+    EXPECT_EQ(head(a.lpCutStarts, q), head(b.lpCutStarts, q));
+    EXPECT_EQ(head(a.lpCutEnds, q), head(b.lpCutEnds, q));
+    EXPECT_EQ(a.wSubsetLength, b.wSubsetLength);
+    EXPECT_EQ(a.lpSelectedSubset, b.lpSelectedSubset);
+    const std::size_t r = a.wRestoredQuantity;
+    EXPECT_EQ(a.wRestoredQuantity, b.wRestoredQuantity);
+    EXPECT_EQ(head(a.lpRestoredPositions, r), head(b.lpRestoredPositions, r));
+    EXPECT_EQ(head(a.lpRestoredEtalons, r), head(b.lpRestoredEtalons, r));
+    EXPECT_EQ(head(a.lpRestoredCutStarts, r), head(b.lpRestoredCutStarts, r));
+    EXPECT_EQ(head(a.lpRestoredCutEnds, r), head(b.lpRestoredCutEnds, r));
+    EXPECT_EQ(a.wRestoredTuples, b.wRestoredTuples);
+}
+
+void expectSameGrid(const RestErrorHeader& a, const RestErrorHeader& b) {
+    EXPECT_EQ(a.errorCells, b.errorCells);
+    EXPECT_EQ(a.ifComplete, b.ifComplete);
+    EXPECT_EQ(a.wState, b.wState);
+    EXPECT_EQ(a.wSeriesType, b.wSeriesType);
+    EXPECT_EQ(a.wEffectiveTask, b.wEffectiveTask);
+}
+
+std::vector<std::string> texts(const std::vector<RecordingSink::Message>& messages) {
+    std::vector<std::string> t;
+    for (const auto& m : messages)
+        t.push_back(m.text);
+    return t;
+}
+
+std::vector<std::string> texts(const std::vector<CollectingSink::Message>& messages) {
+    std::vector<std::string> t;
+    for (const auto& m : messages)
+        t.push_back(m.text);
+    return t;
+}
+
+// Compares every thread count with the step-by-step run; returns whether the
+// run found any error at all (so that the comparison was not of zeros).
+bool expectLikeStepByStep(const Case& c) {
+    SimulationFixture reference(c);
+    EXPECT_EQ(reference.simulateStepByStep(oracle::referenceRestoringProcedures()), 1);
+    bool anyError = false;
+    for (uint32_t cell : reference.errors->errorCells)
+        anyError = anyError || cell != 0;
+    for (unsigned threads : {1u, 2u, 4u}) {
+        SCOPED_TRACE("threads " + std::to_string(threads));
+        SimulationFixture fast(c);
+        const SimulationResult result = fast.simulate(threads);
+        EXPECT_TRUE(result.completed());
+        expectSameGrid(*fast.errors, *reference.errors);
+        expectSameSeries(*fast.series, *reference.series);
+        EXPECT_EQ(fast.streams, reference.streams);
+        EXPECT_EQ(texts(result.messages), texts(reference.sink.messages));
+        EXPECT_TRUE(fast.sink.empty());
+    }
+    return anyError;
+}
+
+TEST(Simulation, ParallelDriverEqualsTheStepByStepRunForEveryTaskAndThreadCount) {
+    const std::vector<std::vector<int32_t>> subsets{{3, 7}, {12, 1, 5}, {9}};
+    std::vector<Case> cases;
+    for (uint16_t task : {1, 2, 4, 8, 64}) {
+        for (uint16_t type : {1, 2, 4, 8}) {
+            Case c;
+            c.task = task;
+            c.seriesType = type;
+            cases.push_back(c);
+        }
+    }
+    for (uint16_t task : {36, 40}) {
+        for (uint16_t type : {36, 40}) {
+            Case c;
+            c.task = task;
+            c.seriesType = type;
+            c.firstPulses = 3;
+            c.repeats = 4;
+            c.subsets = subsets;
+            c.employment = task == 40 ? 2 : 5;
+            cases.push_back(c);
+        }
+    }
+    Case withNoPulses;  // the generator refuses a count of 0 and the run goes on
+    withNoPulses.task = 1;
+    withNoPulses.firstPulses = 0;
+    withNoPulses.pulsesStep = 4;
+    cases.push_back(withNoPulses);
+    Case singleEtalon;  // the odometer has nothing to carry into
+    singleEtalon.task = 4;
+    singleEtalon.list = {7};
+    singleEtalon.firstPulses = 1;
+    singleEtalon.repeats = 8;
+    cases.push_back(singleEtalon);
+
+    int withErrors = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE("task " + std::to_string(c.task) + ", series type " +
+                     std::to_string(c.seriesType) + ", first count " +
+                     std::to_string(c.firstPulses));
+        withErrors += expectLikeStepByStep(c) ? 1 : 0;
+    }
+    EXPECT_GT(withErrors, static_cast<int>(cases.size()) * 3 / 4);
+}
+
+// Stand-in procedures that report the etalons of the series they get, so the
+// collected messages show what every repeat was made of.
+RestoringProcedures etalonReporters() {
+    RestoringProcedures p;
+    p.detectKnownNumberChain = p.recognizeKnownNumberChain =
+        [](MessageSink& sink, std::span<const PulseHeader>, std::span<const uint16_t>, uint16_t,
+           uint16_t, uint16_t, ChainsHeader*, SeriesHeader& series) {
+            std::string text;
+            for (std::size_t i = 0; i < series.wImpulseQuantity; ++i)
+                text += std::to_string(series.lpEtalons[i]) + " ";
+            sink.show(text, "", MessageIcon::None);
+            return 0;
+        };
+    return p;
+}
+
+TEST(Simulation, RecognitionStepsThroughTheListAndJointDetectionCountsLikeAnOdometer) {
+    const RestoringProcedures reporters = etalonReporters();
+    Case recognition;
+    recognition.list = {4, 6, 8};
+    recognition.firstPulses = 3;
+    recognition.pulseSteps = 1;
+    recognition.noiseSteps = 1;
+    recognition.repeats = 9;
+    SimulationFixture r(recognition);
+    const SimulationResult stepped = r.simulate(2, &reporters);
+    ASSERT_TRUE(stepped.completed());
+    EXPECT_EQ(texts(stepped.messages),
+              (std::vector<std::string>{"4 4 4 ", "4 4 4 ", "4 4 4 ", "6 6 6 ", "6 6 6 ", "6 6 6 ",
+                                        "8 8 8 ", "8 8 8 ", "8 8 8 "}));
+
+    Case joint = recognition;
+    joint.task = 4;
+    joint.firstPulses = 2;
+    joint.repeats = 8;
+    SimulationFixture j(joint);
+    const SimulationResult counted = j.simulate(2, &reporters);
+    ASSERT_TRUE(counted.completed());
+    EXPECT_EQ(texts(counted.messages), (std::vector<std::string>{"4 4 ", "4 4 ", "6 4 ", "6 4 ",
+                                                                 "8 4 ", "8 4 ", "4 6 ", "4 6 "}));
+}
+
+TEST(Simulation, ExactRestorationGivesNoErrors) {
+    RestoringProcedures exact;
+    exact.detectKnownNumberChain = [](MessageSink&, std::span<const PulseHeader>,
+                                      std::span<const uint16_t>, uint16_t, uint16_t, uint16_t,
+                                      ChainsHeader* chains, SeriesHeader& s) {
+        s.wRestoredQuantity = s.wImpulseQuantity;
+        chains->wSeekingPulsesQuantity = s.wImpulseQuantity;
+        for (std::size_t i = 0; i < s.wImpulseQuantity; ++i) {
+            s.lpRestoredPositions[i] = s.lpPositions[i];
+            s.lpRestoredEtalons[i] = s.lpEtalons[i];
+            s.lpRestoredCutStarts[i] = s.lpCutStarts[i];
+            s.lpRestoredCutEnds[i] = s.lpCutEnds[i];
+        }
+        return 0;
+    };
+    Case c;
+    c.task = 1;
+    c.firstPulses = 4;
+    c.pulseSteps = 1;
+    c.noiseSteps = 1;
+    c.repeats = 1;
+    SimulationFixture f(c);
+    ASSERT_TRUE(f.simulate(1, &exact).completed());
+    EXPECT_EQ(f.errors->lpErrors(0)[0], 0u);
+    EXPECT_EQ(f.errors->lpDetectionErrors(0)[0], 0u);
+    EXPECT_EQ(f.errors->ifComplete, 1);
+    EXPECT_EQ(f.series->wRestoredQuantity, 4);
+}
+
+// A refused or cancelled run leaves the caller's records as they were.
+struct Snapshot {
+    RestErrorHeader errors;
+    SeriesHeader series;
+    RandomStreams streams;
+    explicit Snapshot(const SimulationFixture& f)
+        : errors(*f.errors), series(*f.series), streams(f.streams) {}
+    void expectUnchanged(const SimulationFixture& f) const {
+        expectSameGrid(*f.errors, errors);
+        EXPECT_EQ(f.errors->ifComplete, 0);
+        expectSameSeries(*f.series, series);
+        EXPECT_EQ(f.streams, streams);
+    }
+};
+
+TEST(Simulation, RunsThatCannotWorkAreRefusedAndChangeNothing) {
+    struct Refusal {
+        Case c;
+        std::string text, caption;
+    };
+    Case tuplesWithoutSubset;
+    tuplesWithoutSubset.task = 36;
+    tuplesWithoutSubset.seriesType = 36;
+    Case emptyList;
+    emptyList.list = {};
+    Case noStoredSubsets;  // a current subset but nothing stored
+    noStoredSubsets.task = 40;
+    noStoredSubsets.seriesType = 36;
+    Case badEtalon;
+    badEtalon.list = {3, 21};
+    const std::vector<Refusal> refusals{
+        {tuplesWithoutSubset, "Error: selected Subset is absence!", " About selectedSubset "},
+        {emptyList, "Empty list of etalons!", " About statCutoffVarnel "},
+        {noStoredSubsets, "Error: reserved subsets are absence!", " About statCutoffVarnel "},
+        {badEtalon, "Wrong etalon number in the list of etalons!", " About statCutoffVarnel "},
+    };
+    for (const Refusal& refusal : refusals) {
+        SCOPED_TRACE(refusal.text);
+        SimulationFixture f(refusal.c);
+        if (refusal.c.task == 40)
+            setSelectedSubset(std::vector<int32_t>{2, 3}, 4, 1, f.series.get());
+        const Snapshot before(f);
+        const SimulationResult result = f.simulate(2);
+        EXPECT_EQ(result.outcome, SimulationOutcome::Failed);
+        ASSERT_EQ(f.sink.messages.size(), 1u);
+        EXPECT_EQ(f.sink.last().text, refusal.text);
+        EXPECT_EQ(f.sink.last().caption, refusal.caption);
+        before.expectUnchanged(f);
+    }
+
+    SimulationFixture f{Case{}};
+    EXPECT_FALSE(
+        statCutoffVarnel(f.sink, f.run(), {nullptr, f.series.get(), &f.streams}).completed());
+    EXPECT_EQ(f.sink.last().text, "Absence of RestoreErrorHeader!");
+    EXPECT_EQ(f.sink.last().caption, "statCutoffVarnel");
+}
+
+TEST(Simulation, ProgressCountsEverySeriesAndCancelKeepsNothing) {
+    Case c;
+    c.repeats = 20;
+    SimulationFixture complete(c);
+    std::vector<uint32_t> reported;
+    ASSERT_TRUE(complete.simulate(4, nullptr, [&](uint32_t done) { reported.push_back(done); })
+                    .completed());
+    ASSERT_EQ(reported.size(), 80u);
+    for (std::size_t i = 0; i < reported.size(); ++i)
+        EXPECT_EQ(reported[i], i + 1);
+
+    for (uint32_t cancelAfter : {0u, 5u}) {
+        SCOPED_TRACE(cancelAfter);
+        SimulationFixture f(c);
+        const Snapshot before(f);
+        std::atomic<bool> cancel = cancelAfter == 0;
+        const SimulationResult result = f.simulate(
+            2, nullptr, [&](uint32_t done) { cancel = cancel || done >= cancelAfter; }, &cancel);
+        EXPECT_EQ(result.outcome, SimulationOutcome::Cancelled);
+        before.expectUnchanged(f);
+    }
+}
+
+}  // namespace
+}  // namespace etalon::test
