@@ -28,6 +28,7 @@ set(ETALON_CORE_SOURCES
 )
 list(APPEND ETALON_CORE_SOURCES
   ${PROJECT_SOURCE_DIR}/src/simulation/rest_error_names.cpp
+  ${PROJECT_SOURCE_DIR}/src/simulation/simulation_table.cpp
   ${PROJECT_SOURCE_DIR}/src/simulation/rest_error_header.cpp
   ${PROJECT_SOURCE_DIR}/src/simulation/restored_error.cpp
   ${PROJECT_SOURCE_DIR}/src/simulation/stat_cutoff_varnel.cpp

@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include <unistd.h>
 #include <CLI/CLI.hpp>
 #include <iostream>
 #include <sstream>
@@ -9,6 +10,7 @@
 #include "cli/option_checks.h"
 #include "cli/process_command.h"
 #include "cli/series_session.h"
+#include "cli/simulate_command.h"
 #include "series/series_codes.h"
 #include "series/series_generator.h"
 
@@ -45,7 +47,8 @@ struct SeriesArguments {
     int32_t pulses = 0;  // 0: not given
 };
 
-void addSeriesOptions(CLI::App& command, SeriesArguments& args) {
+// What every subcommand that makes series takes: type, geometry, level, subset.
+void addGeometryOptions(CLI::App& command, SeriesArguments& args) {
     SeriesOptions& o = args.options;
     addChoice(command, "--type", o.type, "TYPE", std::vector<int>{1, 2, 4, 8, 16, 32, 36, 40},
               "Series type: 1, 2, 4, 8, 16, 32, 36 or 40");
@@ -55,17 +58,7 @@ void addSeriesOptions(CLI::App& command, SeriesArguments& args) {
              "Least distance between pulse starts");
     addWhole(command, "--tmax", o.tmax, "N", 1, kLargestPosition,
              "Largest distance between pulse starts");
-    addWhole(command, "--pulses", args.pulses, "Q", 1, kLargestPosition,
-             "Pulse count of the fixed types, within the counts the geometry allows "
-             "(default: the middle of them)",
-             false);
     addWhole(command, "--level", o.level, "PERCENT", 0, 100, "Saved-energy level for making");
-    addWhole(command, "--noise", o.noise, "SIGMA", 0, maxNoiseLevelFor(kPulseAmplitude),
-             "Noise sigma, 0 adds none (larger ones could overflow the 16-bit samples)");
-    command
-        .add_option("--sequence", args.sequence,
-                    "Etalon of each pulse, comma-separated (padded with 1)")
-        ->type_name("LIST");
     command.add_option("--subset", args.subset, "Etalons made the current subset, comma-separated")
         ->type_name("LIST");
     addWhole(command, "--employment", o.employment, "MODE", 1, 5,
@@ -73,6 +66,21 @@ void addSeriesOptions(CLI::App& command, SeriesArguments& args) {
              "4 complete, 5 shifted complete");
     addWhole(command, "--init-position", o.initPosition, "PULSE", 1, 65535,
              "Pulse at which subset placement starts");
+}
+
+void addSeriesOptions(CLI::App& command, SeriesArguments& args) {
+    SeriesOptions& o = args.options;
+    addGeometryOptions(command, args);
+    addWhole(command, "--pulses", args.pulses, "Q", 1, kLargestPosition,
+             "Pulse count of the fixed types, within the counts the geometry allows "
+             "(default: the middle of them)",
+             false);
+    addWhole(command, "--noise", o.noise, "SIGMA", 0, maxNoiseLevelFor(kPulseAmplitude),
+             "Noise sigma, 0 adds none (larger ones could overflow the 16-bit samples)");
+    command
+        .add_option("--sequence", args.sequence,
+                    "Etalon of each pulse, comma-separated (padded with 1)")
+        ->type_name("LIST");
     addWhole(command, "--count", o.count, "K", 1, 100000, "Series made one after another");
 }
 
@@ -147,10 +155,32 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
         "Series made one after another, each restored and printed as one line "
         "of JSON (JSON Lines); 1..100000");
 
+    CLI::App* simulate = app.add_subcommand(
+        "simulate", "Run the statistical simulation over a grid of pulse counts and noise levels");
+    SeriesArguments simulateSeries;
+    addGeometryOptions(*simulate, simulateSeries);
+    ProcessArguments simulateTask;
+    addTaskOptions(*simulate, simulateTask);
+    SimulateArguments simulateArgs;
+    addSimulateOptions(*simulate, simulateArgs);
+    // The grid and the driver set these; say so rather than "not expected".
+    std::string ignored;
+    for (const char* name : {"--noise", "--pulses", "--count", "--sequence", "--input"})
+        simulate->add_option(name, ignored)->group("");
+
     try {
         app.parse(argc, argv);
         if (*series) finishSeriesOptions(seriesArgs);
         if (*process) finishSeriesOptions(processSeries);
+        if (*simulate) {
+            for (const char* name : {"--noise", "--pulses", "--count", "--sequence", "--input"}) {
+                if (simulate->count(name) > 0)
+                    throw CLI::ValidationError(name,
+                                               "simulate does not take it: the grid and the "
+                                               "simulation set it");
+            }
+            finishSeriesOptions(simulateSeries);
+        }
     } catch (const CLI::Success& e) {  // --help of the program or of a subcommand
         return app.exit(e, out, err);
     } catch (const CLI::ParseError& e) {
@@ -158,7 +188,7 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
         return kExitBadInput;
     }
 
-    if (!*alphabet && !*series && !*process) {
+    if (!*alphabet && !*series && !*process && !*simulate) {
         err << "etalon-cli: a subcommand is required\n"
             << "Usage: etalon-cli SUBCOMMAND [OPTIONS]   (etalon-cli SUBCOMMAND --help for its "
                "options)\n"
@@ -169,6 +199,10 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
         return kExitBadInput;
     }
     if (*alphabet) return runAlphabet(out, err);
+    if (*simulate) {
+        const bool terminal = &err == &std::cerr && isatty(STDERR_FILENO);
+        return runSimulate(simulateSeries.options, simulateTask, simulateArgs, out, err, terminal);
+    }
     if (*process) return runProcess(processSeries.options, processArgs, *process, out, err);
     return runSeries(seriesArgs.options, out, err);
 }

@@ -10,6 +10,7 @@
 #include "cli/commands.h"
 #include "cli/process_json.h"
 #include "cli/series_json_input.h"
+#include "cli/task_options.h"
 #include "processing/restoring.h"
 #include "processing/task_codes.h"
 #include "series/subsets.h"
@@ -17,66 +18,6 @@
 namespace etalon::cli {
 
 namespace {
-
-// A refused option or file, told in one line.
-struct Refusal {
-    std::string text;
-};
-
-uint16_t taskCode(const std::string& task) {
-    if (task == "detection") return kTaskDetection;
-    if (task == "joint") return kTaskJoint;
-    if (task == "processing") return kTaskSeriesProcessing;
-    return kTaskRecognition;
-}
-
-std::vector<int32_t> parseNumbers(const std::string& text, const std::string& option,
-                                  char separator) {
-    std::vector<int32_t> values;
-    for (const std::string& item : splitItems(text, separator)) {
-        int32_t value = 0;
-        if (!parseWhole(item, value)) {
-            throw Refusal{option + ": '" + item + "' is not a whole number"};
-        }
-        if (value < 1 || value > kEtalonsNumber) {
-            throw Refusal{option + ": etalon " + std::to_string(value) + " is outside 1..20"};
-        }
-        values.push_back(value);
-    }
-    return values;
-}
-
-std::vector<std::vector<int32_t>> parseSubsets(const std::string& text) {
-    std::vector<std::vector<int32_t>> subsets;
-    for (const std::string& pattern : splitItems(text, ';')) {
-        subsets.push_back(parseNumbers(pattern, "--subsets", ','));
-    }
-    return subsets;
-}
-
-// Stores the patterns and makes pattern `pick` (1-based, 0 = the last) current.
-void storeSubsets(MessageSink& sink, const std::vector<std::vector<int32_t>>& subsets, int pick,
-                  const SeriesOptions& options, SeriesHeader& series) {
-    if (subsets.empty()) return;
-    if (pick < 0 || pick > static_cast<int>(subsets.size())) {
-        throw Refusal{"--pick: " + std::to_string(pick) + " is outside 1.." +
-                      std::to_string(subsets.size())};
-    }
-    std::vector<int32_t> lengths;
-    std::vector<std::span<const int32_t>> lists;
-    std::size_t longest = 0;
-    for (const auto& s : subsets) {
-        lengths.push_back(static_cast<int32_t>(s.size()));
-        lists.emplace_back(s);
-        longest = std::max(longest, s.size());
-    }
-    if (!addSomeSelectedSubsetToSeriesHeader(
-            sink, lengths, lists, static_cast<uint16_t>(subsets.size()),
-            static_cast<uint16_t>(longest), pick == 0 ? static_cast<int>(subsets.size()) : pick,
-            options.employment, options.initPosition, &series)) {
-        throw Refusal{"the patterns could not be stored"};
-    }
-}
 
 std::unique_ptr<SeriesHeader> seriesFromFile(MessageSink& sink, const SeriesFile& file,
                                              uint16_t processingTmin) {
@@ -186,20 +127,6 @@ std::unique_ptr<SeriesHeader> prepareSeries(StderrSink& sink, SeriesSession& ses
     return nullptr;
 }
 
-std::vector<uint16_t> workingList(uint16_t task, const ProcessArguments& args) {
-    std::vector<uint16_t> list;
-    if (task == kTaskDetection) {
-        list = {static_cast<uint16_t>(args.etalon)};
-    } else if (!args.etalons.empty()) {
-        for (int32_t e : parseNumbers(args.etalons, "--etalons", ','))
-            list.push_back(static_cast<uint16_t>(e));
-    } else {
-        for (uint16_t e = 1; e <= kEtalonsNumber; ++e)
-            list.push_back(e);
-    }
-    return list;
-}
-
 // Restores one series and prints it as one line of JSON; false after a report.
 bool processAndPrint(StderrSink& sink, const SeriesSession& session, const Run& run,
                      std::span<const int32_t> selection, std::unique_ptr<ChainsHeader>& chains,
@@ -224,9 +151,7 @@ bool processAndPrint(StderrSink& sink, const SeriesSession& session, const Run& 
 
 }  // namespace
 
-void addProcessOptions(CLI::App& command, ProcessArguments& args) {
-    command.add_option("--input", args.input, "Process this series (JSON as `series` prints it)")
-        ->type_name("FILE");
+void addTaskOptions(CLI::App& command, ProcessArguments& args) {
     addChoice(command, "--task", args.task, "TASK",
               std::vector<std::string>{"detection", "recognition", "joint", "processing"},
               "detection, recognition, joint or processing");
@@ -244,6 +169,12 @@ void addProcessOptions(CLI::App& command, ProcessArguments& args) {
              "Stored pattern made current (default: the last)", false);
     addWhole(command, "--proceeding", args.proceeding, "MODE", 1, 2,
              "1 complete, 2 probably shifted complete");
+}
+
+void addProcessOptions(CLI::App& command, ProcessArguments& args) {
+    command.add_option("--input", args.input, "Process this series (JSON as `series` prints it)")
+        ->type_name("FILE");
+    addTaskOptions(command, args);
 }
 
 int runProcess(const SeriesOptions& options, const ProcessArguments& args, const CLI::App& command,

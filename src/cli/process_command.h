@@ -23,6 +23,8 @@ struct ProcessArguments {
     uint16_t proceeding = 1;
 };
 
+// The task, working list and patterns; addProcessOptions adds --input too.
+void addTaskOptions(CLI::App& command, ProcessArguments& args);
 void addProcessOptions(CLI::App& command, ProcessArguments& args);
 
 // Makes (or reads) the series and runs the procedure the processing command

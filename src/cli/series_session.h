@@ -47,6 +47,7 @@ class SeriesSession {
 
     const std::array<PulseHeader, kEtalonsNumber>& alphabet() const { return alphabet_; }
     SeriesHeader* series() { return series_.get(); }
+    RandomStreams& streams() { return streams_; }
 
   private:
     StderrSink& sink_;

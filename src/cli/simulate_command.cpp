@@ -1,0 +1,206 @@
+#include "cli/simulate_command.h"
+
+#include <chrono>
+#include <ctime>
+#include <mutex>
+
+#include "cli/commands.h"
+#include "cli/option_checks.h"
+#include "cli/process_json.h"
+#include "cli/task_options.h"
+#include "processing/task_codes.h"
+#include "series/series_generator.h"
+#include "series/subsets.h"
+#include "simulation/simulation_table.h"
+#include "simulation/stat_cutoff_varnel.h"
+
+namespace etalon::cli {
+
+namespace {
+
+std::string isoTime(std::time_t t) {
+    std::tm utc{};
+    gmtime_r(&t, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text;
+}
+
+nlohmann::ordered_json nameOrNull(const char* name) {
+    return name ? nlohmann::ordered_json(name) : nlohmann::ordered_json(nullptr);
+}
+
+nlohmann::ordered_json simulationToJson(const RestErrorHeader& r, const SimulationResult& run) {
+    using Json = nlohmann::ordered_json;
+    const auto rows = [&r](auto row) {
+        Json table = Json::array();
+        for (std::size_t v = 0; v < r.wNoiseLevels; ++v) {
+            const auto cells = (r.*row)(v);
+            table.push_back(Json(std::vector<uint32_t>(cells.begin(), cells.end())));
+        }
+        return table;
+    };
+    using Row = std::span<const uint32_t> (RestErrorHeader::*)(std::size_t) const;
+    Json j;
+    j["wVariousPulses"] = r.wVariousPulses;
+    j["wNoiseLevels"] = r.wNoiseLevels;
+    j["repeats"] = r.repeats;
+    const auto pulses = r.wPulseValues();
+    const auto noise = r.lpNoiseLevels();
+    j["wPulseValues"] = std::vector<int16_t>(pulses.begin(), pulses.end());
+    j["lpNoiseLevels"] = std::vector<int16_t>(noise.begin(), noise.end());
+    j["lpErrors"] = rows(static_cast<Row>(&RestErrorHeader::lpErrors));
+    j["lpDetectionErrors"] = rows(static_cast<Row>(&RestErrorHeader::lpDetectionErrors));
+    j["lpRecognitionErrors"] = rows(static_cast<Row>(&RestErrorHeader::lpRecognitionErrors));
+    j["wSeriesType"] = r.wSeriesType;
+    j["wEffectiveTask"] = r.wEffectiveTask;
+    j["lpTaskName"] = nameOrNull(r.lpTaskName);
+    j["lpSeriesTypeName"] = nameOrNull(r.lpSeriesTypeName);
+    j["wMakingLevel"] = r.wMakingLevel;
+    j["wProcessingLevel"] = r.wProcessingLevel;
+    j["ifComplete"] = r.ifComplete;
+    j["startTime"] = isoTime(run.startTime);
+    j["endTime"] = isoTime(run.endTime);
+    return j;
+}
+
+// The grid options against the geometry; throws Refusal naming the option.
+void checkGrid(const SimulateArguments& a, const PulseCountBounds& bounds, int32_t& from,
+               int32_t& to) {
+    const int32_t least = std::max<int32_t>(bounds.minPulses, 1);
+    from = a.pulsesFrom > 0 ? a.pulsesFrom : least;
+    to = a.pulsesTo > 0 ? a.pulsesTo : bounds.maxPulses;
+    if (bounds.maxPulses < least)
+        throw Refusal{"no pulse count fits a series of this length with these Tmin and Tmax"};
+    if (to > bounds.maxPulses) {
+        throw Refusal{"--pulses-to: " + std::to_string(to) + " is above " +
+                      std::to_string(bounds.maxPulses) + ", the most pulses the geometry holds"};
+    }
+    if (from > to) {
+        throw Refusal{"--pulses-from: " + std::to_string(from) + " is above the largest count " +
+                      std::to_string(to)};
+    }
+    const int64_t last = a.noiseFrom + int64_t{a.noiseStep} * (a.noiseSteps - 1);
+    const int16_t bound = maxNoiseLevelFor(kPulseAmplitude);
+    if (last > bound) {
+        throw Refusal{"--noise-steps: the last noise level " + std::to_string(last) + " is above " +
+                      std::to_string(bound) + " (more could overflow the 16-bit samples)"};
+    }
+}
+
+// Progress on stderr: redrawn in place on a terminal, a line every tenth otherwise.
+class ProgressLine {
+  public:
+    ProgressLine(std::ostream& err, bool terminal, uint32_t total)
+        : err_(err), terminal_(terminal), total_(total) {}
+    void operator()(uint32_t done) {
+        const auto now = std::chrono::steady_clock::now();
+        if (terminal_) {
+            if (done != total_ && now - shown_ < std::chrono::milliseconds(100)) return;
+            shown_ = now;
+            err_ << "\rsimulate: " << done << " of " << total_ << " series" << std::flush;
+            if (done == total_) err_ << '\n';
+        } else if (total_ > 0 && done * 10ull / total_ != reported_ * 10ull / total_) {
+            reported_ = done;
+            err_ << "simulate: " << done << " of " << total_ << " series\n";
+        }
+    }
+
+  private:
+    std::ostream& err_;
+    bool terminal_;
+    uint32_t total_;
+    uint32_t reported_ = 0;
+    std::chrono::steady_clock::time_point shown_{};
+};
+
+}  // namespace
+
+void addSimulateOptions(CLI::App& command, SimulateArguments& args) {
+    addWhole(command, "--pulses-from", args.pulsesFrom, "Q", 1, 32767,
+             "Smallest pulse count of the grid (default: the geometry's smallest, at least 1)",
+             false);
+    addWhole(command, "--pulses-to", args.pulsesTo, "Q", 1, 32767,
+             "Largest pulse count of the grid (default: the geometry's largest)", false);
+    addWhole(command, "--pulses-step", args.pulsesStep, "K", 1, 65535, "Step between pulse counts");
+    addWhole(command, "--noise-from", args.noiseFrom, "SIGMA", 0, 5439, "First noise level");
+    addWhole(command, "--noise-steps", args.noiseSteps, "K", 1, 65535, "Number of noise levels");
+    addWhole(command, "--noise-step", args.noiseStep, "SIGMA", 0, 5439,
+             "Step between noise levels");
+    addWhole(command, "--repeats", args.repeats, "R", 1, 65535, "Series per grid point");
+    addWhole(command, "--threads", args.threads, "N", 0, 1024,
+             "Worker threads (0: every core; the result does not depend on it)");
+    addChoice(command, "--format", args.format, "FORMAT", std::vector<std::string>{"json", "csv"},
+              "json (the error record and the last series) or csv (one row per grid point)");
+    command.add_flag("--progress", args.progress, "A progress line on stderr");
+}
+
+int runSimulate(const SeriesOptions& options, const ProcessArguments& task,
+                const SimulateArguments& args, std::ostream& out, std::ostream& err,
+                bool terminal) {
+    StderrSink sink(err);
+    SeriesSession session(sink, {});
+    if (sink.reports() != 0) return kExitRefused;
+    try {
+        const PulseCountBounds bounds =
+            pulseCountBounds(options.length, kEtalonLength, options.tmin, options.tmax);
+        int32_t from = 0, to = 0;
+        checkGrid(args, bounds, from, to);
+        const uint16_t taskType = taskCode(task.task);
+        const std::vector<uint16_t> list = workingList(taskType, task);
+
+        if (!session.prepareRecord(options)) return kExitRefused;
+        SeriesHeader& series = *session.series();
+        if (!task.subsets.empty())
+            storeSubsets(sink, parseSubsets(task.subsets), task.pick, options, series);
+        if (!options.subset.empty())
+            setSelectedSubset(options.subset, options.employment, options.initPosition, &series);
+
+        const PulseGrid grid = pulseGridFor(static_cast<uint16_t>(from), static_cast<uint16_t>(to),
+                                            static_cast<uint16_t>(args.pulsesStep));
+        auto errors = getRestErrHeader(sink, grid.steps, static_cast<uint16_t>(args.noiseSteps),
+                                       static_cast<uint32_t>(args.repeats), nullptr);
+        if (!errors) return kExitRefused;
+        if (!initRestErrHeader(sink, grid.steps, static_cast<uint16_t>(from), grid.increment,
+                               static_cast<uint16_t>(args.noiseSteps),
+                               static_cast<uint16_t>(args.noiseFrom),
+                               static_cast<uint16_t>(args.noiseStep),
+                               static_cast<uint32_t>(args.repeats), errors.get()))
+            return kExitRefused;
+
+        SimulationRun run;
+        run.alphabet = session.alphabet();
+        run.requiredList = list;
+        run.seriesType = options.type;
+        run.effectiveTask = effectiveTask(taskType, options.type);
+        run.makingLevel = options.level;
+        run.processingLevel =
+            task.processingLevel >= 0 ? static_cast<uint16_t>(task.processingLevel) : options.level;
+        run.subsetProceeding = task.proceeding;
+        SimulationOptions how;
+        how.threads = args.threads;
+        ProgressLine progress(err, terminal, simulationSeriesCount(*errors));
+        if (args.progress) how.progress = std::ref(progress);
+        SimulationRecords records{errors.get(), &series, &session.streams()};
+        const SimulationResult result = statCutoffVarnel(sink, run, records, how);
+        if (!result.completed()) return kExitRefused;
+        // Reports of single series: the run went on, but the grid holds them.
+        for (const auto& m : result.messages)
+            sink.show("series " + std::to_string(m.item + 1) + ": " + m.text, m.caption, m.icon);
+
+        if (args.format == "csv") {
+            out << simulationTableCsv(*errors);
+        } else {
+            nlohmann::ordered_json j;
+            j["simulation"] = simulationToJson(*errors, result);
+            j["series"] = processedSeriesToJson(series);
+            out << j.dump() << '\n';
+        }
+        return result.messages.empty() ? 0 : kExitRefused;
+    } catch (const Refusal& refusal) {
+        err << "etalon-cli: " << refusal.text << '\n';
+        return kExitBadInput;
+    }
+}
+
+}  // namespace etalon::cli

@@ -1,0 +1,81 @@
+#include "cli/task_options.h"
+
+#include <algorithm>
+#include <span>
+
+#include "cli/number_list.h"
+#include "processing/task_codes.h"
+#include "series/subsets.h"
+
+namespace etalon::cli {
+
+uint16_t taskCode(const std::string& task) {
+    if (task == "detection") return kTaskDetection;
+    if (task == "joint") return kTaskJoint;
+    if (task == "processing") return kTaskSeriesProcessing;
+    return kTaskRecognition;
+}
+
+std::vector<int32_t> parseNumbers(const std::string& text, const std::string& option,
+                                  char separator) {
+    std::vector<int32_t> values;
+    for (const std::string& item : splitItems(text, separator)) {
+        int32_t value = 0;
+        if (!parseWhole(item, value)) {
+            throw Refusal{option + ": '" + item + "' is not a whole number"};
+        }
+        if (value < 1 || value > kEtalonsNumber) {
+            throw Refusal{option + ": etalon " + std::to_string(value) + " is outside 1..20"};
+        }
+        values.push_back(value);
+    }
+    return values;
+}
+
+std::vector<std::vector<int32_t>> parseSubsets(const std::string& text) {
+    std::vector<std::vector<int32_t>> subsets;
+    for (const std::string& pattern : splitItems(text, ';')) {
+        subsets.push_back(parseNumbers(pattern, "--subsets", ','));
+    }
+    return subsets;
+}
+
+// Stores the patterns and makes pattern `pick` (1-based, 0 = the last) current.
+void storeSubsets(MessageSink& sink, const std::vector<std::vector<int32_t>>& subsets, int pick,
+                  const SeriesOptions& options, SeriesHeader& series) {
+    if (subsets.empty()) return;
+    if (pick < 0 || pick > static_cast<int>(subsets.size())) {
+        throw Refusal{"--pick: " + std::to_string(pick) + " is outside 1.." +
+                      std::to_string(subsets.size())};
+    }
+    std::vector<int32_t> lengths;
+    std::vector<std::span<const int32_t>> lists;
+    std::size_t longest = 0;
+    for (const auto& s : subsets) {
+        lengths.push_back(static_cast<int32_t>(s.size()));
+        lists.emplace_back(s);
+        longest = std::max(longest, s.size());
+    }
+    if (!addSomeSelectedSubsetToSeriesHeader(
+            sink, lengths, lists, static_cast<uint16_t>(subsets.size()),
+            static_cast<uint16_t>(longest), pick == 0 ? static_cast<int>(subsets.size()) : pick,
+            options.employment, options.initPosition, &series)) {
+        throw Refusal{"the patterns could not be stored"};
+    }
+}
+
+std::vector<uint16_t> workingList(uint16_t task, const ProcessArguments& args) {
+    std::vector<uint16_t> list;
+    if (task == kTaskDetection) {
+        list = {static_cast<uint16_t>(args.etalon)};
+    } else if (!args.etalons.empty()) {
+        for (int32_t e : parseNumbers(args.etalons, "--etalons", ','))
+            list.push_back(static_cast<uint16_t>(e));
+    } else {
+        for (uint16_t e = 1; e <= kEtalonsNumber; ++e)
+            list.push_back(e);
+    }
+    return list;
+}
+
+}  // namespace etalon::cli

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "base/message_sink.h"
+#include "cli/process_command.h"
+#include "series/series_header.h"
+
+namespace etalon::cli {
+
+// A refused option or file, told in one line.
+struct Refusal {
+    std::string text;
+};
+
+// The task code of a --task name.
+uint16_t taskCode(const std::string& task);
+
+// Etalon numbers 1..20 separated by `separator`; throws Refusal naming the option.
+std::vector<int32_t> parseNumbers(const std::string& text, const std::string& option,
+                                  char separator);
+// "3,5,7;2,4": the stored patterns.
+std::vector<std::vector<int32_t>> parseSubsets(const std::string& text);
+
+// Stores the patterns and makes pattern `pick` (1-based, 0 = the last) current.
+void storeSubsets(MessageSink& sink, const std::vector<std::vector<int32_t>>& subsets, int pick,
+                  const SeriesOptions& options, SeriesHeader& series);
+
+// The working list: the singled-out etalon for detection, --etalons (or 1..20) otherwise.
+std::vector<uint16_t> workingList(uint16_t task, const ProcessArguments& args);
+
+}  // namespace etalon::cli
