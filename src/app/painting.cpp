@@ -32,6 +32,9 @@ void drawAlphabet(AppState& state, const WindowLayout& layout, DeviceContext& dc
 
 void drawResults(AppState& state, const WindowLayout& layout, DeviceContext& dc) {
     if (seriesGraphShown(state)) {
+        // Text that runs past the frame is cut there rather than written over
+        // the selectors, whatever part of the window is being repainted.
+        platform::ClipGuard clip(dc, graphExtent(layout));
         SeriesGraphView view;
         view.rcGraph = layout.rcGraph;
         view.nLineHeight = layout.nLineHeight;
