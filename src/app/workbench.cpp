@@ -90,6 +90,7 @@ void Workbench::afterInput(platform::Window& window) {
 
 void Workbench::onKeyDown(platform::Window& window, int virtualKey) {
     if (virtualKey == 0 || virtualKey == 1) window.invalidateAll(true);
+    if (virtualKey == kVkF5) window.sendCommand(kCmdNextData);
 }
 
 void Workbench::onCommand(platform::Window& window, uint16_t id) {

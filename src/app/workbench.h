@@ -16,6 +16,8 @@
 namespace etalon {
 
 inline constexpr const char* kWindowTitle = "ZedoviredivOdedeZozar";
+// F5 runs " Processing Next Data ", as a desktop program's refresh key would.
+inline constexpr int kVkF5 = 0x74;
 
 // Where the button images come from: the resources, or a test's stand-in.
 using BitmapLoader = std::function<std::optional<platform::Bitmap>(std::string_view name)>;
