@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/main_menu.h"
+#include "app/shown_views.h"
 #include "dialogs/series_dialogs.h"
 #include "series/series_generator.h"
 #include "series/subsets.h"
@@ -169,10 +170,12 @@ void CommandHandler::newPulses() {
         if (s.lpRequiredList[i] == 0 || s.lpRequiredList[i] > s.wEtalonsNumber)
             s.lpRequiredList[i] = static_cast<uint16_t>(i + 1);
     }
+    const auto before = s.selectedFlags;
     for (uint16_t k = 1; k <= s.wRequiredCapacity && k <= s.wEtalonsNumber; ++k) {
         const auto listed = workingSet(s);
         s.selectedFlags[k] = std::find(listed.begin(), listed.end(), k) != listed.end() ? 1 : 0;
     }
+    repaintIfWorkingSetChanged(before);
 }
 
 // " Create series... ": dialogs 105 and 106, then a series from what they hold.
@@ -261,10 +264,14 @@ void CommandHandler::chooseTask(uint16_t id) {
                 return;
             }
             s.wEffectiveTask = kTaskDetection;
-            std::fill(s.selectedFlags.begin(), s.selectedFlags.end(), int16_t{0});
-            if (s.nSelectedEtalon >= 1 && s.nSelectedEtalon <= s.wEtalonsNumber)
-                s.selectedFlags[s.nSelectedEtalon] = 1;
-            rebuildRequiredList(s);
+            {
+                const auto before = s.selectedFlags;
+                std::fill(s.selectedFlags.begin(), s.selectedFlags.end(), int16_t{0});
+                if (s.nSelectedEtalon >= 1 && s.nSelectedEtalon <= s.wEtalonsNumber)
+                    s.selectedFlags[s.nSelectedEtalon] = 1;
+                rebuildRequiredList(s);
+                repaintIfWorkingSetChanged(before);
+            }
             return;
         case kCmdRecognition:
             s.wTaskType = s.wEffectiveTask = kTaskRecognition;
@@ -311,6 +318,7 @@ void CommandHandler::chooseSeriesType(uint16_t id) {
 // etalon name something.
 void CommandHandler::seriesParameters() {
     AppState& s = state_;
+    const auto before = s.selectedFlags;
     if (s.wRequiredCount == 0) {
         s.wRequiredCount = 1;
         if (s.lpRequiredList.empty()) s.lpRequiredList.resize(s.wRequiredCapacity);
@@ -320,6 +328,7 @@ void CommandHandler::seriesParameters() {
         s.nSelectedEtalon = 1;
         s.selectedFlags[1] = 1;
     }
+    repaintIfWorkingSetChanged(before);
     const bool selectedValid = s.nSelectedEtalon >= 1 && s.nSelectedEtalon <= s.wEtalonsNumber;
     if (!selectedValid || s.selectedFlags[s.nSelectedEtalon] == 0) {
         for (uint16_t k = 1; k <= s.wEtalonsNumber; ++k) {
@@ -473,9 +482,9 @@ void CommandHandler::selectorPick() {
 void CommandHandler::resultsRepaint() {
     AppState& s = state_;
     repaintGraphArea(!s.bNoErase);
-    if (s.bRepaintLength) invalidate(layout_.rcLengthSelector, true);
-    if (s.bRepaintNoise) invalidate(layout_.rcNoiseSelector, true);
-    if (s.bRepaintLost) invalidate(layout_.rcLostSelector, true);
+    if (s.bRepaintLength) invalidate(selectorExtent(layout_, layout_.rcLengthSelector), true);
+    if (s.bRepaintNoise) invalidate(selectorExtent(layout_, layout_.rcNoiseSelector), true);
+    if (s.bRepaintLost) invalidate(selectorExtent(layout_, layout_.rcLostSelector), true);
     s.bRepaintLength = s.bRepaintNoise = s.bRepaintLost = 0;
     if (s.bRepaintButtons) {
         repaintButtonColumn();
@@ -518,11 +527,16 @@ void CommandHandler::reservedRowsRepaint() {
     invalidate(state_.subsetPanel.selectionAreaRect, true);
 }
 
-// The header lines sit just above the graph rectangle, so it is raised first.
+// The header lines sit just above the graph rectangle and the frame one pixel
+// past it; all of that is repainted.
 void CommandHandler::repaintGraphArea(bool erase) {
-    Rect r = layout_.rcGraph;
-    r.top -= 10;
-    invalidate(r, erase);
+    invalidate(graphExtent(layout_), erase);
+}
+
+// The grid's frames and the results view's etalon strip show the working set.
+void CommandHandler::repaintIfWorkingSetChanged(
+    const std::array<int16_t, kEtalonsNumber + 1>& before) {
+    if (before != state_.selectedFlags) repaintGraphArea(true);
 }
 
 // The column's rectangle holds its right and bottom edges; invalidation does not.

@@ -47,6 +47,7 @@ class CommandHandler {
     void gridRepaint();
     void reservedRowsRepaint();
     void repaintGraphArea(bool erase);
+    void repaintIfWorkingSetChanged(const std::array<int16_t, kEtalonsNumber + 1>& before);
     void repaintButtonColumn();
     void invalidate(const Rect& rect, bool erase) { host_.invalidate(&rect, erase); }
 

@@ -4,6 +4,7 @@
 #include <span>
 #include <vector>
 
+#include "app/shown_views.h"
 #include "app/workbench.h"
 #include "graphs/alphabet_grid.h"
 #include "graphs/selector.h"
@@ -29,22 +30,11 @@ void drawAlphabet(AppState& state, const WindowLayout& layout, DeviceContext& dc
                      state.selectedFlags, static_cast<int16_t>(state.wPulseAmplitude));
 }
 
-// Series processing shows results only for the plain series types.
-bool resultsShown(const AppState& state) {
-    if (state.wEffectiveTask != kTaskSeriesProcessing) return true;
-    switch (state.wSeriesType) {
-        case kSeriesFixedWhole:
-        case kSeriesFixedCutoff:
-        case kSeriesUnfixedWhole:
-        case kSeriesUnfixedCutoff:
-            return true;
-        default:
-            return false;
-    }
-}
-
 void drawResults(AppState& state, const WindowLayout& layout, DeviceContext& dc) {
-    if (resultsShown(state)) {
+    if (seriesGraphShown(state)) {
+        // Text that runs past the frame is cut there rather than written over
+        // the selectors, whatever part of the window is being repainted.
+        platform::ClipGuard clip(dc, graphExtent(layout));
         SeriesGraphView view;
         view.rcGraph = layout.rcGraph;
         view.nLineHeight = layout.nLineHeight;

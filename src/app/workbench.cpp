@@ -79,21 +79,35 @@ void Workbench::onDestroy(platform::Window&) {
 
 void Workbench::onPaint(platform::Window& window, platform::DeviceContext& dc) {
     paintWindow(state_, layout_, bitmaps_, window.clientRect(), dc);
+    notePaintedViews(painted_, state_, layout_, dc.clip());
+}
+
+void Workbench::afterInput(platform::Window& window) {
+    if (inputDepth_ > 0 || window.isDestroyed()) return;
+    WindowHost host(window);
+    repaintStaleViews(painted_, state_, layout_, host);
 }
 
 void Workbench::onKeyDown(platform::Window& window, int virtualKey) {
     if (virtualKey == 0 || virtualKey == 1) window.invalidateAll(true);
+    if (virtualKey == kVkF5) window.sendCommand(kCmdNextData);
 }
 
 void Workbench::onCommand(platform::Window& window, uint16_t id) {
     WindowHost host(window);
+    ++inputDepth_;
     CommandHandler(state_, layout_, host, sink_, procedures_).onCommand(id);
+    --inputDepth_;
+    afterInput(window);
 }
 
 void Workbench::onMouseMove(platform::Window&, int16_t, int16_t, unsigned) {}
 void Workbench::onMouseDown(platform::Window& window, int16_t x, int16_t y, unsigned) {
     WindowHost host(window);
+    ++inputDepth_;
     PressHandler(state_, layout_, host, sink_).onPress(x, y);
+    --inputDepth_;
+    afterInput(window);
 }
 void Workbench::onMouseUp(platform::Window&, int16_t, int16_t, unsigned) {}
 

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "app/app_state.h"
+#include "app/shown_views.h"
 #include "app/window_layout.h"
 #include "base/message_sink.h"
 #include "platform/bitmap.h"
@@ -15,6 +16,8 @@
 namespace etalon {
 
 inline constexpr const char* kWindowTitle = "ZedoviredivOdedeZozar";
+// F5 runs " Processing Next Data ", as a desktop program's refresh key would.
+inline constexpr int kVkF5 = 0x74;
 
 // Where the button images come from: the resources, or a test's stand-in.
 using BitmapLoader = std::function<std::optional<platform::Bitmap>(std::string_view name)>;
@@ -57,6 +60,8 @@ class Workbench final : public platform::WindowProcedure {
   private:
     bool loadBitmaps();
     void setStartupCheckMarks(platform::Window& window);
+    // Once the outermost command or press is done: regions left stale are repainted.
+    void afterInput(platform::Window& window);
 
     MessageSink& sink_;
     BitmapLoader loader_;
@@ -65,6 +70,8 @@ class Workbench final : public platform::WindowProcedure {
     WindowLayout layout_;
     std::array<std::optional<platform::Bitmap>, kButtonBitmaps> bitmaps_;
     int destroyCount_ = 0;
+    ShownViews painted_;
+    int inputDepth_ = 0;
 };
 
 // Shows the message boxes of the core as the window system's boxes.

@@ -31,6 +31,16 @@ DeviceContext::DeviceContext(Surface& surface)
 DeviceContext::DeviceContext(Surface& surface, std::vector<Rect> clip)
     : surface_(surface), clip_(std::move(clip)) {}
 
+std::vector<Rect> DeviceContext::intersectClip(const Rect& r) {
+    std::vector<Rect> narrowed;
+    for (const Rect& c : clip_) {
+        const Rect both{std::max(c.left, r.left), std::max(c.top, r.top),
+                        std::min(c.right, r.right), std::min(c.bottom, r.bottom)};
+        if (both.left < both.right && both.top < both.bottom) narrowed.push_back(both);
+    }
+    return std::exchange(clip_, std::move(narrowed));
+}
+
 bool DeviceContext::visible(int32_t x, int32_t y) const {
     if (!surface_.contains(x, y)) return false;
     return std::any_of(clip_.begin(), clip_.end(), [&](const Rect& r) {

@@ -70,6 +70,9 @@ class DeviceContext {
 
     Surface& surface() { return surface_; }
     const std::vector<Rect>& clip() const { return clip_; }
+    // Narrows the clip to its part inside r; returns the clip it had.
+    std::vector<Rect> intersectClip(const Rect& r);
+    void restoreClip(std::vector<Rect> clip) { clip_ = std::move(clip); }
 
   private:
     bool visible(int32_t x, int32_t y) const;
@@ -121,6 +124,19 @@ class FontGuard {
   private:
     DeviceContext& dc_;
     Font old_;
+};
+
+// Keeps drawing inside a rectangle for the guard's lifetime.
+class ClipGuard {
+  public:
+    ClipGuard(DeviceContext& dc, const Rect& r) : dc_(dc), old_(dc.intersectClip(r)) {}
+    ~ClipGuard() { dc_.restoreClip(std::move(old_)); }
+    ClipGuard(const ClipGuard&) = delete;
+    ClipGuard& operator=(const ClipGuard&) = delete;
+
+  private:
+    DeviceContext& dc_;
+    std::vector<Rect> old_;
 };
 
 }  // namespace etalon::platform

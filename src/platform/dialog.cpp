@@ -137,13 +137,10 @@ int runModalDialog(Window*, const DialogTemplate& dialogTemplate,
                    const DialogProcedure& procedure) {
     QDialog dialog;
     dialog.setWindowTitle(toQString(dialogTemplate.caption));
-    // Sizes follow the text font; the controls use a slightly smaller cut of
-    // it, as DejaVu runs wider than the narrow face the templates were laid
-    // out for and labels would otherwise be cut short.
+    // Controls and sizes both follow the text font, whose letters are as wide
+    // as the base unit the templates were laid out in.
     const QFont& font = qtFont(FontKind::Text);
-    QFont controlsFont = font;
-    controlsFont.setPixelSize(std::max(font.pixelSize() - 2, 6));
-    dialog.setFont(controlsFont);
+    dialog.setFont(font);
     const QFontMetrics metrics(font);
     const int32_t baseWidth = dialogBaseWidth(metrics);
     const auto toPixels = [&](const Rect& units) {

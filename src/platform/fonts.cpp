@@ -11,7 +11,10 @@
 namespace etalon::platform {
 namespace {
 
-const char* const kDejaVuPath = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+// The condensed cut: at a 13-pixel height its letters average about 6 pixels,
+// the width the layout's offsets and label slots were made for (the regular
+// cut averages 6.8, and position labels run into each other).
+const char* const kTextFontPath = "/usr/share/fonts/truetype/dejavu/DejaVuSansCondensed.ttf";
 
 QString& family() {
     static QString name = QStringLiteral("DejaVu Sans");
@@ -22,6 +25,7 @@ QString& family() {
 // largest size whose metrics give the wanted character height.
 QFont makeTextFont(int height) {
     QFont font(family());
+    font.setStretch(QFont::SemiCondensed);
     font.setStyleStrategy(QFont::NoAntialias);
     font.setHintingPreference(QFont::PreferFullHinting);
     int chosen = std::max(1, height - 2);
@@ -39,7 +43,7 @@ QFont makeTextFont(int height) {
 }  // namespace
 
 bool loadApplicationFonts() {
-    const int id = QFontDatabase::addApplicationFont(QString::fromUtf8(kDejaVuPath));
+    const int id = QFontDatabase::addApplicationFont(QString::fromUtf8(kTextFontPath));
     if (id < 0) return false;
     const QStringList families = QFontDatabase::applicationFontFamilies(id);
     if (!families.isEmpty()) family() = families.first();

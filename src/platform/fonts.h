@@ -2,7 +2,7 @@
 
 namespace etalon::platform {
 
-// Registers DejaVu Sans from its file so every platform plugin, the offscreen
+// Registers DejaVu Sans Condensed from its file so every platform plugin, the offscreen
 // one included, draws the same glyphs. Needs a running application object.
 // Returns false when the font file could not be loaded (a fallback is used).
 bool loadApplicationFonts();

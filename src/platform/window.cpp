@@ -60,8 +60,32 @@ int virtualKey(const QKeyEvent* event) {
         case Qt::Key_Down:
             return 0x28;
         default:
+            if (key >= Qt::Key_F1 && key <= Qt::Key_F12) return 0x70 + (key - Qt::Key_F1);
             return 0xff;
     }
+}
+
+// A menu-bar title opens with Alt and its first letter, as on the classic
+// system; the marker exists only in Qt's copy of the text.
+QString withMnemonic(const std::string& text) {
+    QString shown = toQString(text);
+    shown.replace(QLatin1Char('&'), QLatin1String("&&"));
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        if (shown[i].isLetter()) {
+            shown.insert(i, QLatin1Char('&'));
+            break;
+        }
+    }
+    return shown;
+}
+
+std::string withoutMnemonic(const QString& shown) {
+    QString text;
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        if (shown[i] == QLatin1Char('&') && i + 1 < shown.size()) ++i;
+        text.append(shown[i]);
+    }
+    return text.toStdString();
 }
 
 Qt::CursorShape toQt(CursorShape shape) {
@@ -196,9 +220,9 @@ void Window::Impl::addMenu(QWidget* parent, QMenu* menu, const std::vector<MenuE
                 if (menu) menu->addSeparator();
                 break;
             case MenuEntry::Kind::Popup: {
-                QMenu* popup = menu
-                                   ? menu->addMenu(toQString(entry.text))
-                                   : static_cast<QMenuBar*>(parent)->addMenu(toQString(entry.text));
+                QMenu* popup =
+                    menu ? menu->addMenu(toQString(entry.text))
+                         : static_cast<QMenuBar*>(parent)->addMenu(withMnemonic(entry.text));
                 addMenu(parent, popup, entry.entries);
                 break;
             }
@@ -339,7 +363,7 @@ std::vector<MenuEntry> readMenu(const QList<QAction*>& actions) {
         if (action->isSeparator()) {
             entries.push_back(MenuEntry::separator());
         } else if (action->menu()) {
-            entries.push_back(MenuEntry::popup(action->text().toStdString(),
+            entries.push_back(MenuEntry::popup(withoutMnemonic(action->text()),
                                                readMenu(action->menu()->actions())));
         } else {
             entries.push_back(MenuEntry::item(static_cast<uint16_t>(action->data().toUInt()),

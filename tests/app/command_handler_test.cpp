@@ -16,14 +16,15 @@ using platform::kIdCancel;
 using platform::kIdOk;
 using platform::Rect;
 using test::CommandRig;
+using test::selectorArea;
 using test::typeAndPress;
 
 using Ids = std::vector<uint16_t>;
 
+// The graph rectangle with the header above it and the frame drawn one pixel past it.
 Rect raisedGraph(const WindowLayout& layout) {
-    Rect r = layout.rcGraph;
-    r.top -= 10;
-    return r;
+    const Rect& g = layout.rcGraph;
+    return {g.left, g.top - 10, g.right + 2, g.bottom + 2};
 }
 
 Rect widenedCell(const WindowLayout& layout, int etalon) {
@@ -347,9 +348,9 @@ TEST(Commands, CreateSeriesAppliesBothDialogsAndRunsTheChain) {
     EXPECT_EQ(b.calls[0].tmin, 30);
     EXPECT_EQ(b.calls[0].level, 80);
     // The three selectors show new values: each is repainted, and the flags cleared.
-    EXPECT_TRUE(b.host.invalidated(b.layout.rcLengthSelector, true));
-    EXPECT_TRUE(b.host.invalidated(b.layout.rcNoiseSelector, true));
-    EXPECT_TRUE(b.host.invalidated(b.layout.rcLostSelector, true));
+    EXPECT_TRUE(b.host.invalidated(selectorArea(b.layout, b.layout.rcLengthSelector), true));
+    EXPECT_TRUE(b.host.invalidated(selectorArea(b.layout, b.layout.rcNoiseSelector), true));
+    EXPECT_TRUE(b.host.invalidated(selectorArea(b.layout, b.layout.rcLostSelector), true));
     EXPECT_EQ(s.bRepaintLength + s.bRepaintNoise + s.bRepaintLost, 0);
 
     // " Fixed case" brings the series type back to 1 and runs a new series.

@@ -13,6 +13,7 @@ namespace {
 
 using platform::Rect;
 using test::CommandRig;
+using test::selectorArea;
 
 using Ids = std::vector<uint16_t>;
 const Ids kChain = {kCmdNextSeries, kCmdNewGeometry, kCmdMakeSeries,
@@ -118,15 +119,15 @@ TEST(Presses, SelectorEntriesStartASeriesWithThePickedValues) {
     EXPECT_EQ(s.lpSeriesHeader->dwSeriesSize, 600u);
     EXPECT_EQ(s.lpSeriesHeader->wImpulseQuantity, 9);
     EXPECT_EQ(s.nDisplayMode, 6);
-    EXPECT_TRUE(b.host.invalidated(b.layout.rcLengthSelector, true));
-    EXPECT_FALSE(b.host.invalidated(b.layout.rcNoiseSelector, true));
+    EXPECT_TRUE(b.host.invalidated(selectorArea(b.layout, b.layout.rcLengthSelector), true));
+    EXPECT_FALSE(b.host.invalidated(selectorArea(b.layout, b.layout.rcNoiseSelector), true));
 
     b.host.clear();
     b.pressIn(b.layout.rcNoiseItems[2]);
     EXPECT_EQ(b.host.sent, kChain);
     EXPECT_EQ(s.nNoiseIndex, 3);
     EXPECT_EQ(s.wNoiseLevel, 50);
-    EXPECT_TRUE(b.host.invalidated(b.layout.rcNoiseSelector, true));
+    EXPECT_TRUE(b.host.invalidated(selectorArea(b.layout, b.layout.rcNoiseSelector), true));
 
     // The lost-data selector answers only on cut-off series.
     b.host.clear();

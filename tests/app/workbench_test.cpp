@@ -338,6 +338,16 @@ TEST(Workbench, MenuChoicesReachTheCommands) {
     EXPECT_EQ(open.workbench.state().wRequiredCount, 1);
 }
 
+TEST(Workbench, F5ProcessesTheNextData) {
+    OpenWorkbench open;
+    ASSERT_NE(open.window, nullptr);
+    open.paint();
+    open.workbench.onKeyDown(*open.window, kVkF5);
+    EXPECT_EQ(open.workbench.state().nDisplayMode, 6);
+    EXPECT_EQ(open.workbench.state().lpChainsHeader->wEffectiveTask, kTaskRecognition);
+    EXPECT_TRUE(open.sink.empty());
+}
+
 TEST(Workbench, ClosingFreesEveryRecordOnce) {
     OpenWorkbench open;
     ASSERT_NE(open.window, nullptr);

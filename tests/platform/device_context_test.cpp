@@ -148,6 +148,12 @@ TEST(DeviceContext, TextFontMetricsAndPlacement) {
     EXPECT_GT(tm.aveCharWidth, 3);
     EXPECT_GE(tm.maxCharWidth, tm.aveCharWidth);
 
+    // The layout's label slots need letters about 6 pixels wide on average;
+    // a wider face makes neighbouring position labels touch.
+    const Size letters = dc.textExtent("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    EXPECT_NEAR(letters.cx / 52.0, 6.0, 0.25);
+    EXPECT_LE(dc.textExtent("1020f").cx, 28);
+
     const Size extent = dc.textExtent("pulse 1");
     EXPECT_EQ(extent.cy, tm.height);
     EXPECT_GT(extent.cx, 6 * tm.aveCharWidth / 2);

@@ -4,7 +4,9 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QMainWindow>
+#include <QMenuBar>
 #include <QMouseEvent>
 
 #include <vector>
@@ -212,7 +214,33 @@ TEST(Window, DeliversMouseAndKeys) {
     QCoreApplication::sendEvent(client, &key);
     QKeyEvent shift(QEvent::KeyPress, Qt::Key_Shift, Qt::ShiftModifier);
     QCoreApplication::sendEvent(client, &shift);
-    EXPECT_EQ(procedure.keys, (std::vector<int>{'A', 0xff}));
+    QKeyEvent f5(QEvent::KeyPress, Qt::Key_F5, Qt::NoModifier);
+    QCoreApplication::sendEvent(client, &f5);
+    EXPECT_EQ(procedure.keys, (std::vector<int>{'A', 0xff, 0x74}));
+}
+
+TEST(Window, MenuTitlesOpenWithAltAndTheirFirstLetter) {
+    RecordingProcedure procedure;
+    const std::vector<MenuEntry> menu = {
+        MenuEntry::popup(" File", {MenuEntry::item(1, " Save & go")}),
+        MenuEntry::popup(" Else One", {MenuEntry::item(2, " Exit")})};
+    auto window = Window::create(procedure, "Keys", menu);
+    QWidget* client = clientOf("Keys");
+    ASSERT_NE(client, nullptr);
+    const auto* main = qobject_cast<QMainWindow*>(client->window());
+    std::vector<QKeySequence> keys;
+    for (QAction* action : main->menuBar()->actions())
+        keys.push_back(QKeySequence::mnemonic(action->text()));
+    EXPECT_EQ(keys, (std::vector<QKeySequence>{QKeySequence(Qt::ALT | Qt::Key_F),
+                                               QKeySequence(Qt::ALT | Qt::Key_E)}));
+    // The texts themselves stay as given.
+    std::vector<std::string> titles;
+    for (const MenuEntry& e : window->menu())
+        titles.push_back(e.text);
+    EXPECT_EQ(titles, (std::vector<std::string>{" File", " Else One"}));
+    std::string item;
+    ASSERT_TRUE(window->menuItemText(1, item));
+    EXPECT_EQ(item, " Save & go");
 }
 
 TEST(Window, ChoosingAMenuItemLeavesItsCheckMarkToTheHandler) {

@@ -12,6 +12,11 @@
 
 namespace etalon::test {
 
+// A selector box with its label across the top edge and its frame one pixel past it.
+inline platform::Rect selectorArea(const WindowLayout& layout, const platform::Rect& box) {
+    return {box.left, box.top - layout.nLineHeight / 2, box.right + 2, box.bottom + 2};
+}
+
 // The start-up state with a 1024 x 700 layout, a recording host that runs
 // the commands it is sent, and procedures that only note that they ran.
 struct CommandRig {
