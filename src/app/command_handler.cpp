@@ -125,6 +125,15 @@ void CommandHandler::onCommand(uint16_t id) {
             return gridRepaint();
         case kCmdSeriesParameters:
             return seriesParameters();
+        case kCmdStatSimulation:
+            return statisticalSimulation();
+        case kCmdLocationParameters:
+            locationParameters();
+            return;
+        case kCmdShowStatSimulation:
+            return showStatisticalSimulation();
+        case kCmdExportSimulationTable:
+            return exportSimulationTable();
         case kCmdMakeSeries:
             return makeSeries();
         case kCmdResultsRepaint:

@@ -34,6 +34,12 @@ class CommandHandler {
     void rerun(uint16_t next);
     // The chain.
     void seriesParameters();
+    // The statistical simulation.
+    void statisticalSimulation();
+    bool locationParameters();
+    void runSimulation();
+    void showStatisticalSimulation();
+    void exportSimulationTable();
     void nextSeries();
     void newGeometry();
     void makeSeries();

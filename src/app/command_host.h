@@ -1,9 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
 
 #include "platform/dialog.h"
 #include "platform/geometry.h"
+#include "platform/progress.h"
 
 namespace etalon {
 
@@ -22,6 +26,13 @@ class CommandHost {
     // Shows a modal dialog; returns what its procedure ended it with.
     virtual int runDialog(int dialogId, const platform::DialogTemplate& dialog,
                           const platform::DialogProcedure& procedure) = 0;
+    // Runs long work off the GUI thread behind a progress dialog with
+    // Cancel; false when it was cancelled.
+    virtual bool runWithProgress(const std::string& caption, uint32_t total,
+                                 const std::function<void(platform::ProgressChannel&)>& work) = 0;
+    // The Save-As dialog; nothing when cancelled. filter as "CSV Files (*.csv)".
+    virtual std::optional<std::string> askSaveFileName(const std::string& caption,
+                                                       const std::string& filter) = 0;
 };
 
 }  // namespace etalon

@@ -15,6 +15,7 @@ MenuEntry fileMenu() {
                      MenuEntry::item(kCmdSelectPulses, " Select set of pulses"),
                      MenuEntry::separator(),
                      MenuEntry::item(kCmdSaveImage, " Save image as..."),
+                     MenuEntry::item(kCmdExportSimulationTable, " Export simulation table..."),
                      MenuEntry::separator(),
                      MenuEntry::item(kCmdExit, " Exit"),
                  });

@@ -40,6 +40,7 @@ enum MenuCommand : uint16_t {
     kCmdViewSeriesParameters = 40031,
     kCmdUnfixedTuples = 40032,
     kCmdDebuggingRepeat = 40033,
+    kCmdExportSimulationTable = 40034,
 };
 
 // Internal commands the window sends itself.

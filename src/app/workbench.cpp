@@ -26,6 +26,14 @@ class WindowHost final : public CommandHost {
                   const platform::DialogProcedure& procedure) override {
         return platform::runModalDialog(&window_, dialog, procedure);
     }
+    bool runWithProgress(const std::string& caption, uint32_t total,
+                         const std::function<void(platform::ProgressChannel&)>& work) override {
+        return platform::runWithProgress(&window_, caption, total, work);
+    }
+    std::optional<std::string> askSaveFileName(const std::string& caption,
+                                               const std::string& filter) override {
+        return platform::saveAsDialog(&window_, caption, filter);
+    }
 
   private:
     platform::Window& window_;

@@ -69,6 +69,7 @@ TEST(Workbench, MenuHasEveryItemWithItsIdAndText) {
         "40016 Select set of pulses",
         "-",
         "40003 Save image as...",
+        "40034 Export simulation table...",
         "-",
         "40004 Exit",
         "[/]",

@@ -49,6 +49,34 @@ class FakeHost final : public CommandHost {
         return context.ended ? context.result : platform::kIdCancel;
     }
 
+    // Runs the work at once on this thread; with cancelAt set, Cancel is
+    // pressed once that many items are reported done.
+    bool runWithProgress(const std::string& caption, uint32_t total,
+                         const std::function<void(platform::ProgressChannel&)>& work) override {
+        progressCaptions.push_back(caption);
+        progressTotals.push_back(total);
+        struct Channel final : platform::ProgressChannel {
+            std::optional<uint32_t> cancelAt;
+            bool stop = false;
+            uint32_t last = 0;
+            void report(uint32_t done) override {
+                last = done;
+                if (cancelAt && done >= *cancelAt) stop = true;
+            }
+            bool cancelled() const override { return stop; }
+        } channel;
+        channel.cancelAt = cancelAt;
+        channel.stop = cancelAt && *cancelAt == 0;
+        work(channel);
+        progressDone.push_back(channel.last);
+        return !channel.stop;
+    }
+    std::optional<std::string> askSaveFileName(const std::string& caption,
+                                               const std::string& filter) override {
+        saveCaptions.push_back(caption + " | " + filter);
+        return saveAnswer;
+    }
+
     bool erasedWhole() const {
         for (const auto& i : invalidations) {
             if (!i.rect && i.erase) return true;
@@ -76,6 +104,12 @@ class FakeHost final : public CommandHost {
     std::map<int, DialogScript> scripts;
     std::map<int, FakeDialogContext> shown;  // each dialog as it was left
     int closed = 0;
+    std::optional<uint32_t> cancelAt;
+    std::vector<std::string> progressCaptions;
+    std::vector<uint32_t> progressTotals;
+    std::vector<uint32_t> progressDone;
+    std::optional<std::string> saveAnswer;
+    std::vector<std::string> saveCaptions;
 };
 
 // Types the given texts and presses the button.

@@ -1,0 +1,245 @@
+// The commands of the statistical simulation: its ranges, the run behind a
+// progress dialog, the statistics view and the table export.
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <span>
+#include <string>
+
+#include "app/command_handler.h"
+#include "app/main_menu.h"
+#include "dialogs/simulation_dialogs.h"
+#include "export/atomic_file.h"
+#include "series/series_generator.h"
+#include "simulation/simulation_table.h"
+#include "simulation/stat_cutoff_varnel.h"
+
+namespace etalon {
+
+namespace {
+
+std::string parameterSummary(const AppState& s) {
+    std::string text;
+    const auto add = [&text](const char* format, auto... values) {
+        char line[160];
+        std::snprintf(line, sizeof line, format, values...);
+        text += line;
+    };
+    add("Create series parameters:\n");
+    add("длина серии: %d\n", int(s.dwSeriesLength));
+    add("wTmin: %d\n", int(s.wTmin));
+    add("wTmax: %d\n", int(s.wTmax));
+    add("длина эталона: %d\n", int(s.wEtalonLength));
+    add("MinPulses: %d -> %d\n", int(s.wDlgMinPulses), int(s.wMinPulses));
+    add("MaxPulses: %d -> %d\n", int(s.wDlgMaxPulses), int(s.wMaxPulses));
+    add("\n");
+    add("pulses: %d, from %d to %d incr %d \n", int(s.wPulsesSteps), int(s.wMinPulses),
+        int(s.wMaxPulses), int(s.wPulsesIncrement));
+    add("noise level: from %d to %d incr %d\n", int(s.wNoiseInitial), int(s.wNoiseSteps),
+        int(s.wNoiseIncrement));
+    add("number of repeats: %d\n", int(s.wRepeats));
+    return text;
+}
+
+}  // namespace
+
+// 40012: the ranges, a summary, the records, the run, then the plots.
+void CommandHandler::statisticalSimulation() {
+    AppState& s = state_;
+    s.wLostLevel = s.wNewLostLevel;
+    s.wMakingLevel = s.wNewMakingLevel;
+    s.wProcessingLevel = s.wNewProcessingLevel;
+    host_.sendCommand(kCmdLocationParameters);
+    if (!s.bDialogAccepted) return;
+    sink_.show(parameterSummary(s), "getPulseEstAsRepeats", MessageIcon::None);
+    s.lpSeriesHeader =
+        getCutOffSeriesHeader(sink_, s.wEtalonsNumber, s.wEtalonLength, s.wTmin, s.wTmax,
+                              s.dwSeriesLength, std::move(s.lpSeriesHeader));
+    if (!s.lpSeriesHeader) {
+        sink_.show("Не могу выделить память для lpCutOffSeriesHeader!",
+                   " About getCutOffSeriesHeader ", MessageIcon::Warning);
+        return;
+    }
+    runSimulation();
+}
+
+// Runs on copies: only a complete run replaces the error record, the series
+// record and the streams, so Cancel leaves the previous simulation showable.
+void CommandHandler::runSimulation() {
+    AppState& s = state_;
+    auto errors = getRestErrHeader(sink_, s.wPulsesSteps, s.wNoiseSteps, s.wRepeats, nullptr);
+    if (!errors) {
+        sink_.show("Нет RestoreErrorHeader!", " About RestoreErrorHeader ", MessageIcon::None);
+        return;
+    }
+    if (!initRestErrHeader(sink_, s.wPulsesSteps, s.wMinPulses, s.wPulsesIncrement, s.wNoiseSteps,
+                           s.wNoiseInitial, s.wNoiseIncrement, s.wRepeats, errors.get())) {
+        sink_.show("Ошибка initRestErrHeader!", " About RestoreErrorHeader ", MessageIcon::None);
+        return;
+    }
+
+    SeriesHeader series = *s.lpSeriesHeader;
+    RandomStreams streams = s.streams;
+    int32_t debugging = s.bDebuggingRepeat;
+    SimulationRun run;
+    run.alphabet = {s.alphabet.data(), s.wEtalonsNumber};
+    run.etalonsNumber = s.wEtalonsNumber;
+    run.requiredList = {s.lpRequiredList.data(),
+                        std::min<std::size_t>(s.wRequiredCount, s.lpRequiredList.size())};
+    run.seriesType = s.wSeriesType;
+    run.effectiveTask = s.wEffectiveTask;
+    run.makingLevel = s.wMakingLevel;
+    run.processingLevel = s.wProcessingLevel;
+    run.amplitude = static_cast<int16_t>(s.wPulseAmplitude);
+    run.subsetProceeding = s.wSubsetProceeding;
+    run.debuggingRepeat = &debugging;
+    const SimulationRecords records{errors.get(), &series, &streams};
+
+    // Set-up refusals are shown after the dialog has closed.
+    CollectingSink setup;
+    auto setupSink = setup.forItem(0);
+    SimulationResult result;
+    const uint32_t total = simulationSeriesCount(*errors);
+    const bool finished = host_.runWithProgress(
+        " Statistical Simulation", total, [&](platform::ProgressChannel& channel) {
+            std::atomic<bool> cancel{false};
+            SimulationOptions options;
+            options.cancel = &cancel;
+            options.procedures = &procedures_;
+            options.progress = [&](uint32_t done) {
+                channel.report(done);
+                if (channel.cancelled()) cancel.store(true);
+            };
+            if (channel.cancelled()) cancel.store(true);
+            result = statCutoffVarnel(setupSink, run, records, options);
+        });
+    for (const auto& m : setup.messages())
+        sink_.show(m.text, m.caption, m.icon);
+    if (!result.messages.empty()) {
+        const auto& first = result.messages.front();
+        sink_.show(std::to_string(result.messages.size()) +
+                       " report(s) during the simulation; the first, at series " +
+                       std::to_string(first.item + 1) + ":\n" + first.text,
+                   first.caption, first.icon);
+    }
+    if (!finished || !result.completed()) return;
+
+    *s.lpSeriesHeader = std::move(series);
+    s.streams = streams;
+    s.bDebuggingRepeat = debugging;
+    s.lpRestErrorHeader = std::move(errors);
+    s.simulationStartTime = result.startTime;
+    s.simulationEndTime = result.endTime;
+    host_.sendCommand(kCmdShowStatSimulation);
+}
+
+// kCmdLocationParameters: dialogs 105 and 110; false when either was cancelled.
+bool CommandHandler::locationParameters() {
+    AppState& s = state_;
+    host_.sendCommand(kCmdSeriesParameters);
+    if (!s.bDialogAccepted) return false;
+    const PulseCountBounds bounds =
+        pulseCountBounds(s.dwDlgSeriesLength, s.wEtalonLength, s.wDlgTmin, s.wDlgTmax);
+    // A least count of 0 is shown as 1, the least a run can use.
+    s.wDlgMinPulses = std::max<uint16_t>(bounds.minPulses, 1);
+    s.wDlgMaxPulses = bounds.maxPulses;
+    if (s.bFirstLocation) {
+        growEtalonSequence(s, s.wMaxPulses);
+        std::fill_n(s.lpEtalonSequence.begin(), s.wMaxPulses,
+                    static_cast<uint16_t>(s.nDefaultEtalon));
+        s.bFirstLocation = 0;
+    }
+
+    LocationParametersValues values;
+    values.dlgMinPulses = s.wDlgMinPulses;
+    values.dlgMaxPulses = s.wDlgMaxPulses;
+    values.pulsesIncrement = s.wPulsesIncrement;
+    values.noiseInitial = s.wNoiseInitial;
+    values.noiseSteps = s.wNoiseSteps;
+    values.noiseIncrement = s.wNoiseIncrement;
+    values.repeats = s.wRepeats;
+    values.geometryMaxPulses = bounds.maxPulses;
+    values.maxNoiseLevel = maxNoiseLevelFor(static_cast<int16_t>(s.wPulseAmplitude));
+    host_.runDialog(kDialogLocationParameters, locationParametersTemplate(),
+                    locationParametersProcedure(values));
+    s.bDialogAccepted = values.accepted;
+    if (!values.accepted) return false;
+    s.wDlgMinPulses = values.dlgMinPulses;
+    s.wDlgMaxPulses = values.dlgMaxPulses;
+    s.wPulsesIncrement = values.pulsesIncrement;
+    s.wNoiseInitial = values.noiseInitial;
+    s.wNoiseSteps = values.noiseSteps;
+    s.wNoiseIncrement = values.noiseIncrement;
+    s.wRepeats = values.repeats;
+
+    s.dwNewSeriesLength = s.dwSeriesLength = s.dwDlgSeriesLength;
+    s.wTmin = s.wDlgTmin;
+    s.wTmax = s.wDlgTmax;
+    s.wMakingLevel = s.wDlgMakingLevel;
+    s.wProcessingLevel = s.wDlgProcessingLevel;
+    s.wMinPulses = s.wDlgMinPulses;
+    s.wMaxPulses = s.wDlgMaxPulses;
+    const PulseGrid grid = pulseGridFor(s.wMinPulses, s.wMaxPulses, s.wPulsesIncrement);
+    s.wPulsesIncrement = grid.increment;
+    s.wPulsesSteps = grid.steps;
+    return true;
+}
+
+// 40015: the plots of the last complete simulation.
+void CommandHandler::showStatisticalSimulation() {
+    AppState& s = state_;
+    if (!s.lpRestErrorHeader || !s.lpRestErrorHeader->ifComplete) return;
+    s.wMainView = 2;
+    StatisticsViewValues values;
+    values.errorKind = s.nErrorKind;
+    values.viewCase = s.nViewCase;
+    values.fixedUpperBound = s.bFixedUpperBound;
+    values.upperBound = s.dUpperBound;
+    values.boundsIncluded = s.bBoundsIncluded;
+    if (s.wTaskType == kTaskRecognition) {
+        host_.runDialog(kDialogRecognitionStatisticsView, recognitionStatisticsViewTemplate(),
+                        recognitionStatisticsViewProcedure(values));
+    } else {
+        host_.runDialog(kDialogStatisticsView, statisticsViewTemplate(),
+                        statisticsViewProcedure(values));
+    }
+    s.nErrorKind = values.errorKind;
+    s.nViewCase = values.viewCase;
+    s.bFixedUpperBound = values.fixedUpperBound;
+    s.dUpperBound = values.upperBound;
+    s.bBoundsIncluded = values.boundsIncluded;
+    s.nStatPlotMode = statPlotMode(s.nErrorKind, s.nViewCase, s.bBoundsIncluded != 0);
+    repaintGraphArea(true);
+    repaintButtonColumn();
+    s.bRepaintButtons = 0;
+    if (s.bRepaintLength) invalidate(layout_.rcLengthSelector, true);
+    if (s.bRepaintNoise) invalidate(layout_.rcNoiseSelector, true);
+    if (s.bRepaintLost) invalidate(layout_.rcLostSelector, true);
+    s.bRepaintLength = s.bRepaintNoise = s.bRepaintLost = 0;
+    s.nDisplayMode = 6;
+}
+
+// 40034: the grid of the last complete simulation as CSV, all or nothing.
+void CommandHandler::exportSimulationTable() {
+    const RestErrorHeader* errors = state_.lpRestErrorHeader.get();
+    if (!errors || !errors->ifComplete) {
+        sink_.show("There is no complete statistical simulation to export yet.",
+                   " Export simulation table ", MessageIcon::Information);
+        return;
+    }
+    auto name = host_.askSaveFileName("Simulation Table File Name", "CSV Files (*.csv)");
+    if (!name || name->empty()) return;
+    std::filesystem::path path(*name);
+    if (!path.has_extension()) path += ".csv";
+    const std::string csv = simulationTableCsv(*errors);
+    const FileWriteResult written = writeFileAtomically(
+        path, std::span(reinterpret_cast<const uint8_t*>(csv.data()), csv.size()));
+    if (!written.ok()) {
+        sink_.show("The table could not be written to " + path.string() + ": " +
+                       std::strerror(written.errorNumber) + ". Nothing was changed on disk.",
+                   " Export simulation table ", MessageIcon::Warning);
+    }
+}
+
+}  // namespace etalon

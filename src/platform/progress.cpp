@@ -1,0 +1,96 @@
+#include "platform/progress.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QProgressDialog>
+#include <QTimer>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+namespace etalon::platform {
+
+namespace {
+
+class AtomicChannel final : public ProgressChannel {
+  public:
+    void report(uint32_t done) override { done_.store(done, std::memory_order_relaxed); }
+    bool cancelled() const override { return cancel_.load(std::memory_order_relaxed); }
+    uint32_t done() const { return done_.load(std::memory_order_relaxed); }
+    void cancel() { cancel_.store(true, std::memory_order_relaxed); }
+
+  private:
+    std::atomic<uint32_t> done_{0};
+    std::atomic<bool> cancel_{false};
+};
+
+QString progressText(uint32_t done, uint32_t total, double elapsed) {
+    QString text = QString("%1 of %2 series\nelapsed %3")
+                       .arg(done)
+                       .arg(total)
+                       .arg(QString::fromStdString(hoursMinutesSeconds(int64_t(elapsed))));
+    if (done > 0 && done < total) {
+        const double left = elapsed * (total - done) / done;
+        text += QString(", about %1 left")
+                    .arg(QString::fromStdString(hoursMinutesSeconds(int64_t(left + 0.5))));
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string hoursMinutesSeconds(int64_t seconds) {
+    if (seconds < 0) seconds = 0;
+    char text[32];
+    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
+                  static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
+    return text;
+}
+
+bool runWithProgress(Window*, std::string_view caption, uint32_t total,
+                     const std::function<void(ProgressChannel&)>& work) {
+    AtomicChannel channel;
+    std::atomic<bool> finished{false};
+    const auto start = std::chrono::steady_clock::now();
+
+    QProgressDialog dialog;
+    dialog.setWindowTitle(QString::fromUtf8(caption.data(), int(caption.size())));
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.setRange(0, int(std::min<uint32_t>(total, INT32_MAX)));
+    dialog.setMinimumDuration(0);
+    dialog.setAutoClose(false);
+    dialog.setAutoReset(false);
+    dialog.setCancelButtonText("Cancel");
+    dialog.setLabelText(progressText(0, total, 0));
+    QObject::connect(&dialog, &QProgressDialog::canceled, [&] {
+        channel.cancel();
+        dialog.setLabelText("Cancelling...");
+    });
+
+    std::thread worker([&] {
+        work(channel);
+        finished.store(true);
+    });
+    QEventLoop loop;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        if (finished.load()) {
+            loop.quit();
+            return;
+        }
+        if (channel.cancelled()) return;
+        const double elapsed =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        dialog.setValue(int(std::min<uint32_t>(channel.done(), INT32_MAX)));
+        dialog.setLabelText(progressText(channel.done(), total, elapsed));
+    });
+    dialog.show();
+    timer.start(50);
+    loop.exec();
+    worker.join();
+    dialog.hide();
+    return !channel.cancelled();
+}
+
+}  // namespace etalon::platform
