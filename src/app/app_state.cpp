@@ -141,6 +141,7 @@ void destroyState(AppState& state) {
     state.lpEditedSequence.clear();
     freeSeriesHeader(state.lpSeriesHeader);
     freeChainsHeader(state.lpChainsHeader);
+    freeRestErrHeader(state.lpRestErrorHeader);
     state.subsetPanel = SubsetPanelState{};
 }
 

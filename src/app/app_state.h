@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "series/series_codes.h"
 #include "series/series_header.h"
 #include "series/series_making.h"
+#include "simulation/rest_error_header.h"
 
 namespace etalon {
 
@@ -138,6 +140,9 @@ struct AppState {
     // Current objects.
     std::unique_ptr<SeriesHeader> lpSeriesHeader;
     std::unique_ptr<ChainsHeader> lpChainsHeader;
+    std::unique_ptr<RestErrorHeader> lpRestErrorHeader;  // the last simulation
+    std::time_t simulationStartTime = 0;
+    std::time_t simulationEndTime = 0;
     SubsetPanelState subsetPanel;
 
     // Pending values of dialog 105.

@@ -78,7 +78,7 @@ void Workbench::onDestroy(platform::Window&) {
 }
 
 void Workbench::onPaint(platform::Window& window, platform::DeviceContext& dc) {
-    paintWindow(state_, layout_, bitmaps_, window.clientRect(), dc);
+    paintWindow(state_, layout_, bitmaps_, window.clientRect(), dc, sink_);
 }
 
 void Workbench::onKeyDown(platform::Window& window, int virtualKey) {

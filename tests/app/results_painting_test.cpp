@@ -32,7 +32,7 @@ struct PaintedState {
     void paint() {
         surface.fill(kWhite);
         platform::DeviceContext dc(surface);
-        paintWindow(state, layout, bitmaps, {0, 0, surface.width(), surface.height()}, dc);
+        paintWindow(state, layout, bitmaps, {0, 0, surface.width(), surface.height()}, dc, sink);
     }
 };
 
