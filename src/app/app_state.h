@@ -1,8 +1,8 @@
 #pragma once
 
 #include <array>
-#include <ctime>
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <vector>
 
@@ -140,8 +140,8 @@ struct AppState {
     // Current objects.
     std::unique_ptr<SeriesHeader> lpSeriesHeader;
     std::unique_ptr<ChainsHeader> lpChainsHeader;
-    std::unique_ptr<RestErrorHeader> lpRestErrorHeader;
-    // When the last complete simulation started and ended (calendar seconds).
+    std::unique_ptr<RestErrorHeader> lpRestErrorHeader;  // the last complete simulation
+    // When it started and ended (calendar seconds).
     std::time_t simulationStartTime = 0;
     std::time_t simulationEndTime = 0;
     SubsetPanelState subsetPanel;

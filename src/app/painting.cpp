@@ -9,6 +9,7 @@
 #include "graphs/alphabet_grid.h"
 #include "graphs/selector.h"
 #include "graphs/series_graph.h"
+#include "graphs/stat_plots.h"
 
 namespace etalon {
 namespace {
@@ -51,15 +52,37 @@ void drawResults(AppState& state, const WindowLayout& layout, DeviceContext& dc)
     state.bNoErase = 0;
 }
 
+void drawStatistics(AppState& state, const WindowLayout& layout, DeviceContext& dc,
+                    MessageSink& sink) {
+    StatPlotView view;
+    view.rcGraph = layout.rcGraph;
+    view.nLineHeight = layout.nLineHeight;
+    view.bFixedUpperBound = state.bFixedUpperBound;
+    view.dUpperBound = state.dUpperBound;
+    view.startTime = state.simulationStartTime;
+    view.endTime = state.simulationEndTime;
+    view.listedReservedRects = state.subsetPanel.listedReservedRects;
+    const PulseHeader* selected =
+        state.nSelectedEtalon >= 1 && state.nSelectedEtalon <= state.wEtalonsNumber
+            ? &state.alphabet[state.nSelectedEtalon - 1]
+            : nullptr;
+    const size_t listed = std::min<size_t>(state.wRequiredCount, state.lpRequiredList.size());
+    DrawDetectionArrayZ(sink, dc, view, selected, state.wPulseAmplitude, state.nStatPlotMode,
+                        static_cast<uint16_t>(listed),
+                        std::span<const uint16_t>(state.lpRequiredList.data(), listed),
+                        state.lpRestErrorHeader.get(), state.lpSeriesHeader.get());
+}
+
 // The graph area's content; false when the mode shows nothing and no buttons.
-bool drawContent(AppState& state, const WindowLayout& layout, DeviceContext& dc) {
+bool drawContent(AppState& state, const WindowLayout& layout, DeviceContext& dc,
+                 MessageSink& sink) {
     switch (state.nDisplayMode) {
         case 5:
             drawAlphabet(state, layout, dc);
             return true;
         case 6:
-            // The simulation plots come with the statistical simulation.
             if (state.wMainView == 1) drawResults(state, layout, dc);
+            if (state.wMainView == 2) drawStatistics(state, layout, dc, sink);
             return true;
         case 9:   // subset selection panel
         case 10:  // parameter panel
@@ -103,10 +126,10 @@ void drawSelectors(AppState& state, WindowLayout& layout, DeviceContext& dc) {
 }  // namespace
 
 void paintWindow(AppState& state, WindowLayout& layout, const Bitmaps& bitmaps,
-                 const platform::Rect& client, DeviceContext& dc) {
+                 const platform::Rect& client, DeviceContext& dc, MessageSink& sink) {
     platform::FontGuard font(dc, platform::FontKind::Text);
     computeLayout(layout, client, dc.textMetrics(), state.wEffectiveTask, state.wEtalonsNumber);
-    if (drawContent(state, layout, dc)) blitButtons(state, layout, bitmaps, dc);
+    if (drawContent(state, layout, dc, sink)) blitButtons(state, layout, bitmaps, dc);
     drawSelectors(state, layout, dc);
 }
 

@@ -86,7 +86,7 @@ void Workbench::onDestroy(platform::Window&) {
 }
 
 void Workbench::onPaint(platform::Window& window, platform::DeviceContext& dc) {
-    paintWindow(state_, layout_, bitmaps_, window.clientRect(), dc);
+    paintWindow(state_, layout_, bitmaps_, window.clientRect(), dc, sink_);
     notePaintedViews(painted_, state_, layout_, dc.clip());
 }
 

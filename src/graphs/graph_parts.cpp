@@ -50,4 +50,26 @@ void drawEtalonStrip(platform::DeviceContext& dc, const SeriesGraphGeometry& g,
     }
 }
 
+void drawPatternBoxFrame(platform::DeviceContext& dc, const PatternBox& box, int32_t lineHeight) {
+    dc.rectangle(box.bx, box.by - lineHeight / 4 + 1, box.bx + box.bw, box.by + box.bh);
+}
+
+void drawPatternBoxTitle(platform::DeviceContext& dc, const PatternBox& box,
+                         const std::string& title) {
+    const platform::Size extent = dc.textExtent(title);
+    dc.textOut(box.bx + box.bw - (extent.cx + 10), box.by - (extent.cy / 2 + extent.cy / 4), title);
+}
+
+void drawEtalonRow(platform::DeviceContext& dc, const SeriesHeader& series,
+                   std::span<const int16_t> etalons, int16_t amplitude, int mark,
+                   const GlyphRow& row) {
+    int32_t x = row.x0;
+    for (int16_t number : etalons) {
+        const platform::Rect cell{x + row.gx, row.top, x + row.cw - 2 * row.gx, row.bottom};
+        if (const PulseHeader* etalon = etalonOf(series, number))
+            DrawEtalon(dc, *etalon, amplitude, mark, cell);
+        x += row.cw + row.gx;
+    }
+}
+
 }  // namespace etalon

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "graphs/series_graph.h"
 #include "platform/device_context.h"
@@ -23,5 +24,24 @@ void drawGraphFrame(platform::DeviceContext& dc, const SeriesGraphGeometry& g);
 void drawEtalonStrip(platform::DeviceContext& dc, const SeriesGraphGeometry& g,
                      const SeriesHeader& series, uint16_t count, std::span<const uint16_t> list,
                      int16_t amplitude, int32_t found);
+
+// A pattern box: left, top, width and height.
+struct PatternBox {
+    int32_t bx = 0, by = 0, bw = 0, bh = 0;
+};
+// The box's outline starts a quarter line above its top, where the title crosses it.
+void drawPatternBoxFrame(platform::DeviceContext& dc, const PatternBox& box, int32_t lineHeight);
+// The title, across the top edge near the right end.
+void drawPatternBoxTitle(platform::DeviceContext& dc, const PatternBox& box,
+                         const std::string& title);
+
+// A row of etalon glyphs: cell j spans x + gx .. x + cw - 2 gx and top .. bottom,
+// x starting at x0 and advancing by cw + gx.
+struct GlyphRow {
+    int32_t x0 = 0, top = 0, bottom = 0, gx = 0, cw = 0;
+};
+void drawEtalonRow(platform::DeviceContext& dc, const SeriesHeader& series,
+                   std::span<const int16_t> etalons, int16_t amplitude, int mark,
+                   const GlyphRow& row);
 
 }  // namespace etalon

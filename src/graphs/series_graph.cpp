@@ -114,27 +114,8 @@ void drawTexts(const GraphPaint& p) {
 // One row of etalon glyphs of the pattern box, cells advancing from bx + gx.
 void drawPatternRow(const GraphPaint& p, std::span<const int16_t> etalons, int32_t bx, int32_t y,
                     int32_t gx, int32_t gy, int32_t cw, int32_t ch, int mark) {
-    int32_t x = bx + gx;
-    for (int16_t number : etalons) {
-        const Rect cell{x + gx, y - gy - 1, x + cw - 2 * gx, y + ch - 2 * gy - p.g.lh};
-        if (const PulseHeader* etalon = etalonOf(p.series, number))
-            DrawEtalon(p.dc, *etalon, p.range.amplitude, mark, cell);
-        x += cw + gx;
-    }
-}
-
-struct PatternBox {
-    int32_t bx = 0, by = 0, bw = 0, bh = 0;
-};
-
-void drawPatternTitle(const GraphPaint& p, const PatternBox& box, const std::string& title) {
-    const platform::Size extent = p.dc.textExtent(title);
-    p.dc.textOut(box.bx + box.bw - (extent.cx + 10), box.by - (extent.cy / 2 + extent.cy / 4),
-                 title);
-}
-
-void drawBoxFrame(const GraphPaint& p, const PatternBox& box) {
-    p.dc.rectangle(box.bx, box.by - p.g.lh / 4 + 1, box.bx + box.bw, box.by + box.bh);
+    drawEtalonRow(p.dc, p.series, etalons, p.range.amplitude, mark,
+                  {bx + gx, y - gy - 1, y + ch - 2 * gy - p.g.lh, gx, cw});
 }
 
 // The single pattern tuple the series was made of, right-aligned with the panels.
@@ -157,10 +138,10 @@ void drawPatternTuple(const GraphPaint& p) {
     box.bw = std::max(box.bw, p.dc.textExtent(title).cx + 20);
     box.bx = g.X0 + g.PW - box.bw + 1;
     box.by = g.rows < 8 ? g.B - box.bh - (g.lh + g.lh / 4 - 3) : g.AY + g.AN + 1 - box.bh;
-    drawBoxFrame(p, box);
+    drawPatternBoxFrame(p.dc, box, p.g.lh);
     drawPatternRow(p, {p.series.lpSelectedSubset.data(), static_cast<size_t>(n)}, box.bx,
                    box.by + gy, gx, gy, cw, ch, 0);
-    drawPatternTitle(p, box, title);
+    drawPatternBoxTitle(p.dc, box, title);
 }
 
 // Every stored subset, one row each, marking the one recognition found and
@@ -187,7 +168,7 @@ void drawPatternTuples(const GraphPaint& p) {
     box.bw = std::max(box.bw, p.dc.textExtent(title).cx + 20);
     box.bx = g.R - g.ML - box.bw;
     box.by = g.B - box.bh - gy;
-    drawBoxFrame(p, box);
+    drawPatternBoxFrame(p.dc, box, p.g.lh);
     int32_t y = box.by + gy / 2;
     for (int t = 0; t < subsets; ++t) {
         const int mark = t + 1 == p.series.wTupleCriterion ? 1
@@ -198,7 +179,7 @@ void drawPatternTuples(const GraphPaint& p) {
         drawPatternRow(p, p.series.storedSubset(t), box.bx, y, gx, gy, cw, ch, mark);
         y += ch + gy;
     }
-    drawPatternTitle(p, box, title);
+    drawPatternBoxTitle(p.dc, box, title);
 }
 
 }  // namespace

@@ -1,23 +1,13 @@
 #include "graphs/series_graph_text.h"
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstdio>
 
 #include "graphs/series_measures.h"
+#include "graphs/text_format.h"
 
 namespace etalon {
 namespace {
-
-// Appends printf-formatted text.
-[[gnu::format(printf, 2, 3)]] void append(std::string& text, const char* format, ...) {
-    char buffer[256];
-    va_list args;
-    va_start(args, format);
-    const int written = std::vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
-    if (written > 0) text.append(buffer, std::min<size_t>(size_t(written), sizeof buffer - 1));
-}
 
 // A pulse list read only as far as all its arrays reach.
 struct PulseListView {
@@ -49,9 +39,9 @@ PulseListView restoredPulses(const SeriesHeader& s) {
 // the closing of the range differ from list to list.
 void appendPulse(std::string& text, const char* positionFormat, const PulseListView& list, int k,
                  bool letter, bool cutoff, const char* rangeFormat) {
-    append(text, positionFormat, list.positions[k]);
-    if (letter) append(text, "%c", etalonLetter(list.etalons[k]));
-    if (cutoff) append(text, rangeFormat, list.cutStarts[k], list.cutEnds[k]);
+    appendFormatted(text, positionFormat, list.positions[k]);
+    if (letter) appendFormatted(text, "%c", etalonLetter(list.etalons[k]));
+    if (cutoff) appendFormatted(text, rangeFormat, list.cutStarts[k], list.cutEnds[k]);
 }
 
 std::string taskLine(const ChainsHeader& chains) {
@@ -61,27 +51,27 @@ std::string taskLine(const ChainsHeader& chains) {
         chains.lpTaskName ? chains.lpTaskName : "task " + std::to_string(chains.wEffectiveTask);
     const std::string type = chains.lpSeriesTypeName ? chains.lpSeriesTypeName
                                                      : "type " + std::to_string(chains.wSeriesType);
-    append(line, " %s for series with %s ", task.c_str(), type.c_str());
+    appendFormatted(line, " %s for series with %s ", task.c_str(), type.c_str());
     return line;
 }
 
 std::string seriesLine(const SeriesHeader& series, int16_t amplitude) {
     const SeriesEnergies e = seriesEnergies(series);
     std::string line;
-    append(line, " series length %d, ", int(series.dwSeriesSize));
-    append(line, "Tmin=%d, Tmax=%d, ", series.wTmin, series.wTmax);
-    append(line, " amplitude %d, noise level %d, allN/S %.3g,  N/S %.3g", amplitude,
-           series.wNoiseLevel, e.allNoiseToSignal(), e.pulseNoiseToSignal());
+    appendFormatted(line, " series length %d, ", int(series.dwSeriesSize));
+    appendFormatted(line, "Tmin=%d, Tmax=%d, ", series.wTmin, series.wTmax);
+    appendFormatted(line, " amplitude %d, noise level %d, allN/S %.3g,  N/S %.3g", amplitude,
+                    series.wNoiseLevel, e.allNoiseToSignal(), e.pulseNoiseToSignal());
     return line;
 }
 
 std::string countLine(const RunCodes& run, const ChainsHeader* chains, const SeriesHeader& series) {
     std::string line;
-    append(line, " pulses number %d [%d-%d], length %d", series.wImpulseQuantity, series.wMinPulses,
-           series.wMaxPulses, series.wImpulseSize);
+    appendFormatted(line, " pulses number %d [%d-%d], length %d", series.wImpulseQuantity,
+                    series.wMinPulses, series.wMaxPulses, series.wImpulseSize);
     if (run.recorded() && run.cutoff()) {
-        append(line, ", saved energy level for making/processing %d/%d", chains->wMakingLevel,
-               chains->wProcessingLevel);
+        appendFormatted(line, ", saved energy level for making/processing %d/%d",
+                        chains->wMakingLevel, chains->wProcessingLevel);
     }
     return line;
 }
@@ -182,9 +172,9 @@ std::string restoredPulsesLine(const ChainsHeader* chains, const SeriesHeader& s
                                bool letters) {
     const RunCodes run(chains);
     std::string line;
-    append(line, "Detected %d", series.wRestoredQuantity);
+    appendFormatted(line, "Detected %d", series.wRestoredQuantity);
     if (series.wRestoredQuantity != series.wImpulseQuantity)
-        append(line, " (%d)", series.wImpulseQuantity);
+        appendFormatted(line, " (%d)", series.wImpulseQuantity);
     line += series.wRestoredQuantity == 1 ? " pulse" : " pulses";
     line += ": ";
     if (run.tupleResult()) {
@@ -204,7 +194,7 @@ std::string restoredPulsesLine(const ChainsHeader* chains, const SeriesHeader& s
 
 std::string restoreErrorLine(int32_t error) {
     std::string line;
-    append(line, "Restore Error %d. ", error);
+    appendFormatted(line, "Restore Error %d. ", error);
     return line;
 }
 
@@ -222,9 +212,10 @@ ChainTableText chainTableText(const ChainsHeader* chains, const SeriesHeader& se
         const int shown = std::min<int>({chains->wPretenders, 6, chains->wMaxSize});
         for (int l = 0; l < shown; ++l) {
             ChainTableText::Row row;
-            append(row.first, "%2d. ", l + 1);
-            if (firstLetter) append(row.first, " %c ", etalonLetter(chains->pulsesList(l)[0]));
-            append(row.first, "  %7d", chains->distance(l));
+            appendFormatted(row.first, "%2d. ", l + 1);
+            if (firstLetter)
+                appendFormatted(row.first, " %c ", etalonLetter(chains->pulsesList(l)[0]));
+            appendFormatted(row.first, "  %7d", chains->distance(l));
             const int count = std::clamp<int>(chains->pulsesQuantity(l), 0, chains->wMaxPulses);
             // Chain rows are spans; view them through vectors of the same entries.
             const auto take = [count](std::span<const int16_t> s) {
@@ -236,10 +227,10 @@ ChainTableText chainTableText(const ChainsHeader* chains, const SeriesHeader& se
             table.rows.push_back(std::move(row));
         }
     }
-    append(table.trueRow.first, "%2d. ", 0);
+    appendFormatted(table.trueRow.first, "%2d. ", 0);
     if (firstLetter && !series.lpEtalons.empty())
-        append(table.trueRow.first, " %c ", etalonLetter(series.lpEtalons[0]));
-    append(table.trueRow.first, "  %7d", trueMeasure);
+        appendFormatted(table.trueRow.first, " %c ", etalonLetter(series.lpEtalons[0]));
+    appendFormatted(table.trueRow.first, "  %7d", trueMeasure);
     table.trueRow.second = positionsColumn(truePulses(series), names, run.cutoff());
     return table;
 }

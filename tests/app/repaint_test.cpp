@@ -44,7 +44,8 @@ struct OpenWindow {
             bitmaps[i] = workbench.bitmap(static_cast<ButtonBitmap>(i));
         WindowLayout layout;
         platform::DeviceContext dc(fresh);
-        paintWindow(state(), layout, bitmaps, window->clientRect(), dc);
+        test::RecordingSink reports;
+        paintWindow(state(), layout, bitmaps, window->clientRect(), dc, reports);
         int stale = 0;
         Rect where{shown.width(), shown.height(), 0, 0};
         for (int32_t y = 0; y < shown.height(); ++y) {

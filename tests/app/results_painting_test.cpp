@@ -6,6 +6,7 @@
 #include "app/painting.h"
 #include "graphs/series_graph.h"
 #include "graphs/series_measures.h"
+#include "graphs/stat_plot_text.h"
 #include "processing/known_number_chain.h"
 #include "series/series_generator.h"
 #include "support/pixels.h"
@@ -32,7 +33,7 @@ struct PaintedState {
     void paint() {
         surface.fill(kWhite);
         platform::DeviceContext dc(surface);
-        paintWindow(state, layout, bitmaps, {0, 0, surface.width(), surface.height()}, dc);
+        paintWindow(state, layout, bitmaps, {0, 0, surface.width(), surface.height()}, dc, sink);
     }
 };
 
@@ -123,6 +124,29 @@ TEST(ResultsPainting, NoisySeriesWithItsRestoredPulses) {
         test::inkOf(p.surface, {third.left + 1, third.top + 1, third.right, third.bottom}).size(),
         size_t(third.right - third.left));
     if (const char* path = std::getenv("ETALON_RESULTS_PPM")) writePpm(p.surface, path);
+}
+
+TEST(ResultsPainting, MainView2DrawsTheStatisticsOfTheLastSimulation) {
+    PaintedState p;
+    p.state.nDisplayMode = 6;
+    p.state.wMainView = 2;
+    p.paint();  // no simulation yet: nothing in the graph area
+    EXPECT_TRUE(test::inkOf(p.surface, p.layout.rcGraph).empty());
+
+    AppState& st = p.state;
+    st.lpRestErrorHeader = getRestErrHeader(p.sink, 3, 4, 10, nullptr);
+    ASSERT_EQ(initRestErrHeader(p.sink, 3, 6, 6, 4, 0, 50, 10, st.lpRestErrorHeader.get()), 1);
+    for (size_t l = 0; l < 4; ++l)
+        for (uint32_t& misses : st.lpRestErrorHeader->lpRecognitionErrors(l))
+            misses = static_cast<uint32_t>(2 * l);  // shares 0, 0.2, 0.4, 0.6
+    st.nStatPlotMode = kPlotRecognitionAggregate;
+    p.paint();
+    EXPECT_TRUE(p.sink.empty());
+    const SeriesGraphGeometry g =
+        seriesGraphGeometry(p.layout.rcGraph, p.layout.nLineHeight, false, st.wRequiredCount);
+    const StatPlotGeometry pg = statPlotGeometry(g, 4);
+    // Share 0.2 of an axis up to 0.5 lies 0.4 plot heights up, at the second level.
+    EXPECT_EQ(p.surface.pixel(pg.px + pg.xStep + 1, pg.py + pg.PH - 2 * pg.PH / 5), kBlack);
 }
 
 }  // namespace

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <span>
+
+#include "base/message_sink.h"
+#include "platform/device_context.h"
+#include "platform/geometry.h"
+#include "pulses/pulse_header.h"
+#include "series/series_header.h"
+#include "simulation/rest_error_header.h"
+
+namespace etalon {
+
+// Where and how the statistics view is drawn.
+struct StatPlotView {
+    platform::Rect rcGraph;  // right and bottom inclusive
+    int32_t nLineHeight = 0;
+    int32_t bFixedUpperBound = 0;
+    double dUpperBound = 0.25;
+    std::time_t startTime = 0;  // of the simulation shown
+    std::time_t endTime = 0;
+    // Receives the rows of the stored subsets listed in the pattern box, for
+    // clicks on them; rows beyond its size are not recorded, entries not
+    // drawn are cleared.
+    std::span<platform::Rect> listedReservedRects;
+};
+
+// The statistics view: what the simulation was, the etalon strip, the
+// etalons' figures, its times, the pattern box of a tuples series, the
+// formula and the plot of the error the mode chooses against the noise level.
+// The text font is selected on entry. `etalon` is not used. Returns 1, or 0
+// after reporting that the normalisers could not be had (nothing drawn).
+// Without an error record or a series nothing is drawn.
+int DrawDetectionArrayZ(MessageSink& sink, platform::DeviceContext& dc, const StatPlotView& view,
+                        const PulseHeader* etalon, uint16_t amplitude, int32_t plotMode,
+                        uint16_t requiredCount, std::span<const uint16_t> requiredList,
+                        const RestErrorHeader* errors, const SeriesHeader* series);
+
+// A plot's left, top, width and height.
+struct PlotBox {
+    int32_t left = 0, top = 0, width = 0, height = 0;
+};
+
+// The componentwise detection error: per pulse count k the curve of
+// sqrt(detection[l][k] / repeats / normaliser[k]) over the noise levels, drawn
+// bold (as is, one pixel lower, one right), with its pulse count at its end,
+// labelOffset above it; scale takes thousandths of the error axis to its
+// height (1000 div Z). Counts without a normaliser, or no repeats, draw nothing.
+void DrawErrorCurves(platform::DeviceContext& dc, uint32_t repeats, uint16_t curves,
+                     std::span<const int16_t> pulseValues, std::span<const uint32_t> normaliser,
+                     uint16_t levels, const RestErrorHeader& errors, const PlotBox& box,
+                     int32_t labelOffset, double scale, int32_t xStep);
+
+}  // namespace etalon

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+
+namespace etalon {
+
+// Appends printf-formatted text; a piece longer than a line of the window is cut.
+[[gnu::format(printf, 2, 3)]] inline void appendFormatted(std::string& text, const char* format,
+                                                          ...) {
+    char buffer[256];
+    va_list args;
+    va_start(args, format);
+    const int written = std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    if (written > 0) text.append(buffer, std::min<size_t>(size_t(written), sizeof buffer - 1));
+}
+
+}  // namespace etalon

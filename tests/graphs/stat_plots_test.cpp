@@ -1,0 +1,127 @@
+#include "graphs/stat_plots.h"
+
+#include <gtest/gtest.h>
+
+#include "graphs/stat_plots_fixture.h"
+
+namespace etalon {
+namespace {
+
+using platform::kBlack;
+using platform::Point;
+using test::StatFixture;
+
+// How many of the points are black in the fixture's surface.
+size_t blackAt(const StatFixture& f, const std::vector<Point>& points) {
+    size_t black = 0;
+    for (const Point& p : points)
+        black += f.surface.pixel(p.x, p.y) == kBlack;
+    return black;
+}
+
+// Curve points must be there with the errors and mostly absent without them
+// (grid dots fall on some).
+void expectCurve(StatFixture& f, const std::vector<Point>& points) {
+    ASSERT_EQ(f.drawStats(), 1);
+    EXPECT_EQ(blackAt(f, points), points.size());
+    for (uint16_t l = 0; l < f.errors->wNoiseLevels; ++l) {
+        std::fill(f.errors->lpErrors(l).begin(), f.errors->lpErrors(l).end(), 0u);
+        std::fill(f.errors->lpRecognitionErrors(l).begin(), f.errors->lpRecognitionErrors(l).end(),
+                  0u);
+    }
+    ASSERT_EQ(f.drawStats(), 1);
+    EXPECT_LT(blackAt(f, points), points.size() / 2);
+}
+
+TEST(StatPlots, ComponentwiseRestoredErrorCurvesSitWhereTheirValuesSay) {
+    StatFixture f;
+    f.mode = kPlotRestoredComponents;
+    const std::vector<uint16_t> required(f.required.begin(), f.required.end());
+    const uint64_t n0 =
+        errorNormalisers(etalonFigures(*f.errors, f.series, required), f.series).restored;
+    ASSERT_GT(n0, 0u);
+    // Count k at level l gets the share (k + 1) l / 1000 of the normaliser: at
+    // most 0.14, so the axis top is 0.2 and a share s lies s / 0.2 plot heights up.
+    for (uint16_t l = 0; l < f.errors->wNoiseLevels; ++l)
+        for (uint16_t k = 0; k < f.errors->wVariousPulses; ++k)
+            f.errors->lpErrors(l)[k] = static_cast<uint32_t>(n0 * (k + 1) * l / 1000);
+    const StatPlotGeometry pg = f.plotGeometry();
+    std::vector<Point> points;
+    for (uint16_t k = 0; k < f.errors->wVariousPulses; ++k) {
+        for (int32_t l = 1; l + 1 < f.errors->wNoiseLevels; ++l) {
+            const uint64_t error = f.errors->lpErrors(l)[k];
+            const int32_t y = pg.py + pg.PH - static_cast<int32_t>(5 * error * pg.PH / n0);
+            const int32_t x = pg.px + l * pg.xStep;
+            points.push_back({x, y});
+            points.push_back({x, y + 1});  // the second pass, one lower
+        }
+    }
+    expectCurve(f, points);
+}
+
+TEST(StatPlots, AggregateRecognitionCurveSitsWhereItsShareSays) {
+    StatFixture f;
+    f.mode = kPlotRecognitionAggregate;
+    f.makeGrid(5, 6, 6, 12, 0, 5, 100);
+    // 4 l misses in each of the 100 repeats of every count: share 4 l / 100,
+    // against an axis top of 0.5. The curve climbs steeply, so the pixel right
+    // of each point comes from the pass one pixel right only.
+    for (uint16_t l = 0; l < f.errors->wNoiseLevels; ++l)
+        for (uint16_t k = 0; k < f.errors->wVariousPulses; ++k)
+            f.errors->lpRecognitionErrors(l)[k] = 4 * l;
+    const StatPlotGeometry pg = f.plotGeometry();
+    std::vector<Point> points;
+    for (int32_t l = 1; l + 1 < f.errors->wNoiseLevels; ++l) {
+        const int32_t x = pg.px + l * pg.xStep, y = pg.py + pg.PH - 2 * 4 * l * pg.PH / 100;
+        points.insert(points.end(), {{x, y}, {x + 1, y}});
+    }
+    expectCurve(f, points);
+}
+
+TEST(StatPlots, DegenerateGridsDrawWhatTheyCanWithoutDividingByZero) {
+    const int modes[] = {0, 1, 2, 3, 4, 5, 12, 13};
+    for (int setup = 0; setup < 2; ++setup) {
+        for (int mode : modes) {
+            SCOPED_TRACE(testing::Message() << "setup " << setup << " mode " << mode);
+            StatFixture f;
+            f.mode = mode;
+            if (setup == 0) {
+                f.makeGrid(5, 6, 6, 1, 0, 5, 0);  // one noise level, no repeats
+            } else {
+                // Zero normalisers: Tmax equal to the pulse length, etalons without energy.
+                f.series.wTmax = f.series.wImpulseSize;
+                const PulseHeader silent{20, 20, 1, std::vector<int16_t>(20, 0)};
+                f.series.lpFirstPulse = &silent;
+                f.required.clear();
+                f.series.wEtalons = 0;
+                f.fillPlausible();
+                ASSERT_EQ(f.drawStats(), 1);
+            }
+            f.statView.bFixedUpperBound = 1;
+            f.statView.dUpperBound = 0.0001;
+            ASSERT_EQ(f.drawStats(), 1);
+            const SeriesGraphGeometry g = f.geometry();
+            EXPECT_EQ(f.surface.pixel(g.L, g.T + 200), kBlack);  // the frame
+            const StatPlotGeometry pg = f.plotGeometry();
+            EXPECT_EQ(f.surface.pixel(pg.px - 1, pg.py + pg.PH / 2), kBlack);  // the plot's edge
+        }
+    }
+}
+
+TEST(StatPlots, TupleRecognitionListsStoredSubsetsAsClickableRows) {
+    StatFixture f;
+    f.errors->wSeriesType = 40;
+    f.errors->wEffectiveTask = 40;
+    f.series.wSubsets = f.series.wReservedSubsets = 2;
+    f.series.wReservedSubsetLength = 3;
+    f.series.selectedSubsetSize = {2, 3, 1, 2, 0, 3, 4, 5};
+    f.series.selectedSubsetList = {2, 5};
+    f.listed.fill({1, 1, 1, 1});
+    ASSERT_EQ(f.drawStats(), 1);
+    EXPECT_GT(f.listed[0].bottom, f.listed[0].top);
+    EXPECT_EQ(f.listed[1].top, f.listed[0].bottom);  // rows follow each other
+    EXPECT_EQ(f.listed[2], platform::Rect{});        // rows not drawn are cleared
+}
+
+}  // namespace
+}  // namespace etalon
