@@ -3,12 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
 
 #include "app/main_menu.h"
 #include "app/painting.h"
 #include "app/workbench.h"
+#include "graphs/series_graph.h"
+#include "graphs/stat_plot_text.h"
+#include "graphs/stat_plots.h"
+#include "support/pixels.h"
 #include "support/recording_sink.h"
 
 namespace etalon {
@@ -103,7 +108,8 @@ void acceptDialogs() {
         for (QWidget* top : QApplication::topLevelWidgets()) {
             if (top->isVisible() && top->isModal()) dialog = top;
         }
-        if (!dialog) return;
+        // The progress dialog runs on its own; its only button is Cancel.
+        if (!dialog || qobject_cast<QProgressDialog*>(dialog)) return;
         for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
             if (button->isDefault()) {
                 button->click();
@@ -160,6 +166,52 @@ TEST(Repaint, TuplesTypesOpenACleanPanelArea) {
     grid.press(grid.layout().rcStartButton1);
     EXPECT_EQ(grid.state().nDisplayMode, 9);
     grid.expectShowsState("start on tuples from the grid");
+}
+
+// A small simulation run from the menu through its real dialogs and progress
+// dialog: the window then shows the curves, as the plot drawn alone has them.
+TEST(Repaint, SimulationFromTheMenuShowsItsCurves) {
+    OpenWindow w;
+    w.state().wNoiseSteps = 3;
+    w.state().wNoiseIncrement = 40;
+    w.state().wRepeats = 2;
+    acceptDialogs();
+    w.choose(kCmdStatSimulation);
+    for (QTimer* t : qApp->findChildren<QTimer*>())
+        delete t;
+    ASSERT_TRUE(w.state().lpRestErrorHeader);
+    EXPECT_EQ(w.state().lpRestErrorHeader->ifComplete, 1);
+    EXPECT_EQ(w.state().nDisplayMode, 6);
+    EXPECT_EQ(w.state().wMainView, 2);
+
+    for (int32_t mode : {kPlotRestoredComponents, kPlotRestoredAggregate}) {
+        SCOPED_TRACE(mode);
+        w.state().nStatPlotMode = mode;
+        w.window->invalidate(nullptr, true);
+        w.window->paint();
+        platform::Surface alone(w.window->surface().width(), w.window->surface().height());
+        platform::DeviceContext dc(alone);
+        StatPlotView view;
+        view.rcGraph = w.layout().rcGraph;
+        view.nLineHeight = w.layout().nLineHeight;
+        view.startTime = w.state().simulationStartTime;
+        view.endTime = w.state().simulationEndTime;
+        const AppState& s = w.state();
+        DrawDetectionArrayZ(w.sink, dc, view, nullptr, s.wPulseAmplitude, mode, s.wRequiredCount,
+                            {s.lpRequiredList.data(), s.wRequiredCount}, s.lpRestErrorHeader.get(),
+                            s.lpSeriesHeader.get());
+        const SeriesGraphGeometry g =
+            seriesGraphGeometry(view.rcGraph, view.nLineHeight, false, s.wRequiredCount);
+        const StatPlotGeometry pg = statPlotGeometry(g, s.lpRestErrorHeader->wNoiseLevels);
+        const Rect plot{pg.px + 1, pg.py + 1, pg.px + pg.PW, pg.py + pg.PH};
+        const auto curves = test::inkOf(alone, plot);
+        EXPECT_GT(curves.size(), 50u);
+        int missing = 0;
+        for (const platform::Point& p : curves)
+            missing += w.window->surface().pixel(p.x, p.y) != alone.pixel(p.x, p.y);
+        EXPECT_EQ(missing, 0);
+    }
+    EXPECT_TRUE(w.sink.messages.size() == 1u) << "only the summary is shown";
 }
 
 }  // namespace
