@@ -102,7 +102,9 @@ TEST(SimulationCommands, CancelKeepsEverythingAsItWas) {
     b.clearAll();
     b.host.cancelAt = 3;
     b.command(kCmdStatSimulation);
-    EXPECT_EQ(b.host.progressDone, (std::vector<uint32_t>{3}));
+    // Series already in flight may still report; none of them is kept.
+    ASSERT_EQ(b.host.progressDone.size(), 1u);
+    EXPECT_GE(b.host.progressDone[0], 3u);
     EXPECT_EQ(simulationTableCsv(*b.state.lpRestErrorHeader), table);
     EXPECT_EQ(b.state.lpRestErrorHeader->wNoiseLevels, 2);
     EXPECT_EQ(b.state.streams.wNoiseSeed, streams.wNoiseSeed);
