@@ -8,6 +8,9 @@ namespace etalon {
 // Returns the new state, 0..32767.
 int16_t getUniformRandom(int16_t& state);
 
+// The state `steps` uniform steps later, without taking them one by one.
+int16_t skipUniformSteps(int16_t state, uint64_t steps);
+
 // Sum of twelve uniform steps, centred and scaled by sigma (>> 15, rounding
 // toward minus infinity), plus mean. Computed in 64 bits so that large sigma
 // cannot overflow; results for sigma up to 10922 equal the 32-bit ones.

@@ -151,6 +151,9 @@ struct WorkItem {
     uint16_t subset = 0;  // s, the stored subset placed into the series
     int32_t debugging = 0;
     bool skipped = false;
+    // The noise is added by the worker, from where the noise stream stood.
+    int16_t noiseLevel = 0;
+    int16_t noiseSeed = 0;
     // Results.
     int64_t restoredError = 0;
     int64_t detectionError = 0;
@@ -337,8 +340,13 @@ class SeriesMaker {
         request.savedEnergyLevel = run_.makingLevel;
         series_ = getCutOffSeries(sink, request, std::move(series_), streams_);
         if (!series_) return false;
-        addSeriesNoise(errors_.lpNoiseLevels()[v_], run_.amplitude, series_.get(),
-                       streams_.wNoiseSeed);
+        // The noise takes twelve steps of its stream per sample; the workers
+        // draw it from the state handed over, and this stage only skips ahead.
+        item.noiseLevel = errors_.lpNoiseLevels()[v_];
+        item.noiseSeed = streams_.wNoiseSeed;
+        const std::size_t samples =
+            std::min<std::size_t>(series_->dwSeriesSize, series_->lpNoisyData.size());
+        streams_.wNoiseSeed = skipUniformSteps(streams_.wNoiseSeed, 12 * uint64_t{samples});
 
         item.series = *series_;
         item.sequence = sequence_;
@@ -389,6 +397,8 @@ std::span<const uint16_t> firstOccurrences(std::span<const uint16_t> list,
 void processItem(const SimulationRun& run, const RunSetup& setup,
                  const RestoringProcedures& procedures, CollectingSink& collector, WorkItem& item) {
     CollectingSink::ItemSink sink = collector.forItem(item.index);
+    int16_t noise = item.noiseSeed;
+    addSeriesNoise(item.noiseLevel, run.amplitude, &item.series, noise);
     RestoringRequest request;
     request.alphabet = run.alphabet;
     // Only detection with a known count reads the working list itself; the

@@ -68,4 +68,16 @@ TEST(RandomStreams, GaussIsRoughlyNormal) {
 }
 
 }  // namespace
+TEST(RandomStreams, SkippingAheadLandsWhereSteppingDoes) {
+    for (int16_t start : {int16_t{0}, int16_t{123}, int16_t{10597}, int16_t{32767}}) {
+        int16_t stepped = start;
+        uint64_t taken = 0;
+        for (uint64_t steps : {0ull, 1ull, 12ull, 14400ull, 40000ull}) {
+            for (; taken < steps; ++taken)
+                getUniformRandom(stepped);
+            EXPECT_EQ(skipUniformSteps(start, steps), stepped) << start << " " << steps;
+        }
+    }
+}
+
 }  // namespace etalon
