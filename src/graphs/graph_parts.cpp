@@ -28,6 +28,20 @@ const PulseHeader* etalonOf(const SeriesHeader& series, int32_t number) {
     return etalon && etalon->hasData() ? etalon : nullptr;
 }
 
+std::string fittedText(const platform::DeviceContext& dc, const std::string& text,
+                       int32_t maxWidth) {
+    if (dc.textExtent(text).cx <= maxWidth) return text;
+    const std::string more = " ...";
+    std::size_t cut = text.size();
+    while (cut > 0) {
+        cut = text.find_last_of(' ', cut - 1);
+        if (cut == std::string::npos || cut == 0) break;
+        const std::string shorter = text.substr(0, cut) + more;
+        if (dc.textExtent(shorter).cx <= maxWidth) return shorter;
+    }
+    return {};
+}
+
 void drawGraphFrame(platform::DeviceContext& dc, const SeriesGraphGeometry& g) {
     dc.moveTo(g.L, g.T);
     dc.lineTo(g.L, g.T + g.H);

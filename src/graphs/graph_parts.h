@@ -16,6 +16,11 @@ namespace etalon {
 // The etalon a 1-based number names in the series' pulse list, or null.
 const PulseHeader* etalonOf(const SeriesHeader& series, int32_t number);
 
+// The text cut after its last blank-separated item that fits, with " ..."
+// appended, so that it takes at most maxWidth pixels in the selected font.
+std::string fittedText(const platform::DeviceContext& dc, const std::string& text,
+                       int32_t maxWidth);
+
 // The frame around the graph rectangle.
 void drawGraphFrame(platform::DeviceContext& dc, const SeriesGraphGeometry& g);
 

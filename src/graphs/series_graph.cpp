@@ -31,8 +31,11 @@ struct GraphPaint {
 void drawHeader(const GraphPaint& p) {
     const auto lines = seriesHeaderLines(p.chains, p.series, p.range.amplitude, p.letters);
     int32_t y = p.g.T - p.g.lh / 2;
+    // Lines that reach down beside the etalon strip stop before it.
+    const int32_t beside = p.g.AX - p.g.X0 - p.g.ML / 2;
     for (size_t i = 0; i < lines.size(); ++i) {
-        p.dc.textOut(p.g.X0, y, lines[i]);
+        p.dc.textOut(p.g.X0, y,
+                     y + p.g.lh > p.g.AY ? fittedText(p.dc, lines[i], beside) : lines[i]);
         // The task line keeps one extra pixel from the series line.
         y += p.g.lh + (i == 0 && p.run.recorded() ? 1 : 0);
     }
@@ -84,6 +87,7 @@ int32_t foundEtalon(const GraphPaint& p) {
 void drawChainTable(const GraphPaint& p) {
     const SeriesGraphGeometry& g = p.g;
     const int32_t x1 = g.X0, x2 = g.X0 + 100;
+    const int32_t room = g.AX - x2 - g.ML / 2;  // the positions stop before the strip
     const ChainTableText table =
         chainTableText(p.chains, p.series, p.letters, getSeriesMeasure(p.series));
     int32_t y = g.Y4 + 2 * g.lh;
@@ -93,13 +97,13 @@ void drawChainTable(const GraphPaint& p) {
         y += g.lh + 1;
         for (const auto& row : table.rows) {
             p.dc.textOut(x1, y, row.first);
-            p.dc.textOut(x2, y, row.second);
+            p.dc.textOut(x2, y, fittedText(p.dc, row.second, room));
             y += g.lh;
         }
     }
     y += (g.lh + 3) / 4;
     p.dc.textOut(x1, y, table.trueRow.first);
-    p.dc.textOut(x2, y, table.trueRow.second);
+    p.dc.textOut(x2, y, fittedText(p.dc, table.trueRow.second, room));
 }
 
 void drawTexts(const GraphPaint& p) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "graphs/graph_parts.h"
 #include "graphs/plot_primitives.h"
 #include "graphs/series_graph_fixture.h"
 #include "support/pixels.h"
@@ -227,6 +228,27 @@ TEST(SeriesGraph, TuplesDetectionShowsThePatternRightAlignedWithThePanels) {
     EXPECT_EQ(f.surface.pixel(right, bottomOfBox - 3), kBlack);
     EXPECT_EQ(f.surface.pixel(right + 1, bottomOfBox - 3), kWhite);
     EXPECT_EQ(f.listed[0], Rect{});  // no rows kept for a single pattern
+}
+
+// Text that would run under the etalon strip is cut after its last whole item.
+TEST(SeriesGraph, LongLinesStopBeforeTheStrip) {
+    GraphFixture f;
+    platform::DeviceContext dc(f.surface);
+    const std::string line = "pulses: 56f[0..19] 236f[0..19] 326f[0..19] 424f[0..19] 532f[0..19]";
+    EXPECT_EQ(fittedText(dc, line, 10000), line);
+    const int32_t room = dc.textExtent("pulses: 56f[0..19] 236f[0..19] ...").cx + 2;
+    EXPECT_EQ(fittedText(dc, line, room), "pulses: 56f[0..19] 236f[0..19] ...");
+    EXPECT_EQ(fittedText(dc, line, 5), "");
+
+    // A cut-off run with many pulses writes nothing between the strip and the frame.
+    for (int k = 0; k < 19; ++k)
+        f.addTrue(40 + 60 * k, 1);
+    f.recordRun(2, 2);
+    f.draw();
+    const SeriesGraphGeometry g = f.geometry();
+    // Beside the strip: the header lines above the panels, the table below them.
+    EXPECT_EQ(inkOf(f.surface, {g.AX - g.ML / 2, g.AY, g.AX, g.Y1}).size(), 0u);
+    EXPECT_EQ(inkOf(f.surface, {g.AX - g.ML / 2, g.Y4, g.AX, g.B}).size(), 0u);
 }
 
 TEST(SeriesGraph, DegenerateInputsDrawWithoutFailing) {
