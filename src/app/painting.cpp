@@ -4,6 +4,7 @@
 #include <span>
 #include <vector>
 
+#include "app/panel_painting.h"
 #include "app/shown_views.h"
 #include "app/workbench.h"
 #include "graphs/alphabet_grid.h"
@@ -61,8 +62,11 @@ bool drawContent(AppState& state, const WindowLayout& layout, DeviceContext& dc)
             // The simulation plots come with the statistical simulation.
             if (state.wMainView == 1) drawResults(state, layout, dc);
             return true;
-        case 9:   // subset selection panel
-        case 10:  // parameter panel
+        case 9:
+            drawSubsetPanelView(state, layout, dc);
+            return true;
+        case 10:
+            drawParamsPanelView(state, layout, dc);
             return true;
         default:
             return false;
