@@ -160,6 +160,35 @@ ParamsLines paramsLines(const ParamsHeader& h) {
     return lines;
 }
 
+void layoutParamsGrips(ParamsHeader& h, const Rect& plotRect, int32_t mx, int32_t my, int32_t th) {
+    h.plotRect = plotRect;
+    h.mx = mx;
+    h.my = my;
+    const ParamsLines lines = paramsLines(h);
+    const int32_t tolerance = my / 2 + 1;
+    const auto grip = [tolerance](const Segment& s, GripLine& g) {
+        g.x1 = s.from.x;
+        g.y1 = s.from.y;
+        g.x2 = s.to.x;
+        g.y2 = s.to.y;
+        g.tolerance = tolerance;
+    };
+    grip(lines.upperStart, h.tmaxLine);
+    grip(lines.upperEnd, h.tminLine);
+    const auto markerGrip = [&](const Segment& s) {
+        return Rect{plotRect.left - mx / 2, s.from.y - my / 2 - 1, s.to.x, s.from.y + my / 2 + 1};
+    };
+    h.aPlusMarkerRect = markerGrip(lines.aPlusMarker);
+    h.bMinusMarkerRect = markerGrip(lines.bMinusMarker);
+    const int32_t step = h.Mmax > 1 ? plotWidth(h) / (h.Mmax - 1) : plotWidth(h);
+    for (int32_t k = 0; k < h.wAreas && static_cast<size_t>(k) < h.pulsesSelectedAreas.size();
+         ++k) {
+        const int32_t x = pulseX(h, h.Mmin + k);
+        h.pulsesSelectedAreas[k] = {x - step / 2, plotRect.bottom - th / 2, x + step / 2,
+                                    plotRect.bottom + th / 2};
+    }
+}
+
 int hitTmaxLine(int32_t x, int32_t y, const ParamsHeader& h) {
     return hasDiagramScale(h) ? hitLine(x, y, h.tmaxLine) : 0;
 }

@@ -87,6 +87,12 @@ int32_t valueY(const ParamsHeader& h, int32_t v);
 // The bound lines, the count lines and the markers where the current values put them.
 ParamsLines paramsLines(const ParamsHeader& h);
 
+// Places what presses and moves test against for a plot rectangle and the
+// panel's margins: the pulse-count areas around the ticks (th high), the
+// marker grips and the two grip lines.
+void layoutParamsGrips(ParamsHeader& h, const platform::Rect& plotRect, int32_t mx, int32_t my,
+                       int32_t th);
+
 int hitTmaxLine(int32_t x, int32_t y, const ParamsHeader& h);
 int hitTminLine(int32_t x, int32_t y, const ParamsHeader& h);
 // The Tmax (Tmin) the dragged line through the point stands for; 0 when the

@@ -79,15 +79,15 @@ void layoutDiagram(DeviceContext& dc, ParamsHeader& h, const PanelFrame& f) {
     h.diagramRect = {fr.left + fw / 4, fr.top + fh / 8, fr.right - f.mx, fr.bottom + 1 - f.my};
     const Rect& box = h.diagramRect;
     const int32_t labelWidth = dc.textExtent(std::to_string(h.b)).cx;
-    h.plotRect = {box.left + labelWidth + 2 * f.mx, box.top + 5 * f.my, box.right - 5 * f.mx,
-                  box.bottom - 3 * f.th};
-    h.mx = f.mx;
-    h.my = f.my;
+    layoutParamsGrips(h,
+                      {box.left + labelWidth + 2 * f.mx, box.top + 5 * f.my, box.right - 5 * f.mx,
+                       box.bottom - 3 * f.th},
+                      f.mx, f.my, f.th);
 }
 
 // The axes with the pulse-count ticks and their areas; the tick labels'
 // strip is cleared first, as the count may have changed.
-void drawAxes(DeviceContext& dc, ParamsHeader& h, const PanelFrame& f) {
+void drawAxes(DeviceContext& dc, const ParamsHeader& h, const PanelFrame& f) {
     const Rect& p = h.plotRect;
     const int32_t wp = p.right - p.left + 1, hp = p.bottom - p.top + 1;
     fill(dc,
@@ -97,7 +97,6 @@ void drawAxes(DeviceContext& dc, ParamsHeader& h, const PanelFrame& f) {
     dc.lineTo(p.left, p.bottom - hp);
     dc.moveTo(p.left, p.bottom);
     dc.lineTo(p.left + wp + f.mx, p.bottom);
-    const int32_t step = h.Mmax > 1 ? wp / (h.Mmax - 1) : wp;
     const auto tick = [&](int32_t k, int32_t row) {
         const int32_t x = pulseX(h, k);
         dc.moveTo(x, p.bottom + 1);
@@ -107,14 +106,8 @@ void drawAxes(DeviceContext& dc, ParamsHeader& h, const PanelFrame& f) {
     };
     for (int32_t k = 1; k <= h.pulses; ++k)
         tick(k, 0);
-    for (int32_t k = 0; k < h.wAreas && static_cast<size_t>(k) < h.pulsesSelectedAreas.size();
-         ++k) {
-        const int32_t count = h.Mmin + k;
-        tick(count, 1);
-        const int32_t x = pulseX(h, count);
-        h.pulsesSelectedAreas[k] = {x - step / 2, p.bottom - f.th / 2, x + step / 2,
-                                    p.bottom + f.th / 2};
-    }
+    for (int32_t k = 0; k < h.wAreas; ++k)
+        tick(h.Mmin + k, 1);
 }
 
 void drawValueLabels(DeviceContext& dc, const ParamsHeader& h, const PanelFrame& f) {
@@ -150,22 +143,6 @@ void drawLines(DeviceContext& dc, ParamsHeader& h, const ParamsLines& lines, boo
          {&lines.upperStart, &lines.upperEnd, &lines.lowerStart, &lines.lowerEnd})
         line(dc, *s);
 
-    const int32_t tolerance = h.my / 2 + 1;
-    const auto grip = [tolerance](const Segment& s, GripLine& g) {
-        g.x1 = s.from.x;
-        g.y1 = s.from.y;
-        g.x2 = s.to.x;
-        g.y2 = s.to.y;
-        g.tolerance = tolerance;
-    };
-    grip(lines.upperStart, h.tmaxLine);
-    grip(lines.upperEnd, h.tminLine);
-    const auto markerGrip = [&h](const Segment& s) {
-        return Rect{h.plotRect.left - h.mx / 2, s.from.y - h.my / 2 - 1, s.to.x,
-                    s.from.y + h.my / 2 + 1};
-    };
-    h.aPlusMarkerRect = markerGrip(lines.aPlusMarker);
-    h.bMinusMarkerRect = markerGrip(lines.bMinusMarker);
     h.drawn = lines;
     h.anyDrawn = true;
 }
