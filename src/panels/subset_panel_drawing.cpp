@@ -99,10 +99,13 @@ void drawPanel(DeviceContext& dc, SubsetPanelState& panel, const Rect& panelRect
         const int32_t length = std::clamp<int32_t>(panel.selectedSubsetArraySize[r], 0,
                                                    SubsetPanelState::kSelectionCapacity);
         for (int32_t c = 0; c < length; ++c) {
+            // The etalon's mark reaches past its curve and its curve below its
+            // letter: inset so both stay inside the row that is repainted.
             const Rect& cell = panel.possibleSubsetArrayRect[r][c];
+            const Rect inside{cell.left + 3, cell.top, cell.right - 6, cell.bottom - th / 4 - 2};
             const PulseHeader* etalon = etalonOf(series, panel.reservedSubsets[r][c]);
             if (etalon && amplitudeOf(series) > 0)
-                DrawEtalon(dc, *etalon, amplitudeOf(series), mark, cell);
+                DrawEtalon(dc, *etalon, amplitudeOf(series), mark, inside);
         }
     }
 }
