@@ -109,6 +109,11 @@ void Workbench::onPaint(platform::Window& window, platform::DeviceContext& dc) {
 void Workbench::placeEditControl(platform::Window& window) {
     const platform::Rect& r = state_.paramsPanel.edit;
     const bool shown = state_.nDisplayMode == 10 && state_.paramsPanel.laidOut;
+    // A grip's capture and cursor end with the panel, however it was left.
+    if (state_.nDisplayMode != 10 && window.hasCapture()) {
+        window.setCursor(platform::CursorShape::Arrow);
+        window.releaseCapture();
+    }
     const platform::Rect want = shown ? r : platform::Rect{0, 1000, 0, 1000};
     const platform::Rect now = window.editControlRect(kParamEditId);
     const bool nowHidden = now.right == now.left || now.bottom == now.top;

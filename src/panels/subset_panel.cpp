@@ -61,7 +61,10 @@ void layoutReserved(SubsetPanelState& panel, const SubsetPanelMetrics& m, int32_
         }
         row[SubsetPanelState::kSelectionCapacity] = {left, t, left + cw2 + 1, t + rh + 1};
     }
-    panel.reservedLabelAt = {p.left + mx, top + m.textHeight};
+    // In the button row's free stretch: over the first row it would hide its etalons.
+    const platform::Rect& last = panel.buttonsWhileSelectedSubsetRect[kButtonClearAll];
+    panel.reservedLabelAt = {last.right + 2 * m.aveCharWidth,
+                             last.top + (last.bottom - last.top - m.textHeight) / 2};
 }
 
 }  // namespace
