@@ -85,7 +85,15 @@ bool PressHandler::pressSubsetButton(int button) {
             host_.sendCommand(kCmdNextSeries);
             return true;
         case kButtonOk:
-            if (!handOverSubset()) return true;
+            if (!handOverSubset()) {
+                // Say what is missing rather than ignore the press.
+                sink_.show(subsetPanelTask(s) == kTaskTuplesRecognition
+                               ? "No pattern is stored: click etalons, press \" Accept \", "
+                                 "then \" OK \"."
+                               : "No pattern: click the etalons of the pattern, then \" OK \".",
+                           " Select set of pulses", MessageIcon::Information);
+                return true;
+            }
             s.bRepaintButtons = 1;
             s.nDisplayMode = 6;
             s.bRepaintLost = 0;

@@ -68,6 +68,8 @@ TEST(PanelPresses, SubsetPanelCellsAndButtons) {
     b.pressButton(kButtonOk);
     EXPECT_EQ(b.host.sent, (std::vector<uint16_t>{kCmdReservedRowsRepaint}));
     EXPECT_EQ(b.state.nDisplayMode, 9);
+    ASSERT_EQ(b.sink.messages.size(), 1u);
+    EXPECT_EQ(b.sink.last().caption, " Select set of pulses");
 
     b.pressOffered(9);
     b.pressOffered(0);
@@ -120,6 +122,7 @@ TEST(PanelPresses, TuplesPanelAcceptPickAndClear) {
     b.host.clear();
     b.pressButton(kButtonOk);  // nothing reserved: nothing handed over
     EXPECT_EQ(b.state.nDisplayMode, 9);
+    EXPECT_NE(b.sink.last().text.find("Accept"), std::string::npos);
     EXPECT_EQ(b.host.sent, (std::vector<uint16_t>{kCmdReservedRowsRepaint}));
 }
 
