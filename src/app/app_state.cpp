@@ -142,6 +142,7 @@ void destroyState(AppState& state) {
     freeSeriesHeader(state.lpSeriesHeader);
     freeChainsHeader(state.lpChainsHeader);
     freeRestErrHeader(state.lpRestErrorHeader);
+    freeParamsHeader(state.lpParamsHeader);
     state.subsetPanel = SubsetPanelState{};
 }
 

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "app/crt_random.h"
+#include "panels/params_header.h"
+#include "panels/subset_panel.h"
 #include "platform/geometry.h"
 #include "processing/chains_header.h"
 #include "processing/task_codes.h"
@@ -25,36 +27,6 @@ inline uint16_t defaultPulseCount(const PulseCountBounds& bounds) {
 
 // Plot selector of the statistics view from error kind, view case and "bounds incl.".
 int32_t statPlotMode(int32_t errorKind, int32_t viewCase, bool boundsIncluded);
-
-// State of the subset selection panel: the selection (the current subset
-// being composed) and the reserved subsets for the recognition of tuples. The
-// rectangles are laid out when the panel or the results view is drawn.
-struct SubsetPanelState {
-    static constexpr int kSelectionCapacity = 10;
-    static constexpr int kReservedCapacity = 10;
-
-    std::array<int32_t, kSelectionCapacity> selectedSubset{};  // 1-based etalon numbers
-    std::array<int32_t, kSelectionCapacity> selectedMarks{};   // 0 or 1 per selected etalon
-    int32_t selectionCount = 0;
-
-    std::array<int32_t, kReservedCapacity>
-        selectedSubsetArraySize{};  // lengths of the reserved rows
-    std::array<std::array<int32_t, kSelectionCapacity + 1>, kReservedCapacity> reservedSubsets{};
-    int32_t reservedCount = 0;
-    int32_t pickedReserved = 0;  // 1-based; 0 = none
-    int32_t markAll = 0;
-
-    std::array<platform::Rect, kEtalonsNumber> offeredCellRects{};
-    platform::Rect selectionAreaRect{};
-    std::array<platform::Rect, kSelectionCapacity> possibleSubsetRect{};
-    std::array<platform::Rect, 6> buttonsWhileSelectedSubsetRect{};
-    int32_t buttonCount = 0;
-    // Per reserved row: cells 0..9 and the row frame at 10.
-    std::array<std::array<platform::Rect, kSelectionCapacity + 1>, kReservedCapacity>
-        possibleSubsetArrayRect{};
-    // Where the results view lists the reserved subsets, one per row.
-    std::array<platform::Rect, kReservedCapacity> listedReservedRects{};
-};
 
 // Every setting, current object and transient flag of the workbench. The
 // initial values are those before the window exists; window creation then
@@ -144,7 +116,11 @@ struct AppState {
     // When it started and ended (calendar seconds).
     std::time_t simulationStartTime = 0;
     std::time_t simulationEndTime = 0;
+    std::unique_ptr<ParamsHeader> lpParamsHeader;  // once the parameter panel was opened
     SubsetPanelState subsetPanel;
+    ParamsPanelPlaces paramsPanel;
+    // The pointer shape before a grip of the parameter panel changed it.
+    platform::CursorShape previousCursor = platform::CursorShape::Arrow;
 
     // Pending values of dialog 105.
     uint32_t dwDlgSeriesLength = 1200;
@@ -167,6 +143,12 @@ struct AppState {
     int32_t bRepaintLost = 0;
     int32_t bFirstLocation = 1;
 };
+
+// The task the next run has, which decides the subset panel's kind: choosing
+// a tuples series type only takes effect at the next series.
+inline uint16_t subsetPanelTask(const AppState& state) {
+    return effectiveTask(state.wTaskType, state.wSeriesType);
+}
 
 // Rebuilds the working set (lpRequiredList, wRequiredCount) from selectedFlags.
 void rebuildRequiredList(AppState& state);

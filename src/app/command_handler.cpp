@@ -134,6 +134,12 @@ void CommandHandler::onCommand(uint16_t id) {
             return showStatisticalSimulation();
         case kCmdExportSimulationTable:
             return exportSimulationTable();
+        case kCmdViewSeriesParameters:
+            return viewSeriesParameters();
+        case kCmdSubsetSettings:
+            return subsetSettings();
+        case kCmdDrawingSettings:
+            return drawingSettings();
         case kCmdMakeSeries:
             return makeSeries();
         case kCmdResultsRepaint:

@@ -40,6 +40,10 @@ class CommandHandler {
     void runSimulation();
     void showStatisticalSimulation();
     void exportSimulationTable();
+    // The panels and the two settings dialogs.
+    void viewSeriesParameters();
+    void subsetSettings();
+    void drawingSettings();
     void nextSeries();
     void newGeometry();
     void makeSeries();

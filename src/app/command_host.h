@@ -30,6 +30,16 @@ class CommandHost {
     // Cancel; false when it was cancelled.
     virtual bool runWithProgress(const std::string& caption, uint32_t total,
                                  const std::function<void(platform::ProgressChannel&)>& work) = 0;
+    // The child edit control: its text, and where it shows (x, y, width,
+    // height; a zero size hides it).
+    virtual std::string editText(uint16_t id) const = 0;
+    virtual void setEditText(uint16_t id, const std::string& text) = 0;
+    virtual void moveEditControl(uint16_t id, int32_t x, int32_t y, int32_t width, int32_t height,
+                                 bool repaint) = 0;
+    // The mouse capture and the pointer shape; setCursor returns the shape before.
+    virtual void setCapture() = 0;
+    virtual void releaseCapture() = 0;
+    virtual platform::CursorShape setCursor(platform::CursorShape shape) = 0;
     // The Save-As dialog; nothing when cancelled. filter as "CSV Files (*.csv)".
     virtual std::optional<std::string> askSaveFileName(const std::string& caption,
                                                        const std::string& filter) = 0;

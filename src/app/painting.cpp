@@ -4,6 +4,7 @@
 #include <span>
 #include <vector>
 
+#include "app/panel_painting.h"
 #include "app/shown_views.h"
 #include "app/workbench.h"
 #include "graphs/alphabet_grid.h"
@@ -84,8 +85,11 @@ bool drawContent(AppState& state, const WindowLayout& layout, DeviceContext& dc,
             if (state.wMainView == 1) drawResults(state, layout, dc);
             if (state.wMainView == 2) drawStatistics(state, layout, dc, sink);
             return true;
-        case 9:   // subset selection panel
-        case 10:  // parameter panel
+        case 9:
+            drawSubsetPanelView(state, layout, dc);
+            return true;
+        case 10:
+            drawParamsPanelView(state, layout, dc);
             return true;
         default:
             return false;

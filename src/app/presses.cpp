@@ -34,9 +34,15 @@ void PressHandler::onPress(int32_t x, int32_t y) {
         case 5:
             if (pressGrid(x, y)) return;
             break;
+        case 9:
+            if (pressSubsetPanel(x, y)) return;
+            if (pressResults(x, y)) return;
+            break;
+        case 10:
+            if (pressParamsPanel(x, y)) return;
+            if (pressResults(x, y)) return;
+            break;
         case 6:
-        case 9:   // the panels' own regions come with the panels;
-        case 10:  // their buttons and selectors work as in the results view
             if (pressResults(x, y)) return;
             break;
         default:
@@ -247,7 +253,7 @@ bool PressHandler::handOverSubset() {
     if (s.nDisplayMode != 9) return true;
     SubsetPanelState& panel = s.subsetPanel;
     bool handed = false;
-    if (s.wEffectiveTask == kTaskTuplesRecognition) {
+    if (subsetPanelTask(s) == kTaskTuplesRecognition) {
         if (panel.reservedCount > 0) {
             const auto tuples = reservedTuples(panel);
             handed =

@@ -10,15 +10,26 @@
 namespace etalon {
 
 // Left-button presses on what the client area draws: the alphabet grid, the
-// buttons and the selectors, tested against the rectangles of the last paint.
+// panels, the buttons and the selectors, tested against the rectangles of the
+// last paint; and the pointer's moves and releases over the parameter panel.
 // Most presses end by sending a command; the work happens there.
 class PressHandler {
   public:
     PressHandler(AppState& state, const WindowLayout& layout, CommandHost& host, MessageSink& sink);
 
     void onPress(int32_t x, int32_t y);
+    void onMove(int32_t x, int32_t y);
+    void onRelease(int32_t x, int32_t y);
 
   private:
+    bool pressSubsetPanel(int32_t x, int32_t y);
+    bool pressSubsetButton(int button);
+    bool pressParamsPanel(int32_t x, int32_t y);
+    bool pressParamsOk();
+    void startRun();
+    // A drag step: the dragged values follow the pointer; false when nothing is dragged.
+    bool dragTo(int32_t x, int32_t y);
+    void hover(int32_t x, int32_t y);
     bool pressGrid(int32_t x, int32_t y);
     bool pressResults(int32_t x, int32_t y);
     bool pressListedReserved(int32_t x, int32_t y);

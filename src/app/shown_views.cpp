@@ -47,6 +47,7 @@ ShownViews shownViews(const AppState& s) {
         v.graph.mainView = s.wMainView;
         v.graph.seriesGraph = s.wMainView == 1 && seriesGraphShown(s);
     }
+    if (mode == 9) v.graph.tuplesPanel = subsetPanelTask(s) == kTaskTuplesRecognition;
     v.buttons.drawn = mode == 5 || mode == 6 || mode == 9 || mode == 10;
     if (v.buttons.drawn) {
         v.buttons.etalonsButton = mode == 6;

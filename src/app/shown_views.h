@@ -19,6 +19,7 @@ struct ShownViews {
         int32_t displayMode = 0;
         int32_t mainView = 0;
         bool seriesGraph = false;
+        bool tuplesPanel = false;  // the subset panel with the reserved subsets
         bool operator==(const Graph&) const = default;
     };
     struct Buttons {

@@ -34,6 +34,19 @@ class WindowHost final : public CommandHost {
                                                const std::string& filter) override {
         return platform::saveAsDialog(&window_, caption, filter);
     }
+    std::string editText(uint16_t id) const override { return window_.editText(id); }
+    void setEditText(uint16_t id, const std::string& text) override {
+        window_.setEditText(id, text);
+    }
+    void moveEditControl(uint16_t id, int32_t x, int32_t y, int32_t width, int32_t height,
+                         bool repaint) override {
+        window_.moveEditControl(id, x, y, width, height, repaint);
+    }
+    void setCapture() override { window_.setCapture(); }
+    void releaseCapture() override { window_.releaseCapture(); }
+    platform::CursorShape setCursor(platform::CursorShape shape) override {
+        return window_.setCursor(shape);
+    }
 
   private:
     platform::Window& window_;
@@ -88,6 +101,26 @@ void Workbench::onDestroy(platform::Window&) {
 void Workbench::onPaint(platform::Window& window, platform::DeviceContext& dc) {
     paintWindow(state_, layout_, bitmaps_, window.clientRect(), dc, sink_);
     notePaintedViews(painted_, state_, layout_, dc.clip());
+    placeEditControl(window);
+}
+
+// The Tmin edit control belongs to the parameter panel: it shows where the
+// panel put it and nowhere else, however the panel was left.
+void Workbench::placeEditControl(platform::Window& window) {
+    const platform::Rect& r = state_.paramsPanel.edit;
+    const bool shown = state_.nDisplayMode == 10 && state_.paramsPanel.laidOut;
+    // A grip's capture and cursor end with the panel, however it was left.
+    if (state_.nDisplayMode != 10 && window.hasCapture()) {
+        window.setCursor(platform::CursorShape::Arrow);
+        window.releaseCapture();
+    }
+    const platform::Rect want = shown ? r : platform::Rect{0, 1000, 0, 1000};
+    const platform::Rect now = window.editControlRect(kParamEditId);
+    const bool nowHidden = now.right == now.left || now.bottom == now.top;
+    if (!shown && nowHidden) return;
+    if (now == want) return;
+    window.moveEditControl(kParamEditId, want.left, want.top, want.right - want.left,
+                           want.bottom - want.top, false);
 }
 
 void Workbench::afterInput(platform::Window& window) {
@@ -109,7 +142,14 @@ void Workbench::onCommand(platform::Window& window, uint16_t id) {
     afterInput(window);
 }
 
-void Workbench::onMouseMove(platform::Window&, int16_t, int16_t, unsigned) {}
+void Workbench::onMouseMove(platform::Window& window, int16_t x, int16_t y, unsigned) {
+    if (state_.nDisplayMode != 10) return;
+    WindowHost host(window);
+    ++inputDepth_;
+    PressHandler(state_, layout_, host, sink_).onMove(x, y);
+    --inputDepth_;
+    afterInput(window);
+}
 void Workbench::onMouseDown(platform::Window& window, int16_t x, int16_t y, unsigned) {
     WindowHost host(window);
     ++inputDepth_;
@@ -117,7 +157,14 @@ void Workbench::onMouseDown(platform::Window& window, int16_t x, int16_t y, unsi
     --inputDepth_;
     afterInput(window);
 }
-void Workbench::onMouseUp(platform::Window&, int16_t, int16_t, unsigned) {}
+void Workbench::onMouseUp(platform::Window& window, int16_t x, int16_t y, unsigned) {
+    if (state_.nDisplayMode != 10) return;
+    WindowHost host(window);
+    ++inputDepth_;
+    PressHandler(state_, layout_, host, sink_).onRelease(x, y);
+    --inputDepth_;
+    afterInput(window);
+}
 
 int MessageBoxSink::show(std::string_view text, std::string_view caption, MessageIcon icon) {
     platform::BoxIcon boxIcon = platform::BoxIcon::None;

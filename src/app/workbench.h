@@ -62,6 +62,7 @@ class Workbench final : public platform::WindowProcedure {
     void setStartupCheckMarks(platform::Window& window);
     // Once the outermost command or press is done: regions left stale are repainted.
     void afterInput(platform::Window& window);
+    void placeEditControl(platform::Window& window);
 
     MessageSink& sink_;
     BitmapLoader loader_;

@@ -154,6 +154,7 @@ int runModalDialog(Window*, const DialogTemplate& dialogTemplate,
         QWidget* widget = makeControl(control, dialog);
         const Rect r = toPixels(control.units);
         widget->setGeometry(r.left, r.top, r.right, r.bottom);
+        widget->setEnabled(!control.disabled);
         context.add(control.id, widget);
         if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
             const int id = control.id;

@@ -33,6 +33,7 @@ struct DialogControl {
     int id = 0;
     std::string text;
     Rect units;
+    bool disabled = false;  // shown greyed, not to be edited or clicked
 };
 
 struct DialogTemplate {

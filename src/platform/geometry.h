@@ -39,6 +39,9 @@ struct Color {
 inline constexpr Color kBlack{0, 0, 0};
 inline constexpr Color kWhite{255, 255, 255};
 
+// The pointer shapes the window shows.
+enum class CursorShape { Arrow, SizeNS, SizeNWSE };
+
 // Inclusive containment, as hit tests use it.
 inline bool containsInclusive(const Rect& r, int32_t x, int32_t y) {
     return r.left <= x && x <= r.right && r.top <= y && y <= r.bottom;

@@ -18,8 +18,6 @@ class Window;
 // Key-state flags delivered with mouse events.
 enum MouseKeys : unsigned { kMouseLeft = 1, kMouseRight = 2, kMouseShift = 4, kMouseControl = 8 };
 
-enum class CursorShape { Arrow, SizeNS, SizeNWSE };
-
 // What the application does with the window's messages; one handler per
 // message, all called on the GUI thread.
 class WindowProcedure {

@@ -166,6 +166,21 @@ TEST(Repaint, TuplesTypesOpenACleanPanelArea) {
     grid.press(grid.layout().rcStartButton1);
     EXPECT_EQ(grid.state().nDisplayMode, 9);
     grid.expectShowsState("start on tuples from the grid");
+    // The panel's own repaints cover what its presses change.
+    grid.press(grid.state().subsetPanel.offeredCellRects[3]);
+    grid.press(grid.state().subsetPanel.offeredCellRects[5]);
+    grid.expectShowsState("etalons selected");
+    grid.press(grid.state().subsetPanel.possibleSubsetRect[0]);
+    grid.press(grid.state().subsetPanel.buttonsWhileSelectedSubsetRect[kButtonAccept]);
+    grid.expectShowsState("pattern accepted");
+    grid.press(grid.state().subsetPanel.buttonsWhileSelectedSubsetRect[kButtonCancel]);
+    grid.expectShowsState("panel cancelled");
+
+    grid.choose(kCmdDetection);
+    grid.choose(kCmdSelectPulses);
+    grid.expectShowsState("plain subset panel");
+    grid.choose(kCmdViewSeriesParameters);
+    grid.expectShowsState("parameter panel");
 }
 
 // A small simulation run from the menu through its real dialogs and progress

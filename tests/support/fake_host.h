@@ -77,6 +77,23 @@ class FakeHost final : public CommandHost {
         return saveAnswer;
     }
 
+    std::string editText(uint16_t id) const override {
+        const auto it = edits.find(id);
+        return it == edits.end() ? std::string() : it->second;
+    }
+    void setEditText(uint16_t id, const std::string& text) override { edits[id] = text; }
+    void moveEditControl(uint16_t id, int32_t x, int32_t y, int32_t width, int32_t height,
+                         bool) override {
+        editPlaces[id] = {x, y, x + width, y + height};
+    }
+    void setCapture() override { captured = true; }
+    void releaseCapture() override { captured = false; }
+    platform::CursorShape setCursor(platform::CursorShape shape) override {
+        const platform::CursorShape before = cursor;
+        cursor = shape;
+        return before;
+    }
+
     bool erasedWhole() const {
         for (const auto& i : invalidations) {
             if (!i.rect && i.erase) return true;
@@ -110,6 +127,10 @@ class FakeHost final : public CommandHost {
     std::vector<uint32_t> progressDone;
     std::optional<std::string> saveAnswer;
     std::vector<std::string> saveCaptions;
+    std::map<uint16_t, std::string> edits;
+    std::map<uint16_t, platform::Rect> editPlaces;
+    bool captured = false;
+    platform::CursorShape cursor = platform::CursorShape::Arrow;
 };
 
 // Types the given texts and presses the button.
