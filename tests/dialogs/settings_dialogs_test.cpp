@@ -17,7 +17,9 @@ TEST(SettingsDialogs, SubsetSettingsClicksTakeEffectAndCancelRestores) {
     EXPECT_EQ(dialog.units, (platform::Rect{0, 0, 223, 113}));
     // The init position is shown, not edited.
     for (const auto& c : dialog.controls) {
-        if (c.id == kEditInitPosition) EXPECT_TRUE(c.disabled);
+        if (c.id == kEditInitPosition) {
+            EXPECT_TRUE(c.disabled);
+        }
     }
 
     SubsetSettingsValues values{7, 3, 2};  // an employment out of range shows as "Complete "
