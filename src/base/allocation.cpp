@@ -13,6 +13,10 @@ void failAllocationAfter(int n) {
     countdown.store(n);
 }
 
+int allocationsBeforeFailure() {
+    return countdown.load();
+}
+
 bool allocationShouldFail() {
     int current = countdown.load();
     while (current > 0) {

@@ -13,6 +13,8 @@ namespace etalon {
 // The n-th allocation from now (1 = the next one) fails; 0 switches it off.
 void failAllocationAfter(int n);
 bool allocationShouldFail();
+// Allocations still to go before the failure; 0 once it happened or when off.
+int allocationsBeforeFailure();
 #else
 inline constexpr bool allocationShouldFail() {
     return false;

@@ -1,0 +1,92 @@
+// Every allocation of start-up, a run of each task and a tiny simulation
+// failing once, in turn: each failure is reported, nothing crashes or leaks
+// (the sanitizer build checks), and the same steps then run cleanly.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "app/app_state.h"
+#include "base/allocation.h"
+#include "processing/restoring.h"
+#include "series/series_generator.h"
+#include "simulation/stat_cutoff_varnel.h"
+#include "support/recording_sink.h"
+
+namespace etalon {
+namespace {
+
+// Start-up, one series and run per task, and a 2 x 2 x 2 simulation on one
+// thread, so that the n-th allocation is the same one every time.
+void startAndRunEveryTask(MessageSink& sink) {
+    AppState state;
+    createStartupState(state, sink);
+    const std::vector<int32_t> a{3, 5}, b{7};
+    const std::vector<std::span<const int32_t>> patterns{a, b};
+    const std::pair<uint16_t, uint16_t> runs[] = {
+        {kTaskRecognition, kSeriesFixedWhole},     {kTaskDetection, kSeriesUnfixedWhole},
+        {kTaskJoint, kSeriesFixedCutoff},          {kTaskRecognition, kSeriesUnfixedCutoff},
+        {kTaskDetection, kSeriesFixedTuples},      {kTaskRecognition, kSeriesUnfixedTuples},
+        {kTaskSeriesProcessing, kSeriesFixedWhole}};
+    for (const auto& [task, type] : runs) {
+        if (!state.lpSeriesHeader || !state.lpChainsHeader) break;
+        state.wSeriesType = type;
+        state.wEffectiveTask = effectiveTask(task, type);
+        state.wSeriesPulses = 6;
+        if (makeSeriesFromState(state, sink) == SeriesMade::NoRecord) break;
+        addSeriesNoise(20, 128, state.lpSeriesHeader.get(), state.streams.wNoiseSeed);
+        RestoringRequest request;
+        request.alphabet = {state.alphabet.data(), state.wEtalonsNumber};
+        request.etalons = {state.lpRequiredList.data(), state.wRequiredCount};
+        request.pattern = a;
+        request.patterns = patterns;
+        request.tmin = state.wTmin;
+        request.tmax = state.wTmax;
+        request.chains = state.lpChainsHeader.get();
+        request.series = state.lpSeriesHeader.get();
+        runRestoringProcedure(sink, chooseRestoringProcedure(state.wEffectiveTask, type), request);
+        addToChainsHeader(sink, type, state.wEffectiveTask, 100, 100, state.lpChainsHeader.get());
+    }
+    if (state.lpSeriesHeader) {
+        state.lpSeriesHeader->wSubsetLength = 0;
+        auto errors = getRestErrHeader(sink, 2, 2, 2, nullptr);
+        if (errors && initRestErrHeader(sink, 2, 6, 1, 2, 0, 30, 2, errors.get())) {
+            SimulationRun run;
+            run.alphabet = {state.alphabet.data(), state.wEtalonsNumber};
+            run.requiredList = {state.lpRequiredList.data(), state.wRequiredCount};
+            SimulationOptions options;
+            options.threads = 1;
+            const SimulationRecords records{errors.get(), state.lpSeriesHeader.get(),
+                                            &state.streams};
+            const SimulationResult result = statCutoffVarnel(sink, run, records, options);
+            for (const auto& m : result.messages)
+                sink.show(m.text, m.caption, m.icon);
+        }
+    }
+    destroyState(state);
+}
+
+TEST(AllocationSweep, EveryAllocationFailingOnceIsReported) {
+    test::RecordingSink clean;
+    startAndRunEveryTask(clean);
+    ASSERT_TRUE(clean.empty()) << clean.last().text;
+
+    int failures = 0;
+    for (int k = 1; k < 100000; ++k) {
+        test::RecordingSink sink;
+        failAllocationAfter(k);
+        startAndRunEveryTask(sink);
+        const bool happened = allocationsBeforeFailure() == 0;
+        failAllocationAfter(0);
+        if (!happened) break;  // fewer than k allocations: every one has failed once
+        ++failures;
+        EXPECT_FALSE(sink.empty()) << "allocation " << k << " failed silently";
+
+        test::RecordingSink after;
+        startAndRunEveryTask(after);
+        EXPECT_TRUE(after.empty()) << "after allocation " << k << ": " << after.last().text;
+    }
+    EXPECT_GT(failures, 20);
+}
+
+}  // namespace
+}  // namespace etalon
