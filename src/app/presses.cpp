@@ -217,6 +217,7 @@ void PressHandler::pickLengthOrNoise(bool length, int32_t entry) {
             pulseCountBounds(s.dwNewSeriesLength, s.wEtalonLength, s.wTmin, s.wTmax);
         s.wMinPulses = bounds.minPulses;
         s.wMaxPulses = bounds.maxPulses;
+        growEtalonSequence(s, s.wMaxPulses);
         s.wRequestedPulses = defaultPulseCount(bounds);
         s.bRepaintLength = entry != index;
     } else {

@@ -180,6 +180,7 @@ bool CommandHandler::locationParameters() {
     s.wProcessingLevel = s.wDlgProcessingLevel;
     s.wMinPulses = s.wDlgMinPulses;
     s.wMaxPulses = s.wDlgMaxPulses;
+    growEtalonSequence(s, s.wMaxPulses);
     const PulseGrid grid = pulseGridFor(s.wMinPulses, s.wMaxPulses, s.wPulsesIncrement);
     s.wPulsesIncrement = grid.increment;
     s.wPulsesSteps = grid.steps;

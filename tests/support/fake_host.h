@@ -42,6 +42,8 @@ class FakeHost final : public CommandHost {
         const auto it = scripts.find(dialogId);
         if (it != scripts.end()) {
             it->second(context, procedure);
+        } else if (defaultScript) {
+            defaultScript(context, procedure);
         } else {
             context.press(procedure, platform::kIdOk);
         }
@@ -119,6 +121,7 @@ class FakeHost final : public CommandHost {
     std::vector<int> dialogs;
     std::vector<std::string> captions;
     std::map<int, DialogScript> scripts;
+    DialogScript defaultScript;              // for dialogs without a script of their own; else OK
     std::map<int, FakeDialogContext> shown;  // each dialog as it was left
     int closed = 0;
     std::optional<uint32_t> cancelAt;
