@@ -333,6 +333,19 @@ TEST(Procedures, NumbersOutsideTheAlphabetAreRefusedAndLeaveTheSeriesAlone) {
     }
 }
 
+TEST(Procedures, TminAboveTmaxLeavesNoTwoPulsesInAChain) {
+    SeriesMaker maker;
+    ASSERT_TRUE(maker.make(spec(4, 0, 3)));
+    SeriesHeader& series = maker.series();
+    RecordingSink sink;
+    auto chains = makeChains(series.wMaxPulses);
+    EXPECT_EQ(
+        detectUnknownNumberChain(sink, maker.alphabet(), kAll, 553, 428, 100, chains.get(), series),
+        1);
+    EXPECT_TRUE(sink.empty());
+    EXPECT_LE(series.wRestoredQuantity, 1);
+}
+
 TEST(Procedures, NoAdmissibleChainGivesZeroPulses) {
     SeriesMaker maker;
     ASSERT_TRUE(maker.make(spec(1, 20, 1)));
