@@ -211,10 +211,16 @@ OmegaSets makeOmegaSets(MessageSink& sink, const SeriesHeader& series, uint16_t 
 
 namespace {
 
-void toRanges(const IntervalsHeader& set, std::vector<PositionClasses::Range>& out) {
+// The ranges of a set, cut to the positions where a whole pulse lies inside
+// the series: with pulses longer than Tmax the sets reach past its end, and
+// no pulse can start there.
+void toRanges(const IntervalsHeader& set, int32_t lastStart,
+              std::vector<PositionClasses::Range>& out) {
     out.clear();
-    for (int i = 0; i < set.wIntervals; ++i)
-        out.push_back({set.start(i), set.end(i)});
+    for (int i = 0; i < set.wIntervals; ++i) {
+        const int32_t hi = std::min<int32_t>(set.end(i), lastStart);
+        if (set.start(i) <= hi) out.push_back({set.start(i), hi});
+    }
 }
 
 }  // namespace
@@ -224,27 +230,31 @@ bool makePositionClasses(MessageSink& sink, const SeriesHeader& series, uint16_t
     OmegaSets sets = makeOmegaSets(sink, series, tmin, tmax);
     if (!sets.minus) return false;
     std::unique_ptr<IntervalsHeader> work;
+    // A record that holds no series yet has no pulse length; its positions
+    // still end with the series.
+    const int32_t lastStart =
+        static_cast<int32_t>(series.dwSeriesSize) - std::max<int32_t>(series.wImpulseSize, 1);
 
     work = copyIntervals(sink, std::move(work), sets.minus.get());
     if (!work) return false;
     subIntervals(sink, work.get(), sets.tilda.get());
-    toRanges(*work, classes.firstOnly);
+    toRanges(*work, lastStart, classes.firstOnly);
 
     work = copyIntervals(sink, std::move(work), sets.minus.get());
     if (!work || !crossIntervals(sink, work.get(), sets.tilda.get())) return false;
-    toRanges(*work, classes.firstOrLater);
+    toRanges(*work, lastStart, classes.firstOrLater);
 
     work = copyIntervals(sink, std::move(work), sets.tilda.get());
     if (!work) return false;
     subIntervals(sink, work.get(), sets.minus.get());
-    toRanges(*work, classes.laterOnly);
+    toRanges(*work, lastStart, classes.laterOnly);
 
     work = copyIntervals(sink, std::move(work), sets.minus.get());
     if (!work) return false;
     addIntervals(sink, work.get(), sets.tilda.get());
-    toRanges(*work, classes.fitted);
+    toRanges(*work, lastStart, classes.fitted);
 
-    toRanges(*sets.plus, classes.ends);
+    toRanges(*sets.plus, lastStart, classes.ends);
 
     classes.classOf.assign(series.dwSeriesSize, 0);
     const std::vector<PositionClasses::Range>* ordered[] = {

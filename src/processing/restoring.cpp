@@ -1,5 +1,7 @@
 #include "processing/restoring.h"
 
+#include <algorithm>
+
 #include "processing/known_number_chain.h"
 #include "processing/known_number_tuples.h"
 #include "processing/task_codes.h"
@@ -96,9 +98,43 @@ const RestoringProcedures& workbenchRestoringProcedures() {
     return table;
 }
 
+namespace {
+
+constexpr char kRestoringCaption[] = " Processing ";
+
+template <class T>
+bool inAlphabet(std::span<const T> numbers, std::size_t etalons) {
+    return std::all_of(numbers.begin(), numbers.end(),
+                       [etalons](T n) { return n >= 1 && static_cast<std::size_t>(n) <= etalons; });
+}
+
+// The procedures index the alphabet by these numbers, and a working list typed
+// into its dialog is not checked there.
+bool numbersAreEtalons(MessageSink& sink, RestoringProcedure procedure, const RestoringRequest& r) {
+    const std::size_t etalons = r.alphabet.size();
+    if (readsEtalonList(procedure) && !inAlphabet(r.etalons, etalons)) {
+        sink.show("Wrong etalon number in the list of etalons!", kRestoringCaption,
+                  MessageIcon::None);
+        return false;
+    }
+    bool patternsFit = !readsPattern(procedure) || inAlphabet(r.pattern, etalons);
+    if (readsPatterns(procedure)) {
+        for (const auto& pattern : r.patterns)
+            patternsFit = patternsFit && inAlphabet(pattern, etalons);
+    }
+    if (!patternsFit) {
+        sink.show("Wrong etalon number in the selected subset!", kRestoringCaption,
+                  MessageIcon::None);
+    }
+    return patternsFit;
+}
+
+}  // namespace
+
 int runRestoringProcedure(MessageSink& sink, RestoringProcedure procedure,
                           const RestoringRequest& r, const RestoringProcedures& p) {
     if (!r.series) return 0;
+    if (!numbersAreEtalons(sink, procedure, r)) return 0;
     SeriesHeader& s = *r.series;
     int32_t noDebugging = 0;
     int32_t& debugging = r.debugging ? *r.debugging : noDebugging;

@@ -79,7 +79,8 @@ struct RestoringRequest {
 
 // Runs the procedure on request.series; returns what it returns (the
 // recognised etalon or pattern for the recognitions), 0 for None, a missing
-// series or an empty table entry.
+// series or an empty table entry. A list or pattern naming an etalon the
+// alphabet lacks is refused with a message (0, the series left alone).
 int runRestoringProcedure(MessageSink& sink, RestoringProcedure procedure,
                           const RestoringRequest& request,
                           const RestoringProcedures& procedures = workbenchRestoringProcedures());

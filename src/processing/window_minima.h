@@ -37,6 +37,8 @@ class WindowMinima {
 
     // Enters every position up to `last`; their values must be final.
     void enterUpTo(int32_t last) {
+        // With Tmin above Tmax every window is empty: nothing to keep.
+        if (width_ <= 0) return;
         while (next_ <= last) {
             if (next_ == blockStart_ + width_) blockStart_ = next_;
             const int32_t blockEnd = blockStart_ + width_ - 1;

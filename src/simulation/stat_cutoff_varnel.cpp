@@ -219,6 +219,8 @@ class SeriesMaker {
     bool next(CollectingSink& collector, WorkItem& item) {
         const uint16_t pulseSteps = errors_.wVariousPulses;
         const uint16_t levels = errors_.wNoiseLevels;
+        // A grid without noise levels has no points to make series for.
+        if (levels == 0) return false;
         while (p_ < pulseSteps) {
             if (!cellStarted_) {
                 startCell();

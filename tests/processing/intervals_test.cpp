@@ -148,3 +148,37 @@ TEST(Intervals, PositionSetsOfTheDefaultGeometry) {
 
 }  // namespace
 }  // namespace etalon::test
+
+namespace etalon {
+namespace {
+
+// Pulses longer than Tmax make the position sets reach past the series' end;
+// the classes stop where a whole pulse still fits, also in a record that
+// holds no series yet.
+TEST(Intervals, PositionClassesStopWhereAWholePulseStillFits) {
+    test::RecordingSink sink;
+    for (const uint16_t pulseLength : {uint16_t{20}, uint16_t{0}}) {
+        SCOPED_TRACE(pulseLength);
+        SeriesHeader series;
+        series.dwSeriesSize = 43;
+        series.wImpulseSize = pulseLength;
+        series.wMinPulses = 7;
+        series.wMaxPulses = 8;
+        PositionClasses classes;
+        ASSERT_TRUE(makePositionClasses(sink, series, 3, 8, classes));
+        const int32_t lastStart = 43 - std::max<int32_t>(pulseLength, 1);
+        bool any = false;
+        for (const auto* ranges : {&classes.firstOnly, &classes.firstOrLater, &classes.laterOnly,
+                                   &classes.fitted, &classes.ends}) {
+            for (const auto& r : *ranges) {
+                EXPECT_LE(r.lo, r.hi);
+                EXPECT_LE(r.hi, lastStart);
+                any = true;
+            }
+        }
+        EXPECT_TRUE(any);
+    }
+}
+
+}  // namespace
+}  // namespace etalon

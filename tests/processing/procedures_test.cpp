@@ -296,6 +296,56 @@ TEST(Procedures, NothingToRunLeavesTheSeriesAlone) {
     EXPECT_TRUE(sink.empty());
 }
 
+TEST(Procedures, NumbersOutsideTheAlphabetAreRefusedAndLeaveTheSeriesAlone) {
+    SeriesMaker maker;
+    ASSERT_TRUE(maker.make(spec(36, 0, 1)));
+    SeriesHeader series = maker.series();
+    markRestored(series);
+    const SeriesHeader marked = series;
+    const std::vector<uint16_t> lists[] = {{3, 21}, {0}, {65535, 2}};
+    const std::vector<int32_t> pattern = {3, 21};
+    const std::vector<std::span<const int32_t>> patterns = {kPattern, pattern};
+    using P = RestoringProcedure;
+    for (const P procedure :
+         {P::DetectKnownNumberChain, P::RecognizeKnownNumberChain, P::DetectUnknownNumberChain,
+          P::RecognizeUnknownNumberChain, P::DetectKnownNumberTuples, P::TuplesDetection,
+          P::RecognizeKnownNumberTuples, P::TuplesRecognition}) {
+        for (const auto& list : lists) {
+            SCOPED_TRACE(testing::Message() << restoringProcedureName(procedure) << " " << list[0]);
+            RecordingSink sink;
+            auto chains = makeChains(series.wMaxPulses);
+            RestoringRequest request;
+            request.alphabet = maker.alphabet();
+            request.etalons = list;
+            request.pattern = pattern;
+            request.patterns = patterns;
+            request.tmin = 40;
+            request.tmax = 181;
+            request.chains = chains.get();
+            request.series = &series;
+            EXPECT_EQ(runRestoringProcedure(sink, procedure, request), 0);
+            ASSERT_EQ(sink.messages.size(), 1u);
+            EXPECT_EQ(sink.last().text, readsEtalonList(procedure)
+                                            ? "Wrong etalon number in the list of etalons!"
+                                            : "Wrong etalon number in the selected subset!");
+            EXPECT_EQ(diffSeries(series, marked), "");
+        }
+    }
+}
+
+TEST(Procedures, TminAboveTmaxLeavesNoTwoPulsesInAChain) {
+    SeriesMaker maker;
+    ASSERT_TRUE(maker.make(spec(4, 0, 3)));
+    SeriesHeader& series = maker.series();
+    RecordingSink sink;
+    auto chains = makeChains(series.wMaxPulses);
+    EXPECT_EQ(
+        detectUnknownNumberChain(sink, maker.alphabet(), kAll, 553, 428, 100, chains.get(), series),
+        1);
+    EXPECT_TRUE(sink.empty());
+    EXPECT_LE(series.wRestoredQuantity, 1);
+}
+
 TEST(Procedures, NoAdmissibleChainGivesZeroPulses) {
     SeriesMaker maker;
     ASSERT_TRUE(maker.make(spec(1, 20, 1)));

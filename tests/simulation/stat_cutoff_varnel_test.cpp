@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "oracle/oracle_processing.h"
@@ -317,6 +318,25 @@ TEST(Simulation, RunsThatCannotWorkAreRefusedAndChangeNothing) {
         statCutoffVarnel(f.sink, f.run(), {nullptr, f.series.get(), &f.streams}).completed());
     EXPECT_EQ(f.sink.last().text, "Absence of RestoreErrorHeader!");
     EXPECT_EQ(f.sink.last().caption, "statCutoffVarnel");
+}
+
+TEST(Simulation, GridsWithoutPointsCompleteWithoutMakingSeries) {
+    for (const auto& [pulseSteps, noiseSteps, repeats] :
+         {std::tuple{2, 0, 1}, std::tuple{0, 2, 1}, std::tuple{2, 2, 0}}) {
+        SCOPED_TRACE(testing::Message() << pulseSteps << "x" << noiseSteps << "x" << repeats);
+        Case c;
+        c.pulseSteps = static_cast<uint16_t>(pulseSteps);
+        c.noiseSteps = static_cast<uint16_t>(noiseSteps);
+        c.repeats = static_cast<uint32_t>(repeats);
+        SimulationFixture f(c);
+        const RandomStreams before = f.streams;
+        uint32_t progressed = 0;
+        const SimulationResult result = f.simulate(2, nullptr, [&](uint32_t) { ++progressed; });
+        EXPECT_TRUE(result.completed());
+        EXPECT_TRUE(result.messages.empty());
+        EXPECT_EQ(progressed, 0u);
+        EXPECT_EQ(f.streams.wNoiseSeed, before.wNoiseSeed);
+    }
 }
 
 TEST(Simulation, ProgressCountsEverySeriesAndCancelKeepsNothing) {
