@@ -134,6 +134,9 @@ void CommandHandler::onCommand(uint16_t id) {
             return showStatisticalSimulation();
         case kCmdExportSimulationTable:
             return exportSimulationTable();
+        case kCmdSaveImage:
+            MakeSnapshot(host_, sink_);
+            return;
         case kCmdMakeSeries:
             return makeSeries();
         case kCmdResultsRepaint:

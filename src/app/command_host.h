@@ -5,15 +5,17 @@
 #include <optional>
 #include <string>
 
+#include "export/snapshot.h"
 #include "platform/dialog.h"
 #include "platform/geometry.h"
 #include "platform/progress.h"
 
 namespace etalon {
 
-// What the commands and presses need of the main window. The workbench
-// implements it over the real window; tests use a stand-in that records.
-class CommandHost {
+// What the commands and presses need of the main window, " Save image as..."
+// included. The workbench implements it over the real window; tests use a
+// stand-in that records.
+class CommandHost : public SnapshotWindow {
   public:
     virtual ~CommandHost() = default;
     virtual void checkMenuItem(uint16_t id, bool checked) = 0;

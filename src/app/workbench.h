@@ -62,6 +62,8 @@ class Workbench final : public platform::WindowProcedure {
     void setStartupCheckMarks(platform::Window& window);
     // Once the outermost command or press is done: regions left stale are repainted.
     void afterInput(platform::Window& window);
+    // A full repaint into another context (the SVG snapshot).
+    void paintCopy(platform::Window& window, platform::DeviceContext& dc);
 
     MessageSink& sink_;
     BitmapLoader loader_;

@@ -77,6 +77,26 @@ class FakeHost final : public CommandHost {
         return saveAnswer;
     }
 
+    CapturedImage captureClientArea() override {
+        ++captures;
+        return clientArea;
+    }
+    std::optional<SaveChoice> askSaveFile(const std::string& title,
+                                          const std::vector<std::string>& filters) override {
+        std::string asked = title;
+        for (const auto& f : filters)
+            asked += " | " + f;
+        saveCaptions.push_back(asked);
+        return saveChoice;
+    }
+    // No image writer without Qt: a stand-in whose bytes name the picture.
+    std::optional<std::vector<uint8_t>> encodePng(const CapturedImage& image) override {
+        const std::string text =
+            "PNG " + std::to_string(image.width) + "x" + std::to_string(image.height);
+        return std::vector<uint8_t>(text.begin(), text.end());
+    }
+    std::string drawAsSvg() override { return "<svg/>"; }
+
     bool erasedWhole() const {
         for (const auto& i : invalidations) {
             if (!i.rect && i.erase) return true;
@@ -110,6 +130,9 @@ class FakeHost final : public CommandHost {
     std::vector<uint32_t> progressDone;
     std::optional<std::string> saveAnswer;
     std::vector<std::string> saveCaptions;
+    CapturedImage clientArea;
+    int captures = 0;
+    std::optional<SaveChoice> saveChoice;
 };
 
 // Types the given texts and presses the button.
