@@ -76,7 +76,7 @@ SvgRecorder::SvgRecorder(int32_t width, int32_t height)
         "\">\n"
         // One-pixel pens whose square ends cover the end pixels; text in the
         // window's font, spaces kept as they are.
-        "<g shape-rendering=\"crispEdges\" text-rendering=\"optimizeSpeed\" "
+        "<g shape-rendering=\"crispEdges\" "
         "stroke-width=\"1\" stroke-linecap=\"square\" stroke-linejoin=\"round\" "
         "font-family=\"'DejaVu Sans Condensed', 'DejaVu Sans', sans-serif\" "
         "font-stretch=\"semi-condensed\" xml:space=\"preserve\">\n" +
