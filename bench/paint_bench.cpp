@@ -1,6 +1,7 @@
 // A full repaint of the client area (1280 x 800): the alphabet grid at
 // start-up and the results view after one processed series, as the window
-// draws them. Painting must stay as fast as the plain raster path.
+// draws them, and the results view recorded as SVG. Painting must stay as
+// fast as the plain raster path.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -9,6 +10,7 @@
 #include "app/main_menu.h"
 #include "app/painting.h"
 #include "platform/fonts.h"
+#include "platform/svg_recorder.h"
 #include "support/fake_host.h"
 #include "support/recording_sink.h"
 
@@ -54,8 +56,22 @@ void BM_RepaintAlphabetGrid(benchmark::State& run) {
 void BM_RepaintResultsView(benchmark::State& run) {
     fullRepaint(run, true);
 }
+// The same paint pass recorded as an SVG document (" Save image as..." .svg).
+void BM_RecordResultsViewAsSvg(benchmark::State& run) {
+    PaintedWindow window(true);
+    for (auto _ : run) {
+        platform::SvgRecorder recorder(window.surface.width(), window.surface.height());
+        platform::DeviceContext dc(window.surface, recorder);
+        WindowLayout layout;
+        paintWindow(window.state, layout, window.bitmaps,
+                    {0, 0, window.surface.width(), window.surface.height()}, dc, window.sink);
+        benchmark::DoNotOptimize(recorder.finish());
+    }
+}
+
 BENCHMARK(BM_RepaintAlphabetGrid)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RepaintResultsView)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RecordResultsViewAsSvg)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace etalon
