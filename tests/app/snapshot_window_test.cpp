@@ -10,6 +10,7 @@
 #include <QXmlStreamReader>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 #include "app/main_menu.h"
 #include "app/painting.h"
@@ -185,9 +186,15 @@ struct OpenWindow {
     // " Save image as..." with the name typed and the filter picked in the dialog.
     void saveAs(const std::filesystem::path& typed, int filter) {
         QTimer* user = new QTimer(qApp);
+        auto tries = std::make_shared<int>(0);
         QObject::connect(user, &QTimer::timeout, user, [=] {
             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
             if (!dialog) return;  // not open yet, or closed; pressing Save again is harmless
+            if (++*tries > 500) {
+                ADD_FAILURE() << "the dialog did not take " << typed;
+                QMetaObject::invokeMethod(dialog, "reject");
+                return;
+            }
             EXPECT_EQ(dialog->windowTitle(), "Snapshot File Name");
             dialog->selectNameFilter(dialog->nameFilters().value(filter));
             // Typed into the name field, as a user does; selectFile() may be
