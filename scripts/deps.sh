@@ -6,6 +6,9 @@ ETALON_PACKAGES=(
   nlohmann-json3-dev libcli11-dev libtbb-dev
   qt6-base-dev libgl-dev fonts-dejavu-core fonts-dejavu-extra
   imagemagick
+  # rsvg-convert: the tests draw saved SVG pictures with librsvg, a renderer
+  # of their own, to compare them with the window.
+  librsvg2-bin
 )
 
 etalon_install_missing() {

@@ -140,6 +140,9 @@ void CommandHandler::onCommand(uint16_t id) {
             return subsetSettings();
         case kCmdDrawingSettings:
             return drawingSettings();
+        case kCmdSaveImage:
+            MakeSnapshot(host_, sink_);
+            return;
         case kCmdMakeSeries:
             return makeSeries();
         case kCmdResultsRepaint:

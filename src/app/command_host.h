@@ -5,15 +5,17 @@
 #include <optional>
 #include <string>
 
+#include "export/snapshot.h"
 #include "platform/dialog.h"
 #include "platform/geometry.h"
 #include "platform/progress.h"
 
 namespace etalon {
 
-// What the commands and presses need of the main window. The workbench
-// implements it over the real window; tests use a stand-in that records.
-class CommandHost {
+// What the commands and presses need of the main window, " Save image as..."
+// included. The workbench implements it over the real window; tests use a
+// stand-in that records.
+class CommandHost : public SnapshotWindow {
   public:
     virtual ~CommandHost() = default;
     virtual void checkMenuItem(uint16_t id, bool checked) = 0;
@@ -40,9 +42,6 @@ class CommandHost {
     virtual void setCapture() = 0;
     virtual void releaseCapture() = 0;
     virtual platform::CursorShape setCursor(platform::CursorShape shape) = 0;
-    // The Save-As dialog; nothing when cancelled. filter as "CSV Files (*.csv)".
-    virtual std::optional<std::string> askSaveFileName(const std::string& caption,
-                                                       const std::string& filter) = 0;
 };
 
 }  // namespace etalon

@@ -229,9 +229,9 @@ void CommandHandler::exportSimulationTable() {
                    " Export simulation table ", MessageIcon::Information);
         return;
     }
-    auto name = host_.askSaveFileName("Simulation Table File Name", "CSV Files (*.csv)");
-    if (!name || name->empty()) return;
-    std::filesystem::path path(*name);
+    const auto chosen = host_.askSaveFile("Simulation Table File Name", {"CSV Files (*.csv)"});
+    if (!chosen || chosen->name.empty()) return;
+    std::filesystem::path path(chosen->name);
     if (!path.has_extension()) path += ".csv";
     const std::string csv = simulationTableCsv(*errors);
     const FileWriteResult written = writeFileAtomically(

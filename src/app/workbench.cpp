@@ -7,15 +7,21 @@
 #include "app/painting.h"
 #include "app/presses.h"
 #include "platform/message_box.h"
+#include "platform/png_image.h"
+#include "platform/svg_recorder.h"
 
 namespace etalon {
 
 namespace {
 
+// Paints the whole client area into a context other than the window's.
+using PaintPass = std::function<void(platform::DeviceContext&)>;
+
 // The commands' view of the main window.
 class WindowHost final : public CommandHost {
   public:
-    explicit WindowHost(platform::Window& window) : window_(window) {}
+    WindowHost(platform::Window& window, PaintPass paintPass)
+        : window_(window), paintPass_(std::move(paintPass)) {}
     void checkMenuItem(uint16_t id, bool checked) override { window_.checkMenuItem(id, checked); }
     void invalidate(const platform::Rect* rect, bool erase) override {
         window_.invalidate(rect, erase);
@@ -29,10 +35,6 @@ class WindowHost final : public CommandHost {
     bool runWithProgress(const std::string& caption, uint32_t total,
                          const std::function<void(platform::ProgressChannel&)>& work) override {
         return platform::runWithProgress(&window_, caption, total, work);
-    }
-    std::optional<std::string> askSaveFileName(const std::string& caption,
-                                               const std::string& filter) override {
-        return platform::saveAsDialog(&window_, caption, filter);
     }
     std::string editText(uint16_t id) const override { return window_.editText(id); }
     void setEditText(uint16_t id, const std::string& text) override {
@@ -48,8 +50,38 @@ class WindowHost final : public CommandHost {
         return window_.setCursor(shape);
     }
 
+    // The surface holds what the window shows; dialogs never draw into it.
+    CapturedImage captureClientArea() override {
+        const platform::Surface& surface = window_.surface();
+        CapturedImage image{surface.width(), surface.height(), {}};
+        image.pixels.assign(surface.data(),
+                            surface.data() + static_cast<std::size_t>(surface.width()) *
+                                                 static_cast<std::size_t>(surface.height()));
+        return image;
+    }
+    std::optional<SaveChoice> askSaveFile(const std::string& title,
+                                          const std::vector<std::string>& filters) override {
+        auto chosen = platform::saveAsDialog(&window_, title, filters);
+        if (!chosen) return std::nullopt;
+        return SaveChoice{std::move(chosen->path), chosen->filter};
+    }
+    std::optional<std::vector<uint8_t>> encodePng(const CapturedImage& image) override {
+        return platform::encodePng(image.pixels.data(), image.width, image.height,
+                                   static_cast<std::ptrdiff_t>(image.width) * 4);
+    }
+    std::string drawAsSvg() override {
+        const platform::Rect client = window_.clientRect();
+        platform::SvgRecorder recorder(client.width(), client.height());
+        // The recording context only needs the bounds of a surface.
+        platform::Surface bounds(client.width(), client.height());
+        platform::DeviceContext dc(bounds, recorder);
+        paintPass_(dc);
+        return recorder.finish();
+    }
+
   private:
     platform::Window& window_;
+    PaintPass paintPass_;
 };
 
 }  // namespace
@@ -123,9 +155,18 @@ void Workbench::placeEditControl(platform::Window& window) {
                            want.bottom - want.top, false);
 }
 
+void Workbench::paintCopy(platform::Window& window, platform::DeviceContext& dc) {
+    // Same drawing as a full repaint, leaving what input and the repaint
+    // bookkeeping rely on as it was.
+    WindowLayout layout = layout_;
+    const auto noErase = state_.bNoErase;
+    paintWindow(state_, layout, bitmaps_, window.clientRect(), dc, sink_);
+    state_.bNoErase = noErase;
+}
+
 void Workbench::afterInput(platform::Window& window) {
     if (inputDepth_ > 0 || window.isDestroyed()) return;
-    WindowHost host(window);
+    WindowHost host(window, [&](platform::DeviceContext& dc) { paintCopy(window, dc); });
     repaintStaleViews(painted_, state_, layout_, host);
 }
 
@@ -135,7 +176,7 @@ void Workbench::onKeyDown(platform::Window& window, int virtualKey) {
 }
 
 void Workbench::onCommand(platform::Window& window, uint16_t id) {
-    WindowHost host(window);
+    WindowHost host(window, [&](platform::DeviceContext& dc) { paintCopy(window, dc); });
     ++inputDepth_;
     CommandHandler(state_, layout_, host, sink_, procedures_).onCommand(id);
     --inputDepth_;
@@ -144,14 +185,14 @@ void Workbench::onCommand(platform::Window& window, uint16_t id) {
 
 void Workbench::onMouseMove(platform::Window& window, int16_t x, int16_t y, unsigned) {
     if (state_.nDisplayMode != 10) return;
-    WindowHost host(window);
+    WindowHost host(window, [&](platform::DeviceContext& dc) { paintCopy(window, dc); });
     ++inputDepth_;
     PressHandler(state_, layout_, host, sink_).onMove(x, y);
     --inputDepth_;
     afterInput(window);
 }
 void Workbench::onMouseDown(platform::Window& window, int16_t x, int16_t y, unsigned) {
-    WindowHost host(window);
+    WindowHost host(window, [&](platform::DeviceContext& dc) { paintCopy(window, dc); });
     ++inputDepth_;
     PressHandler(state_, layout_, host, sink_).onPress(x, y);
     --inputDepth_;
@@ -159,7 +200,7 @@ void Workbench::onMouseDown(platform::Window& window, int16_t x, int16_t y, unsi
 }
 void Workbench::onMouseUp(platform::Window& window, int16_t x, int16_t y, unsigned) {
     if (state_.nDisplayMode != 10) return;
-    WindowHost host(window);
+    WindowHost host(window, [&](platform::DeviceContext& dc) { paintCopy(window, dc); });
     ++inputDepth_;
     PressHandler(state_, layout_, host, sink_).onRelease(x, y);
     --inputDepth_;

@@ -63,6 +63,8 @@ class Workbench final : public platform::WindowProcedure {
     // Once the outermost command or press is done: regions left stale are repainted.
     void afterInput(platform::Window& window);
     void placeEditControl(platform::Window& window);
+    // A full repaint into another context (the SVG snapshot).
+    void paintCopy(platform::Window& window, platform::DeviceContext& dc);
 
     MessageSink& sink_;
     BitmapLoader loader_;

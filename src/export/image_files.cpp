@@ -99,4 +99,13 @@ bool writePcxFile(const std::filesystem::path& path, const ImageRows& rows, RgbC
     return true;
 }
 
+bool writeEncodedFile(const std::filesystem::path& path, std::span<const uint8_t> bytes,
+                      const char* writeText, const char* caption, MessageSink& sink) {
+    AtomicFile file(path);
+    if (!file.create()) return reportFileFailure(sink, file, "", caption);
+    if (!file.write(bytes)) return reportFileFailure(sink, file, writeText, caption);
+    if (!file.commit()) return reportFileFailure(sink, file, "", caption);
+    return true;
+}
+
 }  // namespace etalon

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <span>
 
 #include "base/message_sink.h"
 #include "export/bmp_encoder.h"
@@ -16,6 +17,8 @@ namespace etalon {
 
 inline constexpr const char* kBitmapCaption = "About Bitmap";
 inline constexpr const char* kPcxCaption = "About PCX";
+inline constexpr const char* kPngCaption = "About PNG";
+inline constexpr const char* kSvgCaption = "About SVG";
 
 // The information header for a bitmap, or nothing after a reported failure.
 std::optional<BmpInfo> makeBitmapInfo(const BitmapDescription& bitmap, MessageSink& sink);
@@ -27,5 +30,9 @@ bool writeBitmapFile(const std::filesystem::path& path, const BmpInfo& info, con
 // Saves 32-bit `rows` as a two-colour PCX file: background and the rest.
 bool writePcxFile(const std::filesystem::path& path, const ImageRows& rows, RgbColour background,
                   MessageSink& sink);
+
+// Saves an already encoded picture (PNG, SVG); `writeText` names a failed write.
+bool writeEncodedFile(const std::filesystem::path& path, std::span<const uint8_t> bytes,
+                      const char* writeText, const char* caption, MessageSink& sink);
 
 }  // namespace etalon

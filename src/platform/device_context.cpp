@@ -31,6 +31,10 @@ DeviceContext::DeviceContext(Surface& surface)
 DeviceContext::DeviceContext(Surface& surface, std::vector<Rect> clip)
     : surface_(surface), clip_(std::move(clip)) {}
 
+DeviceContext::DeviceContext(Surface& surface, DrawingRecorder& recorder) : DeviceContext(surface) {
+    recorder_ = &recorder;
+}
+
 std::vector<Rect> DeviceContext::intersectClip(const Rect& r) {
     std::vector<Rect> narrowed;
     for (const Rect& c : clip_) {
@@ -55,6 +59,11 @@ void DeviceContext::plot(int32_t x, int32_t y, Color color) {
 // Bresenham along the major axis; the end point is left out so that joined
 // segments set every pixel once.
 void DeviceContext::lineTo(int32_t x1, int32_t y1) {
+    if (recorder_) {
+        if (position_ != Point{x1, y1}) recorder_->line(position_, {x1, y1}, pen_, clip_);
+        position_ = {x1, y1};
+        return;
+    }
     int32_t x = position_.x, y = position_.y;
     const int32_t dx = std::abs(x1 - x), dy = std::abs(y1 - y);
     const int32_t sx = x1 > x ? 1 : -1, sy = y1 > y ? 1 : -1;
@@ -85,6 +94,7 @@ void DeviceContext::lineTo(int32_t x1, int32_t y1) {
 }
 
 void DeviceContext::setPixel(int32_t x, int32_t y, Color color) {
+    if (recorder_) return recorder_->pixel({x, y}, color, clip_);
     plot(x, y, color);
 }
 
@@ -96,6 +106,7 @@ void DeviceContext::rectangle(int32_t left, int32_t top, int32_t right, int32_t 
     if (left > right) std::swap(left, right);
     if (top > bottom) std::swap(top, bottom);
     if (right - left < 1 || bottom - top < 1) return;
+    if (recorder_) return recorder_->rectangle({left, top, right, bottom}, pen_, brush_, clip_);
     for (int32_t y = top + 1; y < bottom - 1; ++y) {
         for (int32_t x = left + 1; x < right - 1; ++x)
             plot(x, y, brush_);
@@ -140,6 +151,7 @@ void DeviceContext::ellipse(int32_t left, int32_t top, int32_t right, int32_t bo
     if (left > right) std::swap(left, right);
     if (top > bottom) std::swap(top, bottom);
     if (right - left < 1 || bottom - top < 1 || surface_.width() == 0) return;
+    if (recorder_) return recorder_->ellipse({left, top, right, bottom}, pen_, brush_, clip_);
     ClippedPainter painter(surface_, clip_);
     QPen pen(toQt(pen_));
     pen.setWidth(0);  // cosmetic, one pixel
@@ -150,10 +162,17 @@ void DeviceContext::ellipse(int32_t left, int32_t top, int32_t right, int32_t bo
 
 void DeviceContext::textOut(int32_t x, int32_t y, std::string_view text) {
     if (text.empty() || surface_.width() == 0) return;
-    const QString shown =
-        toQString(font_.kind == FontKind::Symbol ? symbolToGreek(text) : text);
-    ClippedPainter painter(surface_, clip_);
+    const std::string greek = font_.kind == FontKind::Symbol ? symbolToGreek(text) : std::string();
+    const QString shown = toQString(font_.kind == FontKind::Symbol ? greek : text);
     const QFont& font = qtFont(font_.kind, font_.height);
+    if (recorder_) {
+        const QFontMetrics metrics(font);
+        const Rect cell{x, y, x + metrics.horizontalAdvance(shown), y + metrics.height()};
+        recorder_->text(cell, y + metrics.ascent(), font_.kind == FontKind::Symbol ? greek : text,
+                        font_, clip_);
+        return;
+    }
+    ClippedPainter painter(surface_, clip_);
     painter->setFont(font);
     painter->setPen(toQt(kBlack));
     painter->setBackgroundMode(Qt::OpaqueMode);
@@ -162,8 +181,7 @@ void DeviceContext::textOut(int32_t x, int32_t y, std::string_view text) {
 }
 
 Size DeviceContext::textExtent(std::string_view text) const {
-    const QString shown =
-        toQString(font_.kind == FontKind::Symbol ? symbolToGreek(text) : text);
+    const QString shown = toQString(font_.kind == FontKind::Symbol ? symbolToGreek(text) : text);
     const QFontMetrics metrics(qtFont(font_.kind, font_.height));
     return {metrics.horizontalAdvance(shown), metrics.height()};
 }
@@ -175,6 +193,7 @@ TextMetrics DeviceContext::textMetrics() const {
 }
 
 void DeviceContext::blit(const Bitmap& bitmap, int32_t x, int32_t y) {
+    if (recorder_) return recorder_->bitmap(bitmap, {x, y}, clip_);
     for (int32_t row = 0; row < bitmap.height; ++row) {
         for (int32_t col = 0; col < bitmap.width; ++col) {
             const uint32_t v = bitmap.pixels[static_cast<size_t>(row) * bitmap.width + col];

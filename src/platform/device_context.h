@@ -28,6 +28,26 @@ struct TextMetrics {
     int32_t maxCharWidth = 0;
 };
 
+// Takes the primitives of a device context as shapes instead of pixels (the
+// SVG writer). Each call carries what the context had selected and its clip.
+class DrawingRecorder {
+  public:
+    virtual ~DrawingRecorder() = default;
+    // From `from` up to, but not including, `to`.
+    virtual void line(Point from, Point to, Color pen, const std::vector<Rect>& clip) = 0;
+    virtual void pixel(Point at, Color color, const std::vector<Rect>& clip) = 0;
+    // Right and bottom excluded, left < right and top < bottom.
+    virtual void rectangle(const Rect& box, Color pen, Color brush,
+                           const std::vector<Rect>& clip) = 0;
+    virtual void ellipse(const Rect& box, Color pen, Color brush,
+                         const std::vector<Rect>& clip) = 0;
+    // `shown` is the text as displayed (UTF-8, Symbol letters already Greek);
+    // `cell` the opaque white box behind it, `baseline` its y.
+    virtual void text(const Rect& cell, int32_t baseline, std::string_view shown, const Font& font,
+                      const std::vector<Rect>& clip) = 0;
+    virtual void bitmap(const Bitmap& bitmap, Point at, const std::vector<Rect>& clip) = 0;
+};
+
 // Drawing into a surface with the semantics of the classic 2-D drawing
 // interface: a current position, a selected solid pen, brush and font, lines
 // that leave out their end point, rectangles that leave out their right and
@@ -38,6 +58,9 @@ class DeviceContext {
     explicit DeviceContext(Surface& surface);
     // Clipped to the given rectangles (right and bottom excluded).
     DeviceContext(Surface& surface, std::vector<Rect> clip);
+    // Sends every primitive to `recorder` instead of the surface, which only
+    // gives the bounds; measuring text works as usual.
+    DeviceContext(Surface& surface, DrawingRecorder& recorder);
 
     void moveTo(int32_t x, int32_t y) { position_ = {x, y}; }
     Point currentPosition() const { return position_; }
@@ -64,9 +87,9 @@ class DeviceContext {
     Color brush() const { return brush_; }
     FontKind font() const { return font_.kind; }
     int32_t fontHeight() const { return font_.height; }
-    Color selectPen(Color pen);          // returns the previous one
-    Color selectBrush(Color brush);      // returns the previous one
-    Font selectFont(Font font);  // returns the previous one
+    Color selectPen(Color pen);      // returns the previous one
+    Color selectBrush(Color brush);  // returns the previous one
+    Font selectFont(Font font);      // returns the previous one
 
     Surface& surface() { return surface_; }
     const std::vector<Rect>& clip() const { return clip_; }
@@ -79,6 +102,7 @@ class DeviceContext {
     void plot(int32_t x, int32_t y, Color color);
 
     Surface& surface_;
+    DrawingRecorder* recorder_ = nullptr;  // null: pixels into the surface
     std::vector<Rect> clip_;
     Point position_;
     Color pen_ = kBlack;

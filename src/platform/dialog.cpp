@@ -184,4 +184,17 @@ std::optional<std::string> saveAsDialog(Window*, std::string_view caption,
     return path.toStdString();
 }
 
+std::optional<SaveAsChoice> saveAsDialog(Window*, std::string_view caption,
+                                         const std::vector<std::string>& filters) {
+    QStringList list;
+    for (const std::string& f : filters)
+        list << QString::fromStdString(f);
+    QString selected = list.isEmpty() ? QString() : list.first();
+    const QString path = QFileDialog::getSaveFileName(nullptr, toQString(caption), QString(),
+                                                      list.join(QStringLiteral(";;")), &selected);
+    if (path.isEmpty()) return std::nullopt;
+    const qsizetype index = list.indexOf(selected);
+    return SaveAsChoice{path.toStdString(), index < 0 ? 0 : static_cast<std::size_t>(index)};
+}
+
 }  // namespace etalon::platform

@@ -79,4 +79,14 @@ int runModalDialog(Window* owner, const DialogTemplate& dialog, const DialogProc
 std::optional<std::string> saveAsDialog(Window* owner, std::string_view caption,
                                         std::string_view filter);
 
+// The Save-As dialog offering several filters ("PNG Files (*.png)"), the
+// first selected; it asks before replacing a file. Returns the chosen path
+// as typed and the index of the filter chosen, or nothing when cancelled.
+struct SaveAsChoice {
+    std::string path;
+    std::size_t filter = 0;
+};
+std::optional<SaveAsChoice> saveAsDialog(Window* owner, std::string_view caption,
+                                         const std::vector<std::string>& filters);
+
 }  // namespace etalon::platform

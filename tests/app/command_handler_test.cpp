@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "app/main_menu.h"
@@ -630,6 +635,41 @@ TEST(Commands, DrawingSettingsChangeTheDisplaySettingsOnly) {
     EXPECT_EQ(b.state.wTuplesHighlight, 0);
     EXPECT_EQ(b.state.bShadedOriginalPulses, 1);
     EXPECT_TRUE(b.host.invalidations.empty());  // shown at the next repaint
+}
+
+// " Save image as..." saves the client area as it was when chosen, in the
+// file the user names, and changes nothing in the window.
+TEST(Commands, SaveImageWritesTheClientAreaToTheNamedFile) {
+    CommandRig b;
+    std::string folder = (std::filesystem::temp_directory_path() / "etalon-save-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(folder.data()), nullptr);
+    b.host.clientArea = {
+        3, 2, {0xffffffff, 0xff102030, 0xffffffff, 0xff000000, 0xffffffff, 0xffa0b0c0}};
+    b.host.saveChoice = SaveChoice{folder + "/shot", 0};
+    b.command(kCmdSaveImage);
+    EXPECT_EQ(b.host.captures, 1);
+    EXPECT_EQ(b.host.saveCaptions,
+              (std::vector<std::string>{"Snapshot File Name | Bitmap Files (*.bmp) | PCX Files "
+                                        "(*.pcx) | PNG Files (*.png) | SVG Files (*.svg)"}));
+    std::ifstream in(folder + "/shot.bmp", std::ios::binary);
+    const std::vector<uint8_t> bmp{std::istreambuf_iterator<char>(in), {}};
+    ASSERT_EQ(bmp.size(), 54u + 64);
+    // Bottom-up rows of blue, green, red, zero.
+    EXPECT_EQ(std::vector<uint8_t>(bmp.begin() + 54, bmp.begin() + 54 + 12),
+              (std::vector<uint8_t>{0, 0, 0, 0, 0xff, 0xff, 0xff, 0, 0xc0, 0xb0, 0xa0, 0}));
+    EXPECT_EQ(std::vector<uint8_t>(bmp.begin() + 66 + 4, bmp.begin() + 66 + 8),
+              (std::vector<uint8_t>{0x30, 0x20, 0x10, 0}));
+    EXPECT_TRUE(b.sink.empty());
+    EXPECT_TRUE(b.host.invalidations.empty());
+    EXPECT_TRUE(b.host.sent == Ids{kCmdSaveImage});
+
+    // An ending no format has: a message, and no file.
+    b.host.saveChoice = SaveChoice{folder + "/shot.gif", 0};
+    b.command(kCmdSaveImage);
+    ASSERT_EQ(b.sink.messages.size(), 1u);
+    EXPECT_NE(b.sink.last().text.find(".png"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(folder + "/shot.gif"));
+    std::filesystem::remove_all(folder);
 }
 
 }  // namespace

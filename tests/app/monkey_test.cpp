@@ -133,9 +133,15 @@ class Monkey {
                                                  kCmdUnfixedTuples,
                                                  kCmdDebuggingRepeat,
                                                  kCmdExportSimulationTable,
-                                                 kCmdElseCreateSeries};
+                                                 kCmdElseCreateSeries,
+                                                 kCmdSaveImage};
         if (id == 0) id = kCommands[pick(0, std::size(kCommands) - 1)];
-        rig_.host.saveAnswer = (folder_ / ("table" + std::to_string(pick(0, 3)))).string();
+        static const char* const kNames[] = {"table",    "shot.bmp", "shot.PCX", "shot.png",
+                                             "shot.svg", "shot.gif", "shot"};
+        rig_.host.saveChoice =
+            SaveChoice{(folder_ / kNames[pick(0, std::size(kNames) - 1)]).string(),
+                       static_cast<std::size_t>(pick(0, 3))};
+        rig_.host.clientArea = {4, 3, std::vector<uint32_t>(12, pick(0, 1) ? 0xffffffff : 0)};
         rig_.host.cancelAt = pick(0, 4) == 0 ? std::optional<uint32_t>(pick(0, 3)) : std::nullopt;
         rig_.command(id);
         rig_.layOut();

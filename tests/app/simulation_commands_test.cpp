@@ -127,7 +127,7 @@ TEST(SimulationCommands, ExportsTheTableWholeOrNotAtAll) {
     const auto folder = std::filesystem::temp_directory_path() / "etalon_export_table";
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
-    b.host.saveAnswer = (folder / "grid").string();  // the ending is added
+    b.host.saveChoice = SaveChoice{(folder / "grid").string(), 0};  // the ending is added
     b.sink.messages.clear();
     b.command(kCmdExportSimulationTable);
     EXPECT_TRUE(b.sink.empty());
@@ -138,7 +138,7 @@ TEST(SimulationCommands, ExportsTheTableWholeOrNotAtAll) {
     EXPECT_EQ(text.str(), simulationTableCsv(*b.state.lpRestErrorHeader));
 
     // A folder that does not exist: a message, and no file anywhere.
-    b.host.saveAnswer = (folder / "missing" / "grid.csv").string();
+    b.host.saveChoice = SaveChoice{(folder / "missing" / "grid.csv").string(), 0};
     b.command(kCmdExportSimulationTable);
     ASSERT_FALSE(b.sink.empty());
     EXPECT_NE(b.sink.last().text.find("could not be written"), std::string::npos);

@@ -73,11 +73,6 @@ class FakeHost final : public CommandHost {
         progressDone.push_back(channel.last);
         return !channel.stop;
     }
-    std::optional<std::string> askSaveFileName(const std::string& caption,
-                                               const std::string& filter) override {
-        saveCaptions.push_back(caption + " | " + filter);
-        return saveAnswer;
-    }
 
     std::string editText(uint16_t id) const override {
         const auto it = edits.find(id);
@@ -95,6 +90,25 @@ class FakeHost final : public CommandHost {
         cursor = shape;
         return before;
     }
+    CapturedImage captureClientArea() override {
+        ++captures;
+        return clientArea;
+    }
+    std::optional<SaveChoice> askSaveFile(const std::string& title,
+                                          const std::vector<std::string>& filters) override {
+        std::string asked = title;
+        for (const auto& f : filters)
+            asked += " | " + f;
+        saveCaptions.push_back(asked);
+        return saveChoice;
+    }
+    // No image writer without Qt: a stand-in whose bytes name the picture.
+    std::optional<std::vector<uint8_t>> encodePng(const CapturedImage& image) override {
+        const std::string text =
+            "PNG " + std::to_string(image.width) + "x" + std::to_string(image.height);
+        return std::vector<uint8_t>(text.begin(), text.end());
+    }
+    std::string drawAsSvg() override { return "<svg/>"; }
 
     bool erasedWhole() const {
         for (const auto& i : invalidations) {
@@ -128,12 +142,14 @@ class FakeHost final : public CommandHost {
     std::vector<std::string> progressCaptions;
     std::vector<uint32_t> progressTotals;
     std::vector<uint32_t> progressDone;
-    std::optional<std::string> saveAnswer;
     std::vector<std::string> saveCaptions;
     std::map<uint16_t, std::string> edits;
     std::map<uint16_t, platform::Rect> editPlaces;
     bool captured = false;
     platform::CursorShape cursor = platform::CursorShape::Arrow;
+    CapturedImage clientArea;
+    int captures = 0;
+    std::optional<SaveChoice> saveChoice;
 };
 
 // Types the given texts and presses the button.
