@@ -5,8 +5,12 @@
 
 #include <vector>
 
+#include <cstdio>
+#include <filesystem>
+
 #include "app/app_state.h"
 #include "base/allocation.h"
+#include "export/snapshot.h"
 #include "processing/restoring.h"
 #include "series/series_generator.h"
 #include "simulation/stat_cutoff_varnel.h"
@@ -14,6 +18,26 @@
 
 namespace etalon {
 namespace {
+
+// A 6 x 4 client area saved in the four formats into a scratch folder.
+class SmallWindow final : public SnapshotWindow {
+  public:
+    explicit SmallWindow(std::filesystem::path name) : name_(std::move(name)) {}
+    CapturedImage captureClientArea() override {
+        return {6, 4, std::vector<uint32_t>(24, 0xffffffff)};
+    }
+    std::optional<SaveChoice> askSaveFile(const std::string&,
+                                          const std::vector<std::string>&) override {
+        return SaveChoice{name_.string(), 0};
+    }
+    std::optional<std::vector<uint8_t>> encodePng(const CapturedImage&) override {
+        return std::vector<uint8_t>{0x89, 'P', 'N', 'G'};
+    }
+    std::string drawAsSvg() override { return "<svg/>"; }
+
+  private:
+    std::filesystem::path name_;
+};
 
 // Start-up, one series and run per task, and a 2 x 2 x 2 simulation on one
 // thread, so that the n-th allocation is the same one every time.
@@ -63,6 +87,14 @@ void startAndRunEveryTask(MessageSink& sink) {
         }
     }
     destroyState(state);
+
+    const auto folder = std::filesystem::temp_directory_path() / "etalon_allocation_sweep";
+    std::filesystem::create_directories(folder);
+    for (const char* name : {"shot.bmp", "shot.pcx", "shot.png", "shot.svg"}) {
+        SmallWindow window(folder / name);
+        MakeSnapshot(window, sink);
+    }
+    std::filesystem::remove_all(folder);
 }
 
 TEST(AllocationSweep, EveryAllocationFailingOnceIsReported) {
@@ -86,6 +118,7 @@ TEST(AllocationSweep, EveryAllocationFailingOnceIsReported) {
         EXPECT_TRUE(after.empty()) << "after allocation " << k << ": " << after.last().text;
     }
     EXPECT_GT(failures, 20);
+    std::printf("allocation sweep: %d allocations failed in turn\n", failures);
 }
 
 }  // namespace
