@@ -38,6 +38,9 @@ std::vector<std::string> splitLines(const uint8_t* data, std::size_t size) {
         }
     }
     args.push_back(current);
+    // argv holds C strings: an argument ends at its first NUL, so judge it so.
+    for (std::string& arg : args)
+        arg.resize(std::char_traits<char>::length(arg.c_str()));
     return args;
 }
 
