@@ -42,6 +42,24 @@ std::vector<std::span<const int32_t>> reservedTuples(const SubsetPanelState& pan
     return tuples;
 }
 
+int storeReservedSubsets(MessageSink& sink, AppState& state) {
+    const SubsetPanelState& panel = state.subsetPanel;
+    const auto tuples = reservedTuples(panel);
+    return addSomeSelectedSubsetToSeriesHeader(
+        sink, std::span<const int32_t>(panel.selectedSubsetArraySize.data(), tuples.size()), tuples,
+        SubsetPanelState::kReservedCapacity, SubsetPanelState::kSelectionCapacity,
+        panel.pickedReserved, state.wSubsetEmployment, state.wSubsetInitPosition,
+        state.lpSeriesHeader.get());
+}
+
+void handSelectionToSeries(AppState& state) {
+    const SubsetPanelState& panel = state.subsetPanel;
+    setSelectedSubset(std::span<const int32_t>(panel.selectedSubset.data(),
+                                               static_cast<std::size_t>(panel.selectionCount)),
+                      state.wSubsetEmployment, state.wSubsetInitPosition,
+                      state.lpSeriesHeader.get());
+}
+
 void growEtalonSequence(AppState& state, std::size_t entries) {
     if (state.lpEtalonSequence.size() < entries)
         state.lpEtalonSequence.resize(entries, static_cast<uint16_t>(state.nDefaultEtalon));
@@ -500,14 +518,19 @@ void CommandHandler::selectorPick() {
 void CommandHandler::resultsRepaint() {
     AppState& s = state_;
     repaintGraphArea(!s.bNoErase);
-    if (s.bRepaintLength) invalidate(selectorExtent(layout_, layout_.rcLengthSelector), true);
-    if (s.bRepaintNoise) invalidate(selectorExtent(layout_, layout_.rcNoiseSelector), true);
-    if (s.bRepaintLost) invalidate(selectorExtent(layout_, layout_.rcLostSelector), true);
-    s.bRepaintLength = s.bRepaintNoise = s.bRepaintLost = 0;
+    repaintFlaggedSelectors();
     if (s.bRepaintButtons) {
         repaintButtonColumn();
         s.bRepaintButtons = 0;
     }
+}
+
+void CommandHandler::repaintFlaggedSelectors() {
+    AppState& s = state_;
+    if (s.bRepaintLength) invalidate(selectorExtent(layout_, layout_.rcLengthSelector), true);
+    if (s.bRepaintNoise) invalidate(selectorExtent(layout_, layout_.rcNoiseSelector), true);
+    if (s.bRepaintLost) invalidate(selectorExtent(layout_, layout_.rcLostSelector), true);
+    s.bRepaintLength = s.bRepaintNoise = s.bRepaintLost = 0;
 }
 
 // kCmdEtalonHighlight: the cells of the singled-out etalon, with room for its frame.

@@ -59,6 +59,8 @@ class CommandHandler {
     void repaintGraphArea(bool erase);
     void repaintIfWorkingSetChanged(const std::array<int16_t, kEtalonsNumber + 1>& before);
     void repaintButtonColumn();
+    // Each selector whose flag is set, with erase; the flags are cleared.
+    void repaintFlaggedSelectors();
     void invalidate(const Rect& rect, bool erase) { host_.invalidate(&rect, erase); }
 
     AppState& state_;
@@ -74,5 +76,11 @@ void growEtalonSequence(AppState& state, std::size_t entries);
 
 // The reserved subsets of the subset panel, each as long as its stored length.
 std::vector<std::span<const int32_t>> reservedTuples(const SubsetPanelState& panel);
+
+// The panel's reserved subsets stored into the series record, the picked one
+// made current; returns 0 after a reported failure.
+int storeReservedSubsets(MessageSink& sink, AppState& state);
+// The panel's selection made the series record's current subset.
+void handSelectionToSeries(AppState& state);
 
 }  // namespace etalon

@@ -28,19 +28,10 @@ void CommandHandler::subsetSettings() {
     s.wSubsetInitPosition = values.initPosition;
     s.wSubsetProceeding = values.proceeding;
 
-    SubsetPanelState& panel = s.subsetPanel;
-    if (s.wEffectiveTask == kTaskTuplesRecognition) {
-        const auto tuples = reservedTuples(panel);
-        addSomeSelectedSubsetToSeriesHeader(
-            sink_, std::span<const int32_t>(panel.selectedSubsetArraySize.data(), tuples.size()),
-            tuples, SubsetPanelState::kReservedCapacity, SubsetPanelState::kSelectionCapacity,
-            panel.pickedReserved, s.wSubsetEmployment, s.wSubsetInitPosition,
-            s.lpSeriesHeader.get());
-    } else {
-        setSelectedSubset(std::span<const int32_t>(panel.selectedSubset.data(),
-                                                   static_cast<size_t>(panel.selectionCount)),
-                          s.wSubsetEmployment, s.wSubsetInitPosition, s.lpSeriesHeader.get());
-    }
+    if (s.wEffectiveTask == kTaskTuplesRecognition)
+        storeReservedSubsets(sink_, s);
+    else
+        handSelectionToSeries(s);
 }
 
 // 40030: dialog 112; the next repaint shows the settings.

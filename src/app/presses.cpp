@@ -144,12 +144,7 @@ bool PressHandler::pressListedReserved(int32_t x, int32_t y) {
     for (int32_t k = 0; k < panel.reservedCount && k < panel.kReservedCapacity; ++k) {
         if (!inside(panel.listedReservedRects[k], x, y)) continue;
         panel.pickedReserved = k + 1;
-        const auto tuples = reservedTuples(panel);
-        addSomeSelectedSubsetToSeriesHeader(
-            sink_, std::span<const int32_t>(panel.selectedSubsetArraySize.data(), tuples.size()),
-            tuples, SubsetPanelState::kReservedCapacity, SubsetPanelState::kSelectionCapacity,
-            panel.pickedReserved, s.wSubsetEmployment, s.wSubsetInitPosition,
-            s.lpSeriesHeader.get());
+        storeReservedSubsets(sink_, s);
         host_.sendCommand(kCmdNextSeries);
         return true;
     }
@@ -255,20 +250,9 @@ bool PressHandler::handOverSubset() {
     SubsetPanelState& panel = s.subsetPanel;
     bool handed = false;
     if (subsetPanelTask(s) == kTaskTuplesRecognition) {
-        if (panel.reservedCount > 0) {
-            const auto tuples = reservedTuples(panel);
-            handed =
-                addSomeSelectedSubsetToSeriesHeader(
-                    sink_,
-                    std::span<const int32_t>(panel.selectedSubsetArraySize.data(), tuples.size()),
-                    tuples, SubsetPanelState::kReservedCapacity,
-                    SubsetPanelState::kSelectionCapacity, panel.pickedReserved, s.wSubsetEmployment,
-                    s.wSubsetInitPosition, s.lpSeriesHeader.get()) != 0;
-        }
+        handed = panel.reservedCount > 0 && storeReservedSubsets(sink_, s) != 0;
     } else if (panel.selectionCount > 0) {
-        setSelectedSubset(std::span<const int32_t>(panel.selectedSubset.data(),
-                                                   static_cast<std::size_t>(panel.selectionCount)),
-                          s.wSubsetEmployment, s.wSubsetInitPosition, s.lpSeriesHeader.get());
+        handSelectionToSeries(s);
         handed = true;
     }
     if (!handed) host_.sendCommand(kCmdReservedRowsRepaint);

@@ -214,10 +214,7 @@ void CommandHandler::showStatisticalSimulation() {
     repaintGraphArea(true);
     repaintButtonColumn();
     s.bRepaintButtons = 0;
-    if (s.bRepaintLength) invalidate(layout_.rcLengthSelector, true);
-    if (s.bRepaintNoise) invalidate(layout_.rcNoiseSelector, true);
-    if (s.bRepaintLost) invalidate(layout_.rcLostSelector, true);
-    s.bRepaintLength = s.bRepaintNoise = s.bRepaintLost = 0;
+    repaintFlaggedSelectors();
     s.nDisplayMode = 6;
 }
 
