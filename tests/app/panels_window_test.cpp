@@ -13,6 +13,7 @@
 #include "dialogs/settings_dialogs.h"
 #include "graphs/series_graph.h"
 #include "panels/panel_drawing.h"
+#include "support/open_window.h"
 #include "support/pixels.h"
 #include "support/recording_sink.h"
 
@@ -21,17 +22,7 @@ namespace {
 
 using platform::Rect;
 
-struct PanelWindow {
-    test::RecordingSink sink;
-    Workbench workbench{sink, platform::loadBitmapResource};
-    std::unique_ptr<platform::Window> window;
-
-    PanelWindow() {
-        window = platform::Window::create(workbench, kWindowTitle, mainMenu());
-        window->resizeClient(1024, 700);
-        window->paint();
-    }
-    AppState& state() { return workbench.state(); }
+struct PanelWindow : test::OpenWindow {
     const SubsetPanelState& panel() { return workbench.state().subsetPanel; }
     static int16_t midX(const Rect& r) { return static_cast<int16_t>((r.left + r.right) / 2); }
     static int16_t midY(const Rect& r) { return static_cast<int16_t>((r.top + r.bottom) / 2); }

@@ -13,6 +13,7 @@
 #include "graphs/series_graph.h"
 #include "graphs/stat_plot_text.h"
 #include "graphs/stat_plots.h"
+#include "support/open_window.h"
 #include "support/pixels.h"
 #include "support/recording_sink.h"
 
@@ -21,17 +22,7 @@ namespace {
 
 using platform::Rect;
 
-struct OpenWindow {
-    test::RecordingSink sink;
-    Workbench workbench{sink, platform::loadBitmapResource};
-    std::unique_ptr<platform::Window> window;
-
-    OpenWindow() {
-        window = platform::Window::create(workbench, kWindowTitle, mainMenu());
-        window->resizeClient(1024, 700);
-        window->paint();
-    }
-    AppState& state() { return workbench.state(); }
+struct OpenWindow : test::OpenWindow {
     const WindowLayout& layout() { return workbench.layout(); }
     void press(const Rect& r) {
         workbench.onMouseDown(*window, static_cast<int16_t>((r.left + r.right) / 2),

@@ -17,6 +17,7 @@
 #include "app/workbench.h"
 #include "export/export_support.h"
 #include "platform/svg_recorder.h"
+#include "support/open_window.h"
 #include "support/recording_sink.h"
 
 namespace etalon {
@@ -170,15 +171,8 @@ TEST(SvgRecorder, DrawsThePixelsOfTheWindowAsShapesAndText) {
 }
 
 // The workbench window, showing the results of one series.
-struct OpenWindow {
-    test::RecordingSink sink;
-    Workbench workbench{sink, platform::loadBitmapResource};
-    std::unique_ptr<platform::Window> window;
-
+struct OpenWindow : test::OpenWindow {
     OpenWindow() {
-        window = platform::Window::create(workbench, kWindowTitle, mainMenu());
-        window->resizeClient(1024, 700);
-        window->paint();
         window->chooseMenuItem(kCmdNextData);
         window->paint();
     }
