@@ -13,6 +13,7 @@ set(ETALON_CORE_SOURCES
   ${PROJECT_SOURCE_DIR}/src/series/series_making.cpp
 
   ${PROJECT_SOURCE_DIR}/src/processing/task_codes.cpp
+  ${PROJECT_SOURCE_DIR}/src/processing/cpu_dispatch.cpp
   ${PROJECT_SOURCE_DIR}/src/processing/chains_header.cpp
   ${PROJECT_SOURCE_DIR}/src/processing/pulse_fit.cpp
   ${PROJECT_SOURCE_DIR}/src/processing/intervals_header.cpp

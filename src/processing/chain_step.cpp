@@ -2,26 +2,18 @@
 
 #include <algorithm>
 
-#if defined(__x86_64__) && defined(__GNUC__)
+#include "processing/cpu_dispatch.h"
+#include "processing/pulse_fit.h"
+
+#if ETALON_AVX2_TWINS
 #include <immintrin.h>
 #endif
-
-#include "processing/pulse_fit.h"
-#include "processing/cpu_dispatch.h"
 
 namespace etalon {
 
 namespace {
 
-#if defined(__x86_64__) && defined(__GNUC__)
-bool hasAvx2() {
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    return avx2;
-}
-#endif
-
-ETALON_VECTOR_CLONES
-void stepValueRun(int32_t n, const int32_t* suffix, const int32_t* prefix, const int32_t* fit,
+ETALON_LOOP_BODY void stepValueRunBody(int32_t n, const int32_t* suffix, const int32_t* prefix, const int32_t* fit,
                   StepRule rule, int32_t start, int32_t unreached, int32_t* value) {
     const int32_t cap = rule == StepRule::Extend ? start : 0;
     const bool starts = rule == StepRule::ExtendOrStart;
@@ -30,6 +22,18 @@ void stepValueRun(int32_t n, const int32_t* suffix, const int32_t* prefix, const
         const bool extend = rule == StepRule::Extend || m < 0;
         value[i] = extend ? wrapAdd(m, fit[i]) : (starts ? fit[i] : unreached);
     }
+}
+
+ETALON_AVX2 void stepValueRunAvx2(int32_t n, const int32_t* suffix, const int32_t* prefix,
+                                  const int32_t* fit, StepRule rule, int32_t start,
+                                  int32_t unreached, int32_t* value) {
+    stepValueRunBody(n, suffix, prefix, fit, rule, start, unreached, value);
+}
+
+void stepValueRun(int32_t n, const int32_t* suffix, const int32_t* prefix, const int32_t* fit,
+                  StepRule rule, int32_t start, int32_t unreached, int32_t* value) {
+    if (vectorLoops()) return stepValueRunAvx2(n, suffix, prefix, fit, rule, start, unreached, value);
+    stepValueRunBody(n, suffix, prefix, fit, rule, start, unreached, value);
 }
 
 }  // namespace
@@ -68,10 +72,10 @@ int32_t leftmostBelowPlain(const int32_t* value, int32_t n, int32_t start) {
     return at;
 }
 
-#if defined(__x86_64__) && defined(__GNUC__)
+#if ETALON_AVX2_TWINS
 // The smallest value first (a plain vector minimum), then the first place
 // it occurs (compare and bit mask, stopping at the first hit).
-__attribute__((target("avx2"))) int32_t leftmostBelowAvx2(const int32_t* value, int32_t n,
+ETALON_AVX2 int32_t leftmostBelowAvx2(const int32_t* value, int32_t n,
                                                           int32_t start) {
     __m256i low = _mm256_set1_epi32(start), high = low;
     int32_t i = 0;
@@ -106,8 +110,8 @@ __attribute__((target("avx2"))) int32_t leftmostBelowAvx2(const int32_t* value, 
 }  // namespace
 
 int32_t leftmostBelow(const int32_t* value, int32_t n, int32_t start) {
-#if defined(__x86_64__) && defined(__GNUC__)
-    if (hasAvx2()) return leftmostBelowAvx2(value, n, start);
+#if ETALON_AVX2_TWINS
+    if (vectorLoops()) return leftmostBelowAvx2(value, n, start);
 #endif
     return leftmostBelowPlain(value, n, start);
 }
@@ -125,11 +129,11 @@ void runningMinBackwardPlain(const int32_t* in, int32_t n, int32_t* out) {
         out[i] = carry = std::min(carry, in[i]);
 }
 
-#if defined(__x86_64__) && defined(__GNUC__)
+#if ETALON_AVX2_TWINS
 // Eight values at a time: a running minimum within the vector in three
 // shift-and-min steps, then the carry from the values before. The chain from
 // vector to vector is one broadcast and one minimum.
-__attribute__((target("avx2"))) void runningMinForwardAvx2(const int32_t* in, int32_t n,
+ETALON_AVX2 void runningMinForwardAvx2(const int32_t* in, int32_t n,
                                                            int32_t carry, int32_t* out) {
     const __m256i none = _mm256_set1_epi32(INT32_MAX);
     const __m256i by1 = _mm256_setr_epi32(0, 0, 1, 2, 3, 4, 5, 6);
@@ -154,7 +158,7 @@ __attribute__((target("avx2"))) void runningMinForwardAvx2(const int32_t* in, in
     runningMinForwardPlain(in + i, n - i, carry, out + i);
 }
 
-__attribute__((target("avx2"))) void runningMinBackwardAvx2(const int32_t* in, int32_t n,
+ETALON_AVX2 void runningMinBackwardAvx2(const int32_t* in, int32_t n,
                                                             int32_t* out) {
     const __m256i none = _mm256_set1_epi32(INT32_MAX);
     const __m256i by1 = _mm256_setr_epi32(1, 2, 3, 4, 5, 6, 7, 7);
@@ -186,15 +190,15 @@ __attribute__((target("avx2"))) void runningMinBackwardAvx2(const int32_t* in, i
 }  // namespace
 
 void runningMinForward(const int32_t* in, int32_t n, int32_t carry, int32_t* out) {
-#if defined(__x86_64__) && defined(__GNUC__)
-    if (hasAvx2()) return runningMinForwardAvx2(in, n, carry, out);
+#if ETALON_AVX2_TWINS
+    if (vectorLoops()) return runningMinForwardAvx2(in, n, carry, out);
 #endif
     runningMinForwardPlain(in, n, carry, out);
 }
 
 void runningMinBackward(const int32_t* in, int32_t n, int32_t* out) {
-#if defined(__x86_64__) && defined(__GNUC__)
-    if (hasAvx2()) return runningMinBackwardAvx2(in, n, out);
+#if ETALON_AVX2_TWINS
+    if (vectorLoops()) return runningMinBackwardAvx2(in, n, out);
 #endif
     runningMinBackwardPlain(in, n, out);
 }

@@ -27,8 +27,8 @@ namespace {
 // Running minima within each block of `width` values, forwards and backwards.
 // Blocks are independent, so four of them are scanned side by side: four
 // short dependency chains instead of one long one.
-void blockMinima(const int32_t* values, int32_t span, int32_t width, int32_t* prefix,
-                 int32_t* suffix) {
+ETALON_LOOP_BODY void blockMinima(const int32_t* values, int32_t span, int32_t width,
+                                  int32_t* prefix, int32_t* suffix) {
     int32_t block = 0;
     for (; block + 4 * width <= span; block += 4 * width) {
         const int32_t* v0 = values + block;
@@ -63,44 +63,61 @@ void blockMinima(const int32_t* values, int32_t span, int32_t width, int32_t* pr
     }
 }
 
-ETALON_VECTOR_CLONES
-void copyCapped(const int32_t* __restrict from, int32_t* __restrict to, int32_t n, int32_t cap) {
-    for (int32_t i = 0; i < n; ++i)
-        to[i] = std::min(from[i], cap);
-}
-
-}  // namespace
+struct LayerStep {
+    LayerRange r, p;
+    const int32_t* fit;
+    const int32_t* prev;
+    int32_t* v;
+    int32_t tmin, tmax, start;
+    int32_t *padded, *prefix, *suffix;
+};
 
 // Every window [x - Tmax, x - Tmin] has the same width w, so with blocks of w
 // positions each window is a suffix of one block and a prefix of the next:
 // two running minima per block answer every window in O(1) (van Herk / Gil and
 // Werman). Positions outside the previous layer's range count as the start
 // value, which caps the minimum exactly as the predecessor search does.
-ETALON_VECTOR_CLONES
+ETALON_LOOP_BODY void forwardLayerBody(const LayerStep& s) {
+    const int32_t count = s.r.hi - s.r.lo + 1;
+    if (count <= 0) return;
+    const int32_t* fit = s.fit;
+    int32_t* v = s.v;
+    if (s.tmax < s.tmin) {
+        for (int32_t i = 0; i < count; ++i)
+            v[i] = wrapAdd(s.start, fit[i]);
+        return;
+    }
+    const int32_t width = s.tmax - s.tmin + 1;
+    const int32_t first = s.r.lo - s.tmax;   // z of the first window's start
+    const int32_t span = count + width - 1;  // positions any window covers
+    int32_t* __restrict values = s.padded;
+    for (int32_t t = 0; t < span; ++t)
+        values[t] = s.start;
+    const int32_t from = std::max(s.p.lo, first), to = std::min(s.p.hi, first + span - 1);
+    const int32_t* __restrict prev = s.prev + (from - s.p.lo);
+    int32_t* __restrict into = values + (from - first);
+    for (int32_t i = 0; i < to - from + 1; ++i)
+        into[i] = std::min(prev[i], s.start);
+    blockMinima(values, span, width, s.prefix, s.suffix);
+    const int32_t* __restrict suffix = s.suffix;
+    const int32_t* __restrict prefix = s.prefix + width - 1;
+    for (int32_t i = 0; i < count; ++i)
+        v[i] = wrapAdd(std::min(suffix[i], prefix[i]), fit[i]);
+}
+
+ETALON_AVX2 void forwardLayerAvx2(const LayerStep& s) { forwardLayerBody(s); }
+
+void forwardLayerPlain(const LayerStep& s) { forwardLayerBody(s); }
+
+}  // namespace
+
 void LayeredChain::forwardLayer(const LayerRange& r, const LayerRange& p, const int32_t* fit,
                                 const int32_t* prev, int32_t* v, int32_t tmin, int32_t tmax,
                                 int32_t start) {
-    const int32_t count = r.hi - r.lo + 1;
-    if (count <= 0) return;
-    if (tmax < tmin) {
-        for (int32_t i = 0; i < count; ++i)
-            v[i] = wrapAdd(start, fit[i]);
-        return;
-    }
-    const int32_t width = tmax - tmin + 1;
-    const int32_t first = r.lo - tmax;       // z of the first window's start
-    const int32_t span = count + width - 1;  // positions any window covers
-    int32_t* padded = padded_.data();
-    int32_t* prefix = prefix_.data();
-    int32_t* suffix = suffix_.data();
-    for (int32_t t = 0; t < span; ++t)
-        padded[t] = start;
-    const int32_t from = std::max(p.lo, first), to = std::min(p.hi, first + span - 1);
-    copyCapped(prev + (from - p.lo), padded + (from - first), to - from + 1, start);
-    blockMinima(padded, span, width, prefix, suffix);
-    for (int32_t i = 0; i < count; ++i) {
-        v[i] = wrapAdd(std::min(suffix[i], prefix[i + width - 1]), fit[i]);
-    }
+    const LayerStep step{r,    p,    fit,   prev, v, tmin, tmax, start, padded_.data(),
+                         prefix_.data(), suffix_.data()};
+    if (vectorLoops()) return forwardLayerAvx2(step);
+    forwardLayerPlain(step);
 }
 
 bool LayeredChain::run(std::span<const LayerRange> ranges, std::span<const int32_t* const> fits,

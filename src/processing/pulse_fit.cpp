@@ -1,11 +1,11 @@
 #include "processing/pulse_fit.h"
 
-#include "processing/cpu_dispatch.h"
-
 #include <algorithm>
 #include <limits>
 
-#if defined(__x86_64__) && defined(__GNUC__)
+#include "processing/cpu_dispatch.h"
+
+#if ETALON_AVX2_TWINS
 #include <immintrin.h>
 #endif
 
@@ -77,9 +77,8 @@ constexpr int32_t kChunk = 64;
 
 // T - 2 * correlation at `count` positions: one pass per etalon sample so the
 // inner loop runs over positions.
-ETALON_VECTOR_CLONES
-void fitWholePlain(const int16_t* y, const int16_t* etalon, int32_t length, int32_t total,
-                   int32_t count, int32_t* value) {
+ETALON_LOOP_BODY void fitWholeBody(const int16_t* y, const int16_t* etalon, int32_t length,
+                                   int32_t total, int32_t count, int32_t* value) {
     for (int32_t i = 0; i < count; ++i)
         value[i] = 0;
     for (int32_t j = 0; j < length; ++j) {
@@ -92,11 +91,21 @@ void fitWholePlain(const int16_t* y, const int16_t* etalon, int32_t length, int3
         value[i] = total - 2 * value[i];
 }
 
-#if defined(__x86_64__) && defined(__GNUC__)
+void fitWholePlain(const int16_t* y, const int16_t* etalon, int32_t length, int32_t total,
+                   int32_t count, int32_t* value) {
+    fitWholeBody(y, etalon, length, total, count, value);
+}
+
+#if ETALON_AVX2_TWINS
+ETALON_AVX2 void fitWholeLoopsAvx2(const int16_t* y, const int16_t* etalon, int32_t length,
+                                   int32_t total, int32_t count, int32_t* value) {
+    fitWholeBody(y, etalon, length, total, count, value);
+}
+
 // The same with pairs of etalon samples per multiply-add (16-bit products
 // summed in 32 bits, exact for samples of the generators' size), 16 positions
 // at a time.
-__attribute__((target("avx2"))) void fitWholeTile(const int16_t* yt, const int16_t* etalon,
+ETALON_AVX2 void fitWholeTile(const int16_t* yt, const int16_t* etalon,
                                                   int32_t length, __m256i totals, int32_t* out) {
     __m256i low = _mm256_setzero_si256(), high = _mm256_setzero_si256();
     for (int32_t j = 0; j < length; j += 2) {
@@ -117,7 +126,7 @@ __attribute__((target("avx2"))) void fitWholeTile(const int16_t* yt, const int16
                         _mm256_sub_epi32(totals, _mm256_slli_epi32(second, 1)));
 }
 
-__attribute__((target("avx2"))) void fitWholeAvx2(const int16_t* y, const int16_t* etalon,
+ETALON_AVX2 void fitWholeAvx2(const int16_t* y, const int16_t* etalon,
                                                   int32_t length, int32_t total, int32_t count,
                                                   int32_t* value) {
     const int32_t tiles = count / 16;
@@ -131,7 +140,7 @@ __attribute__((target("avx2"))) void fitWholeAvx2(const int16_t* y, const int16_
     // they are fitted from a copy padded with zeros.
     constexpr int32_t kPadded = 16 + 64;
     if (length + 16 > kPadded) {
-        fitWholePlain(y + done, etalon, length, total, rest, value + done);
+        fitWholeLoopsAvx2(y + done, etalon, length, total, rest, value + done);
         return;
     }
     int16_t padded[kPadded] = {};
@@ -144,13 +153,12 @@ __attribute__((target("avx2"))) void fitWholeAvx2(const int16_t* y, const int16_
 
 void fitWhole(const int16_t* y, const int16_t* etalon, int32_t length, int32_t total, int32_t count,
               int32_t* value) {
-#if defined(__x86_64__) && defined(__GNUC__)
+#if ETALON_AVX2_TWINS
     // Samples are taken in pairs, so the length must be even; a tile reads
     // exactly the samples its 16 positions cover.
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2 && length % 2 == 0) {
-        fitWholeAvx2(y, etalon, length, total, count, value);
-        return;
+    if (vectorLoops()) {
+        if (length % 2 == 0) return fitWholeAvx2(y, etalon, length, total, count, value);
+        return fitWholeLoopsAvx2(y, etalon, length, total, count, value);
     }
 #endif
     fitWholePlain(y, etalon, length, total, count, value);
@@ -178,9 +186,10 @@ inline int32_t pick(bool take, int32_t a, int32_t b) {
 // and each start b compared when the suffix reaches its least end. Ties go to
 // the smaller start (the order windows are tried in), and a window replaces
 // the whole pulse only when strictly better.
-ETALON_VECTOR_CLONES
-void fitWindowsChunk(const int16_t* y, const int16_t* etalon, const WindowStarts& starts,
-                     int32_t count, int32_t* prefix, int32_t* value, int16_t* begin, int16_t* end) {
+ETALON_LOOP_BODY void fitWindowsChunkBody(const int16_t* y, const int16_t* etalon,
+                                          const WindowStarts& starts, int32_t count,
+                                          int32_t* prefix, int32_t* value, int16_t* begin,
+                                          int16_t* end) {
     const int32_t length = starts.length;
     for (int32_t i = 0; i < kChunk; ++i)
         prefix[i] = 0;
@@ -229,6 +238,18 @@ void fitWindowsChunk(const int16_t* y, const int16_t* etalon, const WindowStarts
         begin[i] = static_cast<int16_t>(window ? bestBegin[i] : 0);
         end[i] = static_cast<int16_t>(window ? bestEnd[i] : length - 1);
     }
+}
+
+ETALON_AVX2 void fitWindowsChunkAvx2(const int16_t* y, const int16_t* etalon,
+                                     const WindowStarts& starts, int32_t count, int32_t* prefix,
+                                     int32_t* value, int16_t* begin, int16_t* end) {
+    fitWindowsChunkBody(y, etalon, starts, count, prefix, value, begin, end);
+}
+
+void fitWindowsChunk(const int16_t* y, const int16_t* etalon, const WindowStarts& starts,
+                     int32_t count, int32_t* prefix, int32_t* value, int16_t* begin, int16_t* end) {
+    if (vectorLoops()) return fitWindowsChunkAvx2(y, etalon, starts, count, prefix, value, begin, end);
+    fitWindowsChunkBody(y, etalon, starts, count, prefix, value, begin, end);
 }
 
 }  // namespace

@@ -2,10 +2,13 @@
 // of every type, noise and level.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <random>
 
 #include "oracle/oracle_processing.h"
 #include "processing/processing_support.h"
+#include "processing/cpu_dispatch.h"
 #include "processing/restoring.h"
 #include "support/recording_sink.h"
 
@@ -209,6 +212,21 @@ void compareOnRandomSeries(Procedure p, unsigned seed, int cases) {
 }
 
 constexpr int kCases = 300;
+
+// The comparisons run once on each path (scripts/test sets the variable for
+// the second run), so the switch must really switch.
+TEST(OracleComparison, PlainLoopsWhenTheEnvironmentAsks) {
+    const char* plain = std::getenv("ETALON_PLAIN_LOOPS");
+    if (plain && *plain && std::strcmp(plain, "0") != 0) {
+        EXPECT_FALSE(vectorLoops());
+        return;
+    }
+#if ETALON_AVX2_TWINS && !defined(ETALON_FORCE_PLAIN_LOOPS)
+    EXPECT_EQ(vectorLoops(), __builtin_cpu_supports("avx2") != 0);
+#else
+    EXPECT_FALSE(vectorLoops());
+#endif
+}
 
 TEST(OracleComparison, DetectKnownNumberChain) {
     compareOnRandomSeries(Procedure::DetectKnownNumberChain, 11, kCases);
