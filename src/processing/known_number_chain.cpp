@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "processing/lane_layered_chain.h"
 #include "processing/layered_chain.h"
 #include "processing/pulse_fit.h"
 #include "processing/restored_chain.h"
@@ -22,6 +23,15 @@ struct KnownChainWork {
     std::vector<int32_t> listValue, listIndex;
     std::vector<int16_t> listBegin, listEnd;
     RestoredChain restored, best;
+    // Recognition: the distinct etalons of the list, eight per lane chain.
+    std::vector<LaneLayeredChain> groups;
+    std::vector<int32_t> laneFits;           // one group's fits, lanes side by side
+    std::vector<int32_t> distinct;           // alphabet indices, first appearance first
+    std::vector<int32_t> distinctOf;         // per list entry
+    std::vector<int32_t> endPosition, endValue;  // per distinct etalon; -1: no end
+    std::vector<int32_t> chainPositions;     // per distinct etalon, Q positions
+    std::vector<int8_t> traced;              // 0 not yet, 1 chain, -1 none
+    std::vector<int32_t> ranked, kept;       // list entries
 };
 
 thread_local KnownChainWork work;
@@ -115,6 +125,95 @@ int detectKnownNumberChain(MessageSink& sink, std::span<const PulseHeader> alpha
     return 1;
 }
 
+namespace {
+
+// The distinct etalons of the list in order of first appearance: a repeated
+// entry restores exactly as its first one did.
+void findDistinct(KnownChainWork& w, std::span<const uint16_t> etalons, std::size_t alphabetSize) {
+    w.distinct.clear();
+    w.distinctOf.resize(etalons.size());
+    std::vector<int32_t>& seen = w.chainPositions;  // free until the chains are traced
+    seen.assign(alphabetSize, -1);
+    for (std::size_t i = 0; i < etalons.size(); ++i) {
+        const int32_t index = etalons[i] - 1;
+        if (seen[index] < 0) {
+            seen[index] = static_cast<int32_t>(w.distinct.size());
+            w.distinct.push_back(index);
+        }
+        w.distinctOf[i] = seen[index];
+    }
+}
+
+void growForLanes(KnownChainWork& w, std::size_t listSize, std::size_t alphabetSize,
+                  std::size_t q, const LayerRange& cover, int32_t tmin, int32_t tmax) {
+    constexpr std::size_t lanes = LaneLayeredChain::kLanes;
+    const std::size_t width = cover.hi >= cover.lo ? cover.hi - cover.lo + 1 : 0;
+    const std::size_t groups = (alphabetSize + lanes - 1) / lanes;
+    if (w.groups.size() < groups) w.groups.resize(groups);
+    for (std::size_t g = 0; g < groups; ++g)
+        w.groups[g].reserve(w.ranges, tmin, tmax);
+    if (w.laneFits.size() < width * lanes) w.laneFits.resize(width * lanes);
+    w.distinct.reserve(alphabetSize);
+    w.distinctOf.reserve(listSize);
+    for (auto* table : {&w.endPosition, &w.endValue}) {
+        if (table->size() < alphabetSize) table->resize(alphabetSize);
+    }
+    if (w.chainPositions.size() < std::max(alphabetSize * q, alphabetSize))
+        w.chainPositions.resize(std::max(alphabetSize * q, alphabetSize));
+    w.traced.reserve(alphabetSize);
+    w.ranked.reserve(listSize);
+    w.kept.reserve(listSize);
+}
+
+// The fits of one group's etalons side by side; lanes past the list hold 0.
+void interleaveFits(KnownChainWork& w, std::size_t group, const LayerRange& cover) {
+    constexpr int lanes = LaneLayeredChain::kLanes;
+    const int32_t count = cover.hi - cover.lo + 1;
+    int32_t* out = w.laneFits.data();
+    for (int lane = 0; lane < lanes; ++lane) {
+        const std::size_t d = group * lanes + lane;
+        if (d >= w.distinct.size()) {
+            for (int32_t p = 0; p < count; ++p)
+                out[p * lanes + lane] = 0;
+            continue;
+        }
+        const int32_t* value = w.cache.fits(w.distinct[d]).values();
+        for (int32_t p = 0; p < count; ++p)
+            out[p * lanes + lane] = value[p];
+    }
+}
+
+// Reads out distinct etalon d's chain once; false when it has none.
+bool traceChain(KnownChainWork& w, std::size_t d, std::size_t q) {
+    constexpr std::size_t lanes = LaneLayeredChain::kLanes;
+    if (w.traced[d] == 0) {
+        std::span<int32_t> positions(w.chainPositions.data() + d * q, q);
+        positions[q - 1] = w.endPosition[d];
+        const bool found = w.groups[d / lanes].backtrack(static_cast<int>(d % lanes), kSentinel9,
+                                                         positions);
+        w.traced[d] = found ? 1 : -1;
+    }
+    return w.traced[d] > 0;
+}
+
+void fillRestored(KnownChainWork& w, std::size_t d, std::size_t q, RestoredChain& chain) {
+    const int32_t index = w.distinct[d];
+    const FitTable& table = w.cache.fits(index);
+    const int32_t* positions = w.chainPositions.data() + d * q;
+    for (std::size_t k = 0; k < q; ++k) {
+        const PulseFit fit = table.at(positions[k]);
+        chain.set(static_cast<int>(k), index + 1, positions[k], fit.begin, fit.end);
+    }
+    chain.n = static_cast<int>(q);
+}
+
+}  // namespace
+
+// Every candidate's chain programme runs in the lanes of one of the groups;
+// the candidates are then ranked by criterion (ties: list order), and only
+// the chains the results record keeps, and the best one, are read out. The
+// record ends as it would after inserting every candidate's chain in list
+// order: it keeps the first wMaxSize of that stable ranking.
 int recognizeKnownNumberChain(MessageSink& sink, std::span<const PulseHeader> alphabet,
                               std::span<const uint16_t> etalons, uint16_t tmin, uint16_t tmax,
                               uint16_t level, ChainsHeader* chains, SeriesHeader& series) {
@@ -124,44 +223,63 @@ int recognizeKnownNumberChain(MessageSink& sink, std::span<const PulseHeader> al
         return -1;
     }
     const LayerRange cover = coveringRange(w.ranges);
-    if (!growTables([&] { growForRun(w, series, alphabet.size(), cover, tmin, tmax); })) {
+    const uint16_t q = series.wImpulseQuantity;
+    if (!growTables([&] {
+            growForRun(w, series, alphabet.size(), cover, tmin, tmax);
+            growForLanes(w, etalons.size(), alphabet.size(), q, cover, tmin, tmax);
+        })) {
         reportNoMemory(sink, "Нет памяти для indexes!");
         return -1;
     }
-    const uint16_t q = series.wImpulseQuantity;
     resetChains(chains, q, q);
-    int recognised = -1;
-    int32_t bestCriterion = kSentinel9;
-    if (q > 0 && cover.lo <= cover.hi) {
-        w.cache.begin(series.noisyData(), alphabet, series.wImpulseSize, level, cover.lo, cover.hi);
-    }
-    for (std::size_t i = 0; i < etalons.size() && q > 0 && cover.lo <= cover.hi; ++i) {
-        const int32_t etalon = etalons[i];
-        const FitTable& table = w.cache.fits(etalon - 1);
-        pointLayers(w, table.values(), cover);
-        int32_t criterion = 0;
-        if (!w.chain.run(w.ranges, w.fits, tmin, tmax, {kSentinel9, kSentinel9, kSentinel9},
-                         w.positions, criterion)) {
-            continue;  // no chain for this candidate: nothing to rank
-        }
-        for (int k = 0; k < q; ++k) {
-            const PulseFit fit = table.at(w.positions[k]);
-            w.restored.set(k, etalon, w.positions[k], fit.begin, fit.end);
-        }
-        w.restored.n = q;
-        insertChain(chains, criterion, q, w.restored.view());
-        if (criterion < bestCriterion) {
-            bestCriterion = criterion;
-            recognised = etalon;
-            std::swap(w.best, w.restored);
-        }
-    }
-    if (recognised < 0) {
+    if (q == 0 || cover.lo > cover.hi || etalons.empty()) {
         noChain(series, chains);
         return -1;
     }
+
+    w.cache.begin(series.noisyData(), alphabet, series.wImpulseSize, level, cover.lo, cover.hi);
+    findDistinct(w, etalons, alphabet.size());
+    constexpr std::size_t lanes = LaneLayeredChain::kLanes;
+    const std::size_t distinct = w.distinct.size();
+    for (std::size_t g = 0; g * lanes < distinct; ++g) {
+        interleaveFits(w, g, cover);
+        w.groups[g].forward(w.ranges, w.laneFits.data(), cover.lo, tmin, tmax, kSentinel9);
+        std::array<int32_t, lanes> position, value;
+        w.groups[g].findEnds(kSentinel9, position, value);
+        for (std::size_t lane = 0; lane < lanes && g * lanes + lane < distinct; ++lane) {
+            w.endPosition[g * lanes + lane] = position[lane];
+            w.endValue[g * lanes + lane] = value[lane];
+        }
+    }
+
+    w.ranked.clear();
+    for (std::size_t i = 0; i < etalons.size(); ++i) {
+        if (w.endPosition[w.distinctOf[i]] >= 0) w.ranked.push_back(static_cast<int32_t>(i));
+    }
+    std::stable_sort(w.ranked.begin(), w.ranked.end(), [&](int32_t a, int32_t b) {
+        return w.endValue[w.distinctOf[a]] < w.endValue[w.distinctOf[b]];
+    });
+    const std::size_t wanted = chains && chains->wMaxSize > 0 ? chains->wMaxSize : 1;
+    w.traced.assign(distinct, 0);
+    w.kept.clear();
+    for (const int32_t i : w.ranked) {
+        if (w.kept.size() == wanted) break;
+        if (traceChain(w, w.distinctOf[i], q)) w.kept.push_back(i);
+    }
+    if (w.kept.empty()) {
+        noChain(series, chains);
+        return -1;
+    }
+    const int32_t bestEntry = w.kept.front();
+    std::sort(w.kept.begin(), w.kept.end());
+    for (const int32_t i : w.kept) {
+        const std::size_t d = w.distinctOf[i];
+        fillRestored(w, d, q, w.restored);
+        insertChain(chains, w.endValue[d], q, w.restored.view());
+    }
+    fillRestored(w, w.distinctOf[bestEntry], q, w.best);
     writeRestoredPulses(series, w.best);
-    return recognised;
+    return etalons[bestEntry];
 }
 
 }  // namespace etalon
