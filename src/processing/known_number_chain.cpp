@@ -1,6 +1,7 @@
 #include "processing/known_number_chain.h"
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 #include "processing/lane_layered_chain.h"
@@ -32,6 +33,8 @@ struct KnownChainWork {
     std::vector<int32_t> chainPositions;     // per distinct etalon, Q positions
     std::vector<int8_t> traced;              // 0 not yet, 1 chain, -1 none
     std::vector<int32_t> ranked, kept;       // list entries
+    std::vector<int8_t> wholeOnly;           // per distinct etalon: no window kept
+    std::vector<int32_t> pairScratch;
 };
 
 thread_local KnownChainWork work;
@@ -145,7 +148,8 @@ void findDistinct(KnownChainWork& w, std::span<const uint16_t> etalons, std::siz
 }
 
 void growForLanes(KnownChainWork& w, std::size_t listSize, std::size_t alphabetSize,
-                  std::size_t q, const LayerRange& cover, int32_t tmin, int32_t tmax) {
+                  std::size_t q, uint16_t length, const LayerRange& cover, int32_t tmin,
+                  int32_t tmax) {
     constexpr std::size_t lanes = LaneLayeredChain::kLanes;
     const std::size_t width = cover.hi >= cover.lo ? cover.hi - cover.lo + 1 : 0;
     const std::size_t groups = (alphabetSize + lanes - 1) / lanes;
@@ -161,18 +165,39 @@ void growForLanes(KnownChainWork& w, std::size_t listSize, std::size_t alphabetS
     if (w.chainPositions.size() < std::max(alphabetSize * q, alphabetSize))
         w.chainPositions.resize(std::max(alphabetSize * q, alphabetSize));
     w.traced.reserve(alphabetSize);
+    w.wholeOnly.reserve(alphabetSize);
+    if (w.pairScratch.size() < (std::size_t(length) + 1) * lanes)
+        w.pairScratch.resize((std::size_t(length) + 1) * lanes);
     w.ranked.reserve(listSize);
     w.kept.reserve(listSize);
 }
 
 // The fits of one group's etalons side by side; lanes past the list hold 0.
-void interleaveFits(KnownChainWork& w, std::size_t group, const LayerRange& cover) {
-    constexpr int lanes = LaneLayeredChain::kLanes;
+// Where no etalon of the group keeps a window, the correlations are taken
+// for the eight at once; otherwise each etalon's table is spread into its lane.
+void interleaveFits(KnownChainWork& w, std::span<const int16_t> series, std::size_t group,
+                    const LayerRange& cover) {
+    constexpr std::size_t lanes = LaneLayeredChain::kLanes;
     const int32_t count = cover.hi - cover.lo + 1;
+    const std::size_t from = group * lanes, to = std::min(w.distinct.size(), from + lanes);
+    bool whole = true;
+    for (std::size_t d = from; d < to; ++d)
+        whole = whole && w.wholeOnly[d];
     int32_t* out = w.laneFits.data();
-    for (int lane = 0; lane < lanes; ++lane) {
-        const std::size_t d = group * lanes + lane;
-        if (d >= w.distinct.size()) {
+    if (whole) {
+        std::array<std::span<const int16_t>, lanes> samples;
+        std::array<int32_t, lanes> totals{};
+        for (std::size_t d = from; d < to; ++d) {
+            samples[d - from] = w.cache.samples(w.distinct[d]);
+            totals[d - from] = w.cache.energy(w.distinct[d]).total;
+        }
+        fitWholeLanes(series, cover.lo, count, std::span(samples).first(to - from), totals,
+                      w.pairScratch.data(), out);
+        return;
+    }
+    for (std::size_t lane = 0; lane < lanes; ++lane) {
+        const std::size_t d = from + lane;
+        if (d >= to) {
             for (int32_t p = 0; p < count; ++p)
                 out[p * lanes + lane] = 0;
             continue;
@@ -198,8 +223,15 @@ bool traceChain(KnownChainWork& w, std::size_t d, std::size_t q) {
 
 void fillRestored(KnownChainWork& w, std::size_t d, std::size_t q, RestoredChain& chain) {
     const int32_t index = w.distinct[d];
-    const FitTable& table = w.cache.fits(index);
     const int32_t* positions = w.chainPositions.data() + d * q;
+    if (w.wholeOnly[d]) {
+        const auto last = static_cast<int32_t>(w.cache.samples(index).size()) - 1;
+        for (std::size_t k = 0; k < q; ++k)
+            chain.set(static_cast<int>(k), index + 1, positions[k], 0, last);
+        chain.n = static_cast<int>(q);
+        return;
+    }
+    const FitTable& table = w.cache.fits(index);
     for (std::size_t k = 0; k < q; ++k) {
         const PulseFit fit = table.at(positions[k]);
         chain.set(static_cast<int>(k), index + 1, positions[k], fit.begin, fit.end);
@@ -226,7 +258,7 @@ int recognizeKnownNumberChain(MessageSink& sink, std::span<const PulseHeader> al
     const uint16_t q = series.wImpulseQuantity;
     if (!growTables([&] {
             growForRun(w, series, alphabet.size(), cover, tmin, tmax);
-            growForLanes(w, etalons.size(), alphabet.size(), q, cover, tmin, tmax);
+            growForLanes(w, etalons.size(), alphabet.size(), q, series.wImpulseSize, cover, tmin, tmax);
         })) {
         reportNoMemory(sink, "Нет памяти для indexes!");
         return -1;
@@ -241,8 +273,11 @@ int recognizeKnownNumberChain(MessageSink& sink, std::span<const PulseHeader> al
     findDistinct(w, etalons, alphabet.size());
     constexpr std::size_t lanes = LaneLayeredChain::kLanes;
     const std::size_t distinct = w.distinct.size();
+    w.wholeOnly.resize(distinct);
+    for (std::size_t d = 0; d < distinct; ++d)
+        w.wholeOnly[d] = !keepsAnyWindow(w.cache.energy(w.distinct[d]));
     for (std::size_t g = 0; g * lanes < distinct; ++g) {
-        interleaveFits(w, g, cover);
+        interleaveFits(w, series.noisyData(), g, cover);
         w.groups[g].forward(w.ranges, w.laneFits.data(), cover.lo, tmin, tmax, kSentinel9);
         std::array<int32_t, lanes> position, value;
         w.groups[g].findEnds(kSentinel9, position, value);

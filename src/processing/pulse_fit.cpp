@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "processing/cpu_dispatch.h"
+#include "processing/lanes.h"
 
 #if ETALON_AVX2_TWINS
 #include <immintrin.h>
@@ -14,6 +15,16 @@ namespace etalon {
 int32_t savedEnergyThreshold(uint16_t level, int32_t total) {
     const auto product = static_cast<int32_t>(uint32_t{level} * static_cast<uint32_t>(total));
     return product / 100;
+}
+
+bool keepsAnyWindow(const EtalonEnergy& energy) {
+    // A start keeps a window exactly when its longest one (to the last
+    // sample) holds enough.
+    const int32_t length = static_cast<int32_t>(energy.pe.size()) - 1;
+    for (int32_t b = 0; b < length; ++b) {
+        if (energy.threshold < energy.total - energy.pe[b]) return true;
+    }
+    return false;
 }
 
 void computeEtalonEnergy(std::span<const int16_t> samples, uint16_t level, EtalonEnergy& out) {
@@ -252,7 +263,106 @@ void fitWindowsChunk(const int16_t* y, const int16_t* etalon, const WindowStarts
     fitWindowsChunkBody(y, etalon, starts, count, prefix, value, begin, end);
 }
 
+constexpr int kLanes = lanes::kLanes;
+
+// samples[j * 8 + l]: lane l's sample j, zeros past its end.
+void fitWholeLanesPlain(const int16_t* y, int32_t count, const int32_t* samples, int32_t length,
+                        const int32_t* totals, int32_t* out) {
+    const lanes::Lanes total = lanes::load(totals);
+    for (int32_t p = 0; p < count; ++p) {
+        lanes::UnsignedLanes sum{};
+        for (int32_t j = 0; j < length; ++j) {
+            const auto e = reinterpret_cast<lanes::UnsignedLanes>(lanes::load(samples + j * kLanes));
+            sum += e * static_cast<uint32_t>(int32_t{y[p + j]});
+        }
+        lanes::store(out + p * kLanes,
+                     lanes::wrapAdd(total, reinterpret_cast<lanes::Lanes>(-(sum + sum))));
+    }
+}
+
+#if ETALON_AVX2_TWINS
+// Pairs of samples per multiply-add: the series' two samples at x + j are one
+// 32-bit word, broadcast to every lane; each lane holds its etalon's pair.
+// 16-bit products summed in 32 bits wrap exactly as the plain sums do.
+ETALON_AVX2 void fitWholeLanesAvx2(const int16_t* y, int32_t count, const int32_t* pairs,
+                                   int32_t length, const int32_t* totals, int32_t* out) {
+    const __m256i total = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(totals));
+    const int32_t whole = length / 2;
+    const bool odd = length % 2 != 0;
+    for (int32_t p = 0; p < count; ++p) {
+        const int16_t* yp = y + p;
+        __m256i a = _mm256_setzero_si256(), b = _mm256_setzero_si256();
+        int32_t j = 0;
+        for (; j + 2 <= whole; j += 2) {
+            int32_t w0, w1;
+            std::memcpy(&w0, yp + 2 * j, sizeof w0);
+            std::memcpy(&w1, yp + 2 * j + 2, sizeof w1);
+            a = _mm256_add_epi32(
+                a, _mm256_madd_epi16(_mm256_set1_epi32(w0),
+                                     _mm256_loadu_si256(
+                                         reinterpret_cast<const __m256i*>(pairs + j * kLanes))));
+            b = _mm256_add_epi32(
+                b, _mm256_madd_epi16(_mm256_set1_epi32(w1),
+                                     _mm256_loadu_si256(reinterpret_cast<const __m256i*>(
+                                         pairs + (j + 1) * kLanes))));
+        }
+        for (; j < whole; ++j) {
+            int32_t w0;
+            std::memcpy(&w0, yp + 2 * j, sizeof w0);
+            a = _mm256_add_epi32(
+                a, _mm256_madd_epi16(_mm256_set1_epi32(w0),
+                                     _mm256_loadu_si256(
+                                         reinterpret_cast<const __m256i*>(pairs + j * kLanes))));
+        }
+        if (odd) {
+            // The last sample alone: its pair's high half is 0 in every lane.
+            const int32_t w0 = static_cast<uint16_t>(yp[2 * whole]);
+            a = _mm256_add_epi32(
+                a, _mm256_madd_epi16(_mm256_set1_epi32(w0),
+                                     _mm256_loadu_si256(reinterpret_cast<const __m256i*>(
+                                         pairs + whole * kLanes))));
+        }
+        const __m256i sum = _mm256_add_epi32(a, b);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + p * kLanes),
+                            _mm256_sub_epi32(total, _mm256_add_epi32(sum, sum)));
+    }
+}
+#endif
+
 }  // namespace
+
+void fitWholeLanes(std::span<const int16_t> series, int32_t first, int32_t count,
+                   std::span<const std::span<const int16_t>> etalons,
+                   std::span<const int32_t> totals, int32_t* scratch, int32_t* out) {
+    if (count <= 0) return;
+    int32_t length = 0;
+    for (const auto& e : etalons)
+        length = std::max(length, static_cast<int32_t>(e.size()));
+    alignas(32) int32_t total[kLanes] = {};
+    for (std::size_t l = 0; l < etalons.size() && l < kLanes; ++l)
+        total[l] = totals[l];
+    const int16_t* y = series.data() + first;
+    int32_t* table = scratch;
+    std::fill_n(table, std::size_t(length + 1) * kLanes, 0);
+#if ETALON_AVX2_TWINS
+    if (vectorLoops()) {
+        for (std::size_t l = 0; l < etalons.size() && l < kLanes; ++l) {
+            const auto& e = etalons[l];
+            for (std::size_t j = 0; j < e.size(); ++j) {
+                const uint32_t half = static_cast<uint16_t>(e[j]);
+                table[(j / 2) * kLanes + l] |= static_cast<int32_t>(j % 2 ? half << 16 : half);
+            }
+        }
+        return fitWholeLanesAvx2(y, count, table, length, total, out);
+    }
+#endif
+    for (std::size_t l = 0; l < etalons.size() && l < kLanes; ++l) {
+        const auto& e = etalons[l];
+        for (std::size_t j = 0; j < e.size(); ++j)
+            table[j * kLanes + l] = e[j];
+    }
+    fitWholeLanesPlain(y, count, table, length, total, out);
+}
 
 void FitTable::reserve(std::size_t count, std::size_t length) {
     value_.reserve(count);

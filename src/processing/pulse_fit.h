@@ -22,6 +22,10 @@ struct EtalonEnergy {
     int32_t threshold = 0;
 };
 
+// Whether any window of the etalon keeps more than the threshold of its
+// energy; if none does, every fit is the whole pulse.
+bool keepsAnyWindow(const EtalonEnergy& energy);
+
 // The threshold S * T / 100 in 32-bit arithmetic, truncated toward zero.
 int32_t savedEnergyThreshold(uint16_t level, int32_t total);
 
@@ -82,6 +86,15 @@ class FitTable {
     std::vector<int32_t> prefix_;  // per window end, a chunk of positions
     std::vector<int16_t> padded_;
 };
+
+// Whole-pulse fits of up to eight etalons at `count` positions from `first`,
+// side by side: out[p * 8 + lane] = T - 2 * correlation at first + p. Lanes
+// past the list hold 0. Etalons shorter than the others count as padded with
+// zeros; `first + count - 1 + longest` must not pass the series. `scratch`
+// holds 8 * (longest + 1) values.
+void fitWholeLanes(std::span<const int16_t> series, int32_t first, int32_t count,
+                   std::span<const std::span<const int16_t>> etalons,
+                   std::span<const int32_t> totals, int32_t* scratch, int32_t* out);
 
 // The fits of every etalon a run needs, over one range of positions, each
 // computed at most once per run.
