@@ -22,7 +22,6 @@ struct KnownChainWork {
     std::vector<int32_t> positions;
     // fitPulseList over the covering range.
     std::vector<int32_t> listValue, listIndex;
-    std::vector<int16_t> listBegin, listEnd;
     RestoredChain restored, best;
     // Recognition: the distinct etalons of the list, eight per lane chain.
     std::vector<LaneLayeredChain> groups;
@@ -52,8 +51,6 @@ void growForRun(KnownChainWork& w, const SeriesHeader& series, std::size_t alpha
     w.best.resize(q);
     w.listValue.resize(width);
     w.listIndex.resize(width);
-    w.listBegin.resize(width);
-    w.listEnd.resize(width);
 }
 
 // fitPulseList at every position of the covering range.
@@ -64,12 +61,9 @@ void fitList(KnownChainWork& w, std::span<const uint16_t> etalons, const LayerRa
         const FitTable& table = w.cache.fits(index);
         const int32_t* value = table.values();
         for (int32_t p = 0; p < count; ++p) {
-            if (i != 0 && !(value[p] < w.listValue[p])) continue;
-            const PulseFit fit = table.at(cover.lo + p);
-            w.listValue[p] = fit.value;
-            w.listIndex[p] = index;
-            w.listBegin[p] = fit.begin;
-            w.listEnd[p] = fit.end;
+            const bool take = i == 0 || value[p] < w.listValue[p];
+            w.listValue[p] = take ? value[p] : w.listValue[p];
+            w.listIndex[p] = take ? index : w.listIndex[p];
         }
     }
 }
@@ -119,8 +113,9 @@ int detectKnownNumberChain(MessageSink& sink, std::span<const PulseHeader> alpha
         return 1;
     }
     for (int k = 0; k < q; ++k) {
-        const int32_t p = w.positions[k] - cover.lo;
-        w.restored.set(k, w.listIndex[p] + 1, w.positions[k], w.listBegin[p], w.listEnd[p]);
+        const int32_t index = w.listIndex[w.positions[k] - cover.lo];
+        const PulseFit fit = w.cache.fits(index).at(w.positions[k]);
+        w.restored.set(k, index + 1, w.positions[k], fit.begin, fit.end);
     }
     w.restored.n = q;
     writeRestoredPulses(series, w.restored);

@@ -185,82 +185,66 @@ struct WindowStarts {
     int32_t lowestSuffix;  // smallest leastEnd + 1 over the admissible starts
 };
 
-// a where `take`, else b, without a branch (so every store happens and the
-// loops vectorise without masked stores).
-inline int32_t pick(bool take, int32_t a, int32_t b) {
-    const int32_t mask = -static_cast<int32_t>(take);
-    return (a & mask) | (b & ~mask);
-}
-
-// The best window at up to kChunk positions, all lanes at once: prefix sums
-// of the fit per window end, a running leftmost suffix minimum over the ends,
-// and each start b compared when the suffix reaches its least end. Ties go to
-// the smaller start (the order windows are tried in), and a window replaces
-// the whole pulse only when strictly better.
+// The best fit at up to kChunk positions, all lanes at once: prefix sums of
+// the fit per window end, a running suffix minimum over the ends, and each
+// start b compared when the suffix reaches its least end. Only the value:
+// which window gives it is found again, for the few positions that need it,
+// by FitTable::at.
 ETALON_LOOP_BODY void fitWindowsChunkBody(const int16_t* y, const int16_t* etalon,
                                           const WindowStarts& starts, int32_t count,
-                                          int32_t* prefix, int32_t* value, int16_t* begin,
-                                          int16_t* end) {
+                                          int32_t* prefix, int32_t* value) {
     const int32_t length = starts.length;
     for (int32_t i = 0; i < kChunk; ++i)
         prefix[i] = 0;
     for (int32_t j = 0; j < length; ++j) {
-        const int32_t e = etalon[j];
+        // e * (e - 2y) as e^2 - 2 * (e * y): a product of two 16-bit values.
+        const int16_t e = etalon[j];
+        const int32_t square = int32_t{e} * e;
         const int16_t* yj = y + j;
         const int32_t* from = prefix + j * kChunk;
         int32_t* to = prefix + (j + 1) * kChunk;
         for (int32_t i = 0; i < kChunk; ++i)
-            to[i] = from[i] + e * (e - 2 * yj[i]);
+            to[i] = from[i] + (square - 2 * (int32_t{e} * int32_t{yj[i]}));
     }
-    int32_t suffixMin[kChunk], suffixArg[kChunk], best[kChunk], bestBegin[kChunk], bestEnd[kChunk];
+    // Eight vectors of eight lanes hold the chunk's positions.
+    constexpr int kVectors = kChunk / lanes::kLanes;
+    lanes::Lanes suffixMin[kVectors], best[kVectors];
     const int32_t* whole = prefix + length * kChunk;
-    for (int32_t i = 0; i < kChunk; ++i) {
-        suffixMin[i] = whole[i];
-        suffixArg[i] = length;
-        best[i] = INT32_MAX;
-        bestBegin[i] = length;
-        bestEnd[i] = 0;
-    }
+    for (int v = 0; v < kVectors; ++v)
+        suffixMin[v] = best[v] = lanes::load(whole + v * lanes::kLanes);
     int32_t next = 0;
     for (int32_t j = length; j >= starts.lowestSuffix; --j) {
         const int32_t* pj = prefix + j * kChunk;
         if (j < length) {
-            for (int32_t i = 0; i < kChunk; ++i) {
-                const bool take = pj[i] <= suffixMin[i];
-                suffixMin[i] = pick(take, pj[i], suffixMin[i]);
-                suffixArg[i] = pick(take, j, suffixArg[i]);
-            }
+            for (int v = 0; v < kVectors; ++v)
+                suffixMin[v] = lanes::min(suffixMin[v], lanes::load(pj + v * lanes::kLanes));
         }
         for (; next < starts.count && starts.leastEnd[starts.order[next]] + 1 == j; ++next) {
-            const int32_t b = starts.order[next];
-            const int32_t* pb = prefix + b * kChunk;
-            for (int32_t i = 0; i < kChunk; ++i) {
-                const int32_t s = suffixMin[i] - pb[i];
-                const bool take = s < best[i] || (s == best[i] && b < bestBegin[i]);
-                best[i] = pick(take, s, best[i]);
-                bestBegin[i] = pick(take, b, bestBegin[i]);
-                bestEnd[i] = pick(take, suffixArg[i] - 1, bestEnd[i]);
+            const int32_t* pb = prefix + starts.order[next] * kChunk;
+            for (int v = 0; v < kVectors; ++v) {
+                const auto difference = reinterpret_cast<lanes::UnsignedLanes>(suffixMin[v]) -
+                                        reinterpret_cast<lanes::UnsignedLanes>(
+                                            lanes::load(pb + v * lanes::kLanes));
+                best[v] = lanes::min(best[v], reinterpret_cast<lanes::Lanes>(difference));
             }
         }
     }
-    for (int32_t i = 0; i < count; ++i) {
-        const bool window = best[i] < whole[i];
-        value[i] = window ? best[i] : whole[i];
-        begin[i] = static_cast<int16_t>(window ? bestBegin[i] : 0);
-        end[i] = static_cast<int16_t>(window ? bestEnd[i] : length - 1);
-    }
+    alignas(32) int32_t out[kChunk];
+    for (int v = 0; v < kVectors; ++v)
+        lanes::store(out + v * lanes::kLanes, best[v]);
+    std::copy_n(out, count, value);
 }
 
 ETALON_AVX2 void fitWindowsChunkAvx2(const int16_t* y, const int16_t* etalon,
                                      const WindowStarts& starts, int32_t count, int32_t* prefix,
-                                     int32_t* value, int16_t* begin, int16_t* end) {
-    fitWindowsChunkBody(y, etalon, starts, count, prefix, value, begin, end);
+                                     int32_t* value) {
+    fitWindowsChunkBody(y, etalon, starts, count, prefix, value);
 }
 
 void fitWindowsChunk(const int16_t* y, const int16_t* etalon, const WindowStarts& starts,
-                     int32_t count, int32_t* prefix, int32_t* value, int16_t* begin, int16_t* end) {
-    if (vectorLoops()) return fitWindowsChunkAvx2(y, etalon, starts, count, prefix, value, begin, end);
-    fitWindowsChunkBody(y, etalon, starts, count, prefix, value, begin, end);
+                     int32_t count, int32_t* prefix, int32_t* value) {
+    if (vectorLoops()) return fitWindowsChunkAvx2(y, etalon, starts, count, prefix, value);
+    fitWindowsChunkBody(y, etalon, starts, count, prefix, value);
 }
 
 constexpr int kLanes = lanes::kLanes;
@@ -366,8 +350,7 @@ void fitWholeLanes(std::span<const int16_t> series, int32_t first, int32_t count
 
 void FitTable::reserve(std::size_t count, std::size_t length) {
     value_.reserve(count);
-    begin_.reserve(count);
-    end_.reserve(count);
+    positionPrefix_.reserve(length + 1);
     leastEnd_.reserve(length);
     order_.reserve(length);
     prefix_.reserve((length + 1) * kChunk);
@@ -378,6 +361,8 @@ void FitTable::compute(std::span<const int16_t> series, std::span<const int16_t>
                        const EtalonEnergy& energy, int32_t first, int32_t last) {
     first_ = first;
     last_ = last;
+    series_ = series.data() + first;
+    etalon_ = etalon.data();
     const int32_t length = static_cast<int32_t>(etalon.size());
     const int32_t count = std::max(last - first + 1, 0);
     length_ = length;
@@ -408,8 +393,8 @@ void FitTable::compute(std::span<const int16_t> series, std::span<const int16_t>
     // The chunks read kChunk positions; the series may end before that, so
     // the last chunk reads a padded copy.
     windows_ = true;
-    begin_.assign(count, 0);
-    end_.assign(count, static_cast<int16_t>(length - 1));
+    lowestSuffix_ = lowestSuffix;
+    positionPrefix_.resize(length + 1);
     prefix_.resize(std::size_t(length + 1) * kChunk);
     order_.clear();
     for (int16_t b = 0; b < length; ++b) {
@@ -427,9 +412,46 @@ void FitTable::compute(std::span<const int16_t> series, std::span<const int16_t>
             std::copy_n(source, m + length - 1, padded_.begin());
             source = padded_.data();
         }
-        fitWindowsChunk(source, etalon.data(), starts, m, prefix_.data(), value_.data() + c,
-                        begin_.data() + c, end_.data() + c);
+        fitWindowsChunk(source, etalon.data(), starts, m, prefix_.data(), value_.data() + c);
     }
+}
+
+// The window the chunk's search would pick at one position, by the same
+// steps: ends scanned downwards keeping the leftmost smallest prefix sum,
+// each start compared when the scan reaches its least end, ties to the
+// smaller start; a window replaces the whole pulse only when strictly better.
+PulseFit FitTable::windowAt(int32_t i) const {
+    const int32_t length = length_;
+    const int16_t* y = series_ + i;
+    int32_t* prefix = positionPrefix_.data();
+    prefix[0] = 0;
+    for (int32_t j = 0; j < length; ++j) {
+        const int16_t e = etalon_[j];
+        prefix[j + 1] = prefix[j] + (int32_t{e} * e - 2 * (int32_t{e} * int32_t{y[j]}));
+    }
+    const int32_t whole = prefix[length];
+    int32_t suffixMin = whole, suffixArg = length;
+    int32_t best = INT32_MAX, bestBegin = length, bestEnd = 0;
+    std::size_t next = 0;
+    for (int32_t j = length; j >= lowestSuffix_; --j) {
+        if (j < length && prefix[j] <= suffixMin) {
+            suffixMin = prefix[j];
+            suffixArg = j;
+        }
+        for (; next < order_.size() && leastEnd_[order_[next]] + 1 == j; ++next) {
+            const int32_t b = order_[next];
+            const int32_t s = wrapSub(suffixMin, prefix[b]);
+            if (s < best || (s == best && b < bestBegin)) {
+                best = s;
+                bestBegin = b;
+                bestEnd = suffixArg - 1;
+            }
+        }
+    }
+    if (best < whole) {
+        return {value_[i], 0, static_cast<int16_t>(bestBegin), static_cast<int16_t>(bestEnd)};
+    }
+    return {value_[i], 0, 0, static_cast<int16_t>(length - 1)};
 }
 
 void FitCache::reserve(std::size_t alphabetSize, std::size_t positions, std::size_t length) {

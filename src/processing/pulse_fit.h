@@ -13,6 +13,9 @@ namespace etalon {
 inline int32_t wrapAdd(int32_t a, int32_t b) {
     return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
 }
+inline int32_t wrapSub(int32_t a, int32_t b) {
+    return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
+}
 
 // Partial energies of one etalon: pe[0] = 0, pe[j + 1] = pe[j] + e_j^2; the
 // total and the threshold a kept window must exceed at saved-energy level S.
@@ -53,7 +56,8 @@ PulseFit fitPulseList(std::span<const int16_t> series, std::span<const PulseHead
 // Fits of one etalon over a range of positions, computed once and shared by
 // every layer and every pass that needs them. The whole-pulse values come from
 // one correlation over the range; windows cost O(L) per position with prefix
-// sums and a suffix minimum.
+// sums and a suffix minimum. The programmes need every value but the window
+// only where a chain's pulse lies, so at() finds it there.
 class FitTable {
   public:
     // Makes room for `count` positions of a pulse of `length` samples, so
@@ -70,16 +74,21 @@ class FitTable {
     PulseFit at(int32_t x) const {
         const int32_t i = x - first_;
         if (!windows_) return {value_[i], 0, 0, static_cast<int16_t>(length_ - 1)};
-        return {value_[i], 0, begin_[i], end_[i]};
+        return windowAt(i);
     }
 
   private:
+    PulseFit windowAt(int32_t i) const;
+
+    const int16_t* series_ = nullptr;  // at first()
+    const int16_t* etalon_ = nullptr;
     int32_t first_ = 0;
     int32_t last_ = -1;
     int32_t length_ = 0;
+    int32_t lowestSuffix_ = 0;
     bool windows_ = false;  // whether any window may replace a whole pulse
     std::vector<int32_t> value_;
-    std::vector<int16_t> begin_, end_;
+    mutable std::vector<int32_t> positionPrefix_;  // windowAt's prefix sums
     // Per start b: the least end that keeps enough energy, or -1.
     std::vector<int16_t> leastEnd_;
     std::vector<int16_t> order_;   // admissible starts, latest least end first
