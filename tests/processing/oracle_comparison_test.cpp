@@ -253,5 +253,74 @@ TEST(OracleComparison, TuplesRecognition) {
     compareOnRandomSeries(Procedure::TuplesRecognition, 18, kCases);
 }
 
+// Candidates run eight to a vector: lists that fill the lanes exactly, leave
+// some empty or repeat an etalon, with records that keep fewer chains than
+// there are candidates, one chain, or none.
+void compareOnEveryLaneFill(Procedure p, std::initializer_list<uint16_t> types) {
+    const std::vector<std::vector<uint16_t>> lists = {
+        {7},
+        {3, 9, 1, 20, 14, 5, 11},
+        {1, 2, 3, 4, 5, 6, 7, 8},
+        {9, 8, 7, 6, 5, 4, 3, 2, 1},
+        {4, 8, 12, 16, 20, 1, 5, 9, 13, 17, 2, 6, 10, 14, 18, 3},
+        {4, 8, 12, 16, 20, 1, 5, 9, 13, 17, 2, 6, 10, 14, 18, 3, 7},
+        {20, 19, 18, 17, 16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1},
+        {5, 3, 5, 20, 3, 1, 1, 9, 12, 5},
+        {6, 6, 6},
+    };
+    SeriesMaker maker;
+    int compared = 0;
+    for (const uint16_t type : types) {
+        for (const uint16_t level : {uint16_t{100}, uint16_t{75}}) {
+            SeriesRecipe recipe;
+            recipe.type = type;
+            recipe.length = 300;
+            recipe.tmin = 30;
+            recipe.tmax = 90;
+            recipe.makingLevel = level;
+            recipe.noise = 40;
+            recipe.sequence = {5, 3, 12, 5, 20, 1, 6, 6, 9, 14, 3};
+            ASSERT_TRUE(maker.make(recipe));
+            for (const auto& list : lists) {
+                for (const uint16_t size : {uint16_t{0}, uint16_t{1}, uint16_t{4}, uint16_t{10}}) {
+                    Case c;
+                    c.recipe = recipe;
+                    c.processingLevel = level;
+                    c.list = list;
+                    c.tuples = {{1}};
+                    c.tmin = recipe.tmin;
+                    c.tmax = recipe.tmax;
+                    auto fast = std::make_unique<SeriesHeader>(maker.series());
+                    auto slow = std::make_unique<SeriesHeader>(maker.series());
+                    auto fastChains = makeChains(maker.series().wMaxPulses, size);
+                    auto slowChains = makeChains(maker.series().wMaxPulses, size);
+                    const bool record = size > 0;
+                    const Outcome f = run(workbenchRestoringProcedures(), p, c, maker.alphabet(),
+                                          record ? fastChains.get() : nullptr, *fast);
+                    const Outcome s = run(oracle::referenceRestoringProcedures(), p, c,
+                                          maker.alphabet(), record ? slowChains.get() : nullptr,
+                                          *slow);
+                    const std::string where = "type " + std::to_string(type) + " level " +
+                                              std::to_string(level) + " list of " +
+                                              std::to_string(list.size()) + " record " +
+                                              std::to_string(size) + ": ";
+                    ASSERT_EQ(f.returned, s.returned) << where;
+                    ASSERT_EQ(diffSeries(*fast, *slow), "") << where;
+                    if (record) {
+                        ASSERT_EQ(diffChains(*fastChains, *slowChains), "") << where;
+                    }
+                    ASSERT_EQ(f.texts, s.texts) << where;
+                    ++compared;
+                }
+            }
+        }
+    }
+    EXPECT_EQ(compared, static_cast<int>(types.size() * 2 * lists.size() * 4));
+}
+
+TEST(OracleComparison, RecognizeKnownNumberChainOnEveryLaneFill) {
+    compareOnEveryLaneFill(Procedure::RecognizeKnownNumberChain, {1, 2});
+}
+
 }  // namespace
 }  // namespace etalon::test
