@@ -4,6 +4,7 @@
 
 #include "processing/pulse_fit.h"
 #include "processing/cpu_dispatch.h"
+#include "processing/window_minima.h"
 
 namespace etalon {
 
@@ -52,14 +53,11 @@ ETALON_LOOP_BODY void blockMinima(const int32_t* values, int32_t span, int32_t w
             s0[t + 3 * width] = d = std::min(d, v3[t]);
         }
     }
+    // The last blocks, fewer than four, one at a time with in-vector scans.
     for (; block < span; block += width) {
-        const int32_t end = std::min(block + width, span);
-        int32_t running = values[block];
-        for (int32_t t = block; t < end; ++t)
-            prefix[t] = running = std::min(running, values[t]);
-        running = values[end - 1];
-        for (int32_t t = end - 1; t >= block; --t)
-            suffix[t] = running = std::min(running, values[t]);
+        const int32_t n = std::min(block + width, span) - block;
+        runningMinForward(values + block, n, INT32_MAX, prefix + block);
+        runningMinBackward(values + block, n, suffix + block);
     }
 }
 
