@@ -35,6 +35,16 @@ TEST(RandomStreams, GaussTakesTwelveStepsAndScales) {
     state = 321;
     const int32_t expected = static_cast<int32_t>(((sum - 196608) * 20) >> 15) + 5;
     EXPECT_EQ(getGaussRandom(state, 5, 20), expected);
+
+    // From every state a stream can hold, negative ones included.
+    for (int32_t start = INT16_MIN; start <= INT16_MAX; ++start) {
+        state = reference = static_cast<int16_t>(start);
+        sum = 0;
+        for (int i = 0; i < 12; ++i)
+            sum += getUniformRandom(reference);
+        ASSERT_EQ(getGaussRandom(state, 0, 1 << 15), sum - 196608) << start;
+        ASSERT_EQ(state, reference) << start;
+    }
 }
 
 TEST(RandomStreams, GaussDoesNotOverflowForLargeSigma) {
