@@ -66,7 +66,16 @@ ETALON_LOOP_BODY void laneLayerBody(const LaneStep& s) {
     const int32_t* __restrict prev = s.prev;
     const int32_t shift = first - s.p.lo;  // t + shift: the position's index in prev
 
-    for (int32_t block = 0; block < span; block += width) {
+    // Of the first block's prefix minima only the last is read (by the first
+    // position's window).
+    {
+        const int32_t inside = std::min(inFrom, width), after = std::clamp(inTo, inside, width);
+        Lanes running = start;
+        for (int32_t t = inside; t < after; ++t)
+            running = lanes::min(running, load(prev + (t + shift) * kLanes));
+        store(prefix + (width - 1) * kLanes, running);
+    }
+    for (int32_t block = width; block < span; block += width) {
         const int32_t end = std::min(block + width, span);
         const int32_t inside = std::clamp(inFrom, block, end), after = std::clamp(inTo, inside, end);
         Lanes running = start;
