@@ -265,50 +265,58 @@ void fitWholeLanesPlain(const int16_t* y, int32_t count, const int32_t* samples,
 }
 
 #if ETALON_AVX2_TWINS
+// The series' samples x and x + 1 as one 32-bit word in every lane, or
+// with `single`, sample x alone (the last of an odd-length etalon).
+ETALON_AVX2 inline __m256i sampleWord(const int16_t* x, bool single) {
+    int32_t word;
+    if (single) {
+        word = static_cast<uint16_t>(*x);
+    } else {
+        std::memcpy(&word, x, sizeof word);
+    }
+    return _mm256_set1_epi32(word);
+}
+
 // Pairs of samples per multiply-add: the series' two samples at x + j are one
 // 32-bit word, broadcast to every lane; each lane holds its etalon's pair.
 // 16-bit products summed in 32 bits wrap exactly as the plain sums do.
 ETALON_AVX2 void fitWholeLanesAvx2(const int16_t* y, int32_t count, const int32_t* pairs,
                                    int32_t length, const int32_t* totals, int32_t* out) {
     const __m256i total = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(totals));
-    const int32_t whole = length / 2;
+    const int32_t words = (length + 1) / 2;
     const bool odd = length % 2 != 0;
-    for (int32_t p = 0; p < count; ++p) {
-        const int16_t* yp = y + p;
-        __m256i a = _mm256_setzero_si256(), b = _mm256_setzero_si256();
-        int32_t j = 0;
-        for (; j + 2 <= whole; j += 2) {
-            int32_t w0, w1;
-            std::memcpy(&w0, yp + 2 * j, sizeof w0);
-            std::memcpy(&w1, yp + 2 * j + 2, sizeof w1);
-            a = _mm256_add_epi32(
-                a, _mm256_madd_epi16(_mm256_set1_epi32(w0),
-                                     _mm256_loadu_si256(
-                                         reinterpret_cast<const __m256i*>(pairs + j * kLanes))));
-            b = _mm256_add_epi32(
-                b, _mm256_madd_epi16(_mm256_set1_epi32(w1),
-                                     _mm256_loadu_si256(reinterpret_cast<const __m256i*>(
-                                         pairs + (j + 1) * kLanes))));
-        }
-        for (; j < whole; ++j) {
-            int32_t w0;
-            std::memcpy(&w0, yp + 2 * j, sizeof w0);
-            a = _mm256_add_epi32(
-                a, _mm256_madd_epi16(_mm256_set1_epi32(w0),
-                                     _mm256_loadu_si256(
-                                         reinterpret_cast<const __m256i*>(pairs + j * kLanes))));
-        }
-        if (odd) {
-            // The last sample alone: its pair's high half is 0 in every lane.
-            const int32_t w0 = static_cast<uint16_t>(yp[2 * whole]);
-            a = _mm256_add_epi32(
-                a, _mm256_madd_epi16(_mm256_set1_epi32(w0),
-                                     _mm256_loadu_si256(reinterpret_cast<const __m256i*>(
-                                         pairs + whole * kLanes))));
-        }
-        const __m256i sum = _mm256_add_epi32(a, b);
+    auto finish = [&](__m256i sum, int32_t p) ETALON_AVX2 {
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + p * kLanes),
                             _mm256_sub_epi32(total, _mm256_add_epi32(sum, sum)));
+    };
+    int32_t p = 0;
+    // Four positions at a time share each load of the etalons' pairs.
+    for (; p + 4 <= count; p += 4) {
+        __m256i s0 = _mm256_setzero_si256(), s1 = s0, s2 = s0, s3 = s0;
+        for (int32_t j = 0; j < words; ++j) {
+            const bool single = odd && j == words - 1;
+            const __m256i e =
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pairs + j * kLanes));
+            const int16_t* x = y + p + 2 * j;
+            s0 = _mm256_add_epi32(s0, _mm256_madd_epi16(sampleWord(x, single), e));
+            s1 = _mm256_add_epi32(s1, _mm256_madd_epi16(sampleWord(x + 1, single), e));
+            s2 = _mm256_add_epi32(s2, _mm256_madd_epi16(sampleWord(x + 2, single), e));
+            s3 = _mm256_add_epi32(s3, _mm256_madd_epi16(sampleWord(x + 3, single), e));
+        }
+        finish(s0, p);
+        finish(s1, p + 1);
+        finish(s2, p + 2);
+        finish(s3, p + 3);
+    }
+    for (; p < count; ++p) {
+        __m256i sum = _mm256_setzero_si256();
+        for (int32_t j = 0; j < words; ++j) {
+            const __m256i e =
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pairs + j * kLanes));
+            sum = _mm256_add_epi32(
+                sum, _mm256_madd_epi16(sampleWord(y + p + 2 * j, odd && j == words - 1), e));
+        }
+        finish(sum, p);
     }
 }
 #endif
