@@ -273,7 +273,11 @@ int recognizeKnownNumberChain(MessageSink& sink, std::span<const PulseHeader> al
         w.wholeOnly[d] = !keepsAnyWindow(w.cache.energy(w.distinct[d]));
     for (std::size_t g = 0; g * lanes < distinct; ++g) {
         interleaveFits(w, series.noisyData(), g, cover);
-        w.groups[g].forward(w.ranges, w.laneFits.data(), cover.lo, tmin, tmax, kSentinel9);
+        for (std::size_t k = 0; k < q; ++k) {
+            const LayerRange& r = w.ranges[k];
+            w.fits[k] = w.laneFits.data() + (r.lo <= r.hi ? (r.lo - cover.lo) * lanes : 0);
+        }
+        w.groups[g].forward(w.ranges, w.fits, tmin, tmax, kSentinel9);
         std::array<int32_t, lanes> position, value;
         w.groups[g].findEnds(kSentinel9, position, value);
         for (std::size_t lane = 0; lane < lanes && g * lanes + lane < distinct; ++lane) {

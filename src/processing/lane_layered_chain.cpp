@@ -140,8 +140,9 @@ ETALON_AVX2 void laneEndsAvx2(const int32_t* v, int32_t n, int32_t lo, int32_t s
 
 }  // namespace
 
-void LaneLayeredChain::forward(std::span<const LayerRange> ranges, const int32_t* fits,
-                               int32_t coverLo, int32_t tmin, int32_t tmax, int32_t start) {
+void LaneLayeredChain::forward(std::span<const LayerRange> ranges,
+                               std::span<const int32_t* const> fits, int32_t tmin, int32_t tmax,
+                               int32_t start) {
     ranges_.assign(ranges.begin(), ranges.end());
     tmin_ = tmin;
     tmax_ = tmax;
@@ -153,16 +154,10 @@ void LaneLayeredChain::forward(std::span<const LayerRange> ranges, const int32_t
     }
     if (q == 0) return;
     int32_t* values = values_.data();
-    const LayerRange& r0 = ranges[0];
-    if (r0.hi >= r0.lo) {
-        std::copy_n(fits + std::size_t(r0.lo - coverLo) * kLanes,
-                    std::size_t(r0.hi - r0.lo + 1) * kLanes, values);
-    }
+    std::copy_n(fits[0], offsets_[1], values);
     const bool vector = vectorLoops();
     for (std::size_t k = 1; k < q; ++k) {
-        const LayerRange& r = ranges[k];
-        const int32_t* fit = r.hi >= r.lo ? fits + std::size_t(r.lo - coverLo) * kLanes : fits;
-        const LaneStep step{r,          ranges[k - 1],         fit,    values + offsets_[k - 1],
+        const LaneStep step{ranges[k], ranges[k - 1],        fits[k], values + offsets_[k - 1],
                             values + offsets_[k], tmin, tmax, start, prefix_.data()};
         if (vector) {
             laneLayerAvx2(step);

@@ -21,10 +21,10 @@ class LaneLayeredChain {
     // Sizes the tables for these ranges and bounds; throws std::bad_alloc.
     void reserve(std::span<const LayerRange> ranges, int32_t tmin, int32_t tmax);
 
-    // Every layer's values. fits[(x - coverLo) * kLanes + lane] is the lane's
-    // fit at x, for every x of the ranges. Layers 1..Q-1 cap the predecessor
+    // Every layer's values. fits[k][(x - ranges[k].lo) * kLanes + lane] is
+    // the lane's fit at x in layer k. Layers 1..Q-1 cap the predecessor
     // minimum at `start`.
-    void forward(std::span<const LayerRange> ranges, const int32_t* fits, int32_t coverLo,
+    void forward(std::span<const LayerRange> ranges, std::span<const int32_t* const> fits,
                  int32_t tmin, int32_t tmax, int32_t start);
     // Per lane: the leftmost smallest value of the last layer below `start`
     // and where it is (-1 when there is none).
