@@ -1,8 +1,10 @@
 #include "processing/known_number_tuples.h"
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
+#include "processing/lane_layered_chain.h"
 #include "processing/layered_chain.h"
 #include "processing/pulse_fit.h"
 #include "processing/restored_chain.h"
@@ -18,6 +20,19 @@ bool isValidTuple(std::span<const int32_t> tuple, std::size_t alphabetSize) {
 
 namespace {
 
+// One tuple at one shift: pulse k is member (shift + k) mod C.
+struct Candidate {
+    std::span<const int32_t> tuple;
+    int32_t number;  // 0-based place in the list of tuples
+    int32_t shift;
+};
+
+constexpr std::size_t kLanes = LaneLayeredChain::kLanes;
+// A lane group's layers take their fits from tables of eight etalons side by
+// side, one per distinct combination; tuples repeat, so few combinations
+// occur. More than this many in a group: the candidates run one by one.
+constexpr std::size_t kMostCombinations = 8;
+
 struct TuplesWork {
     FitCache cache;
     LayeredChain chain;
@@ -26,6 +41,15 @@ struct TuplesWork {
     std::vector<int32_t> positions;
     RestoredChain restored, best;
     TupleSegmentation tuples, bestTuples;
+    // Several candidates: eight per lane chain.
+    std::vector<Candidate> candidates;
+    std::vector<LaneLayeredChain> groups;
+    std::vector<int32_t> combinationOf;  // per group and layer
+    std::vector<std::array<int32_t, kLanes>> combinations;  // alphabet indices, -1 unused
+    std::vector<int32_t> combinationFits;  // per combination of a group: cover x 8 fits
+    std::vector<int32_t> endPosition, endValue, chainPositions;
+    std::vector<int8_t> traced;
+    std::vector<int32_t> ranked, kept;
 };
 
 thread_local TuplesWork work;
@@ -91,6 +115,143 @@ void keepCurrent(TuplesWork& w) {
     std::swap(w.bestTuples, w.tuples);
 }
 
+// The candidates of a run in list order; false when lane groups would need
+// too many fit tables, so the candidates are better run one by one.
+bool planLanes(TuplesWork& w, std::span<const std::span<const int32_t>> tuples,
+               uint16_t proceeding, std::size_t alphabetSize, std::size_t q, std::size_t width,
+               int32_t tmin, int32_t tmax) {
+    w.candidates.clear();
+    for (std::size_t g = 0; g < tuples.size(); ++g) {
+        if (!isValidTuple(tuples[g], alphabetSize)) continue;
+        for (int shift = 0; shift < shiftsToTry(proceeding, tuples[g].size()); ++shift)
+            w.candidates.push_back({tuples[g], static_cast<int32_t>(g), shift});
+    }
+    // A lane group costs about three chains run alone (measured on the
+    // default geometry), so fewer candidates run one by one.
+    if (w.candidates.size() < 4 || q == 0 || width == 0) return false;
+    const std::size_t groups = (w.candidates.size() + kLanes - 1) / kLanes;
+    w.combinationOf.assign(groups * q, 0);
+    w.combinations.clear();
+    std::size_t most = 0;
+    for (std::size_t g = 0; g < groups; ++g) {
+        const std::size_t first = w.combinations.size();
+        for (std::size_t k = 0; k < q; ++k) {
+            std::array<int32_t, kLanes> members;
+            members.fill(-1);
+            for (std::size_t lane = 0; lane < kLanes; ++lane) {
+                const std::size_t c = g * kLanes + lane;
+                if (c >= w.candidates.size()) break;
+                const Candidate& d = w.candidates[c];
+                members[lane] = d.tuple[(d.shift + k) % d.tuple.size()] - 1;
+            }
+            auto found = std::find(w.combinations.begin() + first, w.combinations.end(), members);
+            if (found == w.combinations.end()) {
+                if (w.combinations.size() - first == kMostCombinations) return false;
+                w.combinations.push_back(members);
+                found = w.combinations.end() - 1;
+            }
+            w.combinationOf[g * q + k] = static_cast<int32_t>(found - w.combinations.begin());
+        }
+        most = std::max(most, w.combinations.size() - first);
+    }
+    if (w.groups.size() < groups) w.groups.resize(groups);
+    for (std::size_t g = 0; g < groups; ++g)
+        w.groups[g].reserve(w.ranges, tmin, tmax);
+    if (w.combinationFits.size() < most * width * kLanes)
+        w.combinationFits.resize(most * width * kLanes);
+    const std::size_t n = w.candidates.size();
+    for (auto* table : {&w.endPosition, &w.endValue, &w.ranked, &w.kept}) {
+        if (table->size() < n) table->resize(n);
+    }
+    if (w.chainPositions.size() < n * q) w.chainPositions.resize(n * q);
+    if (w.traced.size() < n) w.traced.resize(n);
+    return true;
+}
+
+// Every candidate's chain programme in the lanes of a group; the chains the
+// results record keeps (the first wMaxSize of the candidates ranked by
+// criterion, ties in list order) are read out and inserted in list order,
+// which leaves the record as inserting every candidate's chain would. Returns
+// the best candidate (the first of the smallest criterion), -1 when none has
+// a chain; w.best and w.bestTuples then hold its chain.
+int rankInLanes(TuplesWork& w, const LayerRange& cover, std::size_t q, int32_t tmin, int32_t tmax,
+                ChainsHeader* chains) {
+    const std::size_t n = w.candidates.size();
+    const int32_t width = cover.hi - cover.lo + 1;
+    for (std::size_t g = 0; g * kLanes < n; ++g) {
+        // The group's combinations are numbered from its first layer's on.
+        const int32_t base = w.combinationOf[g * q];
+        int32_t last = base;
+        for (std::size_t k = 0; k < q; ++k)
+            last = std::max(last, w.combinationOf[g * q + k]);
+        for (int32_t c = base; c <= last; ++c) {
+            int32_t* out = w.combinationFits.data() + std::size_t(c - base) * width * kLanes;
+            for (std::size_t lane = 0; lane < kLanes; ++lane) {
+                const int32_t index = w.combinations[c][lane];
+                if (index < 0) {
+                    for (int32_t p = 0; p < width; ++p)
+                        out[p * kLanes + lane] = 0;
+                    continue;
+                }
+                const int32_t* value = w.cache.fits(index).values();
+                for (int32_t p = 0; p < width; ++p)
+                    out[p * kLanes + lane] = value[p];
+            }
+        }
+        for (std::size_t k = 0; k < q; ++k) {
+            const LayerRange& r = w.ranges[k];
+            const int32_t* table = w.combinationFits.data() +
+                                   std::size_t(w.combinationOf[g * q + k] - base) * width * kLanes;
+            w.fits[k] = table + (r.lo <= r.hi ? (r.lo - cover.lo) * kLanes : 0);
+        }
+        w.groups[g].forward(w.ranges, w.fits, tmin, tmax, kSentinel6);
+        std::array<int32_t, kLanes> position, value;
+        w.groups[g].findEnds(kSentinel7, position, value);
+        for (std::size_t lane = 0; lane < kLanes && g * kLanes + lane < n; ++lane) {
+            w.endPosition[g * kLanes + lane] = position[lane];
+            w.endValue[g * kLanes + lane] = value[lane];
+        }
+    }
+
+    std::size_t ranked = 0;
+    for (std::size_t c = 0; c < n; ++c) {
+        if (w.endPosition[c] >= 0) w.ranked[ranked++] = static_cast<int32_t>(c);
+    }
+    std::stable_sort(w.ranked.begin(), w.ranked.begin() + ranked,
+                     [&](int32_t a, int32_t b) { return w.endValue[a] < w.endValue[b]; });
+    const std::size_t wanted = chains && chains->wMaxSize > 0 ? chains->wMaxSize : 1;
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < ranked && kept < wanted; ++i) {
+        const int32_t c = w.ranked[i];
+        std::span<int32_t> positions(w.chainPositions.data() + std::size_t(c) * q, q);
+        positions[q - 1] = w.endPosition[c];
+        if (w.groups[c / kLanes].backtrack(c % kLanes, kSentinel6, positions)) {
+            w.kept[kept++] = c;
+        }
+    }
+    if (kept == 0) return -1;
+    const int32_t best = w.kept[0];
+    std::sort(w.kept.begin(), w.kept.begin() + kept);
+    auto fill = [&](int32_t c, RestoredChain& chain, TupleSegmentation& tuples) {
+        const Candidate& d = w.candidates[c];
+        const int32_t* positions = w.chainPositions.data() + std::size_t(c) * q;
+        const auto members = static_cast<int32_t>(d.tuple.size());
+        for (std::size_t k = 0; k < q; ++k) {
+            const int32_t etalon = d.tuple[(d.shift + k) % members];
+            const PulseFit fit = w.cache.fits(etalon - 1).at(positions[k]);
+            chain.set(static_cast<int>(k), etalon, positions[k], fit.begin, fit.end);
+        }
+        chain.n = static_cast<int>(q);
+        tuples.make(static_cast<int>(q), members - d.shift, members);
+    };
+    for (std::size_t i = 0; i < kept; ++i) {
+        fill(w.kept[i], w.restored, w.tuples);
+        insertChain(chains, w.endValue[w.kept[i]], static_cast<int>(q), w.restored.view());
+    }
+    fill(best, w.best, w.bestTuples);
+    return best;
+}
+
 }  // namespace
 
 int detectKnownNumberTuples(MessageSink& sink, std::span<const PulseHeader> alphabet,
@@ -103,14 +264,23 @@ int detectKnownNumberTuples(MessageSink& sink, std::span<const PulseHeader> alph
         return 0;
     }
     const LayerRange cover = coveringRange(w.ranges);
-    if (!growTables([&] { growForRun(w, series, alphabet.size(), cover, tmin, tmax); })) {
+    const uint16_t q = series.wImpulseQuantity;
+    const std::span<const int32_t> only[] = {tuple};
+    bool lanes = false;
+    if (!growTables([&] {
+            growForRun(w, series, alphabet.size(), cover, tmin, tmax);
+            lanes = planLanes(w, only, proceeding, alphabet.size(), q,
+                              std::max(cover.hi - cover.lo + 1, 0), tmin, tmax);
+        })) {
         reportNoMemory(sink, "Нет памяти для ppDw[m]!");
         return 0;
     }
-    const uint16_t q = series.wImpulseQuantity;
     resetChains(chains, q, q);
     bool found = false;
-    if (q > 0 && cover.lo <= cover.hi && isValidTuple(tuple, alphabet.size())) {
+    if (lanes) {
+        w.cache.begin(series.noisyData(), alphabet, series.wImpulseSize, level, cover.lo, cover.hi);
+        found = rankInLanes(w, cover, q, tmin, tmax, chains) >= 0;
+    } else if (q > 0 && cover.lo <= cover.hi && isValidTuple(tuple, alphabet.size())) {
         w.cache.begin(series.noisyData(), alphabet, series.wImpulseSize, level, cover.lo, cover.hi);
         int32_t best = kSentinel7;
         for (int shift = 0; shift < shiftsToTry(proceeding, tuple.size()); ++shift) {
@@ -139,18 +309,27 @@ int recognizeKnownNumberTuples(MessageSink& sink, std::span<const PulseHeader> a
         return 0;
     }
     const LayerRange cover = coveringRange(w.ranges);
-    if (!growTables([&] { growForRun(w, series, alphabet.size(), cover, tmin, tmax); })) {
+    const uint16_t q = series.wImpulseQuantity;
+    bool lanes = false;
+    if (!growTables([&] {
+            growForRun(w, series, alphabet.size(), cover, tmin, tmax);
+            lanes = planLanes(w, tuples, proceeding, alphabet.size(), q,
+                              std::max(cover.hi - cover.lo + 1, 0), tmin, tmax);
+        })) {
         reportNoMemory(sink, "Нет памяти для ppDw[]!");
         return 0;
     }
-    const uint16_t q = series.wImpulseQuantity;
     resetChains(chains, q, q);
     int recognised = 0;
     if (q > 0 && cover.lo <= cover.hi) {
         w.cache.begin(series.noisyData(), alphabet, series.wImpulseSize, level, cover.lo, cover.hi);
     }
+    if (lanes) {
+        const int best = rankInLanes(w, cover, q, tmin, tmax, chains);
+        if (best >= 0) recognised = w.candidates[best].number + 1;
+    }
     int32_t best = kSentinel7;
-    for (std::size_t g = 0; g < tuples.size() && q > 0 && cover.lo <= cover.hi; ++g) {
+    for (std::size_t g = 0; g < tuples.size() && !lanes && q > 0 && cover.lo <= cover.hi; ++g) {
         const std::span<const int32_t> tuple = tuples[g];
         if (!isValidTuple(tuple, alphabet.size())) continue;
         for (int shift = 0; shift < shiftsToTry(proceeding, tuple.size()); ++shift) {
