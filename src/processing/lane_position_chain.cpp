@@ -9,6 +9,10 @@
 #pragma GCC diagnostic ignored "-Wpsabi"
 #include "processing/lanes.h"
 
+#if ETALON_AVX2_TWINS
+#include <immintrin.h>
+#endif
+
 namespace etalon {
 
 namespace {
@@ -31,19 +35,24 @@ struct PassTables {
 ETALON_LOOP_BODY Lanes broadcast(int32_t x) {
     return Lanes{} + x;
 }
+ETALON_LOOP_BODY Lanes max(Lanes a, Lanes b) {
+    return a > b ? a : b;
+}
 
 // Suffix minima of the block [begin, end] and where they lie: on equal
-// values the earlier position wins.
+// values the earlier position wins. Minima carry both running values, so
+// each step waits for one instruction only.
 ETALON_LOOP_BODY void closeBlock(PassTables t, int32_t begin, int32_t end) {
+    const Lanes none = broadcast(INT32_MAX);
     Lanes best = lanes::load(t.value + end * kWidth), z = broadcast(end), at = z;
     lanes::store(t.suffixValue + end * kWidth, best);
     lanes::store(t.suffixAt + end * kWidth, at);
     for (std::ptrdiff_t i = (end - 1) * kWidth; i >= begin * kWidth; i -= kWidth) {
         const Lanes v = lanes::load(t.value + i);
         z -= 1;
-        const Lanes take = v <= best;
-        best = lanes::select(take, v, best);
-        at = lanes::select(take, z, at);
+        // Going down, z is below every place held so far.
+        at = lanes::min(at, lanes::select(v <= best, z, none));
+        best = lanes::min(best, v);
         lanes::store(t.suffixValue + i, best);
         lanes::store(t.suffixAt + i, at);
     }
@@ -73,9 +82,10 @@ ETALON_LOOP_BODY void passBody(const Range* ranges, std::size_t count, int32_t c
                         prefixValue = v;
                         prefixAt = nextAt;
                     } else {
-                        const Lanes take = v < prefixValue;
-                        prefixValue = lanes::select(take, v, prefixValue);
-                        prefixAt = lanes::select(take, nextAt, prefixAt);
+                        // Going up, positions are not negative and grow: a
+                        // place not taken is 0 and loses to the one held.
+                        prefixAt = max(prefixAt, nextAt & (v < prefixValue));
+                        prefixValue = lanes::min(prefixValue, v);
                     }
                     nextAt += 1;
                     if (next == blockStart + width - 1) closeBlock(t, blockStart, next);
@@ -85,13 +95,11 @@ ETALON_LOOP_BODY void passBody(const Range* ranges, std::size_t count, int32_t c
                     // The suffix part lies before the prefix part: it wins ties.
                     const Lanes sv = lanes::load(t.suffixValue + (x - tmax) * kWidth);
                     const Lanes sa = lanes::load(t.suffixAt + (x - tmax) * kWidth);
-                    const Lanes take = sv <= best;
-                    best = lanes::select(take, sv, best);
-                    where = lanes::select(take, sa, where);
+                    where = lanes::select(sv <= best, sa, where);
+                    best = lanes::min(best, sv);
                 }
-                const Lanes below = best < capValue;
-                m = lanes::select(below, best, capValue);
-                at = lanes::select(below, where, noPred);
+                at = lanes::select(best < capValue, where, noPred);
+                m = lanes::min(best, capValue);
             }
             lanes::store(t.value + x * kWidth, lanes::wrapAdd(m, lanes::load(t.fit + x * kWidth)));
             lanes::store(t.pred + x * kWidth, at);
@@ -133,6 +141,52 @@ ETALON_AVX2 void findEndsAvx2(const Range* ranges, std::size_t count, int32_t st
     findEndsBody(ranges, count, start, value, bestValue, bestAt);
 }
 
+// to[i * 8 + l] = from[l][i] for i < n.
+void interleavePlain(const std::array<const int32_t*, lanes::kLanes>& from, int32_t n, int32_t* to,
+                     int32_t i = 0) {
+    for (; i < n; ++i) {
+        for (int l = 0; l < lanes::kLanes; ++l)
+            to[i * kWidth + l] = from[l][i];
+    }
+}
+
+#if ETALON_AVX2_TWINS
+// Eight by eight: rows from the tables, transposed in registers (pairs of
+// 32-bit entries, then of 64-bit ones, then the 128-bit halves).
+ETALON_AVX2 void interleaveAvx2(const std::array<const int32_t*, lanes::kLanes>& from, int32_t n,
+                                int32_t* to) {
+    int32_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        __m256i r[8], t[8], u[8];
+        for (int l = 0; l < 8; ++l)
+            r[l] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from[l] + i));
+        for (int l = 0; l < 8; l += 2) {
+            t[l] = _mm256_unpacklo_epi32(r[l], r[l + 1]);
+            t[l + 1] = _mm256_unpackhi_epi32(r[l], r[l + 1]);
+        }
+        for (int l = 0; l < 8; l += 4) {
+            u[l] = _mm256_unpacklo_epi64(t[l], t[l + 2]);
+            u[l + 1] = _mm256_unpackhi_epi64(t[l], t[l + 2]);
+            u[l + 2] = _mm256_unpacklo_epi64(t[l + 1], t[l + 3]);
+            u[l + 3] = _mm256_unpackhi_epi64(t[l + 1], t[l + 3]);
+        }
+        __m256i* out = reinterpret_cast<__m256i*>(to + i * kWidth);
+        for (int k = 0; k < 4; ++k) {
+            _mm256_storeu_si256(out + k, _mm256_permute2x128_si256(u[k], u[k + 4], 0x20));
+            _mm256_storeu_si256(out + k + 4, _mm256_permute2x128_si256(u[k], u[k + 4], 0x31));
+        }
+    }
+    interleavePlain(from, n, to, i);
+}
+#endif
+
+void interleave(const std::array<const int32_t*, lanes::kLanes>& from, int32_t n, int32_t* to) {
+#if ETALON_AVX2_TWINS
+    if (vectorLoops()) return interleaveAvx2(from, n, to);
+#endif
+    interleavePlain(from, n, to);
+}
+
 }  // namespace
 
 void LanePositionChain::reserve(std::size_t n, std::size_t groups) {
@@ -150,16 +204,11 @@ void LanePositionChain::reserve(std::size_t n, std::size_t groups) {
 
 void LanePositionChain::setFits(const PositionClasses& classes,
                                 const std::array<const FitTable*, kLanes>& tables) {
-    int32_t* fit = fit_.data();
     for (const auto& r : classes.fitted) {
         std::array<const int32_t*, kLanes> from;
         for (int l = 0; l < kLanes; ++l)
             from[l] = tables[l]->values() + (r.lo - tables[l]->first());
-        for (int32_t i = 0; i <= r.hi - r.lo; ++i) {
-            int32_t* to = fit + (r.lo + i) * kWidth;
-            for (int l = 0; l < kLanes; ++l)
-                to[l] = from[l][i];
-        }
+        interleave(from, r.hi - r.lo + 1, fit_.data() + r.lo * kWidth);
     }
 }
 
