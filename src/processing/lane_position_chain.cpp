@@ -58,51 +58,102 @@ ETALON_LOOP_BODY void closeBlock(PassTables t, int32_t begin, int32_t end) {
     }
 }
 
+// The running prefix minimum of the block being entered, where it lies,
+// and the next position to enter.
+struct Prefix {
+    Lanes value, at, nextAt;
+    int32_t next, blockStart, blockEnd;
+};
+
+// Enters positions through `last`: a block's first position starts its
+// running minimum, its last one makes the block's suffix minima.
+ETALON_LOOP_BODY void enterUpTo(PassTables t, Prefix& p, int32_t last, int32_t width) {
+    for (; p.next <= last; ++p.next) {
+        const Lanes v = lanes::load(t.value + p.next * kWidth);
+        if (p.next == p.blockStart) {
+            p.value = v;
+            p.at = p.nextAt;
+        } else {
+            // Going up, positions are not negative and grow: a place not
+            // taken is 0 and loses to the one held.
+            p.at = max(p.at, p.nextAt & (v < p.value));
+            p.value = lanes::min(p.value, v);
+        }
+        p.nextAt += 1;
+        if (p.next == p.blockEnd) {
+            closeBlock(t, p.blockStart, p.next);
+            p.blockStart = p.next + 1;
+            p.blockEnd = p.next + width;
+        }
+    }
+}
+
+// The value and predecessor of x from its window: the prefix part, and with
+// `suffix` the part in the block before, which wins ties (it lies first).
+ETALON_LOOP_BODY void step(PassTables t, const Prefix& p, int32_t x, bool suffix, int32_t tmax,
+                           Lanes cap, Lanes noPred) {
+    Lanes best = p.value, where = p.at;
+    if (suffix) {
+        const Lanes sv = lanes::load(t.suffixValue + (x - tmax) * kWidth);
+        const Lanes sa = lanes::load(t.suffixAt + (x - tmax) * kWidth);
+        where = lanes::select(sv <= best, sa, where);
+        best = lanes::min(best, sv);
+    }
+    const Lanes at = lanes::select(best < cap, where, noPred);
+    const Lanes m = lanes::min(best, cap);
+    lanes::store(t.value + x * kWidth, lanes::wrapAdd(m, lanes::load(t.fit + x * kWidth)));
+    lanes::store(t.pred + x * kWidth, at);
+}
+
+// Positions x0..x1 whose new window positions lie inside the block being
+// entered (neither its first nor its last): one entry and one step each.
+template <bool kSuffix>
+ETALON_LOOP_BODY void insideBlock(PassTables t, Prefix& p, int32_t x0, int32_t x1, int32_t tmin,
+                                  int32_t tmax, Lanes cap, Lanes noPred) {
+    for (int32_t x = x0; x <= x1; ++x) {
+        const Lanes v = lanes::load(t.value + (x - tmin) * kWidth);
+        p.at = max(p.at, p.nextAt & (v < p.value));
+        p.value = lanes::min(p.value, v);
+        p.nextAt += 1;
+        step(t, p, x, kSuffix, tmax, cap, noPred);
+    }
+    p.next = x1 - tmin + 1;
+}
+
 // One class of positions, as PositionChain::pass with StepRule::Extend: the
 // window of x is [max(x - Tmax, 0), x - Tmin]; its minimum is capped at
 // `cap`, and the predecessor is the leftmost minimum when it is below the
-// cap, else -2. Positions enter the running prefix minimum once x - Tmin
-// reaches them; a block's suffix minima are made when its last position enters.
+// cap, else -2. Positions enter the running prefix minimum of their block
+// once x - Tmin reaches them (van Herk blocks of Tmax - Tmin + 1 positions).
 ETALON_LOOP_BODY void passBody(const Range* ranges, std::size_t count, int32_t cap, int32_t tmin,
                                int32_t tmax, PassTables t) {
     const int32_t width = tmax - tmin + 1;
     const Lanes capValue = broadcast(cap), noPred = broadcast(-2);
-    Lanes prefixValue = capValue, prefixAt = noPred;
-    int32_t next = 0, blockStart = 0;
-    Lanes nextAt = broadcast(0);
+    Prefix p{capValue, noPred, broadcast(0), 0, 0, width - 1};
     for (std::size_t i = 0; i < count; ++i) {
-        for (int32_t x = ranges[i].lo; x <= ranges[i].hi; ++x) {
-            Lanes m = capValue, at = noPred;
-            if (width > 0 && x >= tmin) {
-                const int32_t last = x - tmin;
-                for (; next <= last; ++next) {
-                    const Lanes v = lanes::load(t.value + next * kWidth);
-                    if (next == blockStart + width) blockStart = next;
-                    if (next == blockStart) {
-                        prefixValue = v;
-                        prefixAt = nextAt;
-                    } else {
-                        // Going up, positions are not negative and grow: a
-                        // place not taken is 0 and loses to the one held.
-                        prefixAt = max(prefixAt, nextAt & (v < prefixValue));
-                        prefixValue = lanes::min(prefixValue, v);
-                    }
-                    nextAt += 1;
-                    if (next == blockStart + width - 1) closeBlock(t, blockStart, next);
-                }
-                Lanes best = prefixValue, where = prefixAt;
-                if (x > tmax) {
-                    // The suffix part lies before the prefix part: it wins ties.
-                    const Lanes sv = lanes::load(t.suffixValue + (x - tmax) * kWidth);
-                    const Lanes sa = lanes::load(t.suffixAt + (x - tmax) * kWidth);
-                    where = lanes::select(sv <= best, sa, where);
-                    best = lanes::min(best, sv);
-                }
-                at = lanes::select(best < capValue, where, noPred);
-                m = lanes::min(best, capValue);
+        const int32_t hi = ranges[i].hi;
+        int32_t x = ranges[i].lo;
+        // Empty windows: before Tmin, or all of them when Tmin is above Tmax.
+        for (; x <= hi && (width <= 0 || x < tmin); ++x) {
+            lanes::store(t.value + x * kWidth,
+                         lanes::wrapAdd(capValue, lanes::load(t.fit + x * kWidth)));
+            lanes::store(t.pred + x * kWidth, noPred);
+        }
+        while (x <= hi) {
+            enterUpTo(t, p, x - tmin, width);
+            step(t, p, x, x > tmax, tmax, capValue, noPred);
+            ++x;
+            if (p.next == p.blockStart) continue;  // x opens a block
+            const int32_t stop = std::min(hi, p.blockEnd - 1 + tmin);
+            if (x <= tmax) {
+                const int32_t prefixOnly = std::min(stop, tmax);
+                insideBlock<false>(t, p, x, prefixOnly, tmin, tmax, capValue, noPred);
+                x = std::max(x, prefixOnly + 1);
             }
-            lanes::store(t.value + x * kWidth, lanes::wrapAdd(m, lanes::load(t.fit + x * kWidth)));
-            lanes::store(t.pred + x * kWidth, at);
+            if (x <= stop) {
+                insideBlock<true>(t, p, x, stop, tmin, tmax, capValue, noPred);
+                x = stop + 1;
+            }
         }
     }
 }
