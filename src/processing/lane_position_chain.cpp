@@ -35,6 +35,11 @@ struct PassTables {
 ETALON_LOOP_BODY Lanes broadcast(int32_t x) {
     return Lanes{} + x;
 }
+ETALON_LOOP_BODY Lanes unsignedMin(Lanes a, Lanes b) {
+    const auto ua = reinterpret_cast<lanes::UnsignedLanes>(a);
+    const auto ub = reinterpret_cast<lanes::UnsignedLanes>(b);
+    return reinterpret_cast<Lanes>(ua < ub ? ua : ub);
+}
 ETALON_LOOP_BODY Lanes max(Lanes a, Lanes b) {
     return a > b ? a : b;
 }
@@ -43,7 +48,6 @@ ETALON_LOOP_BODY Lanes max(Lanes a, Lanes b) {
 // values the earlier position wins. Minima carry both running values, so
 // each step waits for one instruction only.
 ETALON_LOOP_BODY void closeBlock(PassTables t, int32_t begin, int32_t end) {
-    const Lanes none = broadcast(INT32_MAX);
     Lanes best = lanes::load(t.value + end * kWidth), z = broadcast(end), at = z;
     lanes::store(t.suffixValue + end * kWidth, best);
     lanes::store(t.suffixAt + end * kWidth, at);
@@ -51,7 +55,8 @@ ETALON_LOOP_BODY void closeBlock(PassTables t, int32_t begin, int32_t end) {
         const Lanes v = lanes::load(t.value + i);
         z -= 1;
         // Going down, z is below every place held so far.
-        at = lanes::min(at, lanes::select(v <= best, z, none));
+        // Unsigned, a place not taken (all ones) loses to the one held.
+        at = unsignedMin(at, z | (v > best));
         best = lanes::min(best, v);
         lanes::store(t.suffixValue + i, best);
         lanes::store(t.suffixAt + i, at);
@@ -91,7 +96,7 @@ ETALON_LOOP_BODY void enterUpTo(PassTables t, Prefix& p, int32_t last, int32_t w
 // The value and predecessor of x from its window: the prefix part, and with
 // `suffix` the part in the block before, which wins ties (it lies first).
 ETALON_LOOP_BODY void step(PassTables t, const Prefix& p, int32_t x, bool suffix, int32_t tmax,
-                           Lanes cap, Lanes noPred) {
+                           Lanes cap) {
     Lanes best = p.value, where = p.at;
     if (suffix) {
         const Lanes sv = lanes::load(t.suffixValue + (x - tmax) * kWidth);
@@ -99,7 +104,8 @@ ETALON_LOOP_BODY void step(PassTables t, const Prefix& p, int32_t x, bool suffix
         where = lanes::select(sv <= best, sa, where);
         best = lanes::min(best, sv);
     }
-    const Lanes at = lanes::select(best < cap, where, noPred);
+    // No predecessor is any negative entry: all ones here.
+    const Lanes at = where | (best >= cap);
     const Lanes m = lanes::min(best, cap);
     lanes::store(t.value + x * kWidth, lanes::wrapAdd(m, lanes::load(t.fit + x * kWidth)));
     lanes::store(t.pred + x * kWidth, at);
@@ -109,13 +115,13 @@ ETALON_LOOP_BODY void step(PassTables t, const Prefix& p, int32_t x, bool suffix
 // entered (neither its first nor its last): one entry and one step each.
 template <bool kSuffix>
 ETALON_LOOP_BODY void insideBlock(PassTables t, Prefix& p, int32_t x0, int32_t x1, int32_t tmin,
-                                  int32_t tmax, Lanes cap, Lanes noPred) {
+                                  int32_t tmax, Lanes cap) {
     for (int32_t x = x0; x <= x1; ++x) {
         const Lanes v = lanes::load(t.value + (x - tmin) * kWidth);
         p.at = max(p.at, p.nextAt & (v < p.value));
         p.value = lanes::min(p.value, v);
         p.nextAt += 1;
-        step(t, p, x, kSuffix, tmax, cap, noPred);
+        step(t, p, x, kSuffix, tmax, cap);
     }
     p.next = x1 - tmin + 1;
 }
@@ -123,7 +129,7 @@ ETALON_LOOP_BODY void insideBlock(PassTables t, Prefix& p, int32_t x0, int32_t x
 // One class of positions, as PositionChain::pass with StepRule::Extend: the
 // window of x is [max(x - Tmax, 0), x - Tmin]; its minimum is capped at
 // `cap`, and the predecessor is the leftmost minimum when it is below the
-// cap, else -2. Positions enter the running prefix minimum of their block
+// cap, else negative. Positions enter the running prefix minimum of their block
 // once x - Tmin reaches them (van Herk blocks of Tmax - Tmin + 1 positions).
 ETALON_LOOP_BODY void passBody(const Range* ranges, std::size_t count, int32_t cap, int32_t tmin,
                                int32_t tmax, PassTables t) {
@@ -141,17 +147,17 @@ ETALON_LOOP_BODY void passBody(const Range* ranges, std::size_t count, int32_t c
         }
         while (x <= hi) {
             enterUpTo(t, p, x - tmin, width);
-            step(t, p, x, x > tmax, tmax, capValue, noPred);
+            step(t, p, x, x > tmax, tmax, capValue);
             ++x;
             if (p.next == p.blockStart) continue;  // x opens a block
             const int32_t stop = std::min(hi, p.blockEnd - 1 + tmin);
             if (x <= tmax) {
                 const int32_t prefixOnly = std::min(stop, tmax);
-                insideBlock<false>(t, p, x, prefixOnly, tmin, tmax, capValue, noPred);
+                insideBlock<false>(t, p, x, prefixOnly, tmin, tmax, capValue);
                 x = std::max(x, prefixOnly + 1);
             }
             if (x <= stop) {
-                insideBlock<true>(t, p, x, stop, tmin, tmax, capValue, noPred);
+                insideBlock<true>(t, p, x, stop, tmin, tmax, capValue);
                 x = stop + 1;
             }
         }
