@@ -25,11 +25,11 @@ class LanePositionChain {
     // etalons; throws std::bad_alloc.
     void reserve(std::size_t n, std::size_t groups);
 
-    // The fits of eight tables at the fitted positions, lane by lane.
-    void setFits(const PositionClasses& classes, const std::array<const FitTable*, kLanes>& tables);
-    // Chain values class by class, as PositionChain::run does; the
-    // predecessors are kept for `group`, the values until the next run.
-    void run(const PositionClasses& classes, int32_t tmin, int32_t tmax, int group);
+    // Chain values class by class from the fits of the tables (the first
+    // `used` lanes count), as PositionChain::run does; the predecessors are
+    // kept for `group`, the values until the next run.
+    void run(const PositionClasses& classes, const std::array<const FitTable*, kLanes>& tables,
+             int used, int32_t tmin, int32_t tmax, int group);
     // Per lane of the last run: the leftmost position of `ends` with the
     // smallest value below start (-1 if none) and that value (start if none),
     // as PositionChain::findEnd; kept at group * 8 + lane.
@@ -47,6 +47,7 @@ class LanePositionChain {
     std::size_t n_ = 0;
     std::vector<int32_t> fit_, value_, suffixValue_, suffixAt_;
     std::vector<int32_t> pred_;  // per group, n * 8 entries
+    std::vector<int> width_;     // per group: lanes of its tables, 8 or 4
     std::vector<int32_t> endAt_, endValue_;
 };
 

@@ -174,12 +174,14 @@ uint16_t recognizeUnknownNumberChain(MessageSink& sink, std::span<const PulseHea
     const std::span<const int32_t> distinct = laneEtalons.distinct();
     for (int g = 0; g < laneEtalons.groups(); ++g) {
         std::array<const FitTable*, LanePositionChain::kLanes> tables;
+        const std::size_t first = g * LanePositionChain::kLanes;
         for (int l = 0; l < LanePositionChain::kLanes; ++l) {
-            const std::size_t k = g * LanePositionChain::kLanes + l;
-            tables[l] = &w.cache.fits(distinct[k < distinct.size() ? k : k - l]);
+            const std::size_t k = first + l;
+            tables[l] = &w.cache.fits(distinct[k < distinct.size() ? k : first]);
         }
-        laneChain.setFits(*w.classes, tables);
-        laneChain.run(*w.classes, tmin, tmax, g);
+        const int used = static_cast<int>(
+            std::min<std::size_t>(distinct.size() - first, LanePositionChain::kLanes));
+        laneChain.run(*w.classes, tables, used, tmin, tmax, g);
         laneChain.findEnds(*w.classes, kSentinel9, g);
     }
 
