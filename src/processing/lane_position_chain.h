@@ -11,10 +11,10 @@
 
 namespace etalon {
 
-// PositionChain for eight etalons at once, one per lane: every table holds
-// value[x * 8 + lane], so the programme's step is the same few vector
-// operations for all of them. The window minima (van Herk blocks, as in
-// WindowMinima) keep where each lane's minimum lies too, leftmost first, so a
+// PositionChain for a group of eight etalons at once, one per lane: every
+// table holds value[x * 8 + lane] (x * 4 for a group of at most four), so the
+// programme's step is the same few vector operations for all of them. The window minima (van Herk
+// blocks, as in WindowMinima) keep where each lane's minimum lies too, leftmost first, so a
 // position's predecessor is known as its value is found and reading a chain
 // out costs one step per pulse.
 class LanePositionChain {
@@ -26,8 +26,9 @@ class LanePositionChain {
     void reserve(std::size_t n, std::size_t groups);
 
     // Chain values class by class from the fits of the tables (the first
-    // `used` lanes count), as PositionChain::run does; the predecessors are
-    // kept for `group`, the values until the next run.
+    // `used` lanes count; the others must still name tables), as
+    // PositionChain::run does; the predecessors are kept for `group`, the
+    // values until the next run.
     void run(const PositionClasses& classes, const std::array<const FitTable*, kLanes>& tables,
              int used, int32_t tmin, int32_t tmax, int group);
     // Per lane of the last run: the leftmost position of `ends` with the

@@ -139,7 +139,7 @@ uint16_t recognizeUnknownNumberChain(MessageSink& sink, std::span<const PulseHea
                                      uint16_t tmax, uint16_t level, ChainsHeader* chains,
                                      SeriesHeader& series) {
     UnknownChainWork& w = work;
-    // The etalons run eight at a time, one per lane.
+    // The distinct etalons run eight at a time, one per lane.
     static thread_local LanePositionChain laneChain;
     static thread_local LaneEtalons laneEtalons;
     tmin = std::max<uint16_t>(tmin, 1);
