@@ -33,6 +33,13 @@ struct Narrow {
     typedef uint32_t U __attribute__((vector_size(16)));
     static constexpr std::ptrdiff_t kWidth = 4;
 };
+// Four of the eight lanes: the plain loops run a group of eight as two of
+// these, as a processor without AVX2 has registers of four.
+struct HalfWide {
+    using V = Narrow::V;
+    using U = Narrow::U;
+    static constexpr std::ptrdiff_t kWidth = 8;
+};
 
 template <class T>
 ETALON_LOOP_BODY typename T::V load(const int32_t* p) {
@@ -356,9 +363,16 @@ void LanePositionChain::run(const PositionClasses& classes,
     if (w == Narrow::kWidth) {
         pass<Narrow>(classes.firstOrLater, 0, tmin, tmax, t);
         pass<Narrow>(classes.laterOnly, kSentinel8, tmin, tmax, t);
-    } else {
+    } else if (vectorLoops()) {
         pass<Wide>(classes.firstOrLater, 0, tmin, tmax, t);
         pass<Wide>(classes.laterOnly, kSentinel8, tmin, tmax, t);
+    } else {
+        for (const int half : {0, 4}) {
+            const PassTables h{t.fit + half, t.value + half, t.pred + half, t.suffixValue + half,
+                               t.suffixAt + half};
+            pass<HalfWide>(classes.firstOrLater, 0, tmin, tmax, h);
+            pass<HalfWide>(classes.laterOnly, kSentinel8, tmin, tmax, h);
+        }
     }
 }
 
@@ -367,8 +381,12 @@ void LanePositionChain::findEnds(const PositionClasses& classes, int32_t start, 
     int32_t* at = endAt_.data() + group * kLanes;
     if (width_[group] == Narrow::kWidth) {
         findEndsIn<Narrow>(classes.ends, start, value_.data(), value, at);
-    } else {
+    } else if (vectorLoops()) {
         findEndsIn<Wide>(classes.ends, start, value_.data(), value, at);
+    } else {
+        for (const int half : {0, 4})
+            findEndsIn<HalfWide>(classes.ends, start, value_.data() + half, value + half,
+                                 at + half);
     }
 }
 
