@@ -22,7 +22,7 @@ using Range = PositionClasses::Range;
 static_assert(LanePositionChain::kLanes == lanes::kLanes);
 
 // Eight lanes (one AVX2 register), or four for a group of at most four
-// etalons, so a short last group costs half.
+// etalons, so a short last group costs less.
 struct Wide {
     using V = lanes::Lanes;
     using U = lanes::UnsignedLanes;
