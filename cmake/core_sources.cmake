@@ -22,6 +22,7 @@ set(ETALON_CORE_SOURCES
   ${PROJECT_SOURCE_DIR}/src/processing/lane_layered_chain.cpp
   ${PROJECT_SOURCE_DIR}/src/processing/chain_step.cpp
   ${PROJECT_SOURCE_DIR}/src/processing/position_chain.cpp
+  ${PROJECT_SOURCE_DIR}/src/processing/lane_position_chain.cpp
   ${PROJECT_SOURCE_DIR}/src/processing/known_number_chain.cpp
   ${PROJECT_SOURCE_DIR}/src/processing/unknown_number_chain.cpp
   ${PROJECT_SOURCE_DIR}/src/processing/known_number_tuples.cpp

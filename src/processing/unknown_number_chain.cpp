@@ -1,9 +1,11 @@
 #include "processing/unknown_number_chain.h"
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 #include "processing/intervals_header.h"
+#include "processing/lane_position_chain.h"
 #include "processing/layered_chain.h"
 #include "processing/position_chain.h"
 #include "processing/pulse_fit.h"
@@ -137,16 +139,50 @@ uint16_t recognizeUnknownNumberChain(MessageSink& sink, std::span<const PulseHea
                                      uint16_t tmax, uint16_t level, ChainsHeader* chains,
                                      SeriesHeader& series) {
     UnknownChainWork& w = work;
+    // The distinct etalons run eight at a time, one per lane.
+    static thread_local LanePositionChain laneChain;
+    static thread_local LaneEtalons laneEtalons;
     tmin = std::max<uint16_t>(tmin, 1);
     // The position tables are had before anything changes, so that a failure
     // is reported and leaves both records as they were.
-    if (!prepare(sink, w, series, tmin, tmax, alphabet.size(), "Нет памяти для indexes!")) {
+    const auto grow = [&] {
+        growForRun(w, series, alphabet.size());
+        laneEtalons.reserve(alphabet.size());
+        const std::size_t groups =
+            (alphabet.size() + LanePositionChain::kLanes - 1) / LanePositionChain::kLanes;
+        laneChain.reserve(series.dwSeriesSize, groups);
+    };
+    if (!growTables(grow)) {
+        reportNoMemory(sink, "Нет памяти для indexes!");
+        return 0;
+    }
+    if (!w.classesCache.get(sink, series, tmin, tmax, w.classes)) {
+        reportNoMemory(sink, "Нет памяти для IntervalsHeader!");
         return 0;
     }
     if (chains) {
         chains->wQuanPulses = series.wImpulseQuantity;
         chains->wSeekingPulsesQuantity = 0;
         chains->wPretenders = 0;
+    }
+
+    const LayerRange cover = fittedCover(*w.classes);
+    w.cache.begin(series.noisyData(), alphabet, series.wImpulseSize, level, cover.lo, cover.hi);
+    // Every distinct etalon's values, its chain end and the criterion of that
+    // end; lanes past the last etalon repeat the group's first one.
+    laneEtalons.assign(etalons);
+    const std::span<const int32_t> distinct = laneEtalons.distinct();
+    for (int g = 0; g < laneEtalons.groups(); ++g) {
+        std::array<const FitTable*, LanePositionChain::kLanes> tables;
+        const std::size_t first = g * LanePositionChain::kLanes;
+        for (int l = 0; l < LanePositionChain::kLanes; ++l) {
+            const std::size_t k = first + l;
+            tables[l] = &w.cache.fits(distinct[k < distinct.size() ? k : first]);
+        }
+        const int used = static_cast<int>(
+            std::min<std::size_t>(distinct.size() - first, LanePositionChain::kLanes));
+        laneChain.run(*w.classes, tables, used, tmin, tmax, g);
+        laneChain.findEnds(*w.classes, kSentinel9, g);
     }
 
     int32_t bestCriterion = kSentinel7;
@@ -156,22 +192,19 @@ uint16_t recognizeUnknownNumberChain(MessageSink& sink, std::span<const PulseHea
     int32_t shownCriterion = 0;
     bool shown = false;
     w.best.n = 0;
-    const LayerRange cover = fittedCover(*w.classes);
-    w.cache.begin(series.noisyData(), alphabet, series.wImpulseSize, level, cover.lo, cover.hi);
     for (const uint16_t etalon : etalons) {
-        w.chain.clear(series.dwSeriesSize, *w.classes);
-        fitFitted(w, etalon - 1, true);
-        w.chain.run(*w.classes, tmin, tmax);
-        int32_t endValue = 0;
-        w.chain.findEnd(*w.classes, kSentinel8, endValue);
+        const int slot = laneEtalons.slotOf(etalon);
+        // The search from kSentinel8 finds the same end with the same value
+        // when there is one below it.
+        const int32_t criterion = laneChain.endValue(slot);
+        const int32_t endValue = std::min(criterion, kSentinel8);
         if (endValue < bestCriterion) {
             bestCriterion = endValue;
             recognised = etalon;
         }
-        int32_t criterion = 0;
-        const int32_t end = w.chain.findEnd(*w.classes, kSentinel9, criterion);
+        const int32_t end = laneChain.endAt(slot);
         if (end < 0) continue;  // no chain at all: nothing to rank
-        w.chain.fillChain(end, etalon, w.restored);
+        laneChain.fillChain(slot, end, etalon, w.restored);
         setWindows(w, w.restored, static_cast<int16_t>(series.wImpulseSize));
         if (chains) {
             insertChain(chains, criterion, w.restored.n, w.restored.view());
