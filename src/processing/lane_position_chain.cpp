@@ -5,9 +5,6 @@
 
 #include "processing/cpu_dispatch.h"
 
-// The lane helpers return vectors only inside always-inlined bodies, so the
-// AVX calling convention GCC warns about never applies.
-#pragma GCC diagnostic ignored "-Wpsabi"
 #include "processing/lanes.h"
 
 #if ETALON_AVX2_TWINS

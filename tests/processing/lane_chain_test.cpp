@@ -1,6 +1,6 @@
-// recognizeUnknownNumberChain runs the etalons of its list eight to a group of
-// vector lanes: lists that fill their groups, leave the last one part-empty
-// or repeat etalons must give the reference's results, record and all.
+// The recognitions run the etalons of their list eight to a group of vector
+// lanes: lists that fill their groups, leave the last one part-empty or
+// repeat etalons must give the reference's results, record and all.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,13 +20,23 @@ struct Outcome {
     std::vector<std::string> texts;
 };
 
-Outcome recognize(const RestoringProcedures& table, std::span<const PulseHeader> alphabet,
-                  const std::vector<uint16_t>& list, uint16_t tmin, uint16_t tmax, uint16_t level,
-                  ChainsHeader* chains, SeriesHeader& series) {
+Outcome recognize(const RestoringProcedures& table, RestoringProcedure procedure,
+                  std::span<const PulseHeader> alphabet, const std::vector<uint16_t>& list,
+                  uint16_t tmin, uint16_t tmax, uint16_t level, ChainsHeader* chains,
+                  SeriesHeader& series) {
     RecordingSink sink;
     Outcome o;
-    o.returned =
-        table.recognizeUnknownNumberChain(sink, alphabet, list, tmin, tmax, level, chains, series);
+    int32_t debugging = 0;
+    RestoringRequest request;
+    request.alphabet = alphabet;
+    request.etalons = list;
+    request.tmin = tmin;
+    request.tmax = tmax;
+    request.processingLevel = level;
+    request.debugging = &debugging;
+    request.chains = chains;
+    request.series = &series;
+    o.returned = runRestoringProcedure(sink, procedure, request, table);
     for (const auto& m : sink.messages)
         o.texts.push_back(m.text);
     return o;
@@ -45,7 +55,7 @@ std::vector<std::vector<uint16_t>> groupShapes(std::mt19937& rng) {
     return lists;
 }
 
-TEST(LaneUnknownNumberChain, EveryGroupShapeMatchesTheReference) {
+void compareEveryGroupShape(RestoringProcedure procedure) {
     std::mt19937 rng(2024);
     SeriesMaker maker;
     struct Geometry {
@@ -82,10 +92,10 @@ TEST(LaneUnknownNumberChain, EveryGroupShapeMatchesTheReference) {
                 SeriesHeader fast = maker.series(), slow = maker.series();
                 markRestored(fast);
                 markRestored(slow);
-                const Outcome f =
-                    recognize(workbenchRestoringProcedures(), maker.alphabet(), list, g.runTmin,
-                              g.runTmax, level, record ? fastChains.get() : nullptr, fast);
-                const Outcome s = recognize(oracle::referenceRestoringProcedures(),
+                const Outcome f = recognize(workbenchRestoringProcedures(), procedure,
+                                            maker.alphabet(), list, g.runTmin, g.runTmax, level,
+                                            record ? fastChains.get() : nullptr, fast);
+                const Outcome s = recognize(oracle::referenceRestoringProcedures(), procedure,
                                             maker.alphabet(), list, g.runTmin, g.runTmax, level,
                                             record ? slowChains.get() : nullptr, slow);
                 const std::string where = "type " + std::to_string(g.type) + ", Tmin " +
@@ -101,6 +111,14 @@ TEST(LaneUnknownNumberChain, EveryGroupShapeMatchesTheReference) {
         }
     }
     EXPECT_GE(compared, 100);
+}
+
+TEST(LaneRecognition, KnownNumberChainOnEveryGroupShape) {
+    compareEveryGroupShape(RestoringProcedure::RecognizeKnownNumberChain);
+}
+
+TEST(LaneRecognition, UnknownNumberChainOnEveryGroupShape) {
+    compareEveryGroupShape(RestoringProcedure::RecognizeUnknownNumberChain);
 }
 
 }  // namespace
