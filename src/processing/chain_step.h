@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
+#include "processing/intervals_header.h"
 #include "processing/window_minima.h"
 
 namespace etalon {
@@ -18,6 +20,23 @@ enum class StepRule {
 // fit point at x0's entries); their windows must be entered into `minima`.
 void stepValues(const WindowMinima& minima, int32_t x0, int32_t x1, const int32_t* fit,
                 StepRule rule, int32_t start, int32_t unreached, int32_t* value);
+
+// One layer of a pass: the window minima over the values it extends (started
+// before the pass), its fits (fit[x - fitFirst]) and values (value[x]).
+struct StepLayer {
+    WindowMinima* minima;
+    const int32_t* fit;
+    int32_t fitFirst;
+    int32_t* value;
+    StepRule rule;
+};
+
+// Values of every layer at the positions of `ranges`, ascending. Positions
+// less than Tmin apart do not see each other, so runs of `chunk` (at most
+// Tmin) positions are done at once, layer by layer, each from the windows
+// entered up to the run's last position - Tmin.
+void stepPass(std::span<const PositionClasses::Range> ranges, std::span<const StepLayer> layers,
+              int32_t chunk, int32_t start, int32_t unreached);
 
 // Position of the leftmost smallest of n values if it is below start, else -1.
 int32_t leftmostBelow(const int32_t* values, int32_t n, int32_t start);

@@ -4,7 +4,6 @@
 
 #include "processing/chain_step.h"
 #include "processing/pulse_fit.h"
-#include "processing/cpu_dispatch.h"
 
 namespace etalon {
 
@@ -52,17 +51,8 @@ void PositionChain::run(const PositionClasses& classes, int32_t tmin, int32_t tm
 void PositionChain::pass(const std::vector<PositionClasses::Range>& ranges, int32_t start,
                          int32_t tmin, int32_t tmax) {
     window_.start(value_.data(), tmin, tmax);
-    // Positions less than Tmin apart do not see each other, so a run of Tmin
-    // positions is computed at once from the values before it.
-    const int32_t chunk = std::min(tmin, kChunk);
-    for (const auto& r : ranges) {
-        for (int32_t x0 = r.lo; x0 <= r.hi; x0 += chunk) {
-            const int32_t x1 = std::min(r.hi, x0 + chunk - 1);
-            window_.enterUpTo(x1 - tmin);
-            stepValues(window_, x0, x1, fit_.data() + x0, StepRule::Extend, start, start,
-                       value_.data() + x0);
-        }
-    }
+    const StepLayer layer{&window_, fit_.data(), 0, value_.data(), StepRule::Extend};
+    stepPass(ranges, {&layer, 1}, std::min(tmin, kChunk), start, start);
 }
 
 int32_t PositionChain::predecessor(int32_t x) const {

@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "processing/chain_step.h"
+#include "processing/cpu_dispatch.h"
 #include "processing/intervals_header.h"
 #include "processing/known_number_tuples.h"
 #include "processing/layered_chain.h"
 #include "processing/pulse_fit.h"
 #include "processing/restored_chain.h"
-#include "processing/cpu_dispatch.h"
 #include "processing/window_minima.h"
 
 namespace etalon {
@@ -28,6 +28,7 @@ struct PatternWork {
     const PositionClasses* classes = nullptr;
     std::vector<int32_t> values;
     std::vector<WindowMinima> windows;
+    std::vector<StepLayer> steps;
     std::vector<int32_t> scratch;  // a window as one position saw it
     std::vector<const FitTable*> fits;
     RestoredChain restored, best;
@@ -66,6 +67,7 @@ void growLayers(PatternWork& w, const SeriesHeader& series, std::size_t layers,
     for (std::size_t l = 0; l < layers; ++l)
         w.windows[l].reserve(width);
     w.fits.resize(std::max(w.fits.size(), layers));
+    w.steps.resize(std::max(w.steps.size(), layers));
     w.cache.reserve(alphabetSize, width, series.wImpulseSize);
     for (RestoredChain* chain : {&w.restored, &w.best})
         chain->resize(width + 1);
@@ -150,22 +152,14 @@ class PatternSearch {
     void pass(const Ranges& ranges, int32_t start, bool mayStart) {
         for (int l = 0; l < layers_; ++l) {
             w_.windows[l].start(value(previousLayer(l)), tmin_, tmax_);
+            const StepRule rule = !mayStart ? StepRule::Extend
+                                  : l == 0  ? StepRule::ExtendOrStart
+                                            : StepRule::ExtendOrUnreached;
+            const FitTable& fits = *w_.fits[l];
+            w_.steps[l] = {&w_.windows[l], fits.values(), fits.first(), value(l), rule};
         }
-        const int32_t chunk = std::min<int32_t>(tmin_, kChunk);
-        for (const auto& r : ranges) {
-            for (int32_t x0 = r.lo; x0 <= r.hi; x0 += chunk) {
-                const int32_t x1 = std::min(r.hi, x0 + chunk - 1);
-                for (int l = 0; l < layers_; ++l) {
-                    const StepRule rule = !mayStart ? StepRule::Extend
-                                          : l == 0  ? StepRule::ExtendOrStart
-                                                    : StepRule::ExtendOrUnreached;
-                    const FitTable& fits = *w_.fits[l];
-                    w_.windows[l].enterUpTo(x1 - tmin_);
-                    stepValues(w_.windows[l], x0, x1, fits.values() + (x0 - fits.first()), rule,
-                               start, omega_, value(l) + x0);
-                }
-            }
-        }
+        stepPass(ranges, {w_.steps.data(), std::size_t(layers_)}, std::min<int32_t>(tmin_, kChunk),
+                 start, omega_);
     }
 
     int32_t finish() {

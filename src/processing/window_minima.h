@@ -4,6 +4,14 @@
 #include <cstdint>
 #include <vector>
 
+#include "processing/cpu_dispatch.h"
+
+// Eight-lane values never cross a call (every function passing one is
+// inlined into a twin), so the vector ABI GCC warns about is never used.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi"
+#include "processing/lanes.h"
+
 namespace etalon {
 
 // Minimum of values[z] over z in [max(x - Tmax, 0), x - Tmin] for ascending x,
@@ -17,6 +25,68 @@ namespace etalon {
 void runningMinForward(const int32_t* in, int32_t n, int32_t carry, int32_t* out);
 // out[i] = min(in[i..n-1]) for i < n.
 void runningMinBackward(const int32_t* in, int32_t n, int32_t* out);
+// The same, plain loops and AVX2 twins called directly (for tests; false
+// from the AVX2 ones where they do not exist).
+void runningMinForwardPlain(const int32_t* in, int32_t n, int32_t carry, int32_t* out);
+void runningMinBackwardPlain(const int32_t* in, int32_t n, int32_t* out);
+bool runningMinForwardAvx2(const int32_t* in, int32_t n, int32_t carry, int32_t* out);
+bool runningMinBackwardAvx2(const int32_t* in, int32_t n, int32_t* out);
+
+// Eight running minima at once in three shift-and-min steps. A shift repeats
+// the edge lane instead of bringing in a neutral value: min is idempotent.
+ETALON_LOOP_BODY lanes::Lanes scanMinForward(lanes::Lanes x) {
+    x = lanes::min(x, __builtin_shufflevector(x, x, 0, 0, 1, 2, 3, 4, 5, 6));
+    x = lanes::min(x, __builtin_shufflevector(x, x, 0, 0, 0, 1, 2, 3, 4, 5));
+    return lanes::min(x, __builtin_shufflevector(x, x, 0, 0, 0, 0, 0, 1, 2, 3));
+}
+ETALON_LOOP_BODY lanes::Lanes scanMinBackward(lanes::Lanes x) {
+    x = lanes::min(x, __builtin_shufflevector(x, x, 1, 2, 3, 4, 5, 6, 7, 7));
+    x = lanes::min(x, __builtin_shufflevector(x, x, 2, 3, 4, 5, 6, 7, 7, 7));
+    return lanes::min(x, __builtin_shufflevector(x, x, 4, 5, 6, 7, 7, 7, 7, 7));
+}
+
+// Whole vectors only: the values left over are done again by one last vector
+// that overlaps those before it and takes its carry from the output just
+// before it (recomputed outputs come out the same). Only n < 8 goes value by
+// value. `in` and `out` must not overlap.
+ETALON_LOOP_BODY void runningMinForwardBody(const int32_t* in, int32_t n, int32_t carry,
+                                            int32_t* out) {
+    using namespace lanes;
+    if (n < kLanes) {
+        for (int32_t i = 0; i < n; ++i)
+            out[i] = carry = std::min(carry, in[i]);
+        return;
+    }
+    Lanes c = splat(carry);
+    int32_t i = 0;
+    for (; i + kLanes <= n; i += kLanes) {
+        const Lanes x = lanes::min(scanMinForward(load(in + i)), c);
+        store(out + i, x);
+        c = __builtin_shufflevector(x, x, 7, 7, 7, 7, 7, 7, 7, 7);
+    }
+    if (i == n) return;
+    i = n - kLanes;
+    store(out + i, lanes::min(scanMinForward(load(in + i)), splat(out[i - 1])));
+}
+
+ETALON_LOOP_BODY void runningMinBackwardBody(const int32_t* in, int32_t n, int32_t* out) {
+    using namespace lanes;
+    if (n < kLanes) {
+        int32_t carry = INT32_MAX;
+        for (int32_t i = n - 1; i >= 0; --i)
+            out[i] = carry = std::min(carry, in[i]);
+        return;
+    }
+    Lanes c = splat(INT32_MAX);
+    int32_t end = n;
+    for (; end >= kLanes; end -= kLanes) {
+        const Lanes x = lanes::min(scanMinBackward(load(in + end - kLanes)), c);
+        store(out + end - kLanes, x);
+        c = __builtin_shufflevector(x, x, 0, 0, 0, 0, 0, 0, 0, 0);
+    }
+    if (end == 0) return;
+    store(out, lanes::min(scanMinBackward(load(in)), splat(out[kLanes])));
+}
 
 class WindowMinima {
   public:
@@ -36,18 +106,11 @@ class WindowMinima {
     }
 
     // Enters every position up to `last`; their values must be final.
-    void enterUpTo(int32_t last) {
-        // With Tmin above Tmax every window is empty: nothing to keep.
-        if (width_ <= 0) return;
-        while (next_ <= last) {
-            if (next_ == blockStart_ + width_) blockStart_ = next_;
-            const int32_t blockEnd = blockStart_ + width_ - 1;
-            const int32_t stop = std::min(last, blockEnd);
-            enterBlockPart(stop);
-            if (stop == blockEnd) closeBlock(stop);
-        }
-    }
+    void enterUpTo(int32_t last) { enter<true>(last); }
+    // The same inlined into a loop body of one of the twins.
+    ETALON_LOOP_BODY void enterUpToBody(int32_t last) { enter<false>(last); }
 
+    int32_t tmin() const { return tmin_; }
     // Windows of x below emptyBelow() are empty; up to prefixOnlyThrough()
     // they are cut at the series start and lie in the first block.
     int32_t emptyBelow() const { return width_ <= 0 ? INT32_MAX : tmin_; }
@@ -58,18 +121,32 @@ class WindowMinima {
     const int32_t* suffix(int32_t x) const { return suffix_.data() + (x - tmax_); }
 
   private:
-    // Running minima from the block start through `stop`, same block.
-    void enterBlockPart(int32_t stop) {
-        const int32_t z = next_;
-        const int32_t carry = z == blockStart_ ? INT32_MAX : prefix_[z - 1];
-        runningMinForward(values_ + z, stop - z + 1, carry, prefix_.data() + z);
-        next_ = stop + 1;
-    }
-
-    // Suffix minima of the finished block ending at z.
-    void closeBlock(int32_t z) {
-        runningMinBackward(values_ + blockStart_, z - blockStart_ + 1,
-                           suffix_.data() + blockStart_);
+    // Running minima from the block start through each stop within a block,
+    // suffix minima of each block finished.
+    template <bool kDispatch>
+    ETALON_LOOP_BODY void enter(int32_t last) {
+        // With Tmin above Tmax every window is empty: nothing to keep.
+        if (width_ <= 0) return;
+        while (next_ <= last) {
+            if (next_ == blockStart_ + width_) blockStart_ = next_;
+            const int32_t blockEnd = blockStart_ + width_ - 1;
+            const int32_t stop = std::min(last, blockEnd);
+            const int32_t z = next_;
+            const int32_t carry = z == blockStart_ ? INT32_MAX : prefix_[z - 1];
+            if constexpr (kDispatch) {
+                runningMinForward(values_ + z, stop - z + 1, carry, prefix_.data() + z);
+            } else {
+                runningMinForwardBody(values_ + z, stop - z + 1, carry, prefix_.data() + z);
+            }
+            next_ = stop + 1;
+            if (stop != blockEnd) continue;
+            const int32_t n = stop - blockStart_ + 1;
+            if constexpr (kDispatch) {
+                runningMinBackward(values_ + blockStart_, n, suffix_.data() + blockStart_);
+            } else {
+                runningMinBackwardBody(values_ + blockStart_, n, suffix_.data() + blockStart_);
+            }
+        }
     }
 
     const int32_t* values_ = nullptr;
@@ -78,3 +155,5 @@ class WindowMinima {
 };
 
 }  // namespace etalon
+
+#pragma GCC diagnostic pop
