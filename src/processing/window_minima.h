@@ -45,10 +45,26 @@ ETALON_LOOP_BODY lanes::Lanes scanMinBackward(lanes::Lanes x) {
     return lanes::min(x, __builtin_shufflevector(x, x, 4, 5, 6, 7, 7, 7, 7, 7));
 }
 
-// Whole vectors only: the values left over are done again by one last vector
-// that overlaps those before it and takes its carry from the output just
-// before it (recomputed outputs come out the same). Only n < 8 goes value by
-// value. `in` and `out` must not overlap.
+// Minima of four values ending (forward) or starting (backward) at each of
+// the eight positions from i on: unaligned loads instead of shuffles.
+ETALON_LOOP_BODY lanes::Lanes minOfFourEnding(const int32_t* in, int32_t i) {
+    using namespace lanes;
+    return lanes::min(lanes::min(load(in + i), load(in + i - 1)),
+                      lanes::min(load(in + i - 2), load(in + i - 3)));
+}
+ETALON_LOOP_BODY lanes::Lanes minOfFourStarting(const int32_t* in, int32_t i) {
+    using namespace lanes;
+    return lanes::min(lanes::min(load(in + i), load(in + i + 1)),
+                      lanes::min(load(in + i + 2), load(in + i + 3)));
+}
+
+// Whole vectors only. The first vector is a scan with the carry; each one
+// after it is the vector before it (eight positions back, carry included)
+// with the minima of the last eight values, which need one shuffle and no
+// dependence on the vector before. The values left over are done again by
+// one last vector that overlaps those before it and takes its carry from the
+// output just before it (recomputed outputs come out the same). Only n < 8
+// goes value by value. `in` and `out` must not overlap.
 ETALON_LOOP_BODY void runningMinForwardBody(const int32_t* in, int32_t n, int32_t carry,
                                             int32_t* out) {
     using namespace lanes;
@@ -57,12 +73,20 @@ ETALON_LOOP_BODY void runningMinForwardBody(const int32_t* in, int32_t n, int32_
             out[i] = carry = std::min(carry, in[i]);
         return;
     }
-    Lanes c = splat(carry);
-    int32_t i = 0;
-    for (; i + kLanes <= n; i += kLanes) {
-        const Lanes x = lanes::min(scanMinForward(load(in + i)), c);
-        store(out + i, x);
-        c = __builtin_shufflevector(x, x, 7, 7, 7, 7, 7, 7, 7, 7);
+    Lanes before = lanes::min(scanMinForward(load(in)), splat(carry));
+    store(out, before);
+    int32_t i = kLanes;
+    if (i + kLanes <= n) {
+        // Lanes 4-7: minima of the four values ending at positions 4-7.
+        const Lanes first = minOfFourEnding(in, 4);
+        Lanes four = __builtin_shufflevector(first, first, 0, 1, 2, 3, 0, 1, 2, 3);
+        for (; i + kLanes <= n; i += kLanes) {
+            const Lanes now = minOfFourEnding(in, i);
+            const Lanes earlier = __builtin_shufflevector(four, now, 4, 5, 6, 7, 8, 9, 10, 11);
+            before = lanes::min(before, lanes::min(now, earlier));
+            store(out + i, before);
+            four = now;
+        }
     }
     if (i == n) return;
     i = n - kLanes;
@@ -77,12 +101,21 @@ ETALON_LOOP_BODY void runningMinBackwardBody(const int32_t* in, int32_t n, int32
             out[i] = carry = std::min(carry, in[i]);
         return;
     }
-    Lanes c = splat(INT32_MAX);
-    int32_t end = n;
-    for (; end >= kLanes; end -= kLanes) {
-        const Lanes x = lanes::min(scanMinBackward(load(in + end - kLanes)), c);
-        store(out + end - kLanes, x);
-        c = __builtin_shufflevector(x, x, 0, 0, 0, 0, 0, 0, 0, 0);
+    int32_t end = n - kLanes;
+    Lanes after = scanMinBackward(load(in + end));
+    store(out + end, after);
+    if (end >= kLanes) {
+        // Lanes 0-3: minima of the four values starting at n - 8 .. n - 5.
+        const Lanes last = minOfFourStarting(in, n - 12);
+        Lanes four = __builtin_shufflevector(last, last, 4, 5, 6, 7, 4, 5, 6, 7);
+        for (; end >= kLanes; end -= kLanes) {
+            const int32_t i = end - kLanes;
+            const Lanes now = minOfFourStarting(in, i);
+            const Lanes later = __builtin_shufflevector(now, four, 4, 5, 6, 7, 8, 9, 10, 11);
+            after = lanes::min(after, lanes::min(now, later));
+            store(out + i, after);
+            four = now;
+        }
     }
     if (end == 0) return;
     store(out, lanes::min(scanMinBackward(load(in)), splat(out[kLanes])));
