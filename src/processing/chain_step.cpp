@@ -193,6 +193,16 @@ ETALON_AVX2 int32_t leftmostBelowAvx2(const int32_t* value, int32_t n, int32_t s
     return n - 8 + __builtin_ctz(hitsAt(value, n - 8, target));
 }
 
+ETALON_AVX2 int32_t firstEqualAvx2(const int32_t* value, int32_t n, int32_t target) {
+    if (n < 8) return -1;
+    const __m256i t = _mm256_set1_epi32(target);
+    for (int32_t j = 0; j + 8 <= n; j += 8) {
+        if (const unsigned mask = hitsAt(value, j, t)) return j + __builtin_ctz(mask);
+    }
+    const unsigned mask = hitsAt(value, n - 8, t);
+    return mask ? n - 8 + __builtin_ctz(mask) : -1;
+}
+
 ETALON_AVX2 void runningMinForwardTwin(const int32_t* in, int32_t n, int32_t carry, int32_t* out) {
     runningMinForwardBody(in, n, carry, out);
 }
@@ -203,6 +213,16 @@ ETALON_AVX2 void runningMinBackwardTwin(const int32_t* in, int32_t n, int32_t* o
 #endif
 
 }  // namespace
+
+int32_t firstEqual(const int32_t* value, int32_t n, int32_t target) {
+#if ETALON_AVX2_TWINS
+    if (vectorLoops() && n >= 8) return firstEqualAvx2(value, n, target);
+#endif
+    for (int32_t i = 0; i < n; ++i) {
+        if (value[i] == target) return i;
+    }
+    return -1;
+}
 
 int32_t leftmostBelow(const int32_t* value, int32_t n, int32_t start) {
 #if ETALON_AVX2_TWINS

@@ -38,6 +38,15 @@ struct StepLayer {
 void stepPass(std::span<const PositionClasses::Range> ranges, std::span<const StepLayer> layers,
               int32_t chunk, int32_t start, int32_t unreached);
 
+// The best predecessor value a step took (capped as its rule caps it): its
+// value less its fit, the inverse of the wrapping sum.
+inline int32_t valueBefore(int32_t value, int32_t fit) {
+    return static_cast<int32_t>(static_cast<uint32_t>(value) - static_cast<uint32_t>(fit));
+}
+
+// Position of the first of n values equal to target, -1 if none.
+int32_t firstEqual(const int32_t* values, int32_t n, int32_t target);
+
 // Position of the leftmost smallest of n values if it is below start, else -1.
 int32_t leftmostBelow(const int32_t* values, int32_t n, int32_t start);
 

@@ -61,19 +61,22 @@ int32_t PositionChain::predecessor(int32_t x) const {
     const int32_t start = cls == 2 ? 0 : kSentinel8;
     const int32_t from = std::max(x - tmax_, 0), to = x - tmin_;
     if (to < from) return -2;
-    const uint8_t* classOf = classes_->classOf.data();
+    // The value of x is the best value of its window (capped at start) plus
+    // its fit: only where that value first is remains to be found.
+    const int32_t best = valueBefore(value_[x], fit_[x]);
+    if (best >= start) return -2;
+    const int32_t n = to - from + 1;
     // Later-only positions are the last computed, so their windows hold
-    // final values; other windows see the classes after theirs unreached.
-    const int32_t* window = value_.data() + from;
-    if (cls != 3) {
-        scratch_.resize(to - from + 1);
-        for (int32_t z = from; z <= to; ++z) {
-            scratch_[z - from] = classOf[z] > cls ? kSentinel8 : value_[z];
-        }
-        window = scratch_.data();
+    // final values; other windows saw the classes after theirs unreached.
+    if (cls == 3) {
+        const int32_t at = firstEqual(value_.data() + from, n, best);
+        return at < 0 ? -2 : from + at;
     }
-    const int32_t at = leftmostBelow(window, to - from + 1, start);
-    return at < 0 ? -2 : from + at;
+    const uint8_t* classOf = classes_->classOf.data();
+    for (int32_t z = from; z <= to; ++z) {
+        if (classOf[z] <= cls && value_[z] == best) return z;
+    }
+    return -2;
 }
 
 int32_t PositionChain::findEnd(const PositionClasses& classes, int32_t start, int32_t& best) const {

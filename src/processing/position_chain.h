@@ -51,7 +51,6 @@ class PositionChain {
     int32_t tmin_ = 0, tmax_ = 0;
     std::vector<int32_t> fit_, value_, etalon_;
     WindowMinima window_;
-    mutable std::vector<int32_t> scratch_;  // a window as one position saw it
 };
 
 }  // namespace etalon

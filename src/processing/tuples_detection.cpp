@@ -128,19 +128,22 @@ class PatternSearch {
         const int32_t from = std::max(x - tmax_, 0), to = x - tmin_;
         const int32_t start = cls == 2 ? 0 : omega_;
         int32_t at = -1;
-        if (to >= from) {
+        if (to >= from && cls == 3) {
             // Later-only positions are computed last: their windows hold final
-            // values. Earlier classes saw the later ones unreached.
+            // values, and their value is the best of the window (capped at
+            // Omega) plus the fit, so only where it first is remains to be found.
+            const FitTable& fits = *w_.fits[l];
+            const int32_t best = valueBefore(value(l)[x], fits.values()[x - fits.first()]);
+            if (best < omega_) at = firstEqual(value(previousLayer(l)) + from, to - from + 1, best);
+        } else if (to >= from) {
+            // Earlier classes saw the later ones unreached.
             const int32_t* window = value(previousLayer(l)) + from;
-            if (cls != 3) {
-                const uint8_t* classOf = w_.classes->classOf.data();
-                w_.scratch.resize(to - from + 1);
-                for (int32_t z = from; z <= to; ++z) {
-                    w_.scratch[z - from] = classOf[z] > cls ? omega_ : window[z - from];
-                }
-                window = w_.scratch.data();
+            const uint8_t* classOf = w_.classes->classOf.data();
+            w_.scratch.resize(to - from + 1);
+            for (int32_t z = from; z <= to; ++z) {
+                w_.scratch[z - from] = classOf[z] > cls ? omega_ : window[z - from];
             }
-            at = leftmostBelow(window, to - from + 1, start);
+            at = leftmostBelow(w_.scratch.data(), to - from + 1, start);
         }
         if (at >= 0) return from + at;
         return cls == 2 && l == 0 ? -1 : -2;
