@@ -15,6 +15,7 @@ void PositionChain::reserve(std::size_t n) {
 }
 
 void PositionChain::clear(std::size_t n, const PositionClasses& classes) {
+    useFits(fit_.data(), 0);
     for (const auto& r : classes.readUnreached) {
         std::fill(value_.begin() + r.lo, value_.begin() + r.hi + 1, kSentinel8);
     }
@@ -37,7 +38,7 @@ void PositionChain::run(const PositionClasses& classes, int32_t tmin, int32_t tm
     tmin_ = tmin;
     tmax_ = tmax;
     for (const auto& r : classes.firstOnly) {
-        std::copy(fit_.begin() + r.lo, fit_.begin() + r.hi + 1, value_.begin() + r.lo);
+        std::copy_n(fits_ + (r.lo - fitsFirst_), r.hi - r.lo + 1, value_.begin() + r.lo);
     }
     // A pulse that may also start a chain only extends a chain with a
     // negative criterion; a later-only pulse always takes the best one.
@@ -51,7 +52,7 @@ void PositionChain::run(const PositionClasses& classes, int32_t tmin, int32_t tm
 void PositionChain::pass(const std::vector<PositionClasses::Range>& ranges, int32_t start,
                          int32_t tmin, int32_t tmax) {
     window_.start(value_.data(), tmin, tmax);
-    const StepLayer layer{&window_, fit_.data(), 0, value_.data(), StepRule::Extend};
+    const StepLayer layer{&window_, fits_, fitsFirst_, value_.data(), StepRule::Extend};
     stepPass(ranges, {&layer, 1}, std::min(tmin, kChunk), start, start);
 }
 
@@ -63,7 +64,7 @@ int32_t PositionChain::predecessor(int32_t x) const {
     if (to < from) return -2;
     // The value of x is the best value of its window (capped at start) plus
     // its fit: only where that value first is remains to be found.
-    const int32_t best = valueBefore(value_[x], fit_[x]);
+    const int32_t best = valueBefore(value_[x], fits_[x - fitsFirst_]);
     if (best >= start) return -2;
     const int32_t n = to - from + 1;
     // Later-only positions are the last computed, so their windows hold

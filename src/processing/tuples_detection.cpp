@@ -101,7 +101,16 @@ class PatternSearch {
     int32_t run(MessageSink& sink, bool debugging) {
         for (int l = 0; l < layers_; ++l)
             w_.fits[l] = &w_.cache.fits(pattern_[l] - 1);
-        std::fill_n(w_.values.begin(), std::size_t(layers_) * width_, omega_);
+        // Every class position of every layer is written in its turn; only
+        // the positions read before that start unreached: those the classes
+        // say, and first-only ones in layers after the first.
+        for (int l = 0; l < layers_; ++l) {
+            for (const auto& r : w_.classes->readUnreached)
+                fillUnreached(l, r);
+            for (const auto& r : w_.classes->firstOnly) {
+                if (l > 0) fillUnreached(l, r);
+            }
+        }
 
         const FitTable& first = *w_.fits[0];
         for (const auto& r : w_.classes->firstOnly) {
@@ -117,6 +126,10 @@ class PatternSearch {
   private:
     int32_t* value(int l) { return w_.values.data() + std::size_t(l) * width_; }
     int previousLayer(int l) const { return l == 0 ? layers_ - 1 : l - 1; }
+    void fillUnreached(int l, const PositionClasses::Range& r) {
+        const int32_t hi = std::min(r.hi, width_ - 1);
+        if (r.lo <= hi) std::fill(value(l) + r.lo, value(l) + hi + 1, omega_);
+    }
 
     // The predecessor of (x, l) as its value was found: only chains read out
     // and debug texts need it, so it is searched for there. Classes computed
