@@ -38,6 +38,14 @@ struct StepLayer {
 void stepPass(std::span<const PositionClasses::Range> ranges, std::span<const StepLayer> layers,
               int32_t chunk, int32_t start, int32_t unreached);
 
+// Whether the later-only pass may go on with the windows the first-or-later
+// pass entered: none of the positions entered then is a later-only one, so
+// none of their values changes in between.
+inline bool windowsCarryOver(const PositionClasses& classes, int32_t tmin) {
+    if (classes.firstOrLater.empty() || classes.laterOnly.empty()) return true;
+    return classes.laterOnly.front().lo > classes.firstOrLater.back().hi - tmin;
+}
+
 // The best predecessor value a step took (capped as its rule caps it): its
 // value less its fit, the inverse of the wrapping sum.
 inline int32_t valueBefore(int32_t value, int32_t fit) {

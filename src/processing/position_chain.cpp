@@ -42,16 +42,17 @@ void PositionChain::run(const PositionClasses& classes, int32_t tmin, int32_t tm
     }
     // A pulse that may also start a chain only extends a chain with a
     // negative criterion; a later-only pulse always takes the best one.
-    pass(classes.firstOrLater, 0, tmin, tmax);
-    pass(classes.laterOnly, kSentinel8, tmin, tmax);
+    window_.start(value_.data(), tmin, tmax);
+    pass(classes.firstOrLater, 0, tmin);
+    if (!windowsCarryOver(classes, tmin)) window_.start(value_.data(), tmin, tmax);
+    pass(classes.laterOnly, kSentinel8, tmin);
 }
 
 // Positions enter the window once their value is final for this pass: every
 // z <= x - Tmin lies before x, so it was computed earlier in the pass or
 // belongs to a class whose turn has passed (or has not come and stays unreached).
 void PositionChain::pass(const std::vector<PositionClasses::Range>& ranges, int32_t start,
-                         int32_t tmin, int32_t tmax) {
-    window_.start(value_.data(), tmin, tmax);
+                         int32_t tmin) {
     const StepLayer layer{&window_, fits_, fitsFirst_, value_.data(), StepRule::Extend};
     stepPass(ranges, {&layer, 1}, std::min(tmin, kChunk), start, start);
 }

@@ -50,8 +50,8 @@ class PositionChain {
   private:
     static constexpr int32_t kChunk = 64;
 
-    void pass(const std::vector<PositionClasses::Range>& ranges, int32_t start, int32_t tmin,
-              int32_t tmax);
+    // Values of the ranges' positions, the window started and entered so far.
+    void pass(const std::vector<PositionClasses::Range>& ranges, int32_t start, int32_t tmin);
 
     const PositionClasses* classes_ = nullptr;
     int32_t tmin_ = 0, tmax_ = 0;

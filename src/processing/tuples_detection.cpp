@@ -117,8 +117,10 @@ class PatternSearch {
             std::copy_n(first.values() + (r.lo - first.first()), r.hi - r.lo + 1, value(0) + r.lo);
         }
         if (debugging) showFirst(sink);
+        startWindows();
         pass(w_.classes->firstOrLater, omega_, true);
         if (debugging) showSecond(sink);
+        if (!windowsCarryOver(*w_.classes, tmin_)) startWindows();
         pass(w_.classes->laterOnly, omega_, false);
         return finish();
     }
@@ -162,12 +164,16 @@ class PatternSearch {
         return cls == 2 && l == 0 ? -1 : -2;
     }
 
+    void startWindows() {
+        for (int l = 0; l < layers_; ++l)
+            w_.windows[l].start(value(previousLayer(l)), tmin_, tmax_);
+    }
+
     // A first-or-later pulse extends only a chain with a negative value; in
     // layer 0 it may start one, later members may not. Positions less than
     // Tmin apart do not see each other, so runs of them are done together.
     void pass(const Ranges& ranges, int32_t start, bool mayStart) {
         for (int l = 0; l < layers_; ++l) {
-            w_.windows[l].start(value(previousLayer(l)), tmin_, tmax_);
             const StepRule rule = !mayStart ? StepRule::Extend
                                   : l == 0  ? StepRule::ExtendOrStart
                                             : StepRule::ExtendOrUnreached;
