@@ -103,12 +103,6 @@ ETALON_LOOP_BODY void stepValuesBody(const WindowMinima& minima, int32_t x0, int
     }
 }
 
-ETALON_AVX2 void stepValuesAvx2(const WindowMinima& minima, int32_t x0, int32_t x1,
-                                const int32_t* fit, StepRule rule, int32_t start, int32_t unreached,
-                                int32_t* value) {
-    stepValuesBody(minima, x0, x1, fit, rule, start, unreached, value);
-}
-
 ETALON_LOOP_BODY void stepPassBody(std::span<const PositionClasses::Range> ranges,
                                    std::span<const StepLayer> layers, int32_t chunk, int32_t start,
                                    int32_t unreached) {
@@ -116,7 +110,7 @@ ETALON_LOOP_BODY void stepPassBody(std::span<const PositionClasses::Range> range
         for (int32_t x0 = r.lo; x0 <= r.hi; x0 += chunk) {
             const int32_t x1 = std::min(r.hi, x0 + chunk - 1);
             for (const StepLayer& layer : layers) {
-                layer.minima->enterUpToBody(x1 - layer.minima->tmin());
+                layer.minima->enterUpTo(x1 - layer.minima->tmin());
                 stepValuesBody(*layer.minima, x0, x1, layer.fit + (x0 - layer.fitFirst), layer.rule,
                                start, unreached, layer.value + x0);
             }
@@ -131,12 +125,6 @@ ETALON_AVX2 void stepPassAvx2(std::span<const PositionClasses::Range> ranges,
 }
 
 }  // namespace
-
-void stepValues(const WindowMinima& minima, int32_t x0, int32_t x1, const int32_t* fit,
-                StepRule rule, int32_t start, int32_t unreached, int32_t* value) {
-    if (vectorLoops()) return stepValuesAvx2(minima, x0, x1, fit, rule, start, unreached, value);
-    stepValuesBody(minima, x0, x1, fit, rule, start, unreached, value);
-}
 
 void stepPass(std::span<const PositionClasses::Range> ranges, std::span<const StepLayer> layers,
               int32_t chunk, int32_t start, int32_t unreached) {
@@ -257,16 +245,6 @@ bool runningMinBackwardAvx2(const int32_t* in, int32_t n, int32_t* out) {
 #else
     return false;
 #endif
-}
-
-void runningMinForward(const int32_t* in, int32_t n, int32_t carry, int32_t* out) {
-    if (runningMinForwardAvx2(in, n, carry, out)) return;
-    runningMinForwardPlain(in, n, carry, out);
-}
-
-void runningMinBackward(const int32_t* in, int32_t n, int32_t* out) {
-    if (runningMinBackwardAvx2(in, n, out)) return;
-    runningMinBackwardPlain(in, n, out);
 }
 
 }  // namespace etalon

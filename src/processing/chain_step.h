@@ -16,11 +16,6 @@ enum class StepRule {
     ExtendOrUnreached  // m < 0: V = m + f; otherwise V = unreached
 };
 
-// Values of positions x0..x1 by `rule` from their window minima (value and
-// fit point at x0's entries); their windows must be entered into `minima`.
-void stepValues(const WindowMinima& minima, int32_t x0, int32_t x1, const int32_t* fit,
-                StepRule rule, int32_t start, int32_t unreached, int32_t* value);
-
 // One layer of a pass: the window minima over the values it extends (started
 // before the pass), its fits (fit[x - fitFirst]) and values (value[x]).
 struct StepLayer {

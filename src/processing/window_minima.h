@@ -14,19 +14,9 @@
 
 namespace etalon {
 
-// Minimum of values[z] over z in [max(x - Tmax, 0), x - Tmin] for ascending x,
-// while the values are still being written: a value may be read once x - Tmin
-// has passed it. Positions are grouped in blocks of w = Tmax - Tmin + 1, so
-// each window is a suffix of one block and a prefix of the next; running
-// minima per block answer a window in O(1) (van Herk / Gil and Werman, filled
-// as positions come in). Only the value: where it was is found again, for the
-// few positions of the chain, by the search itself.
-// out[i] = min(carry, in[0..i]) for i < n.
-void runningMinForward(const int32_t* in, int32_t n, int32_t carry, int32_t* out);
-// out[i] = min(in[i..n-1]) for i < n.
-void runningMinBackward(const int32_t* in, int32_t n, int32_t* out);
-// The same, plain loops and AVX2 twins called directly (for tests; false
-// from the AVX2 ones where they do not exist).
+// Running minima, the bodies below built plain and for AVX2 and called
+// directly (for tests; the AVX2 ones give false where they cannot run):
+// forward, out[i] = min(carry, in[0..i]); backward, out[i] = min(in[i..n-1]).
 void runningMinForwardPlain(const int32_t* in, int32_t n, int32_t carry, int32_t* out);
 void runningMinBackwardPlain(const int32_t* in, int32_t n, int32_t* out);
 bool runningMinForwardAvx2(const int32_t* in, int32_t n, int32_t carry, int32_t* out);
@@ -121,6 +111,13 @@ ETALON_LOOP_BODY void runningMinBackwardBody(const int32_t* in, int32_t n, int32
     store(out, lanes::min(scanMinBackward(load(in)), splat(out[kLanes])));
 }
 
+// Minimum of values[z] over z in [max(x - Tmax, 0), x - Tmin] for ascending x,
+// while the values are still being written: a value may be read once x - Tmin
+// has passed it. Positions are grouped in blocks of w = Tmax - Tmin + 1, so
+// each window is a suffix of one block and a prefix of the next; running
+// minima per block answer a window in O(1) (van Herk / Gil and Werman, filled
+// as positions come in). Only the value: where it was is found again, for the
+// few positions of the chain, by the search itself.
 class WindowMinima {
   public:
     // Sizes the tables for n positions; throws std::bad_alloc.
@@ -138,10 +135,26 @@ class WindowMinima {
         blockStart_ = 0;
     }
 
-    // Enters every position up to `last`; their values must be final.
-    void enterUpTo(int32_t last) { enter<true>(last); }
-    // The same inlined into a loop body of one of the twins.
-    ETALON_LOOP_BODY void enterUpToBody(int32_t last) { enter<false>(last); }
+    // Enters every position up to `last`; their values must be final. Only
+    // inside a loop body of one of the twins.
+    ETALON_LOOP_BODY void enterUpTo(int32_t last) {
+        // With Tmin above Tmax every window is empty: nothing to keep.
+        if (width_ <= 0) return;
+        while (next_ <= last) {
+            if (next_ == blockStart_ + width_) blockStart_ = next_;
+            const int32_t blockEnd = blockStart_ + width_ - 1;
+            const int32_t stop = std::min(last, blockEnd);
+            // Running minima from the block start through the stop, suffix
+            // minima of a block once it is finished.
+            const int32_t z = next_;
+            const int32_t carry = z == blockStart_ ? INT32_MAX : prefix_[z - 1];
+            runningMinForwardBody(values_ + z, stop - z + 1, carry, prefix_.data() + z);
+            next_ = stop + 1;
+            if (stop != blockEnd) continue;
+            runningMinBackwardBody(values_ + blockStart_, stop - blockStart_ + 1,
+                                   suffix_.data() + blockStart_);
+        }
+    }
 
     int32_t tmin() const { return tmin_; }
     // Windows of x below emptyBelow() are empty; up to prefixOnlyThrough()
@@ -154,34 +167,6 @@ class WindowMinima {
     const int32_t* suffix(int32_t x) const { return suffix_.data() + (x - tmax_); }
 
   private:
-    // Running minima from the block start through each stop within a block,
-    // suffix minima of each block finished.
-    template <bool kDispatch>
-    ETALON_LOOP_BODY void enter(int32_t last) {
-        // With Tmin above Tmax every window is empty: nothing to keep.
-        if (width_ <= 0) return;
-        while (next_ <= last) {
-            if (next_ == blockStart_ + width_) blockStart_ = next_;
-            const int32_t blockEnd = blockStart_ + width_ - 1;
-            const int32_t stop = std::min(last, blockEnd);
-            const int32_t z = next_;
-            const int32_t carry = z == blockStart_ ? INT32_MAX : prefix_[z - 1];
-            if constexpr (kDispatch) {
-                runningMinForward(values_ + z, stop - z + 1, carry, prefix_.data() + z);
-            } else {
-                runningMinForwardBody(values_ + z, stop - z + 1, carry, prefix_.data() + z);
-            }
-            next_ = stop + 1;
-            if (stop != blockEnd) continue;
-            const int32_t n = stop - blockStart_ + 1;
-            if constexpr (kDispatch) {
-                runningMinBackward(values_ + blockStart_, n, suffix_.data() + blockStart_);
-            } else {
-                runningMinBackwardBody(values_ + blockStart_, n, suffix_.data() + blockStart_);
-            }
-        }
-    }
-
     const int32_t* values_ = nullptr;
     int32_t tmin_ = 0, tmax_ = 0, width_ = 0, next_ = 0, blockStart_ = 0;
     std::vector<int32_t> prefix_, suffix_;
