@@ -56,8 +56,8 @@ ETALON_LOOP_BODY void blockMinima(const int32_t* values, int32_t span, int32_t w
     // The last blocks, fewer than four, one at a time with in-vector scans.
     for (; block < span; block += width) {
         const int32_t n = std::min(block + width, span) - block;
-        runningMinForward(values + block, n, INT32_MAX, prefix + block);
-        runningMinBackward(values + block, n, suffix + block);
+        runningMinForwardBody(values + block, n, INT32_MAX, prefix + block);
+        runningMinBackwardBody(values + block, n, suffix + block);
     }
 }
 

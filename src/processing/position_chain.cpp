@@ -4,7 +4,6 @@
 
 #include "processing/chain_step.h"
 #include "processing/pulse_fit.h"
-#include "processing/cpu_dispatch.h"
 
 namespace etalon {
 
@@ -16,6 +15,7 @@ void PositionChain::reserve(std::size_t n) {
 }
 
 void PositionChain::clear(std::size_t n, const PositionClasses& classes) {
+    useFits(fit_.data(), 0);
     for (const auto& r : classes.readUnreached) {
         std::fill(value_.begin() + r.lo, value_.begin() + r.hi + 1, kSentinel8);
     }
@@ -38,31 +38,23 @@ void PositionChain::run(const PositionClasses& classes, int32_t tmin, int32_t tm
     tmin_ = tmin;
     tmax_ = tmax;
     for (const auto& r : classes.firstOnly) {
-        std::copy(fit_.begin() + r.lo, fit_.begin() + r.hi + 1, value_.begin() + r.lo);
+        std::copy_n(fits_ + (r.lo - fitsFirst_), r.hi - r.lo + 1, value_.begin() + r.lo);
     }
     // A pulse that may also start a chain only extends a chain with a
     // negative criterion; a later-only pulse always takes the best one.
-    pass(classes.firstOrLater, 0, tmin, tmax);
-    pass(classes.laterOnly, kSentinel8, tmin, tmax);
+    window_.start(value_.data(), tmin, tmax);
+    pass(classes.firstOrLater, 0, tmin);
+    if (!windowsCarryOver(classes, tmin)) window_.start(value_.data(), tmin, tmax);
+    pass(classes.laterOnly, kSentinel8, tmin);
 }
 
 // Positions enter the window once their value is final for this pass: every
 // z <= x - Tmin lies before x, so it was computed earlier in the pass or
 // belongs to a class whose turn has passed (or has not come and stays unreached).
 void PositionChain::pass(const std::vector<PositionClasses::Range>& ranges, int32_t start,
-                         int32_t tmin, int32_t tmax) {
-    window_.start(value_.data(), tmin, tmax);
-    // Positions less than Tmin apart do not see each other, so a run of Tmin
-    // positions is computed at once from the values before it.
-    const int32_t chunk = std::min(tmin, kChunk);
-    for (const auto& r : ranges) {
-        for (int32_t x0 = r.lo; x0 <= r.hi; x0 += chunk) {
-            const int32_t x1 = std::min(r.hi, x0 + chunk - 1);
-            window_.enterUpTo(x1 - tmin);
-            stepValues(window_, x0, x1, fit_.data() + x0, StepRule::Extend, start, start,
-                       value_.data() + x0);
-        }
-    }
+                         int32_t tmin) {
+    const StepLayer layer{&window_, fits_, fitsFirst_, value_.data(), StepRule::Extend};
+    stepPass(ranges, {&layer, 1}, std::min(tmin, kChunk), start, start);
 }
 
 int32_t PositionChain::predecessor(int32_t x) const {
@@ -71,19 +63,22 @@ int32_t PositionChain::predecessor(int32_t x) const {
     const int32_t start = cls == 2 ? 0 : kSentinel8;
     const int32_t from = std::max(x - tmax_, 0), to = x - tmin_;
     if (to < from) return -2;
-    const uint8_t* classOf = classes_->classOf.data();
+    // The value of x is the best value of its window (capped at start) plus
+    // its fit: only where that value first is remains to be found.
+    const int32_t best = valueBefore(value_[x], fits_[x - fitsFirst_]);
+    if (best >= start) return -2;
+    const int32_t n = to - from + 1;
     // Later-only positions are the last computed, so their windows hold
-    // final values; other windows see the classes after theirs unreached.
-    const int32_t* window = value_.data() + from;
-    if (cls != 3) {
-        scratch_.resize(to - from + 1);
-        for (int32_t z = from; z <= to; ++z) {
-            scratch_[z - from] = classOf[z] > cls ? kSentinel8 : value_[z];
-        }
-        window = scratch_.data();
+    // final values; other windows saw the classes after theirs unreached.
+    if (cls == 3) {
+        const int32_t at = firstEqual(value_.data() + from, n, best);
+        return at < 0 ? -2 : from + at;
     }
-    const int32_t at = leftmostBelow(window, to - from + 1, start);
-    return at < 0 ? -2 : from + at;
+    const uint8_t* classOf = classes_->classOf.data();
+    for (int32_t z = from; z <= to; ++z) {
+        if (classOf[z] <= cls && value_[z] == best) return z;
+    }
+    return -2;
 }
 
 int32_t PositionChain::findEnd(const PositionClasses& classes, int32_t start, int32_t& best) const {

@@ -26,6 +26,12 @@ class PositionChain {
     // Fit tables, to be filled at the fitted positions.
     int32_t* fit() { return fit_.data(); }
     int32_t* etalon() { return etalon_.data(); }
+    // Reads the fits from `values` (the fit at x is values[x - first]) instead
+    // of the own table until the next clear: one etalon's table as it is.
+    void useFits(const int32_t* values, int32_t first) {
+        fits_ = values;
+        fitsFirst_ = first;
+    }
 
     // Chain values class by class: first-only, first-or-later, later-only.
     void run(const PositionClasses& classes, int32_t tmin, int32_t tmax);
@@ -44,14 +50,15 @@ class PositionChain {
   private:
     static constexpr int32_t kChunk = 64;
 
-    void pass(const std::vector<PositionClasses::Range>& ranges, int32_t start, int32_t tmin,
-              int32_t tmax);
+    // Values of the ranges' positions, the window started and entered so far.
+    void pass(const std::vector<PositionClasses::Range>& ranges, int32_t start, int32_t tmin);
 
     const PositionClasses* classes_ = nullptr;
     int32_t tmin_ = 0, tmax_ = 0;
     std::vector<int32_t> fit_, value_, etalon_;
+    const int32_t* fits_ = nullptr;  // the fits read: fits_[x - fitsFirst_]
+    int32_t fitsFirst_ = 0;
     WindowMinima window_;
-    mutable std::vector<int32_t> scratch_;  // a window as one position saw it
 };
 
 }  // namespace etalon

@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "processing/chain_step.h"
+#include "processing/cpu_dispatch.h"
 #include "processing/intervals_header.h"
 #include "processing/known_number_tuples.h"
 #include "processing/layered_chain.h"
 #include "processing/pulse_fit.h"
 #include "processing/restored_chain.h"
-#include "processing/cpu_dispatch.h"
 #include "processing/window_minima.h"
 
 namespace etalon {
@@ -28,6 +28,7 @@ struct PatternWork {
     const PositionClasses* classes = nullptr;
     std::vector<int32_t> values;
     std::vector<WindowMinima> windows;
+    std::vector<StepLayer> steps;
     std::vector<int32_t> scratch;  // a window as one position saw it
     std::vector<const FitTable*> fits;
     RestoredChain restored, best;
@@ -66,6 +67,7 @@ void growLayers(PatternWork& w, const SeriesHeader& series, std::size_t layers,
     for (std::size_t l = 0; l < layers; ++l)
         w.windows[l].reserve(width);
     w.fits.resize(std::max(w.fits.size(), layers));
+    w.steps.resize(std::max(w.steps.size(), layers));
     w.cache.reserve(alphabetSize, width, series.wImpulseSize);
     for (RestoredChain* chain : {&w.restored, &w.best})
         chain->resize(width + 1);
@@ -99,15 +101,26 @@ class PatternSearch {
     int32_t run(MessageSink& sink, bool debugging) {
         for (int l = 0; l < layers_; ++l)
             w_.fits[l] = &w_.cache.fits(pattern_[l] - 1);
-        std::fill_n(w_.values.begin(), std::size_t(layers_) * width_, omega_);
+        // Every class position of every layer is written in its turn; only
+        // the positions read before that start unreached: those the classes
+        // say, and first-only ones in layers after the first.
+        for (int l = 0; l < layers_; ++l) {
+            for (const auto& r : w_.classes->readUnreached)
+                fillUnreached(l, r);
+            for (const auto& r : w_.classes->firstOnly) {
+                if (l > 0) fillUnreached(l, r);
+            }
+        }
 
         const FitTable& first = *w_.fits[0];
         for (const auto& r : w_.classes->firstOnly) {
             std::copy_n(first.values() + (r.lo - first.first()), r.hi - r.lo + 1, value(0) + r.lo);
         }
         if (debugging) showFirst(sink);
+        startWindows();
         pass(w_.classes->firstOrLater, omega_, true);
         if (debugging) showSecond(sink);
+        if (!windowsCarryOver(*w_.classes, tmin_)) startWindows();
         pass(w_.classes->laterOnly, omega_, false);
         return finish();
     }
@@ -115,6 +128,10 @@ class PatternSearch {
   private:
     int32_t* value(int l) { return w_.values.data() + std::size_t(l) * width_; }
     int previousLayer(int l) const { return l == 0 ? layers_ - 1 : l - 1; }
+    void fillUnreached(int l, const PositionClasses::Range& r) {
+        const int32_t hi = std::min(r.hi, width_ - 1);
+        if (r.lo <= hi) std::fill(value(l) + r.lo, value(l) + hi + 1, omega_);
+    }
 
     // The predecessor of (x, l) as its value was found: only chains read out
     // and debug texts need it, so it is searched for there. Classes computed
@@ -126,22 +143,30 @@ class PatternSearch {
         const int32_t from = std::max(x - tmax_, 0), to = x - tmin_;
         const int32_t start = cls == 2 ? 0 : omega_;
         int32_t at = -1;
-        if (to >= from) {
+        if (to >= from && cls == 3) {
             // Later-only positions are computed last: their windows hold final
-            // values. Earlier classes saw the later ones unreached.
+            // values, and their value is the best of the window (capped at
+            // Omega) plus the fit, so only where it first is remains to be found.
+            const FitTable& fits = *w_.fits[l];
+            const int32_t best = valueBefore(value(l)[x], fits.values()[x - fits.first()]);
+            if (best < omega_) at = firstEqual(value(previousLayer(l)) + from, to - from + 1, best);
+        } else if (to >= from) {
+            // Earlier classes saw the later ones unreached.
             const int32_t* window = value(previousLayer(l)) + from;
-            if (cls != 3) {
-                const uint8_t* classOf = w_.classes->classOf.data();
-                w_.scratch.resize(to - from + 1);
-                for (int32_t z = from; z <= to; ++z) {
-                    w_.scratch[z - from] = classOf[z] > cls ? omega_ : window[z - from];
-                }
-                window = w_.scratch.data();
+            const uint8_t* classOf = w_.classes->classOf.data();
+            w_.scratch.resize(to - from + 1);
+            for (int32_t z = from; z <= to; ++z) {
+                w_.scratch[z - from] = classOf[z] > cls ? omega_ : window[z - from];
             }
-            at = leftmostBelow(window, to - from + 1, start);
+            at = leftmostBelow(w_.scratch.data(), to - from + 1, start);
         }
         if (at >= 0) return from + at;
         return cls == 2 && l == 0 ? -1 : -2;
+    }
+
+    void startWindows() {
+        for (int l = 0; l < layers_; ++l)
+            w_.windows[l].start(value(previousLayer(l)), tmin_, tmax_);
     }
 
     // A first-or-later pulse extends only a chain with a negative value; in
@@ -149,23 +174,14 @@ class PatternSearch {
     // Tmin apart do not see each other, so runs of them are done together.
     void pass(const Ranges& ranges, int32_t start, bool mayStart) {
         for (int l = 0; l < layers_; ++l) {
-            w_.windows[l].start(value(previousLayer(l)), tmin_, tmax_);
+            const StepRule rule = !mayStart ? StepRule::Extend
+                                  : l == 0  ? StepRule::ExtendOrStart
+                                            : StepRule::ExtendOrUnreached;
+            const FitTable& fits = *w_.fits[l];
+            w_.steps[l] = {&w_.windows[l], fits.values(), fits.first(), value(l), rule};
         }
-        const int32_t chunk = std::min<int32_t>(tmin_, kChunk);
-        for (const auto& r : ranges) {
-            for (int32_t x0 = r.lo; x0 <= r.hi; x0 += chunk) {
-                const int32_t x1 = std::min(r.hi, x0 + chunk - 1);
-                for (int l = 0; l < layers_; ++l) {
-                    const StepRule rule = !mayStart ? StepRule::Extend
-                                          : l == 0  ? StepRule::ExtendOrStart
-                                                    : StepRule::ExtendOrUnreached;
-                    const FitTable& fits = *w_.fits[l];
-                    w_.windows[l].enterUpTo(x1 - tmin_);
-                    stepValues(w_.windows[l], x0, x1, fits.values() + (x0 - fits.first()), rule,
-                               start, omega_, value(l) + x0);
-                }
-            }
-        }
+        stepPass(ranges, {w_.steps.data(), std::size_t(layers_)}, std::min<int32_t>(tmin_, kChunk),
+                 start, omega_);
     }
 
     int32_t finish() {

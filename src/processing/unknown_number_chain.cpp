@@ -112,7 +112,15 @@ int detectUnknownNumberChain(MessageSink& sink, std::span<const PulseHeader> alp
     resetChains(chains, 0, series.wMaxPulses);
 
     startFits(w, series, alphabet, level);
-    for (std::size_t i = 0; i < etalons.size(); ++i)
+    // One etalon: its table is read as it is, and every pulse of the chain
+    // (all at fitted positions) is that etalon.
+    int32_t only = -1;
+    if (etalons.size() == 1) {
+        only = etalons[0];
+        const FitTable& table = w.cache.fits(only - 1);
+        w.chain.useFits(table.values(), table.first());
+    }
+    for (std::size_t i = 0; only < 0 && i < etalons.size(); ++i)
         fitFitted(w, etalons[i] - 1, i == 0);
     w.chain.run(*w.classes, tmin, tmax);
     int32_t best = 0;
@@ -121,7 +129,7 @@ int detectUnknownNumberChain(MessageSink& sink, std::span<const PulseHeader> alp
     w.restored.n = 0;
     if (end >= 0 && best < kSentinel7) {
         criterion = best;
-        w.chain.fillChain(end, -1, w.restored);
+        w.chain.fillChain(end, only, w.restored);
         setWindows(w, w.restored, static_cast<int16_t>(series.wImpulseSize));
     }
     writeRestoredPulses(series, w.restored);

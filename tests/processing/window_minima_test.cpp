@@ -1,0 +1,59 @@
+#include "processing/window_minima.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <random>
+#include <vector>
+
+namespace etalon::test {
+namespace {
+
+// Every length from below one vector to a few vectors and a tail, extremes
+// included, against one value at a time; nothing is written past n.
+TEST(WindowMinima, RunningMinimaMatchOneValueAtATime) {
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int32_t> any(-1000, 1000);
+    constexpr int32_t kGuard = 12345;
+    for (int32_t n = 1; n <= 41; ++n) {
+        for (int trial = 0; trial < 20; ++trial) {
+            std::vector<int32_t> in(n);
+            for (int32_t& v : in)
+                v = trial == 0 ? INT32_MAX : any(random);
+            if (trial == 1) in[n - 1] = INT32_MIN;
+            const int32_t carry = trial % 3 == 0 ? INT32_MAX : any(random);
+            std::vector<int32_t> forward(n), backward(n);
+            int32_t c = carry;
+            for (int32_t i = 0; i < n; ++i)
+                forward[i] = c = std::min(c, in[i]);
+            c = INT32_MAX;
+            for (int32_t i = n - 1; i >= 0; --i)
+                backward[i] = c = std::min(c, in[i]);
+
+            for (const bool avx2 : {false, true}) {
+                std::vector<int32_t> out(n + 1, kGuard);
+                if (avx2) {
+                    if (!runningMinForwardAvx2(in.data(), n, carry, out.data())) continue;
+                } else {
+                    runningMinForwardPlain(in.data(), n, carry, out.data());
+                }
+                EXPECT_EQ(std::vector<int32_t>(out.begin(), out.end() - 1), forward)
+                    << "forward n " << n << " avx2 " << avx2;
+                EXPECT_EQ(out.back(), kGuard);
+                std::fill(out.begin(), out.end(), kGuard);
+                if (avx2) {
+                    runningMinBackwardAvx2(in.data(), n, out.data());
+                } else {
+                    runningMinBackwardPlain(in.data(), n, out.data());
+                }
+                EXPECT_EQ(std::vector<int32_t>(out.begin(), out.end() - 1), backward)
+                    << "backward n " << n << " avx2 " << avx2;
+                EXPECT_EQ(out.back(), kGuard);
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace etalon::test
