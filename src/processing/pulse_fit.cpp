@@ -162,6 +162,40 @@ ETALON_AVX2 void fitWholeAvx2(const int16_t* y, const int16_t* etalon,
 }
 #endif
 
+#if ETALON_AVX2_TWINS
+// From the series' samples in overlapping pairs: the pair for position x and
+// etalon samples j, j + 1 is word x + j, so eight positions are one load and
+// one multiply-add per pair of etalon samples. 32 positions at a time share
+// each broadcast; the words run on past the last position (kPairsPadding).
+ETALON_AVX2 void fitWholePairsAvx2(const int32_t* pairs, const int32_t* etalonPairs,
+                                   int32_t length, int32_t total, int32_t count, int32_t* value) {
+    const int32_t words = (length + 1) / 2;
+    const __m256i totals = _mm256_set1_epi32(total);
+    for (int32_t x = 0; x < count; x += 32) {
+        __m256i s0 = _mm256_setzero_si256(), s1 = s0, s2 = s0, s3 = s0;
+        const int32_t* at = pairs + x;
+        for (int32_t j = 0; j < words; ++j) {
+            const __m256i e = _mm256_set1_epi32(etalonPairs[j]);
+            const int32_t* w = at + 2 * j;
+            auto load = [](const int32_t* p) ETALON_AVX2 {
+                return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+            };
+            s0 = _mm256_add_epi32(s0, _mm256_madd_epi16(load(w), e));
+            s1 = _mm256_add_epi32(s1, _mm256_madd_epi16(load(w + 8), e));
+            s2 = _mm256_add_epi32(s2, _mm256_madd_epi16(load(w + 16), e));
+            s3 = _mm256_add_epi32(s3, _mm256_madd_epi16(load(w + 24), e));
+        }
+        alignas(32) int32_t out[32];
+        const __m256i sums[4] = {s0, s1, s2, s3};
+        for (int k = 0; k < 4; ++k) {
+            _mm256_store_si256(reinterpret_cast<__m256i*>(out + 8 * k),
+                               _mm256_sub_epi32(totals, _mm256_add_epi32(sums[k], sums[k])));
+        }
+        std::copy_n(out, std::min(32, count - x), value + x);
+    }
+}
+#endif
+
 void fitWhole(const int16_t* y, const int16_t* etalon, int32_t length, int32_t total, int32_t count,
               int32_t* value) {
 #if ETALON_AVX2_TWINS
@@ -363,10 +397,12 @@ void FitTable::reserve(std::size_t count, std::size_t length) {
     order_.reserve(length);
     prefix_.reserve((length + 1) * kChunk);
     padded_.reserve(kChunk + length);
+    etalonPairs_.reserve(length / 2 + 1);
 }
 
 void FitTable::compute(std::span<const int16_t> series, std::span<const int16_t> etalon,
-                       const EtalonEnergy& energy, int32_t first, int32_t last) {
+                       const EtalonEnergy& energy, int32_t first, int32_t last,
+                       const int32_t* pairs) {
     first_ = first;
     last_ = last;
     series_ = series.data() + first;
@@ -395,6 +431,19 @@ void FitTable::compute(std::span<const int16_t> series, std::span<const int16_t>
     }
     const int16_t* y = series.data() + first;
     if (lowestSuffix > length) {
+#if ETALON_AVX2_TWINS
+        if (pairs && vectorLoops()) {
+            // Etalon samples 2j and 2j + 1 as one word, 0 past the end.
+            etalonPairs_.assign((length + 1) / 2, 0);
+            for (int32_t j = 0; j < length; ++j) {
+                const uint32_t half = static_cast<uint16_t>(etalon[j]);
+                etalonPairs_[j / 2] |= static_cast<int32_t>(j % 2 ? half << 16 : half);
+            }
+            fitWholePairsAvx2(pairs, etalonPairs_.data(), length, energy.total, count,
+                              value_.data());
+            return;
+        }
+#endif
         fitWhole(y, etalon.data(), length, energy.total, count, value_.data());
         return;
     }
@@ -476,6 +525,7 @@ void FitCache::reserve(std::size_t alphabetSize, std::size_t positions, std::siz
         energies_[i].pe.reserve(length + 1);
         tables_[i].reserve(positions, length);
     }
+    pairs_.reserve(positions + length + FitTable::kPairsPadding);
     reservedEtalons_ = alphabetSize;
     reservedPositions_ = positions;
     reservedLength_ = length;
@@ -491,6 +541,45 @@ void FitCache::begin(std::span<const int16_t> series, std::span<const PulseHeade
     last_ = last;
     std::fill(hasEnergy_.begin(), hasEnergy_.end(), uint8_t{0});
     std::fill(hasFits_.begin(), hasFits_.end(), uint8_t{0});
+    hasPairs_ = false;
+}
+
+namespace {
+
+// words[i] = samples i and i + 1 of `y` as the low and high half.
+ETALON_LOOP_BODY void pairWordsBody(const int16_t* y, int32_t count, int32_t* words) {
+    for (int32_t i = 0; i < count; ++i) {
+        words[i] = static_cast<int32_t>(uint32_t{static_cast<uint16_t>(y[i])} |
+                                        uint32_t{static_cast<uint16_t>(y[i + 1])} << 16);
+    }
+}
+
+ETALON_AVX2 void pairWordsAvx2(const int16_t* y, int32_t count, int32_t* words) {
+    pairWordsBody(y, count, words);
+}
+
+}  // namespace
+
+void FitCache::makePairs() {
+    const int32_t count = std::max(last_ - first_ + 1, 0);
+    const auto size = static_cast<std::size_t>(count) + length_ + FitTable::kPairsPadding;
+    // Only into the room reserve() made: the fits never allocate.
+    if (size > pairs_.capacity()) return;
+    pairs_.resize(size);
+    // Samples from first_ on; past the series' end they count as 0.
+    const auto available =
+        static_cast<int64_t>(series_.size()) - std::min<int64_t>(first_, series_.size());
+    const int16_t* y = series_.data() + std::min<std::size_t>(first_, series_.size());
+    const auto whole = static_cast<int32_t>(std::clamp<int64_t>(available - 1, 0, size));
+    if (vectorLoops()) {
+        pairWordsAvx2(y, whole, pairs_.data());
+    } else {
+        pairWordsBody(y, whole, pairs_.data());
+    }
+    for (std::size_t i = whole; i < size; ++i) {
+        pairs_[i] = static_cast<int64_t>(i) < available ? static_cast<uint16_t>(y[i]) : 0;
+    }
+    hasPairs_ = true;
 }
 
 std::span<const int16_t> FitCache::samples(int32_t index) const {
@@ -508,7 +597,9 @@ const EtalonEnergy& FitCache::energy(int32_t index) {
 
 const FitTable& FitCache::fits(int32_t index) {
     if (!hasFits_[index]) {
-        tables_[index].compute(series_, samples(index), energy(index), first_, last_);
+        if (!hasPairs_ && vectorLoops()) makePairs();
+        tables_[index].compute(series_, samples(index), energy(index), first_, last_,
+                               hasPairs_ ? pairs_.data() : nullptr);
         hasFits_[index] = 1;
     }
     return tables_[index];

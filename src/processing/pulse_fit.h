@@ -64,8 +64,13 @@ class FitTable {
     // that compute allocates nothing; throws std::bad_alloc.
     void reserve(std::size_t count, std::size_t length);
     // Fits positions [first, last] of `series` (last + L <= series size).
+    // `pairs`, when given, holds the series' samples i and i + 1 of every i
+    // from first on as one 32-bit word (see FitCache), for at least
+    // last - first + 1 + L + kPairsPadding words.
     void compute(std::span<const int16_t> series, std::span<const int16_t> etalon,
-                 const EtalonEnergy& energy, int32_t first, int32_t last);
+                 const EtalonEnergy& energy, int32_t first, int32_t last,
+                 const int32_t* pairs = nullptr);
+    static constexpr int32_t kPairsPadding = 32;
 
     int32_t first() const { return first_; }
     int32_t last() const { return last_; }
@@ -94,6 +99,7 @@ class FitTable {
     std::vector<int16_t> order_;   // admissible starts, latest least end first
     std::vector<int32_t> prefix_;  // per window end, a chunk of positions
     std::vector<int16_t> padded_;
+    std::vector<int32_t> etalonPairs_;
 };
 
 // Whole-pulse fits of up to eight etalons at `count` positions from `first`,
@@ -121,6 +127,8 @@ class FitCache {
     const FitTable& fits(int32_t index);
 
   private:
+    void makePairs();
+
     std::span<const int16_t> series_;
     std::span<const PulseHeader> alphabet_;
     uint16_t length_ = 0;
@@ -130,6 +138,10 @@ class FitCache {
     std::vector<FitTable> tables_;
     std::vector<uint8_t> hasEnergy_, hasFits_;
     std::size_t reservedEtalons_ = 0, reservedPositions_ = 0, reservedLength_ = 0;
+    // The series' samples in overlapping pairs, shared by every etalon's
+    // whole-pulse fits; made at the first fits of a run.
+    std::vector<int32_t> pairs_;
+    bool hasPairs_ = false;
 };
 
 }  // namespace etalon
