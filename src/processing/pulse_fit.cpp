@@ -116,8 +116,8 @@ ETALON_AVX2 void fitWholeLoopsAvx2(const int16_t* y, const int16_t* etalon, int3
 // The same with pairs of etalon samples per multiply-add (16-bit products
 // summed in 32 bits, exact for samples of the generators' size), 16 positions
 // at a time.
-ETALON_AVX2 void fitWholeTile(const int16_t* yt, const int16_t* etalon,
-                                                  int32_t length, __m256i totals, int32_t* out) {
+ETALON_AVX2 void fitWholeTile(const int16_t* yt, const int16_t* etalon, int32_t length,
+                              __m256i totals, int32_t* out) {
     __m256i low = _mm256_setzero_si256(), high = _mm256_setzero_si256();
     for (int32_t j = 0; j < length; j += 2) {
         const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(yt + j));
@@ -137,9 +137,8 @@ ETALON_AVX2 void fitWholeTile(const int16_t* yt, const int16_t* etalon,
                         _mm256_sub_epi32(totals, _mm256_slli_epi32(second, 1)));
 }
 
-ETALON_AVX2 void fitWholeAvx2(const int16_t* y, const int16_t* etalon,
-                                                  int32_t length, int32_t total, int32_t count,
-                                                  int32_t* value) {
+ETALON_AVX2 void fitWholeAvx2(const int16_t* y, const int16_t* etalon, int32_t length,
+                              int32_t total, int32_t count, int32_t* value) {
     const int32_t tiles = count / 16;
     const __m256i totals = _mm256_set1_epi32(total);
     for (int32_t t = 0; t < tiles; ++t)
@@ -167,30 +166,49 @@ ETALON_AVX2 void fitWholeAvx2(const int16_t* y, const int16_t* etalon,
 // etalon samples j, j + 1 is word x + j, so eight positions are one load and
 // one multiply-add per pair of etalon samples. 32 positions at a time share
 // each broadcast; the words run on past the last position (kPairsPadding).
-ETALON_AVX2 void fitWholePairsAvx2(const int32_t* pairs, const int32_t* etalonPairs,
-                                   int32_t length, int32_t total, int32_t count, int32_t* value) {
+ETALON_AVX2 void fitWholePairsAvx2(const int32_t* pairs, const int32_t* etalonPairs, int32_t length,
+                                   int32_t total, int32_t count, int32_t* value) {
     const int32_t words = (length + 1) / 2;
     const __m256i totals = _mm256_set1_epi32(total);
     for (int32_t x = 0; x < count; x += 32) {
         __m256i s0 = _mm256_setzero_si256(), s1 = s0, s2 = s0, s3 = s0;
-        const int32_t* at = pairs + x;
-        for (int32_t j = 0; j < words; ++j) {
+        // Two pairs of etalon samples per step; an odd last one alone.
+        int32_t j = 0;
+        for (; j + 2 <= words; j += 2) {
             const __m256i e = _mm256_set1_epi32(etalonPairs[j]);
-            const int32_t* w = at + 2 * j;
-            auto load = [](const int32_t* p) ETALON_AVX2 {
-                return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-            };
-            s0 = _mm256_add_epi32(s0, _mm256_madd_epi16(load(w), e));
-            s1 = _mm256_add_epi32(s1, _mm256_madd_epi16(load(w + 8), e));
-            s2 = _mm256_add_epi32(s2, _mm256_madd_epi16(load(w + 16), e));
-            s3 = _mm256_add_epi32(s3, _mm256_madd_epi16(load(w + 24), e));
+            const __m256i f = _mm256_set1_epi32(etalonPairs[j + 1]);
+            const auto* at = reinterpret_cast<const __m256i*>(pairs + x + 2 * j);
+            const auto* next = reinterpret_cast<const __m256i*>(pairs + x + 2 * j + 2);
+            s0 = _mm256_add_epi32(s0,
+                                  _mm256_add_epi32(_mm256_madd_epi16(_mm256_loadu_si256(at), e),
+                                                   _mm256_madd_epi16(_mm256_loadu_si256(next), f)));
+            s1 = _mm256_add_epi32(
+                s1, _mm256_add_epi32(_mm256_madd_epi16(_mm256_loadu_si256(at + 1), e),
+                                     _mm256_madd_epi16(_mm256_loadu_si256(next + 1), f)));
+            s2 = _mm256_add_epi32(
+                s2, _mm256_add_epi32(_mm256_madd_epi16(_mm256_loadu_si256(at + 2), e),
+                                     _mm256_madd_epi16(_mm256_loadu_si256(next + 2), f)));
+            s3 = _mm256_add_epi32(
+                s3, _mm256_add_epi32(_mm256_madd_epi16(_mm256_loadu_si256(at + 3), e),
+                                     _mm256_madd_epi16(_mm256_loadu_si256(next + 3), f)));
+        }
+        if (j < words) {
+            const __m256i e = _mm256_set1_epi32(etalonPairs[j]);
+            const auto* at = reinterpret_cast<const __m256i*>(pairs + x + 2 * j);
+            s0 = _mm256_add_epi32(s0, _mm256_madd_epi16(_mm256_loadu_si256(at), e));
+            s1 = _mm256_add_epi32(s1, _mm256_madd_epi16(_mm256_loadu_si256(at + 1), e));
+            s2 = _mm256_add_epi32(s2, _mm256_madd_epi16(_mm256_loadu_si256(at + 2), e));
+            s3 = _mm256_add_epi32(s3, _mm256_madd_epi16(_mm256_loadu_si256(at + 3), e));
         }
         alignas(32) int32_t out[32];
-        const __m256i sums[4] = {s0, s1, s2, s3};
-        for (int k = 0; k < 4; ++k) {
-            _mm256_store_si256(reinterpret_cast<__m256i*>(out + 8 * k),
-                               _mm256_sub_epi32(totals, _mm256_add_epi32(sums[k], sums[k])));
-        }
+        _mm256_store_si256(reinterpret_cast<__m256i*>(out),
+                           _mm256_sub_epi32(totals, _mm256_add_epi32(s0, s0)));
+        _mm256_store_si256(reinterpret_cast<__m256i*>(out + 8),
+                           _mm256_sub_epi32(totals, _mm256_add_epi32(s1, s1)));
+        _mm256_store_si256(reinterpret_cast<__m256i*>(out + 16),
+                           _mm256_sub_epi32(totals, _mm256_add_epi32(s2, s2)));
+        _mm256_store_si256(reinterpret_cast<__m256i*>(out + 24),
+                           _mm256_sub_epi32(totals, _mm256_add_epi32(s3, s3)));
         std::copy_n(out, std::min(32, count - x), value + x);
     }
 }
@@ -256,9 +274,9 @@ ETALON_LOOP_BODY void fitWindowsChunkBody(const int16_t* y, const int16_t* etalo
         for (; next < starts.count && starts.leastEnd[starts.order[next]] + 1 == j; ++next) {
             const int32_t* pb = prefix + starts.order[next] * kChunk;
             for (int v = 0; v < kVectors; ++v) {
-                const auto difference = reinterpret_cast<lanes::UnsignedLanes>(suffixMin[v]) -
-                                        reinterpret_cast<lanes::UnsignedLanes>(
-                                            lanes::load(pb + v * lanes::kLanes));
+                const auto difference =
+                    reinterpret_cast<lanes::UnsignedLanes>(suffixMin[v]) -
+                    reinterpret_cast<lanes::UnsignedLanes>(lanes::load(pb + v * lanes::kLanes));
                 best[v] = lanes::min(best[v], reinterpret_cast<lanes::Lanes>(difference));
             }
         }
@@ -290,7 +308,8 @@ void fitWholeLanesPlain(const int16_t* y, int32_t count, const int32_t* samples,
     for (int32_t p = 0; p < count; ++p) {
         lanes::UnsignedLanes sum{};
         for (int32_t j = 0; j < length; ++j) {
-            const auto e = reinterpret_cast<lanes::UnsignedLanes>(lanes::load(samples + j * kLanes));
+            const auto e =
+                reinterpret_cast<lanes::UnsignedLanes>(lanes::load(samples + j * kLanes));
             sum += e * static_cast<uint32_t>(int32_t{y[p + j]});
         }
         lanes::store(out + p * kLanes,
