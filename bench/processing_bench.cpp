@@ -124,8 +124,8 @@ void run(const Procedure& p, Setup& s, bool reference) {
 // position of every layer of every candidate chain one window minimum.
 struct Floor {
     double multiplyAdds = 0;
-    double layerMinima = 0;   // window minima of the chain programmes
-    double windowSteps = 0;   // suffix-minimum and start steps of window fits
+    double layerMinima = 0;  // window minima of the chain programmes
+    double windowSteps = 0;  // suffix-minimum and start steps of window fits
 
     // At one AVX2 instruction per cycle: 16 multiply-adds per instruction
     // (pairs of 16-bit samples), a window minimum three 8-lane minima (two
@@ -257,14 +257,14 @@ class RatioReporter : public benchmark::ConsoleReporter {
     }
     void printRatios() const {
         const double clock = gigahertz();
-        std::printf("\nratio: reference time / fast time (from the minima, and from the medians);\n"
-                    "floor: L multiply-adds per fitted etalon and position, a window minimum per\n"
-                    "position of every layer of every candidate chain (and the window fits' steps),\n"
-                    "as the time they take at one AVX2 instruction per cycle at %.2f GHz.\n\n",
-                    clock);
-        std::printf("%-28s %-8s %8s %8s %9s %9s %8s %9s %9s %8s\n", "procedure", "pulses",
-                    "ratio", "(median)", "fast(us)", "(median)", "MACs", "minima", "fitsteps",
-                    "floor(us)");
+        std::printf(
+            "\nratio: reference time / fast time (from the minima, and from the medians);\n"
+            "floor: L multiply-adds per fitted etalon and position, a window minimum per\n"
+            "position of every layer of every candidate chain (and the window fits' steps),\n"
+            "as the time they take at one AVX2 instruction per cycle at %.2f GHz.\n\n",
+            clock);
+        std::printf("%-28s %-8s %8s %8s %9s %9s %8s %9s %9s %8s\n", "procedure", "pulses", "ratio",
+                    "(median)", "fast(us)", "(median)", "MACs", "minima", "fitsteps", "floor(us)");
         for (const Procedure& p : procedures()) {
             for (const char* variant : {"whole", "windows"}) {
                 const std::string base = std::string(p.name()) + "/" + variant;

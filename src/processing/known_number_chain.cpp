@@ -25,14 +25,14 @@ struct KnownChainWork {
     RestoredChain restored, best;
     // Recognition: the distinct etalons of the list, eight per lane chain.
     std::vector<LaneLayeredChain> groups;
-    std::vector<int32_t> laneFits;           // one group's fits, lanes side by side
-    std::vector<int32_t> distinct;           // alphabet indices, first appearance first
-    std::vector<int32_t> distinctOf;         // per list entry
+    std::vector<int32_t> laneFits;               // one group's fits, lanes side by side
+    std::vector<int32_t> distinct;               // alphabet indices, first appearance first
+    std::vector<int32_t> distinctOf;             // per list entry
     std::vector<int32_t> endPosition, endValue;  // per distinct etalon; -1: no end
-    std::vector<int32_t> chainPositions;     // per distinct etalon, Q positions
-    std::vector<int8_t> traced;              // 0 not yet, 1 chain, -1 none
-    std::vector<int32_t> ranked, kept;       // list entries
-    std::vector<int8_t> wholeOnly;           // per distinct etalon: no window kept
+    std::vector<int32_t> chainPositions;         // per distinct etalon, Q positions
+    std::vector<int8_t> traced;                  // 0 not yet, 1 chain, -1 none
+    std::vector<int32_t> ranked, kept;           // list entries
+    std::vector<int8_t> wholeOnly;               // per distinct etalon: no window kept
     std::vector<int32_t> pairScratch;
 };
 
@@ -142,9 +142,8 @@ void findDistinct(KnownChainWork& w, std::span<const uint16_t> etalons, std::siz
     }
 }
 
-void growForLanes(KnownChainWork& w, std::size_t listSize, std::size_t alphabetSize,
-                  std::size_t q, uint16_t length, const LayerRange& cover, int32_t tmin,
-                  int32_t tmax) {
+void growForLanes(KnownChainWork& w, std::size_t listSize, std::size_t alphabetSize, std::size_t q,
+                  uint16_t length, const LayerRange& cover, int32_t tmin, int32_t tmax) {
     constexpr std::size_t lanes = LaneLayeredChain::kLanes;
     const std::size_t width = cover.hi >= cover.lo ? cover.hi - cover.lo + 1 : 0;
     const std::size_t groups = (alphabetSize + lanes - 1) / lanes;
@@ -209,8 +208,8 @@ bool traceChain(KnownChainWork& w, std::size_t d, std::size_t q) {
     if (w.traced[d] == 0) {
         std::span<int32_t> positions(w.chainPositions.data() + d * q, q);
         positions[q - 1] = w.endPosition[d];
-        const bool found = w.groups[d / lanes].backtrack(static_cast<int>(d % lanes), kSentinel9,
-                                                         positions);
+        const bool found =
+            w.groups[d / lanes].backtrack(static_cast<int>(d % lanes), kSentinel9, positions);
         w.traced[d] = found ? 1 : -1;
     }
     return w.traced[d] > 0;
@@ -253,7 +252,8 @@ int recognizeKnownNumberChain(MessageSink& sink, std::span<const PulseHeader> al
     const uint16_t q = series.wImpulseQuantity;
     if (!growTables([&] {
             growForRun(w, series, alphabet.size(), cover, tmin, tmax);
-            growForLanes(w, etalons.size(), alphabet.size(), q, series.wImpulseSize, cover, tmin, tmax);
+            growForLanes(w, etalons.size(), alphabet.size(), q, series.wImpulseSize, cover, tmin,
+                         tmax);
         })) {
         reportNoMemory(sink, "Нет памяти для indexes!");
         return -1;

@@ -44,7 +44,7 @@ struct TuplesWork {
     // Several candidates: eight per lane chain.
     std::vector<Candidate> candidates;
     std::vector<LaneLayeredChain> groups;
-    std::vector<int32_t> combinationOf;  // per group and layer
+    std::vector<int32_t> combinationOf;                     // per group and layer
     std::vector<std::array<int32_t, kLanes>> combinations;  // alphabet indices, -1 unused
     std::vector<int32_t> combinationFits;  // per combination of a group: cover x 8 fits
     std::vector<int32_t> endPosition, endValue, chainPositions;
@@ -117,9 +117,9 @@ void keepCurrent(TuplesWork& w) {
 
 // The candidates of a run in list order; false when lane groups would need
 // too many fit tables, so the candidates are better run one by one.
-bool planLanes(TuplesWork& w, std::span<const std::span<const int32_t>> tuples,
-               uint16_t proceeding, std::size_t alphabetSize, std::size_t q, std::size_t width,
-               int32_t tmin, int32_t tmax) {
+bool planLanes(TuplesWork& w, std::span<const std::span<const int32_t>> tuples, uint16_t proceeding,
+               std::size_t alphabetSize, std::size_t q, std::size_t width, int32_t tmin,
+               int32_t tmax) {
     w.candidates.clear();
     for (std::size_t g = 0; g < tuples.size(); ++g) {
         if (!isValidTuple(tuples[g], alphabetSize)) continue;

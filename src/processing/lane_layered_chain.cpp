@@ -77,7 +77,8 @@ ETALON_LOOP_BODY void laneLayerBody(const LaneStep& s) {
     }
     for (int32_t block = width; block < span; block += width) {
         const int32_t end = std::min(block + width, span);
-        const int32_t inside = std::clamp(inFrom, block, end), after = std::clamp(inTo, inside, end);
+        const int32_t inside = std::clamp(inFrom, block, end),
+                      after = std::clamp(inTo, inside, end);
         Lanes running = start;
         int32_t t = block;
         for (; t < inside; ++t)
@@ -93,7 +94,8 @@ ETALON_LOOP_BODY void laneLayerBody(const LaneStep& s) {
     const int32_t* __restrict next = prefix + (width - 1) * kLanes;
     for (int32_t block = 0; block < count; block += width) {
         const int32_t end = std::min(block + width, span);
-        const int32_t inside = std::clamp(inFrom, block, end), after = std::clamp(inTo, inside, end);
+        const int32_t inside = std::clamp(inFrom, block, end),
+                      after = std::clamp(inTo, inside, end);
         const int32_t last = std::min(count, end);  // positions to finish: [block, last)
         Lanes running = start;
         for (int32_t t = after - 1; t >= std::max(inside, last); --t)
@@ -115,9 +117,13 @@ ETALON_LOOP_BODY void laneLayerBody(const LaneStep& s) {
     }
 }
 
-ETALON_AVX2 void laneLayerAvx2(const LaneStep& s) { laneLayerBody(s); }
+ETALON_AVX2 void laneLayerAvx2(const LaneStep& s) {
+    laneLayerBody(s);
+}
 
-void laneLayerPlain(const LaneStep& s) { laneLayerBody(s); }
+void laneLayerPlain(const LaneStep& s) {
+    laneLayerBody(s);
+}
 
 // Leftmost smallest value below `start` per lane over n positions.
 ETALON_LOOP_BODY void laneEndsBody(const int32_t* v, int32_t n, int32_t lo, int32_t start,
@@ -157,8 +163,15 @@ void LaneLayeredChain::forward(std::span<const LayerRange> ranges,
     std::copy_n(fits[0], offsets_[1], values);
     const bool vector = vectorLoops();
     for (std::size_t k = 1; k < q; ++k) {
-        const LaneStep step{ranges[k], ranges[k - 1],        fits[k], values + offsets_[k - 1],
-                            values + offsets_[k], tmin, tmax, start, prefix_.data()};
+        const LaneStep step{ranges[k],
+                            ranges[k - 1],
+                            fits[k],
+                            values + offsets_[k - 1],
+                            values + offsets_[k],
+                            tmin,
+                            tmax,
+                            start,
+                            prefix_.data()};
         if (vector) {
             laneLayerAvx2(step);
         } else {

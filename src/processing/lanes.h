@@ -25,7 +25,9 @@ __attribute__((always_inline)) inline void store(int32_t* p, Lanes v) {
 __attribute__((always_inline)) inline Lanes splat(int32_t x) {
     return Lanes{x, x, x, x, x, x, x, x};
 }
-__attribute__((always_inline)) inline Lanes min(Lanes a, Lanes b) { return a < b ? a : b; }
+__attribute__((always_inline)) inline Lanes min(Lanes a, Lanes b) {
+    return a < b ? a : b;
+}
 // Sums wrap at 32 bits, as the scalar programmes' do.
 __attribute__((always_inline)) inline Lanes wrapAdd(Lanes a, Lanes b) {
     return reinterpret_cast<Lanes>(reinterpret_cast<UnsignedLanes>(a) +

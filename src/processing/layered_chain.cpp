@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "processing/pulse_fit.h"
 #include "processing/cpu_dispatch.h"
+#include "processing/pulse_fit.h"
 #include "processing/window_minima.h"
 
 namespace etalon {
@@ -103,17 +103,21 @@ ETALON_LOOP_BODY void forwardLayerBody(const LayerStep& s) {
         v[i] = wrapAdd(std::min(suffix[i], prefix[i]), fit[i]);
 }
 
-ETALON_AVX2 void forwardLayerAvx2(const LayerStep& s) { forwardLayerBody(s); }
+ETALON_AVX2 void forwardLayerAvx2(const LayerStep& s) {
+    forwardLayerBody(s);
+}
 
-void forwardLayerPlain(const LayerStep& s) { forwardLayerBody(s); }
+void forwardLayerPlain(const LayerStep& s) {
+    forwardLayerBody(s);
+}
 
 }  // namespace
 
 void LayeredChain::forwardLayer(const LayerRange& r, const LayerRange& p, const int32_t* fit,
                                 const int32_t* prev, int32_t* v, int32_t tmin, int32_t tmax,
                                 int32_t start) {
-    const LayerStep step{r,    p,    fit,   prev, v, tmin, tmax, start, padded_.data(),
-                         prefix_.data(), suffix_.data()};
+    const LayerStep step{
+        r, p, fit, prev, v, tmin, tmax, start, padded_.data(), prefix_.data(), suffix_.data()};
     if (vectorLoops()) return forwardLayerAvx2(step);
     forwardLayerPlain(step);
 }

@@ -7,8 +7,8 @@
 #include <random>
 
 #include "oracle/oracle_processing.h"
-#include "processing/processing_support.h"
 #include "processing/cpu_dispatch.h"
+#include "processing/processing_support.h"
 #include "processing/restoring.h"
 #include "support/recording_sink.h"
 
