@@ -162,8 +162,8 @@ void growForLanes(KnownChainWork& w, std::size_t listSize, std::size_t alphabetS
     w.wholeOnly.reserve(alphabetSize);
     if (w.pairScratch.size() < (std::size_t(length) + 1) * lanes)
         w.pairScratch.resize((std::size_t(length) + 1) * lanes);
-    w.ranked.reserve(listSize);
-    w.kept.reserve(listSize);
+    if (w.ranked.size() < listSize) w.ranked.resize(listSize);
+    if (w.kept.size() < listSize) w.kept.resize(listSize);
 }
 
 // The fits of one group's etalons side by side; lanes past the list hold 0.
@@ -189,17 +189,10 @@ void interleaveFits(KnownChainWork& w, std::span<const int16_t> series, std::siz
                       w.pairScratch.data(), out);
         return;
     }
-    for (std::size_t lane = 0; lane < lanes; ++lane) {
-        const std::size_t d = from + lane;
-        if (d >= to) {
-            for (int32_t p = 0; p < count; ++p)
-                out[p * lanes + lane] = 0;
-            continue;
-        }
-        const int32_t* value = w.cache.fits(w.distinct[d]).values();
-        for (int32_t p = 0; p < count; ++p)
-            out[p * lanes + lane] = value[p];
-    }
+    std::array<const int32_t*, lanes> tables{};
+    for (std::size_t d = from; d < to; ++d)
+        tables[d - from] = w.cache.fits(w.distinct[d]).values();
+    spreadIntoLanes(tables, count, out);
 }
 
 // Reads out distinct etalon d's chain once; false when it has none.
@@ -278,36 +271,25 @@ int recognizeKnownNumberChain(MessageSink& sink, std::span<const PulseHeader> al
             w.fits[k] = w.laneFits.data() + (r.lo <= r.hi ? (r.lo - cover.lo) * lanes : 0);
         }
         w.groups[g].forward(w.ranges, w.fits, tmin, tmax, kSentinel9);
-        std::array<int32_t, lanes> position, value;
-        w.groups[g].findEnds(kSentinel9, position, value);
-        for (std::size_t lane = 0; lane < lanes && g * lanes + lane < distinct; ++lane) {
-            w.endPosition[g * lanes + lane] = position[lane];
-            w.endValue[g * lanes + lane] = value[lane];
-        }
+        const auto used = static_cast<int>(std::min(lanes, distinct - g * lanes));
+        w.groups[g].findEnds(kSentinel9, used, w.endPosition.data() + g * lanes,
+                             w.endValue.data() + g * lanes);
     }
 
-    w.ranked.clear();
-    for (std::size_t i = 0; i < etalons.size(); ++i) {
-        if (w.endPosition[w.distinctOf[i]] >= 0) w.ranked.push_back(static_cast<int32_t>(i));
-    }
-    std::stable_sort(w.ranked.begin(), w.ranked.end(), [&](int32_t a, int32_t b) {
-        return w.endValue[w.distinctOf[a]] < w.endValue[w.distinctOf[b]];
-    });
-    const std::size_t wanted = chains && chains->wMaxSize > 0 ? chains->wMaxSize : 1;
+    // Candidates are the list entries; a repeated etalon's chain is read once.
     w.traced.assign(distinct, 0);
-    w.kept.clear();
-    for (const int32_t i : w.ranked) {
-        if (w.kept.size() == wanted) break;
-        if (traceChain(w, w.distinctOf[i], q)) w.kept.push_back(i);
-    }
-    if (w.kept.empty()) {
+    int32_t bestEntry = -1;
+    const std::size_t kept = keptCandidates(
+        etalons.size(), chains, [&](std::size_t i) { return w.endPosition[w.distinctOf[i]] >= 0; },
+        [&](int32_t i) { return w.endValue[w.distinctOf[i]]; },
+        [&](int32_t i) { return traceChain(w, w.distinctOf[i], q); }, w.ranked.data(),
+        w.kept.data(), bestEntry);
+    if (kept == 0) {
         noChain(series, chains);
         return -1;
     }
-    const int32_t bestEntry = w.kept.front();
-    std::sort(w.kept.begin(), w.kept.end());
-    for (const int32_t i : w.kept) {
-        const std::size_t d = w.distinctOf[i];
+    for (std::size_t k = 0; k < kept; ++k) {
+        const std::size_t d = w.distinctOf[w.kept[k]];
         fillRestored(w, d, q, w.restored);
         insertChain(chains, w.endValue[d], q, w.restored.view());
     }

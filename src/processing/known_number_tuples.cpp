@@ -185,18 +185,13 @@ int rankInLanes(TuplesWork& w, const LayerRange& cover, std::size_t q, int32_t t
         for (std::size_t k = 0; k < q; ++k)
             last = std::max(last, w.combinationOf[g * q + k]);
         for (int32_t c = base; c <= last; ++c) {
-            int32_t* out = w.combinationFits.data() + std::size_t(c - base) * width * kLanes;
+            std::array<const int32_t*, kLanes> tables{};
             for (std::size_t lane = 0; lane < kLanes; ++lane) {
                 const int32_t index = w.combinations[c][lane];
-                if (index < 0) {
-                    for (int32_t p = 0; p < width; ++p)
-                        out[p * kLanes + lane] = 0;
-                    continue;
-                }
-                const int32_t* value = w.cache.fits(index).values();
-                for (int32_t p = 0; p < width; ++p)
-                    out[p * kLanes + lane] = value[p];
+                if (index >= 0) tables[lane] = w.cache.fits(index).values();
             }
+            spreadIntoLanes(tables, width,
+                            w.combinationFits.data() + std::size_t(c - base) * width * kLanes);
         }
         for (std::size_t k = 0; k < q; ++k) {
             const LayerRange& r = w.ranges[k];
@@ -205,33 +200,22 @@ int rankInLanes(TuplesWork& w, const LayerRange& cover, std::size_t q, int32_t t
             w.fits[k] = table + (r.lo <= r.hi ? (r.lo - cover.lo) * kLanes : 0);
         }
         w.groups[g].forward(w.ranges, w.fits, tmin, tmax, kSentinel6);
-        std::array<int32_t, kLanes> position, value;
-        w.groups[g].findEnds(kSentinel7, position, value);
-        for (std::size_t lane = 0; lane < kLanes && g * kLanes + lane < n; ++lane) {
-            w.endPosition[g * kLanes + lane] = position[lane];
-            w.endValue[g * kLanes + lane] = value[lane];
-        }
+        const auto used = static_cast<int>(std::min(kLanes, n - g * kLanes));
+        w.groups[g].findEnds(kSentinel7, used, w.endPosition.data() + g * kLanes,
+                             w.endValue.data() + g * kLanes);
     }
 
-    std::size_t ranked = 0;
-    for (std::size_t c = 0; c < n; ++c) {
-        if (w.endPosition[c] >= 0) w.ranked[ranked++] = static_cast<int32_t>(c);
-    }
-    std::stable_sort(w.ranked.begin(), w.ranked.begin() + ranked,
-                     [&](int32_t a, int32_t b) { return w.endValue[a] < w.endValue[b]; });
-    const std::size_t wanted = chains && chains->wMaxSize > 0 ? chains->wMaxSize : 1;
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < ranked && kept < wanted; ++i) {
-        const int32_t c = w.ranked[i];
-        std::span<int32_t> positions(w.chainPositions.data() + std::size_t(c) * q, q);
-        positions[q - 1] = w.endPosition[c];
-        if (w.groups[c / kLanes].backtrack(c % kLanes, kSentinel6, positions)) {
-            w.kept[kept++] = c;
-        }
-    }
+    int32_t best = -1;
+    const std::size_t kept = keptCandidates(
+        n, chains, [&](std::size_t c) { return w.endPosition[c] >= 0; },
+        [&](int32_t c) { return w.endValue[c]; },
+        [&](int32_t c) {
+            std::span<int32_t> positions(w.chainPositions.data() + std::size_t(c) * q, q);
+            positions[q - 1] = w.endPosition[c];
+            return w.groups[c / kLanes].backtrack(c % kLanes, kSentinel6, positions);
+        },
+        w.ranked.data(), w.kept.data(), best);
     if (kept == 0) return -1;
-    const int32_t best = w.kept[0];
-    std::sort(w.kept.begin(), w.kept.begin() + kept);
     auto fill = [&](int32_t c, RestoredChain& chain, TupleSegmentation& tuples) {
         const Candidate& d = w.candidates[c];
         const int32_t* positions = w.chainPositions.data() + std::size_t(c) * q;

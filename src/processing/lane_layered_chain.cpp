@@ -180,17 +180,22 @@ void LaneLayeredChain::forward(std::span<const LayerRange> ranges,
     }
 }
 
-void LaneLayeredChain::findEnds(int32_t start, std::array<int32_t, kLanes>& position,
-                                std::array<int32_t, kLanes>& value) const {
-    position.fill(-1);
-    value.fill(start);
-    if (ranges_.empty()) return;
-    const LayerRange& last = ranges_.back();
-    if (last.hi < last.lo) return;
-    const int32_t* v = values_.data() + offsets_[ranges_.size() - 1];
-    const int32_t n = last.hi - last.lo + 1;
-    if (vectorLoops()) return laneEndsAvx2(v, n, last.lo, start, position.data(), value.data());
-    laneEndsBody(v, n, last.lo, start, position.data(), value.data());
+void LaneLayeredChain::findEnds(int32_t start, int used, int32_t* position, int32_t* value) const {
+    alignas(32) int32_t at[kLanes], best[kLanes];
+    std::fill_n(at, kLanes, -1);
+    std::fill_n(best, kLanes, start);
+    const LayerRange* last = ranges_.empty() ? nullptr : &ranges_.back();
+    if (last && last->hi >= last->lo) {
+        const int32_t* v = values_.data() + offsets_[ranges_.size() - 1];
+        const int32_t n = last->hi - last->lo + 1;
+        if (vectorLoops()) {
+            laneEndsAvx2(v, n, last->lo, start, at, best);
+        } else {
+            laneEndsBody(v, n, last->lo, start, at, best);
+        }
+    }
+    std::copy_n(at, used, position);
+    std::copy_n(best, used, value);
 }
 
 bool LaneLayeredChain::backtrack(int lane, int32_t start, std::span<int32_t> positions) const {
@@ -211,6 +216,14 @@ bool LaneLayeredChain::backtrack(int lane, int32_t start, std::span<int32_t> pos
         positions[k] = z;
     }
     return true;
+}
+
+void spreadIntoLanes(std::span<const int32_t* const, kLanes> tables, int32_t count, int32_t* out) {
+    for (int lane = 0; lane < kLanes; ++lane) {
+        const int32_t* table = tables[lane];
+        for (int32_t p = 0; p < count; ++p)
+            out[p * kLanes + lane] = table ? table[p] : 0;
+    }
 }
 
 }  // namespace etalon

@@ -1,10 +1,12 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <span>
 #include <vector>
 
+#include <algorithm>
+
+#include "processing/chains_header.h"
 #include "processing/lanes.h"
 #include "processing/layered_chain.h"
 
@@ -26,10 +28,9 @@ class LaneLayeredChain {
     // minimum at `start`.
     void forward(std::span<const LayerRange> ranges, std::span<const int32_t* const> fits,
                  int32_t tmin, int32_t tmax, int32_t start);
-    // Per lane: the leftmost smallest value of the last layer below `start`
-    // and where it is (-1 when there is none).
-    void findEnds(int32_t start, std::array<int32_t, kLanes>& position,
-                  std::array<int32_t, kLanes>& value) const;
+    // For the first `used` lanes: the leftmost smallest value of the last
+    // layer below `start` and where it is (-1 when there is none).
+    void findEnds(int32_t start, int used, int32_t* position, int32_t* value) const;
     // The lane's chain ending at positions[Q-1]: each earlier pulse the
     // leftmost smallest value below `start` in its window. False when a
     // window holds none.
@@ -42,5 +43,37 @@ class LaneLayeredChain {
     std::vector<std::size_t> offsets_;  // first value of each layer
     std::vector<int32_t> prefix_;
 };
+
+// out[p * 8 + lane] = tables[lane][p] for `count` positions; 0 where a
+// lane has no table.
+void spreadIntoLanes(std::span<const int32_t* const, LaneLayeredChain::kLanes> tables,
+                     int32_t count, int32_t* out);
+
+// The candidates whose chains a results record ends up holding when every
+// candidate's chain is inserted in candidate order: the first wMaxSize (1
+// without a record, for the best alone) of those that have an end, ranked by
+// criterion with ties in candidate order, whose chain `readOut` can read.
+// Leaves them in kept[0..) in candidate order and returns how many; `best` is
+// the first ranked. `ranked` and `kept` hold room for n candidates.
+template <class HasEnd, class Criterion, class ReadOut>
+std::size_t keptCandidates(std::size_t n, const ChainsHeader* chains, HasEnd hasEnd,
+                           Criterion criterion, ReadOut readOut, int32_t* ranked, int32_t* kept,
+                           int32_t& best) {
+    std::size_t ends = 0;
+    for (std::size_t c = 0; c < n; ++c) {
+        if (hasEnd(c)) ranked[ends++] = static_cast<int32_t>(c);
+    }
+    std::stable_sort(ranked, ranked + ends,
+                     [&](int32_t a, int32_t b) { return criterion(a) < criterion(b); });
+    const std::size_t wanted = chains && chains->wMaxSize > 0 ? chains->wMaxSize : 1;
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < ends && count < wanted; ++i) {
+        if (readOut(ranked[i])) kept[count++] = ranked[i];
+    }
+    if (count == 0) return 0;
+    best = kept[0];
+    std::sort(kept, kept + count);
+    return count;
+}
 
 }  // namespace etalon

@@ -113,55 +113,6 @@ ETALON_AVX2 void fitWholeLoopsAvx2(const int16_t* y, const int16_t* etalon, int3
     fitWholeBody(y, etalon, length, total, count, value);
 }
 
-// The same with pairs of etalon samples per multiply-add (16-bit products
-// summed in 32 bits, exact for samples of the generators' size), 16 positions
-// at a time.
-ETALON_AVX2 void fitWholeTile(const int16_t* yt, const int16_t* etalon, int32_t length,
-                              __m256i totals, int32_t* out) {
-    __m256i low = _mm256_setzero_si256(), high = _mm256_setzero_si256();
-    for (int32_t j = 0; j < length; j += 2) {
-        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(yt + j));
-        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(yt + j + 1));
-        const uint32_t pair = static_cast<uint16_t>(etalon[j]) |
-                              (uint32_t{static_cast<uint16_t>(etalon[j + 1])} << 16);
-        const __m256i c = _mm256_set1_epi32(static_cast<int32_t>(pair));
-        low = _mm256_add_epi32(low, _mm256_madd_epi16(_mm256_unpacklo_epi16(a, b), c));
-        high = _mm256_add_epi32(high, _mm256_madd_epi16(_mm256_unpackhi_epi16(a, b), c));
-    }
-    // unpack works within 128-bit halves: low holds positions 0-3 and 8-11.
-    const __m256i first = _mm256_permute2x128_si256(low, high, 0x20);
-    const __m256i second = _mm256_permute2x128_si256(low, high, 0x31);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
-                        _mm256_sub_epi32(totals, _mm256_slli_epi32(first, 1)));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8),
-                        _mm256_sub_epi32(totals, _mm256_slli_epi32(second, 1)));
-}
-
-ETALON_AVX2 void fitWholeAvx2(const int16_t* y, const int16_t* etalon, int32_t length,
-                              int32_t total, int32_t count, int32_t* value) {
-    const int32_t tiles = count / 16;
-    const __m256i totals = _mm256_set1_epi32(total);
-    for (int32_t t = 0; t < tiles; ++t)
-        fitWholeTile(y + 16 * t, etalon, length, totals, value + 16 * t);
-    const int32_t done = 16 * tiles;
-    const int32_t rest = count - done;
-    if (rest == 0) return;
-    // The last positions read past the series' end as a whole tile would, so
-    // they are fitted from a copy padded with zeros.
-    constexpr int32_t kPadded = 16 + 64;
-    if (length + 16 > kPadded) {
-        fitWholeLoopsAvx2(y + done, etalon, length, total, rest, value + done);
-        return;
-    }
-    int16_t padded[kPadded] = {};
-    std::copy_n(y + done, rest + length - 1, padded);
-    alignas(32) int32_t out[16];
-    fitWholeTile(padded, etalon, length, totals, out);
-    std::copy_n(out, rest, value + done);
-}
-#endif
-
-#if ETALON_AVX2_TWINS
 // From the series' samples in overlapping pairs: the pair for position x and
 // etalon samples j, j + 1 is word x + j, so eight positions are one load and
 // one multiply-add per pair of etalon samples. 32 positions at a time share
@@ -217,12 +168,9 @@ ETALON_AVX2 void fitWholePairsAvx2(const int32_t* pairs, const int32_t* etalonPa
 void fitWhole(const int16_t* y, const int16_t* etalon, int32_t length, int32_t total, int32_t count,
               int32_t* value) {
 #if ETALON_AVX2_TWINS
-    // Samples are taken in pairs, so the length must be even; a tile reads
-    // exactly the samples its 16 positions cover.
-    if (vectorLoops()) {
-        if (length % 2 == 0) return fitWholeAvx2(y, etalon, length, total, count, value);
-        return fitWholeLoopsAvx2(y, etalon, length, total, count, value);
-    }
+    // Without the pair words (a table computed alone) the loops above,
+    // vectorised by the compiler.
+    if (vectorLoops()) return fitWholeLoopsAvx2(y, etalon, length, total, count, value);
 #endif
     fitWholePlain(y, etalon, length, total, count, value);
 }
