@@ -25,6 +25,37 @@ inline uint16_t defaultPulseCount(const PulseCountBounds& bounds) {
     return static_cast<uint16_t>((bounds.minPulses + bounds.maxPulses) / 2);
 }
 
+// Owns one record as std::unique_ptr does. A copy copies the record and
+// equality compares the records, so the whole state can be kept aside and
+// compared with what a command left.
+template <typename Record>
+class RecordPtr : public std::unique_ptr<Record> {
+    using Base = std::unique_ptr<Record>;
+
+  public:
+    RecordPtr() = default;
+    RecordPtr(Base&& record) noexcept : Base(std::move(record)) {}
+    RecordPtr(const RecordPtr& other) : Base(copyOf(other)) {}
+    RecordPtr(RecordPtr&&) noexcept = default;
+    RecordPtr& operator=(const RecordPtr& other) {
+        Base::operator=(copyOf(other));
+        return *this;
+    }
+    RecordPtr& operator=(RecordPtr&&) noexcept = default;
+    RecordPtr& operator=(Base&& record) noexcept {
+        Base::operator=(std::move(record));
+        return *this;
+    }
+    friend bool operator==(const RecordPtr& a, const RecordPtr& b) {
+        return a && b ? *a == *b : !a && !b;
+    }
+
+  private:
+    static Base copyOf(const RecordPtr& other) {
+        return other ? std::make_unique<Record>(*other) : nullptr;
+    }
+};
+
 // Plot selector of the statistics view from error kind, view case and "bounds incl.".
 int32_t statPlotMode(int32_t errorKind, int32_t viewCase, bool boundsIncluded);
 
@@ -110,13 +141,13 @@ struct AppState {
     int32_t nStatPlotMode = 2;
 
     // Current objects.
-    std::unique_ptr<SeriesHeader> lpSeriesHeader;
-    std::unique_ptr<ChainsHeader> lpChainsHeader;
-    std::unique_ptr<RestErrorHeader> lpRestErrorHeader;  // the last complete simulation
+    RecordPtr<SeriesHeader> lpSeriesHeader;
+    RecordPtr<ChainsHeader> lpChainsHeader;
+    RecordPtr<RestErrorHeader> lpRestErrorHeader;  // the last complete simulation
     // When it started and ended (calendar seconds).
     std::time_t simulationStartTime = 0;
     std::time_t simulationEndTime = 0;
-    std::unique_ptr<ParamsHeader> lpParamsHeader;  // once the parameter panel was opened
+    RecordPtr<ParamsHeader> lpParamsHeader;  // once the parameter panel was opened
     SubsetPanelState subsetPanel;
     ParamsPanelPlaces paramsPanel;
     // The pointer shape before a grip of the parameter panel changed it.
@@ -142,6 +173,8 @@ struct AppState {
     int32_t bRepaintNoise = 0;
     int32_t bRepaintLost = 0;
     int32_t bFirstLocation = 1;
+
+    bool operator==(const AppState&) const = default;
 };
 
 // The task the next run has, which decides the subset panel's kind: choosing

@@ -37,7 +37,8 @@ class CommandHandler {
     // The statistical simulation.
     void statisticalSimulation();
     bool locationParameters();
-    void runSimulation();
+    void runSimulation(std::unique_ptr<SeriesHeader> series);
+    void noteUnusableUpperBound(double bound);
     void showStatisticalSimulation();
     void exportSimulationTable();
     // The panels and the two settings dialogs.

@@ -19,6 +19,8 @@ class CommandHost : public SnapshotWindow {
   public:
     virtual ~CommandHost() = default;
     virtual void checkMenuItem(uint16_t id, bool checked) = 0;
+    // Greys a menu item (false) or makes it choosable again.
+    virtual void enableMenuItem(uint16_t id, bool enabled) = 0;
     // Marks a rectangle, or the whole client area when given none, for
     // repainting; erase asks for white under the next paint.
     virtual void invalidate(const platform::Rect* rect, bool erase) = 0;

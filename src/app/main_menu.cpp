@@ -26,7 +26,7 @@ MenuEntry processingMenu() {
         " Processing",
         {
             MenuEntry::item(kCmdSameData, " Processing Same Data"),
-            MenuEntry::item(kCmdNextData, " Processing Next Data "),
+            MenuEntry::item(kCmdNextData, " Processing Next Data ", "F5"),
             MenuEntry::separator(),
             MenuEntry::item(kCmdMoreDetails, " More details"),
             MenuEntry::item(kCmdTypeMoreDetails, " Type more detales"),

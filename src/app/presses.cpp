@@ -108,6 +108,16 @@ void PressHandler::pressStart1InGrid() {
     host_.sendCommand(kCmdNextSeries);
 }
 
+void PressHandler::backToGrid() {
+    state_.nDisplayMode = 5;
+    state_.bRepaintButtons = 1;
+    host_.sendCommand(kCmdGridRepaint);
+}
+
+void PressHandler::onEscape() {
+    if (state_.nDisplayMode == 9) backToGrid();
+}
+
 bool PressHandler::pressResults(int32_t x, int32_t y) {
     AppState& s = state_;
     if (pressListedReserved(x, y)) return true;
@@ -115,10 +125,7 @@ bool PressHandler::pressResults(int32_t x, int32_t y) {
         if (isTuplesSeries(s.wSeriesType)) {
             openSubsetPanel(kCmdSelectPulses);
         } else {
-            // Back to the alphabet grid.
-            s.nDisplayMode = 5;
-            s.bRepaintButtons = 1;
-            host_.sendCommand(kCmdGridRepaint);
+            backToGrid();
         }
         return true;
     }

@@ -20,8 +20,12 @@ class PressHandler {
     void onPress(int32_t x, int32_t y);
     void onMove(int32_t x, int32_t y);
     void onRelease(int32_t x, int32_t y);
+    // Escape: the subset panel gives way to the alphabet grid, the one way
+    // back from a tuples series' panel, whose " Cancel " leads to it again.
+    void onEscape();
 
   private:
+    void backToGrid();
     bool pressSubsetPanel(int32_t x, int32_t y);
     bool pressSubsetButton(int button);
     bool pressParamsPanel(int32_t x, int32_t y);

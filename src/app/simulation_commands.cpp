@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
+#include <new>
 #include <span>
 #include <string>
 
@@ -11,6 +13,7 @@
 #include "app/main_menu.h"
 #include "dialogs/simulation_dialogs.h"
 #include "export/atomic_file.h"
+#include "graphs/stat_plot_text.h"
 #include "series/series_generator.h"
 #include "simulation/simulation_table.h"
 #include "simulation/stat_cutoff_varnel.h"
@@ -53,20 +56,31 @@ void CommandHandler::statisticalSimulation() {
     host_.sendCommand(kCmdLocationParameters);
     if (!s.bDialogAccepted) return;
     sink_.show(parameterSummary(s), "getPulseEstAsRepeats", MessageIcon::None);
-    s.lpSeriesHeader =
-        getCutOffSeriesHeader(sink_, s.wEtalonsNumber, s.wEtalonLength, s.wTmin, s.wTmax,
-                              s.dwSeriesLength, std::move(s.lpSeriesHeader));
-    if (!s.lpSeriesHeader) {
+    // The run sizes and fills a copy: the window's series stays as it is
+    // until a run completes, so Cancel has nothing to give back.
+    const auto refuse = [this] {
         sink_.show("Не могу выделить память для lpCutOffSeriesHeader!",
                    " About getCutOffSeriesHeader ", MessageIcon::Warning);
+    };
+    std::unique_ptr<SeriesHeader> series;
+    try {
+        if (s.lpSeriesHeader) series = std::make_unique<SeriesHeader>(*s.lpSeriesHeader);
+    } catch (const std::bad_alloc&) {
+        refuse();
         return;
     }
-    runSimulation();
+    series = getCutOffSeriesHeader(sink_, s.wEtalonsNumber, s.wEtalonLength, s.wTmin, s.wTmax,
+                                   s.dwSeriesLength, std::move(series));
+    if (!series) {
+        refuse();
+        return;
+    }
+    runSimulation(std::move(series));
 }
 
 // Runs on copies: only a complete run replaces the error record, the series
 // record and the streams, so Cancel leaves the previous simulation showable.
-void CommandHandler::runSimulation() {
+void CommandHandler::runSimulation(std::unique_ptr<SeriesHeader> series) {
     AppState& s = state_;
     auto errors = getRestErrHeader(sink_, s.wPulsesSteps, s.wNoiseSteps, s.wRepeats, nullptr);
     if (!errors) {
@@ -79,7 +93,6 @@ void CommandHandler::runSimulation() {
         return;
     }
 
-    SeriesHeader series = *s.lpSeriesHeader;
     RandomStreams streams = s.streams;
     int32_t debugging = s.bDebuggingRepeat;
     SimulationRun run;
@@ -94,7 +107,7 @@ void CommandHandler::runSimulation() {
     run.amplitude = static_cast<int16_t>(s.wPulseAmplitude);
     run.subsetProceeding = s.wSubsetProceeding;
     run.debuggingRepeat = &debugging;
-    const SimulationRecords records{errors.get(), &series, &streams};
+    const SimulationRecords records{errors.get(), series.get(), &streams};
 
     // Set-up refusals are shown after the dialog has closed.
     CollectingSink setup;
@@ -125,12 +138,17 @@ void CommandHandler::runSimulation() {
     }
     if (!finished || !result.completed()) return;
 
-    *s.lpSeriesHeader = std::move(series);
+    if (s.lpSeriesHeader) {
+        *s.lpSeriesHeader = std::move(*series);
+    } else {
+        s.lpSeriesHeader = std::move(series);
+    }
     s.streams = streams;
     s.bDebuggingRepeat = debugging;
     s.lpRestErrorHeader = std::move(errors);
     s.simulationStartTime = result.startTime;
     s.simulationEndTime = result.endTime;
+    host_.enableMenuItem(kCmdShowStatSimulation, true);
     host_.sendCommand(kCmdShowStatSimulation);
 }
 
@@ -205,6 +223,7 @@ void CommandHandler::showStatisticalSimulation() {
         host_.runDialog(kDialogStatisticsView, statisticsViewTemplate(),
                         statisticsViewProcedure(values));
     }
+    if (values.fixedUpperBound) noteUnusableUpperBound(values.upperBound);
     s.nErrorKind = values.errorKind;
     s.nViewCase = values.viewCase;
     s.bFixedUpperBound = values.fixedUpperBound;
@@ -216,6 +235,26 @@ void CommandHandler::showStatisticalSimulation() {
     s.bRepaintButtons = 0;
     repaintFlaggedSelectors();
     s.nDisplayMode = 6;
+}
+
+// A fixed bound the plot cannot use as it stands is kept, and the user told
+// what the plot does with it instead.
+void CommandHandler::noteUnusableUpperBound(double bound) {
+    char text[200];
+    if (bound <= 0) {
+        std::snprintf(text, sizeof text,
+                      "The fixed upper bound %g is not above 0, so the plot ignores it and "
+                      "chooses its own top.",
+                      bound);
+    } else if (bound > kLargestUpperBound) {
+        std::snprintf(text, sizeof text,
+                      "The fixed upper bound %g is above %g, the largest the plot takes, so the "
+                      "plot is drawn up to %g.",
+                      bound, kLargestUpperBound, kLargestUpperBound);
+    } else {
+        return;
+    }
+    sink_.show(text, " Show Statistical Simulation", MessageIcon::Information);
 }
 
 // 40034: the grid of the last complete simulation as CSV, all or nothing.

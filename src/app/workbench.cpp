@@ -23,6 +23,7 @@ class WindowHost final : public CommandHost {
     WindowHost(platform::Window& window, PaintPass paintPass)
         : window_(window), paintPass_(std::move(paintPass)) {}
     void checkMenuItem(uint16_t id, bool checked) override { window_.checkMenuItem(id, checked); }
+    void enableMenuItem(uint16_t id, bool enabled) override { window_.enableMenuItem(id, enabled); }
     void invalidate(const platform::Rect* rect, bool erase) override {
         window_.invalidate(rect, erase);
     }
@@ -50,9 +51,9 @@ class WindowHost final : public CommandHost {
         return window_.setCursor(shape);
     }
 
-    // The surface holds what the window shows; dialogs never draw into it.
+    // What the window shows, its edit control included; dialogs never draw into it.
     CapturedImage captureClientArea() override {
-        const platform::Surface& surface = window_.surface();
+        const platform::Surface surface = window_.grabClientArea();
         CapturedImage image{surface.width(), surface.height(), {}};
         image.pixels.assign(surface.data(),
                             surface.data() + static_cast<std::size_t>(surface.width()) *
@@ -61,6 +62,7 @@ class WindowHost final : public CommandHost {
     }
     std::optional<SaveChoice> askSaveFile(const std::string& title,
                                           const std::vector<std::string>& filters) override {
+        if (window_.isClosing()) return std::nullopt;
         auto chosen = platform::saveAsDialog(&window_, title, filters);
         if (!chosen) return std::nullopt;
         return SaveChoice{std::move(chosen->path), chosen->filter};
@@ -76,6 +78,7 @@ class WindowHost final : public CommandHost {
         platform::Surface bounds(client.width(), client.height());
         platform::DeviceContext dc(bounds, recorder);
         paintPass_(dc);
+        window_.drawChildControls(dc);
         return recorder.finish();
     }
 
@@ -111,9 +114,12 @@ void Workbench::setStartupCheckMarks(platform::Window& window) {
         window.checkMenuItem(id, false);
     }
     window.checkMenuItem(kCmdRecognition, true);
+    // Nothing to show until a simulation has finished.
+    window.enableMenuItem(kCmdShowStatSimulation, false);
 }
 
 bool Workbench::onCreate(platform::Window& window) {
+    sink_.attach(&window);
     if (!loadBitmaps()) return false;
     // The text font is the context's own; nothing to take here.
     setStartupCheckMarks(window);
@@ -173,6 +179,7 @@ void Workbench::afterInput(platform::Window& window) {
 void Workbench::onKeyDown(platform::Window& window, int virtualKey) {
     if (virtualKey == 0 || virtualKey == 1) window.invalidateAll(true);
     if (virtualKey == kVkF5) window.sendCommand(kCmdNextData);
+    if (virtualKey == kVkEscape) press(window, [](PressHandler& p) { p.onEscape(); });
 }
 
 void Workbench::onCommand(platform::Window& window, uint16_t id) {
@@ -183,28 +190,25 @@ void Workbench::onCommand(platform::Window& window, uint16_t id) {
     afterInput(window);
 }
 
-void Workbench::onMouseMove(platform::Window& window, int16_t x, int16_t y, unsigned) {
-    if (state_.nDisplayMode != 10) return;
+void Workbench::press(platform::Window& window, const std::function<void(PressHandler&)>& input) {
     WindowHost host(window, [&](platform::DeviceContext& dc) { paintCopy(window, dc); });
     ++inputDepth_;
-    PressHandler(state_, layout_, host, sink_).onMove(x, y);
+    PressHandler handler(state_, layout_, host, sink_);
+    input(handler);
     --inputDepth_;
     afterInput(window);
 }
+
+void Workbench::onMouseMove(platform::Window& window, int16_t x, int16_t y, unsigned) {
+    if (state_.nDisplayMode != 10) return;
+    press(window, [&](PressHandler& p) { p.onMove(x, y); });
+}
 void Workbench::onMouseDown(platform::Window& window, int16_t x, int16_t y, unsigned) {
-    WindowHost host(window, [&](platform::DeviceContext& dc) { paintCopy(window, dc); });
-    ++inputDepth_;
-    PressHandler(state_, layout_, host, sink_).onPress(x, y);
-    --inputDepth_;
-    afterInput(window);
+    press(window, [&](PressHandler& p) { p.onPress(x, y); });
 }
 void Workbench::onMouseUp(platform::Window& window, int16_t x, int16_t y, unsigned) {
     if (state_.nDisplayMode != 10) return;
-    WindowHost host(window, [&](platform::DeviceContext& dc) { paintCopy(window, dc); });
-    ++inputDepth_;
-    PressHandler(state_, layout_, host, sink_).onRelease(x, y);
-    --inputDepth_;
-    afterInput(window);
+    press(window, [&](PressHandler& p) { p.onRelease(x, y); });
 }
 
 int MessageBoxSink::show(std::string_view text, std::string_view caption, MessageIcon icon) {

@@ -15,9 +15,12 @@
 
 namespace etalon {
 
+class PressHandler;
+
 inline constexpr const char* kWindowTitle = "ZedoviredivOdedeZozar";
 // F5 runs " Processing Next Data ", as a desktop program's refresh key would.
 inline constexpr int kVkF5 = 0x74;
+inline constexpr int kVkEscape = 0x1b;
 
 // Where the button images come from: the resources, or a test's stand-in.
 using BitmapLoader = std::function<std::optional<platform::Bitmap>(std::string_view name)>;
@@ -33,6 +36,22 @@ enum ButtonBitmap {
 };
 inline constexpr std::array<const char*, kButtonBitmaps> kButtonBitmapNames = {
     "ButtonStart", "ButtonExit", "IDB_BITMAP1", "IDB_BITMAP5", "IDB_BITMAP4"};
+
+// Passes reports on to the sink it wraps until the window starts closing;
+// from then on nobody is left to read them.
+class UntilClosingSink final : public MessageSink {
+  public:
+    explicit UntilClosingSink(MessageSink& inner) : inner_(inner) {}
+    void attach(const platform::Window* window) { window_ = window; }
+    int show(std::string_view text, std::string_view caption, MessageIcon icon) override {
+        if (window_ && window_->isClosing()) return kMessageOk;
+        return inner_.show(text, caption, icon);
+    }
+
+  private:
+    MessageSink& inner_;
+    const platform::Window* window_ = nullptr;
+};
 
 // The main window's procedure: creation and destruction of the state, the
 // paint, and the messages the window delivers.
@@ -62,11 +81,13 @@ class Workbench final : public platform::WindowProcedure {
     void setStartupCheckMarks(platform::Window& window);
     // Once the outermost command or press is done: regions left stale are repainted.
     void afterInput(platform::Window& window);
+    // Runs one input through the press handler, then repaints what it left stale.
+    void press(platform::Window& window, const std::function<void(PressHandler&)>& input);
     void placeEditControl(platform::Window& window);
     // A full repaint into another context (the SVG snapshot).
     void paintCopy(platform::Window& window, platform::DeviceContext& dc);
 
-    MessageSink& sink_;
+    UntilClosingSink sink_;
     BitmapLoader loader_;
     RestoringProcedures procedures_;
     AppState state_;

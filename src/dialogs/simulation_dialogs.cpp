@@ -137,9 +137,10 @@ struct StatisticsView {
         double bound = values.upperBound;
         if (working.fixedUpperBound) {
             bound = leadingDouble(readText(context, kEditUpperBound));
-            // The plot scales by the bound: it must be a positive number.
-            if (!std::isfinite(bound) || bound <= 0.0) {
-                return refuse(context, "upper bound must be a number above 0.",
+            // A bound of 0 or below is kept and the plot ignores it; one
+            // that is no number at all cannot be kept.
+            if (!std::isfinite(bound)) {
+                return refuse(context, "upper bound must be a number.",
                               recognition ? "Show Statistical Simulation"
                                           : " Show Statistical Simulation parameters");
             }

@@ -51,6 +51,7 @@ struct FileWriteResult {
     FileFailure failure = FileFailure::None;
     int errorNumber = 0;
     bool ok() const { return failure == FileFailure::None; }
+    explicit operator bool() const { return ok(); }
 };
 
 // Saves `bytes` as the file `target`, all or nothing.

@@ -9,22 +9,27 @@ namespace etalon {
 
 namespace {
 
-bool report(MessageSink& sink, const char* text, const char* caption) {
+// A failure before any file step: nothing to tell of the file system.
+FileWriteResult report(MessageSink& sink, const char* text, const char* caption) {
     sink.show(text, caption, MessageIcon::None);
-    return false;
+    return {FileFailure::Write, 0};
 }
 
 // The create and close failures read the same in both formats.
-bool reportFileFailure(MessageSink& sink, const AtomicFile& file, const char* writeText,
-                       const char* caption) {
+FileWriteResult reportFileFailure(MessageSink& sink, const AtomicFile& file, const char* writeText,
+                                  const char* caption) {
     switch (file.failure()) {
         case FileFailure::Create:
-            return report(sink, "CreateFile ERROR!", caption);
+            report(sink, "CreateFile ERROR!", caption);
+            break;
         case FileFailure::Close:
-            return report(sink, "CloseHandle ERROR!", caption);
+            report(sink, "CloseHandle ERROR!", caption);
+            break;
         default:
-            return report(sink, writeText, caption);
+            report(sink, writeText, caption);
+            break;
     }
+    return {file.failure(), file.errorNumber()};
 }
 
 }  // namespace
@@ -44,8 +49,8 @@ std::optional<BmpInfo> makeBitmapInfo(const BitmapDescription& bitmap, MessageSi
     return std::nullopt;
 }
 
-bool writeBitmapFile(const std::filesystem::path& path, const BmpInfo& info, const ImageRows& rows,
-                     MessageSink& sink) {
+FileWriteResult writeBitmapFile(const std::filesystem::path& path, const BmpInfo& info,
+                                const ImageRows& rows, MessageSink& sink) {
     BmpFile bmp;
     switch (encodeBmp(info, rows, {}, bmp)) {
         case BmpEncodeStatus::Encoded:
@@ -69,11 +74,11 @@ bool writeBitmapFile(const std::filesystem::path& path, const BmpInfo& info, con
         return reportFileFailure(sink, file, "ERROR while writing bitmap bits!", kBitmapCaption);
     }
     if (!file.commit()) return reportFileFailure(sink, file, "", kBitmapCaption);
-    return true;
+    return {};
 }
 
-bool writePcxFile(const std::filesystem::path& path, const ImageRows& rows, RgbColour background,
-                  MessageSink& sink) {
+FileWriteResult writePcxFile(const std::filesystem::path& path, const ImageRows& rows,
+                             RgbColour background, MessageSink& sink) {
     PcxRowEncoder encoder;
     switch (encoder.prepare(rows, background)) {
         case PcxStatus::Ready:
@@ -96,16 +101,7 @@ bool writePcxFile(const std::filesystem::path& path, const ImageRows& rows, RgbC
         }
     }
     if (!file.commit()) return reportFileFailure(sink, file, "", kPcxCaption);
-    return true;
-}
-
-bool writeEncodedFile(const std::filesystem::path& path, std::span<const uint8_t> bytes,
-                      const char* writeText, const char* caption, MessageSink& sink) {
-    AtomicFile file(path);
-    if (!file.create()) return reportFileFailure(sink, file, "", caption);
-    if (!file.write(bytes)) return reportFileFailure(sink, file, writeText, caption);
-    if (!file.commit()) return reportFileFailure(sink, file, "", caption);
-    return true;
+    return {};
 }
 
 }  // namespace etalon

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <new>
 #include <span>
 
+#include "export/atomic_file.h"
 #include "export/image_files.h"
 
 namespace etalon {
@@ -18,64 +20,91 @@ std::string lowercase(std::string text) {
     return text;
 }
 
-bool captured(const CapturedImage& image, const char* caption, MessageSink& sink) {
-    if (image.width > 0 && image.height > 0 &&
-        image.pixels.size() == static_cast<std::size_t>(image.width) * image.height) {
-        return true;
-    }
-    sink.show("Проблемы при выполнении GetObject", caption, MessageIcon::None);
-    return false;
+constexpr const char* kNoImageText = "Проблемы при выполнении GetObject";
+
+bool captured(const CapturedImage& image) {
+    return image.width > 0 && image.height > 0 &&
+           image.pixels.size() == static_cast<std::size_t>(image.width) * image.height;
 }
 
-bool saveBmp(const std::filesystem::path& path, const CapturedImage& image, MessageSink& sink) {
+// Why a file step failed, in the system's words.
+std::string reason(const FileWriteResult& result) {
+    return result.errorNumber ? std::strerror(result.errorNumber) : "the write failed";
+}
+
+// The line that follows "... file is not created": the file, and why when
+// the system said.
+std::string fileLine(const std::filesystem::path& path, const FileWriteResult& result) {
+    if (result.failure == FileFailure::Write && result.errorNumber == 0)
+        return path.string() + " was not written.";
+    return path.string() + ": " + reason(result);
+}
+
+FileWriteResult saveBmp(const std::filesystem::path& path, const CapturedImage& image,
+                        MessageSink& sink) {
     // The surface holds 32-bit pixels; the file keeps that depth.
     const auto info = makeBitmapInfo({image.width, image.height, 1, 32}, sink);
-    return info && writeBitmapFile(path, *info, image.rows(), sink);
+    if (!info) return {FileFailure::Write, 0};
+    return writeBitmapFile(path, *info, image.rows(), sink);
 }
 
-bool savePng(SnapshotWindow& window, const std::filesystem::path& path, const CapturedImage& image,
+// PNG and SVG are our own formats: one message names the file and the reason.
+void saveEncoded(const std::filesystem::path& path, std::span<const uint8_t> bytes,
+                 const char* caption, MessageSink& sink) {
+    const FileWriteResult written = writeFileAtomically(path, bytes);
+    if (written.ok()) return;
+    sink.show("The picture could not be written to " + path.string() + ": " + reason(written) +
+                  ". Nothing was changed on disk.",
+              caption, MessageIcon::Warning);
+}
+
+// A PNG or SVG picture that could not be made: what failed, then the file.
+void notMade(const char* what, const char* format, const std::filesystem::path& path,
+             const char* caption, MessageSink& sink) {
+    sink.show(what, caption, MessageIcon::None);
+    sink.show(std::string(format) + " file is not created\n" + path.string() + " was not written.",
+              caption, MessageIcon::None);
+}
+
+void savePng(SnapshotWindow& window, const std::filesystem::path& path, const CapturedImage& image,
              MessageSink& sink) {
-    if (!captured(image, kPngCaption, sink)) return false;
+    if (!captured(image)) return notMade(kNoImageText, "PNG", path, kPngCaption, sink);
     const auto png = window.encodePng(image);
-    if (!png || png->empty()) {
-        sink.show("GetDIBits ERROR!", kPngCaption, MessageIcon::None);
-        return false;
-    }
-    return writeEncodedFile(path, *png, "ERROR while writing PNG data!", kPngCaption, sink);
+    if (!png || png->empty()) return notMade("GetDIBits ERROR!", "PNG", path, kPngCaption, sink);
+    saveEncoded(path, *png, kPngCaption, sink);
 }
 
-bool saveSvg(SnapshotWindow& window, const std::filesystem::path& path, const CapturedImage& image,
+void saveSvg(SnapshotWindow& window, const std::filesystem::path& path, const CapturedImage& image,
              MessageSink& sink) {
-    if (!captured(image, kSvgCaption, sink)) return false;
+    if (!captured(image)) return notMade(kNoImageText, "SVG", path, kSvgCaption, sink);
     const std::string svg = window.drawAsSvg();
-    if (svg.empty()) {
-        sink.show("GetDIBits ERROR!", kSvgCaption, MessageIcon::None);
-        return false;
-    }
-    return writeEncodedFile(path,
-                            std::span(reinterpret_cast<const uint8_t*>(svg.data()), svg.size()),
-                            "ERROR while writing SVG data!", kSvgCaption, sink);
+    if (svg.empty()) return notMade("GetDIBits ERROR!", "SVG", path, kSvgCaption, sink);
+    saveEncoded(path, std::span(reinterpret_cast<const uint8_t*>(svg.data()), svg.size()),
+                kSvgCaption, sink);
 }
 
 void save(SnapshotWindow& window, const SnapshotTarget& target, const CapturedImage& image,
           MessageSink& sink) {
+    const auto notCreated = [&](const char* text, const FileWriteResult& result) {
+        sink.show(std::string(text) + "\n" + fileLine(target.path, result), kNotCreatedCaption,
+                  MessageIcon::None);
+    };
     switch (*target.format) {
-        case SnapshotFormat::Bmp:
-            if (!saveBmp(target.path, image, sink))
-                sink.show("Bitmap file is not created", kNotCreatedCaption, MessageIcon::None);
+        case SnapshotFormat::Bmp: {
+            const FileWriteResult written = saveBmp(target.path, image, sink);
+            if (!written) notCreated("Bitmap file is not created", written);
             return;
-        case SnapshotFormat::Pcx:
-            if (!writePcxFile(target.path, image.rows(), {255, 255, 255}, sink))
-                sink.show("PCX file is not created", kNotCreatedCaption, MessageIcon::None);
+        }
+        case SnapshotFormat::Pcx: {
+            const FileWriteResult written =
+                writePcxFile(target.path, image.rows(), {255, 255, 255}, sink);
+            if (!written) notCreated("PCX file is not created", written);
             return;
+        }
         case SnapshotFormat::Png:
-            if (!savePng(window, target.path, image, sink))
-                sink.show("PNG file is not created", kNotCreatedCaption, MessageIcon::None);
-            return;
+            return savePng(window, target.path, image, sink);
         case SnapshotFormat::Svg:
-            if (!saveSvg(window, target.path, image, sink))
-                sink.show("SVG file is not created", kNotCreatedCaption, MessageIcon::None);
-            return;
+            return saveSvg(window, target.path, image, sink);
     }
 }
 

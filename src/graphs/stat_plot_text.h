@@ -67,6 +67,8 @@ int32_t errorAxisMaximum(int32_t mode, const RestErrorHeader& errors,
 
 // The top of the error axis in thousandths (Z): a 1-2-5 step above Q, or the
 // fixed bound when one is set. Never below 1, so the scale 1000 div Z exists.
+// The largest fixed upper bound the error axis takes; a larger one is drawn as this.
+inline constexpr double kLargestUpperBound = 1000.0;
 int32_t errorAxisTop(int32_t q, bool fixedUpperBound, double upperBound);
 // Label i (0..5) of the error axis: i fifths of Z, three decimals below 0.05.
 std::string errorAxisLabel(int32_t i, int32_t top);

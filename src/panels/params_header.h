@@ -16,6 +16,7 @@ namespace etalon {
 struct GripLine {
     int32_t x1 = 0, y1 = 0, x2 = 0, y2 = 0, tolerance = 0;
     int32_t hover = 0, drag = 0;
+    bool operator==(const GripLine&) const = default;
 };
 
 struct Segment {
@@ -35,6 +36,7 @@ struct ParamsLines {
 // The values shown in brackets: those of the last full drawing.
 struct ParamsSaved {
     int32_t pulses = 0, aPlus = 0, bMinus = 0, Tmin = 0, Tmax = 0, Mmax = 0, Mmin = 0;
+    bool operator==(const ParamsSaved&) const = default;
 };
 
 // State of the parameter panel, built from the current series.
@@ -58,6 +60,7 @@ struct ParamsHeader {
     ParamsLines drawn;  // as last drawn
     bool anyDrawn = false;
     int32_t mx = 0, my = 0;  // the panel's margins at the last drawing
+    bool operator==(const ParamsHeader&) const = default;
 };
 
 // Where the parameter panel put its buttons and the Tmin edit control.
@@ -65,6 +68,7 @@ struct ParamsPanelPlaces {
     platform::Rect cancel{}, ok{};
     platform::Rect edit{};  // x, y, x + width, y + height
     bool laidOut = false;
+    bool operator==(const ParamsPanelPlaces&) const = default;
 };
 
 // Builds the panel's record from the series (or grows the given one); with

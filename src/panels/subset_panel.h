@@ -46,6 +46,7 @@ struct SubsetPanelState {
     platform::Point reservedLabelAt{};
     // Where the results view lists the reserved subsets, one per row.
     std::array<platform::Rect, kReservedCapacity> listedReservedRects{};
+    bool operator==(const SubsetPanelState&) const = default;
 };
 
 // The panel's buttons, by index; the tuples panel has all six.

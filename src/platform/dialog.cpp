@@ -133,8 +133,9 @@ Rect dialogUnitsToPixels(const Rect& units, int32_t aveCharWidth, int32_t charHe
             units.right * aveCharWidth / 4, units.bottom * charHeight / 8};
 }
 
-int runModalDialog(Window*, const DialogTemplate& dialogTemplate,
+int runModalDialog(Window* owner, const DialogTemplate& dialogTemplate,
                    const DialogProcedure& procedure) {
+    if (owner && owner->isClosing()) return kIdCancel;
     QDialog dialog;
     dialog.setWindowTitle(toQString(dialogTemplate.caption));
     // Controls and sizes both follow the text font, whose letters are as wide

@@ -14,13 +14,16 @@ struct MenuEntry {
     uint16_t id = 0;
     std::string text;
     std::vector<MenuEntry> entries;
+    // Shown in the item's shortcut column ("F5"); the key itself reaches the
+    // window procedure as any key does.
+    std::string shortcut;
 
-    static MenuEntry item(uint16_t id, std::string text) {
-        return {Kind::Item, id, std::move(text), {}};
+    static MenuEntry item(uint16_t id, std::string text, std::string shortcut = {}) {
+        return {Kind::Item, id, std::move(text), {}, std::move(shortcut)};
     }
-    static MenuEntry separator() { return {Kind::Separator, 0, {}, {}}; }
+    static MenuEntry separator() { return {Kind::Separator, 0, {}, {}, {}}; }
     static MenuEntry popup(std::string text, std::vector<MenuEntry> entries) {
-        return {Kind::Popup, 0, std::move(text), std::move(entries)};
+        return {Kind::Popup, 0, std::move(text), std::move(entries), {}};
     }
 };
 

@@ -7,7 +7,8 @@
 
 namespace etalon::platform {
 
-int messageBox(Window*, std::string_view text, std::string_view caption, BoxIcon icon) {
+int messageBox(Window* owner, std::string_view text, std::string_view caption, BoxIcon icon) {
+    if (owner && owner->isClosing()) return kBoxOk;
     QMessageBox box;
     box.setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
     box.setWindowTitle(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())));

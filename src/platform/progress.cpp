@@ -1,5 +1,7 @@
 #include "platform/progress.h"
 
+#include "platform/window.h"
+
 #include <QApplication>
 #include <QEventLoop>
 #include <QProgressDialog>
@@ -48,8 +50,9 @@ std::string hoursMinutesSeconds(int64_t seconds) {
     return text;
 }
 
-bool runWithProgress(Window*, std::string_view caption, uint32_t total,
+bool runWithProgress(Window* owner, std::string_view caption, uint32_t total,
                      const std::function<void(ProgressChannel&)>& work) {
+    if (owner && owner->isClosing()) return false;
     AtomicChannel channel;
     std::atomic<bool> finished{false};
     const auto start = std::chrono::steady_clock::now();
@@ -68,6 +71,8 @@ bool runWithProgress(Window*, std::string_view caption, uint32_t total,
         dialog.setLabelText("Cancelling...");
     });
 
+    // Closing the window cancels the work; the close itself waits for it.
+    if (owner) owner->setRunningWorkCancel([&] { channel.cancel(); });
     std::thread worker([&] {
         work(channel);
         finished.store(true);
@@ -89,6 +94,7 @@ bool runWithProgress(Window*, std::string_view caption, uint32_t total,
     timer.start(50);
     loop.exec();
     worker.join();
+    if (owner) owner->setRunningWorkCancel({});
     dialog.hide();
     return !channel.cancelled();
 }

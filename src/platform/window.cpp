@@ -5,6 +5,8 @@
 #include <QCloseEvent>
 #include <QImage>
 #include <QKeyEvent>
+#include <QKeySequence>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
@@ -14,6 +16,8 @@
 #include <QScreen>
 #include <QWidget>
 #include <algorithm>
+#include <cstring>
+#include <functional>
 #include <map>
 #include <utility>
 
@@ -115,6 +119,12 @@ struct Window::Impl {
     bool eraseInvalid = false;
     bool destroyed = false;
     bool painting = false;
+    // Handlers (commands, keys, mouse) running now, nested ones included. A
+    // close that comes meanwhile waits for the outermost to return, so nothing
+    // is freed under a handler or the work it waits for.
+    int handlersRunning = 0;
+    bool closeRequested = false;
+    std::function<void()> cancelRunningWork;
     CursorShape cursor = CursorShape::Arrow;
     std::map<uint16_t, QAction*> actions;
     std::map<uint16_t, bool> checked;
@@ -126,6 +136,39 @@ struct Window::Impl {
         if (destroyed) return;
         destroyed = true;
         procedure.onDestroy(*owner);
+    }
+
+    // Closes now when no handler runs; otherwise stops the running work,
+    // closes the modal windows it waits in and leaves the rest to endHandler.
+    // Returns whether the window is gone.
+    bool requestClose() {
+        if (handlersRunning == 0) {
+            destroy();
+            return true;
+        }
+        closeRequested = true;
+        if (cancelRunningWork) cancelRunningWork();
+        QWidget* tried = nullptr;
+        while (QWidget* modal = QApplication::activeModalWidget()) {
+            if (modal == tried || !modal->close()) break;
+            tried = modal;
+        }
+        return false;
+    }
+
+    void beginHandler() { ++handlersRunning; }
+    void endHandler() {
+        if (--handlersRunning > 0 || !closeRequested) return;
+        destroy();
+        mainHolder->hide();
+    }
+
+    // Brackets one handler call.
+    template <typename Call>
+    void handle(Call&& call) {
+        beginHandler();
+        call();
+        endHandler();
     }
 
     void paintInvalid() {
@@ -173,27 +216,32 @@ class ClientWidget final : public QWidget {
         impl_.owner->invalidateAll(true);
     }
     void keyPressEvent(QKeyEvent* event) override {
-        impl_.procedure.onKeyDown(*impl_.owner, virtualKey(event));
+        if (impl_.destroyed || impl_.closeRequested) return;
+        impl_.handle([&] { impl_.procedure.onKeyDown(*impl_.owner, virtualKey(event)); });
     }
     void mousePressEvent(QMouseEvent* event) override {
         if (event->button() != Qt::LeftButton) return;
-        const QPoint p = event->position().toPoint();
-        impl_.procedure.onMouseDown(*impl_.owner, static_cast<int16_t>(p.x()),
-                                    static_cast<int16_t>(p.y()), mouseKeys(event));
+        deliverMouse(event, &WindowProcedure::onMouseDown);
     }
     void mouseMoveEvent(QMouseEvent* event) override {
-        const QPoint p = event->position().toPoint();
-        impl_.procedure.onMouseMove(*impl_.owner, static_cast<int16_t>(p.x()),
-                                    static_cast<int16_t>(p.y()), mouseKeys(event));
+        deliverMouse(event, &WindowProcedure::onMouseMove);
     }
     void mouseReleaseEvent(QMouseEvent* event) override {
         if (event->button() != Qt::LeftButton) return;
-        const QPoint p = event->position().toPoint();
-        impl_.procedure.onMouseUp(*impl_.owner, static_cast<int16_t>(p.x()),
-                                  static_cast<int16_t>(p.y()), mouseKeys(event));
+        deliverMouse(event, &WindowProcedure::onMouseUp);
     }
 
   private:
+    using MouseHandler = void (WindowProcedure::*)(Window&, int16_t, int16_t, unsigned);
+    void deliverMouse(QMouseEvent* event, MouseHandler handler) {
+        if (impl_.destroyed || impl_.closeRequested) return;
+        const QPoint p = event->position().toPoint();
+        impl_.handle([&] {
+            (impl_.procedure.*handler)(*impl_.owner, static_cast<int16_t>(p.x()),
+                                       static_cast<int16_t>(p.y()), mouseKeys(event));
+        });
+    }
+
     Window::Impl& impl_;
 };
 
@@ -203,8 +251,11 @@ class MainWidget final : public QMainWindow {
 
   protected:
     void closeEvent(QCloseEvent* event) override {
-        impl_.destroy();
-        event->accept();
+        if (impl_.requestClose()) {
+            event->accept();
+        } else {
+            event->ignore();
+        }
     }
 
   private:
@@ -231,6 +282,12 @@ void Window::Impl::addMenu(QWidget* parent, QMenu* menu, const std::vector<MenuE
                     menu ? menu->addAction(toQString(entry.text))
                          : static_cast<QMenuBar*>(parent)->addAction(toQString(entry.text));
                 action->setData(entry.id);
+                if (!entry.shortcut.empty()) {
+                    // Shown in the menu; bound only while the menu has the
+                    // focus, so elsewhere the key reaches the procedure.
+                    action->setShortcut(QKeySequence(toQString(entry.shortcut)));
+                    action->setShortcutContext(Qt::WidgetShortcut);
+                }
                 const uint16_t id = entry.id;
                 QObject::connect(action, &QAction::triggered, action, [this, action, id] {
                     // Qt flips a checkable action itself; the handler alone decides.
@@ -281,6 +338,13 @@ void Window::showMaximized() {
 }
 
 void Window::resizeClient(int32_t width, int32_t height) {
+    // The frame is laid out first and sized around the client, so that a
+    // later layout pass (a child drawn before the window is shown) keeps it.
+    QMainWindow& main = *impl_->mainHolder;
+    main.layout()->activate();
+    main.resize(width + main.width() - impl_->client->width(),
+                height + main.height() - impl_->client->height());
+    main.layout()->activate();
     impl_->client->resize(width, height);
     if (impl_->surface.width() != width || impl_->surface.height() != height) {
         impl_->surface.resize(width, height);
@@ -303,16 +367,24 @@ Surface& Window::surface() {
 }
 
 void Window::sendCommand(uint16_t id) {
-    if (!impl_->destroyed) impl_->procedure.onCommand(*this, id);
+    if (impl_->destroyed) return;
+    impl_->handle([&] { impl_->procedure.onCommand(*this, id); });
 }
 
 void Window::close() {
-    impl_->destroy();
-    impl_->main->hide();
+    if (impl_->requestClose()) impl_->main->hide();
 }
 
 bool Window::isDestroyed() const {
     return impl_->destroyed;
+}
+
+bool Window::isClosing() const {
+    return impl_->destroyed || impl_->closeRequested;
+}
+
+void Window::setRunningWorkCancel(std::function<void()> cancel) {
+    impl_->cancelRunningWork = std::move(cancel);
 }
 
 void Window::invalidate(const Rect* rect, bool erase) {
@@ -350,6 +422,16 @@ void Window::checkMenuItem(uint16_t id, bool checked) {
     it->second->setChecked(checked);
 }
 
+void Window::enableMenuItem(uint16_t id, bool enabled) {
+    const auto it = impl_->actions.find(id);
+    if (it != impl_->actions.end()) it->second->setEnabled(enabled);
+}
+
+bool Window::isMenuItemEnabled(uint16_t id) const {
+    const auto it = impl_->actions.find(id);
+    return it != impl_->actions.end() && it->second->isEnabled();
+}
+
 bool Window::isMenuItemChecked(uint16_t id) const {
     const auto it = impl_->actions.find(id);
     return it != impl_->actions.end() && it->second->isChecked();
@@ -367,7 +449,8 @@ std::vector<MenuEntry> readMenu(const QList<QAction*>& actions) {
                                                readMenu(action->menu()->actions())));
         } else {
             entries.push_back(MenuEntry::item(static_cast<uint16_t>(action->data().toUInt()),
-                                              action->text().toStdString()));
+                                              action->text().toStdString(),
+                                              action->shortcut().toString().toStdString()));
         }
     }
     return entries;
@@ -437,6 +520,41 @@ Rect Window::editControlRect(uint16_t id) const {
 std::string Window::editText(uint16_t id) const {
     const auto it = impl_->edits.find(id);
     return it == impl_->edits.end() ? std::string() : it->second->text().toStdString();
+}
+
+Surface Window::grabClientArea() {
+    Surface grabbed = impl_->surface;
+    // The surface's pixels are 0xffRRGGBB, as RGB32 keeps them.
+    QImage image(reinterpret_cast<uchar*>(grabbed.data()), grabbed.width(), grabbed.height(),
+                 grabbed.bytesPerLine(), QImage::Format_RGB32);
+    QPainter painter(&image);
+    // Each child that shows, drawn by the window system over the surface.
+    for (const auto& [id, edit] : impl_->edits) {
+        if (edit->isHidden() || edit->width() <= 0 || edit->height() <= 0) continue;
+        edit->render(&painter, edit->pos());
+    }
+    return grabbed;
+}
+
+void Window::drawChildControls(DeviceContext& dc) const {
+    // The frame colour of the window system's edit boxes.
+    constexpr Color kEditFrame{122, 122, 122};
+    constexpr int32_t kTextInset = 3;
+    for (const auto& [id, edit] : impl_->edits) {
+        const QRect g = edit->geometry();
+        if (edit->isHidden() || g.width() <= 0 || g.height() <= 0) continue;
+        const Rect box{g.x(), g.y(), g.x() + g.width(), g.y() + g.height()};
+        {
+            PenGuard pen(dc, kEditFrame);
+            BrushGuard brush(dc, kWhite);
+            dc.rectangle(box.left, box.top, box.right, box.bottom);
+        }
+        FontGuard font(dc, FontKind::Text);
+        ClipGuard clip(dc, {box.left + 1, box.top + 1, box.right - 1, box.bottom - 1});
+        const int32_t textHeight = dc.textMetrics().height;
+        dc.textOut(box.left + kTextInset, box.top + (g.height() - textHeight) / 2,
+                   edit->text().toStdString());
+    }
 }
 
 void Window::setEditText(uint16_t id, std::string_view text) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -59,9 +60,17 @@ class Window {
 
     // Runs the command handler now, nested in the caller.
     void sendCommand(uint16_t id);
-    // Closes the window: onDestroy runs once, then the message loop ends.
+    // Closes the window: onDestroy runs once, then the message loop ends. While
+    // a handler runs (a command, a key, a press), the close cancels the work
+    // the handler waits for, closes the modal windows open over it and happens
+    // once the outermost handler has returned.
     void close();
     bool isDestroyed() const;
+    // True from a close request on: dialogs and boxes are then not shown.
+    bool isClosing() const;
+    // How to stop the long work running now (empty when none runs); a close
+    // request calls it.
+    void setRunningWorkCancel(std::function<void()> cancel);
 
     // Marks a rectangle (right and bottom excluded) or, given none, the whole
     // client area for repainting; erase asks for white under the next paint.
@@ -72,6 +81,9 @@ class Window {
 
     void checkMenuItem(uint16_t id, bool checked);
     bool isMenuItemChecked(uint16_t id) const;
+    // A greyed item cannot be chosen.
+    void enableMenuItem(uint16_t id, bool enabled);
+    bool isMenuItemEnabled(uint16_t id) const;
     // The menu as the window shows it (texts, ids, separators, check marks).
     std::vector<MenuEntry> menu() const;
     // Whether the menu holds an item with that id and, if so, its text.
@@ -93,6 +105,13 @@ class Window {
     Rect editControlRect(uint16_t id) const;
     std::string editText(uint16_t id) const;
     void setEditText(uint16_t id, std::string_view text);
+
+    // The client area as the window system shows it: the surface with the
+    // child controls over it.
+    Surface grabClientArea();
+    // Draws the child controls that show (a framed box with its text) into
+    // another context, over a full paint of the client area.
+    void drawChildControls(DeviceContext& dc) const;
 
     // Chooses a menu item as the user would: its command reaches the handler.
     void chooseMenuItem(uint16_t id);

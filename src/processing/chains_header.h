@@ -30,6 +30,7 @@ struct ChainsHeader {
     std::vector<int32_t> distanceBlock;
     // 4 C P entries: etalon numbers, positions, cut starts, cut ends, each C rows of P.
     std::vector<int16_t> listData;
+    bool operator==(const ChainsHeader&) const = default;
 
     int32_t& distance(std::size_t chain) { return distanceBlock[chain]; }
     int32_t distance(std::size_t chain) const { return distanceBlock[chain]; }

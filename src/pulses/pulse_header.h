@@ -13,6 +13,7 @@ struct PulseHeader {
     uint16_t wSize = 0;
     uint16_t wNumber = 0;  // 1-based
     std::vector<int16_t> lpData;
+    bool operator==(const PulseHeader&) const = default;
 
     bool hasData() const { return !lpData.empty(); }
     // The wSize samples of the pulse, or an empty span when there are none.

@@ -61,6 +61,7 @@ struct SeriesHeader {
     // Where row s of the store starts in selectedSubsetSize; empty when not
     // allocated. Offsets, not pointers, so a copy of the record is whole.
     std::vector<uint32_t> selectedSubsetList;
+    bool operator==(const SeriesHeader&) const = default;
 
     // Views of the first dwSeriesSize samples.
     std::span<const int16_t> pureData() const { return {lpPureData.data(), dwSeriesSize}; }

@@ -39,6 +39,7 @@ struct RestErrorHeader {
     std::vector<std::size_t> rowStarts;
     // The six arrays of P·V cells, each row-major with rows of P.
     std::vector<uint32_t> errorCells;
+    bool operator==(const RestErrorHeader&) const = default;
 
     std::span<int16_t> wPulseValues() {
         return {valuesBlock.data() + wReservedLevels, wVariousPulses};

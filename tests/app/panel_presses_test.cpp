@@ -126,6 +126,21 @@ TEST(PanelPresses, TuplesPanelAcceptPickAndClear) {
     EXPECT_EQ(b.host.sent, (std::vector<uint16_t>{kCmdReservedRowsRepaint}));
 }
 
+// " Cancel " in a tuples panel leads back to it while nothing is chosen;
+// Escape is the way out, to the alphabet grid.
+TEST(PanelPresses, EscapeLeavesTheTuplesPanelForTheGrid) {
+    PanelRig b(kCmdDetection);
+    b.pressButton(kButtonCancel);
+    EXPECT_EQ(b.state.nDisplayMode, 9);
+    b.host.clear();
+    PressHandler(b.state, b.layout, b.host, b.sink).onEscape();
+    EXPECT_EQ(b.state.nDisplayMode, 5);
+    EXPECT_EQ(b.host.sent, (std::vector<uint16_t>{kCmdGridRepaint}));
+    b.host.clear();
+    PressHandler(b.state, b.layout, b.host, b.sink).onEscape();  // elsewhere it does nothing
+    EXPECT_TRUE(b.host.sent.empty());
+}
+
 // The parameter panel of the start-up series on a 400 x 400 plot.
 struct ParamsRig : CommandRig {
     ParamsRig() {

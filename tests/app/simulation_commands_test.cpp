@@ -12,6 +12,7 @@
 #include "dialogs/simulation_dialogs.h"
 #include "simulation/simulation_table.h"
 #include "support/command_rig.h"
+#include "support/state_difference.h"
 
 namespace etalon {
 namespace {
@@ -70,6 +71,7 @@ TEST(SimulationCommands, RunsTheGridAndShowsItsPlots) {
     EXPECT_EQ(b.state.nDisplayMode, 6);
     EXPECT_EQ(b.state.wMainView, 2);
     EXPECT_EQ(b.state.nStatPlotMode, 0);  // restoring error, componentwise
+    EXPECT_TRUE(b.host.enabledItems.at(kCmdShowStatSimulation));
 
     // Another task shows the other statistics dialog.
     b.host.clear();
@@ -78,15 +80,47 @@ TEST(SimulationCommands, RunsTheGridAndShowsItsPlots) {
     EXPECT_EQ(b.host.dialogs, (std::vector<int>{kDialogStatisticsView}));
 }
 
-TEST(SimulationCommands, CancelKeepsEverythingAsItWas) {
+// A fixed bound the plot cannot use is kept, and a notice says what the plot
+// does instead.
+TEST(SimulationCommands, UnusableFixedBoundsAreKeptWithANotice) {
+    SimulationRig b;
+    b.command(kCmdStatSimulation);
+    const std::pair<const char*, const char*> cases[] = {
+        {"0", "ignores it"}, {"-2", "ignores it"}, {"5000", "drawn up to 1000"}, {"0.5", nullptr}};
+    for (const auto& [typed, notice] : cases) {
+        SCOPED_TRACE(typed);
+        b.clearAll();
+        b.host.scripts[kDialogRecognitionStatisticsView] =
+            [typed = std::string(typed)](test::FakeDialogContext& context,
+                                         const platform::DialogProcedure& procedure) {
+                context.setChecked(kCheckFixedUpperBound, true);
+                context.press(procedure, kCheckFixedUpperBound);
+                context.setText(kEditUpperBound, typed);
+                context.press(procedure, kIdOk);
+            };
+        b.command(kCmdShowStatSimulation);
+        EXPECT_EQ(b.state.bFixedUpperBound, 1);
+        EXPECT_DOUBLE_EQ(b.state.dUpperBound, std::stod(typed));
+        if (!notice) {
+            EXPECT_TRUE(b.sink.empty());
+            continue;
+        }
+        ASSERT_EQ(b.sink.messages.size(), 1u);
+        EXPECT_NE(b.sink.last().text.find(std::string("bound ") + typed + " "), std::string::npos)
+            << b.sink.last().text;
+        EXPECT_NE(b.sink.last().text.find(notice), std::string::npos) << b.sink.last().text;
+    }
+}
+
+TEST(SimulationCommands, CancelledInADialogRunsNothing) {
     SimulationRig b;
     b.command(kCmdStatSimulation);
     ASSERT_TRUE(b.state.lpRestErrorHeader);
-    const std::string table = simulationTableCsv(*b.state.lpRestErrorHeader);
-    const RandomStreams streams = b.state.streams;
-    const SeriesHeader series = *b.state.lpSeriesHeader;
-
-    // Cancelled in a dialog: nothing runs, no summary.
+    // What 214 sets before dialog 110: the pulse-count range of the geometry
+    // (the run before had typed 6 to 7), and the dialogs' answer.
+    AppState expected = b.state;
+    expected.bDialogAccepted = 0;
+    expected.wDlgMaxPulses = 30;
     for (int dialog : {kDialogSeriesGeometry, kDialogLocationParameters}) {
         b.clearAll();
         b.host.scripts[dialog] = typeAndPress({}, kIdCancel);
@@ -95,25 +129,36 @@ TEST(SimulationCommands, CancelKeepsEverythingAsItWas) {
         EXPECT_TRUE(b.host.progressTotals.empty());
         b.host.scripts.erase(dialog);
     }
+    EXPECT_EQ(test::stateDifference(expected, b.state), "");
+}
+
+// Cancel at the first series, in the middle and at the last: the state is
+// the one before the command. The dialogs get the values of the run before,
+// so what they apply changes nothing either.
+TEST(SimulationCommands, CancelAtAnySeriesKeepsTheWholeState) {
+    SimulationRig b;
+    b.procedures = workbenchRestoringProcedures();
+    b.command(kCmdNextData);  // a processed series on screen
+    b.command(kCmdStatSimulation);
+    ASSERT_TRUE(b.state.lpRestErrorHeader && b.state.lpRestErrorHeader->ifComplete);
+    const uint32_t total = b.host.progressTotals.back();
+    const AppState before = b.state;
+    for (uint32_t at : {0u, total / 2, total}) {
+        SCOPED_TRACE("cancelled at series " + std::to_string(at) + " of " + std::to_string(total));
+        b.clearAll();
+        b.host.cancelAt = at;
+        b.command(kCmdStatSimulation);
+        EXPECT_EQ(b.host.progressTotals, std::vector<uint32_t>{total});
+        EXPECT_EQ(test::stateDifference(before, b.state), "");
+    }
+
+    // What the dialogs applied before the run stays.
     b.host.scripts[kDialogLocationParameters] =
         typeAndPress({{kEditPulsesFrom, "6"}, {kEditPulsesTo, "7"}, {kEditRepeats, "3"}}, kIdOk);
-
-    // Cancel on the progress dialog after three series.
-    b.clearAll();
-    b.host.cancelAt = 3;
+    b.host.cancelAt = 1;
     b.command(kCmdStatSimulation);
-    // Series already in flight may still report; none of them is kept.
-    ASSERT_EQ(b.host.progressDone.size(), 1u);
-    EXPECT_GE(b.host.progressDone[0], 3u);
-    EXPECT_EQ(simulationTableCsv(*b.state.lpRestErrorHeader), table);
-    EXPECT_EQ(b.state.lpRestErrorHeader->wNoiseLevels, 2);
-    EXPECT_EQ(b.state.streams.wNoiseSeed, streams.wNoiseSeed);
-    EXPECT_EQ(b.state.streams.wPulseCountSeed, streams.wPulseCountSeed);
-    EXPECT_EQ(b.state.lpSeriesHeader->lpNoisyData, series.lpNoisyData);
-    EXPECT_EQ(b.state.lpSeriesHeader->wRestoredQuantity, series.wRestoredQuantity);
-    EXPECT_TRUE(b.host.dialogs.empty() ||
-                b.host.dialogs.back() != kDialogRecognitionStatisticsView);
-    EXPECT_EQ(b.state.wRepeats, 3);  // what the dialog applied stays
+    EXPECT_EQ(b.state.wRepeats, 3);
+    EXPECT_EQ(b.state.lpRestErrorHeader, before.lpRestErrorHeader);
 }
 
 TEST(SimulationCommands, ExportsTheTableWholeOrNotAtAll) {

@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QImage>
 #include <QLineEdit>
+#include <QPainter>
 #include <QTimer>
 #include <QXmlStreamReader>
 #include <cstdio>
@@ -204,54 +205,65 @@ struct OpenWindow : test::OpenWindow {
     }
 };
 
-TEST(SnapshotWindow, SavedPicturesReadBackAsTheWindowShowsIt) {
-    OpenWindow open;
-    ASSERT_EQ(open.workbench.state().nDisplayMode, 6);
-    const Surface& shown = open.window->surface();
-    test::ScratchFolder folder;
+// The BMP, PNG and PCX pictures saved in `folder` against what the window
+// shows: BMP and PNG pixel for pixel, PCX split into background and the rest.
+void expectPicturesShow(const test::ScratchFolder& folder, const Surface& shown) {
+    const auto rgbOf = [&](const char* name) { return test::decodeToRgb(folder / name); };
+    const std::size_t pixels = static_cast<std::size_t>(shown.width()) * shown.height();
+    const auto bmp = rgbOf("typed.bmp");
+    if (!bmp || bmp->empty()) {
+        ADD_FAILURE() << "ImageMagick is needed to read the pictures back";
+        return;
+    }
+    const auto png = rgbOf("VIEW.PNG");
+    const auto pcx = rgbOf("view.Pcx");
+    ASSERT_EQ(bmp->size(), pixels * 3);
+    ASSERT_TRUE(png && pcx);
+    ASSERT_EQ(png->size(), pixels * 3);
+    ASSERT_EQ(pcx->size(), pixels * 3);
+    int bmpWrong = 0, pngWrong = 0, pcxWrong = 0;
+    std::optional<Color> pcxColour[2];
+    for (int32_t y = 0; y < shown.height(); ++y) {
+        for (int32_t x = 0; x < shown.width(); ++x) {
+            const Color c = shown.pixel(x, y);
+            const std::size_t at = (static_cast<std::size_t>(y) * shown.width() + x) * 3;
+            const auto is = [&](const std::vector<uint8_t>& rgb, Color want) {
+                return rgb[at] == want.r && rgb[at + 1] == want.g && rgb[at + 2] == want.b;
+            };
+            bmpWrong += !is(*bmp, c);
+            pngWrong += !is(*png, c);
+            // ImageMagick ignores the palette: what must hold is the split.
+            const bool background = c == platform::kWhite;
+            if (!pcxColour[background]) {
+                pcxColour[background] = Color{(*pcx)[at], (*pcx)[at + 1], (*pcx)[at + 2]};
+            }
+            pcxWrong += !is(*pcx, *pcxColour[background]);
+        }
+    }
+    EXPECT_EQ(bmpWrong, 0);
+    EXPECT_EQ(pngWrong, 0);
+    EXPECT_EQ(pcxWrong, 0);
+    EXPECT_NE(pcxColour[0], pcxColour[1]);
+}
+
+// Saves the four pictures the comparisons read.
+void saveEveryFormat(OpenWindow& open, const test::ScratchFolder& folder) {
     open.saveAs(folder / "typed", 0);     // no ending: the default filter's
     open.saveAs(folder / "VIEW.PNG", 0);  // the ending decides, in any case
     open.saveAs(folder / "view.Pcx", 2);
     open.saveAs(folder / "drawn", 3);
     EXPECT_EQ(folder.names(),
               (std::vector<std::string>{"VIEW.PNG", "drawn.svg", "typed.bmp", "view.Pcx"}));
-    EXPECT_TRUE(open.sink.empty());
+}
 
-    const auto rgbOf = [&](const char* name) { return test::decodeToRgb(folder / name); };
-    const std::size_t pixels = static_cast<std::size_t>(shown.width()) * shown.height();
-    if (const auto bmp = rgbOf("typed.bmp"); bmp && !bmp->empty()) {
-        const auto png = rgbOf("VIEW.PNG");
-        const auto pcx = rgbOf("view.Pcx");
-        ASSERT_EQ(bmp->size(), pixels * 3);
-        ASSERT_TRUE(png && pcx);
-        ASSERT_EQ(png->size(), pixels * 3);
-        ASSERT_EQ(pcx->size(), pixels * 3);
-        int bmpWrong = 0, pngWrong = 0, pcxWrong = 0;
-        std::optional<Color> pcxColour[2];
-        for (int32_t y = 0; y < shown.height(); ++y) {
-            for (int32_t x = 0; x < shown.width(); ++x) {
-                const Color c = shown.pixel(x, y);
-                const std::size_t at = (static_cast<std::size_t>(y) * shown.width() + x) * 3;
-                const auto is = [&](const std::vector<uint8_t>& rgb, Color want) {
-                    return rgb[at] == want.r && rgb[at + 1] == want.g && rgb[at + 2] == want.b;
-                };
-                bmpWrong += !is(*bmp, c);
-                pngWrong += !is(*png, c);
-                // ImageMagick ignores the palette: what must hold is the split.
-                const bool background = c == platform::kWhite;
-                if (!pcxColour[background]) {
-                    pcxColour[background] = Color{(*pcx)[at], (*pcx)[at + 1], (*pcx)[at + 2]};
-                }
-                pcxWrong += !is(*pcx, *pcxColour[background]);
-            }
-        }
-        EXPECT_EQ(bmpWrong, 0);
-        EXPECT_EQ(pngWrong, 0);
-        EXPECT_EQ(pcxWrong, 0);
-        EXPECT_NE(pcxColour[0], pcxColour[1]);
-    } else {
-        ADD_FAILURE() << "ImageMagick is needed to read the pictures back";
-    }
+TEST(SnapshotWindow, SavedPicturesReadBackAsTheWindowShowsIt) {
+    OpenWindow open;
+    ASSERT_EQ(open.workbench.state().nDisplayMode, 6);
+    const Surface& shown = open.window->surface();
+    test::ScratchFolder folder;
+    saveEveryFormat(open, folder);
+    EXPECT_TRUE(open.sink.empty());
+    expectPicturesShow(folder, shown);
 
     const std::string svg = readText(folder / "drawn.svg");
     EXPECT_TRUE(wellFormedXml(svg));
@@ -264,6 +276,51 @@ TEST(SnapshotWindow, SavedPicturesReadBackAsTheWindowShowsIt) {
     // Text differs most: librsvg smooths the glyphs the window draws hard.
     EXPECT_LT(alike.differing, 0.02);
     EXPECT_LT(alike.differingInk, 0.08);
+}
+
+// Over the parameter panel the picture holds the Tmin edit box too, as the
+// window system draws it over the client area.
+TEST(SnapshotWindow, PicturesOverTheParameterPanelHoldTheEditBox) {
+    OpenWindow open;
+    open.window->chooseMenuItem(kCmdViewSeriesParameters);
+    open.window->paint();
+    QLineEdit* edit = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (auto* found = top->findChild<QLineEdit*>(); found && found->width() > 0) edit = found;
+    }
+    ASSERT_NE(edit, nullptr);
+    ASSERT_GT(edit->width(), 0);
+    const QRect box = edit->geometry();
+    // The window as shown: the client area with the edit box drawn over it.
+    Surface shown = open.window->surface();
+    {
+        QImage over(reinterpret_cast<uchar*>(shown.data()), shown.width(), shown.height(),
+                    shown.bytesPerLine(), QImage::Format_RGB32);
+        QPainter painter(&over);
+        painter.drawPixmap(box.topLeft(), edit->grab());
+    }
+    int inkInBox = 0;
+    for (int32_t y = box.top(); y <= box.bottom(); ++y) {
+        for (int32_t x = box.left() + 2; x < box.right() - 1; ++x)
+            inkInBox += isInk(shown.pixel(x, y)) && !isInk(open.window->surface().pixel(x, y));
+    }
+    EXPECT_GT(inkInBox, 10) << "the text " << edit->text().toStdString() << " shows";
+
+    test::ScratchFolder folder;
+    saveEveryFormat(open, folder);
+    EXPECT_TRUE(open.sink.empty());
+    expectPicturesShow(folder, shown);
+
+    const std::string svg = readText(folder / "drawn.svg");
+    EXPECT_NE(svg.find(">" + edit->text().toStdString() + "</text>"), std::string::npos);
+    const auto drawn = rasterise(folder / "drawn.svg");
+    if (!drawn) GTEST_SKIP() << "rsvg-convert is not installed";
+    int drawnInk = 0;
+    for (int32_t y = box.top() + 2; y < box.bottom() - 1; ++y) {
+        for (int32_t x = box.left() + 2; x < box.right() - 1; ++x)
+            drawnInk += isInk(drawn->pixel(x, y));
+    }
+    EXPECT_GT(drawnInk, 10);
 }
 
 }  // namespace

@@ -2,6 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QDialog>
+#include <QMainWindow>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTimer>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <set>
 #include <string>
@@ -349,6 +358,26 @@ TEST(Workbench, F5ProcessesTheNextData) {
     EXPECT_TRUE(open.sink.empty());
 }
 
+TEST(Workbench, MenuShowsF5AndGreysTheStatisticsUntilASimulation) {
+    OpenWorkbench open;
+    ASSERT_NE(open.window, nullptr);
+    const auto find = [](const std::vector<MenuEntry>& entries, uint16_t id,
+                         auto& self) -> const MenuEntry* {
+        for (const MenuEntry& e : entries) {
+            if (e.kind == MenuEntry::Kind::Item && e.id == id) return &e;
+            if (const MenuEntry* inner = self(e.entries, id, self)) return inner;
+        }
+        return nullptr;
+    };
+    const std::vector<MenuEntry> menu = open.window->menu();
+    const MenuEntry* next = find(menu, kCmdNextData, find);
+    ASSERT_NE(next, nullptr);
+    EXPECT_EQ(next->text, " Processing Next Data ");
+    EXPECT_EQ(next->shortcut, "F5");
+    EXPECT_FALSE(open.window->isMenuItemEnabled(kCmdShowStatSimulation));
+    EXPECT_TRUE(open.window->isMenuItemEnabled(kCmdStatSimulation));
+}
+
 TEST(Workbench, ClosingFreesEveryRecordOnce) {
     OpenWorkbench open;
     ASSERT_NE(open.window, nullptr);
@@ -371,6 +400,70 @@ TEST(Workbench, ClosingFreesEveryRecordOnce) {
     open.window->close();
     EXPECT_EQ(open.workbench.destroyCount(), 1);
     EXPECT_TRUE(open.sink.empty());
+}
+
+// Closing the window while a simulation runs: the run is cancelled, the
+// state is freed only once its worker has stopped, and the loop ends long
+// before the run could have finished.
+TEST(Workbench, ClosingDuringARunStopsItBeforeFreeingAnything) {
+    std::atomic<int> running{0}, calls{0};
+    RestoringProcedures procedures = workbenchRestoringProcedures();
+    const auto recognize = procedures.recognizeKnownNumberChain;
+    procedures.recognizeKnownNumberChain = [&](auto&&... arguments) {
+        ++calls;
+        ++running;
+        const int result = recognize(arguments...);
+        --running;
+        return result;
+    };
+    test::RecordingSink sink;
+    Workbench workbench(sink, platform::loadBitmapResource, procedures);
+    auto window = Window::create(workbench, kWindowTitle, mainMenu());
+    ASSERT_NE(window, nullptr);
+    window->resizeClient(1024, 700);
+    window->paint();
+    workbench.state().wRepeats = 2000;  // 1.45 million series: far longer than the test
+
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point closedAt{};
+    // The user presses OK in each dialog, then closes the main window once
+    // the run is well under way.
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (qobject_cast<QProgressDialog*>(modal)) {
+            if (closedAt != Clock::time_point{} || calls < 1000) return;
+            closedAt = Clock::now();
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                if (qobject_cast<QMainWindow*>(top)) top->close();
+            }
+        } else if (modal) {
+            for (QPushButton* button : modal->findChildren<QPushButton*>()) {
+                if (button->isDefault()) button->click();
+            }
+        }
+    });
+    user.start(20);
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [] {
+        ADD_FAILURE() << "the loop did not end after the close";
+        QCoreApplication::exit(1);
+    });
+    watchdog.start(20000);
+    int runningAtQuit = -1;
+    QObject listener;  // takes the connection with it at the end of the test
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, &listener,
+                     [&] { runningAtQuit = running; });
+    QTimer::singleShot(0, [&] { window->chooseMenuItem(kCmdStatSimulation); });
+    EXPECT_EQ(platform::runMessageLoop(), 0);
+    std::printf("the loop ended %.3f s after the close\n",
+                std::chrono::duration<double>(Clock::now() - closedAt).count());
+    EXPECT_NE(closedAt, Clock::time_point{});
+    EXPECT_EQ(runningAtQuit, 0);
+    EXPECT_TRUE(window->isDestroyed());
+    EXPECT_EQ(workbench.destroyCount(), 1);
+    EXPECT_EQ(workbench.state().lpSeriesHeader, nullptr);
 }
 
 }  // namespace

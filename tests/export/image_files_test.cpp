@@ -53,9 +53,9 @@ TEST(ImageFiles, EachFailureShowsItsTextAndLeavesTheOldFile) {
             failFileStepAfter(c.step, c.nth);
         }
         RecordingSink failures;
-        bool written = pcx == "pcx"
-                           ? writePcxFile(target, picture.rows(), {255, 255, 255}, failures)
-                           : writeBitmapFile(target, *info, picture.rows(), failures);
+        const bool written =
+            pcx == "pcx" ? writePcxFile(target, picture.rows(), {255, 255, 255}, failures).ok()
+                         : writeBitmapFile(target, *info, picture.rows(), failures).ok();
         failAllocationAfter(0);
         failFileStepAfter(FileFailure::None, 0);
         EXPECT_FALSE(written);

@@ -99,25 +99,38 @@ TEST(Snapshot, OffersFourFiltersAndNamesTheSupportedEndingsForAnyOther) {
     EXPECT_TRUE(folder.names().empty());
 }
 
-TEST(Snapshot, FailedSavesLeaveNoFileAndTheOldOneIntact) {
+TEST(Snapshot, FailedSavesLeaveNoFileAndTheOldOneIntactAndSayWhy) {
     struct Case {
         const char* name;
         FileFailure step;
-        Names said;
+        Names said;  // "<file>" stands for the file's path
     };
     const Case cases[] = {
         {"old.bmp",
          FileFailure::Write,
-         {"ERROR while writing BITMAPFILEHEADER!", "Bitmap file is not created"}},
-        {"old.pcx", FileFailure::Close, {"CloseHandle ERROR!", "PCX file is not created"}},
+         {"ERROR while writing BITMAPFILEHEADER!",
+          "Bitmap file is not created\n<file>: No space left on device"}},
+        {"old.pcx",
+         FileFailure::Close,
+         {"CloseHandle ERROR!", "PCX file is not created\n<file>: Input/output error"}},
         {"old.png",
          FileFailure::Write,
-         {"ERROR while writing PNG data!", "PNG file is not created"}},
-        {"old.svg", FileFailure::Close, {"CloseHandle ERROR!", "SVG file is not created"}},
-        {"old.svg", FileFailure::Create, {"CreateFile ERROR!", "SVG file is not created"}},
+         {"The picture could not be written to <file>: No space left on device. Nothing was "
+          "changed on disk."}},
+        {"old.svg",
+         FileFailure::Create,
+         {"The picture could not be written to <file>: Permission denied. Nothing was changed "
+          "on disk."}},
     };
     ScratchFolder folder;
     const std::vector<uint8_t> old{7, 7, 7};
+    const auto withFile = [](Names said, const std::filesystem::path& file) {
+        for (std::string& text : said) {
+            if (const auto at = text.find("<file>"); at != std::string::npos)
+                text.replace(at, 6, file.string());
+        }
+        return said;
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         writeBytes(folder / c.name, old);
@@ -127,19 +140,29 @@ TEST(Snapshot, FailedSavesLeaveNoFileAndTheOldOneIntact) {
         RecordingSink sink;
         MakeSnapshot(window, sink);
         failFileStepAfter(FileFailure::None, 0);
-        EXPECT_EQ(texts(sink), c.said);
+        EXPECT_EQ(texts(sink), withFile(c.said, folder / c.name));
         EXPECT_EQ(readBytes(folder / c.name), old);
     }
     EXPECT_EQ(folder.names(), (Names{"old.bmp", "old.pcx", "old.png", "old.svg"}));
 
-    // A folder that cannot take a file.
-    for (const char* name : {"shot.bmp", "shot.png"}) {
+    // A folder that cannot take a file: the file and the system's reason,
+    // under the caption of the format.
+    const std::pair<const char*, const char*> missing[] = {{"shot.bmp", "About Bitmap"},
+                                                           {"shot.pcx", "About Bitmap"},
+                                                           {"shot.png", "About PNG"},
+                                                           {"shot.svg", "About SVG"}};
+    for (const auto& [name, caption] : missing) {
+        SCOPED_TRACE(name);
         ScriptedWindow window;
-        window.answer = SaveChoice{(folder / "missing" / name).string(), 0};
+        const std::filesystem::path file = folder / "missing" / name;
+        window.answer = SaveChoice{file.string(), 0};
         RecordingSink sink;
         MakeSnapshot(window, sink);
-        ASSERT_EQ(sink.messages.size(), 2u);
-        EXPECT_EQ(sink.messages[0].text, "CreateFile ERROR!");
+        ASSERT_FALSE(sink.empty());
+        EXPECT_EQ(sink.last().caption, caption);
+        EXPECT_NE(sink.last().text.find(file.string() + ": No such file or directory"),
+                  std::string::npos)
+            << sink.last().text;
     }
     EXPECT_EQ(folder.names(), (Names{"old.bmp", "old.pcx", "old.png", "old.svg"}));
 }
@@ -147,10 +170,10 @@ TEST(Snapshot, FailedSavesLeaveNoFileAndTheOldOneIntact) {
 TEST(Snapshot, AnEmptyClientAreaIsReportedInEveryFormat) {
     ScratchFolder folder;
     const std::pair<const char*, Names> cases[] = {
-        {"a.bmp", {"Проблемы при выполнении GetObject", "Bitmap file is not created"}},
-        {"a.pcx", {"GetDIBits ERROR!", "PCX file is not created"}},
-        {"a.png", {"Проблемы при выполнении GetObject", "PNG file is not created"}},
-        {"a.svg", {"Проблемы при выполнении GetObject", "SVG file is not created"}},
+        {"a.bmp", {"Проблемы при выполнении GetObject", "Bitmap file is not created\n"}},
+        {"a.pcx", {"GetDIBits ERROR!", "PCX file is not created\n"}},
+        {"a.png", {"Проблемы при выполнении GetObject", "PNG file is not created\n"}},
+        {"a.svg", {"Проблемы при выполнении GetObject", "SVG file is not created\n"}},
     };
     for (const auto& [name, said] : cases) {
         ScriptedWindow window;
@@ -158,7 +181,9 @@ TEST(Snapshot, AnEmptyClientAreaIsReportedInEveryFormat) {
         window.answer = SaveChoice{(folder / name).string(), 0};
         RecordingSink sink;
         MakeSnapshot(window, sink);
-        EXPECT_EQ(texts(sink), said) << name;
+        Names expected = said;
+        expected.back() += (folder / name).string() + " was not written.";
+        EXPECT_EQ(texts(sink), expected) << name;
     }
     EXPECT_TRUE(folder.names().empty());
 }

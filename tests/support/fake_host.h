@@ -25,6 +25,11 @@ class FakeHost final : public CommandHost {
     using DialogScript = std::function<void(FakeDialogContext&, const platform::DialogProcedure&)>;
 
     void checkMenuItem(uint16_t id, bool checked) override { checks[id] = checked; }
+    void enableMenuItem(uint16_t id, bool enabled) override { enabledItems[id] = enabled; }
+    bool isEnabled(uint16_t id) const {
+        const auto it = enabledItems.find(id);
+        return it == enabledItems.end() || it->second;
+    }
     void invalidate(const platform::Rect* rect, bool erase) override {
         invalidations.push_back({rect ? std::optional(*rect) : std::nullopt, erase});
     }
@@ -130,6 +135,7 @@ class FakeHost final : public CommandHost {
 
     std::function<void(uint16_t)> dispatch;
     std::map<uint16_t, bool> checks;
+    std::map<uint16_t, bool> enabledItems;  // items never greyed are absent
     std::vector<Invalidation> invalidations;
     std::vector<uint16_t> sent;
     std::vector<int> dialogs;
