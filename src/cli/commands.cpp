@@ -59,8 +59,8 @@ void addGeometryOptions(CLI::App& command, SeriesArguments& args) {
     addWhole(command, "--tmax", o.tmax, "N", 1, kLargestPosition,
              "Largest distance between pulse starts");
     addWhole(command, "--level", o.level, "PERCENT", 0, 100, "Saved-energy level for making");
-    command.add_option("--subset", args.subset, "Etalons made the current subset, comma-separated")
-        ->type_name("LIST");
+    addList(command, "--subset", args.subset, "LIST",
+            "Etalons made the current subset, comma-separated", "no subset");
     addWhole(command, "--employment", o.employment, "MODE", 1, 5,
              "Subset placement: 1 single random, 2 single fixed, 3 multiple random, "
              "4 complete, 5 shifted complete");
@@ -77,16 +77,56 @@ void addSeriesOptions(CLI::App& command, SeriesArguments& args) {
              false);
     addWhole(command, "--noise", o.noise, "SIGMA", 0, maxNoiseLevelFor(kPulseAmplitude),
              "Noise sigma, 0 adds none (larger ones could overflow the 16-bit samples)");
-    command
-        .add_option("--sequence", args.sequence,
-                    "Etalon of each pulse, comma-separated (padded with 1)")
-        ->type_name("LIST");
+    addList(command, "--sequence", args.sequence, "LIST",
+            "Etalon of each pulse, comma-separated (padded with 1)", "etalon 1 at every pulse");
     addWhole(command, "--count", o.count, "K", 1, 100000, "Series made one after another");
 }
 
+// Settings the generator would refuse for every series are refused before any
+// work, in one line naming the options. Throws CLI::ValidationError.
+void checkGeometry(const SeriesOptions& o, const CLI::App& command) {
+    const auto named = [&command](const std::string& name, int64_t value) {
+        return name + " " + std::to_string(value) + (command.count(name) == 0 ? " (default)" : "");
+    };
+    const std::string length = named("--length", o.length);
+    const std::string tmin = named("--tmin", o.tmin);
+    const std::string tmax = named("--tmax", o.tmax);
+    const std::string etalon = "the etalon length " + std::to_string(kEtalonLength);
+    std::string why;
+    switch (seriesGeometryFault(o.length, kEtalonLength, o.tmin, o.tmax)) {
+        case GeometryFault::None:
+            return;
+        case GeometryFault::NoTmin:
+            why = tmin + " leaves no distance between pulses";
+            break;
+        case GeometryFault::TminAboveTmax:
+            why = tmin + " is above " + tmax;
+            break;
+        case GeometryFault::PulseLongerThanTmax:
+            why = tmax + " is below " + etalon;
+            break;
+        case GeometryFault::SeriesShorterThanPulse:
+            why = length + " is below " + etalon;
+            break;
+        case GeometryFault::SeriesTooLong:
+            why = length + " is above " + std::to_string(kLargestPosition);
+            break;
+        case GeometryFault::NoPulseCount: {
+            const PulseCountBounds b = pulseCountBounds(o.length, kEtalonLength, o.tmin, o.tmax);
+            why = length + " with " + tmin + " and " + tmax + " needs at least " +
+                  std::to_string(b.minPulses) + " pulses and holds at most " +
+                  std::to_string(b.maxPulses);
+            break;
+        }
+    }
+    throw CLI::ValidationError(why + ": no series can be made");
+}
+
 // Turns the text options into the option record; throws CLI::ValidationError.
-void finishSeriesOptions(SeriesArguments& args) {
+// `makesSeries`: the geometry makes series (not only bounds a read one's processing).
+void finishSeriesOptions(SeriesArguments& args, const CLI::App& command, bool makesSeries) {
     SeriesOptions& o = args.options;
+    if (makesSeries) checkGeometry(o, command);
     if (args.pulses > 0) {
         // The generator refuses a fixed count outside the bounds; say why here.
         const PulseCountBounds bounds = pulseCountBounds(o.length, kEtalonLength, o.tmin, o.tmax);
@@ -140,7 +180,7 @@ int runAlphabet(std::ostream& out, std::ostream& err) {
 int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
     CLI::App app{"Etalon Workbench on the command line: the etalon alphabet and series as JSON",
                  "etalon-cli"};
-    app.require_subcommand(0, 1);
+    app.require_subcommand(1);
     CLI::App* alphabet = app.add_subcommand("alphabet", "Print the 20 etalons");
     CLI::App* series = app.add_subcommand("series", "Make series as the workbench does");
     SeriesArguments seriesArgs;
@@ -170,8 +210,8 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
 
     try {
         app.parse(argc, argv);
-        if (*series) finishSeriesOptions(seriesArgs);
-        if (*process) finishSeriesOptions(processSeries);
+        if (*series) finishSeriesOptions(seriesArgs, *series, true);
+        if (*process) finishSeriesOptions(processSeries, *process, processArgs.input.empty());
         if (*simulate) {
             for (const char* name : {"--noise", "--pulses", "--count", "--sequence", "--input"}) {
                 if (simulate->count(name) > 0)
@@ -179,16 +219,19 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
                                                "simulate does not take it: the grid and the "
                                                "simulation set it");
             }
-            finishSeriesOptions(simulateSeries);
+            finishSeriesOptions(simulateSeries, *simulate, true);
         }
     } catch (const CLI::Success& e) {  // --help of the program or of a subcommand
         return app.exit(e, out, err);
     } catch (const CLI::ParseError& e) {
-        err << "etalon-cli: " << e.what() << '\n';
-        return kExitBadInput;
-    }
-
-    if (!*alphabet && !*series && !*process && !*simulate) {
+        // Without a subcommand the parser stops at the missing one; words it
+        // did not take are the likelier mistake, so they are named first.
+        const bool noSubcommand = app.get_subcommands().empty();
+        if (!noSubcommand || !app.remaining().empty()) {
+            err << "etalon-cli: "
+                << (noSubcommand ? CLI::ExtrasError(app.remaining()).what() : e.what()) << '\n';
+            return kExitBadInput;
+        }
         err << "etalon-cli: a subcommand is required\n"
             << "Usage: etalon-cli SUBCOMMAND [OPTIONS]   (etalon-cli SUBCOMMAND --help for its "
                "options)\n"

@@ -41,4 +41,18 @@ CLI::Option* addChoice(CLI::App& command, const std::string& name, T& value,
         ->capture_default_str();
 }
 
+// A comma-separated list option. An empty text is refused: left as it is, it
+// would silently mean what leaving the option out means (`whenLeftOut`).
+inline CLI::Option* addList(CLI::App& command, const std::string& name, std::string& value,
+                            const std::string& valueName, const std::string& help,
+                            const std::string& whenLeftOut) {
+    CLI::Validator notEmpty(
+        [whenLeftOut](std::string& text) -> std::string {
+            if (text.find_first_not_of(' ') != std::string::npos) return {};
+            return "the list is empty; leave the option out for " + whenLeftOut;
+        },
+        "");
+    return command.add_option(name, value, help)->type_name(valueName)->check(notEmpty);
+}
+
 }  // namespace etalon::cli

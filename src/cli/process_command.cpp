@@ -157,14 +157,12 @@ void addTaskOptions(CLI::App& command, ProcessArguments& args) {
               "detection, recognition, joint or processing");
     addWhole(command, "--etalon", args.etalon, "N", 1, kEtalonsNumber,
              "The etalon singled out for detection");
-    command.add_option("--etalons", args.etalons, "Working set, comma-separated (default 1..20)")
-        ->type_name("LIST");
+    addList(command, "--etalons", args.etalons, "LIST",
+            "Working set, comma-separated (default 1..20)", "all 20 etalons");
     addWhole(command, "--processing-level", args.processingLevel, "PERCENT", 0, 100,
              "Saved-energy level for processing (default: the making level)", false);
-    command
-        .add_option("--subsets", args.subsets,
-                    "Stored patterns for tuples recognition: \"3,5,7;2,4\"")
-        ->type_name("LISTS");
+    addList(command, "--subsets", args.subsets, "LISTS",
+            "Stored patterns for tuples recognition: \"3,5,7;2,4\"", "no stored patterns");
     addWhole(command, "--pick", args.pick, "K", 1, 65535,
              "Stored pattern made current (default: the last)", false);
     addWhole(command, "--proceeding", args.proceeding, "MODE", 1, 2,

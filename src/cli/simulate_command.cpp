@@ -70,8 +70,11 @@ void checkGrid(const SimulateArguments& a, const PulseCountBounds& bounds, int32
     const int32_t least = std::max<int32_t>(bounds.minPulses, 1);
     from = a.pulsesFrom > 0 ? a.pulsesFrom : least;
     to = a.pulsesTo > 0 ? a.pulsesTo : bounds.maxPulses;
-    if (bounds.maxPulses < least)
-        throw Refusal{"no pulse count fits a series of this length with these Tmin and Tmax"};
+    // The geometry itself was checked with the options: some count fits.
+    if (from < least) {
+        throw Refusal{"--pulses-from: " + std::to_string(from) + " is below " +
+                      std::to_string(least) + ", the fewest pulses the geometry holds"};
+    }
     if (to > bounds.maxPulses) {
         throw Refusal{"--pulses-to: " + std::to_string(to) + " is above " +
                       std::to_string(bounds.maxPulses) + ", the most pulses the geometry holds"};
@@ -184,9 +187,17 @@ int runSimulate(const SeriesOptions& options, const ProcessArguments& task,
         SimulationRecords records{errors.get(), &series, &session.streams()};
         const SimulationResult result = statCutoffVarnel(sink, run, records, how);
         if (!result.completed()) return kExitRefused;
-        // Reports of single series: the run went on, but the grid holds them.
-        for (const auto& m : result.messages)
-            sink.show("series " + std::to_string(m.item + 1) + ": " + m.text, m.caption, m.icon);
+        // Reports of single series are collapsed as the window collapses them.
+        // Their cells hold series that were not made or not restored, so the
+        // grid is not printed: it would read as a complete result.
+        if (!result.messages.empty()) {
+            const auto& first = result.messages.front();
+            sink.show(std::to_string(result.messages.size()) +
+                          " report(s) during the simulation; the first, at series " +
+                          std::to_string(first.item + 1) + ":\n" + first.text,
+                      first.caption, first.icon);
+            return kExitRefused;
+        }
 
         if (args.format == "csv") {
             out << simulationTableCsv(*errors);
@@ -196,7 +207,7 @@ int runSimulate(const SeriesOptions& options, const ProcessArguments& task,
             j["series"] = processedSeriesToJson(series);
             out << j.dump() << '\n';
         }
-        return result.messages.empty() ? 0 : kExitRefused;
+        return 0;
     } catch (const Refusal& refusal) {
         err << "etalon-cli: " << refusal.text << '\n';
         return kExitBadInput;

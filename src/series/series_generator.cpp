@@ -32,9 +32,8 @@ void reportIncompatible(MessageSink& sink, const SeriesRequest& request,
 bool isCompatible(const SeriesRequest& request, const PulseCountBounds& bounds,
                   const SeriesHeader& record) {
     const uint16_t q = request.pulses;
-    if (request.tmin == 0 || request.tmin > request.tmax) return false;
-    if (request.pulseLength == 0 || request.pulseLength > request.tmax) return false;
-    if (request.seriesLength < request.pulseLength || request.seriesLength > kLargestPosition) {
+    if (seriesGeometryFault(request.seriesLength, request.pulseLength, request.tmin,
+                            request.tmax) != GeometryFault::None) {
         return false;
     }
     if (q < bounds.minPulses || q > bounds.maxPulses) return false;
@@ -209,6 +208,19 @@ void placePulses(const SeriesRequest& request, SeriesHeader& record, RandomStrea
 }
 
 }  // namespace
+
+GeometryFault seriesGeometryFault(uint32_t seriesLength, uint16_t pulseLength, uint16_t tmin,
+                                  uint16_t tmax) {
+    if (tmin == 0) return GeometryFault::NoTmin;
+    if (tmin > tmax) return GeometryFault::TminAboveTmax;
+    if (pulseLength == 0 || pulseLength > tmax) return GeometryFault::PulseLongerThanTmax;
+    if (seriesLength < pulseLength) return GeometryFault::SeriesShorterThanPulse;
+    if (seriesLength > kLargestPosition) return GeometryFault::SeriesTooLong;
+    const PulseCountBounds bounds = pulseCountBounds(seriesLength, pulseLength, tmin, tmax);
+    if (std::max<uint16_t>(bounds.minPulses, 1) > bounds.maxPulses)
+        return GeometryFault::NoPulseCount;
+    return GeometryFault::None;
+}
 
 int16_t makeExtSeries(MessageSink& sink, const SeriesRequest& request, SeriesHeader& record,
                       RandomStreams& streams) {

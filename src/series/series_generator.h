@@ -28,6 +28,21 @@ struct SeriesRequest {
     uint16_t savedEnergyLevel = 100;  // percent of each pulse's energy kept
 };
 
+// The first rule that keeps every series of this geometry from being made,
+// whatever its pulse count; None when some count fits. makeExtSeries refuses
+// by these rules, so callers can refuse such settings before any work.
+enum class GeometryFault {
+    None,
+    NoTmin,  // Tmin is 0
+    TminAboveTmax,
+    PulseLongerThanTmax,  // the pulse length is 0 or above Tmax
+    SeriesShorterThanPulse,
+    SeriesTooLong,  // positions are 16-bit
+    NoPulseCount,   // the least count (at least 1) is above the largest
+};
+GeometryFault seriesGeometryFault(uint32_t seriesLength, uint16_t pulseLength, uint16_t tmin,
+                                  uint16_t tmax);
+
 // Fills the record with a series. Returns -1 on success and 0 after a reported
 // failure; settings no series can satisfy are refused with the
 // incompatible-parameters report and leave the record unchanged.

@@ -7,6 +7,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/app_state.h"
@@ -113,17 +114,59 @@ TEST(Cli, UnfixedTypesDrawTheirCount) {
     EXPECT_EQ(counts, (std::set<int>{1, 2, 3, 4, 5}));
 }
 
+// Settings no series can be made with are refused before any work, in one
+// line naming the options, by every subcommand that makes series.
+TEST(Cli, RefusesAGeometryNoSeriesFits) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--tmin", "200"}, "--tmin 200 is above --tmax 181 (default)"},
+        {{"--tmin", "100", "--tmax", "50"}, "--tmin 100 is above --tmax 50"},
+        {{"--type", "4", "--length", "10"}, "--length 10 is below the etalon length 20"},
+        {{"--tmin", "10", "--tmax", "15"}, "--tmax 15 is below the etalon length 20"},
+        {{"--length", "105", "--tmin", "20", "--tmax", "20"},
+         "--length 105 with --tmin 20 and --tmax 20 needs at least 6 pulses and holds at most 5"},
+    };
+    for (const char* command : {"series", "process", "simulate"}) {
+        for (const auto& [options, why] : cases) {
+            std::vector<std::string> args = {command};
+            args.insert(args.end(), options.begin(), options.end());
+            SCOPED_TRACE(testing::PrintToString(args));
+            const Result r = runCli(args);
+            EXPECT_EQ(r.code, 2);
+            EXPECT_TRUE(r.out.empty());
+            EXPECT_EQ(r.err, "etalon-cli: " + why + ": no series can be made\n");
+        }
+    }
+}
+
+// An empty list would silently mean what leaving the option out means.
+TEST(Cli, RefusesAnEmptyList) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"process", "--etalons", ""},
+                                               {"simulate", "--etalons", " "},
+                                               {"process", "--subsets", ""},
+                                               {"series", "--subset", ""},
+                                               {"series", "--sequence", ""}}) {
+        const Result r = runCli(args);
+        EXPECT_EQ(r.code, 2) << testing::PrintToString(args);
+        EXPECT_TRUE(r.out.empty());
+        EXPECT_EQ(
+            r.err.rfind("etalon-cli: " + args[1] + ": the list is empty; leave the option out", 0),
+            0u)
+            << r.err;
+    }
+    EXPECT_EQ(
+        runCli({"process", "--etalons", ""}).err,
+        "etalon-cli: --etalons: the list is empty; leave the option out for all 20 etalons\n");
+}
+
+TEST(Cli, UsageShowsTheSubcommandAsRequired) {
+    const Result r = runCli({"--help"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_NE(r.out.find("Usage: etalon-cli [OPTIONS] SUBCOMMAND\n"), std::string::npos) << r.out;
+}
+
 TEST(Cli, RefusalsAndBadOptions) {
-    Result r = runCli({"series", "--tmin", "100", "--tmax", "50"});
-    EXPECT_EQ(r.code, 1);
-    EXPECT_TRUE(r.out.empty());
-    EXPECT_EQ(r.err.rfind("Несовместимые входные параметры!", 0), 0u) << r.err;
-
-    // The second of three series is refused: nothing is printed at all.
-    r = runCli({"series", "--type", "4", "--length", "10"});
-    EXPECT_EQ(r.code, 1);
-    EXPECT_NE(r.err.find("Не могу создать ряд!"), std::string::npos);
-
+    Result r;
     for (const std::vector<std::string>& bad :
          std::vector<std::vector<std::string>>{{"series", "--type", "3"},
                                                {"series", "--length", "abc"},

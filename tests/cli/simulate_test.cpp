@@ -97,6 +97,7 @@ TEST(Simulate, RefusesWhatTheGridAndTheDriverSet) {
              {"simulate", "--pulses-to", "31"},  // 30 fit the default geometry
              {"simulate", "--pulses-from", "20", "--pulses-to", "10"},
              {"simulate", "--pulses-from", "0"},
+             {"simulate", "--pulses-from", "5"},  // 6 is the fewest the default geometry holds
              {"simulate", "--repeats", "0"},
              {"simulate", "--noise-steps", "70000"},
              {"simulate", "--noise-from", "5000", "--noise-step", "100"},
