@@ -133,23 +133,24 @@ int32_t dialogBaseWidth(const QFontMetrics& metrics) {
 
 }  // namespace
 
-Rect dialogUnitsToPixels(const Rect& units, int32_t aveCharWidth, int32_t charHeight) {
-    return {units.left * aveCharWidth / 4, units.top * charHeight / 8,
-            units.right * aveCharWidth / 4, units.bottom * charHeight / 8};
+Rect dialogUnitsToPixels(const Rect& units, int32_t aveCharWidth, int32_t charHeight,
+                         int32_t widthPercent) {
+    const int32_t perFourUnits = aveCharWidth * widthPercent;
+    return {units.left * perFourUnits / 400, units.top * charHeight / 8,
+            units.right * perFourUnits / 400, units.bottom * charHeight / 8};
 }
 
 TemplateDialog::TemplateDialog(const DialogTemplate& dialogTemplate,
                                const DialogProcedure& procedure)
     : context_(std::make_unique<Context>(*this)) {
     setWindowTitle(toQString(dialogTemplate.caption));
-    // Controls and sizes both follow the text font, whose letters are as wide
-    // as the base unit the templates were laid out in.
+    // Controls and sizes both follow the text font.
     const QFont& font = qtFont(FontKind::Text);
     setFont(font);
     const QFontMetrics metrics(font);
     const int32_t baseWidth = dialogBaseWidth(metrics);
     const auto toPixels = [&](const Rect& units) {
-        return dialogUnitsToPixels(units, baseWidth, metrics.height());
+        return dialogUnitsToPixels(units, baseWidth, metrics.height(), kDialogWidthPercent);
     };
     const Rect size = toPixels(dialogTemplate.units);
     setFixedSize(size.right, size.bottom);
