@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <map>
 
+#include "platform/qt_dialog.h"
 #include "platform/qt_fonts.h"
 #include "platform/window.h"
 
@@ -25,10 +26,12 @@ QString toQString(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+}  // namespace
+
 // The live dialog as its procedure sees it.
-class QtDialogContext final : public DialogContext {
+class TemplateDialog::Context final : public DialogContext {
   public:
-    explicit QtDialogContext(QDialog& dialog) : dialog_(dialog) {}
+    explicit Context(QDialog& dialog) : dialog_(dialog) {}
 
     std::string text(int id) const override {
         QWidget* w = find(id);
@@ -81,6 +84,8 @@ class QtDialogContext final : public DialogContext {
     int result_ = 0;
 };
 
+namespace {
+
 QWidget* makeControl(const DialogControl& control, QDialog& dialog) {
     const QString text = toQString(control.text);
     switch (control.kind) {
@@ -128,51 +133,66 @@ int32_t dialogBaseWidth(const QFontMetrics& metrics) {
 
 }  // namespace
 
-Rect dialogUnitsToPixels(const Rect& units, int32_t aveCharWidth, int32_t charHeight) {
-    return {units.left * aveCharWidth / 4, units.top * charHeight / 8,
-            units.right * aveCharWidth / 4, units.bottom * charHeight / 8};
+Rect dialogUnitsToPixels(const Rect& units, int32_t aveCharWidth, int32_t charHeight,
+                         int32_t widthPercent) {
+    const int32_t perFourUnits = aveCharWidth * widthPercent;
+    return {units.left * perFourUnits / 400, units.top * charHeight / 8,
+            units.right * perFourUnits / 400, units.bottom * charHeight / 8};
 }
 
-int runModalDialog(Window* owner, const DialogTemplate& dialogTemplate,
-                   const DialogProcedure& procedure) {
-    if (owner && owner->isClosing()) return kIdCancel;
-    QDialog dialog;
-    dialog.setWindowTitle(toQString(dialogTemplate.caption));
-    // Controls and sizes both follow the text font, whose letters are as wide
-    // as the base unit the templates were laid out in.
+TemplateDialog::TemplateDialog(const DialogTemplate& dialogTemplate,
+                               const DialogProcedure& procedure)
+    : context_(std::make_unique<Context>(*this)) {
+    setWindowTitle(toQString(dialogTemplate.caption));
+    // Controls and sizes both follow the text font.
     const QFont& font = qtFont(FontKind::Text);
-    dialog.setFont(font);
+    setFont(font);
     const QFontMetrics metrics(font);
     const int32_t baseWidth = dialogBaseWidth(metrics);
     const auto toPixels = [&](const Rect& units) {
-        return dialogUnitsToPixels(units, baseWidth, metrics.height());
+        return dialogUnitsToPixels(units, baseWidth, metrics.height(), kDialogWidthPercent);
     };
     const Rect size = toPixels(dialogTemplate.units);
-    dialog.setFixedSize(size.right, size.bottom);
+    setFixedSize(size.right, size.bottom);
 
-    QtDialogContext context(dialog);
     for (const DialogControl& control : dialogTemplate.controls) {
-        QWidget* widget = makeControl(control, dialog);
+        QWidget* widget = makeControl(control, *this);
         const Rect r = toPixels(control.units);
         widget->setGeometry(r.left, r.top, r.right, r.bottom);
         widget->setEnabled(!control.disabled);
-        context.add(control.id, widget);
+        context_->add(control.id, widget);
+        controls_.push_back(widget);
         if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
             const int id = control.id;
-            QObject::connect(button, &QAbstractButton::clicked, &dialog, [&, id] {
-                if (!procedure(context, DialogEvent::Command, id) &&
+            QObject::connect(button, &QAbstractButton::clicked, this, [this, procedure, id] {
+                if (!procedure(*context_, DialogEvent::Command, id) &&
                     (id == kIdOk || id == kIdCancel)) {
-                    dialog.done(id);
+                    done(id);
                 }
             });
         }
     }
     // Group boxes are drawn behind the controls they frame.
-    for (QGroupBox* box : dialog.findChildren<QGroupBox*>())
+    for (QGroupBox* box : findChildren<QGroupBox*>())
         box->lower();
-    procedure(context, DialogEvent::Init, 0);
+    procedure(*context_, DialogEvent::Init, 0);
+}
+
+TemplateDialog::~TemplateDialog() = default;
+
+bool TemplateDialog::endedAtStart() const {
+    return context_->ended();
+}
+int TemplateDialog::endResult() const {
+    return context_->result();
+}
+
+int runModalDialog(Window* owner, const DialogTemplate& dialogTemplate,
+                   const DialogProcedure& procedure) {
+    if (owner && owner->isClosing()) return kIdCancel;
+    TemplateDialog dialog(dialogTemplate, procedure);
     // A dialog its procedure ends while starting up is never shown.
-    if (context.ended()) return context.result();
+    if (dialog.endedAtStart()) return dialog.endResult();
     const int result = dialog.exec();
     return result == QDialog::Rejected ? kIdCancel : result;
 }

@@ -46,8 +46,16 @@ inline constexpr int kIdOk = 1;
 inline constexpr int kIdCancel = 2;
 
 // Dialog units to pixels for a font of that average width and height, as the
-// window system converts them: x * width / 4, y * height / 8.
-Rect dialogUnitsToPixels(const Rect& units, int32_t aveCharWidth, int32_t charHeight);
+// window system converts them: x * width / 4, y * height / 8; widthPercent
+// widens every x and width by one factor.
+Rect dialogUnitsToPixels(const Rect& units, int32_t aveCharWidth, int32_t charHeight,
+                         int32_t widthPercent = 100);
+
+// How much wider than the window system's units the dialogs are laid out.
+// The templates' boxes were made for letters narrower against the base unit
+// than ours, and our texts run up to 15 % past them; widening every template
+// alike keeps each control's place among the others. Heights fit as they are.
+inline constexpr int32_t kDialogWidthPercent = 120;
 
 // What a dialog procedure reads and writes; the real dialog and the tests'
 // fakes implement it.
