@@ -1,4 +1,5 @@
-// Where the views put their labels, over a sweep of series: labels never meet other text, no text crosses a frame except the
+// Where the views put their labels, over a sweep of series and simulation
+// grids: labels never meet other text, no text crosses a frame except the
 // titles drawn across one on purpose, and a label is left out only when it
 // would collide.
 #include <gtest/gtest.h>
@@ -8,7 +9,7 @@
 
 #include "graphs/label_placer.h"
 #include "graphs/plot_primitives.h"
-#include "graphs/series_graph_fixture.h"
+#include "graphs/stat_plots_fixture.h"
 #include "series/series_header.h"
 
 namespace etalon {
@@ -201,6 +202,68 @@ TEST(LabelLayout, SeriesGraphPositionLabelsNeitherMeetNorCrossAFrame) {
     // Crowded rows were thinned out, and most rows show something.
     EXPECT_GT(thinned, cases / 3);
     EXPECT_GT(shown, cases * 3 / 4);
+}
+
+TEST(LabelLayout, StatisticsLabelsNeitherMeetNorCrossAFrame) {
+    const int modes[] = {0, 1, 2, 3, 4, 5, 12, 13};
+    struct Bound {
+        int32_t fixed;
+        double value;
+    };
+    const Bound bounds[] = {{0, 0.25}, {1, 0.04}, {1, 0.3}, {1, 1000.0}};
+    struct Counts {
+        uint16_t pulses, first, step;
+    };
+    const Counts counts[] = {{1, 6, 1}, {5, 6, 6}, {30, 1, 1}};
+    int labelled = 0, cases = 0;
+    for (uint16_t levels : {1, 2, 3, 5, 9, 14, 29}) {
+        for (const Counts& c : counts) {
+            for (int mode : modes) {
+                for (const Bound& bound : bounds) {
+                    SCOPED_TRACE(testing::Message()
+                                 << levels << " levels, " << c.pulses << " pulse counts, mode "
+                                 << mode << ", bound " << bound.value);
+                    test::StatFixture f;
+                    // Levels up to three digits and beyond.
+                    f.makeGrid(c.pulses, c.first, c.step, levels, 0, levels > 9 ? 40 : 5, 100);
+                    f.fillPlausible();
+                    f.mode = mode;
+                    f.statView.bFixedUpperBound = bound.fixed;
+                    f.statView.dUpperBound = bound.value;
+                    if (mode == 2 && bound.fixed == 0) {  // and a pattern box
+                        f.errors->wSeriesType = 36;
+                        f.errors->wEffectiveTask = 36;
+                        f.series.lpSelectedSubset = {1, 3, 5};
+                        f.series.wSubsetLength = 3;
+                    }
+                    LayoutRecorder r;
+                    platform::DeviceContext dc(f.surface, r);
+                    ASSERT_EQ(DrawDetectionArrayZ(f.sink, dc, f.statView, nullptr, kPulseAmplitude,
+                                                  mode, static_cast<uint16_t>(f.required.size()),
+                                                  f.required, f.errors.get(), &f.series),
+                              1);
+                    const SeriesGraphGeometry g = f.geometry();
+                    const StatPlotGeometry pg = f.plotGeometry();
+                    // Everything after the line of the label font's size is a label.
+                    size_t first = 0;
+                    for (size_t i = 0; i < r.texts.size(); ++i)
+                        if (r.texts[i].text.find(" -> ") != std::string::npos) first = i + 1;
+                    ASSERT_GT(first, 0u);
+                    const Rect graph{g.L, g.T, g.L + g.W + 1, g.T + g.H + 1};
+                    const Rect plot{pg.px, pg.py, pg.px + pg.PW + 1, pg.py + pg.PH + 1};
+                    const Rect outer{plot.left - 1, plot.top - 1, plot.right + 1, plot.bottom + 1};
+                    const auto problems = layoutProblems(
+                        r, {graph, plot, outer}, {g.L + 1, g.T + 1, g.L + g.W, g.T + g.H},
+                        [&](size_t i) { return i >= first; },
+                        [&](size_t i) { return i == 0 || isTitle(r.texts[i].text); });
+                    EXPECT_TRUE(problems.empty()) << problems.size() << firstOf(problems);
+                    labelled += r.texts.size() > first;
+                    ++cases;
+                }
+            }
+        }
+    }
+    EXPECT_GT(labelled, cases / 2);
 }
 
 }  // namespace
