@@ -50,10 +50,15 @@ void drawGraphFrame(platform::DeviceContext& dc, const SeriesGraphGeometry& g) {
     dc.lineTo(g.L, g.T);
 }
 
+platform::Rect etalonStripFrame(const SeriesGraphGeometry& g) {
+    return {g.AX, g.AY, g.AX + g.AW + 1, g.AY + g.AN + 1};
+}
+
 void drawEtalonStrip(platform::DeviceContext& dc, const SeriesGraphGeometry& g,
                      const SeriesHeader& series, uint16_t count, std::span<const uint16_t> list,
                      int16_t amplitude, int32_t found) {
-    dc.rectangle(g.AX, g.AY, g.AX + g.AW + 1, g.AY + g.AN + 1);
+    const platform::Rect frame = etalonStripFrame(g);
+    dc.rectangle(frame.left, frame.top, frame.right, frame.bottom);
     dc.textOut(g.AX + 7, g.AY - g.MT, stripTitle(g, count));
     const int items = std::min<int>(count, static_cast<int>(list.size()));
     for (int k = 0; k < items; ++k) {
@@ -64,8 +69,13 @@ void drawEtalonStrip(platform::DeviceContext& dc, const SeriesGraphGeometry& g,
     }
 }
 
+platform::Rect patternBoxFrame(const PatternBox& box, int32_t lineHeight) {
+    return {box.bx, box.by - lineHeight / 4 + 1, box.bx + box.bw, box.by + box.bh};
+}
+
 void drawPatternBoxFrame(platform::DeviceContext& dc, const PatternBox& box, int32_t lineHeight) {
-    dc.rectangle(box.bx, box.by - lineHeight / 4 + 1, box.bx + box.bw, box.by + box.bh);
+    const platform::Rect frame = patternBoxFrame(box, lineHeight);
+    dc.rectangle(frame.left, frame.top, frame.right, frame.bottom);
 }
 
 void drawPatternBoxTitle(platform::DeviceContext& dc, const PatternBox& box,

@@ -24,6 +24,9 @@ std::string fittedText(const platform::DeviceContext& dc, const std::string& tex
 // The frame around the graph rectangle.
 void drawGraphFrame(platform::DeviceContext& dc, const SeriesGraphGeometry& g);
 
+// The strip's outline, as rectangle() takes it.
+platform::Rect etalonStripFrame(const SeriesGraphGeometry& g);
+
 // The strip of the working set's etalons with its title; the etalon `found`
 // (0: none) is drawn on grey.
 void drawEtalonStrip(platform::DeviceContext& dc, const SeriesGraphGeometry& g,
@@ -35,6 +38,7 @@ struct PatternBox {
     int32_t bx = 0, by = 0, bw = 0, bh = 0;
 };
 // The box's outline starts a quarter line above its top, where the title crosses it.
+platform::Rect patternBoxFrame(const PatternBox& box, int32_t lineHeight);
 void drawPatternBoxFrame(platform::DeviceContext& dc, const PatternBox& box, int32_t lineHeight);
 // The title, across the top edge near the right end.
 void drawPatternBoxTitle(platform::DeviceContext& dc, const PatternBox& box,

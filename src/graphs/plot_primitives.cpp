@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <span>
 #include <string>
+#include <vector>
 
+#include "graphs/label_placer.h"
 #include "graphs/series_mapping.h"
 #include "series/series_codes.h"
 
@@ -241,11 +243,17 @@ void DrawPulseLabels(DeviceContext& dc, const Rect& panel, uint16_t seriesType, 
     const auto& ends = restored ? series.lpRestoredCutEnds : series.lpCutEnds;
     const bool cutoff = isCutoffSeries(seriesType);
     const int held = heldPulses(count, positions, etalons, starts, ends);
+    std::vector<Label> labels;
+    labels.reserve(held);
     for (int k = 0; k < held; ++k) {
-        const std::string label =
-            pulseLabel(positions[k], etalons[k], letters, cutoff, starts[k], ends[k]);
-        dc.textOut(m.x(positions[k]) - 5, panel.bottom - 1, label);
+        labels.push_back(
+            {m.x(positions[k]) - 5, panel.bottom - 1,
+             pulseLabel(positions[k], etalons[k], letters, cutoff, starts[k], ends[k])});
     }
+    // The row under the panel, between its left and right edges.
+    const int32_t top = panel.bottom - 1;
+    LabelPlacer placer(dc, {panel.left, top, panel.right + 1, top + dc.textMetrics().height});
+    placer.placeAll(labels);
 }
 
 std::string pulseLabel(int32_t position, int32_t etalon, bool letters, bool cutoff, int32_t first,

@@ -36,6 +36,9 @@ void FillDetectedTuples(DeviceContext& dc, const Rect& panel, const SeriesHeader
 
 // listSelector 1 or 2 labels the restored pulses, anything else the true ones;
 // letters appends the etalon letter; cut-off series types (2, 8) the kept part.
+// A label that would run into another (nearer than a blank) or reach past the
+// panel's left or right edge is left out; the first and the last are kept
+// when they fit.
 void DrawPulseLabels(DeviceContext& dc, const Rect& panel, uint16_t seriesType, int listSelector,
                      bool letters, const SeriesHeader& series);
 

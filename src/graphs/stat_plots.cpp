@@ -1,13 +1,16 @@
 #include "graphs/stat_plots.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "base/allocation.h"
 #include "graphs/graph_parts.h"
+#include "graphs/label_placer.h"
 #include "graphs/series_graph.h"
 #include "graphs/series_graph_text.h"
 #include "graphs/series_mapping.h"
@@ -44,31 +47,86 @@ struct AxisScale {
     }
 };
 
-// The y of a height above the plot's bottom. Heights far above the axis top
-// stop a plot height above the window's top, where nothing shows anyway.
-int32_t plotY(const PlotBox& box, double height) {
-    const double highest = double(box.top) + 2.0 * box.height;
-    const double h = std::clamp(std::trunc(height), -double(box.height), highest);
-    return box.top + box.height - static_cast<int32_t>(h);
+// A point of a curve. Its y may lie far beyond the plot: only the part inside
+// is drawn, along the true line.
+struct CurvePoint {
+    int32_t x = 0;
+    int64_t y = 0;
+};
+
+// The y of a height above the plot's bottom, exact however far off the plot.
+int64_t plotY(const PlotBox& box, double height) {
+    const double h = std::clamp(std::trunc(height), -1e12, 1e12);
+    return box.top + box.height - static_cast<int64_t>(h);
 }
 
-// A curve from the plot's bottom-left corner through its points, once per offset.
-void drawCurve(DeviceContext& dc, const PlotBox& box, const std::vector<Point>& points,
+// The plot with its double frame: curves show only there.
+Rect plotArea(const PlotBox& box) {
+    return {box.left - 1, box.top - 1, box.left + box.width + 2, box.top + box.height + 2};
+}
+
+// The plot's two frames, as rectangle() would outline them, for labels to keep off.
+std::array<Rect, 2> plotFrames(const PlotBox& box) {
+    return {Rect{box.left, box.top, box.left + box.width + 1, box.top + box.height + 1},
+            plotArea(box)};
+}
+
+// The part of the segment from a to b inside r, or nothing. Ends inside r are
+// kept exactly, so segments within the plot draw as they always did.
+std::optional<std::pair<Point, Point>> segmentWithin(CurvePoint a, CurvePoint b, const Rect& r) {
+    double t0 = 0, t1 = 1;
+    const double dx = double(b.x) - a.x, dy = double(b.y - a.y);
+    const auto edge = [&](double p, double q) {  // keeps p t <= q
+        if (p == 0) return q >= 0;
+        const double t = q / p;
+        if (p < 0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
+        return t0 <= t1;
+    };
+    if (!edge(-dx, double(a.x) - r.left) || !edge(dx, double(r.right) - a.x) ||
+        !edge(-dy, double(a.y) - r.top) || !edge(dy, double(r.bottom) - double(a.y)))
+        return std::nullopt;
+    const auto at = [&](double t) {
+        return Point{static_cast<int32_t>(std::lround(a.x + t * dx)),
+                     static_cast<int32_t>(std::llround(double(a.y) + t * dy))};
+    };
+    return std::pair{at(t0), at(t1)};
+}
+
+// A curve from the plot's bottom-left corner through its points, once per
+// offset, clipped to the plot.
+void drawCurve(DeviceContext& dc, const PlotBox& box, const std::vector<CurvePoint>& points,
                std::initializer_list<Point> offsets) {
+    const Rect area = plotArea(box);
+    platform::ClipGuard clip(dc, area);
+    // Segments are cut a little outside the clip, so rounding their cut ends never shows.
+    const Rect reach{area.left - 4, area.top - 4, area.right + 4, area.bottom + 4};
     for (const Point& o : offsets) {
-        dc.moveTo(box.left + o.x, box.top + box.height + o.y);
-        for (const Point& p : points)
-            dc.lineTo(p.x + o.x, p.y + o.y);
+        CurvePoint from{box.left + o.x, box.top + box.height + o.y};
+        for (const CurvePoint& p : points) {
+            const CurvePoint to{p.x + o.x, p.y + o.y};
+            if (const auto part = segmentWithin(from, to, reach)) {
+                dc.moveTo(part->first.x, part->first.y);
+                dc.lineTo(part->second.x, part->second.y);
+            }
+            from = to;
+        }
     }
 }
 
-void drawNumber(DeviceContext& dc, int32_t x, int32_t y, int value) {
-    dc.textOut(x, y, std::to_string(value));
+// A label at the end of a curve, offset rows above its last point.
+Label curveLabel(int32_t x, const std::vector<CurvePoint>& points, int32_t offset,
+                 std::string text) {
+    const int64_t y = std::clamp<int64_t>(points.back().y - offset, INT32_MIN / 2, INT32_MAX / 2);
+    return {x, static_cast<int32_t>(y), std::move(text)};
 }
 
 // Everything the parts of the view share while one paint lasts.
 struct StatPaint {
     DeviceContext& dc;
+    LabelPlacer& labels;  // every text goes through it
     const StatPlotView& view;
     const SeriesGraphGeometry& g;
     const StatPlotGeometry& pg;
@@ -89,7 +147,7 @@ struct StatPaint {
 void drawHeader(const StatPaint& p, int32_t shownAmplitude) {
     int32_t y = p.g.T - p.g.lh / 2;
     for (const std::string& line : statHeaderLines(p.e, p.s, shownAmplitude, p.mode)) {
-        p.dc.textOut(p.g.L + 10, y, line);
+        p.labels.drawText(p.g.L + 10, y, line);
         y += p.g.lh + 1;
     }
 }
@@ -98,13 +156,13 @@ void drawHeader(const StatPaint& p, int32_t shownAmplitude) {
 int32_t drawFiguresAndTimes(const StatPaint& p) {
     const int32_t lh = p.g.lh;
     int32_t y = p.g.T + 10 * lh + 1;
-    p.dc.textOut(p.textX(), y, figuresLine(p.figures));
+    p.labels.drawText(p.textX(), y, figuresLine(p.figures));
     y += 3 * lh + 3;
-    p.dc.textOut(p.textX(), y, calendarText(p.view.startTime));
+    p.labels.drawText(p.textX(), y, calendarText(p.view.startTime));
     y += lh + 1;
-    p.dc.textOut(p.textX(), y, calendarText(p.view.endTime));
+    p.labels.drawText(p.textX(), y, calendarText(p.view.endTime));
     y += 2 * (lh + 1);
-    p.dc.textOut(p.textX(), y, elapsedTimeText(p.view.startTime, p.view.endTime));
+    p.labels.drawText(p.textX(), y, elapsedTimeText(p.view.startTime, p.view.endTime));
     return y + 3 * lh + 3;
 }
 
@@ -121,6 +179,7 @@ int32_t drawSubsetsBox(const StatPaint& p, int32_t y) {
     PatternBox box{p.textX(), y, (g.CW + gx) * m + gx + 1, (ch + gy) * subsets + gy};
     box.bw = std::max(box.bw, p.dc.textExtent(title).cx + 20);
     drawPatternBoxFrame(p.dc, box, g.lh);
+    p.labels.addFrame(patternBoxFrame(box, g.lh));
     int32_t top = y + gy / 2;
     for (int t = 0; t < subsets; ++t) {
         if (size_t(t) < p.view.listedReservedRects.size())
@@ -150,6 +209,7 @@ int32_t drawTupleBox(const StatPaint& p, int32_t y) {
     }
     box.bw = std::max(box.bw, p.dc.textExtent(title).cx + 20);
     drawPatternBoxFrame(p.dc, box, g.lh);
+    p.labels.addFrame(patternBoxFrame(box, g.lh));
     drawEtalonRow(p.dc, p.s, {p.s.lpSelectedSubset.data(), size_t(n)}, p.amplitude, 0,
                   {box.bx + gx, y + gy - gx - 1, y + gy + ch - 2 * gy - g.lh, gx, cw});
     drawPatternBoxTitle(p.dc, box, title);
@@ -174,7 +234,7 @@ int32_t drawPatternBox(const StatPaint& p, int32_t y) {
 // The formula in its own font; returns where the next line starts.
 int32_t drawFormula(const StatPaint& p, int32_t y) {
     platform::FontGuard font(p.dc, platform::Font{platform::FontKind::Symbol, p.pg.formulaFont});
-    p.dc.textOut(p.textX(), y, statPlotFormula(p.mode));
+    p.labels.drawText(p.textX(), y, statPlotFormula(p.mode));
     return y + lineHeight(p.dc) + 1;
 }
 
@@ -209,39 +269,46 @@ void drawAxisLabels(const StatPaint& p, int32_t top) {
     const auto levels = p.e.lpNoiseLevels();
     const int32_t ly = pg.py + pg.PH + lh - (lh + 1) / 4 - (lh + 1) / 8;
     int32_t lx = pg.px + 1 - cw - cw / 2;
+    std::vector<Label> noise;
     for (size_t l = 0; l < levels.size(); l += 4) {
         char label[16];
         std::snprintf(label, sizeof label, "%3d", levels[l]);
-        p.dc.textOut(lx, ly, label);
+        noise.push_back({lx, ly, label});
         lx += 4 * pg.xStep;
     }
-    p.dc.textOut(lx, ly - h2, "s");
+    p.labels.placeAll(noise);
+    p.labels.place({lx, ly - h2, "s"});
     const int32_t ex = pg.px - (3 * cw + cw / 4 + 1 + (top < 50 ? cw : 0));
+    std::vector<Label> error;
     for (int32_t i = 0; i <= 5; ++i)
-        p.dc.textOut(ex, pg.py + pg.PH - ((h2 + 1) / 2 + 1) - i * 2 * pg.Ty,
-                     errorAxisLabel(i, top));
+        error.push_back(
+            {ex, pg.py + pg.PH - ((h2 + 1) / 2 + 1) - i * 2 * pg.Ty, errorAxisLabel(i, top)});
+    p.labels.placeAll(error);
 }
 
 // Restored error per pulse count, bold by a second pass one pixel lower.
 void drawRestoredComponents(const StatPaint& p, const AxisScale& sc, int32_t labelOffset) {
     const PlotBox box = p.box();
+    std::vector<Label> labels;
     for (int32_t k = 0; k < p.V(); ++k) {
         if (p.n0[k] == 0) continue;
-        std::vector<Point> points;
+        std::vector<CurvePoint> points;
         for (int32_t l = 0; l < p.NL(); ++l) {
             const uint64_t h = sc.of(p.e.lpErrors(l)[k], box.height, p.n0[k]);
             points.push_back({p.x(l), plotY(box, double(h))});
         }
         drawCurve(p.dc, box, points, kTwice);
         if (!points.empty())
-            drawNumber(p.dc, p.x(p.NL()), points.back().y - labelOffset, p.e.wPulseValues()[k]);
+            labels.push_back(curveLabel(p.x(p.NL()), points, labelOffset,
+                                        std::to_string(p.e.wPulseValues()[k])));
     }
+    p.labels.placeAll(labels);
 }
 
 // One curve of a value per noise level, scaled to the plot.
-std::vector<Point> scaledPoints(const StatPaint& p, const AxisScale& sc,
-                                const std::vector<double>& v) {
-    std::vector<Point> points;
+std::vector<CurvePoint> scaledPoints(const StatPaint& p, const AxisScale& sc,
+                                     const std::vector<double>& v) {
+    std::vector<CurvePoint> points;
     for (int32_t l = 0; l < static_cast<int32_t>(v.size()); ++l)
         points.push_back({p.x(l), plotY(p.box(), sc.value() * v[l] * p.pg.PH)});
     return points;
@@ -270,7 +337,8 @@ void drawDetectionAggregate(const StatPaint& p, const AxisScale& sc, int32_t lab
     }
     const auto points = scaledPoints(p, sc, v);
     drawCurve(p.dc, p.box(), points, kTwice);
-    if (!points.empty()) drawNumber(p.dc, p.x(p.NL()), points.back().y - labelOffset, p.V());
+    if (!points.empty())
+        p.labels.place(curveLabel(p.x(p.NL()), points, labelOffset, std::to_string(p.V())));
 }
 
 // Share of wrongly recognised repeats, per pulse count or over all of them.
@@ -279,8 +347,9 @@ void drawRecognition(const StatPaint& p, const AxisScale& sc, bool aggregate) {
     const uint64_t repeats = p.e.repeats;
     if (repeats == 0 || p.V() == 0) return;
     const int32_t curves = aggregate ? 1 : p.V();
+    std::vector<Label> labels;
     for (int32_t c = 0; c < curves; ++c) {
-        std::vector<Point> points;
+        std::vector<CurvePoint> points;
         for (int32_t l = 0; l < p.NL(); ++l) {
             const auto row = p.e.lpRecognitionErrors(l);
             uint64_t misses = 0;
@@ -291,11 +360,10 @@ void drawRecognition(const StatPaint& p, const AxisScale& sc, bool aggregate) {
         }
         drawCurve(p.dc, box, points, kRightLower);
         if (points.empty()) continue;
-        if (aggregate)
-            p.dc.textOut(p.x(p.NL()), points.back().y, "S");
-        else
-            drawNumber(p.dc, p.x(p.NL()), points.back().y, p.e.wPulseValues()[c]);
+        labels.push_back(curveLabel(p.x(p.NL()), points, 0,
+                                    aggregate ? "S" : std::to_string(p.e.wPulseValues()[c])));
     }
+    p.labels.placeAll(labels);
 }
 
 // exp(-x / sigma^2), with no noise taken as its limit.
@@ -322,7 +390,7 @@ void drawRecognitionBounds(const StatPaint& p) {
     d2 = (d2 - rmax + 2) / 4;
     const PlotBox box = p.box();
     const auto levels = p.e.lpNoiseLevels();
-    std::vector<Point> first, second;
+    std::vector<CurvePoint> first, second;
     for (size_t l = 1; l < levels.size(); ++l) {
         const double v1 = 0.5 - 0.5 * std::sqrt(1 - decay(double(p.s.wMaxPulses) * d1, levels[l]));
         const double v2 = 0.5 * decay(double(p.s.wMinPulses) * d2, levels[l]);
@@ -345,7 +413,8 @@ void drawCurves(const StatPaint& p, int32_t top) {
             break;
         case kPlotDetectionComponents:
             DrawErrorCurves(p.dc, p.e.repeats, p.e.wVariousPulses, p.e.wPulseValues(), p.n1,
-                            p.e.wNoiseLevels, p.e, p.box(), labelOffset, sc.value(), p.pg.xStep);
+                            p.e.wNoiseLevels, p.e, p.box(), labelOffset, sc.value(), p.pg.xStep,
+                            p.labels);
             break;
         case kPlotDetectionAggregate:
             drawDetectionAggregate(p, sc, labelOffset);
@@ -369,8 +438,10 @@ void drawPlot(const StatPaint& p, int32_t y) {
     platform::FontGuard font(p.dc, platform::Font{platform::FontKind::Symbol, p.pg.labelFont});
     char line[48];
     std::snprintf(line, sizeof line, " %d -> %d", p.pg.labelFont, p.dc.textMetrics().height);
-    p.dc.textOut(p.textX(), y, line);
+    p.labels.drawText(p.textX(), y, line);
     drawPlotFrame(p);
+    for (const Rect& frame : plotFrames(p.box()))
+        p.labels.addFrame(frame);
     drawDottedGrid(p);
     const int32_t top = errorAxisTop(
         errorAxisMaximum(p.mode, p.e, {p.n0.empty() ? 0 : p.n0[0], p.n1.empty() ? 0 : p.n1[0]}),
@@ -384,12 +455,13 @@ void drawPlot(const StatPaint& p, int32_t y) {
 void DrawErrorCurves(DeviceContext& dc, uint32_t repeats, uint16_t curves,
                      std::span<const int16_t> pulseValues, std::span<const uint32_t> normaliser,
                      uint16_t levels, const RestErrorHeader& errors, const PlotBox& box,
-                     int32_t labelOffset, double scale, int32_t xStep) {
+                     int32_t labelOffset, double scale, int32_t xStep, LabelPlacer& labels) {
     if (repeats == 0) return;
     const size_t count = std::min({size_t{curves}, pulseValues.size(), normaliser.size()});
+    std::vector<Label> ends;
     for (size_t k = 0; k < count; ++k) {
         if (normaliser[k] == 0) continue;
-        std::vector<Point> points;
+        std::vector<CurvePoint> points;
         for (int32_t l = 0; l < levels; ++l) {
             const double v =
                 std::sqrt(double(errors.lpDetectionErrors(l)[k]) / repeats / normaliser[k]);
@@ -397,9 +469,10 @@ void DrawErrorCurves(DeviceContext& dc, uint32_t repeats, uint16_t curves,
         }
         drawCurve(dc, box, points, kLowerRight);
         if (!points.empty())
-            drawNumber(dc, box.left + levels * xStep, points.back().y - labelOffset,
-                       pulseValues[k]);
+            ends.push_back(curveLabel(box.left + levels * xStep, points, labelOffset,
+                                      std::to_string(pulseValues[k])));
     }
+    labels.placeAll(ends);
 }
 
 int DrawDetectionArrayZ(MessageSink& sink, DeviceContext& dc, const StatPlotView& view,
@@ -430,7 +503,11 @@ int DrawDetectionArrayZ(MessageSink& sink, DeviceContext& dc, const StatPlotView
         seriesGraphGeometry(view.rcGraph, view.nLineHeight, false, static_cast<int32_t>(listed));
     const StatPlotGeometry pg = statPlotGeometry(g, e.wNoiseLevels);
     const int16_t shown = static_cast<int16_t>(amplitude);
+    // Labels stay inside the graph frame and off the strip's frame.
+    LabelPlacer labels(dc, {g.L + 1, g.T + 1, g.L + g.W, g.T + g.H});
+    labels.addFrame(etalonStripFrame(g));
     const StatPaint p{dc,
+                      labels,
                       view,
                       g,
                       pg,

@@ -5,6 +5,7 @@
 #include <span>
 
 #include "base/message_sink.h"
+#include "graphs/label_placer.h"
 #include "platform/device_context.h"
 #include "platform/geometry.h"
 #include "pulses/pulse_header.h"
@@ -30,9 +31,10 @@ struct StatPlotView {
 // The statistics view: what the simulation was, the etalon strip, the
 // etalons' figures, its times, the pattern box of a tuples series, the
 // formula and the plot of the error the mode chooses against the noise level.
-// The text font is selected on entry. `etalon` is not used. Returns 1, or 0
-// after reporting that the normalisers could not be had (nothing drawn).
-// Without an error record or a series nothing is drawn.
+// Curves are clipped to the plot; an axis or curve label that would run into
+// text or cross a frame is left out. The text font is selected on entry. `etalon` is not used.
+// Returns 1, or 0 after reporting that the normalisers could not be had (nothing drawn). Without an
+// error record or a series nothing is drawn.
 int DrawDetectionArrayZ(MessageSink& sink, platform::DeviceContext& dc, const StatPlotView& view,
                         const PulseHeader* etalon, uint16_t amplitude, int32_t plotMode,
                         uint16_t requiredCount, std::span<const uint16_t> requiredList,
@@ -45,12 +47,14 @@ struct PlotBox {
 
 // The componentwise detection error: per pulse count k the curve of
 // sqrt(detection[l][k] / repeats / normaliser[k]) over the noise levels, drawn
-// bold (as is, one pixel lower, one right), with its pulse count at its end,
-// labelOffset above it; scale takes thousandths of the error axis to its
-// height (1000 div Z). Counts without a normaliser, or no repeats, draw nothing.
+// bold (as is, one pixel lower, one right) and clipped to the plot, with its
+// pulse count at its end, labelOffset above it; scale takes thousandths of the
+// error axis to its height (1000 div Z). Counts without a normaliser, or no
+// repeats, draw nothing. The pulse counts go through `labels`, which leaves
+// out those that would collide.
 void DrawErrorCurves(platform::DeviceContext& dc, uint32_t repeats, uint16_t curves,
                      std::span<const int16_t> pulseValues, std::span<const uint32_t> normaliser,
                      uint16_t levels, const RestErrorHeader& errors, const PlotBox& box,
-                     int32_t labelOffset, double scale, int32_t xStep);
+                     int32_t labelOffset, double scale, int32_t xStep, LabelPlacer& labels);
 
 }  // namespace etalon

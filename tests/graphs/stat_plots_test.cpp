@@ -78,6 +78,41 @@ TEST(StatPlots, AggregateRecognitionCurveSitsWhereItsShareSays) {
     expectCurve(f, points);
 }
 
+TEST(StatPlots, CurvesAboveTheAxisTopAreClippedAlongTheirTrueLines) {
+    StatFixture f;
+    f.mode = kPlotRecognitionComponents;
+    f.makeGrid(5, 6, 6, 12, 0, 5, 100);
+    // A fixed top of 0.05 and every repeat missed from the second level on:
+    // the curves climb twenty plot heights within the first step.
+    f.statView.bFixedUpperBound = 1;
+    f.statView.dUpperBound = 0.05;
+    for (uint16_t l = 1; l < f.errors->wNoiseLevels; ++l)
+        for (uint16_t k = 0; k < f.errors->wVariousPulses; ++k)
+            f.errors->lpRecognitionErrors(l)[k] = 100;
+    ASSERT_EQ(f.drawStats(), 1);
+    const platform::Surface curves = f.surface;
+    for (uint16_t l = 0; l < f.errors->wNoiseLevels; ++l)
+        std::fill(f.errors->lpRecognitionErrors(l).begin(), f.errors->lpRecognitionErrors(l).end(),
+                  0u);
+    ASSERT_EQ(f.drawStats(), 1);
+    const StatPlotGeometry pg = f.plotGeometry();
+    std::vector<Point> changed, halfway;  // ink the curves add
+    for (int32_t y = 0; y < curves.height(); ++y)
+        for (int32_t x = 0; x < curves.width(); ++x)
+            if (curves.pixel(x, y) == kBlack && f.surface.pixel(x, y) == platform::kWhite)
+                changed.push_back({x, y});
+    ASSERT_FALSE(changed.empty());
+    for (const Point& p : changed) {
+        EXPECT_TRUE(pg.px - 1 <= p.x && p.x <= pg.px + pg.PW + 1 && pg.py - 1 <= p.y &&
+                    p.y <= pg.py + pg.PH + 1)
+            << p.x << ", " << p.y;
+        if (p.y == pg.py + pg.PH / 2) halfway.push_back(p);
+    }
+    // Halfway up the curves are still on the plot's left edge, the bold pass
+    // one pixel right of it: nearly vertical, as the true line is.
+    EXPECT_EQ(halfway, (std::vector<Point>{{pg.px + 1, pg.py + pg.PH / 2}}));
+}
+
 TEST(StatPlots, DegenerateGridsDrawWhatTheyCanWithoutDividingByZero) {
     const int modes[] = {0, 1, 2, 3, 4, 5, 12, 13};
     for (int setup = 0; setup < 2; ++setup) {
