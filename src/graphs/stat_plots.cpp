@@ -279,10 +279,16 @@ void drawAxisLabels(const StatPaint& p, int32_t top) {
     p.labels.placeAll(noise);
     p.labels.place({lx, ly - h2, "s"});
     const int32_t ex = pg.px - (3 * cw + cw / 4 + 1 + (top < 50 ? cw : 0));
+    // Our digits are wider than the ones the layout left room for: every value
+    // would run into the frame and be left out, taking the scale with it. A
+    // value that would ends a blank short of the outer frame line instead.
+    const int32_t rightmost = pg.px - 1 - p.dc.textExtent(" ").cx;
     std::vector<Label> error;
-    for (int32_t i = 0; i <= 5; ++i)
-        error.push_back(
-            {ex, pg.py + pg.PH - ((h2 + 1) / 2 + 1) - i * 2 * pg.Ty, errorAxisLabel(i, top)});
+    for (int32_t i = 0; i <= 5; ++i) {
+        std::string text = errorAxisLabel(i, top);
+        const int32_t x = std::min(ex, rightmost - p.dc.textExtent(text).cx);
+        error.push_back({x, pg.py + pg.PH - ((h2 + 1) / 2 + 1) - i * 2 * pg.Ty, std::move(text)});
+    }
     p.labels.placeAll(error);
 }
 
