@@ -9,10 +9,16 @@
 
 namespace etalon {
 
-int32_t statPlotMode(int32_t errorKind, int32_t viewCase, bool boundsIncluded) {
-    if (errorKind == 2) return viewCase == 1 ? 2 : 3;
-    if (errorKind == 3) return (viewCase == 1 ? 4 : 5) + (boundsIncluded ? 8 : 0);
-    return viewCase == 1 ? 0 : 1;
+StatPlotMode statPlotMode(int32_t errorKind, int32_t viewCase, bool boundsIncluded) {
+    const bool summary = viewCase != 1;
+    if (errorKind == 2)
+        return summary ? StatPlotMode::DetectionAggregate : StatPlotMode::DetectionComponents;
+    if (errorKind == 3 && boundsIncluded)
+        return summary ? StatPlotMode::RecognitionAggregateBounds
+                       : StatPlotMode::RecognitionComponentsBounds;
+    if (errorKind == 3)
+        return summary ? StatPlotMode::RecognitionAggregate : StatPlotMode::RecognitionComponents;
+    return summary ? StatPlotMode::RestoredAggregate : StatPlotMode::RestoredComponents;
 }
 
 void rebuildRequiredList(AppState& state) {
@@ -58,8 +64,8 @@ void selectWorkingSet(AppState& state) {
     }
     state.nDisplayMode = (state.wEffectiveTask == kTaskTuplesDetection ||
                           state.wEffectiveTask == kTaskTuplesRecognition)
-                             ? 9
-                             : 5;
+                             ? DisplayMode::SubsetPanel
+                             : DisplayMode::AlphabetGrid;
     rebuildRequiredList(state);
 }
 
@@ -90,7 +96,7 @@ void createStartupState(AppState& state, MessageSink& sink) {
     state.bAlphabetReady =
         makeAlphabet(sink, state.wPulseAmplitude, state.wEtalonsNumber, state.wEtalonLength,
                      state.alphabet, state.streams.wAlphabetNoiseSeed);
-    if (state.bAlphabetReady) state.nDisplayMode = 5;
+    if (state.bAlphabetReady) state.nDisplayMode = DisplayMode::AlphabetGrid;
 
     state.wRequiredCount = state.wRequiredCapacity = state.wEtalonsNumber;
     if (!getRequiredList(sink, state.wRequiredCount, state.lpRequiredList))
@@ -99,7 +105,7 @@ void createStartupState(AppState& state, MessageSink& sink) {
     state.wSeriesType = kSeriesFixedWhole;
     state.wTaskType = kTaskRecognition;
     state.wEffectiveTask = effectiveTask(state.wTaskType, state.wSeriesType);
-    state.wMainView = 1;
+    state.wMainView = MainView::SeriesGraph;
     selectWorkingSet(state);
 
     state.nSeriesLengthIndex = 3;

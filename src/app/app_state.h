@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "app/crt_random.h"
+#include "graphs/series_graph.h"
+#include "graphs/stat_plot_text.h"
 #include "panels/params_header.h"
 #include "panels/subset_panel.h"
 #include "platform/geometry.h"
@@ -24,6 +26,17 @@ namespace etalon {
 inline uint16_t defaultPulseCount(const PulseCountBounds& bounds) {
     return static_cast<uint16_t>((bounds.minPulses + bounds.maxPulses) / 2);
 }
+
+// What the graph area shows.
+enum class DisplayMode : int32_t {
+    AlphabetGrid = 5,
+    Results = 6,  // the series graph or the statistics, as MainView says
+    SubsetPanel = 9,
+    ParameterPanel = 10,
+};
+
+// What the results view shows.
+enum class MainView : uint16_t { SeriesGraph = 1, Statistics = 2 };
 
 // Owns one record as std::unique_ptr does. A copy copies the record and
 // equality compares the records, so the whole state can be kept aside and
@@ -57,7 +70,7 @@ class RecordPtr : public std::unique_ptr<Record> {
 };
 
 // Plot selector of the statistics view from error kind, view case and "bounds incl.".
-int32_t statPlotMode(int32_t errorKind, int32_t viewCase, bool boundsIncluded);
+StatPlotMode statPlotMode(int32_t errorKind, int32_t viewCase, bool boundsIncluded);
 
 // Every setting, current object and transient flag of the workbench. The
 // initial values are those before the window exists; window creation then
@@ -126,9 +139,9 @@ struct AppState {
     uint16_t wSubsetProceeding = 1;
 
     // Display settings.
-    int32_t nDisplayMode = 5;
-    uint16_t wMainView = 1;
-    uint16_t wTuplesHighlight = 2;
+    DisplayMode nDisplayMode = DisplayMode::AlphabetGrid;
+    MainView wMainView = MainView::SeriesGraph;
+    TuplesHighlight wTuplesHighlight = TuplesHighlight::ColouredBackground;
     int32_t bFrameGraphFields = 1;
     int32_t bShadedOriginalPulses = 1;
     int32_t bHighlightDetectedPulses = 1;
@@ -138,7 +151,7 @@ struct AppState {
     int32_t bFixedUpperBound = 0;
     double dUpperBound = 0.25;
     int32_t bBoundsIncluded = 1;
-    int32_t nStatPlotMode = 2;
+    StatPlotMode nStatPlotMode = StatPlotMode::DetectionComponents;
 
     // Current objects.
     RecordPtr<SeriesHeader> lpSeriesHeader;

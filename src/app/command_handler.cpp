@@ -76,16 +76,16 @@ void CommandHandler::onCommand(uint16_t id) {
         case kCmdCreateSeries:
             return createSeries();
         case kCmdSelectPulses:
-            state_.nDisplayMode = 9;
+            state_.nDisplayMode = DisplayMode::SubsetPanel;
             return repaintGraphArea(true);
         case kCmdExit:
         case kCmdClose:
             return host_.close();
         case kCmdSameData:
-            state_.wMainView = 1;
+            state_.wMainView = MainView::SeriesGraph;
             return host_.sendCommand(kCmdProcess);
         case kCmdNextData:
-            state_.wMainView = 1;
+            state_.wMainView = MainView::SeriesGraph;
             return host_.sendCommand(kCmdNextSeries);
         case kCmdMoreDetails:
             return host_.sendCommand(kCmdProcess);
@@ -179,7 +179,7 @@ void CommandHandler::onCommand(uint16_t id) {
 }
 
 void CommandHandler::rerun(uint16_t next) {
-    state_.wMainView = 1;
+    state_.wMainView = MainView::SeriesGraph;
     host_.sendCommand(next);
 }
 
@@ -283,7 +283,7 @@ void CommandHandler::applyCreatedSeries() {
     }
     s.lpChainsHeader = getChainsHeader(sink_, 10, s.wMaxPulses, std::move(s.lpChainsHeader));
     s.bRepaintLength = s.bRepaintNoise = s.bRepaintLost = 1;
-    s.nDisplayMode = 6;
+    s.nDisplayMode = DisplayMode::Results;
     if (s.wSeriesType == kSeriesFixedWhole) s.wSeriesType = kSeriesCreatedFixed;
     if (s.wSeriesType == kSeriesUnfixedWhole) s.wSeriesType = kSeriesCreatedUnfixed;
 }
@@ -318,7 +318,7 @@ void CommandHandler::chooseTask(uint16_t id) {
             return;
         default:
             s.wTaskType = s.wEffectiveTask = kTaskSeriesProcessing;
-            s.wMainView = 1;
+            s.wMainView = MainView::SeriesGraph;
             host_.sendCommand(kCmdNothing);
             return;
     }
@@ -473,8 +473,8 @@ void CommandHandler::process() {
         sink_.show("Ошибка addToChainsHeader!", " About ChainsHeader ", MessageIcon::None);
         return;
     }
-    s.nDisplayMode = 6;
-    s.wMainView = 1;
+    s.nDisplayMode = DisplayMode::Results;
+    s.wMainView = MainView::SeriesGraph;
     host_.sendCommand(kCmdResultsRepaint);
 }
 

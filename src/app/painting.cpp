@@ -78,26 +78,26 @@ void drawStatistics(AppState& state, const WindowLayout& layout, DeviceContext& 
 bool drawContent(AppState& state, const WindowLayout& layout, DeviceContext& dc,
                  MessageSink& sink) {
     switch (state.nDisplayMode) {
-        case 5:
+        case DisplayMode::AlphabetGrid:
             drawAlphabet(state, layout, dc);
             return true;
-        case 6:
-            if (state.wMainView == 1) drawResults(state, layout, dc);
-            if (state.wMainView == 2) drawStatistics(state, layout, dc, sink);
+        case DisplayMode::Results:
+            if (state.wMainView == MainView::SeriesGraph) drawResults(state, layout, dc);
+            if (state.wMainView == MainView::Statistics) drawStatistics(state, layout, dc, sink);
             return true;
-        case 9:
+        case DisplayMode::SubsetPanel:
             drawSubsetPanelView(state, layout, dc);
             return true;
-        case 10:
+        case DisplayMode::ParameterPanel:
             drawParamsPanelView(state, layout, dc);
             return true;
-        default:
-            return false;
     }
+    return false;
 }
 
 void blitButtons(AppState& state, WindowLayout& layout, const Bitmaps& bitmaps, DeviceContext& dc) {
-    if (state.nDisplayMode == 6) blit(dc, bitmaps[kBmpStart], layout.rcStartButton);
+    if (state.nDisplayMode == DisplayMode::Results)
+        blit(dc, bitmaps[kBmpStart], layout.rcStartButton);
     blit(dc, bitmaps[kBmpStart1], layout.rcStartButton1);
     blit(dc, bitmaps[kBmpExit], layout.rcExitButton);
     if (!taskShowsToggle(state.wEffectiveTask)) return;

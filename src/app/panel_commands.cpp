@@ -12,7 +12,7 @@ namespace etalon {
 // starts with its Tmin.
 void CommandHandler::viewSeriesParameters() {
     AppState& s = state_;
-    s.nDisplayMode = 10;
+    s.nDisplayMode = DisplayMode::ParameterPanel;
     s.lpParamsHeader = getParamsHeader(sink_, s.lpSeriesHeader.get(), std::move(s.lpParamsHeader));
     if (s.lpParamsHeader) host_.setEditText(kParamEditId, std::to_string(s.lpParamsHeader->Tmin));
     repaintGraphArea(true);
@@ -37,11 +37,13 @@ void CommandHandler::subsetSettings() {
 // 40030: dialog 112; the next repaint shows the settings.
 void CommandHandler::drawingSettings() {
     AppState& s = state_;
-    DrawingSettingsValues values{s.wTuplesHighlight, s.bFrameGraphFields, s.bShadedOriginalPulses,
-                                 s.bHighlightDetectedPulses, s.bSpecialGraphSize};
+    // The dialog knows the choices by their codes.
+    DrawingSettingsValues values{static_cast<uint16_t>(s.wTuplesHighlight), s.bFrameGraphFields,
+                                 s.bShadedOriginalPulses, s.bHighlightDetectedPulses,
+                                 s.bSpecialGraphSize};
     host_.runDialog(kDialogDrawingSettings, drawingSettingsTemplate(),
                     drawingSettingsProcedure(values));
-    s.wTuplesHighlight = values.tuplesHighlight;
+    s.wTuplesHighlight = static_cast<TuplesHighlight>(values.tuplesHighlight);
     s.bFrameGraphFields = values.frameGraphFields;
     s.bShadedOriginalPulses = values.shadedOriginalPulses;
     s.bHighlightDetectedPulses = values.highlightDetectedPulses;

@@ -80,7 +80,7 @@ bool PressHandler::pressSubsetButton(int button) {
             return true;
         case kButtonCancel:
             clearSelection(panel);
-            s.nDisplayMode = 6;
+            s.nDisplayMode = DisplayMode::Results;
             clearSelectorFlags();
             host_.sendCommand(kCmdNextSeries);
             return true;
@@ -95,7 +95,7 @@ bool PressHandler::pressSubsetButton(int button) {
                 return true;
             }
             s.bRepaintButtons = 1;
-            s.nDisplayMode = 6;
+            s.nDisplayMode = DisplayMode::Results;
             s.bRepaintLost = 0;
             host_.sendCommand(kCmdNextSeries);
             return true;
@@ -135,7 +135,7 @@ bool PressHandler::pressParamsPanel(int32_t x, int32_t y) {
     const ParamsPanelPlaces& places = s.paramsPanel;
     if (places.laidOut && inside(places.cancel, x, y)) {
         host_.moveEditControl(kParamEditId, 0, 0, 0, 0, true);
-        s.nDisplayMode = 6;
+        s.nDisplayMode = DisplayMode::Results;
         clearSelectorFlags();
         startRun();
         return true;
@@ -185,14 +185,14 @@ bool PressHandler::pressParamsOk() {
     s.wTmin = static_cast<uint16_t>(tmin);
     host_.moveEditControl(kParamEditId, 0, 1000, 0, 0, true);
     s.bRepaintButtons = 1;
-    s.nDisplayMode = 6;
+    s.nDisplayMode = DisplayMode::Results;
     s.bRepaintLost = 0;
     startRun();
     return true;
 }
 
 void PressHandler::onMove(int32_t x, int32_t y) {
-    if (state_.nDisplayMode != 10 || !state_.lpParamsHeader) return;
+    if (state_.nDisplayMode != DisplayMode::ParameterPanel || !state_.lpParamsHeader) return;
     if (dragTo(x, y)) {
         state_.lpParamsHeader->redrawMode = 1;
         host_.sendCommand(kCmdGraphOverlay);
@@ -256,7 +256,7 @@ void PressHandler::hover(int32_t x, int32_t y) {
 }
 
 void PressHandler::onRelease(int32_t x, int32_t y) {
-    if (state_.nDisplayMode != 10 || !state_.lpParamsHeader) return;
+    if (state_.nDisplayMode != DisplayMode::ParameterPanel || !state_.lpParamsHeader) return;
     ParamsHeader& h = *state_.lpParamsHeader;
     // The final value is taken while the flag still says what is dragged.
     if (h.aPlusDrag) {

@@ -31,21 +31,17 @@ PressHandler::PressHandler(AppState& state, const WindowLayout& layout, CommandH
 
 void PressHandler::onPress(int32_t x, int32_t y) {
     switch (state_.nDisplayMode) {
-        case 5:
+        case DisplayMode::AlphabetGrid:
             if (pressGrid(x, y)) return;
             break;
-        case 9:
-            if (pressSubsetPanel(x, y)) return;
-            if (pressResults(x, y)) return;
+        case DisplayMode::SubsetPanel:
+            if (pressSubsetPanel(x, y) || pressResults(x, y)) return;
             break;
-        case 10:
-            if (pressParamsPanel(x, y)) return;
-            if (pressResults(x, y)) return;
+        case DisplayMode::ParameterPanel:
+            if (pressParamsPanel(x, y) || pressResults(x, y)) return;
             break;
-        case 6:
+        case DisplayMode::Results:
             if (pressResults(x, y)) return;
-            break;
-        default:
             break;
     }
     pressSelectors(x, y);
@@ -79,7 +75,7 @@ bool PressHandler::pressCell(int32_t x, int32_t y) {
         } else {
             s.selectedFlags[etalon] = s.selectedFlags[etalon] == 1 ? 0 : 1;
         }
-        s.nDisplayMode = 5;
+        s.nDisplayMode = DisplayMode::AlphabetGrid;
         rebuildRequiredList(s);
         s.nPrevSelectedEtalon = s.nSelectedEtalon;
         s.nSelectedEtalon = etalon;
@@ -93,29 +89,29 @@ void PressHandler::pressStart1InGrid() {
     AppState& s = state_;
     rebuildRequiredList(s);
     if (isTuplesSeries(s.wSeriesType) && s.subsetPanel.selectionCount == 0) {
-        s.nDisplayMode = 9;
+        s.nDisplayMode = DisplayMode::SubsetPanel;
         host_.sendCommand(kCmdNothing);
         return;
     }
     if (s.wRequiredCount == 0) {
-        s.nDisplayMode = 5;
+        s.nDisplayMode = DisplayMode::AlphabetGrid;
         host_.sendCommand(kCmdNothing);
         return;
     }
-    s.bRepaintButtons = s.nDisplayMode != 6;
+    s.bRepaintButtons = s.nDisplayMode != DisplayMode::Results;
     clearSelectorFlags();
-    s.nDisplayMode = 6;
+    s.nDisplayMode = DisplayMode::Results;
     host_.sendCommand(kCmdNextSeries);
 }
 
 void PressHandler::backToGrid() {
-    state_.nDisplayMode = 5;
+    state_.nDisplayMode = DisplayMode::AlphabetGrid;
     state_.bRepaintButtons = 1;
     host_.sendCommand(kCmdGridRepaint);
 }
 
 void PressHandler::onEscape() {
-    if (state_.nDisplayMode == 9) backToGrid();
+    if (state_.nDisplayMode == DisplayMode::SubsetPanel) backToGrid();
 }
 
 bool PressHandler::pressResults(int32_t x, int32_t y) {
@@ -144,7 +140,7 @@ bool PressHandler::pressResults(int32_t x, int32_t y) {
 bool PressHandler::pressListedReserved(int32_t x, int32_t y) {
     AppState& s = state_;
     SubsetPanelState& panel = s.subsetPanel;
-    if (s.nDisplayMode != 6 || !isTuplesSeries(s.wSeriesType) ||
+    if (s.nDisplayMode != DisplayMode::Results || !isTuplesSeries(s.wSeriesType) ||
         s.wEffectiveTask != kTaskTuplesRecognition) {
         return false;
     }
@@ -165,7 +161,7 @@ void PressHandler::pressStart1InResults() {
         return;
     }
     if (!handOverSubset()) return;
-    s.nDisplayMode = 6;
+    s.nDisplayMode = DisplayMode::Results;
     clearSelectorFlags();
     s.bRepaintButtons = 1;
     host_.sendCommand(kCmdNextSeries);
@@ -182,7 +178,7 @@ bool PressHandler::pressToggle(int32_t x, int32_t y) {
         std::fill(s.selectedFlags.begin() + 1, s.selectedFlags.end(), int16_t{1});
         rebuildRequiredList(s);
     }
-    s.nDisplayMode = 5;
+    s.nDisplayMode = DisplayMode::AlphabetGrid;
     host_.sendCommand(kCmdGridRepaint);
     return true;
 }
@@ -233,8 +229,8 @@ void PressHandler::pickLengthOrNoise(bool length, int32_t entry) {
     }
     index = entry;
     if (!handOverSubset()) return;
-    s.bRepaintButtons = s.nDisplayMode != 6;
-    s.nDisplayMode = 6;
+    s.bRepaintButtons = s.nDisplayMode != DisplayMode::Results;
+    s.nDisplayMode = DisplayMode::Results;
     host_.sendCommand(kCmdNextSeries);
 }
 
@@ -242,8 +238,8 @@ void PressHandler::pickLostLevel(int32_t entry) {
     AppState& s = state_;
     s.wNewLostLevel = s.lostLevelTable[entry - 1];
     s.wNewMakingLevel = s.wNewProcessingLevel = static_cast<uint16_t>(100 - s.wNewLostLevel);
-    s.bRepaintButtons = s.nDisplayMode != 6;
-    s.nDisplayMode = 6;
+    s.bRepaintButtons = s.nDisplayMode != DisplayMode::Results;
+    s.nDisplayMode = DisplayMode::Results;
     s.bRepaintLost = entry != s.nLostIndex;
     s.nLostIndex = entry;
     host_.sendCommand(kCmdNextSeries);
@@ -253,7 +249,7 @@ void PressHandler::pickLostLevel(int32_t entry) {
 // nothing new to hand over. On failure the panel's rows are repainted instead.
 bool PressHandler::handOverSubset() {
     AppState& s = state_;
-    if (s.nDisplayMode != 9) return true;
+    if (s.nDisplayMode != DisplayMode::SubsetPanel) return true;
     SubsetPanelState& panel = s.subsetPanel;
     bool handed = false;
     if (subsetPanelTask(s) == kTaskTuplesRecognition) {
@@ -267,7 +263,7 @@ bool PressHandler::handOverSubset() {
 }
 
 void PressHandler::openSubsetPanel(uint16_t command) {
-    state_.nDisplayMode = 9;
+    state_.nDisplayMode = DisplayMode::SubsetPanel;
     host_.sendCommand(command);
 }
 

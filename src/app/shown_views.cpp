@@ -41,23 +41,22 @@ bool seriesGraphShown(const AppState& state) {
 
 ShownViews shownViews(const AppState& s) {
     ShownViews v;
-    const int32_t mode = s.nDisplayMode;
+    const DisplayMode mode = s.nDisplayMode;
     v.graph.displayMode = mode;
-    if (mode == 6) {
+    if (mode == DisplayMode::Results) {
         v.graph.mainView = s.wMainView;
-        v.graph.seriesGraph = s.wMainView == 1 && seriesGraphShown(s);
+        v.graph.seriesGraph = s.wMainView == MainView::SeriesGraph && seriesGraphShown(s);
     }
-    if (mode == 9) v.graph.tuplesPanel = subsetPanelTask(s) == kTaskTuplesRecognition;
-    v.buttons.drawn = mode == 5 || mode == 6 || mode == 9 || mode == 10;
-    if (v.buttons.drawn) {
-        v.buttons.etalonsButton = mode == 6;
-        v.buttons.toggle = taskShowsToggle(s.wEffectiveTask);
-        if (v.buttons.toggle) {
-            int32_t selected = 0;
-            for (uint16_t k = 1; k <= s.wEtalonsNumber; ++k)
-                selected += s.selectedFlags[k] == 1;
-            v.buttons.selectAll = 2 * selected <= s.wEtalonsNumber;
-        }
+    if (mode == DisplayMode::SubsetPanel)
+        v.graph.tuplesPanel = subsetPanelTask(s) == kTaskTuplesRecognition;
+    v.buttons.drawn = true;  // every mode draws them
+    v.buttons.etalonsButton = mode == DisplayMode::Results;
+    v.buttons.toggle = taskShowsToggle(s.wEffectiveTask);
+    if (v.buttons.toggle) {
+        int32_t selected = 0;
+        for (uint16_t k = 1; k <= s.wEtalonsNumber; ++k)
+            selected += s.selectedFlags[k] == 1;
+        v.buttons.selectAll = 2 * selected <= s.wEtalonsNumber;
     }
     v.selectors[ShownViews::kLength] = {true, s.nSeriesLengthIndex,
                                         static_cast<int32_t>(s.dwSeriesLength)};

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "app/app_state.h"
@@ -16,8 +17,8 @@ namespace etalon {
 // state showing something else than the last paint left, the region is stale.
 struct ShownViews {
     struct Graph {
-        int32_t displayMode = 0;
-        int32_t mainView = 0;
+        std::optional<DisplayMode> displayMode;  // none before the first paint
+        std::optional<MainView> mainView;        // only in the results view
         bool seriesGraph = false;
         bool tuplesPanel = false;  // the subset panel with the reserved subsets
         bool operator==(const Graph&) const = default;

@@ -209,7 +209,7 @@ bool CommandHandler::locationParameters() {
 void CommandHandler::showStatisticalSimulation() {
     AppState& s = state_;
     if (!s.lpRestErrorHeader || !s.lpRestErrorHeader->ifComplete) return;
-    s.wMainView = 2;
+    s.wMainView = MainView::Statistics;
     StatisticsViewValues values;
     values.errorKind = s.nErrorKind;
     values.viewCase = s.nViewCase;
@@ -234,7 +234,7 @@ void CommandHandler::showStatisticalSimulation() {
     repaintButtonColumn();
     s.bRepaintButtons = 0;
     repaintFlaggedSelectors();
-    s.nDisplayMode = 6;
+    s.nDisplayMode = DisplayMode::Results;
 }
 
 // A fixed bound the plot cannot use as it stands is kept, and the user told

@@ -146,9 +146,10 @@ void Workbench::onPaint(platform::Window& window, platform::DeviceContext& dc) {
 // panel put it and nowhere else, however the panel was left.
 void Workbench::placeEditControl(platform::Window& window) {
     const platform::Rect& r = state_.paramsPanel.edit;
-    const bool shown = state_.nDisplayMode == 10 && state_.paramsPanel.laidOut;
+    const bool shown =
+        state_.nDisplayMode == DisplayMode::ParameterPanel && state_.paramsPanel.laidOut;
     // A grip's capture and cursor end with the panel, however it was left.
-    if (state_.nDisplayMode != 10 && window.hasCapture()) {
+    if (state_.nDisplayMode != DisplayMode::ParameterPanel && window.hasCapture()) {
         window.setCursor(platform::CursorShape::Arrow);
         window.releaseCapture();
     }
@@ -200,14 +201,14 @@ void Workbench::press(platform::Window& window, const std::function<void(PressHa
 }
 
 void Workbench::onMouseMove(platform::Window& window, int16_t x, int16_t y, unsigned) {
-    if (state_.nDisplayMode != 10) return;
+    if (state_.nDisplayMode != DisplayMode::ParameterPanel) return;
     press(window, [&](PressHandler& p) { p.onMove(x, y); });
 }
 void Workbench::onMouseDown(platform::Window& window, int16_t x, int16_t y, unsigned) {
     press(window, [&](PressHandler& p) { p.onPress(x, y); });
 }
 void Workbench::onMouseUp(platform::Window& window, int16_t x, int16_t y, unsigned) {
-    if (state_.nDisplayMode != 10) return;
+    if (state_.nDisplayMode != DisplayMode::ParameterPanel) return;
     press(window, [&](PressHandler& p) { p.onRelease(x, y); });
 }
 

@@ -55,8 +55,10 @@ void drawPanel(const GraphPaint& p, int k) {
     if (s.bFrameGraphFields && !s.bSpecialGraphSize)
         p.dc.rectangle(r.left, r.top, r.right + 1, r.bottom + 1);
     const bool tuples = k == 1 ? p.run.tuplesTask() : p.run.tupleResult();
-    if (tuples && s.wTuplesHighlight == 1) FrameDetectedTuples(p.dc, r, p.series);
-    if (tuples && s.wTuplesHighlight == 2) FillDetectedTuples(p.dc, r, p.series);
+    if (tuples && s.wTuplesHighlight == TuplesHighlight::DottedFrame)
+        FrameDetectedTuples(p.dc, r, p.series);
+    if (tuples && s.wTuplesHighlight == TuplesHighlight::ColouredBackground)
+        FillDetectedTuples(p.dc, r, p.series);
     if (s.bHighlightDetectedPulses) HighlightDetectedPulses(p.dc, r, p.series);
     DrawAxes(p.dc, r);
     const int16_t a = p.range.range;

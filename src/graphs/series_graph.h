@@ -10,12 +10,15 @@
 
 namespace etalon {
 
+// How the results view marks the tuples it found.
+enum class TuplesHighlight : uint16_t { None = 0, DottedFrame = 1, ColouredBackground = 2 };
+
 // The display settings the results view honours.
 struct SeriesGraphSettings {
     int32_t bFrameGraphFields = 1;
     int32_t bShadedOriginalPulses = 1;
     int32_t bHighlightDetectedPulses = 1;
-    uint16_t wTuplesHighlight = 2;  // 0 none, 1 dotted frame, 2 coloured background
+    TuplesHighlight wTuplesHighlight = TuplesHighlight::ColouredBackground;
     int32_t bSpecialGraphSize = 0;  // fixed 618 x 112 panels, unframed
 };
 

@@ -109,40 +109,41 @@ int32_t fontHeight(int32_t h, int32_t lh) {
 
 }  // namespace
 
-bool isRecognitionPlot(int32_t mode) {
-    return mode == kPlotRecognitionComponents || mode == kPlotRecognitionAggregate ||
-           plotHasBounds(mode);
+bool isRecognitionPlot(StatPlotMode mode) {
+    return mode == StatPlotMode::RecognitionComponents ||
+           mode == StatPlotMode::RecognitionAggregate || plotHasBounds(mode);
 }
 
-bool plotHasBounds(int32_t mode) {
-    return mode == kPlotRecognitionComponentsBounds || mode == kPlotRecognitionAggregateBounds;
+bool plotHasBounds(StatPlotMode mode) {
+    return mode == StatPlotMode::RecognitionComponentsBounds ||
+           mode == StatPlotMode::RecognitionAggregateBounds;
 }
 
-std::string statPlotTitle(int32_t mode) {
+std::string statPlotTitle(StatPlotMode mode) {
     switch (mode) {
-        case kPlotRestoredComponents:
+        case StatPlotMode::RestoredComponents:
             return " restored error, componentwise case";
-        case kPlotRestoredAggregate:
+        case StatPlotMode::RestoredAggregate:
             return " restored error, agregate form";
-        case kPlotDetectionComponents:
+        case StatPlotMode::DetectionComponents:
             return " detection error, componentwise case";
-        case kPlotDetectionAggregate:
+        case StatPlotMode::DetectionAggregate:
             return " detection error, agregate form";
-        case kPlotRecognitionComponents:
-        case kPlotRecognitionComponentsBounds:
+        case StatPlotMode::RecognitionComponents:
+        case StatPlotMode::RecognitionComponentsBounds:
             return " recognition error, componentwise case";
-        case kPlotRecognitionAggregate:
-        case kPlotRecognitionAggregateBounds:
+        case StatPlotMode::RecognitionAggregate:
+        case StatPlotMode::RecognitionAggregateBounds:
             return " recognition error, agregate form";
         default:
             return "";
     }
 }
 
-std::string statPlotFormula(int32_t mode) {
-    if (mode == kPlotRestoredComponents || mode == kPlotRestoredAggregate)
+std::string statPlotFormula(StatPlotMode mode) {
+    if (mode == StatPlotMode::RestoredComponents || mode == StatPlotMode::RestoredAggregate)
         return "e(s)=E||C-<C>||2/||C||2";
-    if (mode == kPlotDetectionComponents || mode == kPlotDetectionAggregate)
+    if (mode == StatPlotMode::DetectionComponents || mode == StatPlotMode::DetectionAggregate)
         return "e(s)=E||h-<h>||2/||h||2";
     return "";
 }
@@ -165,7 +166,7 @@ std::string involvesLine(std::span<const int16_t> pulseValues, int32_t minPulses
 }
 
 std::vector<std::string> statHeaderLines(const RestErrorHeader& errors, const SeriesHeader& series,
-                                         int32_t amplitude, int32_t mode) {
+                                         int32_t amplitude, StatPlotMode mode) {
     std::vector<std::string> lines(9);
     // A task or series type without a text of its own is shown by its code.
     const std::string task =
@@ -210,11 +211,11 @@ ErrorNormalisers errorNormalisers(const EtalonFigures& f, const SeriesHeader& se
             static_cast<uint32_t>(gap * gap)};
 }
 
-int32_t errorAxisMaximum(int32_t mode, const RestErrorHeader& e, const ErrorNormalisers& n) {
+int32_t errorAxisMaximum(StatPlotMode mode, const RestErrorHeader& e, const ErrorNormalisers& n) {
     const size_t V = e.wVariousPulses, NL = e.wNoiseLevels;
     const uint32_t Rp = e.repeats;
     switch (mode) {
-        case kPlotRestoredComponents: {
+        case StatPlotMode::RestoredComponents: {
             uint64_t q = 50;
             for (size_t k = 0; k < V && n.restored > 0; ++k) {
                 uint64_t top = 0;
@@ -224,7 +225,7 @@ int32_t errorAxisMaximum(int32_t mode, const RestErrorHeader& e, const ErrorNorm
             }
             return clampToInt(q);
         }
-        case kPlotRestoredAggregate: {
+        case StatPlotMode::RestoredAggregate: {
             if (V == 0) return 490;
             double b1 = 0;
             for (size_t l = 0; l < NL && n.restored > 0; ++l) {
@@ -236,7 +237,7 @@ int32_t errorAxisMaximum(int32_t mode, const RestErrorHeader& e, const ErrorNorm
             b1 = std::max({b1, 0.079, 0.49 * double(V)});
             return clampToInt(1000 * b1 / double(V));
         }
-        case kPlotDetectionComponents: {
+        case StatPlotMode::DetectionComponents: {
             double b2 = 0.3;
             for (size_t k = 0; k < V && Rp > 0 && n.detection > 0; ++k) {
                 uint64_t top = 0;
@@ -247,7 +248,7 @@ int32_t errorAxisMaximum(int32_t mode, const RestErrorHeader& e, const ErrorNorm
             }
             return std::max(50, clampToInt(1000 * b2));
         }
-        case kPlotDetectionAggregate: {
+        case StatPlotMode::DetectionAggregate: {
             double top = 0;
             for (size_t l = 0; l < NL && V > 0 && Rp > 0 && n.detection > 0; ++l) {
                 double sum = 0;

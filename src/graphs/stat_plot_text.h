@@ -15,23 +15,23 @@ namespace etalon {
 // The computations and texts of the statistics view, apart from any drawing.
 
 // Plot modes of the statistics view.
-enum StatPlotMode : int32_t {
-    kPlotRestoredComponents = 0,
-    kPlotRestoredAggregate = 1,
-    kPlotDetectionComponents = 2,
-    kPlotDetectionAggregate = 3,
-    kPlotRecognitionComponents = 4,
-    kPlotRecognitionAggregate = 5,
-    kPlotRecognitionComponentsBounds = 12,
-    kPlotRecognitionAggregateBounds = 13,
+enum class StatPlotMode : int32_t {
+    RestoredComponents = 0,
+    RestoredAggregate = 1,
+    DetectionComponents = 2,
+    DetectionAggregate = 3,
+    RecognitionComponents = 4,
+    RecognitionAggregate = 5,
+    RecognitionComponentsBounds = 12,
+    RecognitionAggregateBounds = 13,
 };
 
-bool isRecognitionPlot(int32_t mode);
-bool plotHasBounds(int32_t mode);
+bool isRecognitionPlot(StatPlotMode mode);
+bool plotHasBounds(StatPlotMode mode);
 
-std::string statPlotTitle(int32_t mode);
+std::string statPlotTitle(StatPlotMode mode);
 // The formula of the plotted error, written in the Symbol font; empty for recognition.
-std::string statPlotFormula(int32_t mode);
+std::string statPlotFormula(StatPlotMode mode);
 
 // " involves  5, 6,..., 9 pulses from [6-30],": up to three counts in full,
 // more as the first two and the last.
@@ -40,7 +40,7 @@ std::string involvesLine(std::span<const int16_t> pulseValues, int32_t minPulses
 
 // The text block that describes the simulation, one entry per line.
 std::vector<std::string> statHeaderLines(const RestErrorHeader& errors, const SeriesHeader& series,
-                                         int32_t amplitude, int32_t mode);
+                                         int32_t amplitude, StatPlotMode mode);
 
 // Energy and correlation figures of the etalons, and their line.
 struct EtalonFigures {
@@ -62,7 +62,7 @@ ErrorNormalisers errorNormalisers(const EtalonFigures& figures, const SeriesHead
 
 // The largest plotted value in thousandths (Q), from the error tables; a
 // zero normaliser or repeat count leaves its part out.
-int32_t errorAxisMaximum(int32_t mode, const RestErrorHeader& errors,
+int32_t errorAxisMaximum(StatPlotMode mode, const RestErrorHeader& errors,
                          const ErrorNormalisers& normalisers);
 
 // The top of the error axis in thousandths (Z): a 1-2-5 step above Q, or the

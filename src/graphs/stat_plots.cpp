@@ -132,7 +132,7 @@ struct StatPaint {
     const StatPlotGeometry& pg;
     const RestErrorHeader& e;
     const SeriesHeader& s;
-    int32_t mode;
+    StatPlotMode mode;
     int16_t amplitude;  // of the etalon glyphs
     EtalonFigures figures;
     std::span<const uint32_t> n0, n1;  // normalisers per pulse count
@@ -411,27 +411,27 @@ void drawCurves(const StatPaint& p, int32_t top) {
     const AxisScale sc(top);
     const int32_t labelOffset = (lineHeight(p.dc) + 1) / 2 + 1;
     switch (p.mode) {
-        case kPlotRestoredComponents:
+        case StatPlotMode::RestoredComponents:
             drawRestoredComponents(p, sc, labelOffset);
             break;
-        case kPlotRestoredAggregate:
+        case StatPlotMode::RestoredAggregate:
             drawRestoredAggregate(p, sc);
             break;
-        case kPlotDetectionComponents:
+        case StatPlotMode::DetectionComponents:
             DrawErrorCurves(p.dc, p.e.repeats, p.e.wVariousPulses, p.e.wPulseValues(), p.n1,
                             p.e.wNoiseLevels, p.e, p.box(), labelOffset, sc.value(), p.pg.xStep,
                             p.labels);
             break;
-        case kPlotDetectionAggregate:
+        case StatPlotMode::DetectionAggregate:
             drawDetectionAggregate(p, sc, labelOffset);
             break;
-        case kPlotRecognitionComponents:
-        case kPlotRecognitionComponentsBounds:
-        case kPlotRecognitionAggregate:
-        case kPlotRecognitionAggregateBounds:
-            drawRecognition(
-                p, sc,
-                p.mode == kPlotRecognitionAggregate || p.mode == kPlotRecognitionAggregateBounds);
+        case StatPlotMode::RecognitionComponents:
+        case StatPlotMode::RecognitionComponentsBounds:
+        case StatPlotMode::RecognitionAggregate:
+        case StatPlotMode::RecognitionAggregateBounds:
+            drawRecognition(p, sc,
+                            p.mode == StatPlotMode::RecognitionAggregate ||
+                                p.mode == StatPlotMode::RecognitionAggregateBounds);
             if (plotHasBounds(p.mode)) drawRecognitionBounds(p);
             break;
         default:
@@ -482,7 +482,7 @@ void DrawErrorCurves(DeviceContext& dc, uint32_t repeats, uint16_t curves,
 }
 
 int DrawDetectionArrayZ(MessageSink& sink, DeviceContext& dc, const StatPlotView& view,
-                        const PulseHeader* /*etalon*/, uint16_t amplitude, int32_t plotMode,
+                        const PulseHeader* /*etalon*/, uint16_t amplitude, StatPlotMode plotMode,
                         uint16_t requiredCount, std::span<const uint16_t> requiredList,
                         const RestErrorHeader* errors, const SeriesHeader* series) {
     // Rows not drawn this time must not answer clicks.

@@ -6,6 +6,7 @@
 
 #include "base/message_sink.h"
 #include "graphs/label_placer.h"
+#include "graphs/stat_plot_text.h"
 #include "platform/device_context.h"
 #include "platform/geometry.h"
 #include "pulses/pulse_header.h"
@@ -36,7 +37,7 @@ struct StatPlotView {
 // Returns 1, or 0 after reporting that the normalisers could not be had (nothing drawn). Without an
 // error record or a series nothing is drawn.
 int DrawDetectionArrayZ(MessageSink& sink, platform::DeviceContext& dc, const StatPlotView& view,
-                        const PulseHeader* etalon, uint16_t amplitude, int32_t plotMode,
+                        const PulseHeader* etalon, uint16_t amplitude, StatPlotMode plotMode,
                         uint16_t requiredCount, std::span<const uint16_t> requiredList,
                         const RestErrorHeader* errors, const SeriesHeader* series);
 

@@ -21,14 +21,11 @@ TEST(AppState, DerivedFormulas) {
     EXPECT_EQ(defaultPulseCount(pulseCountBounds(600, 20, 40, 181)), 9);
     EXPECT_EQ(defaultPulseCount(pulseCountBounds(1200, 20, 40, 181)), 18);
 
-    EXPECT_EQ(statPlotMode(1, 1, true), 0);
-    EXPECT_EQ(statPlotMode(1, 2, true), 1);
-    EXPECT_EQ(statPlotMode(2, 1, false), 2);
-    EXPECT_EQ(statPlotMode(2, 2, true), 3);
-    EXPECT_EQ(statPlotMode(3, 1, false), 4);
-    EXPECT_EQ(statPlotMode(3, 2, false), 5);
-    EXPECT_EQ(statPlotMode(3, 1, true), 12);
-    EXPECT_EQ(statPlotMode(3, 2, true), 13);
+    // Bounds belong to the recognition plots only.
+    EXPECT_EQ(statPlotMode(1, 1, true), StatPlotMode::RestoredComponents);
+    EXPECT_EQ(statPlotMode(2, 2, true), StatPlotMode::DetectionAggregate);
+    EXPECT_EQ(statPlotMode(3, 1, false), StatPlotMode::RecognitionComponents);
+    EXPECT_EQ(statPlotMode(3, 2, true), StatPlotMode::RecognitionAggregateBounds);
 
     EXPECT_STREQ(taskReportText(kTaskJoint), "joint detection and identification");
     EXPECT_EQ(taskReportText(kTaskSeriesProcessing), nullptr);
@@ -50,8 +47,8 @@ TEST(AppState, BeforeTheWindowAndAfterStartup) {
     createStartupState(state, sink);
     EXPECT_TRUE(sink.empty());
     EXPECT_EQ(state.bAlphabetReady, 1);
-    EXPECT_EQ(state.nDisplayMode, 5);
-    EXPECT_EQ(state.wMainView, 1);
+    EXPECT_EQ(state.nDisplayMode, DisplayMode::AlphabetGrid);
+    EXPECT_EQ(state.wMainView, MainView::SeriesGraph);
     EXPECT_EQ(state.wSeriesType, kSeriesFixedWhole);
     EXPECT_EQ(state.wTaskType, kTaskRecognition);
     EXPECT_EQ(state.wEffectiveTask, kTaskRecognition);

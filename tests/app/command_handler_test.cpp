@@ -68,8 +68,8 @@ TEST(Commands, NextDataMakesNoisesProcessesAndRepaintsAsOneChain) {
     EXPECT_EQ(b.calls[0].level, 100);
 
     const AppState& s = b.state;
-    EXPECT_EQ(s.nDisplayMode, 6);
-    EXPECT_EQ(s.wMainView, 1);
+    EXPECT_EQ(s.nDisplayMode, DisplayMode::Results);
+    EXPECT_EQ(s.wMainView, MainView::SeriesGraph);
     EXPECT_EQ(s.wEffectiveTask, kTaskRecognition);
     // The first draw from rand() is 41: (41 div 8) mod 20 = 5 picks etalon 6,
     // and recognition repeats the first etalon through the whole sequence.
@@ -141,7 +141,7 @@ TEST(Commands, ProcessingDispatchesOnTaskAndSeriesType) {
             EXPECT_EQ(b.calls[0].etalons, (std::vector<int32_t>{5, 6, 7, 8}));
         }
         EXPECT_EQ(b.state.lpChainsHeader->wEffectiveTask, b.state.wEffectiveTask);
-        EXPECT_EQ(b.state.nDisplayMode, 6);
+        EXPECT_EQ(b.state.nDisplayMode, DisplayMode::Results);
     }
     // A task chosen for tuples stays when the series type changes afterwards.
     CommandRig b;
@@ -178,7 +178,7 @@ TEST(Commands, EveryTaskAndSeriesTypeRunsThroughTheRestoringProcedures) {
                            kCmdAddNoise, kCmdProcess, kCmdResultsRepaint}))
                 << task << " " << type;
             EXPECT_TRUE(b.sink.empty()) << task << " " << type << " " << b.sink.last().text;
-            EXPECT_EQ(b.state.nDisplayMode, 6);
+            EXPECT_EQ(b.state.nDisplayMode, DisplayMode::Results);
             EXPECT_EQ(b.state.lpChainsHeader->wEffectiveTask, effectiveTask(task, type));
             EXPECT_GE(b.state.lpChainsHeader->wPretenders, 1) << task << " " << type;
         }
@@ -207,7 +207,7 @@ TEST(Commands, TuplesWithoutASubsetOpenTheSubsetPanelInstead) {
     b.command(kCmdSameData);
     EXPECT_EQ(b.host.sent, (Ids{kCmdSameData, kCmdProcess, kCmdSelectPulses}));
     EXPECT_TRUE(b.calls.empty());
-    EXPECT_EQ(b.state.nDisplayMode, 9);
+    EXPECT_EQ(b.state.nDisplayMode, DisplayMode::SubsetPanel);
     EXPECT_EQ(b.state.lpChainsHeader->wEffectiveTask, 0);  // nothing recorded
     EXPECT_TRUE(b.host.invalidated(raisedGraph(b.layout), true));
 
@@ -222,7 +222,7 @@ TEST(Commands, TuplesWithoutASubsetOpenTheSubsetPanelInstead) {
     EXPECT_EQ(r.host.sent, (Ids{kCmdSameData, kCmdProcess, kCmdSelectPulses, kCmdResultsRepaint}));
     ASSERT_EQ(r.calls.size(), 1u);
     EXPECT_EQ(r.calls[0].tuples, 0u);
-    EXPECT_EQ(r.state.nDisplayMode, 6);
+    EXPECT_EQ(r.state.nDisplayMode, DisplayMode::Results);
 }
 
 TEST(Commands, RepeatRecognitionOnATuplesSeriesRecognisesTuples) {
@@ -298,10 +298,10 @@ TEST(Commands, TaskTypesMoveTheCheckMarkAndDetectionKeepsOneEtalon) {
     EXPECT_TRUE(t.host.checks.at(kCmdRecognition));
     EXPECT_FALSE(t.host.checks.at(kCmdDetection));
 
-    t.state.wMainView = 2;
+    t.state.wMainView = MainView::Statistics;
     t.command(kCmdSeriesProcessing);
     EXPECT_EQ(t.state.wEffectiveTask, kTaskSeriesProcessing);
-    EXPECT_EQ(t.state.wMainView, 1);
+    EXPECT_EQ(t.state.wMainView, MainView::SeriesGraph);
     EXPECT_EQ(t.host.sent.back(), kCmdNothing);
     t.command(kCmdJointDetection);
     EXPECT_EQ(t.state.wEffectiveTask, kTaskJoint);
@@ -340,7 +340,7 @@ TEST(Commands, CreateSeriesAppliesBothDialogsAndRunsTheChain) {
     EXPECT_EQ(s.wMinPulses, 6);
     EXPECT_EQ(s.wMaxPulses, 20);
     EXPECT_EQ(s.wSeriesType, kSeriesCreatedFixed);
-    EXPECT_EQ(s.nDisplayMode, 6);
+    EXPECT_EQ(s.nDisplayMode, DisplayMode::Results);
     // The typed sequence ends after three numbers; beyond the 13 shown entries
     // the old sequence stays (the generator turns the zeros into etalon 1).
     EXPECT_EQ(std::vector<uint16_t>(s.lpEtalonSequence.begin(), s.lpEtalonSequence.begin() + 3),
@@ -380,7 +380,7 @@ TEST(Commands, CreateSeriesCancelledLeavesTheGeometryAlone) {
     EXPECT_EQ(s.lpEtalonSequence, std::vector<uint16_t>(30, 1));
     EXPECT_EQ(s.nDefaultEtalon, 3);  // stored by the first dialog at once
     EXPECT_EQ(s.nSelectedEtalon, 1);
-    EXPECT_EQ(s.nDisplayMode, 5);
+    EXPECT_EQ(s.nDisplayMode, DisplayMode::AlphabetGrid);
     EXPECT_EQ(s.bDialogAccepted, 0);
 
     CommandRig c;
@@ -439,7 +439,7 @@ TEST(Commands, NextSeriesWithAnEmptyWorkingSetDoesNothing) {
     EXPECT_EQ(b.state.lpSeriesHeader->lpPureData, pure);
     EXPECT_TRUE(b.calls.empty());
     EXPECT_TRUE(b.sink.empty());
-    EXPECT_EQ(b.state.nDisplayMode, 5);
+    EXPECT_EQ(b.state.nDisplayMode, DisplayMode::AlphabetGrid);
 }
 
 TEST(Commands, SequenceGrowsWhenMorePulsesFit) {
@@ -490,7 +490,7 @@ TEST(Commands, FailuresStopTheChainWithTheirMessage) {
     EXPECT_EQ(c.sink.last().text, "Ошибка addToChainsHeader!");
     EXPECT_EQ(c.sink.last().caption, " About ChainsHeader ");
     EXPECT_EQ(c.host.sent, (Ids{kCmdSameData, kCmdProcess}));
-    EXPECT_EQ(c.state.nDisplayMode, 5);
+    EXPECT_EQ(c.state.nDisplayMode, DisplayMode::AlphabetGrid);
 }
 
 TEST(Commands, RepaintsCoverWhatChanged) {
@@ -545,7 +545,7 @@ TEST(Commands, RepaintsCoverWhatChanged) {
 
     b.host.clear();
     b.command(kCmdSelectPulses);
-    EXPECT_EQ(b.state.nDisplayMode, 9);
+    EXPECT_EQ(b.state.nDisplayMode, DisplayMode::SubsetPanel);
     EXPECT_TRUE(b.host.invalidated(raisedGraph(b.layout), true));
 }
 
@@ -562,13 +562,13 @@ TEST(Commands, ExitClosesAndInertCommandsDoNothing) {
     EXPECT_TRUE(b.host.invalidations.empty());
     EXPECT_TRUE(b.host.dialogs.empty());
     EXPECT_EQ(b.host.sent.size(), 5u);
-    EXPECT_EQ(b.state.nDisplayMode, 5);
+    EXPECT_EQ(b.state.nDisplayMode, DisplayMode::AlphabetGrid);
 }
 
 TEST(Commands, ViewSeriesParametersOpensTheParameterPanel) {
     CommandRig b;
     b.command(kCmdViewSeriesParameters);
-    EXPECT_EQ(b.state.nDisplayMode, 10);
+    EXPECT_EQ(b.state.nDisplayMode, DisplayMode::ParameterPanel);
     ASSERT_NE(b.state.lpParamsHeader, nullptr);
     EXPECT_EQ(b.state.lpParamsHeader->pulses, 18);
     EXPECT_EQ(b.host.edits[kParamEditId], "40");
@@ -578,7 +578,7 @@ TEST(Commands, ViewSeriesParametersOpensTheParameterPanel) {
     CommandRig none;
     none.state.lpSeriesHeader.reset();
     none.command(kCmdViewSeriesParameters);
-    EXPECT_EQ(none.state.nDisplayMode, 10);
+    EXPECT_EQ(none.state.nDisplayMode, DisplayMode::ParameterPanel);
     EXPECT_EQ(none.state.lpParamsHeader, nullptr);
     EXPECT_TRUE(none.sink.empty());
 }
@@ -632,7 +632,7 @@ TEST(Commands, DrawingSettingsChangeTheDisplaySettingsOnly) {
     };
     b.command(kCmdDrawingSettings);
     EXPECT_EQ(b.state.bFrameGraphFields, 0);
-    EXPECT_EQ(b.state.wTuplesHighlight, 0);
+    EXPECT_EQ(b.state.wTuplesHighlight, TuplesHighlight::None);
     EXPECT_EQ(b.state.bShadedOriginalPulses, 1);
     EXPECT_TRUE(b.host.invalidations.empty());  // shown at the next repaint
 }

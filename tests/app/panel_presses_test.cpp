@@ -44,7 +44,7 @@ struct PanelRig : CommandRig {
 
 TEST(PanelPresses, SubsetPanelCellsAndButtons) {
     PanelRig b(kCmdDetection);
-    ASSERT_EQ(b.state.nDisplayMode, 9);
+    ASSERT_EQ(b.state.nDisplayMode, DisplayMode::SubsetPanel);
     ASSERT_EQ(b.panel().buttonCount, 4);
     b.pressOffered(2);
     b.pressOffered(4);
@@ -67,7 +67,7 @@ TEST(PanelPresses, SubsetPanelCellsAndButtons) {
     b.host.clear();
     b.pressButton(kButtonOk);
     EXPECT_EQ(b.host.sent, (std::vector<uint16_t>{kCmdReservedRowsRepaint}));
-    EXPECT_EQ(b.state.nDisplayMode, 9);
+    EXPECT_EQ(b.state.nDisplayMode, DisplayMode::SubsetPanel);
     ASSERT_EQ(b.sink.messages.size(), 1u);
     EXPECT_EQ(b.sink.last().caption, " Select set of pulses");
 
@@ -75,7 +75,7 @@ TEST(PanelPresses, SubsetPanelCellsAndButtons) {
     b.pressOffered(0);
     b.host.clear();
     b.pressButton(kButtonOk);
-    EXPECT_EQ(b.state.nDisplayMode, 6);
+    EXPECT_EQ(b.state.nDisplayMode, DisplayMode::Results);
     ASSERT_FALSE(b.host.sent.empty());
     EXPECT_EQ(b.host.sent[0], kCmdNextSeries);
     ASSERT_EQ(b.calls.size(), 1u);
@@ -85,13 +85,13 @@ TEST(PanelPresses, SubsetPanelCellsAndButtons) {
 
     // " Cancel " empties the selection; the run it starts has no pattern and
     // comes back to the panel.
-    b.state.nDisplayMode = 9;
+    b.state.nDisplayMode = DisplayMode::SubsetPanel;
     b.host.clear();
     b.pressButton(kButtonCancel);
     EXPECT_EQ(b.panel().selectionCount, 0);
     EXPECT_TRUE(sent(b, kCmdNextSeries));
     EXPECT_TRUE(sent(b, kCmdSelectPulses));
-    EXPECT_EQ(b.state.nDisplayMode, 9);
+    EXPECT_EQ(b.state.nDisplayMode, DisplayMode::SubsetPanel);
     EXPECT_EQ(b.calls.size(), 1u);
 }
 
@@ -121,7 +121,7 @@ TEST(PanelPresses, TuplesPanelAcceptPickAndClear) {
     EXPECT_EQ(b.panel().reservedCount, 0);
     b.host.clear();
     b.pressButton(kButtonOk);  // nothing reserved: nothing handed over
-    EXPECT_EQ(b.state.nDisplayMode, 9);
+    EXPECT_EQ(b.state.nDisplayMode, DisplayMode::SubsetPanel);
     EXPECT_NE(b.sink.last().text.find("Accept"), std::string::npos);
     EXPECT_EQ(b.host.sent, (std::vector<uint16_t>{kCmdReservedRowsRepaint}));
 }
@@ -131,10 +131,10 @@ TEST(PanelPresses, TuplesPanelAcceptPickAndClear) {
 TEST(PanelPresses, EscapeLeavesTheTuplesPanelForTheGrid) {
     PanelRig b(kCmdDetection);
     b.pressButton(kButtonCancel);
-    EXPECT_EQ(b.state.nDisplayMode, 9);
+    EXPECT_EQ(b.state.nDisplayMode, DisplayMode::SubsetPanel);
     b.host.clear();
     PressHandler(b.state, b.layout, b.host, b.sink).onEscape();
-    EXPECT_EQ(b.state.nDisplayMode, 5);
+    EXPECT_EQ(b.state.nDisplayMode, DisplayMode::AlphabetGrid);
     EXPECT_EQ(b.host.sent, (std::vector<uint16_t>{kCmdGridRepaint}));
     b.host.clear();
     PressHandler(b.state, b.layout, b.host, b.sink).onEscape();  // elsewhere it does nothing
@@ -156,14 +156,14 @@ struct ParamsRig : CommandRig {
 
 TEST(PanelPresses, ParameterPanelButtonsAndAreas) {
     ParamsRig b;
-    EXPECT_EQ(b.state.nDisplayMode, 10);
+    EXPECT_EQ(b.state.nDisplayMode, DisplayMode::ParameterPanel);
     EXPECT_EQ(b.host.edits[kParamEditId], "40");
 
     for (const char* typed : {"abc", "0", "182"}) {
         SCOPED_TRACE(typed);
         b.host.edits[kParamEditId] = typed;
         b.pressIn(b.state.paramsPanel.ok);
-        EXPECT_EQ(b.state.nDisplayMode, 10);
+        EXPECT_EQ(b.state.nDisplayMode, DisplayMode::ParameterPanel);
         EXPECT_EQ(b.state.wTmin, 40);
         ASSERT_FALSE(b.sink.messages.empty());
         EXPECT_NE(b.sink.messages.back().text.find("Tmin"), std::string::npos);
@@ -171,7 +171,7 @@ TEST(PanelPresses, ParameterPanelButtonsAndAreas) {
     b.host.edits[kParamEditId] = "60 ";
     b.pressIn(b.state.paramsPanel.ok);
     EXPECT_EQ(b.state.wTmin, 60);
-    EXPECT_EQ(b.state.nDisplayMode, 6);
+    EXPECT_EQ(b.state.nDisplayMode, DisplayMode::Results);
     EXPECT_EQ(b.host.editPlaces[kParamEditId], (Rect{0, 1000, 0, 1000}));
     EXPECT_TRUE(sent(b, kCmdNextSeries));
 
@@ -186,7 +186,7 @@ TEST(PanelPresses, ParameterPanelButtonsAndAreas) {
     c.press(h.tminLine.x2, h.tminLine.y2);
     EXPECT_EQ(h.tminLine.drag, 1);
     c.pressIn(c.state.paramsPanel.cancel);
-    EXPECT_EQ(c.state.nDisplayMode, 6);
+    EXPECT_EQ(c.state.nDisplayMode, DisplayMode::Results);
     EXPECT_EQ(c.host.editPlaces[kParamEditId], (Rect{0, 0, 0, 0}));
 
     // Without a series record only the buttons answer.
@@ -197,7 +197,7 @@ TEST(PanelPresses, ParameterPanelButtonsAndAreas) {
     EXPECT_TRUE(none.host.sent.empty());
     none.move(area.left, area.top);
     none.pressIn(none.state.paramsPanel.cancel);
-    EXPECT_EQ(none.state.nDisplayMode, 6);
+    EXPECT_EQ(none.state.nDisplayMode, DisplayMode::Results);
 }
 
 TEST(PanelPresses, ParameterPanelDragsAndHover) {

@@ -50,7 +50,7 @@ TEST(PanelsWindow, DetectionOfTuplesFromAPatternOfThreeClickedEtalons) {
     ASSERT_EQ(w.state().wEffectiveTask, kTaskTuplesDetection);
     w.click(w.workbench.layout().rcStartButton1);
     // The panel shows at once, though the grid sent a command that paints nothing.
-    ASSERT_EQ(w.state().nDisplayMode, 9);
+    ASSERT_EQ(w.state().nDisplayMode, DisplayMode::SubsetPanel);
     const Rect graph = w.workbench.layout().rcGraph;
     EXPECT_EQ(w.at(graph.left + 1, graph.top + 1), kPanelBackground);
     ASSERT_EQ(w.panel().buttonCount, 4);
@@ -68,7 +68,7 @@ TEST(PanelsWindow, DetectionOfTuplesFromAPatternOfThreeClickedEtalons) {
     w.click(w.panel().buttonsWhileSelectedSubsetRect[kButtonOk]);
     EXPECT_TRUE(w.sink.empty());
     const AppState& s = w.state();
-    EXPECT_EQ(s.nDisplayMode, 6);
+    EXPECT_EQ(s.nDisplayMode, DisplayMode::Results);
     ASSERT_NE(s.lpSeriesHeader, nullptr);
     ASSERT_EQ(s.lpSeriesHeader->wSubsetLength, 3);
     EXPECT_EQ(s.lpSeriesHeader->lpSelectedSubset[0], 3);
@@ -83,7 +83,7 @@ TEST(PanelsWindow, RecognitionOfTuplesAmongTwoAcceptedPatterns) {
     PanelWindow w;
     w.choose(kCmdFixedTuples);  // with Recognition, the start-up task
     w.click(w.workbench.layout().rcStartButton1);
-    ASSERT_EQ(w.state().nDisplayMode, 9);
+    ASSERT_EQ(w.state().nDisplayMode, DisplayMode::SubsetPanel);
     ASSERT_EQ(w.panel().buttonCount, 6);
 
     for (int k : {0, 1, 2})
@@ -103,7 +103,7 @@ TEST(PanelsWindow, RecognitionOfTuplesAmongTwoAcceptedPatterns) {
     w.click(w.panel().buttonsWhileSelectedSubsetRect[kButtonOk]);
     EXPECT_TRUE(w.sink.empty());
     const AppState& s = w.state();
-    EXPECT_EQ(s.nDisplayMode, 6);
+    EXPECT_EQ(s.nDisplayMode, DisplayMode::Results);
     ASSERT_NE(s.lpSeriesHeader, nullptr);
     const SeriesHeader& series = *s.lpSeriesHeader;
     ASSERT_EQ(series.wSubsets, 2);
@@ -127,7 +127,7 @@ Rect tminRow(const ParamsHeader& h, const WindowLayout& layout) {
 TEST(PanelsWindow, DraggingTheTminLineMovesItAndOkAppliesIt) {
     PanelWindow w;
     w.choose(kCmdViewSeriesParameters);
-    ASSERT_EQ(w.state().nDisplayMode, 10);
+    ASSERT_EQ(w.state().nDisplayMode, DisplayMode::ParameterPanel);
     ASSERT_NE(w.state().lpParamsHeader, nullptr);
     const ParamsHeader& h = *w.state().lpParamsHeader;
     // The edit control shows in the panel, holding Tmin.
@@ -166,7 +166,7 @@ TEST(PanelsWindow, DraggingTheTminLineMovesItAndOkAppliesIt) {
     w.click(w.state().paramsPanel.ok);
     EXPECT_TRUE(w.sink.empty());
     EXPECT_EQ(w.state().wTmin, dragged);
-    EXPECT_EQ(w.state().nDisplayMode, 6);
+    EXPECT_EQ(w.state().nDisplayMode, DisplayMode::Results);
     const Rect edit = w.window->editControlRect(kParamEditId);
     EXPECT_EQ(edit.right - edit.left, 0);  // hidden with the panel
 }
@@ -180,7 +180,7 @@ TEST(PanelsWindow, ParameterPanelWithoutASeriesShowsItsButtons) {
     EXPECT_EQ(w.at(graph.left + 1, graph.top + 1), kPanelBackground);
     ASSERT_TRUE(w.state().paramsPanel.laidOut);
     w.click(w.state().paramsPanel.cancel);
-    EXPECT_EQ(w.state().nDisplayMode, 6);
+    EXPECT_EQ(w.state().nDisplayMode, DisplayMode::Results);
 }
 
 // Unchecks "frame graph fields" in the drawing settings dialog and presses OK.
@@ -207,7 +207,7 @@ void answerDrawingSettings() {
 TEST(PanelsWindow, DrawingSettingsChangeWhatTheResultsViewDraws) {
     PanelWindow w;
     w.click(w.workbench.layout().rcStartButton1);
-    ASSERT_EQ(w.state().nDisplayMode, 6);
+    ASSERT_EQ(w.state().nDisplayMode, DisplayMode::Results);
     const SeriesGraphGeometry g =
         seriesGraphGeometry(w.workbench.layout().rcGraph, w.workbench.layout().nLineHeight, false,
                             w.state().wRequiredCount);

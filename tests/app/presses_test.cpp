@@ -72,7 +72,7 @@ TEST(Presses, RecognitionCellsToggleAndAnEmptySetKeepsTheGrid) {
     b.host.clear();
     b.pressIn(b.layout.rcStartButton1);
     EXPECT_EQ(b.host.sent, (Ids{kCmdNothing}));
-    EXPECT_EQ(b.state.nDisplayMode, 5);
+    EXPECT_EQ(b.state.nDisplayMode, DisplayMode::AlphabetGrid);
     EXPECT_TRUE(b.calls.empty());
 
     b.layout.bFewSelected = 1;
@@ -85,7 +85,7 @@ TEST(Presses, StartButtonRunsANewSeriesAndTheOtherButtonGoesBack) {
     CommandRig b;
     b.pressIn(b.layout.rcStartButton1);
     EXPECT_EQ(b.host.sent, kChain);
-    EXPECT_EQ(b.state.nDisplayMode, 6);
+    EXPECT_EQ(b.state.nDisplayMode, DisplayMode::Results);
     // Coming from the grid, the button column changes: it is repainted once.
     const Rect& column = b.layout.rcButtonColumn;
     EXPECT_TRUE(
@@ -100,7 +100,7 @@ TEST(Presses, StartButtonRunsANewSeriesAndTheOtherButtonGoesBack) {
     b.host.clear();
     b.pressIn(b.layout.rcStartButton);
     EXPECT_EQ(b.host.sent, (Ids{kCmdGridRepaint}));
-    EXPECT_EQ(b.state.nDisplayMode, 5);
+    EXPECT_EQ(b.state.nDisplayMode, DisplayMode::AlphabetGrid);
 
     b.host.clear();
     b.pressIn(b.layout.rcExitButton);
@@ -118,7 +118,7 @@ TEST(Presses, SelectorEntriesStartASeriesWithThePickedValues) {
     EXPECT_EQ(s.wSeriesPulses, 9);
     EXPECT_EQ(s.lpSeriesHeader->dwSeriesSize, 600u);
     EXPECT_EQ(s.lpSeriesHeader->wImpulseQuantity, 9);
-    EXPECT_EQ(s.nDisplayMode, 6);
+    EXPECT_EQ(s.nDisplayMode, DisplayMode::Results);
     EXPECT_TRUE(b.host.invalidated(selectorArea(b.layout, b.layout.rcLengthSelector), true));
     EXPECT_FALSE(b.host.invalidated(selectorArea(b.layout, b.layout.rcNoiseSelector), true));
 
@@ -155,7 +155,7 @@ TEST(Presses, WithAnEmptyWorkingSetSelectorsOnlyMove) {
     EXPECT_EQ(b.state.wNewNoiseLevel, 35);
     EXPECT_EQ(b.state.wNoiseLevel, 20);
     EXPECT_TRUE(b.host.erasedWhole());
-    EXPECT_EQ(b.state.nDisplayMode, 5);
+    EXPECT_EQ(b.state.nDisplayMode, DisplayMode::AlphabetGrid);
 }
 
 TEST(Presses, TuplesWithoutASubsetSwitchToTheSubsetPanel) {
@@ -164,20 +164,20 @@ TEST(Presses, TuplesWithoutASubsetSwitchToTheSubsetPanel) {
     b.host.clear();
     b.pressIn(b.layout.rcStartButton1);
     EXPECT_EQ(b.host.sent, (Ids{kCmdNothing}));
-    EXPECT_EQ(b.state.nDisplayMode, 9);
+    EXPECT_EQ(b.state.nDisplayMode, DisplayMode::SubsetPanel);
 
-    b.state.nDisplayMode = 6;
+    b.state.nDisplayMode = DisplayMode::Results;
     b.host.clear();
     b.pressIn(b.layout.rcStartButton1);
     EXPECT_EQ(b.host.sent, (Ids{kCmdSelectPulses}));
-    EXPECT_EQ(b.state.nDisplayMode, 9);
+    EXPECT_EQ(b.state.nDisplayMode, DisplayMode::SubsetPanel);
 
-    b.state.nDisplayMode = 6;
+    b.state.nDisplayMode = DisplayMode::Results;
     b.host.clear();
     b.pressIn(b.layout.rcStartButton);
     EXPECT_EQ(b.host.sent, (Ids{kCmdSelectPulses}));
 
-    b.state.nDisplayMode = 6;
+    b.state.nDisplayMode = DisplayMode::Results;
     b.host.clear();
     b.pressIn(b.layout.rcLengthItems[0]);
     EXPECT_EQ(b.host.sent, (Ids{kCmdSelectPulses}));
@@ -188,25 +188,25 @@ TEST(Presses, TuplesWithoutASubsetSwitchToTheSubsetPanel) {
 
 TEST(Presses, TheSubsetPanelHandsItsSelectionOverBeforeARun) {
     CommandRig b;
-    b.state.nDisplayMode = 9;
+    b.state.nDisplayMode = DisplayMode::SubsetPanel;
     b.pressIn(b.layout.rcStartButton1);
     EXPECT_EQ(b.host.sent,
               (Ids{kCmdReservedRowsRepaint}));  // nothing selected: the panel is repainted
-    EXPECT_EQ(b.state.nDisplayMode, 9);
+    EXPECT_EQ(b.state.nDisplayMode, DisplayMode::SubsetPanel);
 
     b.host.clear();
     b.state.subsetPanel.selectedSubset = {3, 8, 3};
     b.state.subsetPanel.selectionCount = 3;
     b.pressIn(b.layout.rcStartButton1);
     EXPECT_EQ(b.host.sent, kChain);
-    EXPECT_EQ(b.state.nDisplayMode, 6);
+    EXPECT_EQ(b.state.nDisplayMode, DisplayMode::Results);
     EXPECT_EQ(b.state.lpSeriesHeader->wSubsetLength, 3);
 
     // Recognition of tuples hands over the reserved subsets, or fails without.
     CommandRig t;
     t.command(kCmdUnfixedTuples);
     t.command(kCmdRecognition);
-    t.state.nDisplayMode = 9;
+    t.state.nDisplayMode = DisplayMode::SubsetPanel;
     t.state.subsetPanel.selectedSubset = {2, 5};
     t.state.subsetPanel.selectionCount = 2;
     t.host.clear();

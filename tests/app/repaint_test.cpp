@@ -120,7 +120,7 @@ TEST(Repaint, CreateSeriesFromTheGridShowsTheResultsView) {
         w.choose(kCmdCreateSeries);
         for (QTimer* t : qApp->findChildren<QTimer*>())
             delete t;
-        EXPECT_EQ(w.state().nDisplayMode, 6);
+        EXPECT_EQ(w.state().nDisplayMode, DisplayMode::Results);
         w.expectShowsState(type == kCmdFixedWhole ? "create series" : "create cut-off series");
     }
 }
@@ -148,14 +148,14 @@ TEST(Repaint, TuplesTypesOpenACleanPanelArea) {
     w.choose(kCmdFixedTuples);
     w.expectShowsState("tuples type chosen");
     w.press(w.layout().rcStartButton1);  // no subset yet: the subset panel
-    EXPECT_EQ(w.state().nDisplayMode, 9);
+    EXPECT_EQ(w.state().nDisplayMode, DisplayMode::SubsetPanel);
     w.expectShowsState("start on tuples from the results");
 
     OpenWindow grid;
     grid.choose(kCmdUnfixedTuples);
     grid.window->paint();
     grid.press(grid.layout().rcStartButton1);
-    EXPECT_EQ(grid.state().nDisplayMode, 9);
+    EXPECT_EQ(grid.state().nDisplayMode, DisplayMode::SubsetPanel);
     grid.expectShowsState("start on tuples from the grid");
     // The panel's own repaints cover what its presses change.
     grid.press(grid.state().subsetPanel.offeredCellRects[3]);
@@ -187,11 +187,11 @@ TEST(Repaint, SimulationFromTheMenuShowsItsCurves) {
         delete t;
     ASSERT_TRUE(w.state().lpRestErrorHeader);
     EXPECT_EQ(w.state().lpRestErrorHeader->ifComplete, 1);
-    EXPECT_EQ(w.state().nDisplayMode, 6);
-    EXPECT_EQ(w.state().wMainView, 2);
+    EXPECT_EQ(w.state().nDisplayMode, DisplayMode::Results);
+    EXPECT_EQ(w.state().wMainView, MainView::Statistics);
 
-    for (int32_t mode : {kPlotRestoredComponents, kPlotRestoredAggregate}) {
-        SCOPED_TRACE(mode);
+    for (StatPlotMode mode : {StatPlotMode::RestoredComponents, StatPlotMode::RestoredAggregate}) {
+        SCOPED_TRACE(static_cast<int>(mode));
         w.state().nStatPlotMode = mode;
         w.window->invalidate(nullptr, true);
         w.window->paint();

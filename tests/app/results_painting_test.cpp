@@ -55,7 +55,7 @@ TEST(ResultsPainting, ResultsModeDrawsTheSeriesGraphAndClearsNoErase) {
     const int32_t left = p.layout.rcGraph.left, mid = p.layout.rcGraph.top + 300;
     const size_t gridInk = test::inkOf(p.surface, p.layout.rcGraph).size();
 
-    p.state.nDisplayMode = 6;
+    p.state.nDisplayMode = DisplayMode::Results;
     p.state.bNoErase = 1;
     p.paint();
     EXPECT_EQ(p.surface.pixel(left, mid), kBlack);  // the graph frame
@@ -110,7 +110,7 @@ TEST(ResultsPainting, NoisySeriesWithItsRestoredPulses) {
     ASSERT_EQ(series.lpRestoredPositions, series.lpPositions);
     EXPECT_EQ(st.lpChainsHeader->distance(0), getSeriesMeasure(series));
     EXPECT_EQ(getChainRestoreError(*st.lpChainsHeader, series), 0);
-    p.state.nDisplayMode = 6;
+    p.state.nDisplayMode = DisplayMode::Results;
     p.paint();
     EXPECT_TRUE(p.sink.empty());
     // The restored pulses are drawn in the third panel.
@@ -128,8 +128,8 @@ TEST(ResultsPainting, NoisySeriesWithItsRestoredPulses) {
 
 TEST(ResultsPainting, MainView2DrawsTheStatisticsOfTheLastSimulation) {
     PaintedState p;
-    p.state.nDisplayMode = 6;
-    p.state.wMainView = 2;
+    p.state.nDisplayMode = DisplayMode::Results;
+    p.state.wMainView = MainView::Statistics;
     p.paint();  // no simulation yet: nothing in the graph area
     EXPECT_TRUE(test::inkOf(p.surface, p.layout.rcGraph).empty());
 
@@ -139,7 +139,7 @@ TEST(ResultsPainting, MainView2DrawsTheStatisticsOfTheLastSimulation) {
     for (size_t l = 0; l < 4; ++l)
         for (uint32_t& misses : st.lpRestErrorHeader->lpRecognitionErrors(l))
             misses = static_cast<uint32_t>(2 * l);  // shares 0, 0.2, 0.4, 0.6
-    st.nStatPlotMode = kPlotRecognitionAggregate;
+    st.nStatPlotMode = StatPlotMode::RecognitionAggregate;
     p.paint();
     EXPECT_TRUE(p.sink.empty());
     const SeriesGraphGeometry g =

@@ -46,7 +46,7 @@ TEST(SimulationCommands, RunsTheGridAndShowsItsPlots) {
     SimulationRig b;
     b.command(kCmdShowStatSimulation);  // nothing to show yet
     EXPECT_TRUE(b.host.dialogs.empty());
-    EXPECT_EQ(b.state.wMainView, 1);
+    EXPECT_EQ(b.state.wMainView, MainView::SeriesGraph);
 
     const RandomStreams before = b.state.streams;
     b.command(kCmdStatSimulation);
@@ -68,9 +68,9 @@ TEST(SimulationCommands, RunsTheGridAndShowsItsPlots) {
     EXPECT_EQ(b.state.lpSeriesHeader->wNoiseLevel, 30);  // the last series simulated
     EXPECT_NE(b.state.streams.wNoiseSeed, before.wNoiseSeed);
     EXPECT_LE(b.state.simulationStartTime, b.state.simulationEndTime);
-    EXPECT_EQ(b.state.nDisplayMode, 6);
-    EXPECT_EQ(b.state.wMainView, 2);
-    EXPECT_EQ(b.state.nStatPlotMode, 0);  // restoring error, componentwise
+    EXPECT_EQ(b.state.nDisplayMode, DisplayMode::Results);
+    EXPECT_EQ(b.state.wMainView, MainView::Statistics);
+    EXPECT_EQ(b.state.nStatPlotMode, StatPlotMode::RestoredComponents);
     EXPECT_TRUE(b.host.enabledItems.at(kCmdShowStatSimulation));
 
     // Another task shows the other statistics dialog.

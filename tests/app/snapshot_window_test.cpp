@@ -258,7 +258,7 @@ void saveEveryFormat(OpenWindow& open, const test::ScratchFolder& folder) {
 
 TEST(SnapshotWindow, SavedPicturesReadBackAsTheWindowShowsIt) {
     OpenWindow open;
-    ASSERT_EQ(open.workbench.state().nDisplayMode, 6);
+    ASSERT_EQ(open.workbench.state().nDisplayMode, DisplayMode::Results);
     const Surface& shown = open.window->surface();
     test::ScratchFolder folder;
     saveEveryFormat(open, folder);

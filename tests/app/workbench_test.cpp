@@ -153,7 +153,7 @@ TEST(Workbench, StartUpWindowAndState) {
     }
 
     const AppState& s = open.workbench.state();
-    EXPECT_EQ(s.nDisplayMode, 5);
+    EXPECT_EQ(s.nDisplayMode, DisplayMode::AlphabetGrid);
     EXPECT_EQ(s.wTaskType, kTaskRecognition);
     EXPECT_EQ(s.wEffectiveTask, kTaskRecognition);
     EXPECT_EQ(s.wSeriesType, kSeriesFixedWhole);
@@ -297,8 +297,8 @@ TEST(Workbench, StartButtonProcessesANewSeriesAndShowsTheResultsView) {
     EXPECT_TRUE(open.sink.empty());
 
     const AppState& s = open.workbench.state();
-    EXPECT_EQ(s.nDisplayMode, 6);
-    EXPECT_EQ(s.wMainView, 1);
+    EXPECT_EQ(s.nDisplayMode, DisplayMode::Results);
+    EXPECT_EQ(s.wMainView, MainView::SeriesGraph);
     EXPECT_EQ(s.wEffectiveTask, kTaskRecognition);
     ASSERT_NE(s.lpSeriesHeader, nullptr);
     EXPECT_EQ(s.lpSeriesHeader->wImpulseQuantity, 18);
@@ -353,7 +353,7 @@ TEST(Workbench, F5ProcessesTheNextData) {
     ASSERT_NE(open.window, nullptr);
     open.paint();
     open.workbench.onKeyDown(*open.window, kVkF5);
-    EXPECT_EQ(open.workbench.state().nDisplayMode, 6);
+    EXPECT_EQ(open.workbench.state().nDisplayMode, DisplayMode::Results);
     EXPECT_EQ(open.workbench.state().lpChainsHeader->wEffectiveTask, kTaskRecognition);
     EXPECT_TRUE(open.sink.empty());
 }

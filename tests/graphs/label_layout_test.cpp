@@ -227,7 +227,7 @@ TEST(LabelLayout, StatisticsLabelsNeitherMeetNorCrossAFrame) {
                     // Levels up to three digits and beyond.
                     f.makeGrid(c.pulses, c.first, c.step, levels, 0, levels > 9 ? 40 : 5, 100);
                     f.fillPlausible();
-                    f.mode = mode;
+                    f.mode = static_cast<StatPlotMode>(mode);
                     f.statView.bFixedUpperBound = bound.fixed;
                     f.statView.dUpperBound = bound.value;
                     if (mode == 2 && bound.fixed == 0) {  // and a pattern box
@@ -239,7 +239,7 @@ TEST(LabelLayout, StatisticsLabelsNeitherMeetNorCrossAFrame) {
                     LayoutRecorder r;
                     platform::DeviceContext dc(f.surface, r);
                     ASSERT_EQ(DrawDetectionArrayZ(f.sink, dc, f.statView, nullptr, kPulseAmplitude,
-                                                  mode, static_cast<uint16_t>(f.required.size()),
+                                                  f.mode, static_cast<uint16_t>(f.required.size()),
                                                   f.required, f.errors.get(), &f.series),
                               1);
                     const SeriesGraphGeometry g = f.geometry();

@@ -134,10 +134,10 @@ TEST(SeriesGraph, TuplesAreHighlightedWhereTheRunAndTheSeriesAreOfTuples) {
     EXPECT_FALSE(tinted(2) || tinted(3));
     // A dotted frame instead of the background, or nothing.
     f.recordRun(36, 36);
-    f.view.settings.wTuplesHighlight = 1;
+    f.view.settings.wTuplesHighlight = TuplesHighlight::DottedFrame;
     f.draw();
     EXPECT_FALSE(tinted(1));
-    f.view.settings.wTuplesHighlight = 0;
+    f.view.settings.wTuplesHighlight = TuplesHighlight::None;
     f.view.settings.bHighlightDetectedPulses = 0;
     f.view.settings.bShadedOriginalPulses = 0;
     const size_t plain = inkIn(f, g.panel(2));

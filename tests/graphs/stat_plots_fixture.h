@@ -16,7 +16,7 @@ namespace etalon::test {
 struct StatFixture : GraphFixture {
     std::unique_ptr<RestErrorHeader> errors;
     StatPlotView statView;
-    int32_t mode = kPlotDetectionComponents;
+    StatPlotMode mode = StatPlotMode::DetectionComponents;
 
     StatFixture() {
         series.wMinPulses = 6;

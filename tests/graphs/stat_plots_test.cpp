@@ -35,7 +35,7 @@ void expectCurve(StatFixture& f, const std::vector<Point>& points) {
 
 TEST(StatPlots, ComponentwiseRestoredErrorCurvesSitWhereTheirValuesSay) {
     StatFixture f;
-    f.mode = kPlotRestoredComponents;
+    f.mode = StatPlotMode::RestoredComponents;
     const std::vector<uint16_t> required(f.required.begin(), f.required.end());
     const uint64_t n0 =
         errorNormalisers(etalonFigures(*f.errors, f.series, required), f.series).restored;
@@ -61,7 +61,7 @@ TEST(StatPlots, ComponentwiseRestoredErrorCurvesSitWhereTheirValuesSay) {
 
 TEST(StatPlots, AggregateRecognitionCurveSitsWhereItsShareSays) {
     StatFixture f;
-    f.mode = kPlotRecognitionAggregate;
+    f.mode = StatPlotMode::RecognitionAggregate;
     f.makeGrid(5, 6, 6, 12, 0, 5, 100);
     // 4 l misses in each of the 100 repeats of every count: share 4 l / 100,
     // against an axis top of 0.5. The curve climbs steeply, so the pixel right
@@ -80,7 +80,7 @@ TEST(StatPlots, AggregateRecognitionCurveSitsWhereItsShareSays) {
 
 TEST(StatPlots, CurvesAboveTheAxisTopAreClippedAlongTheirTrueLines) {
     StatFixture f;
-    f.mode = kPlotRecognitionComponents;
+    f.mode = StatPlotMode::RecognitionComponents;
     f.makeGrid(5, 6, 6, 12, 0, 5, 100);
     // A fixed top of 0.05 and every repeat missed from the second level on:
     // the curves climb twenty plot heights within the first step.
@@ -119,7 +119,7 @@ TEST(StatPlots, DegenerateGridsDrawWhatTheyCanWithoutDividingByZero) {
         for (int mode : modes) {
             SCOPED_TRACE(testing::Message() << "setup " << setup << " mode " << mode);
             StatFixture f;
-            f.mode = mode;
+            f.mode = static_cast<StatPlotMode>(mode);
             if (setup == 0) {
                 f.makeGrid(5, 6, 6, 1, 0, 5, 0);  // one noise level, no repeats
             } else {

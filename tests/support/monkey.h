@@ -68,11 +68,13 @@ class Monkey {
     void check(unsigned long step) const {
         const AppState& s = rig_.state;
         SCOPED_TRACE("event " + std::to_string(step));
-        ASSERT_TRUE(s.nDisplayMode == 5 || s.nDisplayMode == 6 || s.nDisplayMode == 9 ||
-                    s.nDisplayMode == 10)
-            << s.nDisplayMode;
-        ASSERT_TRUE(s.wMainView == 1 || s.wMainView == 2);
-        if (s.nDisplayMode == 6 && s.wMainView == 2) {
+        ASSERT_TRUE(s.nDisplayMode == DisplayMode::AlphabetGrid ||
+                    s.nDisplayMode == DisplayMode::Results ||
+                    s.nDisplayMode == DisplayMode::SubsetPanel ||
+                    s.nDisplayMode == DisplayMode::ParameterPanel)
+            << static_cast<int>(s.nDisplayMode);
+        ASSERT_TRUE(s.wMainView == MainView::SeriesGraph || s.wMainView == MainView::Statistics);
+        if (s.nDisplayMode == DisplayMode::Results && s.wMainView == MainView::Statistics) {
             ASSERT_TRUE(s.lpRestErrorHeader && s.lpRestErrorHeader->ifComplete);
         }
         ASSERT_LE(s.wRequiredCount, s.lpRequiredList.size());
