@@ -107,7 +107,7 @@ int detectKnownNumberChain(MessageSink& sink, std::span<const PulseHeader> alpha
     fitList(w, etalons, cover);
     pointLayers(w, w.listValue.data(), cover);
     int32_t criterion = 0;
-    if (!w.chain.run(w.ranges, w.fits, tmin, tmax, {kSentinel6, kSentinel7, kSentinel9},
+    if (!w.chain.run(w.ranges, w.fits, tmin, tmax, {kNoPredecessorValue, kNoChainValue, kSearchStartValue},
                      w.positions, criterion)) {
         noChain(series, chains);
         return 1;
@@ -202,7 +202,7 @@ bool traceChain(KnownChainWork& w, std::size_t d, std::size_t q) {
         std::span<int32_t> positions(w.chainPositions.data() + d * q, q);
         positions[q - 1] = w.endPosition[d];
         const bool found =
-            w.groups[d / lanes].backtrack(static_cast<int>(d % lanes), kSentinel9, positions);
+            w.groups[d / lanes].backtrack(static_cast<int>(d % lanes), kSearchStartValue, positions);
         w.traced[d] = found ? 1 : -1;
     }
     return w.traced[d] > 0;
@@ -270,9 +270,9 @@ int recognizeKnownNumberChain(MessageSink& sink, std::span<const PulseHeader> al
             const LayerRange& r = w.ranges[k];
             w.fits[k] = w.laneFits.data() + (r.lo <= r.hi ? (r.lo - cover.lo) * lanes : 0);
         }
-        w.groups[g].forward(w.ranges, w.fits, tmin, tmax, kSentinel9);
+        w.groups[g].forward(w.ranges, w.fits, tmin, tmax, kSearchStartValue);
         const auto used = static_cast<int>(std::min(lanes, distinct - g * lanes));
-        w.groups[g].findEnds(kSentinel9, used, w.endPosition.data() + g * lanes,
+        w.groups[g].findEnds(kSearchStartValue, used, w.endPosition.data() + g * lanes,
                              w.endValue.data() + g * lanes);
     }
 

@@ -81,7 +81,7 @@ bool searchShift(TuplesWork& w, std::span<const int32_t> tuple, int shift, int32
         const LayerRange& r = w.ranges[k];
         w.fits[k] = r.lo <= r.hi ? table.values() + (r.lo - cover.lo) : table.values();
     }
-    if (!w.chain.run(w.ranges, w.fits, tmin, tmax, {kSentinel6, kSentinel7, kSentinel6},
+    if (!w.chain.run(w.ranges, w.fits, tmin, tmax, {kNoPredecessorValue, kNoChainValue, kNoPredecessorValue},
                      w.positions, criterion)) {
         return false;
     }
@@ -199,9 +199,9 @@ int rankInLanes(TuplesWork& w, const LayerRange& cover, std::size_t q, int32_t t
                                    std::size_t(w.combinationOf[g * q + k] - base) * width * kLanes;
             w.fits[k] = table + (r.lo <= r.hi ? (r.lo - cover.lo) * kLanes : 0);
         }
-        w.groups[g].forward(w.ranges, w.fits, tmin, tmax, kSentinel6);
+        w.groups[g].forward(w.ranges, w.fits, tmin, tmax, kNoPredecessorValue);
         const auto used = static_cast<int>(std::min(kLanes, n - g * kLanes));
-        w.groups[g].findEnds(kSentinel7, used, w.endPosition.data() + g * kLanes,
+        w.groups[g].findEnds(kNoChainValue, used, w.endPosition.data() + g * kLanes,
                              w.endValue.data() + g * kLanes);
     }
 
@@ -212,7 +212,7 @@ int rankInLanes(TuplesWork& w, const LayerRange& cover, std::size_t q, int32_t t
         [&](int32_t c) {
             std::span<int32_t> positions(w.chainPositions.data() + std::size_t(c) * q, q);
             positions[q - 1] = w.endPosition[c];
-            return w.groups[c / kLanes].backtrack(c % kLanes, kSentinel6, positions);
+            return w.groups[c / kLanes].backtrack(c % kLanes, kNoPredecessorValue, positions);
         },
         w.ranked.data(), w.kept.data(), best);
     if (kept == 0) return -1;
@@ -266,7 +266,7 @@ int detectKnownNumberTuples(MessageSink& sink, std::span<const PulseHeader> alph
         found = rankInLanes(w, cover, q, tmin, tmax, chains) >= 0;
     } else if (q > 0 && cover.lo <= cover.hi && isValidTuple(tuple, alphabet.size())) {
         w.cache.begin(series.noisyData(), alphabet, series.wImpulseSize, level, cover.lo, cover.hi);
-        int32_t best = kSentinel7;
+        int32_t best = kNoChainValue;
         for (int shift = 0; shift < shiftsToTry(proceeding, tuple.size()); ++shift) {
             int32_t criterion = 0;
             if (!searchShift(w, tuple, shift, tmin, tmax, cover, criterion)) continue;
@@ -312,7 +312,7 @@ int recognizeKnownNumberTuples(MessageSink& sink, std::span<const PulseHeader> a
         const int best = rankInLanes(w, cover, q, tmin, tmax, chains);
         if (best >= 0) recognised = w.candidates[best].number + 1;
     }
-    int32_t best = kSentinel7;
+    int32_t best = kNoChainValue;
     for (std::size_t g = 0; g < tuples.size() && !lanes && q > 0 && cover.lo <= cover.hi; ++g) {
         const std::span<const int32_t> tuple = tuples[g];
         if (!isValidTuple(tuple, alphabet.size())) continue;

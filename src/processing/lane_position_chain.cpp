@@ -350,7 +350,7 @@ void LanePositionChain::run(const PositionClasses& classes,
     }
     int32_t* value = value_.data();
     for (const auto& r : classes.readUnreached)
-        std::fill(value + r.lo * w, value + (r.hi + 1) * w, kSentinel8);
+        std::fill(value + r.lo * w, value + (r.hi + 1) * w, kUnreachedValue);
     for (const auto& r : classes.firstOnly)
         std::copy(fit + r.lo * w, fit + (r.hi + 1) * w, value + r.lo * w);
     const PassTables t{fit, value, pred_.data() + group * n_ * kLanes, suffixValue_.data(),
@@ -359,16 +359,16 @@ void LanePositionChain::run(const PositionClasses& classes,
     // negative criterion; a later-only pulse always takes the best one.
     if (w == Narrow::kWidth) {
         pass<Narrow>(classes.firstOrLater, 0, tmin, tmax, t);
-        pass<Narrow>(classes.laterOnly, kSentinel8, tmin, tmax, t);
+        pass<Narrow>(classes.laterOnly, kUnreachedValue, tmin, tmax, t);
     } else if (vectorLoops()) {
         pass<Wide>(classes.firstOrLater, 0, tmin, tmax, t);
-        pass<Wide>(classes.laterOnly, kSentinel8, tmin, tmax, t);
+        pass<Wide>(classes.laterOnly, kUnreachedValue, tmin, tmax, t);
     } else {
         for (const int half : {0, 4}) {
             const PassTables h{t.fit + half, t.value + half, t.pred + half, t.suffixValue + half,
                                t.suffixAt + half};
             pass<HalfWide>(classes.firstOrLater, 0, tmin, tmax, h);
-            pass<HalfWide>(classes.laterOnly, kSentinel8, tmin, tmax, h);
+            pass<HalfWide>(classes.laterOnly, kUnreachedValue, tmin, tmax, h);
         }
     }
 }

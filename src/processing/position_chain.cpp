@@ -17,12 +17,12 @@ void PositionChain::reserve(std::size_t n) {
 void PositionChain::clear(std::size_t n, const PositionClasses& classes) {
     useFits(fit_.data(), 0);
     for (const auto& r : classes.readUnreached) {
-        std::fill(value_.begin() + r.lo, value_.begin() + r.hi + 1, kSentinel8);
+        std::fill(value_.begin() + r.lo, value_.begin() + r.hi + 1, kUnreachedValue);
     }
     const std::vector<PositionClasses::Range>& fitted = classes.fitted;
     auto unfitted = [&](std::size_t from, std::size_t to) {
         if (from >= to) return;
-        std::fill(fit_.begin() + from, fit_.begin() + to, kSentinel8);
+        std::fill(fit_.begin() + from, fit_.begin() + to, kUnreachedValue);
         std::fill(etalon_.begin() + from, etalon_.begin() + to, 0);
     };
     std::size_t next = 0;
@@ -45,7 +45,7 @@ void PositionChain::run(const PositionClasses& classes, int32_t tmin, int32_t tm
     window_.start(value_.data(), tmin, tmax);
     pass(classes.firstOrLater, 0, tmin);
     if (!windowsCarryOver(classes, tmin)) window_.start(value_.data(), tmin, tmax);
-    pass(classes.laterOnly, kSentinel8, tmin);
+    pass(classes.laterOnly, kUnreachedValue, tmin);
 }
 
 // Positions enter the window once their value is final for this pass: every
@@ -60,7 +60,7 @@ void PositionChain::pass(const std::vector<PositionClasses::Range>& ranges, int3
 int32_t PositionChain::predecessor(int32_t x) const {
     const uint8_t cls = classes_->classOf[x];
     if (cls == 1) return -1;
-    const int32_t start = cls == 2 ? 0 : kSentinel8;
+    const int32_t start = cls == 2 ? 0 : kUnreachedValue;
     const int32_t from = std::max(x - tmax_, 0), to = x - tmin_;
     if (to < from) return -2;
     // The value of x is the best value of its window (capped at start) plus

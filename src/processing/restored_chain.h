@@ -13,11 +13,16 @@
 namespace etalon {
 
 // Values the dynamic programmes start their searches from; a value not below
-// them means "nothing admissible".
-inline constexpr int32_t kSentinel6 = 999999;
-inline constexpr int32_t kSentinel7 = 9999999;
-inline constexpr int32_t kSentinel8 = 99999999;
-inline constexpr int32_t kSentinel9 = 999999999;
+// them means "nothing admissible". Which one a search starts from decides
+// which positions it may still take, so each keeps its own name.
+// What a position with no admissible predecessor is charged (it stays usable).
+inline constexpr int32_t kNoPredecessorValue = 999999;
+// A chain counts as found only with a criterion below this.
+inline constexpr int32_t kNoChainValue = 9999999;
+// A table entry not reached yet; never chosen.
+inline constexpr int32_t kUnreachedValue = 99999999;
+// Where the widest searches start: anything reached is below it.
+inline constexpr int32_t kSearchStartValue = 999999999;
 
 // One restored chain: n pulses in increasing position order.
 struct RestoredChain {

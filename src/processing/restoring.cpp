@@ -138,16 +138,16 @@ int runRestoringProcedure(MessageSink& sink, RestoringProcedure procedure,
     SeriesHeader& s = *r.series;
     int32_t noDebugging = 0;
     int32_t& debugging = r.debugging ? *r.debugging : noDebugging;
-    const auto chain = [&](const RestoringProcedures::Chain& f) {
+    const auto chain = [&](const RestoringProcedures::ChainProcedure& f) {
         return f ? f(sink, r.alphabet, r.etalons, r.tmin, r.tmax, r.processingLevel, r.chains, s)
                  : 0;
     };
-    const auto tuple = [&](const RestoringProcedures::Tuple& f) {
+    const auto tuple = [&](const RestoringProcedures::OnePatternProcedure& f) {
         return f ? f(sink, r.alphabet, r.pattern, r.proceeding, r.tmin, r.tmax, r.processingLevel,
                      r.chains, s, debugging)
                  : 0;
     };
-    const auto tuples = [&](const RestoringProcedures::Tuples& f) {
+    const auto tuples = [&](const RestoringProcedures::StoredPatternsProcedure& f) {
         return f ? f(sink, r.alphabet, r.patterns, r.proceeding, r.tmin, r.tmax, r.processingLevel,
                      r.chains, s, debugging)
                  : 0;

@@ -39,24 +39,24 @@ bool readsPatterns(RestoringProcedure procedure);
 // The procedures as callable entries, so callers can run stand-ins (tests
 // that only note the call, or the slow references); an empty entry is skipped.
 struct RestoringProcedures {
-    using Chain =
+    using ChainProcedure =
         std::function<int(MessageSink&, std::span<const PulseHeader>, std::span<const uint16_t>,
                           uint16_t, uint16_t, uint16_t, ChainsHeader*, SeriesHeader&)>;
-    using Tuple = std::function<int(MessageSink&, std::span<const PulseHeader>,
-                                    std::span<const int32_t>, uint16_t, uint16_t, uint16_t,
-                                    uint16_t, ChainsHeader*, SeriesHeader&, int32_t&)>;
-    using Tuples = std::function<int(MessageSink&, std::span<const PulseHeader>,
-                                     std::span<const std::span<const int32_t>>, uint16_t, uint16_t,
-                                     uint16_t, uint16_t, ChainsHeader*, SeriesHeader&, int32_t&)>;
+    using OnePatternProcedure = std::function<int(
+        MessageSink&, std::span<const PulseHeader>, std::span<const int32_t>, uint16_t, uint16_t,
+        uint16_t, uint16_t, ChainsHeader*, SeriesHeader&, int32_t&)>;
+    using StoredPatternsProcedure = std::function<int(
+        MessageSink&, std::span<const PulseHeader>, std::span<const std::span<const int32_t>>,
+        uint16_t, uint16_t, uint16_t, uint16_t, ChainsHeader*, SeriesHeader&, int32_t&)>;
 
-    Chain detectKnownNumberChain;
-    Chain recognizeKnownNumberChain;
-    Chain detectUnknownNumberChain;
-    Chain recognizeUnknownNumberChain;
-    Tuple detectKnownNumberTuples;
-    Tuple tuplesDetection;
-    Tuples recognizeKnownNumberTuples;
-    Tuples tuplesRecognition;
+    ChainProcedure detectKnownNumberChain;
+    ChainProcedure recognizeKnownNumberChain;
+    ChainProcedure detectUnknownNumberChain;
+    ChainProcedure recognizeUnknownNumberChain;
+    OnePatternProcedure detectKnownNumberTuples;
+    OnePatternProcedure tuplesDetection;
+    StoredPatternsProcedure recognizeKnownNumberTuples;
+    StoredPatternsProcedure tuplesRecognition;
 };
 
 // The workbench's own (fast) procedures.

@@ -324,14 +324,14 @@ int TuplesDetection(MessageSink& sink, std::span<const PulseHeader> alphabet,
     if (!buildClasses(sink, w, series, tmin, tmax)) return 0;
     resetChains(chains, 0, series.wMaxPulses);
 
-    int32_t criterion = kSentinel8;
+    int32_t criterion = kUnreachedValue;
     w.restored.n = 0;
     w.tuples.count = 0;
     if (layers > 0 && isValidTuple(pattern, alphabet.size())) {
         startFits(w, series, alphabet, level);
-        PatternSearch search(w, series, pattern, layers, kSentinel8, tmin, tmax);
+        PatternSearch search(w, series, pattern, layers, kUnreachedValue, tmin, tmax);
         criterion = search.run(sink, debuggingRepeat != 0);
-        if (!(criterion < kSentinel8)) {
+        if (!(criterion < kUnreachedValue)) {
             w.restored.n = 0;
             w.tuples.count = 0;
         }
@@ -364,7 +364,7 @@ int TuplesRecognition(MessageSink& sink, std::span<const PulseHeader> alphabet,
     if (!buildClasses(sink, w, series, tmin, tmax)) return 0;
     resetChains(chains, 0, series.wMaxPulses);
 
-    int32_t best = kSentinel9;
+    int32_t best = kSearchStartValue;
     int recognised = 0;
     w.best.n = 0;
     w.bestTuples.count = 0;
@@ -374,7 +374,7 @@ int TuplesRecognition(MessageSink& sink, std::span<const PulseHeader> alphabet,
         const int patternLayers =
             static_cast<int>(std::min<std::size_t>(pattern.size(), series.wMaxPulses));
         if (patternLayers == 0 || !isValidTuple(pattern, alphabet.size())) continue;
-        PatternSearch search(w, series, pattern, patternLayers, kSentinel9, tmin, tmax);
+        PatternSearch search(w, series, pattern, patternLayers, kSearchStartValue, tmin, tmax);
         const int32_t criterion = search.run(sink, debuggingRepeat != 0);
         if (criterion < best) {
             best = criterion;

@@ -124,10 +124,10 @@ int detectUnknownNumberChain(MessageSink& sink, std::span<const PulseHeader> alp
         fitFitted(w, etalons[i] - 1, i == 0);
     w.chain.run(*w.classes, tmin, tmax);
     int32_t best = 0;
-    const int32_t end = w.chain.findEnd(*w.classes, kSentinel8, best);
-    int32_t criterion = kSentinel7;
+    const int32_t end = w.chain.findEnd(*w.classes, kUnreachedValue, best);
+    int32_t criterion = kNoChainValue;
     w.restored.n = 0;
-    if (end >= 0 && best < kSentinel7) {
+    if (end >= 0 && best < kNoChainValue) {
         criterion = best;
         w.chain.fillChain(end, only, w.restored);
         setWindows(w, w.restored, static_cast<int16_t>(series.wImpulseSize));
@@ -190,10 +190,10 @@ uint16_t recognizeUnknownNumberChain(MessageSink& sink, std::span<const PulseHea
         const int used = static_cast<int>(
             std::min<std::size_t>(distinct.size() - first, LanePositionChain::kLanes));
         laneChain.run(*w.classes, tables, used, tmin, tmax, g);
-        laneChain.findEnds(*w.classes, kSentinel9, g);
+        laneChain.findEnds(*w.classes, kSearchStartValue, g);
     }
 
-    int32_t bestCriterion = kSentinel7;
+    int32_t bestCriterion = kNoChainValue;
     uint16_t recognised = 65535;
     // The chain written into the series: the smallest criterion of the
     // second end search, the first of equal ones (rank 0 of the record).
@@ -202,10 +202,10 @@ uint16_t recognizeUnknownNumberChain(MessageSink& sink, std::span<const PulseHea
     w.best.n = 0;
     for (const uint16_t etalon : etalons) {
         const int slot = laneEtalons.slotOf(etalon);
-        // The search from kSentinel8 finds the same end with the same value
+        // The search from kUnreachedValue finds the same end with the same value
         // when there is one below it.
         const int32_t criterion = laneChain.endValue(slot);
-        const int32_t endValue = std::min(criterion, kSentinel8);
+        const int32_t endValue = std::min(criterion, kUnreachedValue);
         if (endValue < bestCriterion) {
             bestCriterion = endValue;
             recognised = etalon;

@@ -57,7 +57,7 @@ std::vector<std::vector<uint16_t>> groupShapes(std::mt19937& rng) {
 
 void compareEveryGroupShape(RestoringProcedure procedure) {
     std::mt19937 rng(2024);
-    SeriesMaker maker;
+    SeriesFromRecipe maker;
     struct Geometry {
         uint16_t type;
         uint32_t length;

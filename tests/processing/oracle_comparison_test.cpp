@@ -173,7 +173,7 @@ Outcome run(const RestoringProcedures& table, Procedure p, const Case& c,
 
 void compareOnRandomSeries(Procedure p, unsigned seed, int cases) {
     std::mt19937 rng(seed);
-    SeriesMaker maker;
+    SeriesFromRecipe maker;
     int compared = 0, withChains = 0;
     for (int i = 0; compared < cases && i < cases * 3; ++i) {
         Case c = randomCase(rng, p);

@@ -25,7 +25,7 @@ const std::vector<uint16_t> kAll = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10,
                                     11, 12, 13, 14, 15, 16, 17, 18, 19, 20};
 const std::vector<int32_t> kPattern = {3, 7, 12};
 
-SeriesRecipe spec(uint16_t type, int16_t noise, uint16_t etalon) {
+SeriesRecipe recipe(uint16_t type, int16_t noise, uint16_t etalon) {
     SeriesRecipe s;
     s.type = type;
     s.noise = noise;
@@ -34,7 +34,7 @@ SeriesRecipe spec(uint16_t type, int16_t noise, uint16_t etalon) {
     return s;
 }
 
-using Call = std::function<int(MessageSink&, SeriesMaker&, ChainsHeader*, SeriesHeader&)>;
+using Call = std::function<int(MessageSink&, SeriesFromRecipe&, ChainsHeader*, SeriesHeader&)>;
 
 struct FailureCase {
     const char* name;
@@ -50,49 +50,49 @@ std::vector<FailureCase> failureCases() {
     return {
         {"detectKnownNumberChain",
          1,
-         [](MessageSink& s, SeriesMaker& m, ChainsHeader* c, SeriesHeader& h) {
+         [](MessageSink& s, SeriesFromRecipe& m, ChainsHeader* c, SeriesHeader& h) {
              return detectKnownNumberChain(s, m.alphabet(), kAll, 40, 181, 100, c, h);
          },
          {{1, "Нет памяти для ppDw!"}, {2, "Нет памяти для ppDw[m]!"}},
          0},
         {"recognizeKnownNumberChain",
          1,
-         [](MessageSink& s, SeriesMaker& m, ChainsHeader* c, SeriesHeader& h) {
+         [](MessageSink& s, SeriesFromRecipe& m, ChainsHeader* c, SeriesHeader& h) {
              return recognizeKnownNumberChain(s, m.alphabet(), kAll, 40, 181, 100, c, h);
          },
          {{1, "Нет памяти для ppDw!"}, {2, "Нет памяти для indexes!"}},
          -1},
         {"detectUnknownNumberChain",
          4,
-         [](MessageSink& s, SeriesMaker& m, ChainsHeader* c, SeriesHeader& h) {
+         [](MessageSink& s, SeriesFromRecipe& m, ChainsHeader* c, SeriesHeader& h) {
              return detectUnknownNumberChain(s, m.alphabet(), kAll, 40, 181, 100, c, h);
          },
          {{1, "Нет памяти для EtalonsPartialEnergy!"}, {2, "Нет памяти для indexes!"}},
          0},
         {"recognizeUnknownNumberChain",
          4,
-         [](MessageSink& s, SeriesMaker& m, ChainsHeader* c, SeriesHeader& h) {
+         [](MessageSink& s, SeriesFromRecipe& m, ChainsHeader* c, SeriesHeader& h) {
              return int(recognizeUnknownNumberChain(s, m.alphabet(), kAll, 40, 181, 100, c, h));
          },
          {{1, "Нет памяти для indexes!"}},
          0},
         {"detectKnownNumberTuples",
          36,
-         [](MessageSink& s, SeriesMaker& m, ChainsHeader* c, SeriesHeader& h) {
+         [](MessageSink& s, SeriesFromRecipe& m, ChainsHeader* c, SeriesHeader& h) {
              return detectKnownNumberTuples(s, m.alphabet(), kPattern, 2, 40, 181, 100, c, h);
          },
          {{1, "Нет памяти для ppDw!"}, {2, "Нет памяти для ppDw[m]!"}},
          0},
         {"recognizeKnownNumberTuples",
          36,
-         [tuples](MessageSink& s, SeriesMaker& m, ChainsHeader* c, SeriesHeader& h) {
+         [tuples](MessageSink& s, SeriesFromRecipe& m, ChainsHeader* c, SeriesHeader& h) {
              return recognizeKnownNumberTuples(s, m.alphabet(), *tuples, 2, 40, 181, 100, c, h);
          },
          {{1, "Нет памяти для ppDw!"}, {2, "Нет памяти для ppDw[]!"}},
          0},
         {"TuplesDetection",
          40,
-         [](MessageSink& s, SeriesMaker& m, ChainsHeader* c, SeriesHeader& h) {
+         [](MessageSink& s, SeriesFromRecipe& m, ChainsHeader* c, SeriesHeader& h) {
              int32_t debugging = 0;
              return TuplesDetection(s, m.alphabet(), kPattern, 1, 40, 181, 100, c, h, debugging);
          },
@@ -102,7 +102,7 @@ std::vector<FailureCase> failureCases() {
          0},
         {"TuplesRecognition",
          40,
-         [tuples](MessageSink& s, SeriesMaker& m, ChainsHeader* c, SeriesHeader& h) {
+         [tuples](MessageSink& s, SeriesFromRecipe& m, ChainsHeader* c, SeriesHeader& h) {
              int32_t debugging = 0;
              return TuplesRecognition(s, m.alphabet(), *tuples, 1, 40, 181, 100, c, h, debugging);
          },
@@ -114,8 +114,8 @@ std::vector<FailureCase> failureCases() {
 // Each failure is reported once, without caption, and changes neither record.
 TEST(Procedures, AllocationFailuresAreReportedAndChangeNothing) {
     for (const FailureCase& c : failureCases()) {
-        SeriesMaker maker;
-        ASSERT_TRUE(maker.make(spec(c.type, 20, 1))) << c.name;
+        SeriesFromRecipe maker;
+        ASSERT_TRUE(maker.make(recipe(c.type, 20, 1))) << c.name;
         for (const auto& [n, message] : c.failures) {
             auto series = std::make_unique<SeriesHeader>(maker.series());
             markRestored(*series);
@@ -146,8 +146,8 @@ TEST(Procedures, AllocationFailuresAreReportedAndChangeNothing) {
 }
 
 TEST(Procedures, CleanSeriesIsRestoredExactly) {
-    SeriesMaker maker;
-    ASSERT_TRUE(maker.make(spec(1, 0, 3)));
+    SeriesFromRecipe maker;
+    ASSERT_TRUE(maker.make(recipe(1, 0, 3)));
     SeriesHeader& s = maker.series();
     auto chains = makeChains(s.wMaxPulses);
     RecordingSink sink;
@@ -189,8 +189,8 @@ TEST(Procedures, CleanSeriesIsRestoredExactly) {
 }
 
 TEST(Procedures, SinglePulseTakesTheBestFittingPosition) {
-    SeriesMaker maker;
-    SeriesRecipe one = spec(1, 0, 7);
+    SeriesFromRecipe maker;
+    SeriesRecipe one = recipe(1, 0, 7);
     one.length = 200;
     one.pulses = 1;
     ASSERT_TRUE(maker.make(one));
@@ -207,8 +207,8 @@ TEST(Procedures, SinglePulseTakesTheBestFittingPosition) {
 // Two etalons with the same samples: the earlier in the list always wins,
 // and recognition ranks the later right after it.
 TEST(Procedures, IdenticalEtalonsKeepTheEarlierOne) {
-    SeriesMaker maker;
-    ASSERT_TRUE(maker.make(spec(1, 20, 3)));
+    SeriesFromRecipe maker;
+    ASSERT_TRUE(maker.make(recipe(1, 20, 3)));
     std::array<PulseHeader, kEtalonsNumber> alphabet = maker.alphabet();
     alphabet[4].lpData = alphabet[2].lpData;  // etalon 5 := etalon 3
     SeriesHeader& s = maker.series();
@@ -242,8 +242,8 @@ TEST(Procedures, TuplesGroupFromTheShift) {
     ASSERT_EQ(t.count, 1);
     EXPECT_EQ(t.second[0], 5);
 
-    SeriesMaker maker;
-    ASSERT_TRUE(maker.make(spec(36, 10, 1)));
+    SeriesFromRecipe maker;
+    ASSERT_TRUE(maker.make(recipe(36, 10, 1)));
     SeriesHeader& s = maker.series();
     RecordingSink sink;
     auto chains = makeChains(s.wMaxPulses);
@@ -255,8 +255,8 @@ TEST(Procedures, TuplesGroupFromTheShift) {
 }
 
 TEST(Procedures, DebugTextsAreShownOnceAndGrowAsNeeded) {
-    SeriesMaker maker;
-    SeriesRecipe dense = spec(40, 20, 1);
+    SeriesFromRecipe maker;
+    SeriesRecipe dense = recipe(40, 20, 1);
     dense.tmin = 12;  // many first-or-later positions
     ASSERT_TRUE(maker.make(dense));
     SeriesHeader& s = maker.series();
@@ -280,7 +280,7 @@ TEST(Procedures, DebugTextsAreShownOnceAndGrowAsNeeded) {
 TEST(Procedures, NothingToRunLeavesTheSeriesAlone) {
     EXPECT_EQ(chooseRestoringProcedure(kTaskJointEstimation, kSeriesFixedWhole),
               RestoringProcedure::None);
-    SeriesMaker maker;
+    SeriesFromRecipe maker;
     ASSERT_TRUE(maker.make({}));
     SeriesHeader series = maker.series();
     markRestored(series);
@@ -297,8 +297,8 @@ TEST(Procedures, NothingToRunLeavesTheSeriesAlone) {
 }
 
 TEST(Procedures, NumbersOutsideTheAlphabetAreRefusedAndLeaveTheSeriesAlone) {
-    SeriesMaker maker;
-    ASSERT_TRUE(maker.make(spec(36, 0, 1)));
+    SeriesFromRecipe maker;
+    ASSERT_TRUE(maker.make(recipe(36, 0, 1)));
     SeriesHeader series = maker.series();
     markRestored(series);
     const SeriesHeader marked = series;
@@ -334,8 +334,8 @@ TEST(Procedures, NumbersOutsideTheAlphabetAreRefusedAndLeaveTheSeriesAlone) {
 }
 
 TEST(Procedures, TminAboveTmaxLeavesNoTwoPulsesInAChain) {
-    SeriesMaker maker;
-    ASSERT_TRUE(maker.make(spec(4, 0, 3)));
+    SeriesFromRecipe maker;
+    ASSERT_TRUE(maker.make(recipe(4, 0, 3)));
     SeriesHeader& series = maker.series();
     RecordingSink sink;
     auto chains = makeChains(series.wMaxPulses);
@@ -347,8 +347,8 @@ TEST(Procedures, TminAboveTmaxLeavesNoTwoPulsesInAChain) {
 }
 
 TEST(Procedures, NoAdmissibleChainGivesZeroPulses) {
-    SeriesMaker maker;
-    ASSERT_TRUE(maker.make(spec(1, 20, 1)));
+    SeriesFromRecipe maker;
+    ASSERT_TRUE(maker.make(recipe(1, 20, 1)));
     SeriesHeader& s = maker.series();
     const int last = s.wImpulseQuantity - 1;
     std::swap(s.lpMinPositions[last], s.lpMaxPositions[last]);

@@ -7,13 +7,13 @@
 
 namespace etalon::test {
 
-SeriesMaker::SeriesMaker() {
+SeriesFromRecipe::SeriesFromRecipe() {
     SilentSink sink;
     makeAlphabet(sink, kPulseAmplitude, kEtalonsNumber, kEtalonLength, alphabet_,
                  streams_.wAlphabetNoiseSeed);
 }
 
-bool SeriesMaker::make(const SeriesRecipe& recipe) {
+bool SeriesFromRecipe::make(const SeriesRecipe& recipe) {
     SilentSink sink;
     std::vector<uint16_t> sequence = recipe.sequence;
     SeriesMakingRequest request;

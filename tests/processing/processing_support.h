@@ -29,9 +29,9 @@ struct SeriesRecipe {
 };
 
 // The alphabet and streams as the workbench starts with, and a series record.
-class SeriesMaker {
+class SeriesFromRecipe {
   public:
-    SeriesMaker();
+    SeriesFromRecipe();
     // Makes a series into series(); false when the generator refused.
     bool make(const SeriesRecipe& recipe);
     SeriesHeader& series() { return *series_; }
