@@ -135,14 +135,17 @@ TEST(RecordedOutputs, AlphabetSeriesAndProcessPrintWhatTheyPrinted) {
           "detection", "--proceeding", "2", "--subset", "1,2,3"}},
         {"process_type16_joint",
          {"process", "--length", "600", "--type", "16", "--task", "joint", "--noise", "5"}},
-        // Each series of --count is restored and printed on a line of its own;
-        // the streams carry on as for `series --count`.
-        {"process_count",
-         {"process", "--type", "2", "--level", "50", "--processing-level", "80", "--task",
-          "recognition", "--etalons", "3,5,7", "--count", "3"}},
     };
     for (const Recorded& r : recorded)
         expectGolden(r.name, r.args);
+}
+
+// Each series of --count is restored and printed on a line of its own; the
+// streams carry on as for `series --count`.
+TEST(RecordedOutputs, ProcessCountPrintsOneLinePerSeries) {
+    expectGolden("process_count",
+                 {"process", "--type", "2", "--level", "50", "--processing-level", "80", "--task",
+                  "recognition", "--etalons", "3,5,7", "--count", "3"});
 }
 
 TEST(RecordedOutputs, ProcessReadsASavedSeriesAsItDid) {
