@@ -5,12 +5,14 @@
 #include <iostream>
 #include <sstream>
 
+#include "cli/geometry_text.h"
 #include "cli/json_output.h"
 #include "cli/number_list.h"
 #include "cli/option_checks.h"
 #include "cli/process_command.h"
 #include "cli/series_session.h"
 #include "cli/simulate_command.h"
+#include "cli/standard_output.h"
 #include "series/series_codes.h"
 #include "series/series_generator.h"
 
@@ -36,9 +38,6 @@ std::vector<int64_t> parseList(const std::string& text, const std::string& optio
     }
     return values;
 }
-
-// Positions are 16-bit signed in the records.
-constexpr int64_t kLargestPosition = 32767;
 
 struct SeriesArguments {
     SeriesOptions options;
@@ -88,38 +87,10 @@ void checkGeometry(const SeriesOptions& o, const CLI::App& command) {
     const auto named = [&command](const std::string& name, int64_t value) {
         return name + " " + std::to_string(value) + (command.count(name) == 0 ? " (default)" : "");
     };
-    const std::string length = named("--length", o.length);
-    const std::string tmin = named("--tmin", o.tmin);
-    const std::string tmax = named("--tmax", o.tmax);
-    const std::string etalon = "the etalon length " + std::to_string(kEtalonLength);
-    std::string why;
-    switch (seriesGeometryFault(o.length, kEtalonLength, o.tmin, o.tmax)) {
-        case GeometryFault::None:
-            return;
-        case GeometryFault::NoTmin:
-            why = tmin + " leaves no distance between pulses";
-            break;
-        case GeometryFault::TminAboveTmax:
-            why = tmin + " is above " + tmax;
-            break;
-        case GeometryFault::PulseLongerThanTmax:
-            why = tmax + " is below " + etalon;
-            break;
-        case GeometryFault::SeriesShorterThanPulse:
-            why = length + " is below " + etalon;
-            break;
-        case GeometryFault::SeriesTooLong:
-            why = length + " is above " + std::to_string(kLargestPosition);
-            break;
-        case GeometryFault::NoPulseCount: {
-            const PulseCountBounds b = pulseCountBounds(o.length, kEtalonLength, o.tmin, o.tmax);
-            why = length + " with " + tmin + " and " + tmax + " needs at least " +
-                  std::to_string(b.minPulses) + " pulses and holds at most " +
-                  std::to_string(b.maxPulses);
-            break;
-        }
-    }
-    throw CLI::ValidationError(why + ": no series can be made");
+    const std::string why = geometryFaultText(
+        o.length, kEtalonLength, o.tmin, o.tmax,
+        {named("--length", o.length), named("--tmin", o.tmin), named("--tmax", o.tmax)});
+    if (!why.empty()) throw CLI::ValidationError(why + ": no series can be made");
 }
 
 // Turns the text options into the option record; throws CLI::ValidationError.
@@ -163,16 +134,17 @@ int runSeries(const SeriesOptions& options, std::ostream& out, std::ostream& err
         if (!session.makeSeries(options)) return kExitRefused;
         series.push_back(seriesToJson(*session.series()));
     }
-    out << nlohmann::ordered_json{{"series", series}}.dump() << '\n';
-    return 0;
+    const std::string text = nlohmann::ordered_json{{"series", series}}.dump() + '\n';
+    return writeOutput(out, err, text) ? 0 : kExitWriteFailed;
 }
 
 int runAlphabet(std::ostream& out, std::ostream& err) {
     StderrSink sink(err);
     SeriesSession session(sink, {});
     if (sink.reports() != 0) return kExitRefused;
-    out << alphabetToJson(session.alphabet()).dump() << '\n';
-    return 0;
+    return writeOutput(out, err, alphabetToJson(session.alphabet()).dump() + '\n')
+               ? 0
+               : kExitWriteFailed;
 }
 
 }  // namespace
@@ -222,7 +194,9 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
             finishSeriesOptions(simulateSeries, *simulate, true);
         }
     } catch (const CLI::Success& e) {  // --help of the program or of a subcommand
-        return app.exit(e, out, err);
+        std::ostringstream help;
+        const int code = app.exit(e, help, err);
+        return writeOutput(out, err, help.str()) ? code : kExitWriteFailed;
     } catch (const CLI::ParseError& e) {
         // Without a subcommand the parser stops at the missing one; words it
         // did not take are the likelier mistake, so they are named first.

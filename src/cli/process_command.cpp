@@ -10,6 +10,7 @@
 #include "cli/commands.h"
 #include "cli/process_json.h"
 #include "cli/series_json_input.h"
+#include "cli/standard_output.h"
 #include "cli/task_options.h"
 #include "processing/restoring.h"
 #include "processing/task_codes.h"
@@ -127,10 +128,11 @@ std::unique_ptr<SeriesHeader> prepareSeries(StderrSink& sink, SeriesSession& ses
     return nullptr;
 }
 
-// Restores one series and prints it as one line of JSON; false after a report.
+// Restores one series and prints it as one line of JSON; false after a report
+// (a failed write included).
 bool processAndPrint(StderrSink& sink, const SeriesSession& session, const Run& run,
                      std::span<const int32_t> selection, std::unique_ptr<ChainsHeader>& chains,
-                     SeriesHeader& series, std::ostream& out) {
+                     SeriesHeader& series, std::ostream& out, std::ostream& err) {
     const uint16_t room = std::max(
         series.wMaxPulses,
         pulseCountBounds(series.dwSeriesSize, series.wImpulseSize, run.tmin, run.tmax).maxPulses);
@@ -145,8 +147,7 @@ bool processAndPrint(StderrSink& sink, const SeriesSession& session, const Run& 
     result["series"] = processedSeriesToJson(series);
     result["chains"] = chainsToJson(*chains);
     result["returned"] = returned;
-    out << result.dump() << '\n';
-    return true;
+    return writeOutput(out, err, result.dump() + '\n');
 }
 
 }  // namespace
@@ -203,14 +204,14 @@ int runProcess(const SeriesOptions& options, const ProcessArguments& args, const
             // A file brings its own bounds unless others are asked for.
             if (command.count("--tmin") == 0) run.tmin = read->wTmin;
             if (command.count("--tmax") == 0) run.tmax = read->wTmax;
-            return processAndPrint(sink, session, run, options.subset, chains, *read, out)
+            return processAndPrint(sink, session, run, options.subset, chains, *read, out, err)
                        ? 0
                        : kExitRefused;
         }
         for (uint32_t i = 0; i < options.count; ++i) {
             if (!session.makeSeries(options)) return kExitRefused;
-            if (!processAndPrint(sink, session, run, options.subset, chains, *session.series(),
-                                 out))
+            if (!processAndPrint(sink, session, run, options.subset, chains, *session.series(), out,
+                                 err))
                 return kExitRefused;
         }
         return 0;

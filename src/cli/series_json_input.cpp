@@ -1,10 +1,17 @@
 #include "cli/series_json_input.h"
 
-#include <fstream>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <limits>
+#include <memory>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
+#include "cli/commands.h"
+#include "cli/geometry_text.h"
+#include "pulses/pulse_header.h"
+#include "series/series_generator.h"
 #include "series/series_header.h"
 
 namespace etalon::cli {
@@ -58,6 +65,23 @@ std::vector<int16_t> array(const Json& series, const char* name, std::size_t ent
     return out;
 }
 
+// The file's bytes; a folder, a file that cannot be read (with the system's
+// reason) and an empty file are named as such rather than as bad JSON.
+std::string readWholeFile(const std::string& path, std::string& text) {
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored)) return path + " is a folder";
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                               &std::fclose);
+    if (!file) return path + " cannot be read: " + std::strerror(errno);
+    char block[65536];
+    std::size_t got = 0;
+    while ((got = std::fread(block, 1, sizeof block, file.get())) > 0)
+        text.append(block, got);
+    if (std::ferror(file.get())) return path + " cannot be read: " + std::strerror(errno);
+    if (text.find_first_not_of(" \t\r\n") == std::string::npos) return path + " is empty";
+    return {};
+}
+
 const Json& seriesObject(const Json& document) {
     if (!document.is_object()) throw BadField{"the file does not hold a JSON object"};
     const auto it = document.find("series");
@@ -67,21 +91,71 @@ const Json& seriesObject(const Json& document) {
     throw BadField{"\"series\" must hold exactly one series"};
 }
 
+// Each entry of `first` against the same entry of `second`; throws BadField
+// naming both when `ordered` is false for them.
+template <class Ordered>
+void pairwise(const std::vector<int16_t>& first, const char* firstName,
+              const std::vector<int16_t>& second, const char* secondName, const char* relation,
+              Ordered ordered) {
+    for (std::size_t k = 0; k < first.size(); ++k) {
+        if (ordered(first[k], second[k])) continue;
+        const std::string at = "[" + std::to_string(k) + "]";
+        throw BadField{"field " + std::string(firstName) + at + " is " + std::to_string(first[k]) +
+                       ", " + relation + " " + secondName + at + " " + std::to_string(second[k])};
+    }
+}
+
+// The geometry within what the command line takes, and one some series fits.
+void readGeometry(const Json& series, uint16_t pulseLength, SeriesFile& s) {
+    s.wImpulseSize =
+        static_cast<uint16_t>(number(series, "wImpulseSize", pulseLength, pulseLength));
+    s.dwSeriesSize =
+        static_cast<uint32_t>(number(series, "dwSeriesSize", pulseLength, kLargestPosition));
+    s.wTmin = static_cast<uint16_t>(number(series, "wTmin", 1, kLargestPosition));
+    s.wTmax = static_cast<uint16_t>(number(series, "wTmax", 1, kLargestPosition));
+    const auto named = [](const char* name, int64_t value) {
+        return std::string(name) + " " + std::to_string(value);
+    };
+    const std::string why = geometryFaultText(
+        s.dwSeriesSize, s.wImpulseSize, s.wTmin, s.wTmax,
+        {named("dwSeriesSize", s.dwSeriesSize), named("wTmin", s.wTmin), named("wTmax", s.wTmax)});
+    if (!why.empty()) throw BadField{why + ": no series has this geometry"};
+}
+
+// The count bounds are the geometry's, and the pulse count lies within them.
+void readPulseCounts(const Json& series, SeriesFile& s) {
+    PulseCountBounds bounds = pulseCountBounds(s.dwSeriesSize, s.wImpulseSize, s.wTmin, s.wTmax);
+    bounds.minPulses = std::max<uint16_t>(bounds.minPulses, 1);
+    const std::string geometry = "dwSeriesSize " + std::to_string(s.dwSeriesSize) + ", wTmin " +
+                                 std::to_string(s.wTmin) + " and wTmax " + std::to_string(s.wTmax);
+    const auto derived = [&](const char* name, uint16_t expected, const char* which) {
+        const int64_t v = number(series, name, 0, UINT16_MAX);
+        if (v != expected) {
+            throw BadField{"field " + std::string(name) + " is " + std::to_string(v) + ", not " +
+                           std::to_string(expected) + ", the " + which + " pulses " + geometry +
+                           " allow"};
+        }
+        return static_cast<uint16_t>(v);
+    };
+    s.wMinPulses = derived("wMinPulses", bounds.minPulses, "fewest");
+    s.wMaxPulses = derived("wMaxPulses", bounds.maxPulses, "most");
+    const int64_t q = number(series, "wImpulseQuantity", 0, UINT16_MAX);
+    if (q < s.wMinPulses || q > s.wMaxPulses) {
+        throw BadField{"field wImpulseQuantity is " + std::to_string(q) + ", outside " +
+                       std::to_string(s.wMinPulses) + ".." + std::to_string(s.wMaxPulses) +
+                       ", the pulse counts " + geometry + " allow"};
+    }
+    s.wImpulseQuantity = static_cast<uint16_t>(q);
+}
+
 void parse(const Json& document, uint16_t pulseLength, uint16_t etalons, SeriesFile& s) {
     const Json& series = seriesObject(document);
     constexpr int64_t i16lo = INT16_MIN, i16hi = INT16_MAX;
-    s.wImpulseSize =
-        static_cast<uint16_t>(number(series, "wImpulseSize", pulseLength, pulseLength));
-    s.dwSeriesSize = static_cast<uint32_t>(number(series, "dwSeriesSize", pulseLength, INT16_MAX));
-    s.wTmin = static_cast<uint16_t>(number(series, "wTmin", 1, UINT16_MAX));
-    s.wTmax = static_cast<uint16_t>(number(series, "wTmax", s.wTmin, UINT16_MAX));
-    // The record built from the file holds this many pulses.
-    const uint16_t capacity =
-        pulseCountBounds(s.dwSeriesSize, s.wImpulseSize, s.wTmin, s.wTmax).maxPulses;
-    s.wImpulseQuantity = static_cast<uint16_t>(number(series, "wImpulseQuantity", 1, capacity));
-    s.wMaxPulses = static_cast<uint16_t>(number(series, "wMaxPulses", 0, capacity));
-    s.wMinPulses = static_cast<uint16_t>(number(series, "wMinPulses", 0, UINT16_MAX));
-    s.wNoiseLevel = static_cast<int16_t>(number(series, "wNoiseLevel", i16lo, i16hi));
+    readGeometry(series, pulseLength, s);
+    readPulseCounts(series, s);
+    // The noise levels --noise takes.
+    s.wNoiseLevel =
+        static_cast<int16_t>(number(series, "wNoiseLevel", 0, maxNoiseLevelFor(kPulseAmplitude)));
     s.wAmplitude = static_cast<int16_t>(number(series, "wAmplitude", i16lo, i16hi));
     s.lpPureData = array(series, "lpPureData", s.dwSeriesSize, i16lo, i16hi);
     s.lpNoisyData = array(series, "lpNoisyData", s.dwSeriesSize, i16lo, i16hi);
@@ -90,10 +164,15 @@ void parse(const Json& document, uint16_t pulseLength, uint16_t etalons, SeriesF
     s.lpPositions = array(series, "lpPositions", q, 0, room);
     s.lpMinPositions = array(series, "lpMinPositions", q, 0, room);
     s.lpMaxPositions = array(series, "lpMaxPositions", q, 0, room);
+    const auto notAbove = [](int16_t a, int16_t b) { return a <= b; };
+    // The ranges bound the search of the procedures that read them.
+    pairwise(s.lpMinPositions, "lpMinPositions", s.lpPositions, "lpPositions", "above", notAbove);
+    pairwise(s.lpPositions, "lpPositions", s.lpMaxPositions, "lpMaxPositions", "above", notAbove);
     s.lpEtalons = array(series, "lpEtalons", q, 1, etalons);
     s.lpCutStarts = array(series, "lpCutStarts", q, 0, s.wImpulseSize - 1);
     s.lpCutEnds = array(series, "lpCutEnds", q, 0, s.wImpulseSize - 1);
-    const auto subset = static_cast<std::size_t>(number(series, "wSubsetLength", 0, capacity));
+    pairwise(s.lpCutStarts, "lpCutStarts", s.lpCutEnds, "lpCutEnds", "after", notAbove);
+    const auto subset = static_cast<std::size_t>(number(series, "wSubsetLength", 0, s.wMaxPulses));
     s.lpSelectedSubset = array(series, "lpSelectedSubset", subset, 1, etalons);
 }
 
@@ -101,13 +180,11 @@ void parse(const Json& document, uint16_t pulseLength, uint16_t etalons, SeriesF
 
 std::string readSeriesFile(const std::string& path, uint16_t pulseLength, uint16_t etalons,
                            SeriesFile& out) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return path + ": cannot be read";
-    std::stringstream text;
-    text << file.rdbuf();
+    std::string text;
+    if (std::string problem = readWholeFile(path, text); !problem.empty()) return problem;
     Json document;
     try {
-        document = Json::parse(text.str());
+        document = Json::parse(text);
     } catch (const Json::exception& e) {
         std::string what = e.what();
         return path + ": not valid JSON (" + what.substr(what.find(']') + 2) + ")";

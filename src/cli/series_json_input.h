@@ -6,7 +6,8 @@
 
 namespace etalon::cli {
 
-// One series as `etalon-cli series` prints it, checked field by field.
+// One series as `etalon-cli series` prints it, each field checked alone and
+// against the others.
 struct SeriesFile {
     uint32_t dwSeriesSize = 0;
     uint16_t wTmin = 0, wTmax = 0, wImpulseSize = 0, wImpulseQuantity = 0;

@@ -7,6 +7,7 @@
 #include "cli/commands.h"
 #include "cli/option_checks.h"
 #include "cli/process_json.h"
+#include "cli/standard_output.h"
 #include "cli/task_options.h"
 #include "processing/task_codes.h"
 #include "series/series_generator.h"
@@ -199,15 +200,16 @@ int runSimulate(const SeriesOptions& options, const ProcessArguments& task,
             return kExitRefused;
         }
 
+        std::string text;
         if (args.format == "csv") {
-            out << simulationTableCsv(*errors);
+            text = simulationTableCsv(*errors);
         } else {
             nlohmann::ordered_json j;
             j["simulation"] = simulationToJson(*errors, result);
             j["series"] = processedSeriesToJson(series);
-            out << j.dump() << '\n';
+            text = j.dump() + '\n';
         }
-        return 0;
+        return writeOutput(out, err, text) ? 0 : kExitWriteFailed;
     } catch (const Refusal& refusal) {
         err << "etalon-cli: " << refusal.text << '\n';
         return kExitBadInput;

@@ -1,9 +1,16 @@
 #include "cli/commands.h"
 #include "support/cli_runner.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <stdio_ext.h>
+#include <unistd.h>
 #include <nlohmann/json.hpp>
 
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
 #include <set>
 #include <sstream>
 #include <string>
@@ -212,6 +219,56 @@ TEST(Cli, RefusalsAndBadOptions) {
     EXPECT_NE(r.out.find("--employment MODE"), std::string::npos);
     EXPECT_NE(r.out.find("1..32767"), std::string::npos);
     EXPECT_EQ(r.out.find("UINT"), std::string::npos) << r.out;
+}
+
+// Runs the command line with standard output on `path`, as the shell's
+// `etalon-cli args > path` does: through std::cout and descriptor 1.
+Result runWithStandardOutputOn(const std::string& path, std::vector<std::string> args) {
+    args.insert(args.begin(), "etalon-cli");
+    std::vector<const char*> argv;
+    for (const auto& a : args)
+        argv.push_back(a.c_str());
+    std::cout.flush();
+    const int saved = dup(STDOUT_FILENO);
+    const int target = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (saved < 0 || target < 0) return {-1, "", "cannot redirect standard output to " + path};
+    dup2(target, STDOUT_FILENO);
+    close(target);
+    std::ostringstream err;
+    const int code = run(static_cast<int>(argv.size()), argv.data(), std::cout, err);
+    // What a failed write left behind must not reach the test's own output.
+    __fpurge(stdout);
+    clearerr(stdout);
+    std::cout.clear();
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+    return {code, "", err.str()};
+}
+
+// A full device fails every subcommand's output, help included, with exit 1;
+// a file gets every byte the subcommand prints. (Simulate's JSON holds the
+// time of the run, so its CSV stands for it.)
+TEST(Cli, AFailedWriteIsAnErrorNamingStandardOutput) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full on this system";
+    const std::string file = ::testing::TempDir() + "etalon_standard_output.txt";
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"alphabet"},
+             {"series", "--count", "3"},
+             {"process", "--count", "3"},
+             {"simulate", "--length", "200", "--repeats", "2", "--format", "csv"},
+             {"series", "--help"}}) {
+        SCOPED_TRACE(testing::PrintToString(args));
+        const Result full = runWithStandardOutputOn("/dev/full", args);
+        EXPECT_EQ(full.code, 1);
+        EXPECT_EQ(full.err, "etalon-cli: cannot write standard output: No space left on device\n");
+
+        const Result written = runWithStandardOutputOn(file, args);
+        EXPECT_EQ(written.code, 0) << written.err;
+        std::ifstream in(file, std::ios::binary);
+        const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+        EXPECT_EQ(bytes, runCli(args).out);
+    }
+    std::filesystem::remove(file);
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 // `etalon-cli process` against the reference procedures, made series against
 // the same series read back, and refused files.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -238,6 +240,89 @@ TEST(Process, RefusesBadFilesWithOneLine) {
     EXPECT_EQ(runCli({"process", "--type", "40", "--task", "recognition", "--subset", "1,2"}).code,
               2);
     EXPECT_EQ(runCli({"process", "--etalons", "1,25"}).code, 2);
+}
+
+// A file whose fields disagree with each other, or hold what the command line
+// would refuse, is refused naming the field and its value.
+TEST(Process, RefusesSeriesFilesWhoseFieldsDisagree) {
+    const Result printed = runCli({"series", "--length", "200"});
+    ASSERT_EQ(printed.code, 0);
+    const Json good = Json::parse(printed.out)["series"][0];
+    const auto at = [&good](const char* name, int k) { return good[name][k].get<int>(); };
+    const std::string path = ::testing::TempDir() + "disagreeing_series.json";
+    const auto read = [&path](const Json& series) {
+        std::ofstream(path) << series.dump();
+        return runCli({"process", "--input", path});
+    };
+    const std::string geometry = " dwSeriesSize 200, wTmin 40 and wTmax 181 allow";
+    const std::vector<std::pair<Json, std::string>> cases = {
+        {{{"wMaxPulses", 0}}, "field wMaxPulses is 0, not 5, the most pulses" + geometry},
+        {{{"wMinPulses", 60000}}, "field wMinPulses is 60000, not 1, the fewest pulses" + geometry},
+        {{{"wImpulseQuantity", 6}},
+         "field wImpulseQuantity is 6, outside 1..5, the pulse counts" + geometry},
+        {{{"wTmax", 40000}}, "field wTmax is 40000, outside 1..32767"},
+        {{{"wTmin", 300}}, "wTmin 300 is above wTmax 181: no series has this geometry"},
+        {{{"wTmin", 10}, {"wTmax", 15}},
+         "wTmax 15 is below the etalon length 20: no series has this geometry"},
+        {{{"dwSeriesSize", 105}, {"wTmin", 20}, {"wTmax", 20}},
+         "dwSeriesSize 105 with wTmin 20 and wTmax 20 needs at least 6 pulses and holds at most "
+         "5: no series has this geometry"},
+        {{{"wNoiseLevel", -1}}, "field wNoiseLevel is -1, outside 0..5439"},
+        {{{"wNoiseLevel", 5440}}, "field wNoiseLevel is 5440, outside 0..5439"},
+        {{{"lpCutStarts", {0, 10, 0}}, {"lpCutEnds", {19, 9, 19}}},
+         "field lpCutStarts[1] is 10, after lpCutEnds[1] 9"},
+        {{{"lpPositions",
+           {at("lpMaxPositions", 0) + 1, at("lpPositions", 1), at("lpPositions", 2)}}},
+         "field lpPositions[0] is " + std::to_string(at("lpMaxPositions", 0) + 1) +
+             ", above lpMaxPositions[0] " + std::to_string(at("lpMaxPositions", 0))},
+        {{{"lpMinPositions", {0, 0, at("lpPositions", 2) + 1}}},
+         "field lpMinPositions[2] is " + std::to_string(at("lpPositions", 2) + 1) +
+             ", above lpPositions[2] " + std::to_string(at("lpPositions", 2))},
+    };
+    ASSERT_EQ(good["wImpulseQuantity"], 3);
+    for (const auto& [change, why] : cases) {
+        Json series = good;
+        series.update(change);
+        const Result r = read(series);
+        EXPECT_EQ(r.code, 2) << why;
+        EXPECT_TRUE(r.out.empty()) << why;
+        EXPECT_EQ(r.err, "etalon-cli: " + path + ": " + why + "\n");
+    }
+    // The edges themselves are taken.
+    Json edges = good;
+    edges.update(Json{{"wNoiseLevel", 5439},
+                      {"wTmax", 32767},
+                      {"lpCutStarts", {0, 9, 0}},
+                      {"lpCutEnds", {19, 9, 19}}});
+    const Result r = read(edges);
+    EXPECT_EQ(r.code, 0) << r.err;
+}
+
+// What keeps a file from being read is said as it is, not as bad JSON.
+TEST(Process, NamesAFolderAMissingOrAnEmptyFile) {
+    const std::string folder = ::testing::TempDir();
+    const std::string missing = folder + "no_such_series.json";
+    const std::string empty = writeTemp("empty_series.json", " \n");
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {folder, folder + " is a folder"},
+        {missing, missing + " cannot be read: No such file or directory"},
+        {empty, empty + " is empty"},
+    };
+    for (const auto& [path, why] : cases) {
+        const Result r = runCli({"process", "--input", path});
+        EXPECT_EQ(r.code, 2) << why;
+        EXPECT_EQ(r.err, "etalon-cli: " + why + "\n");
+    }
+}
+
+TEST(Process, NamesAFileItMayNotRead) {
+    if (geteuid() == 0) GTEST_SKIP() << "running as root, which reads any file";
+    const std::string path = writeTemp("unreadable_series.json", "{}");
+    std::filesystem::permissions(path, std::filesystem::perms::none);
+    const Result r = runCli({"process", "--input", path});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err, "etalon-cli: " + path + " cannot be read: Permission denied\n");
+    std::filesystem::remove(path);
 }
 
 // Bounds given on the command line replace the file's own, and a chain

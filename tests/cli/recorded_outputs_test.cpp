@@ -1,10 +1,12 @@
-// What etalon-cli prints for a spread of options, pinned by a hash of the
-// bytes, so that a change to the core's structure cannot change an output
-// unnoticed. A deliberate change of behaviour updates the hashes it moves.
+// What etalon-cli prints for a spread of options, kept as golden files in
+// tests/cli/golden, so that a change to the core's structure cannot change an
+// output unnoticed. A deliberate change of behaviour rewrites the files it
+// moves: run cli_tests with ETALON_UPDATE_GOLDEN=1 and review the difference.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
-#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -16,93 +18,134 @@
 namespace etalon::test {
 namespace {
 
-uint64_t fnv1a(const std::string& bytes) {
-    uint64_t hash = 0xcbf29ce484222325ull;
-    for (unsigned char c : bytes) {
-        hash ^= c;
-        hash *= 0x100000001b3ull;
-    }
-    return hash;
+// The build passes absolute source paths, so the folder is found from any
+// working directory.
+std::filesystem::path goldenPath(const std::string& name) {
+    return std::filesystem::path(__FILE__).parent_path() / "golden" / (name + ".jsonl");
 }
 
-struct Recorded {
-    std::vector<std::string> args;
-    uint64_t hash;
-};
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::string line;
+    for (std::istringstream in(text); std::getline(in, line);)
+        out.push_back(line);
+    if (!text.empty() && text.back() != '\n') out.back() += " (no line end)";
+    return out;
+}
+
+// The lines are long JSON: show the stretch around the first differing column.
+std::string excerpt(const std::string& line, std::size_t column) {
+    constexpr std::size_t kBefore = 60, kAfter = 60;
+    const std::size_t from = column > kBefore ? column - kBefore : 0;
+    return (from > 0 ? "..." : "") + line.substr(from, kBefore + kAfter) +
+           (from + kBefore + kAfter < line.size() ? "..." : "");
+}
+
+// Empty when the output is the golden file's text; otherwise where they first part.
+std::string firstDifference(const std::string& expectedText, const std::string& actualText) {
+    const std::vector<std::string> expected = lines(expectedText), actual = lines(actualText);
+    const std::size_t common = std::min(expected.size(), actual.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        if (expected[i] == actual[i]) continue;
+        const auto [e, a] = std::mismatch(expected[i].begin(), expected[i].end(), actual[i].begin(),
+                                          actual[i].end());
+        const auto column = static_cast<std::size_t>(e - expected[i].begin());
+        return "line " + std::to_string(i + 1) + ", column " + std::to_string(column + 1) +
+               ":\n  expected: " + excerpt(expected[i], column) +
+               "\n  actual:   " + excerpt(actual[i], column);
+    }
+    if (expected.size() != actual.size()) {
+        return std::to_string(expected.size()) + " lines expected, " +
+               std::to_string(actual.size()) + " printed; the first " + std::to_string(common) +
+               " agree";
+    }
+    return expectedText == actualText ? "" : "the line ends differ";
+}
 
 std::string describe(const std::vector<std::string>& args) {
-    std::string text;
+    std::string text = "etalon-cli";
     for (const auto& a : args)
-        text += a + ' ';
+        text += ' ' + a;
     return text;
 }
 
+void expectGolden(const std::string& name, const std::vector<std::string>& args) {
+    const CliResult result = runCli(args);
+    ASSERT_EQ(result.code, 0) << describe(args) << '\n' << result.err;
+    const std::filesystem::path path = goldenPath(name);
+    if (std::getenv("ETALON_UPDATE_GOLDEN")) {
+        std::ofstream(path, std::ios::binary) << result.out;
+        return;
+    }
+    std::ifstream file(path, std::ios::binary);
+    ASSERT_TRUE(file) << path << " is missing; ETALON_UPDATE_GOLDEN=1 writes it";
+    std::ostringstream expected;
+    expected << file.rdbuf();
+    const std::string difference = firstDifference(expected.str(), result.out);
+    if (!difference.empty())
+        ADD_FAILURE() << describe(args) << " no longer prints " << path << ", " << difference;
+}
+
+struct Recorded {
+    std::string name;
+    std::vector<std::string> args;
+};
+
 TEST(RecordedOutputs, AlphabetSeriesAndProcessPrintWhatTheyPrinted) {
     const std::vector<Recorded> recorded = {
-        {{"alphabet"}, 0xc6e5f934712b7924ull},
-        {{"series"}, 0x532d7025285e6a40ull},
-        {{"series", "--type", "2", "--level", "75", "--noise", "20", "--count", "5"},
-         0xcddfb0f57e9ef874ull},
-        {{"series", "--length", "600", "--sequence", "3,3,5", "--subset", "7,8,9", "--employment",
-          "2", "--init-position", "4"},
-         0x519e4b5998eb57edull},
-        {{"series", "--type", "4", "--noise", "35", "--count", "3"}, 0xcd5035c13c90bb54ull},
-        {{"series", "--type", "8", "--level", "50", "--noise", "35"}, 0x6bc1c872a733331cull},
-        {{"series", "--type", "36", "--subset", "5,9,2", "--noise", "20"}, 0xc0f635a9ed894286ull},
-        {{"series", "--type", "40", "--subset", "1,2,3,4", "--count", "2"}, 0x6edd5ea3ad5eb8c9ull},
-        {{"series", "--length", "200", "--tmin", "20", "--tmax", "60", "--pulses", "5"},
-         0x52c3472bf757ec4eull},
-        {{"process"}, 0x969e5b33d55f295cull},
-        {{"process", "--noise", "20"}, 0x964474cae56eda1cull},
-        {{"process", "--type", "2", "--level", "75", "--noise", "20", "--task", "joint"},
-         0x8e24f711e3aea9f0ull},
-        {{"process", "--type", "36", "--subsets", "5,9,2;3,7,12;14,1,18", "--pick", "2", "--task",
-          "recognition", "--proceeding", "2"},
-         0x00886864ff55f24dull},
-        {{"process", "--type", "40", "--subsets", "5,9,2;3,7,12", "--task", "recognition",
-          "--noise", "20"},
-         0x9818b2de45da75e1ull},
-        {{"process", "--type", "36", "--subset", "3,4,5", "--task", "detection", "--noise", "10"},
-         0x9e462a101e2d393cull},
-        {{"process", "--type", "40", "--subset", "3,4,5", "--task", "detection", "--proceeding",
-          "2", "--noise", "10"},
-         0xa0512ae9721527f7ull},
-        {{"process", "--type", "4", "--task", "detection", "--etalon", "3", "--noise", "20"},
-         0x9d1f5f6c0892bc07ull},
-        {{"process", "--type", "8", "--level", "60", "--task", "recognition", "--etalons",
-          "1,2,3,4", "--noise", "30"},
-         0x3bbb5a305b985f41ull},
-        {{"process", "--type", "1", "--task", "processing", "--etalon", "7", "--noise", "40"},
-         0x605848db27256eaeull},
+        {"alphabet", {"alphabet"}},
+        {"series", {"series"}},
+        {"series_cut_noise_count",
+         {"series", "--type", "2", "--level", "75", "--noise", "20", "--count", "5"}},
+        {"series_sequence_fixed_subset",
+         {"series", "--length", "600", "--sequence", "3,3,5", "--subset", "7,8,9", "--employment",
+          "2", "--init-position", "4"}},
+        {"series_unfixed_count", {"series", "--type", "4", "--noise", "35", "--count", "3"}},
+        {"series_unfixed_cut", {"series", "--type", "8", "--level", "50", "--noise", "35"}},
+        {"series_tuples", {"series", "--type", "36", "--subset", "5,9,2", "--noise", "20"}},
+        {"series_tuples_unfixed",
+         {"series", "--type", "40", "--subset", "1,2,3,4", "--count", "2"}},
+        {"series_short_fixed_count",
+         {"series", "--length", "200", "--tmin", "20", "--tmax", "60", "--pulses", "5"}},
+        {"process", {"process"}},
+        {"process_noise", {"process", "--noise", "20"}},
+        {"process_joint_cut",
+         {"process", "--type", "2", "--level", "75", "--noise", "20", "--task", "joint"}},
+        {"process_tuples_recognition_pick",
+         {"process", "--type", "36", "--subsets", "5,9,2;3,7,12;14,1,18", "--pick", "2", "--task",
+          "recognition", "--proceeding", "2"}},
+        {"process_tuples_recognition_unfixed",
+         {"process", "--type", "40", "--subsets", "5,9,2;3,7,12", "--task", "recognition",
+          "--noise", "20"}},
+        {"process_tuples_detection",
+         {"process", "--type", "36", "--subset", "3,4,5", "--task", "detection", "--noise", "10"}},
+        {"process_tuples_detection_unfixed",
+         {"process", "--type", "40", "--subset", "3,4,5", "--task", "detection", "--proceeding",
+          "2", "--noise", "10"}},
+        {"process_detection_unfixed",
+         {"process", "--type", "4", "--task", "detection", "--etalon", "3", "--noise", "20"}},
+        {"process_recognition_unfixed_cut",
+         {"process", "--type", "8", "--level", "60", "--task", "recognition", "--etalons",
+          "1,2,3,4", "--noise", "30"}},
+        {"process_processing",
+         {"process", "--type", "1", "--task", "processing", "--etalon", "7", "--noise", "40"}},
         // Tuples detection with the whole pattern: three shifts ranked, not two.
-        {{"process", "--length", "100", "--tmin", "80", "--tmax", "80", "--type", "36", "--task",
-          "detection", "--proceeding", "2", "--subset", "1,2,3"},
-         0x7fc5546469c10295ull},
-        {{"process", "--length", "600", "--type", "16", "--task", "joint", "--noise", "5"},
-         0x403fd982ded8d148ull},
+        {"process_tuples_detection_whole_pattern",
+         {"process", "--length", "100", "--tmin", "80", "--tmax", "80", "--type", "36", "--task",
+          "detection", "--proceeding", "2", "--subset", "1,2,3"}},
+        {"process_type16_joint",
+         {"process", "--length", "600", "--type", "16", "--task", "joint", "--noise", "5"}},
     };
-    for (const Recorded& r : recorded) {
-        const CliResult result = runCli(r.args);
-        EXPECT_EQ(result.code, 0) << describe(r.args) << result.err;
-        EXPECT_EQ(fnv1a(result.out), r.hash) << describe(r.args);
-    }
+    for (const Recorded& r : recorded)
+        expectGolden(r.name, r.args);
 }
 
 // Each series of --count is restored and printed on a line of its own; the
-// streams carry on as before, so the last line is what a run that restored
-// only the last series printed.
+// streams carry on as for `series --count`.
 TEST(RecordedOutputs, ProcessCountPrintsOneLinePerSeries) {
-    const CliResult result =
-        runCli({"process", "--type", "2", "--level", "50", "--processing-level", "80", "--task",
-                "recognition", "--etalons", "3,5,7", "--count", "3"});
-    ASSERT_EQ(result.code, 0) << result.err;
-    std::vector<std::string> lines;
-    std::string line;
-    for (std::istringstream in(result.out); std::getline(in, line);)
-        lines.push_back(line + '\n');
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_NE(lines[0], lines[1]);
-    EXPECT_EQ(fnv1a(lines[2]), 0x685ef34b96ddd81bull);
+    expectGolden("process_count",
+                 {"process", "--type", "2", "--level", "50", "--processing-level", "80", "--task",
+                  "recognition", "--etalons", "3,5,7", "--count", "3"});
 }
 
 TEST(RecordedOutputs, ProcessReadsASavedSeriesAsItDid) {
@@ -111,12 +154,10 @@ TEST(RecordedOutputs, ProcessReadsASavedSeriesAsItDid) {
         std::ofstream file(path);
         file << runCli({"series", "--type", "8", "--level", "50", "--noise", "35"}).out;
     }
-    const CliResult detection = runCli({"process", "--input", path.string(), "--type", "8",
-                                        "--task", "detection", "--etalon", "3"});
-    EXPECT_EQ(fnv1a(detection.out), 0xb307b1444673fa27ull);
-    const CliResult recognition = runCli({"process", "--input", path.string(), "--type", "8",
-                                          "--task", "recognition", "--tmin", "30"});
-    EXPECT_EQ(fnv1a(recognition.out), 0xa4de4004da43c99bull);
+    expectGolden("process_input_detection", {"process", "--input", path.string(), "--type", "8",
+                                             "--task", "detection", "--etalon", "3"});
+    expectGolden("process_input_recognition", {"process", "--input", path.string(), "--type", "8",
+                                               "--task", "recognition", "--tmin", "30"});
     std::filesystem::remove(path);
 }
 
