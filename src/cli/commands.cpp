@@ -128,10 +128,10 @@ void finishSeriesOptions(SeriesArguments& args, const CLI::App& command, bool ma
 int runSeries(const SeriesOptions& options, std::ostream& out, std::ostream& err) {
     StderrSink sink(err);
     SeriesSession session(sink, options.sequence);
-    if (sink.reports() != 0) return kExitRefused;
+    if (sink.reports() != 0) return kExitCoreFailed;
     nlohmann::ordered_json series = nlohmann::ordered_json::array();
     for (uint32_t i = 0; i < options.count; ++i) {
-        if (!session.makeSeries(options)) return kExitRefused;
+        if (!session.makeSeries(options)) return kExitCoreFailed;
         series.push_back(seriesToJson(*session.series()));
     }
     const std::string text = nlohmann::ordered_json{{"series", series}}.dump() + '\n';
@@ -141,7 +141,7 @@ int runSeries(const SeriesOptions& options, std::ostream& out, std::ostream& err
 int runAlphabet(std::ostream& out, std::ostream& err) {
     StderrSink sink(err);
     SeriesSession session(sink, {});
-    if (sink.reports() != 0) return kExitRefused;
+    if (sink.reports() != 0) return kExitCoreFailed;
     return writeOutput(out, err, alphabetToJson(session.alphabet()).dump() + '\n')
                ? 0
                : kExitWriteFailed;

@@ -82,9 +82,9 @@ int restore(MessageSink& sink, std::span<const PulseHeader> alphabet, const Run&
     const auto stored = storedSubsets(s);
     const std::vector<std::span<const int32_t>> patterns(stored.begin(), stored.end());
     if (readsPattern(procedure) && pattern.empty())
-        throw Refusal{"tuples detection needs a pattern: give --subset"};
+        throw BadInput{"tuples detection needs a pattern: give --subset"};
     if (readsPatterns(procedure) && stored.empty())
-        throw Refusal{"tuples recognition needs patterns: give --subsets"};
+        throw BadInput{"tuples recognition needs patterns: give --subsets"};
     RestoringRequest request;
     request.alphabet = alphabet;
     request.etalons = r.list;
@@ -111,7 +111,7 @@ std::unique_ptr<SeriesHeader> prepareSeries(StderrSink& sink, SeriesSession& ses
     if (!args.input.empty()) {
         SeriesFile file;
         const std::string problem = readSeriesFile(args.input, kEtalonLength, kEtalonsNumber, file);
-        if (!problem.empty()) throw Refusal{problem};
+        if (!problem.empty()) throw BadInput{problem};
         auto read = seriesFromFile(sink, file, processingTmin);
         failed = !read;
         if (!read) return nullptr;
@@ -180,10 +180,10 @@ int runProcess(const SeriesOptions& options, const ProcessArguments& args, const
                std::ostream& out, std::ostream& err) {
     StderrSink sink(err);
     SeriesSession session(sink, options.sequence);
-    if (sink.reports() != 0) return kExitRefused;
+    if (sink.reports() != 0) return kExitCoreFailed;
     try {
         if (!args.input.empty() && options.count != 1)
-            throw Refusal{"--count: a file holds one series; --count goes with made series"};
+            throw BadInput{"--count: a file holds one series; --count goes with made series"};
         Run run{};
         run.type = options.type;
         const uint16_t task = taskCode(args.task);
@@ -198,7 +198,7 @@ int runProcess(const SeriesOptions& options, const ProcessArguments& args, const
 
         bool failed = false;
         auto read = prepareSeries(sink, session, options, args, run.tmin, failed);
-        if (failed) return kExitRefused;
+        if (failed) return kExitCoreFailed;
         std::unique_ptr<ChainsHeader> chains;
         if (read) {
             // A file brings its own bounds unless others are asked for.
@@ -206,17 +206,17 @@ int runProcess(const SeriesOptions& options, const ProcessArguments& args, const
             if (command.count("--tmax") == 0) run.tmax = read->wTmax;
             return processAndPrint(sink, session, run, options.subset, chains, *read, out, err)
                        ? 0
-                       : kExitRefused;
+                       : kExitCoreFailed;
         }
         for (uint32_t i = 0; i < options.count; ++i) {
-            if (!session.makeSeries(options)) return kExitRefused;
+            if (!session.makeSeries(options)) return kExitCoreFailed;
             if (!processAndPrint(sink, session, run, options.subset, chains, *session.series(), out,
                                  err))
-                return kExitRefused;
+                return kExitCoreFailed;
         }
         return 0;
-    } catch (const Refusal& refusal) {
-        err << "etalon-cli: " << refusal.text << '\n';
+    } catch (const BadInput& bad) {
+        err << "etalon-cli: " << bad.text << '\n';
         return kExitBadInput;
     }
 }

@@ -65,7 +65,7 @@ nlohmann::ordered_json simulationToJson(const RestErrorHeader& r, const Simulati
     return j;
 }
 
-// The grid options against the geometry; throws Refusal naming the option.
+// The grid options against the geometry; throws BadInput naming the option.
 void checkGrid(const SimulateArguments& a, const PulseCountBounds& bounds, int32_t& from,
                int32_t& to) {
     const int32_t least = std::max<int32_t>(bounds.minPulses, 1);
@@ -73,22 +73,23 @@ void checkGrid(const SimulateArguments& a, const PulseCountBounds& bounds, int32
     to = a.pulsesTo > 0 ? a.pulsesTo : bounds.maxPulses;
     // The geometry itself was checked with the options: some count fits.
     if (from < least) {
-        throw Refusal{"--pulses-from: " + std::to_string(from) + " is below " +
-                      std::to_string(least) + ", the fewest pulses the geometry holds"};
+        throw BadInput{"--pulses-from: " + std::to_string(from) + " is below " +
+                       std::to_string(least) + ", the fewest pulses the geometry holds"};
     }
     if (to > bounds.maxPulses) {
-        throw Refusal{"--pulses-to: " + std::to_string(to) + " is above " +
-                      std::to_string(bounds.maxPulses) + ", the most pulses the geometry holds"};
+        throw BadInput{"--pulses-to: " + std::to_string(to) + " is above " +
+                       std::to_string(bounds.maxPulses) + ", the most pulses the geometry holds"};
     }
     if (from > to) {
-        throw Refusal{"--pulses-from: " + std::to_string(from) + " is above the largest count " +
-                      std::to_string(to)};
+        throw BadInput{"--pulses-from: " + std::to_string(from) + " is above the largest count " +
+                       std::to_string(to)};
     }
     const int64_t last = a.noiseFrom + int64_t{a.noiseStep} * (a.noiseSteps - 1);
     const int16_t bound = maxNoiseLevelFor(kPulseAmplitude);
     if (last > bound) {
-        throw Refusal{"--noise-steps: the last noise level " + std::to_string(last) + " is above " +
-                      std::to_string(bound) + " (more could overflow the 16-bit samples)"};
+        throw BadInput{"--noise-steps: the last noise level " + std::to_string(last) +
+                       " is above " + std::to_string(bound) +
+                       " (more could overflow the 16-bit samples)"};
     }
 }
 
@@ -144,7 +145,7 @@ int runSimulate(const SeriesOptions& options, const ProcessArguments& task,
                 bool terminal) {
     StderrSink sink(err);
     SeriesSession session(sink, {});
-    if (sink.reports() != 0) return kExitRefused;
+    if (sink.reports() != 0) return kExitCoreFailed;
     try {
         const PulseCountBounds bounds =
             pulseCountBounds(options.length, kEtalonLength, options.tmin, options.tmax);
@@ -153,7 +154,7 @@ int runSimulate(const SeriesOptions& options, const ProcessArguments& task,
         const uint16_t taskType = taskCode(task.task);
         const std::vector<uint16_t> list = workingList(taskType, task);
 
-        if (!session.prepareRecord(options)) return kExitRefused;
+        if (!session.prepareRecord(options)) return kExitCoreFailed;
         SeriesHeader& series = *session.series();
         if (!task.subsets.empty())
             storeSubsets(sink, parseSubsets(task.subsets), task.pick, options, series);
@@ -164,13 +165,13 @@ int runSimulate(const SeriesOptions& options, const ProcessArguments& task,
                                             static_cast<uint16_t>(args.pulsesStep));
         auto errors = getRestErrHeader(sink, grid.steps, static_cast<uint16_t>(args.noiseSteps),
                                        static_cast<uint32_t>(args.repeats), nullptr);
-        if (!errors) return kExitRefused;
+        if (!errors) return kExitCoreFailed;
         if (!initRestErrHeader(sink, grid.steps, static_cast<uint16_t>(from), grid.increment,
                                static_cast<uint16_t>(args.noiseSteps),
                                static_cast<uint16_t>(args.noiseFrom),
                                static_cast<uint16_t>(args.noiseStep),
                                static_cast<uint32_t>(args.repeats), errors.get()))
-            return kExitRefused;
+            return kExitCoreFailed;
 
         SimulationRun run;
         run.alphabet = session.alphabet();
@@ -187,7 +188,7 @@ int runSimulate(const SeriesOptions& options, const ProcessArguments& task,
         if (args.progress) how.progress = std::ref(progress);
         SimulationRecords records{errors.get(), &series, &session.streams()};
         const SimulationResult result = statCutoffVarnel(sink, run, records, how);
-        if (!result.completed()) return kExitRefused;
+        if (!result.completed()) return kExitCoreFailed;
         // Reports of single series are collapsed as the window collapses them.
         // Their cells hold series that were not made or not restored, so the
         // grid is not printed: it would read as a complete result.
@@ -197,7 +198,7 @@ int runSimulate(const SeriesOptions& options, const ProcessArguments& task,
                           " report(s) during the simulation; the first, at series " +
                           std::to_string(first.item + 1) + ":\n" + first.text,
                       first.caption, first.icon);
-            return kExitRefused;
+            return kExitCoreFailed;
         }
 
         std::string text;
@@ -210,8 +211,8 @@ int runSimulate(const SeriesOptions& options, const ProcessArguments& task,
             text = j.dump() + '\n';
         }
         return writeOutput(out, err, text) ? 0 : kExitWriteFailed;
-    } catch (const Refusal& refusal) {
-        err << "etalon-cli: " << refusal.text << '\n';
+    } catch (const BadInput& bad) {
+        err << "etalon-cli: " << bad.text << '\n';
         return kExitBadInput;
     }
 }

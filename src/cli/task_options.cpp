@@ -22,10 +22,10 @@ std::vector<int32_t> parseNumbers(const std::string& text, const std::string& op
     for (const std::string& item : splitItems(text, separator)) {
         int32_t value = 0;
         if (!parseWhole(item, value)) {
-            throw Refusal{option + ": '" + item + "' is not a whole number"};
+            throw BadInput{option + ": '" + item + "' is not a whole number"};
         }
         if (value < 1 || value > kEtalonsNumber) {
-            throw Refusal{option + ": etalon " + std::to_string(value) + " is outside 1..20"};
+            throw BadInput{option + ": etalon " + std::to_string(value) + " is outside 1..20"};
         }
         values.push_back(value);
     }
@@ -45,8 +45,8 @@ void storeSubsets(MessageSink& sink, const std::vector<std::vector<int32_t>>& su
                   const SeriesOptions& options, SeriesHeader& series) {
     if (subsets.empty()) return;
     if (pick < 0 || pick > static_cast<int>(subsets.size())) {
-        throw Refusal{"--pick: " + std::to_string(pick) + " is outside 1.." +
-                      std::to_string(subsets.size())};
+        throw BadInput{"--pick: " + std::to_string(pick) + " is outside 1.." +
+                       std::to_string(subsets.size())};
     }
     std::vector<int32_t> lengths;
     std::vector<std::span<const int32_t>> lists;
@@ -60,7 +60,7 @@ void storeSubsets(MessageSink& sink, const std::vector<std::vector<int32_t>>& su
             sink, lengths, lists, static_cast<uint16_t>(subsets.size()),
             static_cast<uint16_t>(longest), pick == 0 ? static_cast<int>(subsets.size()) : pick,
             options.employment, options.initPosition, &series)) {
-        throw Refusal{"the patterns could not be stored"};
+        throw BadInput{"the patterns could not be stored"};
     }
 }
 

@@ -10,15 +10,15 @@
 
 namespace etalon::cli {
 
-// A refused option or file, told in one line.
-struct Refusal {
+// A bad option or file, told in one line; the run ends with kExitBadInput.
+struct BadInput {
     std::string text;
 };
 
 // The task code of a --task name.
 uint16_t taskCode(const std::string& task);
 
-// Etalon numbers 1..20 separated by `separator`; throws Refusal naming the option.
+// Etalon numbers 1..20 separated by `separator`; throws BadInput naming the option.
 std::vector<int32_t> parseNumbers(const std::string& text, const std::string& option,
                                   char separator);
 // "3,5,7;2,4": the stored patterns.
