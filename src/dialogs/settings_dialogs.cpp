@@ -21,7 +21,9 @@ void checkOne(DialogContext& context, std::initializer_list<int> group, int chos
         context.setChecked(id, id == chosen);
 }
 
-constexpr std::initializer_list<int> kEmploymentRadios = {1015, 1016, 1017, 1018, 1019};
+constexpr std::initializer_list<int> kEmploymentRadios = {
+    kRadioSingleRandom, kRadioSingleFixed, kRadioMultipleRandom, kRadioCompleteEmployment,
+    kRadioShiftedEmployment};
 constexpr std::initializer_list<int> kHighlightRadios = {
     kRadioDottedFrame, kRadioColouredBackground, kRadioNoHighlight};
 
@@ -133,11 +135,11 @@ DialogTemplate subsetSettingsTemplate() {
             {0, 0, 223, 113},
             {
                 group(" Subset employment ", 7, 7, 100, 77),
-                radio(1015, "Single random ", 14, 20, 80, 10),
-                radio(1016, "Single fixed", 14, 32, 80, 10),
-                radio(1017, "Multiple random", 14, 44, 80, 10),
-                radio(1018, "Complete ", 14, 57, 80, 10),
-                radio(1019, "Shifted complete", 14, 69, 80, 10),
+                radio(kRadioSingleRandom, "Single random ", 14, 20, 80, 10),
+                radio(kRadioSingleFixed, "Single fixed", 14, 32, 80, 10),
+                radio(kRadioMultipleRandom, "Multiple random", 14, 44, 80, 10),
+                radio(kRadioCompleteEmployment, "Complete ", 14, 57, 80, 10),
+                radio(kRadioShiftedEmployment, "Shifted complete", 14, 69, 80, 10),
                 positionLabel,
                 position,
                 group(" Subset proceeding ", 112, 7, 104, 42),

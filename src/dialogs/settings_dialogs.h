@@ -9,9 +9,15 @@ namespace etalon {
 inline constexpr int kDialogSubsetSettings = 111;
 inline constexpr int kDialogDrawingSettings = 112;
 
-// Controls of dialog 111: employment 1..5 are 1015..1019, proceeding 1 and 2
-// are 1021 and 1022.
+// Controls of dialog 111: the employment radios 1..5 follow one another from
+// kRadioFirstEmployment; proceeding 1 and 2 are kRadioComplete and
+// kRadioShiftedComplete.
 inline constexpr int kRadioFirstEmployment = 1015;
+inline constexpr int kRadioSingleRandom = kRadioFirstEmployment;
+inline constexpr int kRadioSingleFixed = kRadioFirstEmployment + 1;
+inline constexpr int kRadioMultipleRandom = kRadioFirstEmployment + 2;
+inline constexpr int kRadioCompleteEmployment = kRadioFirstEmployment + 3;
+inline constexpr int kRadioShiftedEmployment = kRadioFirstEmployment + 4;
 inline constexpr int kEditInitPosition = 1020;
 inline constexpr int kRadioComplete = 1021;
 inline constexpr int kRadioShiftedComplete = 1022;
