@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <numeric>
+#include <vector>
+
 #include "support/recording_sink.h"
 
 namespace etalon {
@@ -35,48 +39,32 @@ TEST(AppState, DerivedFormulas) {
     EXPECT_TRUE(isUnfixedSeries(40) && !isUnfixedSeries(36) && !isUnfixedSeries(32));
 }
 
-TEST(AppState, BeforeTheWindowAndAfterStartup) {
+// Start-up makes a first series to look at, whatever the pending levels were
+// before the window; destruction gives everything back.
+TEST(AppState, StartupMakesTheFirstSeriesAndDestroyFreesIt) {
     AppState state;
-    // Before window creation the lost-data entry is 2 and the levels follow it.
-    EXPECT_EQ(state.nLostIndex, 2);
-    EXPECT_EQ(state.wLostLevel, 25);
-    EXPECT_EQ(state.wMakingLevel, 75);
-    EXPECT_EQ(state.wProcessingLevel, 75);
-
+    state.wNewLostLevel = 50;  // pending cut-off levels do not reach the first series
     test::RecordingSink sink;
     createStartupState(state, sink);
     EXPECT_TRUE(sink.empty());
-    EXPECT_EQ(state.bAlphabetReady, 1);
-    EXPECT_EQ(state.nDisplayMode, DisplayMode::AlphabetGrid);
-    EXPECT_EQ(state.wMainView, MainView::SeriesGraph);
-    EXPECT_EQ(state.wSeriesType, kSeriesFixedWhole);
-    EXPECT_EQ(state.wTaskType, kTaskRecognition);
-    EXPECT_EQ(state.wEffectiveTask, kTaskRecognition);
-    EXPECT_EQ(state.wRequiredCount, 20);
-    for (int k = 1; k <= 20; ++k) {
-        EXPECT_EQ(state.selectedFlags[k], 1);
-        EXPECT_EQ(state.lpRequiredList[k - 1], k);
-    }
-    EXPECT_EQ(state.wMinPulses, 6);
-    EXPECT_EQ(state.wMaxPulses, 30);
-    EXPECT_EQ(state.wRequestedPulses, 18);
-    EXPECT_EQ(state.wSeriesPulses, 18);
-    EXPECT_EQ(state.lpEtalonSequence, std::vector<uint16_t>(30, 1));
-    EXPECT_EQ(state.lpEditedSequence, std::vector<uint16_t>(30, 1));
-    EXPECT_EQ(state.nLostIndex, 1);
-    EXPECT_EQ(state.wLostLevel, 0);
-    EXPECT_EQ(state.wMakingLevel, 100);
-    EXPECT_EQ(state.wNewProcessingLevel, 100);
-    EXPECT_EQ(state.wDlgMakingLevel, 100);
-    ASSERT_TRUE(state.lpChainsHeader);
-    EXPECT_EQ(state.lpChainsHeader->wMaxSize, 10);
-    EXPECT_EQ(state.lpChainsHeader->wMaxPulses, 30);
+    std::vector<uint16_t> everyEtalon(20);
+    std::iota(everyEtalon.begin(), everyEtalon.end(), uint16_t{1});
+    EXPECT_EQ(std::vector<uint16_t>(state.lpRequiredList.begin(),
+                                    state.lpRequiredList.begin() + state.wRequiredCount),
+              everyEtalon);
+
     ASSERT_TRUE(state.lpSeriesHeader);
-    EXPECT_EQ(state.lpSeriesHeader->wImpulseQuantity, 18);
-    EXPECT_EQ(state.lpSeriesHeader->wNoiseLevel, 0);
-    EXPECT_TRUE(std::equal(state.lpSeriesHeader->lpPureData.begin(),
-                           state.lpSeriesHeader->lpPureData.begin() + 1200,
-                           state.lpSeriesHeader->lpNoisyData.begin()));
+    const SeriesHeader& series = *state.lpSeriesHeader;
+    ASSERT_EQ(series.wImpulseQuantity, 18);
+    EXPECT_EQ(series.wNoiseLevel, 0);
+    EXPECT_TRUE(std::ranges::equal(series.pureData(), series.noisyData()));
+    for (int i = 0; i < 18; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(series.lpEtalons[i], 1);
+        EXPECT_EQ(series.lpCutEnds[i] - series.lpCutStarts[i] + 1, 20);  // whole pulses
+    }
+    ASSERT_TRUE(state.lpChainsHeader);
+    EXPECT_GE(state.lpChainsHeader->wMaxPulses, state.wMaxPulses);
 
     destroyState(state);
     EXPECT_FALSE(state.lpSeriesHeader);

@@ -59,12 +59,26 @@ struct OpenWindow : test::OpenWindow {
 
 TEST(Repaint, CutOffTypeShowsAndHidesTheLostDataSelector) {
     OpenWindow w;
+    // Ink where the lost-data selector stands: its frame, label and entries.
+    const auto selectorInk = [&w] {
+        const Rect& box = w.layout().rcLostSelector;
+        int ink = 0;
+        for (int32_t y = box.top; y < box.bottom; ++y) {
+            for (int32_t x = box.left; x < box.right; ++x)
+                ink += w.window->surface().pixel(x, y) != platform::kWhite;
+        }
+        return ink;
+    };
+    EXPECT_EQ(selectorInk(), 0) << "whole pulses at start-up";
     w.choose(kCmdFixedCutoff);
     w.expectShowsState("cut-off type chosen");
+    EXPECT_GT(selectorInk(), 100) << "cut-off type chosen";
     w.press(w.layout().rcStartButton1);
     w.expectShowsState("start on a cut-off type");
+    EXPECT_GT(selectorInk(), 100) << "start on a cut-off type";
     w.choose(kCmdFixedCase);  // back to whole pulses, from the results view
     w.expectShowsState("fixed case");
+    EXPECT_EQ(selectorInk(), 0) << "fixed case";
     EXPECT_TRUE(w.sink.empty());
 }
 
