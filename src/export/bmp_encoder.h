@@ -25,9 +25,9 @@ struct BmpInfo {
     int32_t width = 0;
     int32_t height = 0;
     uint16_t depth = 0;          // bits per pixel of the rows in the file
-    uint32_t colourEntries = 0;  // E
-    uint32_t imageSize = 0;      // S, bytes of pixel data after the colour table
-    std::vector<uint8_t> block;  // the 40-byte header, then 4·E bytes of colour table
+    uint32_t colourEntries = 0;  // entries of the colour table, 0 from 16 bits up
+    uint32_t imageSize = 0;      // bytes of pixel data after the colour table
+    std::vector<uint8_t> block;  // the 40-byte header, then 4 bytes per colour entry
 
     uint32_t rowBytes() const;  // one row in the file, padded to 4 bytes
 };

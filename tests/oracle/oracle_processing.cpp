@@ -41,7 +41,8 @@ int32_t D(const int16_t* y, const int16_t* e, int x, int b, int f) {
     return s;
 }
 
-// Step 2 of the pulse fit against a current best.
+// Every window [b, f] that keeps the saved energy, each measured from scratch,
+// against a current best: the fragments a cut-off pulse may have left.
 void fragments(const int16_t* y, const int16_t* e, const Energy& en, int L, int x, int index,
                Fit& best) {
     for (int b = 0; b < L; ++b) {
