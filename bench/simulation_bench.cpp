@@ -64,8 +64,9 @@ struct Records {
         run.requiredList = kAll;
         run.seriesType = 1;
         run.effectiveTask = 2;
+        tbb::task_arena arena(threads > 0 ? static_cast<int>(threads) : tbb::task_arena::automatic);
         SimulationOptions options;
-        options.threads = threads;
+        options.arena = &arena;
         statCutoffVarnel(sink, run, {errors.get(), series.get(), &streams}, options);
     }
 };

@@ -34,5 +34,7 @@ list(APPEND ETALON_CORE_SOURCES
   ${PROJECT_SOURCE_DIR}/src/simulation/simulation_table.cpp
   ${PROJECT_SOURCE_DIR}/src/simulation/rest_error_header.cpp
   ${PROJECT_SOURCE_DIR}/src/simulation/restored_error.cpp
+  ${PROJECT_SOURCE_DIR}/src/simulation/series_schedule.cpp
+  ${PROJECT_SOURCE_DIR}/src/simulation/series_scoring.cpp
   ${PROJECT_SOURCE_DIR}/src/simulation/stat_cutoff_varnel.cpp
 )

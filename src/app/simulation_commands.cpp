@@ -1,5 +1,7 @@
 // The commands of the statistical simulation: its ranges, the run behind a
 // progress dialog, the statistics view and the table export.
+#include <oneapi/tbb/task_arena.h>
+
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -114,10 +116,14 @@ void CommandHandler::runSimulation(std::unique_ptr<SeriesHeader> series) {
     auto setupSink = setup.forItem(0);
     SimulationResult result;
     const uint32_t total = simulationSeriesCount(*errors);
+    // The run has every core; it reports whatever its steps or workers throw
+    // and never lets it out onto the progress thread.
+    tbb::task_arena everyCore;
     const bool finished = host_.runWithProgress(
         " Statistical Simulation", total, [&](platform::ProgressChannel& channel) {
             std::atomic<bool> cancel{false};
             SimulationOptions options;
+            options.arena = &everyCore;
             options.cancel = &cancel;
             options.procedures = &procedures_;
             options.progress = [&](uint32_t done) {

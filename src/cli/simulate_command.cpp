@@ -1,5 +1,7 @@
 #include "cli/simulate_command.h"
 
+#include <oneapi/tbb/task_arena.h>
+
 #include <chrono>
 #include <ctime>
 #include <mutex>
@@ -182,8 +184,11 @@ int runSimulate(const SeriesOptions& options, const ProcessArguments& task,
         run.processingLevel =
             task.processingLevel >= 0 ? static_cast<uint16_t>(task.processingLevel) : options.level;
         run.subsetProceeding = task.proceeding;
+        // --threads 0 leaves the run every core.
+        tbb::task_arena arena(args.threads > 0 ? static_cast<int>(args.threads)
+                                               : tbb::task_arena::automatic);
         SimulationOptions how;
-        how.threads = args.threads;
+        how.arena = &arena;
         ProgressLine progress(err, terminal, simulationSeriesCount(*errors));
         if (args.progress) how.progress = std::ref(progress);
         SimulationRecords records{errors.get(), &series, &session.streams()};

@@ -1,21 +1,22 @@
 #include "simulation/stat_cutoff_varnel.h"
 
-#include <oneapi/tbb/global_control.h>
 #include <oneapi/tbb/parallel_pipeline.h>
-#include <oneapi/tbb/task_arena.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <new>
 #include <optional>
+#include <string_view>
 
 #include "base/allocation.h"
 #include "processing/chains_header.h"
 #include "processing/task_codes.h"
 #include "series/series_codes.h"
 #include "series/series_generator.h"
-#include "simulation/restored_error.h"
+#include "simulation/series_schedule.h"
+#include "simulation/series_scoring.h"
 
 namespace etalon {
 
@@ -86,7 +87,7 @@ bool prepareTuples(MessageSink& sink, const SimulationRun& run, const SeriesHead
     return true;
 }
 
-// Steps 2 to 7 of a run: every check and record made before the first series.
+// Every check and record made before the first series.
 std::optional<RunSetup> prepareRun(MessageSink& sink, const SimulationRun& run,
                                    const SimulationRecords& records, RestErrorHeader& errors) {
     RunSetup setup;
@@ -148,16 +149,13 @@ struct WorkItem {
     uint32_t index = 0;                // series number in the order made
     std::size_t cell = 0;
     int16_t pulses = 0;
-    uint16_t subset = 0;  // s, the stored subset placed into the series
+    uint16_t subset = 0;  // the stored subset placed into the series
     int32_t debugging = 0;
     bool skipped = false;
     // The noise is added by the worker, from where the noise stream stood.
     int16_t noiseLevel = 0;
     int16_t noiseSeed = 0;
-    // Results.
-    int64_t restoredError = 0;
-    int64_t detectionError = 0;
-    bool missed = false;
+    SeriesErrors errors;
 };
 
 // Items are reused: the pipeline never has more in flight than it has tokens.
@@ -199,136 +197,48 @@ void makeStoredSubsetCurrent(SeriesHeader& series, uint16_t s) {
     series.wSubsetLength = static_cast<uint16_t>(copied);
 }
 
-// The input stage: walks the grid in order and makes every series on one
-// thread, so the random streams, the etalon stepping and the subset placement
-// are those of a single-threaded run.
-class SeriesMaker {
+void applySubsetChanges(std::span<const uint16_t> changes, SeriesHeader& series) {
+    for (uint16_t s : changes) {
+        if (s == 0)
+            series.wSubsetLength = 0;
+        else
+            makeStoredSubsetCurrent(series, s);
+    }
+}
+
+ScheduleSettings scheduleFor(const SimulationRun& run, const RunSetup& setup,
+                             const RestErrorHeader& errors) {
+    ScheduleSettings settings;
+    settings.effectiveTask = run.effectiveTask;
+    settings.list = run.requiredList;
+    settings.pulseCounts = errors.wPulseValues();
+    settings.noiseLevels = errors.lpNoiseLevels();
+    settings.repeats = setup.repeats;
+    settings.storedSubsets = setup.storedSubsets;
+    settings.sequenceLength = setup.workSize;
+    return settings;
+}
+
+// The input stage: makes every series of the schedule in order on one
+// thread, so the random streams and the subset placement are those of a
+// single-threaded run.
+class SeriesFeed {
   public:
-    SeriesMaker(const SimulationRun& run, const RunSetup& setup, const RestErrorHeader& errors,
-                std::unique_ptr<SeriesHeader> series, RandomStreams streams)
+    SeriesFeed(const SimulationRun& run, const RunSetup& setup, const RestErrorHeader& errors,
+               std::unique_ptr<SeriesHeader> series, RandomStreams streams)
         : run_(run),
           setup_(setup),
-          errors_(errors),
+          schedule_(scheduleFor(run, setup, errors)),
           series_(std::move(series)),
-          streams_(streams),
-          counters_(setup.workSize, 1),
-          sequence_(setup.workSize, 1) {}
+          streams_(streams) {}
 
     // Makes the next series into `item`; false at the end of the grid or when
     // the series record was lost (reported).
     bool next(CollectingSink& collector, WorkItem& item) {
-        const uint16_t pulseSteps = errors_.wVariousPulses;
-        const uint16_t levels = errors_.wNoiseLevels;
-        // A grid without noise levels has no points to make series for.
-        if (levels == 0) return false;
-        while (p_ < pulseSteps) {
-            if (!cellStarted_) {
-                startCell();
-                cellStarted_ = true;
-                r_ = 0;
-            }
-            if (r_ < setup_.repeats) {
-                const bool made = makeRepeat(collector, item);
-                ++r_;
-                ++made_;
-                return made;
-            }
-            cellStarted_ = false;
-            if (++v_ >= levels) {
-                v_ = 0;
-                ++p_;
-            }
-        }
-        return false;
-    }
-
-    bool lost() const { return !series_; }
-    std::unique_ptr<SeriesHeader>& series() { return series_; }
-    const RandomStreams& streams() const { return streams_; }
-
-  private:
-    int16_t count() const { return errors_.wPulseValues()[p_]; }
-    std::size_t listSize() const { return run_.requiredList.size(); }
-    uint16_t listed(uint16_t counter) const { return run_.requiredList[counter - 1]; }
-
-    void startCell() {
-        const int32_t c = count();
-        const int32_t repeats = setup_.repeats;
-        const int32_t n = static_cast<int32_t>(listSize());
-        switch (run_.effectiveTask) {
-            case kTaskDetection:
-                series_->wSubsetLength = 0;
-                break;
-            case kTaskRecognition:
-                step_ = (n + 2 * repeats) / (2 * n);
-                series_->wSubsetLength = 0;
-                break;
-            case kTaskTuplesDetection:
-                step_ = repeats;
-                break;
-            case kTaskTuplesRecognition: {
-                const int32_t stored = setup_.storedSubsets;
-                subset_ = 1;
-                step_ = (stored + 2 * repeats) / (2 * stored);
-                makeStoredSubsetCurrent(*series_, subset_);
-                break;
-            }
-            default:
-                // A count outside 0..31 would make the shift undefined; the
-                // grid never holds one the generator accepts.
-                step_ = c > 0 ? (repeats * c) >> (c % 32) : 0;
-                break;
-        }
-        switchAt_ = step_;
-        for (int32_t i = 0; i < c && i < static_cast<int32_t>(sequence_.size()); ++i) {
-            counters_[i] = 1;
-            sequence_[i] = run_.requiredList[0];
-        }
-    }
-
-    void advanceEtalons() {
-        const int32_t c = std::min<int32_t>(count(), static_cast<int32_t>(sequence_.size()));
-        const int32_t r = r_;
-        const uint16_t n = static_cast<uint16_t>(listSize());
-        switch (run_.effectiveTask) {
-            case kTaskRecognition:
-                if (r < switchAt_) return;
-                for (int32_t i = 0; i < c; ++i) {
-                    if (++counters_[i] > n) counters_[i] = 1;
-                    sequence_[i] = listed(counters_[i]);
-                }
-                switchAt_ += step_;
-                break;
-            case kTaskJoint:
-                if (r * count() < switchAt_) return;
-                switchAt_ += step_;
-                stepOdometer(n);
-                for (int32_t i = 0; i < c; ++i)
-                    sequence_[i] = listed(counters_[i]);
-                break;
-            case kTaskTuplesRecognition:
-                if (r < switchAt_) return;
-                if (++subset_ > setup_.storedSubsets) subset_ = 1;
-                makeStoredSubsetCurrent(*series_, subset_);
-                switchAt_ += step_;
-                break;
-            default:
-                break;
-        }
-    }
-
-    // The carry stops at the last counter, which wraps like the others.
-    void stepOdometer(uint16_t n) {
-        ++counters_[0];
-        for (std::size_t i = 0; i < counters_.size() && counters_[i] > n; ++i) {
-            counters_[i] = 1;
-            if (i + 1 < counters_.size()) ++counters_[i + 1];
-        }
-    }
-
-    bool makeRepeat(CollectingSink& collector, WorkItem& item) {
-        CollectingSink::ItemSink sink = collector.forItem(made_);
-        advanceEtalons();
+        const ScheduledSeries* slot = schedule_.next();
+        if (!slot) return false;
+        CollectingSink::ItemSink sink = collector.forItem(slot->index);
+        applySubsetChanges(slot->subsetChanges, *series_);
         SeriesRequest request;
         request.etalons = run_.etalonsNumber;
         request.alphabet = run_.alphabet;
@@ -336,45 +246,40 @@ class SeriesMaker {
         request.tmin = setup_.tmin;
         request.tmax = setup_.tmax;
         request.seriesLength = setup_.seriesLength;
-        request.pulses = static_cast<uint16_t>(count());
-        request.sequence = sequence_;
+        request.pulses = static_cast<uint16_t>(slot->pulses);
+        request.sequence = slot->sequence;
         request.amplitude = run_.amplitude;
         request.savedEnergyLevel = run_.makingLevel;
         series_ = getCutOffSeries(sink, request, std::move(series_), streams_);
         if (!series_) return false;
         // The noise takes twelve steps of its stream per sample; the workers
         // draw it from the state handed over, and this stage only skips ahead.
-        item.noiseLevel = errors_.lpNoiseLevels()[v_];
+        item.noiseLevel = slot->noiseLevel;
         item.noiseSeed = streams_.wNoiseSeed;
         const std::size_t samples =
             std::min<std::size_t>(series_->dwSeriesSize, series_->lpNoisyData.size());
         streams_.wNoiseSeed = skipUniformSteps(streams_.wNoiseSeed, 12 * uint64_t{samples});
 
         item.series = *series_;
-        item.sequence = sequence_;
-        item.index = made_;
-        item.cell = std::size_t{v_} * errors_.wVariousPulses + p_;
-        item.pulses = count();
-        item.subset = subset_;
+        item.sequence.assign(slot->sequence.begin(), slot->sequence.end());
+        item.index = slot->index;
+        item.cell = slot->cell;
+        item.pulses = slot->pulses;
+        item.subset = slot->subset;
         item.skipped = false;
         return true;
     }
 
+    bool lost() const { return !series_; }
+    std::unique_ptr<SeriesHeader>& series() { return series_; }
+    const RandomStreams& streams() const { return streams_; }
+
+  private:
     const SimulationRun& run_;
     const RunSetup& setup_;
-    const RestErrorHeader& errors_;
+    SeriesSchedule schedule_;
     std::unique_ptr<SeriesHeader> series_;
     RandomStreams streams_;
-    std::vector<uint16_t> counters_;
-    std::vector<uint16_t> sequence_;
-    uint16_t p_ = 0;
-    uint16_t v_ = 0;
-    uint16_t r_ = 0;
-    bool cellStarted_ = false;
-    int32_t step_ = 0;      // B
-    int32_t switchAt_ = 0;  // E
-    uint16_t subset_ = 0;   // s
-    uint32_t made_ = 0;
 };
 
 bool isRecognition(RestoringProcedure procedure) {
@@ -394,8 +299,7 @@ std::span<const uint16_t> firstOccurrences(std::span<const uint16_t> list,
     return kept;
 }
 
-// The errors of one processed series: the restored error, the detection
-// error (128·H/C rounded; nothing for a series of no pulses) and a miss.
+// Adds the noise, restores the series and scores it.
 void processItem(const SimulationRun& run, const RunSetup& setup,
                  const RestoringProcedures& procedures, CollectingSink& collector, WorkItem& item) {
     CollectingSink::ItemSink sink = collector.forItem(item.index);
@@ -423,71 +327,29 @@ void processItem(const SimulationRun& run, const RunSetup& setup,
     request.series = &item.series;
     const int recognised = runRestoringProcedure(sink, setup.procedure, request, procedures);
 
-    item.restoredError = getRestoredError(item.series);
-    item.detectionError = 0;
-    const int64_t c = item.pulses;
-    if (c > 0) {
-        const std::size_t compared = std::min<std::size_t>(
-            {static_cast<std::size_t>(c), item.chains.wSeekingPulsesQuantity,
-             item.series.lpPositions.size(), item.series.lpRestoredPositions.size()});
-        int64_t h = 0;
-        for (std::size_t i = 0; i < compared; ++i) {
-            const int64_t d =
-                int64_t{item.series.lpPositions[i]} - item.series.lpRestoredPositions[i];
-            h += d * d;
-        }
-        item.detectionError = (256 * h + c) / (2 * c);
-    }
-    item.missed = run.effectiveTask == kTaskTuplesRecognition && recognised != item.subset;
-}
-
-struct CellSums {
-    int64_t restored = 0;
-    int64_t detection = 0;
-    uint32_t misses = 0;
-};
-
-void storeCells(const std::vector<CellSums>& sums, uint16_t repeats, RestErrorHeader& errors) {
-    const int64_t r = repeats;
-    for (std::size_t v = 0; v < errors.wNoiseLevels; ++v) {
-        for (std::size_t p = 0; p < errors.wVariousPulses; ++p) {
-            const CellSums& cell = sums[v * errors.wVariousPulses + p];
-            // No repeats leave nothing to average.
-            errors.lpErrors(v)[p] =
-                r > 0 ? static_cast<uint32_t>((2 * cell.restored + r) / (2 * r)) : 0;
-            errors.lpDetectionErrors(v)[p] = static_cast<uint32_t>(cell.detection / 128);
-            errors.lpRecognitionErrors(v)[p] = cell.misses;
-            errors.lpSpareErrors1(v)[p] = 0;
-            errors.lpSpareErrors2(v)[p] = 0;
-            errors.lpSpareErrors3(v)[p] = 0;
-        }
-    }
+    item.errors = scoreSeries(item.series, item.pulses, item.chains.wSeekingPulsesQuantity);
+    item.errors.missed = run.effectiveTask == kTaskTuplesRecognition && recognised != item.subset;
 }
 
 bool cancelled(const SimulationOptions& options) {
     return options.cancel && options.cancel->load(std::memory_order_relaxed);
 }
 
-// The pipeline over the whole grid. Returns false when the series record was
-// lost or the run was cancelled.
 struct PipelineOutcome {
-    bool lost = false;
+    bool lost = false;  // the series record could not be kept (reported)
     bool cancelled = false;
 };
 
+// The pipeline over the whole grid, in the caller's arena.
 PipelineOutcome runPipeline(const SimulationRun& run, const RunSetup& setup,
-                            const SimulationOptions& options, SeriesMaker& maker,
-                            CollectingSink& collector, std::vector<CellSums>& sums,
+                            const SimulationOptions& options, SeriesFeed& feed,
+                            CollectingSink& collector, ErrorSums& sums,
                             std::unique_ptr<WorkItem>& last, int32_t firstDebugging) {
     const RestoringProcedures& procedures =
         options.procedures ? *options.procedures : workbenchRestoringProcedures();
-    // An explicit thread count is honoured even beyond the number of cores.
-    const int threads = options.threads == 0 ? tbb::this_task_arena::max_concurrency()
-                                             : static_cast<int>(options.threads);
-    tbb::global_control workers(tbb::global_control::max_allowed_parallelism,
-                                static_cast<std::size_t>(threads));
-    tbb::task_arena arena(threads);
-    const std::size_t tokens = 4 * static_cast<std::size_t>(arena.max_concurrency());
+    const int concurrency =
+        options.arena ? options.arena->max_concurrency() : tbb::this_task_arena::max_concurrency();
+    const std::size_t tokens = 4 * static_cast<std::size_t>(concurrency);
     ItemPool pool(tokens, setup);
     PipelineOutcome outcome;
     uint32_t done = 0;
@@ -501,8 +363,8 @@ PipelineOutcome runPipeline(const SimulationRun& run, const RunSetup& setup,
             return nullptr;
         }
         WorkItem* item = pool.take();
-        if (!maker.next(collector, *item)) {
-            outcome.lost = maker.lost();
+        if (!feed.next(collector, *item)) {
+            outcome.lost = feed.lost();
             pool.give(item);
             fc.stop();
             return nullptr;
@@ -520,30 +382,29 @@ PipelineOutcome runPipeline(const SimulationRun& run, const RunSetup& setup,
     };
     const auto accumulate = [&](WorkItem* item) {
         if (!item->skipped) {
-            CellSums& cell = sums[item->cell];
-            cell.restored += item->restoredError;
-            cell.detection += item->detectionError;
-            cell.misses += item->missed ? 1 : 0;
+            sums.add(item->cell, item->errors);
             if (item->index == 0) last->debugging = item->debugging;
             ++done;
             if (options.progress) options.progress(done);
-        }
-        // Keep the latest series: swap it out of the pool item, whose record
-        // the next series made into it overwrites anyway.
-        if (!item->skipped) {
+            // Keep the latest series: swap it out of the pool item, whose
+            // record the next series made into it overwrites anyway.
             std::swap(last->series, item->series);
             last->index = item->index;
             last->skipped = false;
         }
         pool.give(item);
     };
-    arena.execute([&] {
+    const auto pipeline = [&] {
         tbb::parallel_pipeline(
             tokens,
             tbb::make_filter<void, WorkItem*>(tbb::filter_mode::serial_in_order, input) &
                 tbb::make_filter<WorkItem*, WorkItem*>(tbb::filter_mode::parallel, process) &
                 tbb::make_filter<WorkItem*, void>(tbb::filter_mode::serial_in_order, accumulate));
-    });
+    };
+    if (options.arena)
+        options.arena->execute(pipeline);
+    else
+        pipeline();
     if (cancelled(options)) outcome.cancelled = true;
     return outcome;
 }
@@ -555,55 +416,94 @@ uint32_t simulationSeriesCount(const RestErrorHeader& errors) {
            static_cast<uint16_t>(errors.repeats);
 }
 
-SimulationResult statCutoffVarnel(MessageSink& sink, const SimulationRun& run,
-                                  const SimulationRecords& records,
-                                  const SimulationOptions& options) {
-    SimulationResult result;
-    result.outcome = SimulationOutcome::Failed;
-    if (!records.errors) {
-        sink.show("Absence of RestoreErrorHeader!", "statCutoffVarnel", MessageIcon::None);
-        return result;
+namespace {
+
+// The run itself, once the caller's records are known to be there. Throws
+// whatever a step or a worker throws; the caller's records are only written
+// at the end, by moves that cannot throw.
+void simulate(MessageSink& sink, const SimulationRun& run, const SimulationRecords& records,
+              const SimulationOptions& options, CollectingSink& collector,
+              SimulationResult& result) {
+    RestErrorHeader errors = *records.errors;
+    const std::optional<RunSetup> setup = prepareRun(sink, run, records, errors);
+    if (!setup) return;
+    result.startTime = result.endTime = std::time(nullptr);
+
+    SeriesFeed feed(run, *setup, errors, std::make_unique<SeriesHeader>(*records.series),
+                    *records.streams);
+    ErrorSums sums(errors);
+    std::unique_ptr<WorkItem> last;
+    const int32_t debugging = run.debuggingRepeat ? *run.debuggingRepeat : 0;
+    const PipelineOutcome outcome =
+        runPipeline(run, *setup, options, feed, collector, sums, last, debugging);
+    result.messages = collector.messages();
+    result.endTime = std::time(nullptr);
+    if (outcome.cancelled) {
+        result.outcome = SimulationOutcome::Cancelled;
+        return;
     }
-    if (!records.series || !records.streams) {
-        sink.show("Absence of SeriesHeader!", "statCutoffVarnel", MessageIcon::None);
-        return result;
+    if (outcome.lost) return;
+
+    sums.store(setup->repeats, errors);
+    errors.ifComplete = 1;
+    const uint16_t subsetLength = records.series->wSubsetLength;
+    // With no series at all, the record only went through the grid set-up.
+    SeriesHeader& finalSeries = last->skipped ? *feed.series() : last->series;
+    finalSeries.wSubsetLength = subsetLength;
+    *records.series = std::move(finalSeries);
+    *records.errors = std::move(errors);
+    *records.streams = feed.streams();
+    if (run.debuggingRepeat && !last->skipped) *run.debuggingRepeat = last->debugging;
+    result.outcome = SimulationOutcome::Completed;
+}
+
+// A run that threw keeps nothing, as a cancelled one; it says why, with
+// what its series reported before. Nothing may leave here: the run may be on
+// a thread of its own, where an exception would end the program.
+void stopOnException(MessageSink& sink, const std::string_view text,
+                     const CollectingSink& collector, SimulationResult& result) noexcept {
+    result.outcome = SimulationOutcome::Failed;
+    try {
+        result.messages = collector.messages();
+    } catch (...) {
+        result.messages.clear();
     }
     try {
-        RestErrorHeader errors = *records.errors;
-        const std::optional<RunSetup> setup = prepareRun(sink, run, records, errors);
-        if (!setup) return result;
-        result.startTime = result.endTime = std::time(nullptr);
+        sink.show(text, kDriverCaption, MessageIcon::None);
+    } catch (...) {
+    }
+}
 
-        SeriesMaker maker(run, *setup, errors, std::make_unique<SeriesHeader>(*records.series),
-                          *records.streams);
-        CollectingSink collector;
-        std::vector<CellSums> sums(std::size_t{errors.wVariousPulses} * errors.wNoiseLevels);
-        std::unique_ptr<WorkItem> last;
-        const int32_t debugging = run.debuggingRepeat ? *run.debuggingRepeat : 0;
-        const PipelineOutcome outcome =
-            runPipeline(run, *setup, options, maker, collector, sums, last, debugging);
-        result.messages = collector.messages();
-        result.endTime = std::time(nullptr);
-        if (outcome.cancelled) {
-            result.outcome = SimulationOutcome::Cancelled;
+}  // namespace
+
+SimulationResult statCutoffVarnel(MessageSink& sink, const SimulationRun& run,
+                                  const SimulationRecords& records,
+                                  const SimulationOptions& options) noexcept {
+    SimulationResult result;
+    result.outcome = SimulationOutcome::Failed;
+    try {
+        if (!records.errors) {
+            sink.show("Absence of RestoreErrorHeader!", "statCutoffVarnel", MessageIcon::None);
             return result;
         }
-        if (outcome.lost) return result;
-
-        storeCells(sums, setup->repeats, errors);
-        errors.ifComplete = 1;
-        const uint16_t subsetLength = records.series->wSubsetLength;
-        // With no series at all, the record only went through the grid set-up.
-        SeriesHeader& finalSeries = last->skipped ? *maker.series() : last->series;
-        finalSeries.wSubsetLength = subsetLength;
-        *records.series = std::move(finalSeries);
-        *records.errors = std::move(errors);
-        *records.streams = maker.streams();
-        if (run.debuggingRepeat && !last->skipped) *run.debuggingRepeat = last->debugging;
-        result.outcome = SimulationOutcome::Completed;
+        if (!records.series || !records.streams) {
+            sink.show("Absence of SeriesHeader!", "statCutoffVarnel", MessageIcon::None);
+            return result;
+        }
+    } catch (...) {
+        return result;
+    }
+    CollectingSink collector;
+    try {
+        simulate(sink, run, records, options, collector, result);
     } catch (const std::bad_alloc&) {
-        sink.show("Нет памяти для statCutoffVarnel!", kDriverCaption, MessageIcon::None);
-        result.outcome = SimulationOutcome::Failed;
+        stopOnException(sink, "Нет памяти для statCutoffVarnel!", collector, result);
+    } catch (const std::exception& e) {
+        char text[256];
+        std::snprintf(text, sizeof text, "The simulation stopped: %s", e.what());
+        stopOnException(sink, text, collector, result);
+    } catch (...) {
+        stopOnException(sink, "The simulation stopped on an unknown error.", collector, result);
     }
     return result;
 }

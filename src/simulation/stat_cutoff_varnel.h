@@ -1,5 +1,7 @@
 #pragma once
 
+#include <oneapi/tbb/task_arena.h>
+
 #include <atomic>
 #include <cstdint>
 #include <ctime>
@@ -42,7 +44,9 @@ struct SimulationRecords {
 };
 
 struct SimulationOptions {
-    unsigned threads = 0;  // 0: every core
+    // Where the series are processed, sized by the caller; null: the arena
+    // the calling thread is in. The result does not depend on its size.
+    tbb::task_arena* arena = nullptr;
     // Called with the number of series processed so far, in order, from one
     // worker thread at a time; keep it short.
     std::function<void(uint32_t done)> progress;
@@ -55,7 +59,7 @@ struct SimulationOptions {
 enum class SimulationOutcome {
     Completed,
     Cancelled,
-    Failed,  // reported through the sink; nothing of the run kept
+    Failed,  // reported through the sink; nothing of the run kept, as after Cancel
 };
 
 struct SimulationResult {
@@ -73,10 +77,11 @@ struct SimulationResult {
 // repeat, makes a series in order on the calling thread's input stage, adds
 // noise, restores it on the worker threads and adds its errors to the grid
 // point. The result does not depend on the number of threads. Failures of the
-// set-up are reported through `sink`; those of single series are collected.
+// set-up, and anything a step or a worker throws, are reported through `sink`
+// and leave the caller's records alone; those of single series are collected.
 SimulationResult statCutoffVarnel(MessageSink& sink, const SimulationRun& run,
                                   const SimulationRecords& records,
-                                  const SimulationOptions& options = {});
+                                  const SimulationOptions& options = {}) noexcept;
 
 // Total number of series the grid of `errors` makes (P·V·R).
 uint32_t simulationSeriesCount(const RestErrorHeader& errors);

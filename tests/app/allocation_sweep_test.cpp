@@ -77,8 +77,9 @@ void startAndRunEveryTask(MessageSink& sink) {
             SimulationRun run;
             run.alphabet = {state.alphabet.data(), state.wEtalonsNumber};
             run.requiredList = {state.lpRequiredList.data(), state.wRequiredCount};
+            tbb::task_arena oneThread(1);
             SimulationOptions options;
-            options.threads = 1;
+            options.arena = &oneThread;
             const SimulationRecords records{errors.get(), state.lpSeriesHeader.get(),
                                             &state.streams};
             const SimulationResult result = statCutoffVarnel(sink, run, records, options);

@@ -62,8 +62,9 @@ struct SimulationFixture : SeriesFixture {
     SimulationResult simulate(unsigned threads, const RestoringProcedures* procedures = nullptr,
                               std::function<void(uint32_t)> progress = {},
                               const std::atomic<bool>* cancel = nullptr) {
+        tbb::task_arena arena(static_cast<int>(threads));
         SimulationOptions options;
-        options.threads = threads;
+        options.arena = &arena;
         options.procedures = procedures;
         options.progress = std::move(progress);
         options.cancel = cancel;

@@ -378,8 +378,9 @@ void simulateAndCheck(Checker& c, test::RecordingSink& sink, const SoakSetting& 
     run.makingLevel = s.makingLevel;
     run.processingLevel = s.processingLevel;
     run.subsetProceeding = s.proceeding;
+    tbb::task_arena oneThread(1);
     SimulationOptions how;
-    how.threads = 1;
+    how.arena = &oneThread;
     const std::size_t beforeRun = sink.messages.size();
     const SimulationResult result =
         statCutoffVarnel(sink, run, SimulationRecords{errors.get(), &series, &streams}, how);

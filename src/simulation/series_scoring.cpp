@@ -1,0 +1,53 @@
+#include "simulation/series_scoring.h"
+
+#include <algorithm>
+
+#include "simulation/restored_error.h"
+
+namespace etalon {
+
+SeriesErrors scoreSeries(const SeriesHeader& series, int16_t pulses, uint16_t sought) {
+    SeriesErrors errors;
+    errors.restored = getRestoredError(series);
+    const int64_t c = pulses;
+    if (c <= 0) return errors;
+    const std::size_t compared =
+        std::min<std::size_t>({static_cast<std::size_t>(c), sought, series.lpPositions.size(),
+                               series.lpRestoredPositions.size()});
+    int64_t h = 0;
+    for (std::size_t i = 0; i < compared; ++i) {
+        const int64_t d = int64_t{series.lpPositions[i]} - series.lpRestoredPositions[i];
+        h += d * d;
+    }
+    errors.detection = (256 * h + c) / (2 * c);
+    return errors;
+}
+
+ErrorSums::ErrorSums(const RestErrorHeader& grid)
+    : cells_(std::size_t{grid.wVariousPulses} * grid.wNoiseLevels) {}
+
+void ErrorSums::add(std::size_t cell, const SeriesErrors& errors) {
+    Cell& sums = cells_[cell];
+    sums.restored += errors.restored;
+    sums.detection += errors.detection;
+    sums.misses += errors.missed ? 1 : 0;
+}
+
+void ErrorSums::store(uint16_t repeats, RestErrorHeader& grid) const {
+    const int64_t r = repeats;
+    for (std::size_t v = 0; v < grid.wNoiseLevels; ++v) {
+        for (std::size_t p = 0; p < grid.wVariousPulses; ++p) {
+            const Cell& sums = cells_[v * grid.wVariousPulses + p];
+            // No repeats leave nothing to average.
+            grid.lpErrors(v)[p] =
+                r > 0 ? static_cast<uint32_t>((2 * sums.restored + r) / (2 * r)) : 0;
+            grid.lpDetectionErrors(v)[p] = static_cast<uint32_t>(sums.detection / 128);
+            grid.lpRecognitionErrors(v)[p] = sums.misses;
+            grid.lpSpareErrors1(v)[p] = 0;
+            grid.lpSpareErrors2(v)[p] = 0;
+            grid.lpSpareErrors3(v)[p] = 0;
+        }
+    }
+}
+
+}  // namespace etalon
