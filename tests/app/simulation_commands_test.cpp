@@ -2,9 +2,11 @@
 // progress dialog, Cancel, the statistics view and the table export.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 #include "app/command_handler.h"
 #include "app/main_menu.h"
@@ -159,6 +161,27 @@ TEST(SimulationCommands, CancelAtAnySeriesKeepsTheWholeState) {
     b.command(kCmdStatSimulation);
     EXPECT_EQ(b.state.wRepeats, 3);
     EXPECT_EQ(b.state.lpRestErrorHeader, before.lpRestErrorHeader);
+}
+
+// A procedure that throws in the middle of the run: the window says why and,
+// as after Cancel, keeps the state of before the command.
+TEST(SimulationCommands, AnExceptionInTheRunIsReportedAndKeepsTheWholeState) {
+    SimulationRig b;
+    b.command(kCmdNextData);
+    b.command(kCmdStatSimulation);
+    ASSERT_TRUE(b.state.lpRestErrorHeader && b.state.lpRestErrorHeader->ifComplete);
+    const AppState before = b.state;
+    std::atomic<int> calls = 0;
+    const auto throwing = [&](auto&&...) -> int {
+        if (++calls == 3) throw std::runtime_error("no lane left");
+        return 0;
+    };
+    b.procedures.detectKnownNumberChain = b.procedures.recognizeKnownNumberChain = throwing;
+    b.clearAll();
+    b.command(kCmdStatSimulation);
+    ASSERT_FALSE(b.sink.empty());
+    EXPECT_EQ(b.sink.last().text, "The simulation stopped: no lane left");
+    EXPECT_EQ(test::stateDifference(before, b.state), "");
 }
 
 TEST(SimulationCommands, ExportsTheTableWholeOrNotAtAll) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -338,6 +339,40 @@ TEST(Simulation, GridsWithoutPointsCompleteWithoutMakingSeries) {
         EXPECT_EQ(progressed, 0u);
         EXPECT_EQ(f.streams.wNoiseSeed, before.wNoiseSeed);
     }
+}
+
+// Whatever a worker or the progress callback throws stops the run wherever it
+// falls: the run says why and, as after Cancel, keeps nothing.
+TEST(Simulation, AnExceptionInTheRunIsReportedAndKeepsNothing) {
+    Case c;
+    c.repeats = 20;  // 80 series
+    for (int k : {1, 17, 80}) {
+        SCOPED_TRACE("thrown by procedure call " + std::to_string(k));
+        std::atomic<int> calls = 0;
+        RestoringProcedures throwing = workbenchRestoringProcedures();
+        throwing.recognizeKnownNumberChain =
+            [&, real = throwing.recognizeKnownNumberChain](auto&&... arguments) {
+                if (++calls == k) throw std::runtime_error("no lane left");
+                return real(arguments...);
+            };
+        SimulationFixture f(c);
+        const Snapshot before(f);
+        const SimulationResult result = f.simulate(2, &throwing);
+        EXPECT_EQ(result.outcome, SimulationOutcome::Failed);
+        ASSERT_EQ(f.sink.messages.size(), 1u);
+        EXPECT_EQ(f.sink.last().text, "The simulation stopped: no lane left");
+        EXPECT_EQ(f.sink.last().caption, " About statCutoffVarnel ");
+        before.expectUnchanged(f);
+    }
+
+    SimulationFixture f(c);
+    const Snapshot before(f);
+    const SimulationResult result = f.simulate(2, nullptr, [](uint32_t done) {
+        if (done == 5) throw 5;
+    });
+    EXPECT_EQ(result.outcome, SimulationOutcome::Failed);
+    EXPECT_EQ(f.sink.last().text, "The simulation stopped on an unknown error.");
+    before.expectUnchanged(f);
 }
 
 TEST(Simulation, ProgressCountsEverySeriesAndCancelKeepsNothing) {
