@@ -1,10 +1,12 @@
 #include "cli/simulate_command.h"
 
+#include <oneapi/tbb/global_control.h>
 #include <oneapi/tbb/task_arena.h>
 
 #include <chrono>
 #include <ctime>
 #include <mutex>
+#include <optional>
 
 #include "cli/commands.h"
 #include "cli/option_checks.h"
@@ -184,7 +186,11 @@ int runSimulate(const SeriesOptions& options, const ProcessArguments& task,
         run.processingLevel =
             task.processingLevel >= 0 ? static_cast<uint16_t>(task.processingLevel) : options.level;
         run.subsetProceeding = task.proceeding;
-        // --threads 0 leaves the run every core.
+        // The command owns its process: an explicit count is honoured even
+        // beyond the cores, and 0 leaves the run every core.
+        std::optional<tbb::global_control> pool;
+        if (args.threads > 0)
+            pool.emplace(tbb::global_control::max_allowed_parallelism, std::size_t{args.threads});
         tbb::task_arena arena(args.threads > 0 ? static_cast<int>(args.threads)
                                                : tbb::task_arena::automatic);
         SimulationOptions how;

@@ -3,6 +3,7 @@
 #include "simulation/stat_cutoff_varnel.h"
 
 #include <gtest/gtest.h>
+#include <oneapi/tbb/global_control.h>
 
 #include <stdexcept>
 #include <string>
@@ -63,6 +64,8 @@ struct SimulationFixture : SeriesFixture {
     SimulationResult simulate(unsigned threads, const RestoringProcedures* procedures = nullptr,
                               std::function<void(uint32_t)> progress = {},
                               const std::atomic<bool>* cancel = nullptr) {
+        // Even more threads than cores, for orders the cores alone would not give.
+        tbb::global_control pool(tbb::global_control::max_allowed_parallelism, threads);
         tbb::task_arena arena(static_cast<int>(threads));
         SimulationOptions options;
         options.arena = &arena;
