@@ -39,7 +39,7 @@ struct RunSetup {
     RestoringProcedure procedure = RestoringProcedure::None;
     ChainsHeader chains;           // described, empty; each item gets a copy
     std::vector<int32_t> pattern;  // the current subset (tuples)
-    uint16_t storedSubsets = 0;    // S (tuples recognition)
+    uint16_t storedSubsets = 0;    // what tuples recognition rotates through
     std::vector<std::vector<int32_t>> storedLists;
     std::vector<std::span<const int32_t>> patterns;
 };
