@@ -39,7 +39,7 @@ const std::vector<int32_t> kPattern = {3, 7, 12};
 const std::vector<std::vector<int32_t>> kPatterns = {{5, 9, 2}, {3, 7, 12}, {14, 1, 18}};
 
 // A series of the given type; windows kept at `level` percent of the energy.
-std::shared_ptr<Setup> makeSetup(uint16_t type, uint16_t level, uint16_t etalon) {
+std::shared_ptr<Setup> makeSetup(SeriesCode type, uint16_t level, uint16_t etalon) {
     auto setup = std::make_shared<Setup>();
     SilentSink sink;
     RandomStreams streams;
@@ -77,7 +77,7 @@ const std::vector<uint16_t> kAll = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10,
 
 struct Procedure {
     RestoringProcedure procedure;
-    uint16_t wholeType, cutType;
+    SeriesCode wholeType, cutType;
     uint16_t etalon;  // what the series is made of
     const std::vector<uint16_t>* list;
     const char* name() const { return restoringProcedureName(procedure); }
@@ -86,14 +86,16 @@ struct Procedure {
 const std::vector<Procedure>& procedures() {
     using P = RestoringProcedure;
     static const std::vector<Procedure> list = {
-        {P::DetectKnownNumberChain, 1, 2, 1, &kOne},
-        {P::RecognizeKnownNumberChain, 1, 2, 5, &kAll},
-        {P::DetectUnknownNumberChain, 4, 8, 1, &kOne},
-        {P::RecognizeUnknownNumberChain, 4, 8, 5, &kAll},
-        {P::DetectKnownNumberTuples, 36, 36, 1, &kOne},
-        {P::RecognizeKnownNumberTuples, 36, 36, 1, &kOne},
-        {P::TuplesDetection, 40, 40, 1, &kOne},
-        {P::TuplesRecognition, 40, 40, 1, &kOne},
+        {P::DetectKnownNumberChain, SeriesCode::FixedWhole, SeriesCode::FixedCutoff, 1, &kOne},
+        {P::RecognizeKnownNumberChain, SeriesCode::FixedWhole, SeriesCode::FixedCutoff, 5, &kAll},
+        {P::DetectUnknownNumberChain, SeriesCode::UnfixedWhole, SeriesCode::UnfixedCutoff, 1,
+         &kOne},
+        {P::RecognizeUnknownNumberChain, SeriesCode::UnfixedWhole, SeriesCode::UnfixedCutoff, 5,
+         &kAll},
+        {P::DetectKnownNumberTuples, SeriesCode::FixedTuples, SeriesCode::FixedTuples, 1, &kOne},
+        {P::RecognizeKnownNumberTuples, SeriesCode::FixedTuples, SeriesCode::FixedTuples, 1, &kOne},
+        {P::TuplesDetection, SeriesCode::UnfixedTuples, SeriesCode::UnfixedTuples, 1, &kOne},
+        {P::TuplesRecognition, SeriesCode::UnfixedTuples, SeriesCode::UnfixedTuples, 1, &kOne},
     };
     return list;
 }
@@ -294,7 +296,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
 void registerAll() {
     for (const Procedure& p : procedures()) {
         for (const bool windows : {false, true}) {
-            const uint16_t type = windows ? p.cutType : p.wholeType;
+            const SeriesCode type = windows ? p.cutType : p.wholeType;
             const uint16_t level = windows ? 75 : 100;
             auto setup = makeSetup(type, level, p.etalon);
             floors()[std::string(p.name()) + (windows ? "/windows" : "/whole")] =

@@ -62,8 +62,8 @@ struct Records {
         SimulationRun run;
         run.alphabet = alphabet;
         run.requiredList = kAll;
-        run.seriesType = 1;
-        run.effectiveTask = 2;
+        run.seriesType = SeriesCode{1};
+        run.effectiveTask = TaskCode{2};
         tbb::task_arena arena(threads > 0 ? static_cast<int>(threads) : tbb::task_arena::automatic);
         SimulationOptions options;
         options.arena = &arena;

@@ -55,15 +55,15 @@ void resetLevels(AppState& state) {
 namespace {
 
 void selectWorkingSet(AppState& state) {
-    if (state.wEffectiveTask == kTaskDetection) {
+    if (state.wEffectiveTask == TaskCode::Detection) {
         state.nSelectedEtalon = state.nDefaultEtalon;
         std::fill(state.selectedFlags.begin(), state.selectedFlags.end(), int16_t{0});
         state.selectedFlags[state.nSelectedEtalon] = 1;
     } else {
         std::fill(state.selectedFlags.begin() + 1, state.selectedFlags.end(), int16_t{1});
     }
-    state.nDisplayMode = (state.wEffectiveTask == kTaskTuplesDetection ||
-                          state.wEffectiveTask == kTaskTuplesRecognition)
+    state.nDisplayMode = (state.wEffectiveTask == TaskCode::TuplesDetection ||
+                          state.wEffectiveTask == TaskCode::TuplesRecognition)
                              ? DisplayMode::SubsetPanel
                              : DisplayMode::AlphabetGrid;
     rebuildRequiredList(state);
@@ -102,8 +102,8 @@ void createStartupState(AppState& state, MessageSink& sink) {
     if (!getRequiredList(sink, state.wRequiredCount, state.lpRequiredList))
         state.wRequiredCount = 0;
 
-    state.wSeriesType = kSeriesFixedWhole;
-    state.wTaskType = kTaskRecognition;
+    state.wSeriesType = SeriesCode::FixedWhole;
+    state.wTaskType = TaskCode::Recognition;
     state.wEffectiveTask = effectiveTask(state.wTaskType, state.wSeriesType);
     state.wMainView = MainView::SeriesGraph;
     selectWorkingSet(state);

@@ -77,9 +77,9 @@ StatPlotMode statPlotMode(int32_t errorKind, int32_t viewCase, bool boundsInclud
 // sets the final start-up state.
 struct AppState {
     // Task and series type.
-    uint16_t wTaskType = kTaskRecognition;
-    uint16_t wEffectiveTask = kTaskRecognition;
-    uint16_t wSeriesType = kSeriesFixedWhole;
+    TaskCode wTaskType = TaskCode::Recognition;
+    TaskCode wEffectiveTask = TaskCode::Recognition;
+    SeriesCode wSeriesType = SeriesCode::FixedWhole;
 
     // Alphabet and etalon selection.
     uint16_t wEtalonsNumber = kEtalonsNumber;
@@ -192,7 +192,7 @@ struct AppState {
 
 // The task the next run has, which decides the subset panel's kind: choosing
 // a tuples series type only takes effect at the next series.
-inline uint16_t subsetPanelTask(const AppState& state) {
+inline TaskCode subsetPanelTask(const AppState& state) {
     return effectiveTask(state.wTaskType, state.wSeriesType);
 }
 

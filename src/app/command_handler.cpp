@@ -93,22 +93,22 @@ void CommandHandler::onCommand(uint16_t id) {
             state_.bNoErase = 1;
             return host_.sendCommand(kCmdResultsRepaint);
         case kCmdFixedCase:
-            state_.wSeriesType = kSeriesFixedWhole;
+            state_.wSeriesType = SeriesCode::FixedWhole;
             return rerun(kCmdNextSeries);
         case kCmdUnfixedCase:
-            state_.wSeriesType = kSeriesUnfixedWhole;
+            state_.wSeriesType = SeriesCode::UnfixedWhole;
             return rerun(kCmdNextSeries);
         case kCmdRepeatDetection:
-            state_.wTaskType = kTaskDetection;
+            state_.wTaskType = TaskCode::Detection;
             return rerun(kCmdNextSeries);
         case kCmdRepeatRecognition:
-            state_.wTaskType = kTaskRecognition;
+            state_.wTaskType = TaskCode::Recognition;
             return rerun(kCmdNextSeries);
         case kCmdRepeatJoint:
-            state_.wTaskType = kTaskJoint;
+            state_.wTaskType = TaskCode::Joint;
             return rerun(kCmdNextSeries);
         case kCmdRepeatSeriesProcessing:
-            state_.wTaskType = kTaskSeriesProcessing;
+            state_.wTaskType = TaskCode::SeriesProcessing;
             return rerun(kCmdNextSeries);
         case kCmdDebuggingRepeat:
             state_.bDebuggingRepeat = 1;
@@ -284,8 +284,8 @@ void CommandHandler::applyCreatedSeries() {
     s.lpChainsHeader = getChainsHeader(sink_, 10, s.wMaxPulses, std::move(s.lpChainsHeader));
     s.bRepaintLength = s.bRepaintNoise = s.bRepaintLost = 1;
     s.nDisplayMode = DisplayMode::Results;
-    if (s.wSeriesType == kSeriesFixedWhole) s.wSeriesType = kSeriesCreatedFixed;
-    if (s.wSeriesType == kSeriesUnfixedWhole) s.wSeriesType = kSeriesCreatedUnfixed;
+    if (s.wSeriesType == SeriesCode::FixedWhole) s.wSeriesType = SeriesCode::CreatedFixed;
+    if (s.wSeriesType == SeriesCode::UnfixedWhole) s.wSeriesType = SeriesCode::CreatedUnfixed;
 }
 
 void CommandHandler::chooseTask(uint16_t id) {
@@ -294,12 +294,12 @@ void CommandHandler::chooseTask(uint16_t id) {
         host_.checkMenuItem(item, item == id);
     switch (id) {
         case kCmdDetection:
-            s.wTaskType = kTaskDetection;
+            s.wTaskType = TaskCode::Detection;
             if (isTuplesSeries(s.wSeriesType)) {
-                s.wEffectiveTask = kTaskTuplesDetection;
+                s.wEffectiveTask = TaskCode::TuplesDetection;
                 return;
             }
-            s.wEffectiveTask = kTaskDetection;
+            s.wEffectiveTask = TaskCode::Detection;
             {
                 const auto before = s.selectedFlags;
                 std::fill(s.selectedFlags.begin(), s.selectedFlags.end(), int16_t{0});
@@ -310,14 +310,14 @@ void CommandHandler::chooseTask(uint16_t id) {
             }
             return;
         case kCmdRecognition:
-            s.wTaskType = s.wEffectiveTask = kTaskRecognition;
-            if (isTuplesSeries(s.wSeriesType)) s.wEffectiveTask = kTaskTuplesRecognition;
+            s.wTaskType = s.wEffectiveTask = TaskCode::Recognition;
+            if (isTuplesSeries(s.wSeriesType)) s.wEffectiveTask = TaskCode::TuplesRecognition;
             return;
         case kCmdJointDetection:
-            s.wTaskType = s.wEffectiveTask = kTaskJoint;
+            s.wTaskType = s.wEffectiveTask = TaskCode::Joint;
             return;
         default:
-            s.wTaskType = s.wEffectiveTask = kTaskSeriesProcessing;
+            s.wTaskType = s.wEffectiveTask = TaskCode::SeriesProcessing;
             s.wMainView = MainView::SeriesGraph;
             host_.sendCommand(kCmdNothing);
             return;
@@ -329,22 +329,22 @@ void CommandHandler::chooseSeriesType(uint16_t id) {
         host_.checkMenuItem(item, item == id);
     switch (id) {
         case kCmdFixedWhole:
-            state_.wSeriesType = kSeriesFixedWhole;
+            state_.wSeriesType = SeriesCode::FixedWhole;
             break;
         case kCmdUnfixedWhole:
-            state_.wSeriesType = kSeriesUnfixedWhole;
+            state_.wSeriesType = SeriesCode::UnfixedWhole;
             break;
         case kCmdFixedCutoff:
-            state_.wSeriesType = kSeriesFixedCutoff;
+            state_.wSeriesType = SeriesCode::FixedCutoff;
             break;
         case kCmdUnfixedCutoff:
-            state_.wSeriesType = kSeriesUnfixedCutoff;
+            state_.wSeriesType = SeriesCode::UnfixedCutoff;
             break;
         case kCmdFixedTuples:
-            state_.wSeriesType = kSeriesFixedTuples;
+            state_.wSeriesType = SeriesCode::FixedTuples;
             break;
         default:
-            state_.wSeriesType = kSeriesUnfixedTuples;
+            state_.wSeriesType = SeriesCode::UnfixedTuples;
             break;
     }
     if (!isCutoffSeries(state_.wSeriesType)) resetLevels(state_);
@@ -423,7 +423,7 @@ void CommandHandler::newGeometry() {
     s.wLostLevel = s.wNewLostLevel;
     s.wMakingLevel = s.wNewMakingLevel;
     s.wProcessingLevel = s.wNewProcessingLevel;
-    if (s.wEffectiveTask == kTaskDetection || s.wEffectiveTask == kTaskRecognition) {
+    if (s.wEffectiveTask == TaskCode::Detection || s.wEffectiveTask == TaskCode::Recognition) {
         // Detection and recognition look for one etalon repeated.
         growEtalonSequence(s, std::max<std::size_t>(s.wMaxPulses, 1));
         std::fill_n(s.lpEtalonSequence.begin(), s.wMaxPulses, s.lpEtalonSequence[0]);
@@ -545,7 +545,7 @@ void CommandHandler::etalonHighlight() {
         invalidate(r, true);
     };
     repaintCell(state_.nSelectedEtalon);
-    if (state_.wEffectiveTask == kTaskDetection)
+    if (state_.wEffectiveTask == TaskCode::Detection)
         repaintCell(state_.nPrevSelectedEtalon);
     else
         invalidate(layout_.rcToggleButton, true);
@@ -554,7 +554,7 @@ void CommandHandler::etalonHighlight() {
 // kCmdGridRepaint: the grid after the working set changed.
 void CommandHandler::gridRepaint() {
     repaintGraphArea(true);
-    if (state_.wEffectiveTask != kTaskDetection) invalidate(layout_.rcToggleButton, true);
+    if (state_.wEffectiveTask != TaskCode::Detection) invalidate(layout_.rcToggleButton, true);
     if (state_.bRepaintButtons) {
         repaintButtonColumn();
         state_.bRepaintButtons = 0;

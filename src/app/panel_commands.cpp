@@ -28,7 +28,7 @@ void CommandHandler::subsetSettings() {
     s.wSubsetInitPosition = values.initPosition;
     s.wSubsetProceeding = values.proceeding;
 
-    if (s.wEffectiveTask == kTaskTuplesRecognition)
+    if (s.wEffectiveTask == TaskCode::TuplesRecognition)
         storeReservedSubsets(sink_, s);
     else
         handSelectionToSeries(s);

@@ -12,7 +12,7 @@ void drawSubsetPanelView(AppState& state, const WindowLayout& layout, platform::
     const size_t listed = std::min<size_t>(state.wRequiredCount, state.lpRequiredList.size());
     const std::span<const uint16_t> list(state.lpRequiredList.data(), listed);
     const auto count = static_cast<uint16_t>(listed);
-    if (subsetPanelTask(state) == kTaskTuplesRecognition) {
+    if (subsetPanelTask(state) == TaskCode::TuplesRecognition) {
         DrawTuplesSubsetPanel(dc, state.subsetPanel, layout.rcGraph, count, list,
                               state.lpSeriesHeader.get());
     } else {

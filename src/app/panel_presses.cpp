@@ -87,7 +87,7 @@ bool PressHandler::pressSubsetButton(int button) {
         case kButtonOk:
             if (!handOverSubset()) {
                 // Say what is missing rather than ignore the press.
-                sink_.show(subsetPanelTask(s) == kTaskTuplesRecognition
+                sink_.show(subsetPanelTask(s) == TaskCode::TuplesRecognition
                                ? "No pattern is stored: click etalons, press \" Accept \", "
                                  "then \" OK \"."
                                : "No pattern: click the etalons of the pattern, then \" OK \".",

@@ -65,7 +65,7 @@ bool PressHandler::pressCell(int32_t x, int32_t y) {
     for (int32_t i = 0; i < s.wEtalonsNumber; ++i) {
         if (!inside(layout_.rcCells[i], x, y)) continue;
         const int32_t etalon = i + 1;
-        if (s.wEffectiveTask == kTaskDetection) {
+        if (s.wEffectiveTask == TaskCode::Detection) {
             if (s.selectedFlags[etalon] != 1) {
                 std::fill(s.selectedFlags.begin(), s.selectedFlags.end(), int16_t{0});
                 s.selectedFlags[etalon] = 1;
@@ -141,7 +141,7 @@ bool PressHandler::pressListedReserved(int32_t x, int32_t y) {
     AppState& s = state_;
     SubsetPanelState& panel = s.subsetPanel;
     if (s.nDisplayMode != DisplayMode::Results || !isTuplesSeries(s.wSeriesType) ||
-        s.wEffectiveTask != kTaskTuplesRecognition) {
+        s.wEffectiveTask != TaskCode::TuplesRecognition) {
         return false;
     }
     for (int32_t k = 0; k < panel.reservedCount && k < panel.kReservedCapacity; ++k) {
@@ -252,7 +252,7 @@ bool PressHandler::handOverSubset() {
     if (s.nDisplayMode != DisplayMode::SubsetPanel) return true;
     SubsetPanelState& panel = s.subsetPanel;
     bool handed = false;
-    if (subsetPanelTask(s) == kTaskTuplesRecognition) {
+    if (subsetPanelTask(s) == TaskCode::TuplesRecognition) {
         handed = panel.reservedCount > 0 && storeReservedSubsets(sink_, s) != 0;
     } else if (panel.selectionCount > 0) {
         handSelectionToSeries(s);

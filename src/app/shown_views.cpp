@@ -27,12 +27,12 @@ const Rect& selectorBox(const WindowLayout& layout, int which) {
 }  // namespace
 
 bool seriesGraphShown(const AppState& state) {
-    if (state.wEffectiveTask != kTaskSeriesProcessing) return true;
+    if (state.wEffectiveTask != TaskCode::SeriesProcessing) return true;
     switch (state.wSeriesType) {
-        case kSeriesFixedWhole:
-        case kSeriesFixedCutoff:
-        case kSeriesUnfixedWhole:
-        case kSeriesUnfixedCutoff:
+        case SeriesCode::FixedWhole:
+        case SeriesCode::FixedCutoff:
+        case SeriesCode::UnfixedWhole:
+        case SeriesCode::UnfixedCutoff:
             return true;
         default:
             return false;
@@ -48,7 +48,7 @@ ShownViews shownViews(const AppState& s) {
         v.graph.seriesGraph = s.wMainView == MainView::SeriesGraph && seriesGraphShown(s);
     }
     if (mode == DisplayMode::SubsetPanel)
-        v.graph.tuplesPanel = subsetPanelTask(s) == kTaskTuplesRecognition;
+        v.graph.tuplesPanel = subsetPanelTask(s) == TaskCode::TuplesRecognition;
     v.buttons.drawn = true;  // every mode draws them
     v.buttons.etalonsButton = mode == DisplayMode::Results;
     v.buttons.toggle = taskShowsToggle(s.wEffectiveTask);

@@ -222,7 +222,7 @@ void CommandHandler::showStatisticalSimulation() {
     values.fixedUpperBound = s.bFixedUpperBound;
     values.upperBound = s.dUpperBound;
     values.boundsIncluded = s.bBoundsIncluded;
-    if (s.wTaskType == kTaskRecognition) {
+    if (s.wTaskType == TaskCode::Recognition) {
         host_.runDialog(kDialogRecognitionStatisticsView, recognitionStatisticsViewTemplate(),
                         recognitionStatisticsViewProcedure(values));
     } else {

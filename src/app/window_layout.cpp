@@ -11,7 +11,7 @@ Rect button(int32_t left, int32_t top) {
     return {left, top, left + kButtonWidth - 1, top + kButtonHeight - 1};
 }
 
-void layoutButtons(WindowLayout& layout, const Rect& client, uint16_t effectiveTask) {
+void layoutButtons(WindowLayout& layout, const Rect& client, TaskCode effectiveTask) {
     const int32_t left = client.right - 154;
     layout.rcExitButton = button(left, client.bottom - 42);
     layout.rcStartButton1 = button(left, client.bottom - 84);
@@ -64,9 +64,9 @@ void layoutSelectors(WindowLayout& layout, const Rect& client) {
 
 }  // namespace
 
-bool taskShowsToggle(uint16_t effectiveTask) {
-    return effectiveTask != kTaskDetection && effectiveTask != kTaskTuplesDetection &&
-           effectiveTask != kTaskTuplesRecognition;
+bool taskShowsToggle(TaskCode effectiveTask) {
+    return effectiveTask != TaskCode::Detection && effectiveTask != TaskCode::TuplesDetection &&
+           effectiveTask != TaskCode::TuplesRecognition;
 }
 
 int32_t gridRows(uint16_t etalons) {
@@ -77,7 +77,7 @@ int32_t gridRows(uint16_t etalons) {
 }
 
 void computeLayout(WindowLayout& layout, const Rect& client, const platform::TextMetrics& metrics,
-                   uint16_t effectiveTask, uint16_t etalons) {
+                   TaskCode effectiveTask, uint16_t etalons) {
     layout.nLineHeight = metrics.height + metrics.externalLeading - 1;
     layout.nMaxCharWidth = metrics.maxCharWidth;
     layout.nAveCharWidth = metrics.aveCharWidth;

@@ -5,6 +5,7 @@
 
 #include "platform/device_context.h"
 #include "platform/geometry.h"
+#include "processing/task_codes.h"
 #include "pulses/pulse_header.h"
 
 namespace etalon {
@@ -46,7 +47,7 @@ inline constexpr int32_t kButtonWidth = 144;
 inline constexpr int32_t kButtonHeight = 32;
 
 // Whether the select-all / deselect-all button belongs to the effective task.
-bool taskShowsToggle(uint16_t effectiveTask);
+bool taskShowsToggle(TaskCode effectiveTask);
 
 // Columns of the etalon grid: k + 1, with k the least k >= 1 where k (k + 1) >= etalons.
 int32_t gridRows(uint16_t etalons);
@@ -54,6 +55,6 @@ int32_t gridRows(uint16_t etalons);
 // Lays out buttons, graph area, cells and selector boxes for a client
 // rectangle (right and bottom as the window reports them) and font.
 void computeLayout(WindowLayout& layout, const Rect& client, const platform::TextMetrics& metrics,
-                   uint16_t effectiveTask, uint16_t etalons);
+                   TaskCode effectiveTask, uint16_t etalons);
 
 }  // namespace etalon

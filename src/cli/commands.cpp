@@ -102,7 +102,7 @@ void finishSeriesOptions(SeriesArguments& args, const CLI::App& command, bool ma
         // The generator refuses a fixed count outside the bounds; say why here.
         const PulseCountBounds bounds = pulseCountBounds(o.length, kEtalonLength, o.tmin, o.tmax);
         const int64_t least = std::max<int64_t>(bounds.minPulses, 1);
-        if (!isUnfixedSeries(o.type) && bounds.maxPulses >= least &&
+        if (!isUnfixedSeries(o.seriesType()) && bounds.maxPulses >= least &&
             (args.pulses < least || args.pulses > bounds.maxPulses)) {
             throw CLI::ValidationError(
                 "--pulses", std::to_string(args.pulses) + " is outside " + std::to_string(least) +

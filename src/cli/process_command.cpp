@@ -52,7 +52,9 @@ std::unique_ptr<SeriesHeader> seriesFromFile(MessageSink& sink, const SeriesFile
 }
 
 struct Run {
-    uint16_t type, effectiveTask, tmin, tmax, makingLevel, processingLevel, proceeding;
+    SeriesCode type;
+    TaskCode effectiveTask;
+    uint16_t tmin, tmax, makingLevel, processingLevel, proceeding;
     std::vector<uint16_t> list;
 };
 
@@ -185,8 +187,8 @@ int runProcess(const SeriesOptions& options, const ProcessArguments& args, const
         if (!args.input.empty() && options.count != 1)
             throw BadInput{"--count: a file holds one series; --count goes with made series"};
         Run run{};
-        run.type = options.type;
-        const uint16_t task = taskCode(args.task);
+        run.type = options.seriesType();
+        const TaskCode task = taskCode(args.task);
         run.effectiveTask = effectiveTask(task, run.type);
         run.tmin = options.tmin;
         run.tmax = options.tmax;

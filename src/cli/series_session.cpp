@@ -19,7 +19,7 @@ bool SeriesSession::prepareRecord(const SeriesOptions& options) {
 
 bool SeriesSession::makeSeries(const SeriesOptions& options) {
     SeriesMakingRequest request;
-    request.seriesType = options.type;
+    request.seriesType = options.seriesType();
     request.alphabet = alphabet_;
     request.seriesLength = options.length;
     request.tmin = options.tmin;

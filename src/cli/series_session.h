@@ -9,13 +9,14 @@
 #include "cli/stderr_sink.h"
 #include "pulses/pulse_header.h"
 #include "pulses/random_streams.h"
+#include "series/series_codes.h"
 #include "series/series_header.h"
 
 namespace etalon::cli {
 
 // The options that say how series are made, as the workbench's commands make them.
 struct SeriesOptions {
-    uint16_t type = 1;
+    uint16_t type = 1;  // as typed; --type takes only the codes of SeriesCode
     uint32_t length = 1200;
     uint16_t tmin = 40;
     uint16_t tmax = 181;
@@ -27,6 +28,8 @@ struct SeriesOptions {
     uint16_t employment = 4;
     uint16_t initPosition = 1;
     uint32_t count = 1;
+
+    SeriesCode seriesType() const { return static_cast<SeriesCode>(type); }
 };
 
 // The core as the workbench holds it at start-up (streams at their start

@@ -57,8 +57,8 @@ nlohmann::ordered_json simulationToJson(const RestErrorHeader& r, const Simulati
     j["lpErrors"] = rows(static_cast<Row>(&RestErrorHeader::lpErrors));
     j["lpDetectionErrors"] = rows(static_cast<Row>(&RestErrorHeader::lpDetectionErrors));
     j["lpRecognitionErrors"] = rows(static_cast<Row>(&RestErrorHeader::lpRecognitionErrors));
-    j["wSeriesType"] = r.wSeriesType;
-    j["wEffectiveTask"] = r.wEffectiveTask;
+    j["wSeriesType"] = codeNumber(r.wSeriesType);
+    j["wEffectiveTask"] = codeNumber(r.wEffectiveTask);
     j["lpTaskName"] = nameOrNull(r.lpTaskName);
     j["lpSeriesTypeName"] = nameOrNull(r.lpSeriesTypeName);
     j["wMakingLevel"] = r.wMakingLevel;
@@ -155,7 +155,7 @@ int runSimulate(const SeriesOptions& options, const ProcessArguments& task,
             pulseCountBounds(options.length, kEtalonLength, options.tmin, options.tmax);
         int32_t from = 0, to = 0;
         checkGrid(args, bounds, from, to);
-        const uint16_t taskType = taskCode(task.task);
+        const TaskCode taskType = taskCode(task.task);
         const std::vector<uint16_t> list = workingList(taskType, task);
 
         if (!session.prepareRecord(options)) return kExitCoreFailed;
@@ -180,8 +180,8 @@ int runSimulate(const SeriesOptions& options, const ProcessArguments& task,
         SimulationRun run;
         run.alphabet = session.alphabet();
         run.requiredList = list;
-        run.seriesType = options.type;
-        run.effectiveTask = effectiveTask(taskType, options.type);
+        run.seriesType = options.seriesType();
+        run.effectiveTask = effectiveTask(taskType, options.seriesType());
         run.makingLevel = options.level;
         run.processingLevel =
             task.processingLevel >= 0 ? static_cast<uint16_t>(task.processingLevel) : options.level;

@@ -9,11 +9,11 @@
 
 namespace etalon::cli {
 
-uint16_t taskCode(const std::string& task) {
-    if (task == "detection") return kTaskDetection;
-    if (task == "joint") return kTaskJoint;
-    if (task == "processing") return kTaskSeriesProcessing;
-    return kTaskRecognition;
+TaskCode taskCode(const std::string& task) {
+    if (task == "detection") return TaskCode::Detection;
+    if (task == "joint") return TaskCode::Joint;
+    if (task == "processing") return TaskCode::SeriesProcessing;
+    return TaskCode::Recognition;
 }
 
 std::vector<int32_t> parseNumbers(const std::string& text, const std::string& option,
@@ -64,9 +64,9 @@ void storeSubsets(MessageSink& sink, const std::vector<std::vector<int32_t>>& su
     }
 }
 
-std::vector<uint16_t> workingList(uint16_t task, const ProcessArguments& args) {
+std::vector<uint16_t> workingList(TaskCode task, const ProcessArguments& args) {
     std::vector<uint16_t> list;
-    if (task == kTaskDetection) {
+    if (task == TaskCode::Detection) {
         list = {static_cast<uint16_t>(args.etalon)};
     } else if (!args.etalons.empty()) {
         for (int32_t e : parseNumbers(args.etalons, "--etalons", ','))

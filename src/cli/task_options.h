@@ -6,6 +6,7 @@
 
 #include "base/message_sink.h"
 #include "cli/process_command.h"
+#include "processing/task_codes.h"
 #include "series/series_header.h"
 
 namespace etalon::cli {
@@ -16,7 +17,7 @@ struct BadInput {
 };
 
 // The task code of a --task name.
-uint16_t taskCode(const std::string& task);
+TaskCode taskCode(const std::string& task);
 
 // Etalon numbers 1..20 separated by `separator`; throws BadInput naming the option.
 std::vector<int32_t> parseNumbers(const std::string& text, const std::string& option,
@@ -29,6 +30,6 @@ void storeSubsets(MessageSink& sink, const std::vector<std::vector<int32_t>>& su
                   const SeriesOptions& options, SeriesHeader& series);
 
 // The working list: the singled-out etalon for detection, --etalons (or 1..20) otherwise.
-std::vector<uint16_t> workingList(uint16_t task, const ProcessArguments& args);
+std::vector<uint16_t> workingList(TaskCode task, const ProcessArguments& args);
 
 }  // namespace etalon::cli

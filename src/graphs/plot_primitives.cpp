@@ -231,7 +231,7 @@ void FillDetectedTuples(DeviceContext& dc, const Rect& panel, const SeriesHeader
     }
 }
 
-void DrawPulseLabels(DeviceContext& dc, const Rect& panel, uint16_t seriesType, int listSelector,
+void DrawPulseLabels(DeviceContext& dc, const Rect& panel, SeriesCode seriesType, int listSelector,
                      bool letters, const SeriesHeader& series) {
     const SeriesMapping m = mappingOf(panel, 1, series);
     if (!m.drawable()) return;

@@ -6,6 +6,7 @@
 #include "platform/device_context.h"
 #include "platform/geometry.h"
 #include "pulses/pulse_header.h"
+#include "series/series_codes.h"
 #include "series/series_header.h"
 
 namespace etalon {
@@ -39,7 +40,7 @@ void FillDetectedTuples(DeviceContext& dc, const Rect& panel, const SeriesHeader
 // A label that would run into another (nearer than a blank) or reach past the
 // panel's left or right edge is left out; the first and the last are kept
 // when they fit.
-void DrawPulseLabels(DeviceContext& dc, const Rect& panel, uint16_t seriesType, int listSelector,
+void DrawPulseLabels(DeviceContext& dc, const Rect& panel, SeriesCode seriesType, int listSelector,
                      bool letters, const SeriesHeader& series);
 
 // A pulse's label: its position, the etalon letter when asked, and the kept

@@ -81,7 +81,8 @@ void drawPanels(const GraphPaint& p) {
 
 // The etalon the best chain of a recognition run found, or 0.
 int32_t foundEtalon(const GraphPaint& p) {
-    if (!p.chains || p.run.effectiveTask != kTaskRecognition || p.chains->wMaxSize == 0) return 0;
+    if (!p.chains || p.run.effectiveTask != TaskCode::Recognition || p.chains->wMaxSize == 0)
+        return 0;
     const auto first = p.chains->pulsesList(0);
     return first.empty() ? 0 : first[0];
 }
@@ -257,7 +258,7 @@ int DrawSeriesGraph(DeviceContext& dc, const SeriesGraphView& view, uint16_t req
     drawEtalonStrip(dc, g, *series, requiredCount, requiredList, p.range.amplitude, foundEtalon(p));
     drawTexts(p);
     if (p.run.tuplesSeries()) {
-        if (p.run.effectiveTask == kTaskTuplesRecognition)
+        if (p.run.effectiveTask == TaskCode::TuplesRecognition)
             drawPatternTuples(p);
         else
             drawPatternTuple(p);

@@ -47,10 +47,12 @@ void appendPulse(std::string& text, const char* positionFormat, const PulseListV
 std::string taskLine(const ChainsHeader& chains) {
     std::string line;
     // A task or series type without a text of its own is shown by its code.
-    const std::string task =
-        chains.lpTaskName ? chains.lpTaskName : "task " + std::to_string(chains.wEffectiveTask);
-    const std::string type = chains.lpSeriesTypeName ? chains.lpSeriesTypeName
-                                                     : "type " + std::to_string(chains.wSeriesType);
+    const std::string task = chains.lpTaskName
+                                 ? chains.lpTaskName
+                                 : "task " + std::to_string(codeNumber(chains.wEffectiveTask));
+    const std::string type = chains.lpSeriesTypeName
+                                 ? chains.lpSeriesTypeName
+                                 : "type " + std::to_string(codeNumber(chains.wSeriesType));
     appendFormatted(line, " %s for series with %s ", task.c_str(), type.c_str());
     return line;
 }
@@ -149,7 +151,7 @@ HalfRange seriesHalfRange(int16_t amplitude, int16_t noiseLevel) {
 
 bool etalonLettersShown(const ChainsHeader* chains, const SeriesHeader& series) {
     const RunCodes run(chains);
-    if (run.recorded()) return run.effectiveTask != 1;
+    if (run.recorded()) return run.effectiveTask != TaskCode::Detection;
     return !series.lpRestoredEtalons.empty() && series.lpRestoredEtalons[0] != 0;
 }
 
@@ -201,8 +203,8 @@ std::string restoreErrorLine(int32_t error) {
 ChainTableText chainTableText(const ChainsHeader* chains, const SeriesHeader& series, bool letters,
                               int32_t trueMeasure) {
     const RunCodes run(chains);
-    const bool firstLetter = run.recorded() && run.effectiveTask == kTaskRecognition;
-    const bool names = run.recorded() ? run.effectiveTask == kTaskJoint : letters;
+    const bool firstLetter = run.recorded() && run.effectiveTask == TaskCode::Recognition;
+    const bool names = run.recorded() ? run.effectiveTask == TaskCode::Joint : letters;
     ChainTableText table;
     if (chains) {
         table.hasTable = true;

@@ -16,8 +16,8 @@ namespace etalon {
 // (then nothing was run: state 0, no codes).
 struct RunCodes {
     uint16_t state = 0;
-    uint16_t seriesType = 0;
-    uint16_t effectiveTask = 0;
+    SeriesCode seriesType{};
+    TaskCode effectiveTask{};
 
     explicit RunCodes(const ChainsHeader* chains);
     bool recorded() const { return state > 1; }

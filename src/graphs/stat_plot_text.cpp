@@ -169,10 +169,12 @@ std::vector<std::string> statHeaderLines(const RestErrorHeader& errors, const Se
                                          int32_t amplitude, StatPlotMode mode) {
     std::vector<std::string> lines(9);
     // A task or series type without a text of its own is shown by its code.
-    const std::string task =
-        errors.lpTaskName ? errors.lpTaskName : "task " + std::to_string(errors.wEffectiveTask);
-    const std::string type = errors.lpSeriesTypeName ? errors.lpSeriesTypeName
-                                                     : "type " + std::to_string(errors.wSeriesType);
+    const std::string task = errors.lpTaskName
+                                 ? errors.lpTaskName
+                                 : "task " + std::to_string(codeNumber(errors.wEffectiveTask));
+    const std::string type = errors.lpSeriesTypeName
+                                 ? errors.lpSeriesTypeName
+                                 : "type " + std::to_string(codeNumber(errors.wSeriesType));
     appendFormatted(lines[0], " statistical simulation for %s in series with %s ", task.c_str(),
                     type.c_str());
     appendFormatted(lines[1], " series length %d, ", int(series.dwSeriesSize));
@@ -193,7 +195,7 @@ std::vector<std::string> statHeaderLines(const RestErrorHeader& errors, const Se
 
 EtalonFigures etalonFigures(const RestErrorHeader& errors, const SeriesHeader& series,
                             std::span<const uint16_t> required) {
-    if (isTuplesSeries(errors.wSeriesType) && errors.wEffectiveTask == kTaskTuplesRecognition)
+    if (isTuplesSeries(errors.wSeriesType) && errors.wEffectiveTask == TaskCode::TuplesRecognition)
         return subsetFigures(series);
     return pairFigures(series, required);
 }

@@ -221,9 +221,9 @@ int32_t drawTupleBox(const StatPaint& p, int32_t y) {
 int32_t drawPatternBox(const StatPaint& p, int32_t y) {
     if (!isTuplesSeries(p.e.wSeriesType)) return y;
     int32_t bh = 0;
-    if (p.e.wEffectiveTask == kTaskTuplesRecognition && p.s.wSubsets > 0)
+    if (p.e.wEffectiveTask == TaskCode::TuplesRecognition && p.s.wSubsets > 0)
         bh = drawSubsetsBox(p, y);
-    else if (p.e.wEffectiveTask != kTaskTuplesRecognition && p.s.wSubsetLength > 0 &&
+    else if (p.e.wEffectiveTask != TaskCode::TuplesRecognition && p.s.wSubsetLength > 0 &&
              !p.s.lpSelectedSubset.empty())
         bh = drawTupleBox(p, y);
     else
@@ -383,7 +383,8 @@ double decay(double x, int32_t sigma) {
 void drawRecognitionBounds(const StatPaint& p) {
     const int64_t energy = p.figures.etEnergy;
     int64_t d1 = energy, d2 = energy, rmax = p.figures.Rmax;
-    if (!(p.e.wSeriesType == kSeriesFixedTuples || p.e.wEffectiveTask == kTaskTuplesRecognition)) {
+    if (!(p.e.wSeriesType == SeriesCode::FixedTuples ||
+          p.e.wEffectiveTask == TaskCode::TuplesRecognition)) {
         int64_t smallest = 0;
         const auto d = p.s.lpFirstPulse ? p.s.lpFirstPulse->samples() : std::span<const int16_t>();
         const size_t L = std::min<size_t>(p.s.wImpulseSize, d.size());

@@ -11,20 +11,20 @@
 
 namespace etalon {
 
-const char* chainsSeriesTypeName(uint16_t seriesType) {
+const char* chainsSeriesTypeName(SeriesCode seriesType) {
     return seriesTypeReportText(seriesType);
 }
 
-const char* chainsTaskName(uint16_t effectiveTask) {
+const char* chainsTaskName(TaskCode effectiveTask) {
     switch (effectiveTask) {
-        case kTaskDetection:
-        case kTaskBlindDetection:
-        case kTaskTuplesDetection:
+        case TaskCode::Detection:
+        case TaskCode::BlindDetection:
+        case TaskCode::TuplesDetection:
             return "detection";
-        case kTaskRecognition:
-        case kTaskTuplesRecognition:
+        case TaskCode::Recognition:
+        case TaskCode::TuplesRecognition:
             return "recognition";
-        case kTaskJoint:
+        case TaskCode::Joint:
             return "joint detection and identification";
         default:
             return nullptr;
@@ -91,7 +91,7 @@ std::unique_ptr<ChainsHeader> getChainsHeader(MessageSink& sink, uint16_t chains
     return record;
 }
 
-int addToChainsHeader(MessageSink& sink, uint16_t seriesType, uint16_t effectiveTask,
+int addToChainsHeader(MessageSink& sink, SeriesCode seriesType, TaskCode effectiveTask,
                       uint16_t makingLevel, uint16_t processingLevel, ChainsHeader* record) {
     if (!record) {
         sink.show("Не определен lpChainsHeader!", " addToChainsHeader ", MessageIcon::None);

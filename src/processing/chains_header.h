@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/message_sink.h"
+#include "processing/task_codes.h"
 
 namespace etalon {
 
@@ -19,8 +20,8 @@ struct ChainsHeader {
     uint16_t wQuanPulses = 0;
     uint16_t wSeekingPulsesQuantity = 0;
     uint16_t wState = 0;
-    uint16_t wSeriesType = 0;
-    uint16_t wEffectiveTask = 0;
+    SeriesCode wSeriesType{};
+    TaskCode wEffectiveTask{};
     const char* lpTaskName = nullptr;
     const char* lpSeriesTypeName = nullptr;
     uint16_t wMakingLevel = 0;
@@ -66,8 +67,8 @@ struct ChainView {
 
 // Texts the record stores for a series type and an effective task; null for
 // codes without a text.
-const char* chainsSeriesTypeName(uint16_t seriesType);
-const char* chainsTaskName(uint16_t effectiveTask);
+const char* chainsSeriesTypeName(SeriesCode seriesType);
+const char* chainsTaskName(TaskCode effectiveTask);
 
 // Creates the record (given none) or grows it to at least C chains of P
 // pulses, then empties it. Returns null after a reported failure, in which
@@ -76,7 +77,7 @@ std::unique_ptr<ChainsHeader> getChainsHeader(MessageSink& sink, uint16_t chains
                                               std::unique_ptr<ChainsHeader> record);
 
 // Records which run produced the chains. Returns 1, or 0 (reported) without a record.
-int addToChainsHeader(MessageSink& sink, uint16_t seriesType, uint16_t effectiveTask,
+int addToChainsHeader(MessageSink& sink, SeriesCode seriesType, TaskCode effectiveTask,
                       uint16_t makingLevel, uint16_t processingLevel, ChainsHeader* record);
 
 // Releases the record; a null record is accepted. Returns 1.

@@ -11,17 +11,17 @@
 
 namespace etalon {
 
-RestoringProcedure chooseRestoringProcedure(uint16_t effectiveTask, uint16_t seriesType) {
+RestoringProcedure chooseRestoringProcedure(TaskCode effectiveTask, SeriesCode seriesType) {
     using P = RestoringProcedure;
     const bool unknownCount = isUnfixedPulseSeries(seriesType);
     switch (effectiveTask) {
-        case kTaskRecognition:
+        case TaskCode::Recognition:
             return unknownCount ? P::RecognizeUnknownNumberChain : P::RecognizeKnownNumberChain;
-        case kTaskJointEstimation:
+        case TaskCode::JointEstimation:
             return P::None;
-        case kTaskTuplesDetection:
+        case TaskCode::TuplesDetection:
             return isUnfixedSeries(seriesType) ? P::TuplesDetection : P::DetectKnownNumberTuples;
-        case kTaskTuplesRecognition:
+        case TaskCode::TuplesRecognition:
             return isUnfixedSeries(seriesType) ? P::TuplesRecognition
                                                : P::RecognizeKnownNumberTuples;
         default:  // detection, joint detection and identification, series processing

@@ -6,6 +6,7 @@
 
 #include "base/message_sink.h"
 #include "processing/chains_header.h"
+#include "processing/task_codes.h"
 #include "pulses/pulse_header.h"
 #include "series/series_header.h"
 
@@ -27,7 +28,7 @@ enum class RestoringProcedure {
 // The procedure that restores a series of `seriesType` for an effective task:
 // the unknown-count procedures on unfixed series of single pulses, the
 // unknown-count tuples procedures on any unfixed series.
-RestoringProcedure chooseRestoringProcedure(uint16_t effectiveTask, uint16_t seriesType);
+RestoringProcedure chooseRestoringProcedure(TaskCode effectiveTask, SeriesCode seriesType);
 
 const char* restoringProcedureName(RestoringProcedure procedure);
 

@@ -1,28 +1,35 @@
 #include "processing/task_codes.h"
 
+#include <ostream>
+
 #include "series/series_codes.h"
 
 namespace etalon {
 
-uint16_t effectiveTask(uint16_t taskType, uint16_t seriesType) {
+std::ostream& operator<<(std::ostream& out, TaskCode task) {
+    return out << codeNumber(task);
+}
+
+TaskCode effectiveTask(TaskCode taskType, SeriesCode seriesType) {
     if (isTuplesSeries(seriesType)) {
-        if (taskType == kTaskDetection) return kTaskTuplesDetection;
-        if (taskType == kTaskRecognition) return kTaskTuplesRecognition;
+        if (taskType == TaskCode::Detection) return TaskCode::TuplesDetection;
+        if (taskType == TaskCode::Recognition) return TaskCode::TuplesRecognition;
     }
     return taskType;
 }
 
-bool isTuplesTask(uint16_t effectiveTask) {
-    return effectiveTask == kTaskTuplesDetection || effectiveTask == kTaskTuplesRecognition;
+bool isTuplesTask(TaskCode effectiveTask) {
+    return effectiveTask == TaskCode::TuplesDetection ||
+           effectiveTask == TaskCode::TuplesRecognition;
 }
 
-const char* taskReportText(uint16_t task) {
+const char* taskReportText(TaskCode task) {
     switch (task) {
-        case kTaskDetection:
+        case TaskCode::Detection:
             return "detection";
-        case kTaskRecognition:
+        case TaskCode::Recognition:
             return "recognition";
-        case kTaskJoint:
+        case TaskCode::Joint:
             return "joint detection and identification";
         default:
             return nullptr;

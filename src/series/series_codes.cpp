@@ -1,52 +1,58 @@
 #include "series/series_codes.h"
 
+#include <ostream>
+
 namespace etalon {
 
-bool isKnownSeriesType(uint16_t seriesType) {
+std::ostream& operator<<(std::ostream& out, SeriesCode seriesType) {
+    return out << codeNumber(seriesType);
+}
+
+bool isKnownSeriesType(SeriesCode seriesType) {
     switch (seriesType) {
-        case kSeriesFixedWhole:
-        case kSeriesFixedCutoff:
-        case kSeriesUnfixedWhole:
-        case kSeriesUnfixedCutoff:
-        case kSeriesCreatedFixed:
-        case kSeriesCreatedUnfixed:
-        case kSeriesFixedTuples:
-        case kSeriesUnfixedTuples:
+        case SeriesCode::FixedWhole:
+        case SeriesCode::FixedCutoff:
+        case SeriesCode::UnfixedWhole:
+        case SeriesCode::UnfixedCutoff:
+        case SeriesCode::CreatedFixed:
+        case SeriesCode::CreatedUnfixed:
+        case SeriesCode::FixedTuples:
+        case SeriesCode::UnfixedTuples:
             return true;
         default:
             return false;
     }
 }
 
-bool isCutoffSeries(uint16_t seriesType) {
-    return seriesType == kSeriesFixedCutoff || seriesType == kSeriesUnfixedCutoff;
+bool isCutoffSeries(SeriesCode seriesType) {
+    return seriesType == SeriesCode::FixedCutoff || seriesType == SeriesCode::UnfixedCutoff;
 }
 
-bool isUnfixedSeries(uint16_t seriesType) {
-    return isUnfixedPulseSeries(seriesType) || seriesType == kSeriesUnfixedTuples;
+bool isUnfixedSeries(SeriesCode seriesType) {
+    return isUnfixedPulseSeries(seriesType) || seriesType == SeriesCode::UnfixedTuples;
 }
 
-bool isUnfixedPulseSeries(uint16_t seriesType) {
-    return seriesType == kSeriesUnfixedWhole || seriesType == kSeriesUnfixedCutoff;
+bool isUnfixedPulseSeries(SeriesCode seriesType) {
+    return seriesType == SeriesCode::UnfixedWhole || seriesType == SeriesCode::UnfixedCutoff;
 }
 
-bool isTuplesSeries(uint16_t seriesType) {
-    return seriesType == kSeriesFixedTuples || seriesType == kSeriesUnfixedTuples;
+bool isTuplesSeries(SeriesCode seriesType) {
+    return seriesType == SeriesCode::FixedTuples || seriesType == SeriesCode::UnfixedTuples;
 }
 
-const char* seriesTypeReportText(uint16_t seriesType) {
+const char* seriesTypeReportText(SeriesCode seriesType) {
     switch (seriesType) {
-        case kSeriesFixedWhole:
+        case SeriesCode::FixedWhole:
             return "known number of whole pulses";
-        case kSeriesFixedCutoff:
+        case SeriesCode::FixedCutoff:
             return "known number of cut-off pulses";
-        case kSeriesUnfixedWhole:
+        case SeriesCode::UnfixedWhole:
             return "unknown number of whole pulses";
-        case kSeriesUnfixedCutoff:
+        case SeriesCode::UnfixedCutoff:
             return "unknown number of cut-off pulses";
-        case kSeriesFixedTuples:
+        case SeriesCode::FixedTuples:
             return "known number of whole pulses tuples";
-        case kSeriesUnfixedTuples:
+        case SeriesCode::UnfixedTuples:
             return "unknown number of whole pulses tuples";
         default:
             return nullptr;

@@ -16,7 +16,7 @@ namespace etalon {
 // Everything the next series is made from: the window's settings, a command
 // line's options or a test's recipe.
 struct SeriesMakingRequest {
-    uint16_t seriesType = kSeriesFixedWhole;  // the unfixed types draw their pulse count
+    SeriesCode seriesType = SeriesCode::FixedWhole;  // the unfixed types draw their pulse count
     std::span<const PulseHeader> alphabet;
     uint16_t etalons = kEtalonsNumber;
     uint16_t pulseLength = kEtalonLength;

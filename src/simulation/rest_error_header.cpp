@@ -125,7 +125,7 @@ int initRestErrHeader(MessageSink& sink, uint16_t pulses, uint16_t firstPulses, 
     return 1;
 }
 
-int addInitRestErrHeader(MessageSink& sink, uint16_t seriesType, uint16_t effectiveTask,
+int addInitRestErrHeader(MessageSink& sink, SeriesCode seriesType, TaskCode effectiveTask,
                          uint16_t makingLevel, uint16_t processingLevel, RestErrorHeader* record) {
     if (!record) {
         sink.show("Не определен lpErrorHeader!", " addInitRestErrHeader ", MessageIcon::None);
@@ -153,9 +153,9 @@ std::string restErrHeaderDump(const RestErrorHeader& record) {
     appendFormat(text, "wNoiseLevels: %u\n", unsigned{record.wNoiseLevels});
     appendFormat(text, "repeats: %u\n", unsigned{record.repeats});
     appendFormat(text, "wState: %d\n", int{record.wState});
-    appendFormat(text, "wSeriesType: %u (%s)\n", unsigned{record.wSeriesType},
+    appendFormat(text, "wSeriesType: %u (%s)\n", static_cast<unsigned>(record.wSeriesType),
                  record.lpSeriesTypeName ? record.lpSeriesTypeName : "");
-    appendFormat(text, "wEffectiveTask: %u (%s)\n", unsigned{record.wEffectiveTask},
+    appendFormat(text, "wEffectiveTask: %u (%s)\n", static_cast<unsigned>(record.wEffectiveTask),
                  record.lpTaskName ? record.lpTaskName : "");
     appendFormat(text, "wMakingLevel: %u\n", unsigned{record.wMakingLevel});
     appendFormat(text, "wProcessingLevel: %d\n", int{record.wProcessingLevel});

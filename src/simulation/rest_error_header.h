@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/message_sink.h"
+#include "processing/task_codes.h"
 
 namespace etalon {
 
@@ -22,8 +23,8 @@ struct RestErrorHeader {
     uint16_t wNoiseLevels = 0;     // noise levels in the grid (V)
     uint32_t repeats = 0;
     int16_t wState = 0;
-    uint16_t wSeriesType = 0;
-    uint16_t wEffectiveTask = 0;
+    SeriesCode wSeriesType{};
+    TaskCode wEffectiveTask{};
     const char* lpTaskName = nullptr;        // a constant text, or null
     const char* lpSeriesTypeName = nullptr;  // a constant text, or null
     uint16_t wMakingLevel = 0;
@@ -88,7 +89,7 @@ int initRestErrHeader(MessageSink& sink, uint16_t pulses, uint16_t firstPulses, 
                       RestErrorHeader* record);
 
 // Records what the run is about. Returns 1, or 0 (reported) without a record.
-int addInitRestErrHeader(MessageSink& sink, uint16_t seriesType, uint16_t effectiveTask,
+int addInitRestErrHeader(MessageSink& sink, SeriesCode seriesType, TaskCode effectiveTask,
                          uint16_t makingLevel, uint16_t processingLevel, RestErrorHeader* record);
 
 // Releases the record; a null record is accepted.

@@ -5,12 +5,12 @@
 
 namespace etalon {
 
-const char* restErrorTaskName(uint16_t effectiveTask) {
+const char* restErrorTaskName(TaskCode effectiveTask) {
     switch (effectiveTask) {
-        case kTaskJointEstimation:
-        case kTaskJointEstimationAlt:
+        case TaskCode::JointEstimation:
+        case TaskCode::JointEstimationAlt:
             return "joint detection and estimation";
-        case kTaskBlindDetection:
+        case TaskCode::BlindDetection:
             return "blind detection";
         default:
             return chainsTaskName(effectiveTask);
@@ -18,7 +18,7 @@ const char* restErrorTaskName(uint16_t effectiveTask) {
 }
 
 // Both records name the series types alike.
-const char* restErrorSeriesTypeName(uint16_t seriesType) {
+const char* restErrorSeriesTypeName(SeriesCode seriesType) {
     return chainsSeriesTypeName(seriesType);
 }
 

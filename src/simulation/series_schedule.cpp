@@ -53,17 +53,17 @@ void SeriesSchedule::startCell() {
     const int32_t n = static_cast<int32_t>(settings_.list.size());
     changes_.clear();
     switch (settings_.effectiveTask) {
-        case kTaskDetection:
+        case TaskCode::Detection:
             changes_.push_back(0);
             break;
-        case kTaskRecognition:
+        case TaskCode::Recognition:
             step_ = (n + 2 * repeats) / (2 * n);
             changes_.push_back(0);
             break;
-        case kTaskTuplesDetection:
+        case TaskCode::TuplesDetection:
             step_ = repeats;
             break;
-        case kTaskTuplesRecognition: {
+        case TaskCode::TuplesRecognition: {
             const int32_t stored = settings_.storedSubsets;
             subset_ = 1;
             step_ = (stored + 2 * repeats) / (2 * stored);
@@ -92,7 +92,7 @@ void SeriesSchedule::advanceEtalons() {
     const int32_t c = steppedPulses();
     const uint16_t n = static_cast<uint16_t>(settings_.list.size());
     switch (settings_.effectiveTask) {
-        case kTaskRecognition:
+        case TaskCode::Recognition:
             if (r < switchAt_) return;
             for (int32_t i = 0; i < c; ++i) {
                 if (++counters_[i] > n) counters_[i] = 1;
@@ -100,14 +100,14 @@ void SeriesSchedule::advanceEtalons() {
             }
             switchAt_ += step_;
             break;
-        case kTaskJoint:
+        case TaskCode::Joint:
             if (r * count() < switchAt_) return;
             switchAt_ += step_;
             stepOdometer();
             for (int32_t i = 0; i < c; ++i)
                 sequence_[i] = listed(counters_[i]);
             break;
-        case kTaskTuplesRecognition:
+        case TaskCode::TuplesRecognition:
             if (r < switchAt_) return;
             if (++subset_ > settings_.storedSubsets) subset_ = 1;
             changes_.push_back(subset_);

@@ -5,12 +5,14 @@
 #include <span>
 #include <vector>
 
+#include "processing/task_codes.h"
+
 namespace etalon {
 
 // What the schedule of a simulation reads: the grid, the task and the etalons
 // it steps through.
 struct ScheduleSettings {
-    uint16_t effectiveTask = 0;
+    TaskCode effectiveTask{};
     std::span<const uint16_t> list;        // the working list (n > 0), 1-based etalon numbers
     std::span<const int16_t> pulseCounts;  // the grid's columns
     std::span<const int16_t> noiseLevels;  // the grid's rows

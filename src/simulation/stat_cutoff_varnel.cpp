@@ -45,8 +45,8 @@ struct RunSetup {
 };
 
 bool needsTuples(const SimulationRun& run) {
-    return isTuplesSeries(run.seriesType) || run.effectiveTask == kTaskTuplesDetection ||
-           run.effectiveTask == kTaskTuplesRecognition;
+    return isTuplesSeries(run.seriesType) || run.effectiveTask == TaskCode::TuplesDetection ||
+           run.effectiveTask == TaskCode::TuplesRecognition;
 }
 
 bool listIsValid(const SimulationRun& run) {
@@ -68,7 +68,7 @@ bool prepareTuples(MessageSink& sink, const SimulationRun& run, const SeriesHead
     }
     const std::size_t kept = std::min<std::size_t>(m, series.lpSelectedSubset.size());
     std::copy_n(series.lpSelectedSubset.begin(), kept, setup.pattern.begin());
-    if (run.effectiveTask != kTaskTuplesRecognition) return true;
+    if (run.effectiveTask != TaskCode::TuplesRecognition) return true;
 
     const uint16_t stored = static_cast<uint16_t>(
         std::min<std::size_t>(series.wSubsets, series.selectedSubsetList.size()));
@@ -328,7 +328,8 @@ void processItem(const SimulationRun& run, const RunSetup& setup,
     const int recognised = runRestoringProcedure(sink, setup.procedure, request, procedures);
 
     item.errors = scoreSeries(item.series, item.pulses, item.chains.wSeekingPulsesQuantity);
-    item.errors.missed = run.effectiveTask == kTaskTuplesRecognition && recognised != item.subset;
+    item.errors.missed =
+        run.effectiveTask == TaskCode::TuplesRecognition && recognised != item.subset;
 }
 
 bool cancelled(const SimulationOptions& options) {

@@ -12,6 +12,7 @@
 #include "base/collecting_sink.h"
 #include "base/message_sink.h"
 #include "processing/restoring.h"
+#include "processing/task_codes.h"
 #include "pulses/pulse_header.h"
 #include "pulses/random_streams.h"
 #include "series/series_header.h"
@@ -24,8 +25,8 @@ struct SimulationRun {
     std::span<const PulseHeader> alphabet;
     uint16_t etalonsNumber = kEtalonsNumber;
     std::span<const uint16_t> requiredList;  // the working list, 1-based etalon numbers
-    uint16_t seriesType = 1;
-    uint16_t effectiveTask = 2;
+    SeriesCode seriesType = SeriesCode::FixedWhole;
+    TaskCode effectiveTask = TaskCode::Recognition;
     uint16_t makingLevel = 100;
     uint16_t processingLevel = 100;
     int16_t amplitude = kPulseAmplitude;

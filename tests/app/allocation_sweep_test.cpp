@@ -46,11 +46,14 @@ void startAndRunEveryTask(MessageSink& sink) {
     createStartupState(state, sink);
     const std::vector<int32_t> a{3, 5}, b{7};
     const std::vector<std::span<const int32_t>> patterns{a, b};
-    const std::pair<uint16_t, uint16_t> runs[] = {
-        {kTaskRecognition, kSeriesFixedWhole},     {kTaskDetection, kSeriesUnfixedWhole},
-        {kTaskJoint, kSeriesFixedCutoff},          {kTaskRecognition, kSeriesUnfixedCutoff},
-        {kTaskDetection, kSeriesFixedTuples},      {kTaskRecognition, kSeriesUnfixedTuples},
-        {kTaskSeriesProcessing, kSeriesFixedWhole}};
+    const std::pair<TaskCode, SeriesCode> runs[] = {
+        {TaskCode::Recognition, SeriesCode::FixedWhole},
+        {TaskCode::Detection, SeriesCode::UnfixedWhole},
+        {TaskCode::Joint, SeriesCode::FixedCutoff},
+        {TaskCode::Recognition, SeriesCode::UnfixedCutoff},
+        {TaskCode::Detection, SeriesCode::FixedTuples},
+        {TaskCode::Recognition, SeriesCode::UnfixedTuples},
+        {TaskCode::SeriesProcessing, SeriesCode::FixedWhole}};
     for (const auto& [task, type] : runs) {
         if (!state.lpSeriesHeader || !state.lpChainsHeader) break;
         state.wSeriesType = type;

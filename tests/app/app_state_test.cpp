@@ -12,11 +12,14 @@ namespace etalon {
 namespace {
 
 TEST(AppState, DerivedFormulas) {
-    EXPECT_EQ(effectiveTask(kTaskDetection, kSeriesFixedTuples), kTaskTuplesDetection);
-    EXPECT_EQ(effectiveTask(kTaskDetection, kSeriesUnfixedTuples), kTaskTuplesDetection);
-    EXPECT_EQ(effectiveTask(kTaskRecognition, kSeriesUnfixedTuples), kTaskTuplesRecognition);
-    EXPECT_EQ(effectiveTask(kTaskJoint, kSeriesFixedTuples), kTaskJoint);
-    EXPECT_EQ(effectiveTask(kTaskDetection, kSeriesUnfixedCutoff), kTaskDetection);
+    EXPECT_EQ(effectiveTask(TaskCode::Detection, SeriesCode::FixedTuples),
+              TaskCode::TuplesDetection);
+    EXPECT_EQ(effectiveTask(TaskCode::Detection, SeriesCode::UnfixedTuples),
+              TaskCode::TuplesDetection);
+    EXPECT_EQ(effectiveTask(TaskCode::Recognition, SeriesCode::UnfixedTuples),
+              TaskCode::TuplesRecognition);
+    EXPECT_EQ(effectiveTask(TaskCode::Joint, SeriesCode::FixedTuples), TaskCode::Joint);
+    EXPECT_EQ(effectiveTask(TaskCode::Detection, SeriesCode::UnfixedCutoff), TaskCode::Detection);
 
     const PulseCountBounds b200 = pulseCountBounds(200, 20, 40, 181);
     EXPECT_EQ(b200.minPulses, 1);
@@ -31,12 +34,15 @@ TEST(AppState, DerivedFormulas) {
     EXPECT_EQ(statPlotMode(3, 1, false), StatPlotMode::RecognitionComponents);
     EXPECT_EQ(statPlotMode(3, 2, true), StatPlotMode::RecognitionAggregateBounds);
 
-    EXPECT_STREQ(taskReportText(kTaskJoint), "joint detection and identification");
-    EXPECT_EQ(taskReportText(kTaskSeriesProcessing), nullptr);
-    EXPECT_STREQ(seriesTypeReportText(kSeriesUnfixedCutoff), "unknown number of cut-off pulses");
-    EXPECT_EQ(seriesTypeReportText(kSeriesCreatedFixed), nullptr);
-    EXPECT_TRUE(isCutoffSeries(2) && isCutoffSeries(8) && !isCutoffSeries(4));
-    EXPECT_TRUE(isUnfixedSeries(40) && !isUnfixedSeries(36) && !isUnfixedSeries(32));
+    EXPECT_STREQ(taskReportText(TaskCode::Joint), "joint detection and identification");
+    EXPECT_EQ(taskReportText(TaskCode::SeriesProcessing), nullptr);
+    EXPECT_STREQ(seriesTypeReportText(SeriesCode::UnfixedCutoff),
+                 "unknown number of cut-off pulses");
+    EXPECT_EQ(seriesTypeReportText(SeriesCode::CreatedFixed), nullptr);
+    EXPECT_TRUE(isCutoffSeries(SeriesCode{2}) && isCutoffSeries(SeriesCode{8}) &&
+                !isCutoffSeries(SeriesCode{4}));
+    EXPECT_TRUE(isUnfixedSeries(SeriesCode{40}) && !isUnfixedSeries(SeriesCode{36}) &&
+                !isUnfixedSeries(SeriesCode{32}));
 }
 
 // Start-up makes a first series to look at, whatever the pending levels were

@@ -70,7 +70,7 @@ TEST(Commands, NextDataMakesNoisesProcessesAndRepaintsAsOneChain) {
     const AppState& s = b.state;
     EXPECT_EQ(s.nDisplayMode, DisplayMode::Results);
     EXPECT_EQ(s.wMainView, MainView::SeriesGraph);
-    EXPECT_EQ(s.wEffectiveTask, kTaskRecognition);
+    EXPECT_EQ(s.wEffectiveTask, TaskCode::Recognition);
     // The first draw from rand() is 41: (41 div 8) mod 20 = 5 picks etalon 6,
     // and recognition repeats the first etalon through the whole sequence.
     EXPECT_EQ(s.lpEtalonSequence, std::vector<uint16_t>(30, 6));
@@ -84,8 +84,8 @@ TEST(Commands, NextDataMakesNoisesProcessesAndRepaintsAsOneChain) {
     EXPECT_NE(s.lpSeriesHeader->lpNoisyData, s.lpSeriesHeader->lpPureData);
     EXPECT_NE(s.lpSeriesHeader->lpPureData, pureBefore);
     ASSERT_NE(s.lpChainsHeader, nullptr);
-    EXPECT_EQ(s.lpChainsHeader->wEffectiveTask, kTaskRecognition);
-    EXPECT_EQ(s.lpChainsHeader->wSeriesType, kSeriesFixedWhole);
+    EXPECT_EQ(s.lpChainsHeader->wEffectiveTask, TaskCode::Recognition);
+    EXPECT_EQ(s.lpChainsHeader->wSeriesType, SeriesCode::FixedWhole);
     EXPECT_EQ(s.lpChainsHeader->wProcessingLevel, 100);
     // Only the graph area, raised by 10 pixels for the header lines, is repainted.
     ASSERT_EQ(b.host.invalidations.size(), 1u);
@@ -94,27 +94,27 @@ TEST(Commands, NextDataMakesNoisesProcessesAndRepaintsAsOneChain) {
 
 TEST(Commands, ProcessingDispatchesOnTaskAndSeriesType) {
     struct Case {
-        uint16_t task;
+        TaskCode task;
         uint16_t type;
         const char* procedure;
     };
     const Case cases[] = {
-        {kTaskRecognition, 1, "recognizeKnownNumberChain"},
-        {kTaskRecognition, 2, "recognizeKnownNumberChain"},
-        {kTaskRecognition, 16, "recognizeKnownNumberChain"},
-        {kTaskRecognition, 4, "recognizeUnknownNumberChain"},
-        {kTaskRecognition, 8, "recognizeUnknownNumberChain"},
-        {kTaskDetection, 1, "detectKnownNumberChain"},
-        {kTaskDetection, 32, "detectKnownNumberChain"},
-        {kTaskDetection, 4, "detectUnknownNumberChain"},
-        {kTaskJoint, 8, "detectUnknownNumberChain"},
-        {kTaskJoint, 40, "detectKnownNumberChain"},
-        {kTaskSeriesProcessing, 36, "detectKnownNumberChain"},
-        {kTaskSeriesProcessing, 2, "detectKnownNumberChain"},
-        {kTaskDetection, 36, "detectKnownNumberTuples"},
-        {kTaskDetection, 40, "TuplesDetection"},
-        {kTaskRecognition, 36, "recognizeKnownNumberTuples"},
-        {kTaskRecognition, 40, "TuplesRecognition"},
+        {TaskCode::Recognition, 1, "recognizeKnownNumberChain"},
+        {TaskCode::Recognition, 2, "recognizeKnownNumberChain"},
+        {TaskCode::Recognition, 16, "recognizeKnownNumberChain"},
+        {TaskCode::Recognition, 4, "recognizeUnknownNumberChain"},
+        {TaskCode::Recognition, 8, "recognizeUnknownNumberChain"},
+        {TaskCode::Detection, 1, "detectKnownNumberChain"},
+        {TaskCode::Detection, 32, "detectKnownNumberChain"},
+        {TaskCode::Detection, 4, "detectUnknownNumberChain"},
+        {TaskCode::Joint, 8, "detectUnknownNumberChain"},
+        {TaskCode::Joint, 40, "detectKnownNumberChain"},
+        {TaskCode::SeriesProcessing, 36, "detectKnownNumberChain"},
+        {TaskCode::SeriesProcessing, 2, "detectKnownNumberChain"},
+        {TaskCode::Detection, 36, "detectKnownNumberTuples"},
+        {TaskCode::Detection, 40, "TuplesDetection"},
+        {TaskCode::Recognition, 36, "recognizeKnownNumberTuples"},
+        {TaskCode::Recognition, 40, "TuplesRecognition"},
     };
     for (const Case& c : cases) {
         CommandRig b;
@@ -127,16 +127,16 @@ TEST(Commands, ProcessingDispatchesOnTaskAndSeriesType) {
         panel.selectedSubsetArraySize[1] = 1;
         panel.reservedCount = 2;
         b.state.wTaskType = c.task;
-        b.state.wSeriesType = c.type;
-        b.state.wEffectiveTask = effectiveTask(c.task, c.type);
+        b.state.wSeriesType = SeriesCode{c.type};
+        b.state.wEffectiveTask = effectiveTask(c.task, SeriesCode{c.type});
         b.command(kCmdSameData);
         ASSERT_EQ(b.calls.size(), 1u) << c.task << " " << c.type;
         EXPECT_EQ(b.calls[0].procedure, c.procedure) << c.task << " " << c.type;
         EXPECT_EQ(b.host.sent, (Ids{kCmdSameData, kCmdProcess, kCmdResultsRepaint}));
-        if (b.state.wEffectiveTask == kTaskTuplesDetection) {
+        if (b.state.wEffectiveTask == TaskCode::TuplesDetection) {
             EXPECT_EQ(b.calls[0].etalons, (std::vector<int32_t>{3, 4}));
         }
-        if (b.state.wEffectiveTask == kTaskTuplesRecognition) {
+        if (b.state.wEffectiveTask == TaskCode::TuplesRecognition) {
             EXPECT_EQ(b.calls[0].tuples, 2u);
             EXPECT_EQ(b.calls[0].etalons, (std::vector<int32_t>{5, 6, 7, 8}));
         }
@@ -147,14 +147,15 @@ TEST(Commands, ProcessingDispatchesOnTaskAndSeriesType) {
     CommandRig b;
     b.state.subsetPanel.selectedSubset = {2};
     b.state.subsetPanel.selectionCount = 1;
-    b.state.wEffectiveTask = kTaskTuplesDetection;
-    b.state.wSeriesType = kSeriesUnfixedWhole;
+    b.state.wEffectiveTask = TaskCode::TuplesDetection;
+    b.state.wSeriesType = SeriesCode::UnfixedWhole;
     b.command(kCmdMoreDetails);
     EXPECT_EQ(b.procedureNames(), (std::vector<std::string>{"TuplesDetection"}));
 }
 
 TEST(Commands, EveryTaskAndSeriesTypeRunsThroughTheRestoringProcedures) {
-    for (uint16_t task : {kTaskDetection, kTaskRecognition, kTaskJoint, kTaskSeriesProcessing}) {
+    for (TaskCode task : {TaskCode::Detection, TaskCode::Recognition, TaskCode::Joint,
+                          TaskCode::SeriesProcessing}) {
         for (uint16_t type : {1, 2, 4, 8, 36, 40}) {
             CommandRig b;
             b.procedures = workbenchRestoringProcedures();
@@ -171,7 +172,7 @@ TEST(Commands, EveryTaskAndSeriesTypeRunsThroughTheRestoringProcedures) {
                               b.state.wSubsetEmployment, b.state.wSubsetInitPosition,
                               b.state.lpSeriesHeader.get());
             b.state.wTaskType = task;
-            b.state.wSeriesType = type;
+            b.state.wSeriesType = SeriesCode{type};
             b.command(kCmdNextData);
             EXPECT_EQ(b.host.sent,
                       (Ids{kCmdNextData, kCmdNextSeries, kCmdNewGeometry, kCmdMakeSeries,
@@ -179,7 +180,8 @@ TEST(Commands, EveryTaskAndSeriesTypeRunsThroughTheRestoringProcedures) {
                 << task << " " << type;
             EXPECT_TRUE(b.sink.empty()) << task << " " << type << " " << b.sink.last().text;
             EXPECT_EQ(b.state.nDisplayMode, DisplayMode::Results);
-            EXPECT_EQ(b.state.lpChainsHeader->wEffectiveTask, effectiveTask(task, type));
+            EXPECT_EQ(b.state.lpChainsHeader->wEffectiveTask,
+                      effectiveTask(task, SeriesCode{type}));
             EXPECT_GE(b.state.lpChainsHeader->wPretenders, 1) << task << " " << type;
         }
     }
@@ -193,8 +195,8 @@ TEST(Commands, TuplesDetectionGetsTheWholeSelection) {
     panel.selectedSubset = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
     panel.selectionCount = 10;
     b.state.lpSeriesHeader->wMaxPulses = 2;
-    b.state.wSeriesType = kSeriesFixedTuples;
-    b.state.wEffectiveTask = kTaskTuplesDetection;
+    b.state.wSeriesType = SeriesCode::FixedTuples;
+    b.state.wEffectiveTask = TaskCode::TuplesDetection;
     b.command(kCmdSameData);
     ASSERT_EQ(b.calls.size(), 1u);
     EXPECT_EQ(b.calls[0].etalons, (std::vector<int32_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
@@ -202,20 +204,20 @@ TEST(Commands, TuplesDetectionGetsTheWholeSelection) {
 
 TEST(Commands, TuplesWithoutASubsetOpenTheSubsetPanelInstead) {
     CommandRig b;
-    b.state.wSeriesType = kSeriesFixedTuples;
-    b.state.wEffectiveTask = kTaskTuplesDetection;
+    b.state.wSeriesType = SeriesCode::FixedTuples;
+    b.state.wEffectiveTask = TaskCode::TuplesDetection;
     b.command(kCmdSameData);
     EXPECT_EQ(b.host.sent, (Ids{kCmdSameData, kCmdProcess, kCmdSelectPulses}));
     EXPECT_TRUE(b.calls.empty());
     EXPECT_EQ(b.state.nDisplayMode, DisplayMode::SubsetPanel);
-    EXPECT_EQ(b.state.lpChainsHeader->wEffectiveTask, 0);  // nothing recorded
+    EXPECT_EQ(b.state.lpChainsHeader->wEffectiveTask, TaskCode{0});  // nothing recorded
     EXPECT_TRUE(b.host.invalidated(raisedGraph(b.layout), true));
 
     // Recognition of tuples with a selection but nothing reserved opens the
     // panel and still runs, on no candidates.
     CommandRig r;
-    r.state.wSeriesType = kSeriesUnfixedTuples;
-    r.state.wEffectiveTask = kTaskTuplesRecognition;
+    r.state.wSeriesType = SeriesCode::UnfixedTuples;
+    r.state.wEffectiveTask = TaskCode::TuplesRecognition;
     r.state.subsetPanel.selectedSubset = {1, 2};
     r.state.subsetPanel.selectionCount = 2;
     r.command(kCmdSameData);
@@ -233,11 +235,11 @@ TEST(Commands, RepeatRecognitionOnATuplesSeriesRecognisesTuples) {
     b.state.subsetPanel.reservedSubsets[0] = {4, 9};
     b.state.subsetPanel.selectedSubsetArraySize[0] = 2;
     b.state.subsetPanel.reservedCount = 1;
-    b.state.wTaskType = kTaskDetection;
+    b.state.wTaskType = TaskCode::Detection;
     b.host.clear();
     b.command(kCmdRepeatRecognition);
-    EXPECT_EQ(b.state.wTaskType, kTaskRecognition);
-    EXPECT_EQ(b.state.wEffectiveTask, kTaskTuplesRecognition);
+    EXPECT_EQ(b.state.wTaskType, TaskCode::Recognition);
+    EXPECT_EQ(b.state.wEffectiveTask, TaskCode::TuplesRecognition);
     EXPECT_EQ(b.procedureNames(), (std::vector<std::string>{"TuplesRecognition"}));
     // The Repeat commands leave the task check marks alone.
     EXPECT_FALSE(b.host.checks.contains(kCmdRecognition));
@@ -249,7 +251,7 @@ TEST(Commands, SeriesTypesMoveTheCheckMarkAndResetLevelsOnlyForWholePulses) {
     b.state.wNewLostLevel = b.state.wLostLevel = 25;
     b.state.wMakingLevel = b.state.wNewMakingLevel = 75;
     b.command(kCmdUnfixedCutoff);
-    EXPECT_EQ(b.state.wSeriesType, kSeriesUnfixedCutoff);
+    EXPECT_EQ(b.state.wSeriesType, SeriesCode::UnfixedCutoff);
     for (uint16_t id :
          {kCmdFixedWhole, kCmdUnfixedWhole, kCmdFixedCutoff, kCmdFixedTuples, kCmdUnfixedTuples})
         EXPECT_FALSE(b.host.checks.at(id)) << id;
@@ -260,7 +262,7 @@ TEST(Commands, SeriesTypesMoveTheCheckMarkAndResetLevelsOnlyForWholePulses) {
     EXPECT_EQ(b.host.sent, (Ids{kCmdUnfixedCutoff}));  // nothing generated
 
     b.command(kCmdUnfixedTuples);
-    EXPECT_EQ(b.state.wSeriesType, kSeriesUnfixedTuples);
+    EXPECT_EQ(b.state.wSeriesType, SeriesCode::UnfixedTuples);
     EXPECT_TRUE(b.host.checks.at(kCmdUnfixedTuples));
     EXPECT_FALSE(b.host.checks.at(kCmdUnfixedCutoff));
     EXPECT_EQ(b.state.nLostIndex, 1);
@@ -278,8 +280,8 @@ TEST(Commands, TaskTypesMoveTheCheckMarkAndDetectionKeepsOneEtalon) {
     setWorkingSet(b.state, {3, 5, 7});
     b.state.nSelectedEtalon = 5;
     b.command(kCmdDetection);
-    EXPECT_EQ(b.state.wTaskType, kTaskDetection);
-    EXPECT_EQ(b.state.wEffectiveTask, kTaskDetection);
+    EXPECT_EQ(b.state.wTaskType, TaskCode::Detection);
+    EXPECT_EQ(b.state.wEffectiveTask, TaskCode::Detection);
     EXPECT_EQ(workingSetOf(b.state), (std::vector<uint16_t>{5}));
     EXPECT_TRUE(b.host.checks.at(kCmdDetection));
     for (uint16_t id : {kCmdRecognition, kCmdJointDetection, kCmdSeriesProcessing})
@@ -287,24 +289,24 @@ TEST(Commands, TaskTypesMoveTheCheckMarkAndDetectionKeepsOneEtalon) {
 
     // On a tuples series Detection only changes the effective task.
     CommandRig t;
-    t.state.wSeriesType = kSeriesFixedTuples;
+    t.state.wSeriesType = SeriesCode::FixedTuples;
     setWorkingSet(t.state, {3, 5, 7});
     t.command(kCmdDetection);
-    EXPECT_EQ(t.state.wEffectiveTask, kTaskTuplesDetection);
+    EXPECT_EQ(t.state.wEffectiveTask, TaskCode::TuplesDetection);
     EXPECT_EQ(workingSetOf(t.state), (std::vector<uint16_t>{3, 5, 7}));
     t.command(kCmdRecognition);
-    EXPECT_EQ(t.state.wEffectiveTask, kTaskTuplesRecognition);
+    EXPECT_EQ(t.state.wEffectiveTask, TaskCode::TuplesRecognition);
     EXPECT_EQ(workingSetOf(t.state), (std::vector<uint16_t>{3, 5, 7}));
     EXPECT_TRUE(t.host.checks.at(kCmdRecognition));
     EXPECT_FALSE(t.host.checks.at(kCmdDetection));
 
     t.state.wMainView = MainView::Statistics;
     t.command(kCmdSeriesProcessing);
-    EXPECT_EQ(t.state.wEffectiveTask, kTaskSeriesProcessing);
+    EXPECT_EQ(t.state.wEffectiveTask, TaskCode::SeriesProcessing);
     EXPECT_EQ(t.state.wMainView, MainView::SeriesGraph);
     EXPECT_EQ(t.host.sent.back(), kCmdNothing);
     t.command(kCmdJointDetection);
-    EXPECT_EQ(t.state.wEffectiveTask, kTaskJoint);
+    EXPECT_EQ(t.state.wEffectiveTask, TaskCode::Joint);
     EXPECT_TRUE(t.host.checks.at(kCmdJointDetection));
     EXPECT_FALSE(t.host.checks.at(kCmdSeriesProcessing));
 }
@@ -339,7 +341,7 @@ TEST(Commands, CreateSeriesAppliesBothDialogsAndRunsTheChain) {
     EXPECT_EQ(s.wNoiseLevel, 35);
     EXPECT_EQ(s.wMinPulses, 6);
     EXPECT_EQ(s.wMaxPulses, 20);
-    EXPECT_EQ(s.wSeriesType, kSeriesCreatedFixed);
+    EXPECT_EQ(s.wSeriesType, SeriesCode::CreatedFixed);
     EXPECT_EQ(s.nDisplayMode, DisplayMode::Results);
     // The typed sequence ends after three numbers; beyond the 13 shown entries
     // the old sequence stays (the generator turns the zeros into etalon 1).
@@ -362,7 +364,7 @@ TEST(Commands, CreateSeriesAppliesBothDialogsAndRunsTheChain) {
     // " Fixed case" brings the series type back to 1 and runs a new series.
     b.host.clear();
     b.command(kCmdFixedCase);
-    EXPECT_EQ(b.state.wSeriesType, kSeriesFixedWhole);
+    EXPECT_EQ(b.state.wSeriesType, SeriesCode::FixedWhole);
     EXPECT_EQ(b.host.sent, (Ids{kCmdFixedCase, kCmdNextSeries, kCmdNewGeometry, kCmdMakeSeries,
                                 kCmdAddNoise, kCmdProcess, kCmdResultsRepaint}));
 }
@@ -456,7 +458,7 @@ TEST(Commands, SequenceGrowsWhenMorePulsesFit) {
 
     // Joint detection keeps the drawn sequence as it is: every entry from the set.
     setWorkingSet(b.state, {2, 9, 14});
-    b.state.wTaskType = kTaskJoint;
+    b.state.wTaskType = TaskCode::Joint;
     b.state.wTmin = 10;  // 119 pulses now fit
     b.command(kCmdNextData);
     ASSERT_EQ(b.state.lpEtalonSequence.size(), 119u);
@@ -469,7 +471,7 @@ TEST(Commands, SequenceGrowsWhenMorePulsesFit) {
 
 TEST(Commands, FailuresStopTheChainWithTheirMessage) {
     CommandRig b;
-    b.state.wSeriesType = kSeriesUnfixedWhole;
+    b.state.wSeriesType = SeriesCode::UnfixedWhole;
     b.state.wTmin = 100;  // at least 10 pulses needed, at most 2 fit
     b.state.wTmax = 20;
     b.command(kCmdNextData);
@@ -495,7 +497,7 @@ TEST(Commands, FailuresStopTheChainWithTheirMessage) {
 
 TEST(Commands, RepaintsCoverWhatChanged) {
     CommandRig b;
-    b.state.wEffectiveTask = kTaskDetection;
+    b.state.wEffectiveTask = TaskCode::Detection;
     b.state.nSelectedEtalon = 7;
     b.state.nPrevSelectedEtalon = 1;
     b.command(kCmdEtalonHighlight);
@@ -505,7 +507,7 @@ TEST(Commands, RepaintsCoverWhatChanged) {
     EXPECT_EQ(widenedCell(b.layout, 1), (Rect{19, 19, 180, 179}));
 
     b.host.clear();
-    b.state.wEffectiveTask = kTaskRecognition;
+    b.state.wEffectiveTask = TaskCode::Recognition;
     b.command(kCmdEtalonHighlight);
     EXPECT_EQ(b.host.invalidations.size(), 2u);
     EXPECT_TRUE(b.host.invalidated(b.layout.rcToggleButton, true));

@@ -35,7 +35,7 @@ struct PanelRig : CommandRig {
     void layOutPanel() {
         allocSubsetPanel(panel());
         layoutSubsetPanel(panel(), layout.rcGraph, {13, 6, 60}, 20, state.wRequiredCount,
-                          state.wMaxPulses, subsetPanelTask(state) == kTaskTuplesRecognition);
+                          state.wMaxPulses, subsetPanelTask(state) == TaskCode::TuplesRecognition);
     }
     SubsetPanelState& panel() { return state.subsetPanel; }
     void pressButton(int button) { pressIn(panel().buttonsWhileSelectedSubsetRect[button]); }

@@ -47,7 +47,7 @@ TEST(PanelsWindow, DetectionOfTuplesFromAPatternOfThreeClickedEtalons) {
     PanelWindow w;
     w.choose(kCmdFixedTuples);
     w.choose(kCmdDetection);
-    ASSERT_EQ(w.state().wEffectiveTask, kTaskTuplesDetection);
+    ASSERT_EQ(w.state().wEffectiveTask, TaskCode::TuplesDetection);
     w.click(w.workbench.layout().rcStartButton1);
     // The panel shows at once, though the grid sent a command that paints nothing.
     ASSERT_EQ(w.state().nDisplayMode, DisplayMode::SubsetPanel);
@@ -75,7 +75,7 @@ TEST(PanelsWindow, DetectionOfTuplesFromAPatternOfThreeClickedEtalons) {
     EXPECT_EQ(s.lpSeriesHeader->lpSelectedSubset[1], 5);
     EXPECT_EQ(s.lpSeriesHeader->lpSelectedSubset[2], 7);
     ASSERT_NE(s.lpChainsHeader, nullptr);
-    EXPECT_EQ(s.lpChainsHeader->wEffectiveTask, kTaskTuplesDetection);
+    EXPECT_EQ(s.lpChainsHeader->wEffectiveTask, TaskCode::TuplesDetection);
     EXPECT_GT(s.lpSeriesHeader->wRestoredTuples, 0);
 }
 
@@ -110,7 +110,7 @@ TEST(PanelsWindow, RecognitionOfTuplesAmongTwoAcceptedPatterns) {
     ASSERT_EQ(series.wSubsetLength, 3);
     EXPECT_EQ(series.lpSelectedSubset[0], 10);
     EXPECT_EQ(series.lpSelectedSubset[2], 16);
-    EXPECT_EQ(s.lpChainsHeader->wEffectiveTask, kTaskTuplesRecognition);
+    EXPECT_EQ(s.lpChainsHeader->wEffectiveTask, TaskCode::TuplesRecognition);
     // The series was made of the second pattern, and that is the one recognised.
     EXPECT_EQ(series.wTupleCriterion, 2);
 }

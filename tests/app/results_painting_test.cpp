@@ -64,13 +64,13 @@ TEST(ResultsPainting, ResultsModeDrawsTheSeriesGraphAndClearsNoErase) {
     EXPECT_EQ(p.state.bNoErase, 0);
 
     // Series processing shows nothing for a tuples series.
-    p.state.wTaskType = p.state.wEffectiveTask = kTaskSeriesProcessing;
-    p.state.wSeriesType = kSeriesFixedTuples;
+    p.state.wTaskType = p.state.wEffectiveTask = TaskCode::SeriesProcessing;
+    p.state.wSeriesType = SeriesCode::FixedTuples;
     p.state.bNoErase = 1;
     p.paint();
     EXPECT_TRUE(test::inkOf(p.surface, p.layout.rcGraph).empty());
     EXPECT_EQ(p.state.bNoErase, 0);
-    p.state.wSeriesType = kSeriesUnfixedCutoff;
+    p.state.wSeriesType = SeriesCode::UnfixedCutoff;
     p.paint();
     EXPECT_EQ(p.surface.pixel(left, mid), kBlack);
 }
@@ -90,7 +90,7 @@ void makeVariedSeries(AppState& state, MessageSink& sink) {
     state.lpSeriesHeader = getCutOffSeries(sink, r, std::move(state.lpSeriesHeader), state.streams);
     addSeriesNoise(state.wNoiseLevel, static_cast<int16_t>(state.wPulseAmplitude),
                    state.lpSeriesHeader.get(), state.streams.wNoiseSeed);
-    state.wTaskType = state.wEffectiveTask = kTaskJoint;
+    state.wTaskType = state.wEffectiveTask = TaskCode::Joint;
 }
 
 TEST(ResultsPainting, NoisySeriesWithItsRestoredPulses) {

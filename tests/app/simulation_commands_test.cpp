@@ -77,7 +77,7 @@ TEST(SimulationCommands, RunsTheGridAndShowsItsPlots) {
 
     // Another task shows the other statistics dialog.
     b.host.clear();
-    b.state.wTaskType = kTaskDetection;
+    b.state.wTaskType = TaskCode::Detection;
     b.command(kCmdShowStatSimulation);
     EXPECT_EQ(b.host.dialogs, (std::vector<int>{kDialogStatisticsView}));
 }

@@ -11,7 +11,7 @@ const platform::TextMetrics kMetrics{13, 0, 6, 16};  // line height 12
 
 TEST(WindowLayout, GridOfTwentyEtalonsInA1024By700ClientArea) {
     WindowLayout layout;
-    computeLayout(layout, {0, 0, 1024, 700}, kMetrics, kTaskRecognition, 20);
+    computeLayout(layout, {0, 0, 1024, 700}, kMetrics, TaskCode::Recognition, 20);
     EXPECT_EQ(gridRows(20), 4);
     EXPECT_EQ(layout.nLineHeight, 12);
     EXPECT_EQ(layout.wCellWidth, 158);   // (851 - 60) div 5
@@ -31,14 +31,15 @@ TEST(WindowLayout, GridOfTwentyEtalonsInA1024By700ClientArea) {
 
 TEST(WindowLayout, ButtonColumnWithAndWithoutTheToggle) {
     WindowLayout layout;
-    computeLayout(layout, {0, 0, 1024, 700}, kMetrics, kTaskRecognition, 20);
+    computeLayout(layout, {0, 0, 1024, 700}, kMetrics, TaskCode::Recognition, 20);
     EXPECT_EQ(layout.rcExitButton, (Rect{870, 658, 1013, 689}));
     EXPECT_EQ(layout.rcStartButton1, (Rect{870, 616, 1013, 647}));
     EXPECT_EQ(layout.rcToggleButton, (Rect{870, 574, 1013, 605}));
     EXPECT_EQ(layout.rcStartButton, (Rect{870, 532, 1013, 563}));
     EXPECT_EQ(layout.rcButtonColumn, (Rect{870, 490, 1013, 605}));
 
-    for (uint16_t task : {kTaskDetection, kTaskTuplesDetection, kTaskTuplesRecognition}) {
+    for (TaskCode task :
+         {TaskCode::Detection, TaskCode::TuplesDetection, TaskCode::TuplesRecognition}) {
         WindowLayout detection;
         computeLayout(detection, {0, 0, 1024, 700}, kMetrics, task, 20);
         EXPECT_EQ(detection.rcToggleButton, Rect{}) << task;  // not laid out
@@ -46,8 +47,8 @@ TEST(WindowLayout, ButtonColumnWithAndWithoutTheToggle) {
         EXPECT_EQ(detection.rcStartButton.top, detection.rcStartButton1.top - 42);
         EXPECT_EQ(detection.rcButtonColumn, (Rect{870, 532, 1013, 605}));
     }
-    EXPECT_TRUE(taskShowsToggle(kTaskJoint));
-    EXPECT_TRUE(taskShowsToggle(kTaskSeriesProcessing));
+    EXPECT_TRUE(taskShowsToggle(TaskCode::Joint));
+    EXPECT_TRUE(taskShowsToggle(TaskCode::SeriesProcessing));
 }
 
 TEST(WindowLayout, GridShapeFollowsTheNumberOfEtalons) {

@@ -154,9 +154,9 @@ TEST(Workbench, StartUpWindowAndState) {
 
     const AppState& s = open.workbench.state();
     EXPECT_EQ(s.nDisplayMode, DisplayMode::AlphabetGrid);
-    EXPECT_EQ(s.wTaskType, kTaskRecognition);
-    EXPECT_EQ(s.wEffectiveTask, kTaskRecognition);
-    EXPECT_EQ(s.wSeriesType, kSeriesFixedWhole);
+    EXPECT_EQ(s.wTaskType, TaskCode::Recognition);
+    EXPECT_EQ(s.wEffectiveTask, TaskCode::Recognition);
+    EXPECT_EQ(s.wSeriesType, SeriesCode::FixedWhole);
     EXPECT_EQ(s.wRequiredCount, 20);
     EXPECT_EQ(s.bAlphabetReady, 1);
     ASSERT_NE(s.lpSeriesHeader, nullptr);
@@ -213,7 +213,7 @@ TEST(Workbench, StartUpPaintShowsGridButtonsAndTwoSelectors) {
 TEST(Workbench, CutOffSeriesShowTheLostDataSelector) {
     OpenWorkbench open;
     ASSERT_NE(open.window, nullptr);
-    open.workbench.state().wSeriesType = kSeriesUnfixedCutoff;
+    open.workbench.state().wSeriesType = SeriesCode::UnfixedCutoff;
     open.paint();
     const WindowLayout& layout = open.workbench.layout();
     const platform::Rect& r = layout.rcLostSelector;
@@ -226,7 +226,7 @@ TEST(Workbench, DetectionLeavesOutTheToggleButton) {
     OpenWorkbench open;
     ASSERT_NE(open.window, nullptr);
     AppState& state = open.workbench.state();
-    state.wTaskType = state.wEffectiveTask = kTaskDetection;
+    state.wTaskType = state.wEffectiveTask = TaskCode::Detection;
     open.paint();
     const WindowLayout& layout = open.workbench.layout();
     EXPECT_EQ(layout.rcStartButton.top, layout.rcStartButton1.top - 42);
@@ -299,14 +299,14 @@ TEST(Workbench, StartButtonProcessesANewSeriesAndShowsTheResultsView) {
     const AppState& s = open.workbench.state();
     EXPECT_EQ(s.nDisplayMode, DisplayMode::Results);
     EXPECT_EQ(s.wMainView, MainView::SeriesGraph);
-    EXPECT_EQ(s.wEffectiveTask, kTaskRecognition);
+    EXPECT_EQ(s.wEffectiveTask, TaskCode::Recognition);
     ASSERT_NE(s.lpSeriesHeader, nullptr);
     EXPECT_EQ(s.lpSeriesHeader->wImpulseQuantity, 18);
     EXPECT_EQ(s.lpSeriesHeader->wNoiseLevel, 20);
     EXPECT_NE(s.lpSeriesHeader->lpNoisyData, s.lpSeriesHeader->lpPureData);
     ASSERT_NE(s.lpChainsHeader, nullptr);
-    EXPECT_EQ(s.lpChainsHeader->wEffectiveTask, kTaskRecognition);
-    EXPECT_EQ(s.lpChainsHeader->wSeriesType, kSeriesFixedWhole);
+    EXPECT_EQ(s.lpChainsHeader->wEffectiveTask, TaskCode::Recognition);
+    EXPECT_EQ(s.lpChainsHeader->wSeriesType, SeriesCode::FixedWhole);
 
     // Recognition restored every pulse of the series, as the etalon it is made of.
     const SeriesHeader& series = *s.lpSeriesHeader;
@@ -344,7 +344,7 @@ TEST(Workbench, MenuChoicesReachTheCommands) {
     open.window->chooseMenuItem(kCmdDetection);
     EXPECT_TRUE(open.window->isMenuItemChecked(kCmdDetection));
     EXPECT_FALSE(open.window->isMenuItemChecked(kCmdRecognition));
-    EXPECT_EQ(open.workbench.state().wSeriesType, kSeriesUnfixedCutoff);
+    EXPECT_EQ(open.workbench.state().wSeriesType, SeriesCode::UnfixedCutoff);
     EXPECT_EQ(open.workbench.state().wRequiredCount, 1);
 }
 
@@ -354,7 +354,7 @@ TEST(Workbench, F5ProcessesTheNextData) {
     open.paint();
     open.workbench.onKeyDown(*open.window, kVkF5);
     EXPECT_EQ(open.workbench.state().nDisplayMode, DisplayMode::Results);
-    EXPECT_EQ(open.workbench.state().lpChainsHeader->wEffectiveTask, kTaskRecognition);
+    EXPECT_EQ(open.workbench.state().lpChainsHeader->wEffectiveTask, TaskCode::Recognition);
     EXPECT_TRUE(open.sink.empty());
 }
 

@@ -30,7 +30,7 @@ struct GridFixture {
         SilentSink sink;
         makeAlphabet(sink, 128, 20, 20, alphabet, seed);
         DeviceContext dc(surface);
-        computeLayout(layout, {0, 0, 1024, 700}, dc.textMetrics(), 2, 20);
+        computeLayout(layout, {0, 0, 1024, 700}, dc.textMetrics(), TaskCode::Recognition, 20);
     }
     void draw() {
         surface.fill(kWhite);

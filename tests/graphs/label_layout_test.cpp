@@ -231,8 +231,8 @@ TEST(LabelLayout, StatisticsLabelsNeitherMeetNorCrossAFrame) {
                     f.statView.bFixedUpperBound = bound.fixed;
                     f.statView.dUpperBound = bound.value;
                     if (mode == 2 && bound.fixed == 0) {  // and a pattern box
-                        f.errors->wSeriesType = 36;
-                        f.errors->wEffectiveTask = 36;
+                        f.errors->wSeriesType = SeriesCode{36};
+                        f.errors->wEffectiveTask = TaskCode{36};
                         f.series.lpSelectedSubset = {1, 3, 5};
                         f.series.wSubsetLength = 3;
                     }

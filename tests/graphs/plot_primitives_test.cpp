@@ -230,7 +230,7 @@ TEST(PlotPrimitives, PulseLabels) {
     TestSeries ts(11, {1, 1});
     ts.addPulse(4, 0, 1);
     const platform::Rect panel{20, 10, 220, 60};
-    DrawPulseLabels(dc, panel, 1, 0, true, ts.series);
+    DrawPulseLabels(dc, panel, SeriesCode::FixedWhole, 0, true, ts.series);
     const int32_t x0 = 20 + 80 - 5, y0 = 60 - 1;
     const auto ink = inkOf(s);
     ASSERT_FALSE(ink.empty());
@@ -261,7 +261,7 @@ TEST(PlotPrimitives, SeriesOfOneSampleDrawsNothing) {
     HighlightDetectedPulses(dc, panel, ts.series);
     FrameDetectedTuples(dc, panel, ts.series);
     FillDetectedTuples(dc, panel, ts.series);
-    DrawPulseLabels(dc, panel, 2, 1, true, ts.series);
+    DrawPulseLabels(dc, panel, SeriesCode::FixedCutoff, 1, true, ts.series);
     EXPECT_TRUE(inkOf(s).empty());
 }
 

@@ -7,6 +7,7 @@
 #include "graphs/series_graph.h"
 #include "graphs/series_mapping.h"
 #include "pulses/alphabet.h"
+#include "series/series_codes.h"
 #include "support/recording_sink.h"
 
 namespace etalon::test {
@@ -71,12 +72,13 @@ struct GraphFixture {
         series.wRestoredQuantity = static_cast<uint16_t>(series.lpRestoredPositions.size());
     }
     // The restored pulses as the best chain, and the run recorded.
+    // The run as the results record keeps it, by the codes' numbers.
     void recordRun(uint16_t seriesType, uint16_t task, int32_t criterion = -1000) {
         resetChains(chains.get(), series.wRestoredQuantity, chains->wMaxPulses);
         insertChain(chains.get(), criterion, series.wRestoredQuantity,
                     {series.lpRestoredEtalons, series.lpRestoredPositions,
                      series.lpRestoredCutStarts, series.lpRestoredCutEnds});
-        addToChainsHeader(sink, seriesType, task, 100, 100, chains.get());
+        addToChainsHeader(sink, SeriesCode{seriesType}, TaskCode{task}, 100, 100, chains.get());
     }
     void addChain(int32_t criterion, std::vector<int16_t> etalons, std::vector<int16_t> positions) {
         std::vector<int16_t> starts(etalons.size(), 0), ends(etalons.size(), 19);

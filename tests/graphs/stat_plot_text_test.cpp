@@ -77,8 +77,8 @@ TEST(StatPlotText, FiguresOfTwoEtalons) {
 
     // Recognition of tuples: subsets {a} and {b}; the strongest etalon is b
     // (4 + 1 + 16) and the full correlation adds m = -1: -1 - 8 = -9, m = -2: -4.
-    t.errors.wSeriesType = 40;
-    t.errors.wEffectiveTask = 40;
+    t.errors.wSeriesType = SeriesCode{40};
+    t.errors.wEffectiveTask = TaskCode{40};
     t.series.wSubsets = t.series.wReservedSubsets = 2;
     t.series.wReservedSubsetLength = 1;
     t.series.selectedSubsetSize = {1, 1, 1, 2};

@@ -36,7 +36,7 @@ struct StatFixture : GraphFixture {
         errors = getRestErrHeader(sink, pulses, levels, repeats, std::move(errors));
         initRestErrHeader(sink, pulses, firstPulses, pulseStep, levels, firstLevel, levelStep,
                           repeats, errors.get());
-        addInitRestErrHeader(sink, 1, 2, 100, 100, errors.get());
+        addInitRestErrHeader(sink, SeriesCode{1}, TaskCode{2}, 100, 100, errors.get());
         errors->ifComplete = 1;
     }
 

@@ -145,8 +145,8 @@ TEST(StatPlots, DegenerateGridsDrawWhatTheyCanWithoutDividingByZero) {
 
 TEST(StatPlots, TupleRecognitionListsStoredSubsetsAsClickableRows) {
     StatFixture f;
-    f.errors->wSeriesType = 40;
-    f.errors->wEffectiveTask = 40;
+    f.errors->wSeriesType = SeriesCode{40};
+    f.errors->wEffectiveTask = TaskCode{40};
     f.series.wSubsets = f.series.wReservedSubsets = 2;
     f.series.wReservedSubsetLength = 3;
     f.series.selectedSubsetSize = {2, 3, 1, 2, 0, 3, 4, 5};

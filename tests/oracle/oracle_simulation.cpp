@@ -58,12 +58,14 @@ int statCutoffVarnel(MessageSink& sink, RestErrorHeader* errors, uint16_t etalon
         sink.show("Error getChainsHeader!", " About ChainsHeader ", MessageIcon::None);
         return 0;
     }
-    if (!addToChainsHeader(sink, seriesType, task, makingLevel, processingLevel, chains.get())) {
+    if (!addToChainsHeader(sink, SeriesCode{seriesType}, TaskCode{task}, makingLevel,
+                           processingLevel, chains.get())) {
         sink.show("Error addToChainsHeader!", " About ChainsHeader ", MessageIcon::None);
         return 0;
     }
     // 5.
-    if (!addInitRestErrHeader(sink, seriesType, task, makingLevel, processingLevel, errors)) {
+    if (!addInitRestErrHeader(sink, SeriesCode{seriesType}, TaskCode{task}, makingLevel,
+                              processingLevel, errors)) {
         sink.show("Ошибка addInitRestErrHeader!", " About RestoreErrorHeader ", MessageIcon::None);
         return 0;
     }

@@ -11,6 +11,7 @@
 #include "processing/restoring.h"
 #include "pulses/pulse_header.h"
 #include "pulses/random_streams.h"
+#include "series/series_codes.h"
 #include "series/series_header.h"
 #include "simulation/rest_error_header.h"
 

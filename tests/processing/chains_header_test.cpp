@@ -32,7 +32,7 @@ TEST(ChainsHeader, SizesOnlyGrowAndEveryCallEmpties) {
     EXPECT_EQ(h->wMaxPulses, 5);
     EXPECT_EQ(h->wState, 0);
     insertChain(h.get(), -5, 2, wholeChain({1, 30}, 3).view());
-    addToChainsHeader(sink, 1, 2, 100, 75, h.get());
+    addToChainsHeader(sink, SeriesCode{1}, TaskCode{2}, 100, 75, h.get());
 
     h = getChainsHeader(sink, 3, 2, std::move(h));
     EXPECT_EQ(h->wMaxSize, 10);
@@ -113,21 +113,21 @@ TEST(ChainsHeader, DescriptionAndDump) {
     EXPECT_GT(dump.size(), 20000u);
     EXPECT_NE(dump.find(" 10. 9 0 (20) [0 19]"), std::string::npos);
 
-    EXPECT_EQ(addToChainsHeader(sink, 16, 64, 100, 100, h.get()), 1);
-    EXPECT_EQ(h->wSeriesType, 16);
+    EXPECT_EQ(addToChainsHeader(sink, SeriesCode{16}, TaskCode{64}, 100, 100, h.get()), 1);
+    EXPECT_EQ(h->wSeriesType, SeriesCode{16});
     EXPECT_EQ(h->lpSeriesTypeName, nullptr);
     EXPECT_EQ(h->lpTaskName, nullptr);
-    addToChainsHeader(sink, 40, 36, 75, 50, h.get());
+    addToChainsHeader(sink, SeriesCode{40}, TaskCode{36}, 75, 50, h.get());
     EXPECT_STREQ(h->lpSeriesTypeName, "unknown number of whole pulses tuples");
     EXPECT_STREQ(h->lpTaskName, "detection");
     EXPECT_EQ(h->wMakingLevel, 75);
     EXPECT_EQ(h->wProcessingLevel, 50);
-    EXPECT_STREQ(chainsTaskName(4), "joint detection and identification");
-    EXPECT_STREQ(chainsTaskName(32), "detection");
-    EXPECT_STREQ(chainsSeriesTypeName(2), "known number of cut-off pulses");
+    EXPECT_STREQ(chainsTaskName(TaskCode{4}), "joint detection and identification");
+    EXPECT_STREQ(chainsTaskName(TaskCode{32}), "detection");
+    EXPECT_STREQ(chainsSeriesTypeName(SeriesCode{2}), "known number of cut-off pulses");
 
     sink.messages.clear();
-    EXPECT_EQ(addToChainsHeader(sink, 1, 1, 100, 100, nullptr), 0);
+    EXPECT_EQ(addToChainsHeader(sink, SeriesCode{1}, TaskCode{1}, 100, 100, nullptr), 0);
     EXPECT_EQ(sink.last().text, "Не определен lpChainsHeader!");
     EXPECT_EQ(sink.last().caption, " addToChainsHeader ");
 }

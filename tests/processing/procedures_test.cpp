@@ -278,7 +278,7 @@ TEST(Procedures, DebugTextsAreShownOnceAndGrowAsNeeded) {
 // chain that does not exist.
 // A task without a procedure of its own, or a request without a series, runs nothing.
 TEST(Procedures, NothingToRunLeavesTheSeriesAlone) {
-    EXPECT_EQ(chooseRestoringProcedure(kTaskJointEstimation, kSeriesFixedWhole),
+    EXPECT_EQ(chooseRestoringProcedure(TaskCode::JointEstimation, SeriesCode::FixedWhole),
               RestoringProcedure::None);
     SeriesFromRecipe maker;
     ASSERT_TRUE(maker.make({}));

@@ -17,7 +17,7 @@ bool SeriesFromRecipe::make(const SeriesRecipe& recipe) {
     SilentSink sink;
     std::vector<uint16_t> sequence = recipe.sequence;
     SeriesMakingRequest request;
-    request.seriesType = recipe.type;
+    request.seriesType = SeriesCode{recipe.type};
     request.alphabet = alphabet_;
     request.seriesLength = recipe.length;
     request.tmin = recipe.tmin;

@@ -85,7 +85,7 @@ TEST(RestErrorHeader, InitRefusesWhatTheRecordCannotHoldAndChangesNothing) {
     EXPECT_EQ(h->wNoiseLevels, 4);
     EXPECT_EQ(values(h->wPulseValues()), (std::vector<int16_t>{0, 0, 0}));
 
-    EXPECT_EQ(addInitRestErrHeader(sink, 1, 2, 100, 100, nullptr), 0);
+    EXPECT_EQ(addInitRestErrHeader(sink, SeriesCode{1}, TaskCode{2}, 100, 100, nullptr), 0);
     EXPECT_EQ(sink.last().text, "Не определен lpErrorHeader!");
     EXPECT_EQ(sink.last().caption, " addInitRestErrHeader ");
 }
@@ -141,7 +141,7 @@ TEST(RestErrorHeader, DescribesTheRunAndDumpsIt) {
     auto h = getRestErrHeader(sink, 2, 2, 10, nullptr);
     ASSERT_TRUE(h);
     ASSERT_EQ(initRestErrHeader(sink, 2, 6, 12, 2, 0, 70, 10, h.get()), 1);
-    ASSERT_EQ(addInitRestErrHeader(sink, 1, 2, 100, 75, h.get()), 1);
+    ASSERT_EQ(addInitRestErrHeader(sink, SeriesCode{1}, TaskCode{2}, 100, 75, h.get()), 1);
     EXPECT_EQ(h->wState, 2);
     EXPECT_STREQ(h->lpSeriesTypeName, "known number of whole pulses");
     EXPECT_STREQ(h->lpTaskName, "recognition");
@@ -169,10 +169,10 @@ TEST(RestErrorHeader, DescribesTheRunAndDumpsIt) {
               "70: 0 (3) [0] 0 (0) [4]\n");
 
     // Codes without a text leave it null.
-    ASSERT_EQ(addInitRestErrHeader(sink, 32, 64, 100, 100, h.get()), 1);
+    ASSERT_EQ(addInitRestErrHeader(sink, SeriesCode{32}, TaskCode{64}, 100, 100, h.get()), 1);
     EXPECT_EQ(h->lpSeriesTypeName, nullptr);
     EXPECT_EQ(h->lpTaskName, nullptr);
-    ASSERT_EQ(addInitRestErrHeader(sink, 16, 16, 100, 100, h.get()), 1);
+    ASSERT_EQ(addInitRestErrHeader(sink, SeriesCode{16}, TaskCode{16}, 100, 100, h.get()), 1);
     EXPECT_EQ(h->lpSeriesTypeName, nullptr);
     EXPECT_STREQ(h->lpTaskName, "joint detection and estimation");
 }

@@ -27,8 +27,11 @@ Names namesOf(uint16_t seriesType, uint16_t task) {
     auto chains = getChainsHeader(sink, 1, 1, nullptr);
     EXPECT_TRUE(errors && chains);
     if (!errors || !chains) return {};
-    EXPECT_EQ(addInitRestErrHeader(sink, seriesType, task, 100, 100, errors.get()), 1);
-    EXPECT_EQ(addToChainsHeader(sink, seriesType, task, 100, 100, chains.get()), 1);
+    EXPECT_EQ(
+        addInitRestErrHeader(sink, SeriesCode{seriesType}, TaskCode{task}, 100, 100, errors.get()),
+        1);
+    EXPECT_EQ(
+        addToChainsHeader(sink, SeriesCode{seriesType}, TaskCode{task}, 100, 100, chains.get()), 1);
     EXPECT_NE(restErrHeaderDump(*errors).find(text(errors->lpTaskName)), std::string::npos);
     return {text(errors->lpTaskName), text(errors->lpSeriesTypeName), text(chains->lpTaskName),
             text(chains->lpSeriesTypeName)};

@@ -13,7 +13,7 @@ namespace etalon {
 namespace {
 
 struct Grid {
-    uint16_t task = kTaskDetection;
+    TaskCode task = TaskCode::Detection;
     std::vector<uint16_t> list{4, 6, 8};
     std::vector<int16_t> counts{3};
     std::vector<int16_t> levels{0};
@@ -69,7 +69,7 @@ std::vector<std::string> subsets(const std::vector<Made>& made) {
 
 TEST(SeriesSchedule, WalksPulseCountsOuterAndNoiseLevelsInnerAndStartsEachPointAfresh) {
     Grid g;
-    g.task = kTaskRecognition;
+    g.task = TaskCode::Recognition;
     g.list = {4, 6};
     g.counts = {2, 5};
     g.levels = {0, 30};
@@ -102,7 +102,7 @@ TEST(SeriesSchedule, WalksPulseCountsOuterAndNoiseLevelsInnerAndStartsEachPointA
 
 TEST(SeriesSchedule, RecognitionStepsOncePerShareAndJointDetectionCountsEveryCombination) {
     Grid recognition;
-    recognition.task = kTaskRecognition;
+    recognition.task = TaskCode::Recognition;
     recognition.repeats = 9;  // B = 3
     EXPECT_EQ(etalons(walk(recognition)),
               (std::vector<std::string>{"4 4 4 ", "4 4 4 ", "4 4 4 ", "6 6 6 ", "6 6 6 ", "6 6 6 ",
@@ -111,7 +111,7 @@ TEST(SeriesSchedule, RecognitionStepsOncePerShareAndJointDetectionCountsEveryCom
     EXPECT_EQ(etalons(walk(recognition)).back(), "4 4 4 ");
 
     Grid joint;
-    joint.task = kTaskJoint;
+    joint.task = TaskCode::Joint;
     joint.counts = {2};
     joint.repeats = 8;  // B = 4: steps where 2r reaches 4, 8, 12
     EXPECT_EQ(etalons(walk(joint)), (std::vector<std::string>{"4 4 ", "4 4 ", "6 4 ", "6 4 ",
@@ -134,7 +134,8 @@ TEST(SeriesSchedule, RecognitionStepsOncePerShareAndJointDetectionCountsEveryCom
     EXPECT_EQ(counted[15], "2 2 2 ");
 
     // Tasks that do not step keep the first listed etalon on every pulse.
-    for (uint16_t task : {kTaskDetection, kTaskJointEstimation, kTaskTuplesDetection}) {
+    for (TaskCode task :
+         {TaskCode::Detection, TaskCode::JointEstimation, TaskCode::TuplesDetection}) {
         Grid still = recognition;
         still.task = task;
         for (const std::string& e : etalons(walk(still)))
@@ -144,7 +145,7 @@ TEST(SeriesSchedule, RecognitionStepsOncePerShareAndJointDetectionCountsEveryCom
 
 TEST(SeriesSchedule, TuplesRecognitionRotatesTheStoredSubsetsAndOtherTasksClearOrKeepTheirs) {
     Grid tuples;
-    tuples.task = kTaskTuplesRecognition;
+    tuples.task = TaskCode::TuplesRecognition;
     tuples.stored = 3;
     tuples.levels = {0, 30};
     tuples.repeats = 7;  // B = 2
@@ -165,12 +166,12 @@ TEST(SeriesSchedule, TuplesRecognitionRotatesTheStoredSubsetsAndOtherTasksClearO
     Grid plain;
     plain.levels = {0, 30};
     plain.repeats = 2;
-    for (uint16_t task : {kTaskDetection, kTaskRecognition}) {
+    for (TaskCode task : {TaskCode::Detection, TaskCode::Recognition}) {
         plain.task = task;
         EXPECT_EQ(subsets(walk(plain)), (std::vector<std::string>{"clear carries 0", "carries 0",
                                                                   "clear carries 0", "carries 0"}));
     }
-    for (uint16_t task : {kTaskJoint, kTaskTuplesDetection, kTaskSeriesProcessing}) {
+    for (TaskCode task : {TaskCode::Joint, TaskCode::TuplesDetection, TaskCode::SeriesProcessing}) {
         plain.task = task;
         for (const std::string& s : subsets(walk(plain)))
             EXPECT_EQ(s, "carries 0") << task;
@@ -183,7 +184,7 @@ TEST(SeriesSchedule, WhatMakingWritesIntoTheSequenceStaysUntilTheNextPoint) {
     const std::vector<uint16_t> list{4, 6, 8};
     const std::vector<int16_t> counts{3}, levels{0, 30};
     ScheduleSettings settings;
-    settings.effectiveTask = kTaskTuplesDetection;
+    settings.effectiveTask = TaskCode::TuplesDetection;
     settings.list = list;
     settings.pulseCounts = counts;
     settings.noiseLevels = levels;

@@ -56,8 +56,8 @@ struct SimulationFixture : SeriesFixture {
         SimulationRun r;
         r.alphabet = alphabet;
         r.requiredList = c.list;
-        r.seriesType = c.seriesType;
-        r.effectiveTask = c.task;
+        r.seriesType = SeriesCode{c.seriesType};
+        r.effectiveTask = TaskCode{c.task};
         return r;
     }
 

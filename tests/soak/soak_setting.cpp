@@ -22,7 +22,7 @@ namespace etalon::soak {
 namespace {
 
 constexpr uint16_t kLength = kEtalonLength;
-constexpr uint16_t kSeriesTypes[] = {1, 2, 4, 8, 16, 32, 36, 40};
+constexpr uint16_t kSeriesTypes[] = {1, 2, 4, 8, 16, 32, 36, 40};  // every code, as numbers
 constexpr uint16_t kTasks[] = {1, 2, 4, 8, 16, 32, 36, 40, 64};
 
 class Draw {
@@ -81,8 +81,8 @@ SoakSetting drawSetting(uint64_t seed, uint64_t index) {
     Draw d(seed, index);
     SoakSetting s;
     d.allowOddEtalons(d.oneIn(6));
-    s.seriesType = kSeriesTypes[d.between(0, 7)];
-    s.taskType = kTasks[d.between(0, 8)];
+    s.seriesType = SeriesCode{kSeriesTypes[d.between(0, 7)]};
+    s.taskType = TaskCode{kTasks[d.between(0, 8)]};
     switch (d.between(0, 2)) {
         case 0:
             s.length = static_cast<uint32_t>(d.between(1, 60));
@@ -207,13 +207,13 @@ std::string describe(const SoakSetting& s) {
             out << (i ? "," : "") << values[i];
         out << ']';
     };
-    out << "type " << s.seriesType << " task " << s.taskType << " N " << s.length << " Tmin "
-        << s.tmin << " Tmax " << s.tmax << " processing Tmin " << s.processingTmin << " Tmax "
-        << s.processingTmax << " Q " << s.pulses << " levels " << s.makingLevel << '/'
-        << s.processingLevel << " noise " << s.noise << " employment " << s.employment << " init "
-        << s.initPosition << " proceeding " << s.proceeding << " pick " << s.pick << " grid "
-        << s.gridPulses << 'x' << s.gridLevels << 'x' << s.repeats << " from " << s.firstPulses
-        << '+' << s.pulsesStep << ", " << s.firstLevel << '+' << s.levelStep;
+    out << "type " << codeNumber(s.seriesType) << " task " << codeNumber(s.taskType) << " N "
+        << s.length << " Tmin " << s.tmin << " Tmax " << s.tmax << " processing Tmin "
+        << s.processingTmin << " Tmax " << s.processingTmax << " Q " << s.pulses << " levels "
+        << s.makingLevel << '/' << s.processingLevel << " noise " << s.noise << " employment "
+        << s.employment << " init " << s.initPosition << " proceeding " << s.proceeding << " pick "
+        << s.pick << " grid " << s.gridPulses << 'x' << s.gridLevels << 'x' << s.repeats << " from "
+        << s.firstPulses << '+' << s.pulsesStep << ", " << s.firstLevel << '+' << s.levelStep;
     out << "\n  sequence ";
     list(s.sequence);
     out << " list ";
@@ -315,7 +315,7 @@ std::vector<std::vector<int32_t>> storedPatterns(const SeriesHeader& r) {
 
 void restoreAndCheck(Checker& c, test::RecordingSink& sink, const SoakSetting& s,
                      std::span<const PulseHeader> alphabet, SeriesHeader& series) {
-    const uint16_t effective = effectiveTask(s.taskType, s.seriesType);
+    const TaskCode effective = effectiveTask(s.taskType, s.seriesType);
     const RestoringProcedure procedure = chooseRestoringProcedure(effective, s.seriesType);
     const uint16_t room =
         std::max(series.wMaxPulses,

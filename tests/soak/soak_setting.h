@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "processing/task_codes.h"
 #include "pulses/pulse_header.h"
 #include "pulses/random_streams.h"
 
@@ -14,8 +15,8 @@ namespace etalon::soak {
 // One random setting: the geometry, counts, levels, lists and patterns a user
 // could ask for, valid or not, and a tiny simulation grid over them.
 struct SoakSetting {
-    uint16_t seriesType = 1;
-    uint16_t taskType = 2;
+    SeriesCode seriesType = SeriesCode::FixedWhole;
+    TaskCode taskType = TaskCode::Recognition;
     uint32_t length = 1200;
     uint16_t tmin = 40;
     uint16_t tmax = 181;

@@ -21,8 +21,8 @@ TEST(SoakSettings, DrawnFromSeedAndIndexCappedAndCoveringTheOddCases) {
         capWork(s, kBound);
         EXPECT_LE(estimatedSteps(s), kBound);
         EXPECT_GE(s.length, 1u);
-        types.insert(s.seriesType);
-        tasks.insert(s.taskType);
+        types.insert(codeNumber(s.seriesType));
+        tasks.insert(codeNumber(s.taskType));
         reversedBounds += s.tmin > s.tmax;
         const PulseCountBounds b = pulseCountBounds(s.length, kEtalonLength, s.tmin, s.tmax);
         outsideCounts += s.pulses < b.minPulses || s.pulses > b.maxPulses;

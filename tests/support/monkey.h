@@ -92,7 +92,7 @@ class Monkey {
         ASSERT_TRUE(s.lpChainsHeader);
         ASSERT_GE(s.lpEtalonSequence.size(), s.wMaxPulses);
         // The Repeat commands change the task ahead of the next series.
-        ASSERT_TRUE(effectiveTask(s.wEffectiveTask, s.wSeriesType) != 0);
+        ASSERT_TRUE(codeNumber(effectiveTask(s.wEffectiveTask, s.wSeriesType)) != 0);
     }
 
     // How much of the program the run went through.
