@@ -84,8 +84,9 @@ void noChain(SeriesHeader& series, ChainsHeader* chains) {
 }  // namespace
 
 int detectKnownNumberChain(MessageSink& sink, std::span<const PulseHeader> alphabet,
-                           std::span<const uint16_t> etalons, uint16_t tmin, uint16_t tmax,
-                           uint16_t level, ChainsHeader* chains, SeriesHeader& series) {
+                           std::span<const uint16_t> etalons, const SearchBounds& bounds,
+                           ChainsHeader* chains, SeriesHeader& series) {
+    const uint16_t tmin = bounds.tmin, tmax = bounds.tmax, level = bounds.processingLevel;
     KnownChainWork& w = work;
     if (!growTables([&] { storedRanges(series, w.ranges); })) {
         reportNoMemory(sink, "Нет памяти для ppDw!");
@@ -107,8 +108,9 @@ int detectKnownNumberChain(MessageSink& sink, std::span<const PulseHeader> alpha
     fitList(w, etalons, cover);
     pointLayers(w, w.listValue.data(), cover);
     int32_t criterion = 0;
-    if (!w.chain.run(w.ranges, w.fits, tmin, tmax, {kNoPredecessorValue, kNoChainValue, kSearchStartValue},
-                     w.positions, criterion)) {
+    if (!w.chain.run(w.ranges, w.fits, tmin, tmax,
+                     {kNoPredecessorValue, kNoChainValue, kSearchStartValue}, w.positions,
+                     criterion)) {
         noChain(series, chains);
         return 1;
     }
@@ -201,8 +203,8 @@ bool traceChain(KnownChainWork& w, std::size_t d, std::size_t q) {
     if (w.traced[d] == 0) {
         std::span<int32_t> positions(w.chainPositions.data() + d * q, q);
         positions[q - 1] = w.endPosition[d];
-        const bool found =
-            w.groups[d / lanes].backtrack(static_cast<int>(d % lanes), kSearchStartValue, positions);
+        const bool found = w.groups[d / lanes].backtrack(static_cast<int>(d % lanes),
+                                                         kSearchStartValue, positions);
         w.traced[d] = found ? 1 : -1;
     }
     return w.traced[d] > 0;
@@ -234,8 +236,9 @@ void fillRestored(KnownChainWork& w, std::size_t d, std::size_t q, RestoredChain
 // record ends as it would after inserting every candidate's chain in list
 // order: it keeps the first wMaxSize of that stable ranking.
 int recognizeKnownNumberChain(MessageSink& sink, std::span<const PulseHeader> alphabet,
-                              std::span<const uint16_t> etalons, uint16_t tmin, uint16_t tmax,
-                              uint16_t level, ChainsHeader* chains, SeriesHeader& series) {
+                              std::span<const uint16_t> etalons, const SearchBounds& bounds,
+                              ChainsHeader* chains, SeriesHeader& series) {
+    const uint16_t tmin = bounds.tmin, tmax = bounds.tmax, level = bounds.processingLevel;
     KnownChainWork& w = work;
     if (!growTables([&] { storedRanges(series, w.ranges); })) {
         reportNoMemory(sink, "Нет памяти для ppDw!");

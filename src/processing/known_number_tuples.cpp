@@ -81,8 +81,9 @@ bool searchShift(TuplesWork& w, std::span<const int32_t> tuple, int shift, int32
         const LayerRange& r = w.ranges[k];
         w.fits[k] = r.lo <= r.hi ? table.values() + (r.lo - cover.lo) : table.values();
     }
-    if (!w.chain.run(w.ranges, w.fits, tmin, tmax, {kNoPredecessorValue, kNoChainValue, kNoPredecessorValue},
-                     w.positions, criterion)) {
+    if (!w.chain.run(w.ranges, w.fits, tmin, tmax,
+                     {kNoPredecessorValue, kNoChainValue, kNoPredecessorValue}, w.positions,
+                     criterion)) {
         return false;
     }
     for (int k = 0; k < q; ++k) {
@@ -239,9 +240,10 @@ int rankInLanes(TuplesWork& w, const LayerRange& cover, std::size_t q, int32_t t
 }  // namespace
 
 int detectKnownNumberTuples(MessageSink& sink, std::span<const PulseHeader> alphabet,
-                            std::span<const int32_t> tuple, uint16_t proceeding, uint16_t tmin,
-                            uint16_t tmax, uint16_t level, ChainsHeader* chains,
-                            SeriesHeader& series) {
+                            std::span<const int32_t> tuple, const TuplesSearch& search,
+                            ChainsHeader* chains, SeriesHeader& series) {
+    const uint16_t proceeding = search.proceeding, tmin = search.bounds.tmin,
+                   tmax = search.bounds.tmax, level = search.bounds.processingLevel;
     TuplesWork& w = work;
     if (!growTables([&] { formulaRanges(series, tmin, tmax, w.ranges); })) {
         reportNoMemory(sink, "Нет памяти для ppDw!");
@@ -285,8 +287,10 @@ int detectKnownNumberTuples(MessageSink& sink, std::span<const PulseHeader> alph
 
 int recognizeKnownNumberTuples(MessageSink& sink, std::span<const PulseHeader> alphabet,
                                std::span<const std::span<const int32_t>> tuples,
-                               uint16_t proceeding, uint16_t tmin, uint16_t tmax, uint16_t level,
-                               ChainsHeader* chains, SeriesHeader& series) {
+                               const TuplesSearch& search, ChainsHeader* chains,
+                               SeriesHeader& series) {
+    const uint16_t proceeding = search.proceeding, tmin = search.bounds.tmin,
+                   tmax = search.bounds.tmax, level = search.bounds.processingLevel;
     TuplesWork& w = work;
     if (!growTables([&] { storedRanges(series, w.ranges); })) {
         reportNoMemory(sink, "Нет памяти для ppDw!");

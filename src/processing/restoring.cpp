@@ -77,20 +77,16 @@ const RestoringProcedures& workbenchRestoringProcedures() {
         p.recognizeUnknownNumberChain = recognizeUnknownNumberChain;
         // The known-count tuples procedures have no debugging pass to clear.
         p.detectKnownNumberTuples = [](MessageSink& sink, std::span<const PulseHeader> alphabet,
-                                       std::span<const int32_t> tuple, uint16_t proceeding,
-                                       uint16_t tmin, uint16_t tmax, uint16_t level,
+                                       std::span<const int32_t> tuple, const TuplesSearch& search,
                                        ChainsHeader* chains, SeriesHeader& series, int32_t&) {
-            return detectKnownNumberTuples(sink, alphabet, tuple, proceeding, tmin, tmax, level,
-                                           chains, series);
+            return detectKnownNumberTuples(sink, alphabet, tuple, search, chains, series);
         };
         p.tuplesDetection = TuplesDetection;
         p.recognizeKnownNumberTuples = [](MessageSink& sink, std::span<const PulseHeader> alphabet,
                                           std::span<const std::span<const int32_t>> tuples,
-                                          uint16_t proceeding, uint16_t tmin, uint16_t tmax,
-                                          uint16_t level, ChainsHeader* chains,
+                                          const TuplesSearch& search, ChainsHeader* chains,
                                           SeriesHeader& series, int32_t&) {
-            return recognizeKnownNumberTuples(sink, alphabet, tuples, proceeding, tmin, tmax, level,
-                                              chains, series);
+            return recognizeKnownNumberTuples(sink, alphabet, tuples, search, chains, series);
         };
         p.tuplesRecognition = TuplesRecognition;
         return p;
@@ -138,19 +134,16 @@ int runRestoringProcedure(MessageSink& sink, RestoringProcedure procedure,
     SeriesHeader& s = *r.series;
     int32_t noDebugging = 0;
     int32_t& debugging = r.debugging ? *r.debugging : noDebugging;
+    const SearchBounds bounds{.tmin = r.tmin, .tmax = r.tmax, .processingLevel = r.processingLevel};
+    const TuplesSearch search{.proceeding = r.proceeding, .bounds = bounds};
     const auto chain = [&](const RestoringProcedures::ChainProcedure& f) {
-        return f ? f(sink, r.alphabet, r.etalons, r.tmin, r.tmax, r.processingLevel, r.chains, s)
-                 : 0;
+        return f ? f(sink, r.alphabet, r.etalons, bounds, r.chains, s) : 0;
     };
     const auto tuple = [&](const RestoringProcedures::OnePatternProcedure& f) {
-        return f ? f(sink, r.alphabet, r.pattern, r.proceeding, r.tmin, r.tmax, r.processingLevel,
-                     r.chains, s, debugging)
-                 : 0;
+        return f ? f(sink, r.alphabet, r.pattern, search, r.chains, s, debugging) : 0;
     };
     const auto tuples = [&](const RestoringProcedures::StoredPatternsProcedure& f) {
-        return f ? f(sink, r.alphabet, r.patterns, r.proceeding, r.tmin, r.tmax, r.processingLevel,
-                     r.chains, s, debugging)
-                 : 0;
+        return f ? f(sink, r.alphabet, r.patterns, search, r.chains, s, debugging) : 0;
     };
     switch (procedure) {
         case RestoringProcedure::DetectKnownNumberChain:

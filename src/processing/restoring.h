@@ -6,6 +6,7 @@
 
 #include "base/message_sink.h"
 #include "processing/chains_header.h"
+#include "processing/search_bounds.h"
 #include "processing/task_codes.h"
 #include "pulses/pulse_header.h"
 #include "series/series_header.h"
@@ -42,13 +43,13 @@ bool readsPatterns(RestoringProcedure procedure);
 struct RestoringProcedures {
     using ChainProcedure =
         std::function<int(MessageSink&, std::span<const PulseHeader>, std::span<const uint16_t>,
-                          uint16_t, uint16_t, uint16_t, ChainsHeader*, SeriesHeader&)>;
-    using OnePatternProcedure = std::function<int(
-        MessageSink&, std::span<const PulseHeader>, std::span<const int32_t>, uint16_t, uint16_t,
-        uint16_t, uint16_t, ChainsHeader*, SeriesHeader&, int32_t&)>;
+                          const SearchBounds&, ChainsHeader*, SeriesHeader&)>;
+    using OnePatternProcedure =
+        std::function<int(MessageSink&, std::span<const PulseHeader>, std::span<const int32_t>,
+                          const TuplesSearch&, ChainsHeader*, SeriesHeader&, int32_t&)>;
     using StoredPatternsProcedure = std::function<int(
         MessageSink&, std::span<const PulseHeader>, std::span<const std::span<const int32_t>>,
-        uint16_t, uint16_t, uint16_t, uint16_t, ChainsHeader*, SeriesHeader&, int32_t&)>;
+        const TuplesSearch&, ChainsHeader*, SeriesHeader&, int32_t&)>;
 
     ChainProcedure detectKnownNumberChain;
     ChainProcedure recognizeKnownNumberChain;

@@ -306,9 +306,8 @@ void writeResult(SeriesHeader& series, const RestoredChain& chain,
 }  // namespace
 
 int TuplesDetection(MessageSink& sink, std::span<const PulseHeader> alphabet,
-                    std::span<const int32_t> pattern, uint16_t /*proceeding*/, uint16_t tmin,
-                    uint16_t tmax, uint16_t level, ChainsHeader* chains, SeriesHeader& series,
-                    int32_t& debuggingRepeat) {
+                    std::span<const int32_t> pattern, const TuplesSearch& search,
+                    ChainsHeader* chains, SeriesHeader& series, int32_t& debuggingRepeat) {
     PatternWork& w = work;
     const int layers = static_cast<int>(std::min<std::size_t>(pattern.size(), series.wMaxPulses));
     if (!growTables([] {})) {
@@ -320,7 +319,8 @@ int TuplesDetection(MessageSink& sink, std::span<const PulseHeader> alphabet,
         reportNoMemory(sink, "Нет памяти для G_on_layers!");
         return 0;
     }
-    tmin = std::max<uint16_t>(tmin, 1);
+    const uint16_t tmin = std::max<uint16_t>(search.bounds.tmin, 1), tmax = search.bounds.tmax;
+    const uint16_t level = search.bounds.processingLevel;
     if (!buildClasses(sink, w, series, tmin, tmax)) return 0;
     resetChains(chains, 0, series.wMaxPulses);
 
@@ -344,9 +344,9 @@ int TuplesDetection(MessageSink& sink, std::span<const PulseHeader> alphabet,
 }
 
 int TuplesRecognition(MessageSink& sink, std::span<const PulseHeader> alphabet,
-                      std::span<const std::span<const int32_t>> patterns, uint16_t /*proceeding*/,
-                      uint16_t tmin, uint16_t tmax, uint16_t level, ChainsHeader* chains,
-                      SeriesHeader& series, int32_t& debuggingRepeat) {
+                      std::span<const std::span<const int32_t>> patterns,
+                      const TuplesSearch& search, ChainsHeader* chains, SeriesHeader& series,
+                      int32_t& debuggingRepeat) {
     PatternWork& w = work;
     std::size_t longest = 0;
     for (const auto& pattern : patterns)
@@ -360,7 +360,8 @@ int TuplesRecognition(MessageSink& sink, std::span<const PulseHeader> alphabet,
         reportNoMemory(sink, "Нет памяти для G_on_layers!");
         return 0;
     }
-    tmin = std::max<uint16_t>(tmin, 1);
+    const uint16_t tmin = std::max<uint16_t>(search.bounds.tmin, 1), tmax = search.bounds.tmax;
+    const uint16_t level = search.bounds.processingLevel;
     if (!buildClasses(sink, w, series, tmin, tmax)) return 0;
     resetChains(chains, 0, series.wMaxPulses);
 

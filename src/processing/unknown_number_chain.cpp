@@ -98,14 +98,15 @@ void startFits(UnknownChainWork& w, const SeriesHeader& series,
 }  // namespace
 
 int detectUnknownNumberChain(MessageSink& sink, std::span<const PulseHeader> alphabet,
-                             std::span<const uint16_t> etalons, uint16_t tmin, uint16_t tmax,
-                             uint16_t level, ChainsHeader* chains, SeriesHeader& series) {
+                             std::span<const uint16_t> etalons, const SearchBounds& bounds,
+                             ChainsHeader* chains, SeriesHeader& series) {
     UnknownChainWork& w = work;
     if (!growTables([] {})) {
         reportNoMemory(sink, "Нет памяти для EtalonsPartialEnergy!");
         return 0;
     }
-    tmin = std::max<uint16_t>(tmin, 1);
+    const uint16_t tmin = std::max<uint16_t>(bounds.tmin, 1), tmax = bounds.tmax;
+    const uint16_t level = bounds.processingLevel;
     if (!prepare(sink, w, series, tmin, tmax, alphabet.size(), "Нет памяти для indexes!")) {
         return 0;
     }
@@ -143,14 +144,14 @@ int detectUnknownNumberChain(MessageSink& sink, std::span<const PulseHeader> alp
 }
 
 uint16_t recognizeUnknownNumberChain(MessageSink& sink, std::span<const PulseHeader> alphabet,
-                                     std::span<const uint16_t> etalons, uint16_t tmin,
-                                     uint16_t tmax, uint16_t level, ChainsHeader* chains,
-                                     SeriesHeader& series) {
+                                     std::span<const uint16_t> etalons, const SearchBounds& bounds,
+                                     ChainsHeader* chains, SeriesHeader& series) {
     UnknownChainWork& w = work;
     // The distinct etalons run eight at a time, one per lane.
     static thread_local LanePositionChain laneChain;
     static thread_local LaneEtalons laneEtalons;
-    tmin = std::max<uint16_t>(tmin, 1);
+    const uint16_t tmin = std::max<uint16_t>(bounds.tmin, 1), tmax = bounds.tmax;
+    const uint16_t level = bounds.processingLevel;
     // The position tables are had before anything changes, so that a failure
     // is reported and leaves both records as they were.
     const auto grow = [&] {

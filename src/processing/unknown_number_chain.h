@@ -3,8 +3,9 @@
 #include <cstdint>
 #include <span>
 
-#include "processing/chains_header.h"
 #include "base/message_sink.h"
+#include "processing/chains_header.h"
+#include "processing/search_bounds.h"
 #include "pulses/pulse_header.h"
 #include "series/series_header.h"
 
@@ -14,15 +15,14 @@ namespace etalon {
 // count, positions, etalons of the list and windows at once. Returns 1, or 0
 // after a reported allocation failure.
 int detectUnknownNumberChain(MessageSink& sink, std::span<const PulseHeader> alphabet,
-                             std::span<const uint16_t> etalons, uint16_t tmin, uint16_t tmax,
-                             uint16_t level, ChainsHeader* chains, SeriesHeader& series);
+                             std::span<const uint16_t> etalons, const SearchBounds& bounds,
+                             ChainsHeader* chains, SeriesHeader& series);
 
 // Which etalon of the list makes up the whole series (unknown pulse count).
 // Returns its number; 65535 when no candidate gives an admissible chain; 0
 // after a reported allocation failure.
 uint16_t recognizeUnknownNumberChain(MessageSink& sink, std::span<const PulseHeader> alphabet,
-                                     std::span<const uint16_t> etalons, uint16_t tmin,
-                                     uint16_t tmax, uint16_t level, ChainsHeader* chains,
-                                     SeriesHeader& series);
+                                     std::span<const uint16_t> etalons, const SearchBounds& bounds,
+                                     ChainsHeader* chains, SeriesHeader& series);
 
 }  // namespace etalon

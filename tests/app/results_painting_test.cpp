@@ -98,10 +98,11 @@ TEST(ResultsPainting, NoisySeriesWithItsRestoredPulses) {
     makeVariedSeries(p.state, p.sink);
     ASSERT_NE(p.state.lpSeriesHeader, nullptr);
     AppState& st = p.state;
-    ASSERT_EQ(
-        detectKnownNumberChain(p.sink, st.alphabet, st.lpRequiredList, st.wTmin, st.wTmax,
-                               st.wProcessingLevel, st.lpChainsHeader.get(), *st.lpSeriesHeader),
-        1);
+    ASSERT_EQ(detectKnownNumberChain(
+                  p.sink, st.alphabet, st.lpRequiredList,
+                  {.tmin = st.wTmin, .tmax = st.wTmax, .processingLevel = st.wProcessingLevel},
+                  st.lpChainsHeader.get(), *st.lpSeriesHeader),
+              1);
     addToChainsHeader(p.sink, st.wSeriesType, st.wEffectiveTask, st.wMakingLevel,
                       st.wProcessingLevel, st.lpChainsHeader.get());
     const SeriesHeader& series = *st.lpSeriesHeader;

@@ -73,26 +73,25 @@ int reference(const Case& c, std::span<const PulseHeader> alphabet, uint16_t lev
     const bool tuplesSeries = c.type == 36 || c.type == 40;
     const bool unfixed = c.type == 4 || c.type == 8;
     int32_t debugging = 0;
+    const SearchBounds bounds{.tmin = 40, .tmax = 181, .processingLevel = level};
+    const TuplesSearch search{.proceeding = 2, .bounds = bounds};
     if (c.task == "recognition" && tuplesSeries) {
-        return c.type == 40 ? oracle::TuplesRecognition(alphabet, stored, 2, 40, 181, level, chains,
-                                                        s, debugging)
-                            : oracle::recognizeKnownNumberTuples(alphabet, stored, 2, 40, 181,
-                                                                 level, chains, s);
+        return c.type == 40
+                   ? oracle::TuplesRecognition(alphabet, stored, search, chains, s, debugging)
+                   : oracle::recognizeKnownNumberTuples(alphabet, stored, search, chains, s);
     }
     if (c.task == "detection" && tuplesSeries) {
-        return c.type == 40 ? oracle::TuplesDetection(alphabet, pattern, 2, 40, 181, level, chains,
-                                                      s, debugging)
-                            : oracle::detectKnownNumberTuples(alphabet, pattern, 2, 40, 181, level,
-                                                              chains, s);
+        return c.type == 40
+                   ? oracle::TuplesDetection(alphabet, pattern, search, chains, s, debugging)
+                   : oracle::detectKnownNumberTuples(alphabet, pattern, search, chains, s);
     }
     if (c.task == "recognition") {
-        return unfixed
-                   ? oracle::recognizeUnknownNumberChain(alphabet, all, 40, 181, level, chains, s)
-                   : oracle::recognizeKnownNumberChain(alphabet, all, 40, 181, level, chains, s);
+        return unfixed ? oracle::recognizeUnknownNumberChain(alphabet, all, bounds, chains, s)
+                       : oracle::recognizeKnownNumberChain(alphabet, all, bounds, chains, s);
     }
     const std::vector<uint16_t>& list = c.task == "detection" ? single : all;
-    return unfixed ? oracle::detectUnknownNumberChain(alphabet, list, 40, 181, level, chains, s)
-                   : oracle::detectKnownNumberChain(alphabet, list, 40, 181, level, chains, s);
+    return unfixed ? oracle::detectUnknownNumberChain(alphabet, list, bounds, chains, s)
+                   : oracle::detectKnownNumberChain(alphabet, list, bounds, chains, s);
 }
 
 TEST(Process, AgreesWithTheReferenceForEveryTaskAndSeriesType) {

@@ -195,8 +195,8 @@ bool knownChain(const std::vector<Range>& r, int N, int tmin, int tmax, int32_t 
 }  // namespace
 
 int detectKnownNumberChain(std::span<const PulseHeader> alphabet, std::span<const uint16_t> etalons,
-                           uint16_t tmin, uint16_t tmax, uint16_t level, ChainsHeader* chains,
-                           SeriesHeader& series) {
+                           const SearchBounds& bounds, ChainsHeader* chains, SeriesHeader& series) {
+    const uint16_t tmin = bounds.tmin, tmax = bounds.tmax, level = bounds.processingLevel;
     const int Q = series.wImpulseQuantity, N = series.dwSeriesSize, L = series.wImpulseSize;
     const int16_t* y = series.lpNoisyData.data();
     std::vector<Energy> en;
@@ -231,8 +231,9 @@ int detectKnownNumberChain(std::span<const PulseHeader> alphabet, std::span<cons
 }
 
 int recognizeKnownNumberChain(std::span<const PulseHeader> alphabet,
-                              std::span<const uint16_t> etalons, uint16_t tmin, uint16_t tmax,
-                              uint16_t level, ChainsHeader* chains, SeriesHeader& series) {
+                              std::span<const uint16_t> etalons, const SearchBounds& bounds,
+                              ChainsHeader* chains, SeriesHeader& series) {
+    const uint16_t tmin = bounds.tmin, tmax = bounds.tmax, level = bounds.processingLevel;
     const int Q = series.wImpulseQuantity, N = series.dwSeriesSize, L = series.wImpulseSize;
     const int16_t* y = series.lpNoisyData.data();
     resetChains(chains, Q, Q);
@@ -357,12 +358,13 @@ void fillFrom(const Tables& t, int end, int etalon, Chain& c) {
 }  // namespace
 
 int detectUnknownNumberChain(std::span<const PulseHeader> alphabet,
-                             std::span<const uint16_t> etalons, uint16_t tmin, uint16_t tmax,
-                             uint16_t level, ChainsHeader* chains, SeriesHeader& series) {
+                             std::span<const uint16_t> etalons, const SearchBounds& bounds,
+                             ChainsHeader* chains, SeriesHeader& series) {
     SilentSink sink;
     const int N = series.dwSeriesSize, L = series.wImpulseSize;
     const int16_t* y = series.lpNoisyData.data();
-    tmin = std::max<uint16_t>(tmin, 1);
+    const uint16_t tmin = std::max<uint16_t>(bounds.tmin, 1), tmax = bounds.tmax;
+    const uint16_t level = bounds.processingLevel;
     std::vector<Energy> en;
     for (uint16_t e : etalons)
         en.push_back(energyOf(alphabet[e - 1], L, level));
@@ -397,13 +399,13 @@ int detectUnknownNumberChain(std::span<const PulseHeader> alphabet,
 }
 
 uint16_t recognizeUnknownNumberChain(std::span<const PulseHeader> alphabet,
-                                     std::span<const uint16_t> etalons, uint16_t tmin,
-                                     uint16_t tmax, uint16_t level, ChainsHeader* chains,
-                                     SeriesHeader& series) {
+                                     std::span<const uint16_t> etalons, const SearchBounds& bounds,
+                                     ChainsHeader* chains, SeriesHeader& series) {
     SilentSink sink;
     const int N = series.dwSeriesSize, L = series.wImpulseSize;
     const int16_t* y = series.lpNoisyData.data();
-    tmin = std::max<uint16_t>(tmin, 1);
+    const uint16_t tmin = std::max<uint16_t>(bounds.tmin, 1), tmax = bounds.tmax;
+    const uint16_t level = bounds.processingLevel;
     if (chains) {
         chains->wQuanPulses = series.wImpulseQuantity;
         chains->wSeekingPulsesQuantity = 0;
@@ -534,8 +536,10 @@ bool tupleSearch(std::span<const PulseHeader> alphabet, std::span<const int32_t>
 }  // namespace
 
 int detectKnownNumberTuples(std::span<const PulseHeader> alphabet, std::span<const int32_t> tuple,
-                            uint16_t proceeding, uint16_t tmin, uint16_t tmax, uint16_t level,
-                            ChainsHeader* chains, SeriesHeader& series) {
+                            const TuplesSearch& search, ChainsHeader* chains,
+                            SeriesHeader& series) {
+    const uint16_t proceeding = search.proceeding, tmin = search.bounds.tmin,
+                   tmax = search.bounds.tmax, level = search.bounds.processingLevel;
     const int Q = series.wImpulseQuantity;
     resetChains(chains, Q, Q);
     int32_t best = S7;
@@ -568,8 +572,10 @@ int detectKnownNumberTuples(std::span<const PulseHeader> alphabet, std::span<con
 
 int recognizeKnownNumberTuples(std::span<const PulseHeader> alphabet,
                                std::span<const std::span<const int32_t>> tuples,
-                               uint16_t proceeding, uint16_t tmin, uint16_t tmax, uint16_t level,
-                               ChainsHeader* chains, SeriesHeader& series) {
+                               const TuplesSearch& search, ChainsHeader* chains,
+                               SeriesHeader& series) {
+    const uint16_t proceeding = search.proceeding, tmin = search.bounds.tmin,
+                   tmax = search.bounds.tmax, level = search.bounds.processingLevel;
     const int Q = series.wImpulseQuantity;
     resetChains(chains, Q, Q);
     int32_t best = S7;
@@ -782,11 +788,11 @@ int32_t layeredSearch(std::span<const PulseHeader> alphabet, std::span<const int
 }  // namespace
 
 int TuplesDetection(std::span<const PulseHeader> alphabet, std::span<const int32_t> pattern,
-                    uint16_t /*proceeding*/, uint16_t tmin, uint16_t tmax, uint16_t level,
-                    ChainsHeader* chains, SeriesHeader& series, int32_t& debuggingRepeat,
-                    std::vector<std::string>* texts) {
+                    const TuplesSearch& search, ChainsHeader* chains, SeriesHeader& series,
+                    int32_t& debuggingRepeat, std::vector<std::string>* texts) {
     SilentSink sink;
-    tmin = std::max<uint16_t>(tmin, 1);
+    const uint16_t tmin = std::max<uint16_t>(search.bounds.tmin, 1), tmax = search.bounds.tmax;
+    const uint16_t level = search.bounds.processingLevel;
     const int layers = std::min<int>(pattern.size(), series.wMaxPulses);
     PositionClasses c;
     makePositionClasses(sink, series, tmin, tmax, c);
@@ -807,12 +813,12 @@ int TuplesDetection(std::span<const PulseHeader> alphabet, std::span<const int32
 }
 
 int TuplesRecognition(std::span<const PulseHeader> alphabet,
-                      std::span<const std::span<const int32_t>> patterns, uint16_t /*proceeding*/,
-                      uint16_t tmin, uint16_t tmax, uint16_t level, ChainsHeader* chains,
-                      SeriesHeader& series, int32_t& debuggingRepeat,
-                      std::vector<std::string>* texts) {
+                      std::span<const std::span<const int32_t>> patterns,
+                      const TuplesSearch& search, ChainsHeader* chains, SeriesHeader& series,
+                      int32_t& debuggingRepeat, std::vector<std::string>* texts) {
     SilentSink sink;
-    tmin = std::max<uint16_t>(tmin, 1);
+    const uint16_t tmin = std::max<uint16_t>(search.bounds.tmin, 1), tmax = search.bounds.tmax;
+    const uint16_t level = search.bounds.processingLevel;
     PositionClasses c;
     makePositionClasses(sink, series, tmin, tmax, c);
     resetChains(chains, 0, series.wMaxPulses);

@@ -13,41 +13,37 @@
 
 #include "base/message_sink.h"
 #include "processing/chains_header.h"
+#include "processing/search_bounds.h"
 #include "pulses/pulse_header.h"
 #include "series/series_header.h"
 
 namespace etalon::oracle {
 
 int detectKnownNumberChain(std::span<const PulseHeader> alphabet, std::span<const uint16_t> etalons,
-                           uint16_t tmin, uint16_t tmax, uint16_t level, ChainsHeader* chains,
-                           SeriesHeader& series);
+                           const SearchBounds& bounds, ChainsHeader* chains, SeriesHeader& series);
 int recognizeKnownNumberChain(std::span<const PulseHeader> alphabet,
-                              std::span<const uint16_t> etalons, uint16_t tmin, uint16_t tmax,
-                              uint16_t level, ChainsHeader* chains, SeriesHeader& series);
+                              std::span<const uint16_t> etalons, const SearchBounds& bounds,
+                              ChainsHeader* chains, SeriesHeader& series);
 int detectUnknownNumberChain(std::span<const PulseHeader> alphabet,
-                             std::span<const uint16_t> etalons, uint16_t tmin, uint16_t tmax,
-                             uint16_t level, ChainsHeader* chains, SeriesHeader& series);
+                             std::span<const uint16_t> etalons, const SearchBounds& bounds,
+                             ChainsHeader* chains, SeriesHeader& series);
 uint16_t recognizeUnknownNumberChain(std::span<const PulseHeader> alphabet,
-                                     std::span<const uint16_t> etalons, uint16_t tmin,
-                                     uint16_t tmax, uint16_t level, ChainsHeader* chains,
-                                     SeriesHeader& series);
+                                     std::span<const uint16_t> etalons, const SearchBounds& bounds,
+                                     ChainsHeader* chains, SeriesHeader& series);
 int detectKnownNumberTuples(std::span<const PulseHeader> alphabet, std::span<const int32_t> tuple,
-                            uint16_t proceeding, uint16_t tmin, uint16_t tmax, uint16_t level,
-                            ChainsHeader* chains, SeriesHeader& series);
+                            const TuplesSearch& search, ChainsHeader* chains, SeriesHeader& series);
 int recognizeKnownNumberTuples(std::span<const PulseHeader> alphabet,
                                std::span<const std::span<const int32_t>> tuples,
-                               uint16_t proceeding, uint16_t tmin, uint16_t tmax, uint16_t level,
-                               ChainsHeader* chains, SeriesHeader& series);
+                               const TuplesSearch& search, ChainsHeader* chains,
+                               SeriesHeader& series);
 // The debug texts, when asked for, are appended to `texts`.
 int TuplesDetection(std::span<const PulseHeader> alphabet, std::span<const int32_t> pattern,
-                    uint16_t proceeding, uint16_t tmin, uint16_t tmax, uint16_t level,
-                    ChainsHeader* chains, SeriesHeader& series, int32_t& debuggingRepeat,
-                    std::vector<std::string>* texts = nullptr);
+                    const TuplesSearch& search, ChainsHeader* chains, SeriesHeader& series,
+                    int32_t& debuggingRepeat, std::vector<std::string>* texts = nullptr);
 int TuplesRecognition(std::span<const PulseHeader> alphabet,
-                      std::span<const std::span<const int32_t>> patterns, uint16_t proceeding,
-                      uint16_t tmin, uint16_t tmax, uint16_t level, ChainsHeader* chains,
-                      SeriesHeader& series, int32_t& debuggingRepeat,
-                      std::vector<std::string>* texts = nullptr);
+                      std::span<const std::span<const int32_t>> patterns,
+                      const TuplesSearch& search, ChainsHeader* chains, SeriesHeader& series,
+                      int32_t& debuggingRepeat, std::vector<std::string>* texts = nullptr);
 
 }  // namespace etalon::oracle
 

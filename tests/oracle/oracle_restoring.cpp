@@ -7,10 +7,9 @@ const RestoringProcedures& referenceRestoringProcedures() {
         RestoringProcedures p;
         const auto chain = [](auto reference) {
             return [reference](MessageSink&, std::span<const PulseHeader> alphabet,
-                               std::span<const uint16_t> etalons, uint16_t tmin, uint16_t tmax,
-                               uint16_t level, ChainsHeader* chains, SeriesHeader& series) {
-                return static_cast<int>(
-                    reference(alphabet, etalons, tmin, tmax, level, chains, series));
+                               std::span<const uint16_t> etalons, const SearchBounds& bounds,
+                               ChainsHeader* chains, SeriesHeader& series) {
+                return static_cast<int>(reference(alphabet, etalons, bounds, chains, series));
             };
         };
         p.detectKnownNumberChain = chain(detectKnownNumberChain);
@@ -18,38 +17,33 @@ const RestoringProcedures& referenceRestoringProcedures() {
         p.detectUnknownNumberChain = chain(detectUnknownNumberChain);
         p.recognizeUnknownNumberChain = chain(recognizeUnknownNumberChain);
         p.detectKnownNumberTuples = [](MessageSink&, std::span<const PulseHeader> alphabet,
-                                       std::span<const int32_t> tuple, uint16_t proceeding,
-                                       uint16_t tmin, uint16_t tmax, uint16_t level,
+                                       std::span<const int32_t> tuple, const TuplesSearch& search,
                                        ChainsHeader* chains, SeriesHeader& series, int32_t&) {
-            return detectKnownNumberTuples(alphabet, tuple, proceeding, tmin, tmax, level, chains,
-                                           series);
+            return detectKnownNumberTuples(alphabet, tuple, search, chains, series);
         };
         p.recognizeKnownNumberTuples = [](MessageSink&, std::span<const PulseHeader> alphabet,
                                           std::span<const std::span<const int32_t>> tuples,
-                                          uint16_t proceeding, uint16_t tmin, uint16_t tmax,
-                                          uint16_t level, ChainsHeader* chains,
+                                          const TuplesSearch& search, ChainsHeader* chains,
                                           SeriesHeader& series, int32_t&) {
-            return recognizeKnownNumberTuples(alphabet, tuples, proceeding, tmin, tmax, level,
-                                              chains, series);
+            return recognizeKnownNumberTuples(alphabet, tuples, search, chains, series);
         };
         p.tuplesDetection = [](MessageSink& sink, std::span<const PulseHeader> alphabet,
-                               std::span<const int32_t> pattern, uint16_t proceeding, uint16_t tmin,
-                               uint16_t tmax, uint16_t level, ChainsHeader* chains,
-                               SeriesHeader& series, int32_t& debugging) {
+                               std::span<const int32_t> pattern, const TuplesSearch& search,
+                               ChainsHeader* chains, SeriesHeader& series, int32_t& debugging) {
             std::vector<std::string> texts;
-            const int returned = TuplesDetection(alphabet, pattern, proceeding, tmin, tmax, level,
-                                                 chains, series, debugging, &texts);
+            const int returned =
+                TuplesDetection(alphabet, pattern, search, chains, series, debugging, &texts);
             for (const std::string& text : texts)
                 sink.show(text, "", MessageIcon::None);
             return returned;
         };
         p.tuplesRecognition = [](MessageSink& sink, std::span<const PulseHeader> alphabet,
                                  std::span<const std::span<const int32_t>> patterns,
-                                 uint16_t proceeding, uint16_t tmin, uint16_t tmax, uint16_t level,
-                                 ChainsHeader* chains, SeriesHeader& series, int32_t& debugging) {
+                                 const TuplesSearch& search, ChainsHeader* chains,
+                                 SeriesHeader& series, int32_t& debugging) {
             std::vector<std::string> texts;
-            const int returned = TuplesRecognition(alphabet, patterns, proceeding, tmin, tmax,
-                                                   level, chains, series, debugging, &texts);
+            const int returned =
+                TuplesRecognition(alphabet, patterns, search, chains, series, debugging, &texts);
             for (const std::string& text : texts)
                 sink.show(text, "", MessageIcon::None);
             return returned;

@@ -51,6 +51,8 @@ int statCutoffVarnel(MessageSink& sink, RestErrorHeader* errors, uint16_t etalon
     // 3.
     const uint16_t tmin = series->wTmin;
     const uint16_t tmax = series->wTmax;
+    const SearchBounds bounds{.tmin = tmin, .tmax = tmax, .processingLevel = processingLevel};
+    const TuplesSearch tuplesSearch{.proceeding = extras.proceeding, .bounds = bounds};
     const uint16_t maxP = series->wMaxPulses;
     // 4.
     std::unique_ptr<ChainsHeader> chains = getChainsHeader(sink, 10, maxP, nullptr);
@@ -196,27 +198,25 @@ int statCutoffVarnel(MessageSink& sink, RestErrorHeader* errors, uint16_t etalon
                 if (task == 2) {
                     const auto& f = unknown ? procedures.recognizeUnknownNumberChain
                                             : procedures.recognizeKnownNumberChain;
-                    f(sink, alphabet, bySequence, tmin, tmax, processingLevel, chains.get(),
-                      *series);
+                    f(sink, alphabet, bySequence, bounds, chains.get(), *series);
                 } else if (task == 8) {
                 } else if (task == 36) {
                     const auto& f = unknown || seriesType == 40
                                         ? procedures.tuplesDetection
                                         : procedures.detectKnownNumberTuples;
-                    f(sink, alphabet, subset, extras.proceeding, tmin, tmax, processingLevel,
-                      chains.get(), *series, debugging);
+                    f(sink, alphabet, subset, tuplesSearch, chains.get(), *series, debugging);
                 } else if (task == 40) {
                     const auto& f = unknown || seriesType == 40
                                         ? procedures.tuplesRecognition
                                         : procedures.recognizeKnownNumberTuples;
-                    A = f(sink, alphabet, listPointers, extras.proceeding, tmin, tmax,
-                          processingLevel, chains.get(), *series, debugging);
+                    A = f(sink, alphabet, listPointers, tuplesSearch, chains.get(), *series,
+                          debugging);
                 } else if (unknown) {
-                    procedures.detectUnknownNumberChain(sink, alphabet, bySequence, tmin, tmax,
-                                                        processingLevel, chains.get(), *series);
+                    procedures.detectUnknownNumberChain(sink, alphabet, bySequence, bounds,
+                                                        chains.get(), *series);
                 } else {
-                    procedures.detectKnownNumberChain(sink, alphabet, byList, tmin, tmax,
-                                                      processingLevel, chains.get(), *series);
+                    procedures.detectKnownNumberChain(sink, alphabet, byList, bounds, chains.get(),
+                                                      *series);
                 }
                 // 10.4.5
                 SG += getRestoredError(*series);

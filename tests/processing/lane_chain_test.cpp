@@ -22,17 +22,16 @@ struct Outcome {
 
 Outcome recognize(const RestoringProcedures& table, RestoringProcedure procedure,
                   std::span<const PulseHeader> alphabet, const std::vector<uint16_t>& list,
-                  uint16_t tmin, uint16_t tmax, uint16_t level, ChainsHeader* chains,
-                  SeriesHeader& series) {
+                  const SearchBounds& bounds, ChainsHeader* chains, SeriesHeader& series) {
     RecordingSink sink;
     Outcome o;
     int32_t debugging = 0;
     RestoringRequest request;
     request.alphabet = alphabet;
     request.etalons = list;
-    request.tmin = tmin;
-    request.tmax = tmax;
-    request.processingLevel = level;
+    request.tmin = bounds.tmin;
+    request.tmax = bounds.tmax;
+    request.processingLevel = bounds.processingLevel;
     request.debugging = &debugging;
     request.chains = chains;
     request.series = &series;
@@ -82,7 +81,9 @@ void compareEveryGroupShape(RestoringProcedure procedure) {
             for (auto& e : recipe.sequence)
                 e = static_cast<uint16_t>(std::uniform_int_distribution<int>(1, 20)(rng));
             if (!maker.make(recipe)) continue;
-            const uint16_t level = compared % 3 == 0 ? 80 : 100;
+            const SearchBounds bounds{.tmin = g.runTmin,
+                                      .tmax = g.runTmax,
+                                      .processingLevel = uint16_t(compared % 3 == 0 ? 80 : 100)};
             // No record, a full one, and a small one with short rows that
             // keeps only the two best chains.
             for (const int record : {0, 1, 2}) {
@@ -92,12 +93,12 @@ void compareEveryGroupShape(RestoringProcedure procedure) {
                 SeriesHeader fast = maker.series(), slow = maker.series();
                 markRestored(fast);
                 markRestored(slow);
-                const Outcome f = recognize(workbenchRestoringProcedures(), procedure,
-                                            maker.alphabet(), list, g.runTmin, g.runTmax, level,
-                                            record ? fastChains.get() : nullptr, fast);
-                const Outcome s = recognize(oracle::referenceRestoringProcedures(), procedure,
-                                            maker.alphabet(), list, g.runTmin, g.runTmax, level,
-                                            record ? slowChains.get() : nullptr, slow);
+                const Outcome f =
+                    recognize(workbenchRestoringProcedures(), procedure, maker.alphabet(), list,
+                              bounds, record ? fastChains.get() : nullptr, fast);
+                const Outcome s =
+                    recognize(oracle::referenceRestoringProcedures(), procedure, maker.alphabet(),
+                              list, bounds, record ? slowChains.get() : nullptr, slow);
                 const std::string where = "type " + std::to_string(g.type) + ", Tmin " +
                                           std::to_string(g.runTmin) + ", " +
                                           std::to_string(list.size()) + " entries, record " +

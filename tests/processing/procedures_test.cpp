@@ -24,6 +24,8 @@ namespace {
 const std::vector<uint16_t> kAll = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10,
                                     11, 12, 13, 14, 15, 16, 17, 18, 19, 20};
 const std::vector<int32_t> kPattern = {3, 7, 12};
+// The default geometry's spacing, whole pulses.
+constexpr SearchBounds kBounds{.tmin = 40, .tmax = 181, .processingLevel = 100};
 
 SeriesRecipe recipe(uint16_t type, int16_t noise, uint16_t etalon) {
     SeriesRecipe s;
@@ -51,42 +53,44 @@ std::vector<FailureCase> failureCases() {
         {"detectKnownNumberChain",
          1,
          [](MessageSink& s, SeriesFromRecipe& m, ChainsHeader* c, SeriesHeader& h) {
-             return detectKnownNumberChain(s, m.alphabet(), kAll, 40, 181, 100, c, h);
+             return detectKnownNumberChain(s, m.alphabet(), kAll, kBounds, c, h);
          },
          {{1, "Нет памяти для ppDw!"}, {2, "Нет памяти для ppDw[m]!"}},
          0},
         {"recognizeKnownNumberChain",
          1,
          [](MessageSink& s, SeriesFromRecipe& m, ChainsHeader* c, SeriesHeader& h) {
-             return recognizeKnownNumberChain(s, m.alphabet(), kAll, 40, 181, 100, c, h);
+             return recognizeKnownNumberChain(s, m.alphabet(), kAll, kBounds, c, h);
          },
          {{1, "Нет памяти для ppDw!"}, {2, "Нет памяти для indexes!"}},
          -1},
         {"detectUnknownNumberChain",
          4,
          [](MessageSink& s, SeriesFromRecipe& m, ChainsHeader* c, SeriesHeader& h) {
-             return detectUnknownNumberChain(s, m.alphabet(), kAll, 40, 181, 100, c, h);
+             return detectUnknownNumberChain(s, m.alphabet(), kAll, kBounds, c, h);
          },
          {{1, "Нет памяти для EtalonsPartialEnergy!"}, {2, "Нет памяти для indexes!"}},
          0},
         {"recognizeUnknownNumberChain",
          4,
          [](MessageSink& s, SeriesFromRecipe& m, ChainsHeader* c, SeriesHeader& h) {
-             return int(recognizeUnknownNumberChain(s, m.alphabet(), kAll, 40, 181, 100, c, h));
+             return int(recognizeUnknownNumberChain(s, m.alphabet(), kAll, kBounds, c, h));
          },
          {{1, "Нет памяти для indexes!"}},
          0},
         {"detectKnownNumberTuples",
          36,
          [](MessageSink& s, SeriesFromRecipe& m, ChainsHeader* c, SeriesHeader& h) {
-             return detectKnownNumberTuples(s, m.alphabet(), kPattern, 2, 40, 181, 100, c, h);
+             return detectKnownNumberTuples(s, m.alphabet(), kPattern,
+                                            {.proceeding = 2, .bounds = kBounds}, c, h);
          },
          {{1, "Нет памяти для ppDw!"}, {2, "Нет памяти для ppDw[m]!"}},
          0},
         {"recognizeKnownNumberTuples",
          36,
          [tuples](MessageSink& s, SeriesFromRecipe& m, ChainsHeader* c, SeriesHeader& h) {
-             return recognizeKnownNumberTuples(s, m.alphabet(), *tuples, 2, 40, 181, 100, c, h);
+             return recognizeKnownNumberTuples(s, m.alphabet(), *tuples,
+                                               {.proceeding = 2, .bounds = kBounds}, c, h);
          },
          {{1, "Нет памяти для ppDw!"}, {2, "Нет памяти для ppDw[]!"}},
          0},
@@ -94,7 +98,8 @@ std::vector<FailureCase> failureCases() {
          40,
          [](MessageSink& s, SeriesFromRecipe& m, ChainsHeader* c, SeriesHeader& h) {
              int32_t debugging = 0;
-             return TuplesDetection(s, m.alphabet(), kPattern, 1, 40, 181, 100, c, h, debugging);
+             return TuplesDetection(s, m.alphabet(), kPattern, {.proceeding = 1, .bounds = kBounds},
+                                    c, h, debugging);
          },
          {{1, "Нет памяти для EtalonsPartialEnergy!"},
           {2, "Нет памяти для G_on_layers!"},
@@ -104,7 +109,8 @@ std::vector<FailureCase> failureCases() {
          40,
          [tuples](MessageSink& s, SeriesFromRecipe& m, ChainsHeader* c, SeriesHeader& h) {
              int32_t debugging = 0;
-             return TuplesRecognition(s, m.alphabet(), *tuples, 1, 40, 181, 100, c, h, debugging);
+             return TuplesRecognition(s, m.alphabet(), *tuples,
+                                      {.proceeding = 1, .bounds = kBounds}, c, h, debugging);
          },
          {{1, "Нет памяти для EtalonsPartialEnergy!"}, {2, "Нет памяти для G_on_layers!"}},
          0},
@@ -152,8 +158,7 @@ TEST(Procedures, CleanSeriesIsRestoredExactly) {
     auto chains = makeChains(s.wMaxPulses);
     RecordingSink sink;
     const std::vector<uint16_t> one = {3};
-    ASSERT_EQ(detectKnownNumberChain(sink, maker.alphabet(), one, 40, 181, 100, chains.get(), s),
-              1);
+    ASSERT_EQ(detectKnownNumberChain(sink, maker.alphabet(), one, kBounds, chains.get(), s), 1);
     const int32_t energy = pulseEnergy(maker.alphabet()[2]);
     ASSERT_EQ(s.wRestoredQuantity, s.wImpulseQuantity);
     for (int k = 0; k < s.wImpulseQuantity; ++k) {
@@ -168,22 +173,19 @@ TEST(Procedures, CleanSeriesIsRestoredExactly) {
     EXPECT_EQ(chains->distance(0), -energy * s.wImpulseQuantity);
 
     // Recognition over all 20: the series' etalon first, the ten best ranked.
-    ASSERT_EQ(
-        recognizeKnownNumberChain(sink, maker.alphabet(), kAll, 40, 181, 100, chains.get(), s), 3);
+    ASSERT_EQ(recognizeKnownNumberChain(sink, maker.alphabet(), kAll, kBounds, chains.get(), s), 3);
     EXPECT_EQ(chains->wPretenders, 10);
     EXPECT_EQ(chains->pulsesList(0)[0], 3);
     for (int c = 1; c < 10; ++c)
         EXPECT_LE(chains->distance(c - 1), chains->distance(c));
 
     // Unknown count: the count is found too.
-    ASSERT_EQ(detectUnknownNumberChain(sink, maker.alphabet(), one, 40, 181, 100, chains.get(), s),
-              1);
+    ASSERT_EQ(detectUnknownNumberChain(sink, maker.alphabet(), one, kBounds, chains.get(), s), 1);
     EXPECT_EQ(s.wRestoredQuantity, s.wImpulseQuantity);
     EXPECT_EQ(chains->wQuanPulses, 0);
     EXPECT_EQ(chains->wSeekingPulsesQuantity, s.wRestoredQuantity);
-    EXPECT_EQ(
-        recognizeUnknownNumberChain(sink, maker.alphabet(), kAll, 40, 181, 100, chains.get(), s),
-        3);
+    EXPECT_EQ(recognizeUnknownNumberChain(sink, maker.alphabet(), kAll, kBounds, chains.get(), s),
+              3);
     EXPECT_EQ(chains->wQuanPulses, s.wImpulseQuantity);
     EXPECT_TRUE(sink.empty());
 }
@@ -198,7 +200,7 @@ TEST(Procedures, SinglePulseTakesTheBestFittingPosition) {
     auto chains = makeChains(s.wMaxPulses);
     RecordingSink sink;
     const std::vector<uint16_t> list = {7};
-    detectKnownNumberChain(sink, maker.alphabet(), list, 40, 181, 100, chains.get(), s);
+    detectKnownNumberChain(sink, maker.alphabet(), list, kBounds, chains.get(), s);
     ASSERT_EQ(s.wRestoredQuantity, 1);
     EXPECT_EQ(s.lpRestoredPositions[0], s.lpPositions[0]);
     EXPECT_EQ(chains->distance(0), -pulseEnergy(maker.alphabet()[6]));
@@ -216,10 +218,10 @@ TEST(Procedures, IdenticalEtalonsKeepTheEarlierOne) {
     RecordingSink sink;
     for (const std::vector<uint16_t>& list :
          {std::vector<uint16_t>{5, 3}, std::vector<uint16_t>{3, 5}}) {
-        detectKnownNumberChain(sink, alphabet, list, 40, 181, 100, chains.get(), s);
+        detectKnownNumberChain(sink, alphabet, list, kBounds, chains.get(), s);
         for (int k = 0; k < s.wRestoredQuantity; ++k)
             EXPECT_EQ(s.lpRestoredEtalons[k], list[0]);
-        EXPECT_EQ(recognizeKnownNumberChain(sink, alphabet, list, 40, 181, 100, chains.get(), s),
+        EXPECT_EQ(recognizeKnownNumberChain(sink, alphabet, list, kBounds, chains.get(), s),
                   list[0]);
         ASSERT_EQ(chains->wPretenders, 2);
         EXPECT_EQ(chains->pulsesList(0)[0], list[0]);
@@ -247,7 +249,8 @@ TEST(Procedures, TuplesGroupFromTheShift) {
     SeriesHeader& s = maker.series();
     RecordingSink sink;
     auto chains = makeChains(s.wMaxPulses);
-    detectKnownNumberTuples(sink, maker.alphabet(), kPattern, 2, 40, 181, 100, chains.get(), s);
+    detectKnownNumberTuples(sink, maker.alphabet(), kPattern, {.proceeding = 2, .bounds = kBounds},
+                            chains.get(), s);
     EXPECT_EQ(chains->wPretenders, 3);  // one chain per shift
     for (int k = 0; k < s.wRestoredQuantity; ++k)
         EXPECT_EQ(s.lpRestoredEtalons[k], kPattern[k % 3]);
@@ -262,7 +265,9 @@ TEST(Procedures, DebugTextsAreShownOnceAndGrowAsNeeded) {
     SeriesHeader& s = maker.series();
     RecordingSink sink;
     int32_t debugging = 1;
-    TuplesDetection(sink, maker.alphabet(), kPattern, 1, 12, 181, 100, nullptr, s, debugging);
+    const TuplesSearch search{.proceeding = 1,
+                              .bounds = {.tmin = 12, .tmax = 181, .processingLevel = 100}};
+    TuplesDetection(sink, maker.alphabet(), kPattern, search, nullptr, s, debugging);
     EXPECT_EQ(debugging, 0);
     ASSERT_EQ(sink.messages.size(), 2u);
     EXPECT_EQ(sink.messages[0].caption, " About TuplesDetection ");
@@ -270,7 +275,7 @@ TEST(Procedures, DebugTextsAreShownOnceAndGrowAsNeeded) {
     EXPECT_EQ(sink.messages[1].text.rfind("omega_minus x omega_tilda:  [12..161] \nl=1\n ", 0), 0u);
     EXPECT_NE(sink.messages[1].text.find("l=3\n "), std::string::npos);
     EXPECT_GT(sink.messages[1].text.size(), 2500u);  // beyond a fixed buffer of old
-    TuplesDetection(sink, maker.alphabet(), kPattern, 1, 12, 181, 100, nullptr, s, debugging);
+    TuplesDetection(sink, maker.alphabet(), kPattern, search, nullptr, s, debugging);
     EXPECT_EQ(sink.messages.size(), 2u);
 }
 
@@ -339,9 +344,10 @@ TEST(Procedures, TminAboveTmaxLeavesNoTwoPulsesInAChain) {
     SeriesHeader& series = maker.series();
     RecordingSink sink;
     auto chains = makeChains(series.wMaxPulses);
-    EXPECT_EQ(
-        detectUnknownNumberChain(sink, maker.alphabet(), kAll, 553, 428, 100, chains.get(), series),
-        1);
+    EXPECT_EQ(detectUnknownNumberChain(sink, maker.alphabet(), kAll,
+                                       {.tmin = 553, .tmax = 428, .processingLevel = 100},
+                                       chains.get(), series),
+              1);
     EXPECT_TRUE(sink.empty());
     EXPECT_LE(series.wRestoredQuantity, 1);
 }
@@ -356,30 +362,33 @@ TEST(Procedures, NoAdmissibleChainGivesZeroPulses) {
     auto chains = makeChains(s.wMaxPulses);
     RecordingSink sink;
     markRestored(s);
-    EXPECT_EQ(detectKnownNumberChain(sink, maker.alphabet(), kAll, 40, 181, 100, chains.get(), s),
-              1);
+    EXPECT_EQ(detectKnownNumberChain(sink, maker.alphabet(), kAll, kBounds, chains.get(), s), 1);
     EXPECT_EQ(s.wRestoredQuantity, 0);
     EXPECT_EQ(chains->wPretenders, 0);
     EXPECT_EQ(chains->wSeekingPulsesQuantity, 0);
-    EXPECT_EQ(
-        recognizeKnownNumberChain(sink, maker.alphabet(), kAll, 40, 181, 100, chains.get(), s), -1);
+    EXPECT_EQ(recognizeKnownNumberChain(sink, maker.alphabet(), kAll, kBounds, chains.get(), s),
+              -1);
     EXPECT_EQ(s.wRestoredQuantity, 0);
     std::vector<std::span<const int32_t>> patterns = {kPattern};
-    EXPECT_EQ(recognizeKnownNumberTuples(sink, maker.alphabet(), patterns, 1, 40, 181, 100,
-                                         chains.get(), s),
+    EXPECT_EQ(recognizeKnownNumberTuples(sink, maker.alphabet(), patterns,
+                                         {.proceeding = 1, .bounds = kBounds}, chains.get(), s),
               0);
     EXPECT_EQ(s.wRestoredQuantity, 0);
     EXPECT_EQ(s.wRestoredTuples, 0);
     EXPECT_EQ(s.wTupleCriterion, 0);
     // Bounds no layer range can meet.
-    EXPECT_EQ(detectKnownNumberTuples(sink, maker.alphabet(), kPattern, 1, 400, 400, 100,
-                                      chains.get(), s),
+    EXPECT_EQ(detectKnownNumberTuples(
+                  sink, maker.alphabet(), kPattern,
+                  {.proceeding = 1, .bounds = {.tmin = 400, .tmax = 400, .processingLevel = 100}},
+                  chains.get(), s),
               1);
     EXPECT_EQ(s.wRestoredQuantity, 0);
     EXPECT_EQ(chains->wPretenders, 0);
     // Unknown count with Tmin above Tmax: no chain, ranked as zero pulses.
-    EXPECT_EQ(detectUnknownNumberChain(sink, maker.alphabet(), kAll, 60, 50, 100, chains.get(), s),
-              1);
+    EXPECT_EQ(
+        detectUnknownNumberChain(sink, maker.alphabet(), kAll,
+                                 {.tmin = 60, .tmax = 50, .processingLevel = 100}, chains.get(), s),
+        1);
     EXPECT_EQ(s.wRestoredQuantity, 0);
     ASSERT_EQ(chains->wPretenders, 1);
     EXPECT_EQ(chains->distance(0), 9999999);

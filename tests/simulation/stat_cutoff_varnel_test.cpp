@@ -202,8 +202,8 @@ TEST(Simulation, ParallelDriverEqualsTheStepByStepRunForEveryTaskAndThreadCount)
 RestoringProcedures etalonReporters() {
     RestoringProcedures p;
     p.detectKnownNumberChain = p.recognizeKnownNumberChain =
-        [](MessageSink& sink, std::span<const PulseHeader>, std::span<const uint16_t>, uint16_t,
-           uint16_t, uint16_t, ChainsHeader*, SeriesHeader& series) {
+        [](MessageSink& sink, std::span<const PulseHeader>, std::span<const uint16_t>,
+           const SearchBounds&, ChainsHeader*, SeriesHeader& series) {
             std::string text;
             for (std::size_t i = 0; i < series.wImpulseQuantity; ++i)
                 text += std::to_string(series.lpEtalons[i]) + " ";
@@ -242,7 +242,7 @@ TEST(Simulation, RecognitionStepsThroughTheListAndJointDetectionCountsLikeAnOdom
 TEST(Simulation, ExactRestorationGivesNoErrors) {
     RestoringProcedures exact;
     exact.detectKnownNumberChain = [](MessageSink&, std::span<const PulseHeader>,
-                                      std::span<const uint16_t>, uint16_t, uint16_t, uint16_t,
+                                      std::span<const uint16_t>, const SearchBounds&,
                                       ChainsHeader* chains, SeriesHeader& s) {
         s.wRestoredQuantity = s.wImpulseQuantity;
         chains->wSeekingPulsesQuantity = s.wImpulseQuantity;

@@ -28,6 +28,16 @@ struct CommandRig {
         uint16_t tmin = 0, tmax = 0, level = 0;
     };
 
+    static Call callOf(std::string name, std::vector<int32_t> etalons, std::size_t tuples,
+                       const SearchBounds& bounds) {
+        return {.procedure = std::move(name),
+                .etalons = std::move(etalons),
+                .tuples = tuples,
+                .tmin = bounds.tmin,
+                .tmax = bounds.tmax,
+                .level = bounds.processingLevel};
+    }
+
     RecordingSink sink;
     AppState state;
     WindowLayout layout;
@@ -70,28 +80,28 @@ struct CommandRig {
         RestoringProcedures p;
         const auto chain = [this](std::string name) {
             return [this, name](MessageSink&, std::span<const PulseHeader>,
-                                std::span<const uint16_t> set, uint16_t tmin, uint16_t tmax,
-                                uint16_t level, ChainsHeader*, SeriesHeader&) {
-                calls.push_back({name, {set.begin(), set.end()}, 0, tmin, tmax, level});
+                                std::span<const uint16_t> set, const SearchBounds& bounds,
+                                ChainsHeader*, SeriesHeader&) {
+                calls.push_back(callOf(name, {set.begin(), set.end()}, 0, bounds));
                 return 1;
             };
         };
         const auto tuple = [this](std::string name) {
             return [this, name](MessageSink&, std::span<const PulseHeader>,
-                                std::span<const int32_t> t, uint16_t, uint16_t tmin, uint16_t tmax,
-                                uint16_t level, ChainsHeader*, SeriesHeader&, int32_t& debugging) {
+                                std::span<const int32_t> t, const TuplesSearch& search,
+                                ChainsHeader*, SeriesHeader&, int32_t& debugging) {
                 debugging = 0;
-                calls.push_back({name, {t.begin(), t.end()}, 1, tmin, tmax, level});
+                calls.push_back(callOf(name, {t.begin(), t.end()}, 1, search.bounds));
                 return 1;
             };
         };
         const auto tuples = [this](std::string name) {
             return [this, name](MessageSink&, std::span<const PulseHeader>,
-                                std::span<const std::span<const int32_t>> all, uint16_t,
-                                uint16_t tmin, uint16_t tmax, uint16_t level, ChainsHeader*,
-                                SeriesHeader&, int32_t& debugging) {
+                                std::span<const std::span<const int32_t>> all,
+                                const TuplesSearch& search, ChainsHeader*, SeriesHeader&,
+                                int32_t& debugging) {
                 debugging = 0;
-                Call call{name, {}, all.size(), tmin, tmax, level};
+                Call call = callOf(name, {}, all.size(), search.bounds);
                 for (const auto& t : all)
                     call.etalons.insert(call.etalons.end(), t.begin(), t.end());
                 calls.push_back(call);
