@@ -135,13 +135,7 @@ void CommandHandler::runSimulation(std::unique_ptr<SeriesHeader> series) {
         });
     for (const auto& m : setup.messages())
         sink_.show(m.text, m.caption, m.icon);
-    if (!result.messages.empty()) {
-        const auto& first = result.messages.front();
-        sink_.show(std::to_string(result.messages.size()) +
-                       " report(s) during the simulation; the first, at series " +
-                       std::to_string(first.item + 1) + ":\n" + first.text,
-                   first.caption, first.icon);
-    }
+    showSeriesReports(sink_, result);
     if (!finished || !result.completed()) return;
 
     if (s.lpSeriesHeader) {

@@ -203,14 +203,7 @@ int runSimulate(const SeriesOptions& options, const ProcessArguments& task,
         // Reports of single series are collapsed as the window collapses them.
         // Their cells hold series that were not made or not restored, so the
         // grid is not printed: it would read as a complete result.
-        if (!result.messages.empty()) {
-            const auto& first = result.messages.front();
-            sink.show(std::to_string(result.messages.size()) +
-                          " report(s) during the simulation; the first, at series " +
-                          std::to_string(first.item + 1) + ":\n" + first.text,
-                      first.caption, first.icon);
-            return kExitCoreFailed;
-        }
+        if (showSeriesReports(sink, result)) return kExitCoreFailed;
 
         std::string text;
         if (args.format == "csv") {

@@ -46,14 +46,10 @@ void appendPulse(std::string& text, const char* positionFormat, const PulseListV
 
 std::string taskLine(const ChainsHeader& chains) {
     std::string line;
-    // A task or series type without a text of its own is shown by its code.
-    const std::string task = chains.lpTaskName
-                                 ? chains.lpTaskName
-                                 : "task " + std::to_string(codeNumber(chains.wEffectiveTask));
-    const std::string type = chains.lpSeriesTypeName
-                                 ? chains.lpSeriesTypeName
-                                 : "type " + std::to_string(codeNumber(chains.wSeriesType));
-    appendFormatted(line, " %s for series with %s ", task.c_str(), type.c_str());
+    appendFormatted(
+        line, " %s for series with %s ",
+        codeText(chains.lpTaskName, "task", codeNumber(chains.wEffectiveTask)).c_str(),
+        codeText(chains.lpSeriesTypeName, "type", codeNumber(chains.wSeriesType)).c_str());
     return line;
 }
 

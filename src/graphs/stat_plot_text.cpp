@@ -168,15 +168,10 @@ std::string involvesLine(std::span<const int16_t> pulseValues, int32_t minPulses
 std::vector<std::string> statHeaderLines(const RestErrorHeader& errors, const SeriesHeader& series,
                                          int32_t amplitude, StatPlotMode mode) {
     std::vector<std::string> lines(9);
-    // A task or series type without a text of its own is shown by its code.
-    const std::string task = errors.lpTaskName
-                                 ? errors.lpTaskName
-                                 : "task " + std::to_string(codeNumber(errors.wEffectiveTask));
-    const std::string type = errors.lpSeriesTypeName
-                                 ? errors.lpSeriesTypeName
-                                 : "type " + std::to_string(codeNumber(errors.wSeriesType));
-    appendFormatted(lines[0], " statistical simulation for %s in series with %s ", task.c_str(),
-                    type.c_str());
+    appendFormatted(
+        lines[0], " statistical simulation for %s in series with %s ",
+        codeText(errors.lpTaskName, "task", codeNumber(errors.wEffectiveTask)).c_str(),
+        codeText(errors.lpSeriesTypeName, "type", codeNumber(errors.wSeriesType)).c_str());
     appendFormatted(lines[1], " series length %d, ", int(series.dwSeriesSize));
     lines[2] = involvesLine(errors.wPulseValues(), series.wMinPulses, series.wMaxPulses);
     appendFormatted(lines[3], " with length %d, amplitude %d", series.wImpulseSize, amplitude);

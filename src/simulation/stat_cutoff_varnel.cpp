@@ -509,4 +509,14 @@ SimulationResult statCutoffVarnel(MessageSink& sink, const SimulationRun& run,
     return result;
 }
 
+bool showSeriesReports(MessageSink& sink, const SimulationResult& result) {
+    if (result.messages.empty()) return false;
+    const auto& first = result.messages.front();
+    sink.show(std::to_string(result.messages.size()) +
+                  " report(s) during the simulation; the first, at series " +
+                  std::to_string(first.item + 1) + ":\n" + first.text,
+              first.caption, first.icon);
+    return true;
+}
+
 }  // namespace etalon

@@ -74,6 +74,10 @@ struct SimulationResult {
     bool completed() const { return outcome == SimulationOutcome::Completed; }
 };
 
+// Shows the reports of single series as one message, their count and the
+// first; nothing when there were none. Returns whether there were any.
+bool showSeriesReports(MessageSink& sink, const SimulationResult& result);
+
 // Runs the grid of records.errors: for every pulse count, noise level and
 // repeat, makes a series in order on the calling thread's input stage, adds
 // noise, restores it on the worker threads and adds its errors to the grid
