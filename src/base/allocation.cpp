@@ -1,29 +1,28 @@
 #include "base/allocation.h"
 
-#ifdef ETALON_FAULT_INJECTION
-#include <atomic>
-
 namespace etalon {
 
-namespace {
-std::atomic<int> countdown{0};
-}
+namespace detail {
 
-void failAllocationAfter(int n) {
-    countdown.store(n);
-}
+std::atomic<int> allocationCountdown{0};
 
-int allocationsBeforeFailure() {
-    return countdown.load();
-}
-
-bool allocationShouldFail() {
-    int current = countdown.load();
+// Only reached while a test has armed the countdown.
+bool takeAllocationFailure() {
+    int current = allocationCountdown.load();
     while (current > 0) {
-        if (countdown.compare_exchange_weak(current, current - 1)) return current == 1;
+        if (allocationCountdown.compare_exchange_weak(current, current - 1)) return current == 1;
     }
     return false;
 }
 
+}  // namespace detail
+
+void failAllocationAfter(int n) {
+    detail::allocationCountdown.store(n);
+}
+
+int allocationsBeforeFailure() {
+    return detail::allocationCountdown.load();
+}
+
 }  // namespace etalon
-#endif

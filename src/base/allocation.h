@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <memory>
 #include <new>
@@ -7,19 +8,24 @@
 
 namespace etalon {
 
-// Fault injection for the out-of-memory paths. Only test builds define
-// ETALON_FAULT_INJECTION; elsewhere the check folds away.
-#ifdef ETALON_FAULT_INJECTION
+// Fault injection for the out-of-memory paths. Tests arm it at run time; the
+// program never does, so a check costs one load and a branch never taken, and
+// the checks sit where memory is had, never inside the restoring loops.
 // The n-th allocation from now (1 = the next one) fails; 0 switches it off.
 void failAllocationAfter(int n);
-bool allocationShouldFail();
 // Allocations still to go before the failure; 0 once it happened or when off.
 int allocationsBeforeFailure();
-#else
-inline constexpr bool allocationShouldFail() {
-    return false;
+
+namespace detail {
+extern std::atomic<int> allocationCountdown;
+bool takeAllocationFailure();
+}  // namespace detail
+
+inline bool allocationShouldFail() {
+    if (detail::allocationCountdown.load(std::memory_order_relaxed) <= 0) [[likely]]
+        return false;
+    return detail::takeAllocationFailure();
 }
-#endif
 
 // Replaces `buffer` by `count` zeroed elements. Returns false, leaving the
 // buffer as it was, when the memory cannot be had.

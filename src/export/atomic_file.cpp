@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <random>
@@ -12,21 +13,18 @@ namespace etalon {
 
 namespace {
 
-#ifdef ETALON_FAULT_INJECTION
-FileFailure injectedStep = FileFailure::None;
-int injectedCountdown = 0;
+// Armed only by tests; unarmed, each step pays one load and a branch.
+std::atomic<FileFailure> injectedStep{FileFailure::None};
+std::atomic<int> injectedCountdown{0};
 
 bool injectedFailure(FileFailure step) {
-    if (step != injectedStep || injectedCountdown <= 0) return false;
-    if (--injectedCountdown > 0) return false;
-    injectedStep = FileFailure::None;
+    if (injectedStep.load(std::memory_order_relaxed) != step) [[likely]]
+        return false;
+    if (injectedCountdown.load() <= 0) return false;
+    if (injectedCountdown.fetch_sub(1) - 1 > 0) return false;
+    injectedStep.store(FileFailure::None);
     return true;
 }
-#else
-constexpr bool injectedFailure(FileFailure) {
-    return false;
-}
-#endif
 
 // A name nobody else uses beside the target; O_EXCL makes sure of it.
 std::filesystem::path temporaryName(const std::filesystem::path& target) {
@@ -40,12 +38,10 @@ std::filesystem::path temporaryName(const std::filesystem::path& target) {
 
 }  // namespace
 
-#ifdef ETALON_FAULT_INJECTION
 void failFileStepAfter(FileFailure step, int n) {
-    injectedStep = n > 0 ? step : FileFailure::None;
-    injectedCountdown = n;
+    injectedCountdown.store(n);
+    injectedStep.store(n > 0 ? step : FileFailure::None);
 }
-#endif
 
 AtomicFile::AtomicFile(std::filesystem::path target) : target_(std::move(target)) {}
 

@@ -10,11 +10,9 @@ namespace etalon {
 // The step at which saving a file failed; callers show their own texts.
 enum class FileFailure { None, Create, Write, Close };
 
-#ifdef ETALON_FAULT_INJECTION
 // The n-th time `step` is reached from now (1 = the next) fails as a full
-// disk would; 0 switches it off. Only test builds have it.
+// disk would; 0 switches it off. For tests: the program never arms it.
 void failFileStepAfter(FileFailure step, int n);
-#endif
 
 // Writes a file so that it never exists half-written: the bytes go into a
 // temporary file beside the target, which replaces the target only after
