@@ -49,7 +49,6 @@ ShownViews shownViews(const AppState& s) {
     }
     if (mode == DisplayMode::SubsetPanel)
         v.graph.tuplesPanel = subsetPanelTask(s) == TaskCode::TuplesRecognition;
-    v.buttons.drawn = true;  // every mode draws them
     v.buttons.etalonsButton = mode == DisplayMode::Results;
     v.buttons.toggle = taskShowsToggle(s.wEffectiveTask);
     if (v.buttons.toggle) {

@@ -24,7 +24,6 @@ struct ShownViews {
         bool operator==(const Graph&) const = default;
     };
     struct Buttons {
-        bool drawn = false;
         bool etalonsButton = false;  // "ButtonStart", the way back to the grid
         bool toggle = false;
         bool selectAll = false;

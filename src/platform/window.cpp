@@ -139,7 +139,7 @@ struct Window::Impl {
     }
 
     // Closes now when no handler runs; otherwise stops the running work,
-    // closes the modal windows it waits in and leaves the rest to endHandler.
+    // closes the modal windows it waits in and leaves the rest to handle().
     // Returns whether the window is gone.
     bool requestClose() {
         if (handlersRunning == 0) {
@@ -156,19 +156,15 @@ struct Window::Impl {
         return false;
     }
 
-    void beginHandler() { ++handlersRunning; }
-    void endHandler() {
+    // Brackets one handler call; a close requested meanwhile happens once
+    // the outermost one has returned.
+    template <typename Call>
+    void handle(Call&& call) {
+        ++handlersRunning;
+        call();
         if (--handlersRunning > 0 || !closeRequested) return;
         destroy();
         mainHolder->hide();
-    }
-
-    // Brackets one handler call.
-    template <typename Call>
-    void handle(Call&& call) {
-        beginHandler();
-        call();
-        endHandler();
     }
 
     void paintInvalid() {

@@ -26,10 +26,6 @@ class FakeHost final : public CommandHost {
 
     void checkMenuItem(uint16_t id, bool checked) override { checks[id] = checked; }
     void enableMenuItem(uint16_t id, bool enabled) override { enabledItems[id] = enabled; }
-    bool isEnabled(uint16_t id) const {
-        const auto it = enabledItems.find(id);
-        return it == enabledItems.end() || it->second;
-    }
     void invalidate(const platform::Rect* rect, bool erase) override {
         invalidations.push_back({rect ? std::optional(*rect) : std::nullopt, erase});
     }
