@@ -173,7 +173,8 @@ void addTaskOptions(CLI::App& command, ProcessArguments& args) {
     addWhole(command, "--etalon", args.etalon, "N", 1, kEtalonsNumber,
              "The etalon singled out for detection");
     addList(command, "--etalons", args.etalons, "LIST",
-            "Working set, comma-separated (default: every etalon, 1..20 built in)", "every etalon");
+            "Working set, comma-separated (default: every etalon, 1..20 built in)",
+            "all 20 etalons");
     addWhole(command, "--processing-level", args.processingLevel, "PERCENT", 0, 100,
              "Saved-energy level for processing (default: the making level)", false);
     addList(command, "--subsets", args.subsets, "LISTS",
