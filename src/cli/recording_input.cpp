@@ -52,12 +52,6 @@ std::unique_ptr<SeriesHeader> loadRecording(StderrSink& sink, const RecordingArg
     request.count = settings.count;
     if (std::string problem = io::readRecording(request, recording); !problem.empty())
         throw BadInput{problem};
-    if (recording.scaled) {
-        char factor[32];
-        std::snprintf(factor, sizeof factor, "%.6g", recording.scale);
-        err << "etalon-cli: " << args.path << ": samples scaled by " << factor << " to 16 bits\n";
-    }
-
     std::vector<PulseHeader> fitted;
     for (uint16_t e : settings.list)
         fitted.push_back(settings.alphabet[e - 1]);
@@ -72,6 +66,12 @@ std::unique_ptr<SeriesHeader> loadRecording(StderrSink& sink, const RecordingArg
     std::string problem;
     auto series = io::seriesFromRecording(sink, recording.samples, how, problem);
     if (!problem.empty()) throw BadInput{args.path + ": " + problem};
+    // Said once the recording is taken, so a refusal stays one line.
+    if (recording.scaled) {
+        char factor[32];
+        std::snprintf(factor, sizeof factor, "%.6g", recording.scale);
+        err << "etalon-cli: " << args.path << ": samples scaled by " << factor << " to 16 bits\n";
+    }
     return series;
 }
 
