@@ -21,7 +21,7 @@ namespace {
 // The build passes absolute source paths, so the folder is found from any
 // working directory.
 std::filesystem::path goldenPath(const std::string& name) {
-    return std::filesystem::path(__FILE__).parent_path() / "golden" / (name + ".jsonl");
+    return std::filesystem::path(ETALON_GOLDEN_DIR) / (name + ".jsonl");
 }
 
 std::vector<std::string> lines(const std::string& text) {
