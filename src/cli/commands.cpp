@@ -197,6 +197,10 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
     addSeriesOptions(*process, processSeries);
     ProcessArguments processArgs;
     addProcessOptions(*process, processArgs);
+    process->get_option("--pulses")
+        ->description(
+            "Pulse count of the fixed types, within the counts the geometry allows (default: the "
+            "middle of them). With --samples: the known count; leave it out for an unknown one");
     process->get_option("--count")->description(
         "Series made one after another, each restored and printed as one line "
         "of JSON (JSON Lines); 1..100000. With --samples: the samples of the span "

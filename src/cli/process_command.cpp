@@ -14,6 +14,7 @@
 #include "io/recording_series.h"
 #include "io/results_csv.h"
 #include "io/series_file.h"
+#include "io/sum_range.h"
 #include "processing/restoring.h"
 #include "processing/task_codes.h"
 #include "series/subsets.h"
@@ -119,7 +120,19 @@ std::vector<io::ResultChain> resultChains(const ChainsHeader& chains) {
 struct Output {
     std::string format;
     const io::Recording* recording = nullptr;
+    bool checkSums = false;  // etalons from a file, which may wrap the 32-bit sums
 };
+
+// Throws BadInput where the series and the working set could wrap the sums
+// of chains of up to `pulses` pulses.
+void checkSums(const SeriesSession& session, const Run& run, const SeriesHeader& series,
+               uint16_t pulses) {
+    std::vector<PulseHeader> fitted;
+    for (uint16_t e : run.list)
+        fitted.push_back(session.alphabet()[e - 1]);
+    const std::string problem = io::sumWrapProblem(series.noisyData(), fitted, pulses);
+    if (!problem.empty()) throw BadInput{problem};
+}
 
 nlohmann::ordered_json recordingToJson(const io::Recording& recording) {
     nlohmann::ordered_json out;
@@ -141,6 +154,9 @@ bool processAndPrint(StderrSink& sink, const SeriesSession& session, const Run& 
     const uint16_t room = std::max(
         series.wMaxPulses,
         pulseCountBounds(series.dwSeriesSize, series.wImpulseSize, run.tmin, run.tmax).maxPulses);
+    if (output.checkSums)
+        checkSums(session, run, series,
+                  isUnfixedPulseSeries(run.type) ? room : series.wImpulseQuantity);
     chains = getChainsHeader(sink, 10, room, std::move(chains));
     if (!chains) return false;
     const int reportsBefore = sink.reports();
@@ -279,14 +295,14 @@ int runProcess(const SeriesOptions& options, const ProcessArguments& args, const
             if (command.count("--tmin") == 0) run.tmin = read->wTmin;
             if (command.count("--tmax") == 0) run.tmax = read->wTmax;
             return processAndPrint(sink, session, run, options.subset, chains, *read,
-                                   {args.format, nullptr}, out, err)
+                                   {args.format, nullptr, !options.alphabet.empty()}, out, err)
                        ? 0
                        : kExitCoreFailed;
         }
         for (uint32_t i = 0; i < options.count; ++i) {
             if (!session.makeSeries(options)) return kExitCoreFailed;
             if (!processAndPrint(sink, session, run, options.subset, chains, *session.series(),
-                                 {args.format, nullptr}, out, err))
+                                 {args.format, nullptr, !options.alphabet.empty()}, out, err))
                 return kExitCoreFailed;
         }
         return 0;

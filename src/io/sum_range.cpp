@@ -41,7 +41,7 @@ std::string sumWrapProblem(std::span<const int16_t> samples, std::span<const Pul
     return "sample " + std::to_string(at) + " is " + std::to_string(samples[at]) +
            ": with these etalons the 32-bit sums of " + chains +
            " would wrap; the largest sample magnitude that fits is " + std::to_string(fits) +
-           " (scale the recording down, or choose a shorter span)";
+           " (scale the samples down, or choose a shorter span)";
 }
 
 }  // namespace etalon::io

@@ -136,6 +136,10 @@ TEST(Recording, RefusalsExitTwoWithOneLine) {
     const std::string csv = ioTemp("plain.csv", lines(std::vector<int>(300, 20)));
     const std::string loud = ioTemp("loud.csv", lines(std::vector<int>(3000, 30000)));
     const std::string single = ioTemp("single.csv", "1,2,3\n");
+    std::string thousands = "1000";
+    for (int j = 1; j < 20; ++j)
+        thousands += ",1000";
+    const std::string strong = ioTemp("strong.csv", thousands + "\n");
     std::string longText;
     for (int i = 0; i < 33000; ++i)
         longText += "1\n";
@@ -147,6 +151,7 @@ TEST(Recording, RefusalsExitTwoWithOneLine) {
         {{"--samples", csv, "--type", "4"}, "--type: --samples processes a recording"},
         {{"--samples", loud, "--tmin", "20"}, "the largest sample magnitude that fits is"},
         {{"--samples", longFile}, "choose a span with --from"},
+        {{"--alphabet", strong, "--type", "4", "--length", "3000"}, "up to 75 pulses would wrap"},
         {{"--samples", csv, "--pulses", "40"}, "a count of 40 pulses is outside 1..8"},
         {{"--samples", csv, "--column", "2"}, "line 1: no column 2"},
         {{"--samples", csv, "--tmin", "10", "--tmax", "15"}, "no series of etalons of 20"},
