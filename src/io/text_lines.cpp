@@ -104,7 +104,8 @@ bool isSkippedLine(std::string_view line) {
 }
 
 char detectSeparator(std::string_view line) {
-    for (char c : {',', ';', '\t'}) {
+    // Tabs and semicolons first: where they separate, commas may be decimal points.
+    for (char c : {'\t', ';', ','}) {
         if (line.find(c) != std::string_view::npos) return c;
     }
     return ' ';

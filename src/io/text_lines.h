@@ -43,8 +43,8 @@ class LineReader {
 // Lines that hold nothing: empty, blank, or a `#` comment.
 bool isSkippedLine(std::string_view line);
 
-// The separator a line uses: ',' ';' or '\t' when it holds one, else ' ' for
-// runs of spaces.
+// The separator a line uses: '\t', ';' or ',' (the first it holds), else ' '
+// for runs of spaces.
 char detectSeparator(std::string_view line);
 
 // The fields of a line, trimmed; runs of spaces count as one separator.
