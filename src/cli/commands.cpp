@@ -5,7 +5,6 @@
 #include <iostream>
 #include <sstream>
 
-#include "cli/geometry_text.h"
 #include "cli/json_output.h"
 #include "cli/number_list.h"
 #include "cli/option_checks.h"
@@ -13,6 +12,7 @@
 #include "cli/series_session.h"
 #include "cli/simulate_command.h"
 #include "cli/standard_output.h"
+#include "io/geometry_text.h"
 #include "series/series_codes.h"
 #include "series/series_generator.h"
 
@@ -87,7 +87,7 @@ void checkGeometry(const SeriesOptions& o, const CLI::App& command) {
     const auto named = [&command](const std::string& name, int64_t value) {
         return name + " " + std::to_string(value) + (command.count(name) == 0 ? " (default)" : "");
     };
-    const std::string why = geometryFaultText(
+    const std::string why = io::geometryFaultText(
         o.length, kEtalonLength, o.tmin, o.tmax,
         {named("--length", o.length), named("--tmin", o.tmin), named("--tmax", o.tmax)});
     if (!why.empty()) throw CLI::ValidationError(why + ": no series can be made");

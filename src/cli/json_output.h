@@ -3,13 +3,13 @@
 #include <nlohmann/json.hpp>
 #include <span>
 
-#include "pulses/pulse_header.h"
-#include "series/series_header.h"
+#include "io/alphabet_file.h"
+#include "io/series_file.h"
 
 namespace etalon::cli {
 
-nlohmann::ordered_json alphabetToJson(std::span<const PulseHeader> alphabet);
-// The series fields under their own names, each array cut to the entries in use.
-nlohmann::ordered_json seriesToJson(const SeriesHeader& series);
+// The alphabet and series as the series and alphabet files hold them.
+using io::alphabetToJson;
+using io::seriesToJson;
 
 }  // namespace etalon::cli

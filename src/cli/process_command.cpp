@@ -9,9 +9,9 @@
 
 #include "cli/commands.h"
 #include "cli/process_json.h"
-#include "cli/series_json_input.h"
 #include "cli/standard_output.h"
 #include "cli/task_options.h"
+#include "io/series_file.h"
 #include "processing/restoring.h"
 #include "processing/task_codes.h"
 #include "series/subsets.h"
@@ -19,37 +19,6 @@
 namespace etalon::cli {
 
 namespace {
-
-std::unique_ptr<SeriesHeader> seriesFromFile(MessageSink& sink, const SeriesFile& file,
-                                             uint16_t processingTmin) {
-    // Room for the longest chain the processing bounds allow as well.
-    const uint16_t tmin = std::min(file.wTmin, processingTmin);
-    auto record = getCutOffSeriesHeader(sink, kEtalonsNumber, file.wImpulseSize, tmin,
-                                        std::max(file.wTmax, tmin), file.dwSeriesSize, nullptr);
-    if (!record) return nullptr;
-    SeriesHeader& s = *record;
-    s.wTmin = file.wTmin;
-    s.wTmax = file.wTmax;
-    s.wImpulseSize = file.wImpulseSize;
-    s.wImpulseQuantity = file.wImpulseQuantity;
-    s.wMinPulses = file.wMinPulses;
-    s.wMaxPulses = file.wMaxPulses;
-    s.wNoiseLevel = file.wNoiseLevel;
-    s.wAmplitude = file.wAmplitude;
-    std::copy(file.lpPureData.begin(), file.lpPureData.end(), s.lpPureData.begin());
-    std::copy(file.lpNoisyData.begin(), file.lpNoisyData.end(), s.lpNoisyData.begin());
-    const std::pair<const std::vector<int16_t>*, std::vector<int16_t>*> pulses[] = {
-        {&file.lpPositions, &s.lpPositions},       {&file.lpMinPositions, &s.lpMinPositions},
-        {&file.lpMaxPositions, &s.lpMaxPositions}, {&file.lpEtalons, &s.lpEtalons},
-        {&file.lpCutStarts, &s.lpCutStarts},       {&file.lpCutEnds, &s.lpCutEnds}};
-    for (const auto& [from, to] : pulses)
-        std::copy(from->begin(), from->end(), to->begin());
-    std::fill(s.lpRestoredPositions.begin(), s.lpRestoredPositions.end(), int16_t{-1});
-    std::copy(file.lpSelectedSubset.begin(), file.lpSelectedSubset.end(),
-              s.lpSelectedSubset.begin());
-    s.wSubsetLength = static_cast<uint16_t>(file.lpSelectedSubset.size());
-    return record;
-}
 
 struct Run {
     SeriesCode type;
@@ -111,10 +80,11 @@ std::unique_ptr<SeriesHeader> prepareSeries(StderrSink& sink, SeriesSession& ses
     const auto subsets =
         args.subsets.empty() ? std::vector<std::vector<int32_t>>{} : parseSubsets(args.subsets);
     if (!args.input.empty()) {
-        SeriesFile file;
-        const std::string problem = readSeriesFile(args.input, kEtalonLength, kEtalonsNumber, file);
+        io::SeriesFile file;
+        const std::string problem =
+            io::readSeriesFile(args.input, kEtalonLength, kEtalonsNumber, file);
         if (!problem.empty()) throw BadInput{problem};
-        auto read = seriesFromFile(sink, file, processingTmin);
+        auto read = io::seriesFromFile(sink, file, kEtalonsNumber, processingTmin);
         failed = !read;
         if (!read) return nullptr;
         storeSubsets(sink, subsets, args.pick, options, *read);

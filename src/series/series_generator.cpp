@@ -114,12 +114,19 @@ struct PlacementBounds {
     int32_t hi() const { return std::min(b1, b2); }
 };
 
+// Pulse k of q: after k pulses at least Tmin apart (a1) with room for the rest
+// at most Tmax apart (a2); within k + 1 steps of Tmax (b1) and leaving room for
+// the rest at least Tmin apart (b2). None of it depends on what was drawn.
+PlacementBounds pulseBounds(uint32_t seriesLength, int32_t pulseLength, int32_t tmin, int32_t tmax,
+                            int32_t q, int32_t k) {
+    const auto n = static_cast<int32_t>(seriesLength);
+    return {k * tmin, n - tmax * (q - k), (k + 1) * tmax - pulseLength,
+            n - pulseLength - tmin * (q - k - 1)};
+}
+
 PlacementBounds firstPulseBounds(const SeriesRequest& request, int32_t k0) {
-    const int32_t n = static_cast<int32_t>(request.seriesLength);
-    const int32_t q = request.pulses;
-    return {k0 * request.tmin, n - request.tmax * (q - k0),
-            (k0 + 1) * request.tmax - request.pulseLength,
-            n - request.pulseLength - request.tmin * (q - k0 - 1)};
+    return pulseBounds(request.seriesLength, request.pulseLength, request.tmin, request.tmax,
+                       request.pulses, k0);
 }
 
 // Draws one pulse's position and kept window and writes its samples.
@@ -208,6 +215,12 @@ void placePulses(const SeriesRequest& request, SeriesHeader& record, RandomStrea
 }
 
 }  // namespace
+
+PulsePositionRange pulsePositionRange(uint32_t seriesLength, uint16_t pulseLength, uint16_t tmin,
+                                      uint16_t tmax, uint16_t pulses, uint16_t k) {
+    const PlacementBounds b = pulseBounds(seriesLength, pulseLength, tmin, tmax, pulses, k);
+    return {b.lo(), b.hi()};
+}
 
 GeometryFault seriesGeometryFault(uint32_t seriesLength, uint16_t pulseLength, uint16_t tmin,
                                   uint16_t tmax) {

@@ -43,6 +43,15 @@ enum class GeometryFault {
 GeometryFault seriesGeometryFault(uint32_t seriesLength, uint16_t pulseLength, uint16_t tmin,
                                   uint16_t tmax);
 
+// The positions pulse k (0-based) of `pulses` may take in a series of this
+// geometry, as making a series sets lpMinPositions and lpMaxPositions; the
+// known-count procedures search within them.
+struct PulsePositionRange {
+    int32_t lo = 0, hi = 0;
+};
+PulsePositionRange pulsePositionRange(uint32_t seriesLength, uint16_t pulseLength, uint16_t tmin,
+                                      uint16_t tmax, uint16_t pulses, uint16_t k);
+
 // Fills the record with a series. Returns -1 on success and 0 after a reported
 // failure; settings no series can satisfy are refused with the
 // incompatible-parameters report and leave the record unchanged.

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "cli/commands.h"
-#include "cli/series_json_input.h"
+#include "io/series_file.h"
 #include "pulses/pulse_header.h"
 
 namespace {
@@ -31,9 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         std::ofstream file(inputPath(), std::ios::binary | std::ios::trunc);
         file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     }
-    etalon::cli::SeriesFile series;
-    const std::string problem = etalon::cli::readSeriesFile(inputPath(), etalon::kEtalonLength,
-                                                            etalon::kEtalonsNumber, series);
+    etalon::io::SeriesFile series;
+    const std::string problem = etalon::io::readSeriesFile(inputPath(), etalon::kEtalonLength,
+                                                           etalon::kEtalonsNumber, series);
     if (!problem.empty() || series.dwSeriesSize > kLongestProcessed) return 0;
     // An accepted file holds every array it announces.
     if (series.lpPureData.size() != series.dwSeriesSize ||

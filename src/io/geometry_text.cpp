@@ -1,9 +1,8 @@
-#include "cli/geometry_text.h"
+#include "io/geometry_text.h"
 
-#include "cli/commands.h"
 #include "series/series_generator.h"
 
-namespace etalon::cli {
+namespace etalon::io {
 
 std::string geometryFaultText(uint32_t length, uint16_t pulseLength, uint16_t tmin, uint16_t tmax,
                               const GeometryWords& words) {
@@ -20,7 +19,7 @@ std::string geometryFaultText(uint32_t length, uint16_t pulseLength, uint16_t tm
         case GeometryFault::SeriesShorterThanPulse:
             return words.length + " is below " + etalon;
         case GeometryFault::SeriesTooLong:
-            return words.length + " is above " + std::to_string(kLargestPosition);
+            return words.length + " is above " + std::to_string(INT16_MAX);
         case GeometryFault::NoPulseCount:
             break;
     }
@@ -29,4 +28,4 @@ std::string geometryFaultText(uint32_t length, uint16_t pulseLength, uint16_t tm
            std::to_string(b.minPulses) + " pulses and holds at most " + std::to_string(b.maxPulses);
 }
 
-}  // namespace etalon::cli
+}  // namespace etalon::io

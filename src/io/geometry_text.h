@@ -1,9 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <string>
 
-namespace etalon::cli {
+namespace etalon::io {
 
 // How one source names the geometry's settings with their values: the options
 // ("--tmin 200 (default)") or the fields of a series file ("wTmin 200").
@@ -16,4 +17,4 @@ struct GeometryWords {
 std::string geometryFaultText(uint32_t length, uint16_t pulseLength, uint16_t tmin, uint16_t tmax,
                               const GeometryWords& words);
 
-}  // namespace etalon::cli
+}  // namespace etalon::io

@@ -1,4 +1,4 @@
-#include "cli/series_json_input.h"
+#include "io/series_file.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -8,13 +8,13 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 
-#include "cli/commands.h"
-#include "cli/geometry_text.h"
+#include "io/geometry_text.h"
+#include "io/text_file.h"
 #include "pulses/pulse_header.h"
 #include "series/series_generator.h"
 #include "series/series_header.h"
 
-namespace etalon::cli {
+namespace etalon::io {
 
 namespace {
 
@@ -70,6 +70,13 @@ std::vector<int16_t> array(const Json& series, const char* name, std::size_t ent
 std::string readWholeFile(const std::string& path, std::string& text) {
     std::error_code ignored;
     if (std::filesystem::is_directory(path, ignored)) return path + " is a folder";
+    // Far more than a series of 32,767 samples takes; not read to learn that.
+    constexpr std::uintmax_t kLargestSeriesFile = 64u << 20;
+    if (const std::uintmax_t size = std::filesystem::file_size(path, ignored);
+        !ignored && size > kLargestSeriesFile) {
+        return path + " is " + std::to_string(size >> 20) +
+               " MiB, more than any series file of 32,767 samples";
+    }
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
                                                                &std::fclose);
     if (!file) return path + " cannot be read: " + std::strerror(errno);
@@ -109,10 +116,9 @@ void pairwise(const std::vector<int16_t>& first, const char* firstName,
 void readGeometry(const Json& series, uint16_t pulseLength, SeriesFile& s) {
     s.wImpulseSize =
         static_cast<uint16_t>(number(series, "wImpulseSize", pulseLength, pulseLength));
-    s.dwSeriesSize =
-        static_cast<uint32_t>(number(series, "dwSeriesSize", pulseLength, kLargestPosition));
-    s.wTmin = static_cast<uint16_t>(number(series, "wTmin", 1, kLargestPosition));
-    s.wTmax = static_cast<uint16_t>(number(series, "wTmax", 1, kLargestPosition));
+    s.dwSeriesSize = static_cast<uint32_t>(number(series, "dwSeriesSize", pulseLength, INT16_MAX));
+    s.wTmin = static_cast<uint16_t>(number(series, "wTmin", 1, INT16_MAX));
+    s.wTmax = static_cast<uint16_t>(number(series, "wTmax", 1, INT16_MAX));
     const auto named = [](const char* name, int64_t value) {
         return std::string(name) + " " + std::to_string(value);
     };
@@ -199,4 +205,76 @@ std::string readSeriesFile(const std::string& path, uint16_t pulseLength, uint16
     return {};
 }
 
-}  // namespace etalon::cli
+std::unique_ptr<SeriesHeader> seriesFromFile(MessageSink& sink, const SeriesFile& file,
+                                             uint16_t etalons, uint16_t processingTmin) {
+    // Room for the longest chain the processing bounds allow as well.
+    const uint16_t tmin = std::min(file.wTmin, processingTmin);
+    auto record = getCutOffSeriesHeader(sink, etalons, file.wImpulseSize, tmin,
+                                        std::max(file.wTmax, tmin), file.dwSeriesSize, nullptr);
+    if (!record) return nullptr;
+    SeriesHeader& s = *record;
+    s.wTmin = file.wTmin;
+    s.wTmax = file.wTmax;
+    s.wImpulseSize = file.wImpulseSize;
+    s.wImpulseQuantity = file.wImpulseQuantity;
+    s.wMinPulses = file.wMinPulses;
+    s.wMaxPulses = file.wMaxPulses;
+    s.wNoiseLevel = file.wNoiseLevel;
+    s.wAmplitude = file.wAmplitude;
+    std::copy(file.lpPureData.begin(), file.lpPureData.end(), s.lpPureData.begin());
+    std::copy(file.lpNoisyData.begin(), file.lpNoisyData.end(), s.lpNoisyData.begin());
+    const std::pair<const std::vector<int16_t>*, std::vector<int16_t>*> pulses[] = {
+        {&file.lpPositions, &s.lpPositions},       {&file.lpMinPositions, &s.lpMinPositions},
+        {&file.lpMaxPositions, &s.lpMaxPositions}, {&file.lpEtalons, &s.lpEtalons},
+        {&file.lpCutStarts, &s.lpCutStarts},       {&file.lpCutEnds, &s.lpCutEnds}};
+    for (const auto& [from, to] : pulses)
+        std::copy(from->begin(), from->end(), to->begin());
+    std::fill(s.lpRestoredPositions.begin(), s.lpRestoredPositions.end(), int16_t{-1});
+    std::copy(file.lpSelectedSubset.begin(), file.lpSelectedSubset.end(),
+              s.lpSelectedSubset.begin());
+    s.wSubsetLength = static_cast<uint16_t>(file.lpSelectedSubset.size());
+    return record;
+}
+
+namespace {
+
+nlohmann::ordered_json firstEntries(const std::vector<int16_t>& values, std::size_t count) {
+    count = std::min(count, values.size());
+    return nlohmann::ordered_json(std::vector<int16_t>(values.begin(), values.begin() + count));
+}
+
+}  // namespace
+
+nlohmann::ordered_json seriesToJson(const SeriesHeader& series) {
+    const std::size_t n = series.dwSeriesSize;
+    const std::size_t q = series.wImpulseQuantity;
+    nlohmann::ordered_json out;
+    out["dwSeriesSize"] = series.dwSeriesSize;
+    out["wTmin"] = series.wTmin;
+    out["wTmax"] = series.wTmax;
+    out["wImpulseSize"] = series.wImpulseSize;
+    out["wImpulseQuantity"] = series.wImpulseQuantity;
+    out["wMinPulses"] = series.wMinPulses;
+    out["wMaxPulses"] = series.wMaxPulses;
+    out["wNoiseLevel"] = series.wNoiseLevel;
+    out["wAmplitude"] = series.wAmplitude;
+    out["lpPureData"] = firstEntries(series.lpPureData, n);
+    out["lpNoisyData"] = firstEntries(series.lpNoisyData, n);
+    out["lpPositions"] = firstEntries(series.lpPositions, q);
+    out["lpMinPositions"] = firstEntries(series.lpMinPositions, q);
+    out["lpMaxPositions"] = firstEntries(series.lpMaxPositions, q);
+    out["lpEtalons"] = firstEntries(series.lpEtalons, q);
+    out["lpCutStarts"] = firstEntries(series.lpCutStarts, q);
+    out["lpCutEnds"] = firstEntries(series.lpCutEnds, q);
+    out["wSubsetLength"] = series.wSubsetLength;
+    out["lpSelectedSubset"] = firstEntries(series.lpSelectedSubset, series.wSubsetLength);
+    return out;
+}
+
+std::string writeSeriesFile(const std::string& path, const SeriesHeader& series) {
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    list.push_back(seriesToJson(series));
+    return writeTextFile(path, nlohmann::ordered_json{{"series", list}}.dump() + '\n');
+}
+
+}  // namespace etalon::io

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <nlohmann/json.hpp>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pulses/pulse_header.h"
+
+namespace etalon::io {
+
+// What an alphabet file may hold: 1 to 20 etalons of one length L.
+inline constexpr uint16_t kMostFileEtalons = 20;
+inline constexpr uint16_t kShortestFileEtalon = 2;
+inline constexpr uint16_t kLongestFileEtalon = 1000;
+
+enum class AlphabetFormat { Json, Csv };
+
+// The format a file's ending names (.json, .csv/.txt), if any.
+std::optional<AlphabetFormat> alphabetFormatOfPath(std::string_view path);
+
+// Reads an alphabet: JSON as `etalon-cli alphabet` prints it ({"etalons":
+// [{"lpData": [...]}, ...]}, rows may also be plain arrays), or CSV with one
+// etalon a row (`#` comments skipped). Etalons are numbered 1.. in file
+// order. Refused, naming the file and the row: no etalons, more than 20,
+// rows of different lengths, a length outside 2..1000, a value that is not a
+// whole number within +-32,767, an etalon whose energy would wrap the 32-bit
+// sums. `out` is written only on success.
+std::string readAlphabetFile(const std::string& path, AlphabetFormat format,
+                             std::vector<PulseHeader>& out);
+
+// {"etalons": [{"wNumber", "wSize", "lpData"}, ...]}.
+nlohmann::ordered_json alphabetToJson(std::span<const PulseHeader> alphabet);
+// One etalon a row, values separated by commas.
+std::string alphabetCsvText(std::span<const PulseHeader> alphabet);
+
+// Writes the alphabet file, all or nothing. Returns an empty string or what
+// went wrong.
+std::string writeAlphabetFile(const std::string& path, std::span<const PulseHeader> alphabet,
+                              AlphabetFormat format);
+
+}  // namespace etalon::io

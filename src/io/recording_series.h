@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "base/message_sink.h"
+#include "pulses/pulse_header.h"
+#include "series/series_codes.h"
+#include "series/series_header.h"
+
+namespace etalon::io {
+
+// How a recording is processed: the geometry the procedures search with, the
+// pulse count when it is known, and the processing level.
+struct RecordingProcessing {
+    uint16_t tmin = 40;
+    uint16_t tmax = 181;
+    std::optional<uint16_t> pulses;  // none: an unknown count
+    uint16_t processingLevel = 100;
+    uint16_t etalons = kEtalonsNumber;  // the alphabet's count and length
+    uint16_t pulseLength = kEtalonLength;
+    // The etalons the procedures will fit (the working set), for the 32-bit check.
+    std::span<const PulseHeader> fitted;
+};
+
+// Fixed or unfixed count; a cut-off type when the processing level is below 100.
+SeriesCode recordingSeriesType(bool knownCount, uint16_t processingLevel);
+
+// A series record holding the samples as its (noisy and pure) data, with no
+// truth (true positions -1, etalons 0) and the pulse-count bounds of the
+// geometry; for a known count, that count and each pulse's position range as
+// making a series sets it. Refused in one line (geometry no series fits, a
+// count outside the bounds, sums that would wrap), with `problem` set and
+// null returned; null with `problem` empty after a reported allocation failure.
+std::unique_ptr<SeriesHeader> seriesFromRecording(MessageSink& sink,
+                                                  std::span<const int16_t> samples,
+                                                  const RecordingProcessing& how,
+                                                  std::string& problem);
+
+}  // namespace etalon::io
