@@ -117,33 +117,34 @@ bool cancel(DialogContext& context, int32_t& accepted) {
 
 DialogTemplate openSeriesTemplate() {
     return {"Processing the series",
-            {0, 0, 209, 118},
+            {0, 0, 240, 126},
             {
-                label({}, 13, 8, 190, 8, kLabelRecording),
-                group("Parameters for processing series", 13, 22, 128, 88),
-                label("Number of Pulses (empty: unknown)", 20, 35, 78, 16),
-                edit(kEditRecordingPulses, 100, 34, 34, 12),
-                label("Min Length of Interval", 20, 54, 70, 8),
-                edit(kEditRecordingTmin, 100, 53, 34, 12),
-                label("Max Length of Interval", 20, 69, 70, 8),
-                edit(kEditRecordingTmax, 100, 68, 34, 12),
-                label("Saved Energy Level (from 0 to 100)", 20, 83, 78, 16),
-                edit(kEditRecordingLevel, 100, 86, 34, 12),
-                okButton(148, 72),
-                cancelButton(148, 91),
+                label({}, 13, 8, 220, 8, kLabelRecording),
+                group("Parameters for processing series", 13, 22, 160, 96),
+                label("Number of Pulses", 20, 35, 85, 8),
+                edit(kEditRecordingPulses, 110, 34, 40, 12),
+                label("(left empty when unknown)", 20, 46, 88, 8),
+                label("Min Length of Interval", 20, 61, 85, 8),
+                edit(kEditRecordingTmin, 110, 60, 40, 12),
+                label("Max Length of Interval", 20, 76, 85, 8),
+                edit(kEditRecordingTmax, 110, 75, 40, 12),
+                label("Saved Energy Level (0-100)", 20, 91, 88, 8),
+                edit(kEditRecordingLevel, 110, 90, 40, 12),
+                okButton(180, 80),
+                cancelButton(180, 99),
             }};
 }
 
 DialogTemplate etalonFromSeriesTemplate() {
     return {"Etalon from series",
-            {0, 0, 180, 82},
+            {0, 0, 200, 82},
             {
-                label({}, 13, 12, 110, 8, kLabelFirstSample),
-                edit(kEditFirstSample, 128, 11, 38, 12),
-                label({}, 13, 32, 110, 8, kLabelReplacedEtalon),
-                edit(kEditReplacedEtalon, 128, 31, 38, 12),
-                okButton(30, 58),
-                cancelButton(100, 58),
+                label({}, 13, 12, 130, 8, kLabelFirstSample),
+                edit(kEditFirstSample, 148, 11, 38, 12),
+                label({}, 13, 32, 130, 8, kLabelReplacedEtalon),
+                edit(kEditReplacedEtalon, 148, 31, 38, 12),
+                okButton(40, 58),
+                cancelButton(110, 58),
             }};
 }
 

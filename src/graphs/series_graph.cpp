@@ -16,6 +16,9 @@ namespace {
 using platform::DeviceContext;
 using platform::Rect;
 
+// The restored pulses drawn over the blue series stand out in red.
+constexpr platform::Color kRestoredOverSeries{200, 0, 0};
+
 // Everything the parts of the view share while one paint lasts.
 struct GraphPaint {
     DeviceContext& dc;
@@ -68,7 +71,10 @@ void drawPanel(const GraphPaint& p, int k) {
     if (k == 1 && !p.view.truthKnown) {
         // No true pulses to draw: the restored ones go over the series instead.
         DrawNoisySeries(p.dc, r, a, p.series);
-        DrawDetectedPulses(p.dc, r, a, p.series);
+        {
+            platform::PenGuard pen(p.dc, kRestoredOverSeries);
+            DrawDetectedPulses(p.dc, r, a, p.series);
+        }
         p.dc.textOut(r.left + 4, r.top + 2, kTruthUnknown);
     } else if (k == 1) {
         DrawSeriesPulses(p.dc, r, a, p.series);
