@@ -9,6 +9,7 @@
 
 #include "app/main_menu.h"
 #include "dialogs/file_dialogs.h"
+#include "dialogs/simulation_dialogs.h"
 #include "export/export_support.h"
 #include "io/alphabet_file.h"
 #include "io/results_csv.h"
@@ -104,6 +105,22 @@ TEST(FileCommands, OpenSeriesProcessesARecordingWithoutTruthAndAsksBeforeReplaci
     EXPECT_EQ(rig.calls.back().procedure, "recognizeKnownNumberChain");
     for (int k = 0; k < 3; ++k)
         EXPECT_LE(known.lpMinPositions[k], known.lpMaxPositions[k]) << k;
+}
+
+// Agreed to, a simulation runs on the recording's record and replaces it.
+TEST(FileCommands, ASimulationReplacesARecordingOnceAgreed) {
+    test::ScratchFolder folder;
+    writeText(folder / "rec.csv", csvOf(recordingSamples()));
+    CommandRig rig;
+    rig.procedures = workbenchRestoringProcedures();
+    rig.host.scripts[kDialogLocationParameters] = typeAndPress(
+        {{kEditPulsesFrom, "6"}, {kEditPulsesTo, "7"}, {kEditNoiseSteps, "2"}, {kEditRepeats, "2"}},
+        kIdOk);
+    openSeries(rig, folder / "rec.csv", "");
+    rig.command(kCmdStatSimulation);
+    EXPECT_EQ(rig.host.questions.size(), 1u);
+    ASSERT_TRUE(rig.state.lpRestErrorHeader && rig.state.lpRestErrorHeader->ifComplete);
+    EXPECT_EQ(rig.state.bSeriesWithoutTruth, 0);
 }
 
 TEST(FileCommands, RefusedFilesAndValuesChangeNothing) {
