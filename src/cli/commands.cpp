@@ -12,6 +12,7 @@
 #include "cli/series_session.h"
 #include "cli/simulate_command.h"
 #include "cli/standard_output.h"
+#include "io/alphabet_file.h"
 #include "io/geometry_text.h"
 #include "series/series_codes.h"
 #include "series/series_generator.h"
@@ -43,12 +44,22 @@ struct SeriesArguments {
     SeriesOptions options;
     std::string sequence;
     std::string subset;
-    int32_t pulses = 0;  // 0: not given
+    std::string alphabet;  // an alphabet file
+    int32_t pulses = 0;    // 0: not given
 };
+
+void addAlphabetOption(CLI::App& command, std::string& path) {
+    command
+        .add_option("--alphabet", path,
+                    "Etalons from this file (JSON or CSV, one etalon a row) instead of the "
+                    "built-in 20; they set the etalon count and length")
+        ->type_name("FILE");
+}
 
 // What every subcommand that makes series takes: type, geometry, level, subset.
 void addGeometryOptions(CLI::App& command, SeriesArguments& args) {
     SeriesOptions& o = args.options;
+    addAlphabetOption(command, args.alphabet);
     addChoice(command, "--type", o.type, "TYPE", std::vector<int>{1, 2, 4, 8, 16, 32, 36, 40},
               "Series type: 1, 2, 4, 8, 16, 32, 36 or 40");
     addWhole(command, "--length", o.length, "N", 1, kLargestPosition,
@@ -88,19 +99,33 @@ void checkGeometry(const SeriesOptions& o, const CLI::App& command) {
         return name + " " + std::to_string(value) + (command.count(name) == 0 ? " (default)" : "");
     };
     const std::string why = io::geometryFaultText(
-        o.length, kEtalonLength, o.tmin, o.tmax,
+        o.length, o.pulseLength(), o.tmin, o.tmax,
         {named("--length", o.length), named("--tmin", o.tmin), named("--tmax", o.tmax)});
     if (!why.empty()) throw CLI::ValidationError(why + ": no series can be made");
 }
 
+// Loads --alphabet; throws CLI::ValidationError naming the file and the row.
+std::vector<PulseHeader> loadAlphabet(const std::string& path) {
+    std::vector<PulseHeader> alphabet;
+    if (path.empty()) return alphabet;
+    const std::string problem = io::readAlphabetFile(path, io::guessAlphabetFormat(path), alphabet);
+    if (!problem.empty()) throw CLI::ValidationError("--alphabet", problem);
+    return alphabet;
+}
+
 // Turns the text options into the option record; throws CLI::ValidationError.
 // `makesSeries`: the geometry makes series (not only bounds a read one's processing).
-void finishSeriesOptions(SeriesArguments& args, const CLI::App& command, bool makesSeries) {
+// `recording`: a recording is processed, whose own length bounds the count.
+void finishSeriesOptions(SeriesArguments& args, const CLI::App& command, bool makesSeries,
+                         bool recording = false) {
     SeriesOptions& o = args.options;
+    o.alphabet = loadAlphabet(args.alphabet);
     if (makesSeries) checkGeometry(o, command);
-    if (args.pulses > 0) {
+    if (args.pulses > 0 && recording) {
+        o.pulses = static_cast<uint16_t>(args.pulses);
+    } else if (args.pulses > 0) {
         // The generator refuses a fixed count outside the bounds; say why here.
-        const PulseCountBounds bounds = pulseCountBounds(o.length, kEtalonLength, o.tmin, o.tmax);
+        const PulseCountBounds bounds = pulseCountBounds(o.length, o.pulseLength(), o.tmin, o.tmax);
         const int64_t least = std::max<int64_t>(bounds.minPulses, 1);
         if (!isUnfixedSeries(o.seriesType()) && bounds.maxPulses >= least &&
             (args.pulses < least || args.pulses > bounds.maxPulses)) {
@@ -119,7 +144,7 @@ void finishSeriesOptions(SeriesArguments& args, const CLI::App& command, bool ma
         }
     }
     if (!args.subset.empty()) {
-        for (int64_t v : parseList(args.subset, "--subset", 1, 20)) {
+        for (int64_t v : parseList(args.subset, "--subset", 1, o.etalons())) {
             o.subset.push_back(static_cast<int32_t>(v));
         }
     }
@@ -127,7 +152,7 @@ void finishSeriesOptions(SeriesArguments& args, const CLI::App& command, bool ma
 
 int runSeries(const SeriesOptions& options, std::ostream& out, std::ostream& err) {
     StderrSink sink(err);
-    SeriesSession session(sink, options.sequence);
+    SeriesSession session(sink, options.sequence, options.alphabet);
     if (sink.reports() != 0) return kExitCoreFailed;
     nlohmann::ordered_json series = nlohmann::ordered_json::array();
     for (uint32_t i = 0; i < options.count; ++i) {
@@ -138,13 +163,15 @@ int runSeries(const SeriesOptions& options, std::ostream& out, std::ostream& err
     return writeOutput(out, err, text) ? 0 : kExitWriteFailed;
 }
 
-int runAlphabet(std::ostream& out, std::ostream& err) {
+// The alphabet in the alphabet file's JSON or CSV form.
+int runAlphabet(const std::vector<PulseHeader>& loaded, const std::string& format,
+                std::ostream& out, std::ostream& err) {
     StderrSink sink(err);
-    SeriesSession session(sink, {});
+    SeriesSession session(sink, {}, loaded);
     if (sink.reports() != 0) return kExitCoreFailed;
-    return writeOutput(out, err, alphabetToJson(session.alphabet()).dump() + '\n')
-               ? 0
-               : kExitWriteFailed;
+    const std::string text = format == "csv" ? io::alphabetCsvText(session.alphabet())
+                                             : alphabetToJson(session.alphabet()).dump() + '\n';
+    return writeOutput(out, err, text) ? 0 : kExitWriteFailed;
 }
 
 }  // namespace
@@ -153,7 +180,14 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
     CLI::App app{"Etalon Workbench on the command line: the etalon alphabet and series as JSON",
                  "etalon-cli"};
     app.require_subcommand(1);
-    CLI::App* alphabet = app.add_subcommand("alphabet", "Print the 20 etalons");
+    CLI::App* alphabet = app.add_subcommand(
+        "alphabet", "Print the etalons: the built-in 20, or those of an alphabet file");
+    std::string alphabetFormat = "json", alphabetFile;
+    addChoice(*alphabet, "--format", alphabetFormat, "FORMAT",
+              std::vector<std::string>{"json", "csv"},
+              "json or csv (one etalon a row), the forms --alphabet reads");
+    addAlphabetOption(*alphabet, alphabetFile);
+    alphabet->get_option("--alphabet")->description("Print the etalons of this file instead");
     CLI::App* series = app.add_subcommand("series", "Make series as the workbench does");
     SeriesArguments seriesArgs;
     addSeriesOptions(*series, seriesArgs);
@@ -165,7 +199,8 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
     addProcessOptions(*process, processArgs);
     process->get_option("--count")->description(
         "Series made one after another, each restored and printed as one line "
-        "of JSON (JSON Lines); 1..100000");
+        "of JSON (JSON Lines); 1..100000. With --samples: the samples of the span "
+        "(1..32767)");
 
     CLI::App* simulate = app.add_subcommand(
         "simulate", "Run the statistical simulation over a grid of pulse counts and noise levels");
@@ -183,7 +218,10 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
     try {
         app.parse(argc, argv);
         if (*series) finishSeriesOptions(seriesArgs, *series, true);
-        if (*process) finishSeriesOptions(processSeries, *process, processArgs.input.empty());
+        const bool recording = !processArgs.recording.path.empty();
+        if (*process)
+            finishSeriesOptions(processSeries, *process, processArgs.input.empty() && !recording,
+                                recording);
         if (*simulate) {
             for (const char* name : {"--noise", "--pulses", "--count", "--sequence", "--input"}) {
                 if (simulate->count(name) > 0)
@@ -215,7 +253,16 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
                 << sub->get_description() << '\n';
         return kExitBadInput;
     }
-    if (*alphabet) return runAlphabet(out, err);
+    if (*alphabet) {
+        std::vector<PulseHeader> loaded;
+        try {
+            loaded = loadAlphabet(alphabetFile);
+        } catch (const CLI::ValidationError& e) {
+            err << "etalon-cli: " << e.what() << '\n';
+            return kExitBadInput;
+        }
+        return runAlphabet(loaded, alphabetFormat, out, err);
+    }
     if (*simulate) {
         const bool terminal = &err == &std::cerr && isatty(STDERR_FILENO);
         return runSimulate(simulateSeries.options, simulateTask, simulateArgs, out, err, terminal);

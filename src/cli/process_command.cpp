@@ -11,6 +11,8 @@
 #include "cli/process_json.h"
 #include "cli/standard_output.h"
 #include "cli/task_options.h"
+#include "io/recording_series.h"
+#include "io/results_csv.h"
 #include "io/series_file.h"
 #include "processing/restoring.h"
 #include "processing/task_codes.h"
@@ -82,9 +84,9 @@ std::unique_ptr<SeriesHeader> prepareSeries(StderrSink& sink, SeriesSession& ses
     if (!args.input.empty()) {
         io::SeriesFile file;
         const std::string problem =
-            io::readSeriesFile(args.input, kEtalonLength, kEtalonsNumber, file);
+            io::readSeriesFile(args.input, session.pulseLength(), session.etalons(), file);
         if (!problem.empty()) throw BadInput{problem};
-        auto read = io::seriesFromFile(sink, file, kEtalonsNumber, processingTmin);
+        auto read = io::seriesFromFile(sink, file, session.etalons(), processingTmin);
         failed = !read;
         if (!read) return nullptr;
         storeSubsets(sink, subsets, args.pick, options, *read);
@@ -100,11 +102,42 @@ std::unique_ptr<SeriesHeader> prepareSeries(StderrSink& sink, SeriesSession& ses
     return nullptr;
 }
 
-// Restores one series and prints it as one line of JSON; false after a report
-// (a failed write included).
+// The held chains as the results table lists them.
+std::vector<io::ResultChain> resultChains(const ChainsHeader& chains) {
+    std::vector<io::ResultChain> rows;
+    for (std::size_t c = 0; c < chains.wPretenders; ++c) {
+        const auto n = static_cast<std::size_t>(
+            std::clamp<int32_t>(chains.pulsesQuantity(c), 0, chains.wMaxPulses));
+        rows.push_back({chains.distance(c), chains.pulsesList(c).first(n),
+                        chains.positionsList(c).first(n), chains.cutStartsList(c).first(n),
+                        chains.cutEndsList(c).first(n)});
+    }
+    return rows;
+}
+
+// How the results are printed; `recording` is the file the series came from.
+struct Output {
+    std::string format;
+    const io::Recording* recording = nullptr;
+};
+
+nlohmann::ordered_json recordingToJson(const io::Recording& recording) {
+    nlohmann::ordered_json out;
+    out["first"] = recording.first;
+    out["samples"] = recording.samples.size();
+    out["scaled"] = recording.scaled;
+    out["scale"] = recording.scale;
+    out["sampleRate"] = recording.sampleRate ? nlohmann::ordered_json(*recording.sampleRate)
+                                             : nlohmann::ordered_json(nullptr);
+    return out;
+}
+
+// Restores one series and prints it as one line of JSON, or its chains as the
+// results CSV; false after a report (a failed write included).
 bool processAndPrint(StderrSink& sink, const SeriesSession& session, const Run& run,
                      std::span<const int32_t> selection, std::unique_ptr<ChainsHeader>& chains,
-                     SeriesHeader& series, std::ostream& out, std::ostream& err) {
+                     SeriesHeader& series, const Output& output, std::ostream& out,
+                     std::ostream& err) {
     const uint16_t room = std::max(
         series.wMaxPulses,
         pulseCountBounds(series.dwSeriesSize, series.wImpulseSize, run.tmin, run.tmax).maxPulses);
@@ -115,7 +148,16 @@ bool processAndPrint(StderrSink& sink, const SeriesSession& session, const Run& 
     if (sink.reports() != reportsBefore) return false;
     addToChainsHeader(sink, run.type, run.effectiveTask, run.makingLevel, run.processingLevel,
                       chains.get());
+    if (output.format == "csv") {
+        io::ResultPlace place;
+        if (output.recording) {
+            place.first = output.recording->first;
+            place.sampleRate = output.recording->sampleRate;
+        }
+        return writeOutput(out, err, io::resultsCsvText(resultChains(*chains), place));
+    }
     nlohmann::ordered_json result;
+    if (output.recording) result["recording"] = recordingToJson(*output.recording);
     result["series"] = processedSeriesToJson(series);
     result["chains"] = chainsToJson(*chains);
     result["returned"] = returned;
@@ -131,7 +173,8 @@ void addTaskOptions(CLI::App& command, ProcessArguments& args) {
     addWhole(command, "--etalon", args.etalon, "N", 1, kEtalonsNumber,
              "The etalon singled out for detection");
     addList(command, "--etalons", args.etalons, "LIST",
-            "Working set, comma-separated (default 1..20)", "all 20 etalons");
+            "Working set, comma-separated (default: every etalon, 1..20 built in)",
+            "all 20 etalons");
     addWhole(command, "--processing-level", args.processingLevel, "PERCENT", 0, 100,
              "Saved-energy level for processing (default: the making level)", false);
     addList(command, "--subsets", args.subsets, "LISTS",
@@ -146,14 +189,73 @@ void addProcessOptions(CLI::App& command, ProcessArguments& args) {
     command.add_option("--input", args.input, "Process this series (JSON as `series` prints it)")
         ->type_name("FILE");
     addTaskOptions(command, args);
+    addRecordingOptions(command, args.recording);
+    addChoice(command, "--format", args.format, "FORMAT", std::vector<std::string>{"json", "csv"},
+              "json (series, chains and returned value) or csv (one restored pulse a row)");
 }
+
+namespace {
+
+// A recording's series type and length come from the file and the count.
+void refuseMakingOptions(const CLI::App& command) {
+    for (const char* name : {"--input", "--type", "--length", "--level", "--noise", "--sequence"}) {
+        if (command.count(name) > 0)
+            throw BadInput{std::string(name) +
+                           ": --samples processes a recording; the recording, --pulses and "
+                           "--processing-level set what this would"};
+    }
+}
+
+int processRecording(StderrSink& sink, const SeriesSession& session, const SeriesOptions& options,
+                     const ProcessArguments& args, const CLI::App& command, std::ostream& out,
+                     std::ostream& err) {
+    refuseMakingOptions(command);
+    const TaskCode task = taskCode(args.task);
+    Run run{};
+    run.processingLevel =
+        args.processingLevel >= 0 ? static_cast<uint16_t>(args.processingLevel) : uint16_t{100};
+    run.makingLevel = run.processingLevel;
+    run.type = io::recordingSeriesType(options.pulses.has_value(), run.processingLevel);
+    run.effectiveTask = effectiveTask(task, run.type);
+    run.tmin = options.tmin;
+    run.tmax = options.tmax;
+    run.proceeding = args.proceeding;
+    run.list = workingList(task, args, session.etalons());
+
+    RecordingSettings settings;
+    if (command.count("--count") > 0) settings.count = options.count;
+    settings.tmin = run.tmin;
+    settings.tmax = run.tmax;
+    settings.pulses = options.pulses;
+    settings.processingLevel = run.processingLevel;
+    settings.alphabet = session.alphabet();
+    settings.list = run.list;
+    io::Recording recording;
+    auto series = loadRecording(sink, args.recording, settings, recording, err);
+    if (!series) return kExitCoreFailed;
+    std::unique_ptr<ChainsHeader> chains;
+    return processAndPrint(sink, session, run, options.subset, chains, *series,
+                           {args.format, &recording}, out, err)
+               ? 0
+               : kExitCoreFailed;
+}
+
+}  // namespace
 
 int runProcess(const SeriesOptions& options, const ProcessArguments& args, const CLI::App& command,
                std::ostream& out, std::ostream& err) {
     StderrSink sink(err);
-    SeriesSession session(sink, options.sequence);
+    SeriesSession session(sink, options.sequence, options.alphabet);
     if (sink.reports() != 0) return kExitCoreFailed;
     try {
+        if (!args.recording.path.empty())
+            return processRecording(sink, session, options, args, command, out, err);
+        for (const char* name : {"--format-in", "--column", "--channel", "--scale", "--from"}) {
+            if (command.count(name) > 0)
+                throw BadInput{std::string(name) + " goes with --samples, which reads a recording"};
+        }
+        if (args.format == "csv" && options.count != 1)
+            throw BadInput{"--format csv: one series at a time; leave --count out"};
         if (!args.input.empty() && options.count != 1)
             throw BadInput{"--count: a file holds one series; --count goes with made series"};
         Run run{};
@@ -166,7 +268,7 @@ int runProcess(const SeriesOptions& options, const ProcessArguments& args, const
         run.processingLevel =
             args.processingLevel >= 0 ? static_cast<uint16_t>(args.processingLevel) : options.level;
         run.proceeding = args.proceeding;
-        run.list = workingList(task, args);
+        run.list = workingList(task, args, session.etalons());
 
         bool failed = false;
         auto read = prepareSeries(sink, session, options, args, run.tmin, failed);
@@ -176,14 +278,15 @@ int runProcess(const SeriesOptions& options, const ProcessArguments& args, const
             // A file brings its own bounds unless others are asked for.
             if (command.count("--tmin") == 0) run.tmin = read->wTmin;
             if (command.count("--tmax") == 0) run.tmax = read->wTmax;
-            return processAndPrint(sink, session, run, options.subset, chains, *read, out, err)
+            return processAndPrint(sink, session, run, options.subset, chains, *read,
+                                   {args.format, nullptr}, out, err)
                        ? 0
                        : kExitCoreFailed;
         }
         for (uint32_t i = 0; i < options.count; ++i) {
             if (!session.makeSeries(options)) return kExitCoreFailed;
-            if (!processAndPrint(sink, session, run, options.subset, chains, *session.series(), out,
-                                 err))
+            if (!processAndPrint(sink, session, run, options.subset, chains, *session.series(),
+                                 {args.format, nullptr}, out, err))
                 return kExitCoreFailed;
         }
         return 0;

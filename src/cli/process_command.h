@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/recording_input.h"
 #include "cli/series_session.h"
 
 namespace etalon::cli {
@@ -21,9 +22,12 @@ struct ProcessArguments {
     std::string subsets;           // "L1;L2;..."
     int32_t pick = 0;              // 0: the last stored pattern
     uint16_t proceeding = 1;
+    std::string format = "json";   // or csv: one restored pulse a row
+    RecordingArguments recording;  // --samples and how to read them
 };
 
-// The task, working list and patterns; addProcessOptions adds --input too.
+// The task, working list and patterns; addProcessOptions adds --input, the
+// recording's options and the output format too.
 void addTaskOptions(CLI::App& command, ProcessArguments& args);
 void addProcessOptions(CLI::App& command, ProcessArguments& args);
 

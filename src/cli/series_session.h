@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "cli/stderr_sink.h"
@@ -28,16 +29,26 @@ struct SeriesOptions {
     uint16_t employment = 4;
     uint16_t initPosition = 1;
     uint32_t count = 1;
+    // Loaded with --alphabet; empty: the built-in 20 etalons. It sets the
+    // etalon count and length everything else follows.
+    std::vector<PulseHeader> alphabet;
 
     SeriesCode seriesType() const { return static_cast<SeriesCode>(type); }
+    uint16_t etalons() const {
+        return alphabet.empty() ? kEtalonsNumber : static_cast<uint16_t>(alphabet.size());
+    }
+    uint16_t pulseLength() const { return alphabet.empty() ? kEtalonLength : alphabet[0].wSize; }
 };
 
 // The core as the workbench holds it at start-up (streams at their start
 // values, the alphabet built from them), making series one after another.
 class SeriesSession {
   public:
-    // `sequence` is the etalon sequence the first series starts from.
-    SeriesSession(StderrSink& sink, std::vector<uint16_t> sequence);
+    // `sequence` is the etalon sequence the first series starts from. A
+    // `loaded` alphabet replaces the built-in one, which is still made first
+    // so the streams stand where they stand at start-up.
+    SeriesSession(StderrSink& sink, std::vector<uint16_t> sequence,
+                  std::vector<PulseHeader> loaded = {});
 
     // Makes the next series, carrying the streams, the sequence and the series
     // record on; the options' subset is placed before the first one. Returns
@@ -48,14 +59,16 @@ class SeriesSession {
     // that patterns can be stored into it first. Returns false after a report.
     bool prepareRecord(const SeriesOptions& options);
 
-    const std::array<PulseHeader, kEtalonsNumber>& alphabet() const { return alphabet_; }
+    std::span<const PulseHeader> alphabet() const { return alphabet_; }
+    uint16_t etalons() const { return static_cast<uint16_t>(alphabet_.size()); }
+    uint16_t pulseLength() const { return alphabet_[0].wSize; }
     SeriesHeader* series() { return series_.get(); }
     RandomStreams& streams() { return streams_; }
 
   private:
     StderrSink& sink_;
     RandomStreams streams_;
-    std::array<PulseHeader, kEtalonsNumber> alphabet_{};
+    std::vector<PulseHeader> alphabet_;
     std::vector<uint16_t> sequence_;
     std::unique_ptr<SeriesHeader> series_;
     bool subsetPlaced_ = false;

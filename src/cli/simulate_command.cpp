@@ -148,15 +148,15 @@ int runSimulate(const SeriesOptions& options, const ProcessArguments& task,
                 const SimulateArguments& args, std::ostream& out, std::ostream& err,
                 bool terminal) {
     StderrSink sink(err);
-    SeriesSession session(sink, {});
+    SeriesSession session(sink, {}, options.alphabet);
     if (sink.reports() != 0) return kExitCoreFailed;
     try {
         const PulseCountBounds bounds =
-            pulseCountBounds(options.length, kEtalonLength, options.tmin, options.tmax);
+            pulseCountBounds(options.length, session.pulseLength(), options.tmin, options.tmax);
         int32_t from = 0, to = 0;
         checkGrid(args, bounds, from, to);
         const TaskCode taskType = taskCode(task.task);
-        const std::vector<uint16_t> list = workingList(taskType, task);
+        const std::vector<uint16_t> list = workingList(taskType, task, session.etalons());
 
         if (!session.prepareRecord(options)) return kExitCoreFailed;
         SeriesHeader& series = *session.series();
@@ -179,6 +179,7 @@ int runSimulate(const SeriesOptions& options, const ProcessArguments& task,
 
         SimulationRun run;
         run.alphabet = session.alphabet();
+        run.etalonsNumber = session.etalons();
         run.requiredList = list;
         run.seriesType = options.seriesType();
         run.effectiveTask = effectiveTask(taskType, options.seriesType());

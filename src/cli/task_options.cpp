@@ -17,15 +17,16 @@ TaskCode taskCode(const std::string& task) {
 }
 
 std::vector<int32_t> parseNumbers(const std::string& text, const std::string& option,
-                                  char separator) {
+                                  char separator, uint16_t etalons) {
     std::vector<int32_t> values;
     for (const std::string& item : splitItems(text, separator)) {
         int32_t value = 0;
         if (!parseWhole(item, value)) {
             throw BadInput{option + ": '" + item + "' is not a whole number"};
         }
-        if (value < 1 || value > kEtalonsNumber) {
-            throw BadInput{option + ": etalon " + std::to_string(value) + " is outside 1..20"};
+        if (value < 1 || value > etalons) {
+            throw BadInput{option + ": etalon " + std::to_string(value) + " is outside 1.." +
+                           std::to_string(etalons)};
         }
         values.push_back(value);
     }
@@ -64,15 +65,18 @@ void storeSubsets(MessageSink& sink, const std::vector<std::vector<int32_t>>& su
     }
 }
 
-std::vector<uint16_t> workingList(TaskCode task, const ProcessArguments& args) {
+std::vector<uint16_t> workingList(TaskCode task, const ProcessArguments& args, uint16_t etalons) {
     std::vector<uint16_t> list;
     if (task == TaskCode::Detection) {
+        if (args.etalon > etalons)
+            throw BadInput{"--etalon: etalon " + std::to_string(args.etalon) + " is outside 1.." +
+                           std::to_string(etalons) + ", the etalons of the alphabet"};
         list = {static_cast<uint16_t>(args.etalon)};
     } else if (!args.etalons.empty()) {
-        for (int32_t e : parseNumbers(args.etalons, "--etalons", ','))
+        for (int32_t e : parseNumbers(args.etalons, "--etalons", ',', etalons))
             list.push_back(static_cast<uint16_t>(e));
     } else {
-        for (uint16_t e = 1; e <= kEtalonsNumber; ++e)
+        for (uint16_t e = 1; e <= etalons; ++e)
             list.push_back(e);
     }
     return list;

@@ -19,9 +19,9 @@ struct BadInput {
 // The task code of a --task name.
 TaskCode taskCode(const std::string& task);
 
-// Etalon numbers 1..20 separated by `separator`; throws BadInput naming the option.
+// Etalon numbers 1..`etalons` separated by `separator`; throws BadInput naming the option.
 std::vector<int32_t> parseNumbers(const std::string& text, const std::string& option,
-                                  char separator);
+                                  char separator, uint16_t etalons = kEtalonsNumber);
 // "3,5,7;2,4": the stored patterns.
 std::vector<std::vector<int32_t>> parseSubsets(const std::string& text);
 
@@ -29,7 +29,8 @@ std::vector<std::vector<int32_t>> parseSubsets(const std::string& text);
 void storeSubsets(MessageSink& sink, const std::vector<std::vector<int32_t>>& subsets, int pick,
                   const SeriesOptions& options, SeriesHeader& series);
 
-// The working list: the singled-out etalon for detection, --etalons (or 1..20) otherwise.
-std::vector<uint16_t> workingList(TaskCode task, const ProcessArguments& args);
+// The working list of an alphabet of `etalons`: the singled-out etalon for
+// detection, --etalons (or every etalon) otherwise.
+std::vector<uint16_t> workingList(TaskCode task, const ProcessArguments& args, uint16_t etalons);
 
 }  // namespace etalon::cli

@@ -1,5 +1,6 @@
 #include "io/alphabet_file.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -166,6 +167,15 @@ std::optional<AlphabetFormat> alphabetFormatOfPath(std::string_view path) {
     if (ending == "json") return AlphabetFormat::Json;
     if (ending == "csv" || ending == "txt") return AlphabetFormat::Csv;
     return std::nullopt;
+}
+
+AlphabetFormat guessAlphabetFormat(const std::string& path) {
+    if (const auto format = alphabetFormatOfPath(path)) return *format;
+    std::ifstream in(path, std::ios::binary);
+    char c = 0;
+    while (in.get(c) && std::isspace(static_cast<unsigned char>(c))) {
+    }
+    return in && (c == '{' || c == '[') ? AlphabetFormat::Json : AlphabetFormat::Csv;
 }
 
 std::string readAlphabetFile(const std::string& path, AlphabetFormat format,

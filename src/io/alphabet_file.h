@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -20,6 +21,8 @@ enum class AlphabetFormat { Json, Csv };
 
 // The format a file's ending names (.json, .csv/.txt), if any.
 std::optional<AlphabetFormat> alphabetFormatOfPath(std::string_view path);
+// The ending's format, else JSON when the file starts with '{' or '[', else CSV.
+AlphabetFormat guessAlphabetFormat(const std::string& path);
 
 // Reads an alphabet: JSON as `etalon-cli alphabet` prints it ({"etalons":
 // [{"lpData": [...]}, ...]}, rows may also be plain arrays), or CSV with one

@@ -1,0 +1,78 @@
+#include "cli/recording_input.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "cli/task_options.h"
+#include "io/recording_series.h"
+
+namespace etalon::cli {
+
+void addRecordingOptions(CLI::App& command, RecordingArguments& args) {
+    command
+        .add_option("--samples", args.path,
+                    "Process this recording: CSV (one value a line, or a column of a table), "
+                    "WAV, or a series JSON (its lpNoisyData)")
+        ->type_name("FILE");
+    command
+        .add_option("--format-in", args.formatIn,
+                    "csv, wav or json, where the ending of --samples does not say")
+        ->type_name("FORMAT")
+        ->check(CLI::IsMember({"csv", "wav", "json"}).description(""));
+    command.add_option("--column", args.column, "CSV column: its number (from 1) or header name")
+        ->type_name("COLUMN");
+    command.add_option("--channel", args.channel, "WAV channel, from 1")
+        ->type_name("N")
+        ->check(CLI::Range(1u, 65535u).description(""));
+    command
+        .add_option("--scale", args.scale,
+                    "Factor for samples that are not integers within +-32767 (default: the one "
+                    "putting the largest magnitude at 128); given, it scales every sample")
+        ->type_name("FACTOR")
+        ->check(CLI::PositiveNumber.description(""));
+    command.add_option("--from", args.from, "First sample of the span, counted from 0")
+        ->type_name("N");
+}
+
+std::unique_ptr<SeriesHeader> loadRecording(StderrSink& sink, const RecordingArguments& args,
+                                            const RecordingSettings& settings,
+                                            io::Recording& recording, std::ostream& err) {
+    io::RecordingRequest request;
+    request.path = args.path;
+    const auto format = args.formatIn.empty() ? io::recordingFormatOfPath(args.path)
+                                              : io::recordingFormatNamed(args.formatIn);
+    if (!format)
+        throw BadInput{"--samples: " + args.path +
+                       ": the ending does not say the format; give --format-in csv, wav or json"};
+    request.format = *format;
+    request.column = args.column;
+    request.channel = args.channel;
+    if (args.scale > 0) request.scale = args.scale;
+    request.first = args.from;
+    request.count = settings.count;
+    if (std::string problem = io::readRecording(request, recording); !problem.empty())
+        throw BadInput{problem};
+    std::vector<PulseHeader> fitted;
+    for (uint16_t e : settings.list)
+        fitted.push_back(settings.alphabet[e - 1]);
+    io::RecordingProcessing how;
+    how.tmin = settings.tmin;
+    how.tmax = settings.tmax;
+    how.pulses = settings.pulses;
+    how.processingLevel = settings.processingLevel;
+    how.etalons = static_cast<uint16_t>(settings.alphabet.size());
+    how.pulseLength = settings.alphabet[0].wSize;
+    how.fitted = fitted;
+    std::string problem;
+    auto series = io::seriesFromRecording(sink, recording.samples, how, problem);
+    if (!problem.empty()) throw BadInput{args.path + ": " + problem};
+    // Said once the recording is taken, so a refusal stays one line.
+    if (recording.scaled) {
+        char factor[32];
+        std::snprintf(factor, sizeof factor, "%.6g", recording.scale);
+        err << "etalon-cli: " << args.path << ": samples scaled by " << factor << " to 16 bits\n";
+    }
+    return series;
+}
+
+}  // namespace etalon::cli
