@@ -14,6 +14,7 @@
 #include "export/export_support.h"
 #include "io/alphabet_file.h"
 #include "panels/panel_drawing.h"
+#include "platform/svg_recorder.h"
 #include "support/open_window.h"
 
 namespace etalon {
@@ -119,33 +120,13 @@ TEST(FileWindow, ARecordingOpenedProcessedCutAndExported) {
 // The parameter panel's diagram is drawn for a pulse count; without one the
 // panel says why it stays empty.
 TEST(FileWindow, ParameterPanelSaysWhyAnUnknownCountHasNoDiagram) {
-    struct Texts final : platform::DrawingRecorder {
-        std::string all;
-        void line(platform::Point, platform::Point, platform::Color,
-                  const std::vector<platform::Rect>&) override {}
-        void pixel(platform::Point, platform::Color, const std::vector<platform::Rect>&) override {}
-        void rectangle(const platform::Rect&, platform::Color, platform::Color,
-                       const std::vector<platform::Rect>&) override {}
-        void ellipse(const platform::Rect&, platform::Color, platform::Color,
-                     const std::vector<platform::Rect>&) override {}
-        void text(const platform::Rect&, int32_t, std::string_view shown, const platform::Font&,
-                  const std::vector<platform::Rect>&) override {
-            all.append(shown);
-        }
-        void bitmap(const platform::Bitmap&, platform::Point,
-                    const std::vector<platform::Rect>&) override {}
-    } texts;
     platform::Surface surface(860, 680);
-    platform::DeviceContext dc(surface, texts);
-    ParamsHeader header;
-    header.dwSeriesSize = 1200;
-    header.Tmin = 40;
-    header.Tmax = 181;
-    header.wImpulseSize = 20;
+    platform::SvgRecorder drawn(860, 680);
+    platform::DeviceContext dc(surface, drawn);
+    ParamsHeader header{.dwSeriesSize = 1200, .Tmin = 40, .Tmax = 181, .wImpulseSize = 20};
     ParamsPanelPlaces places;
     DrawParamsPanel(dc, &header, {10, 10, 859, 679}, places);
-    EXPECT_NE(texts.all.find("pulse count of this series is unknown"), std::string::npos)
-        << texts.all;
+    EXPECT_NE(drawn.finish().find("pulse count of this series is unknown"), std::string::npos);
     EXPECT_TRUE(places.laidOut);  // its buttons still lead back
 }
 
