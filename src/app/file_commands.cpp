@@ -109,8 +109,19 @@ void CommandHandler::openSeries() {
     }
     request.format = *format;
     io::Recording recording;
-    if (std::string problem = io::readRecording(request, recording); !problem.empty())
-        return refuseFile(problem, kOpenSeriesCaption);
+    if (std::string problem = io::readRecording(request, recording); !problem.empty()) {
+        // A series holds at most 32,767 samples: the start of a longer recording is offered.
+        io::RecordingRequest start = request;
+        start.count = io::kMostRecordingSamples;
+        io::Recording head;
+        const bool offered = io::readRecording(start, head).empty() &&
+                             head.samples.size() == io::kMostRecordingSamples;
+        if (!offered || !host_.askYesNo(problem + "\n\nOpen its first 32767 samples instead?",
+                                        kOpenSeriesCaption)) {
+            return offered ? void() : refuseFile(problem, kOpenSeriesCaption);
+        }
+        recording = std::move(head);
+    }
 
     OpenSeriesValues values;
     values.seriesLength = static_cast<uint32_t>(recording.samples.size());

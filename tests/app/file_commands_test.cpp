@@ -95,6 +95,10 @@ TEST(FileCommands, OpenSeriesProcessesARecordingWithoutTruthAndAsksBeforeReplaci
     rig.command(kCmdNextData);
     EXPECT_EQ(rig.state.bSeriesWithoutTruth, 0);
     EXPECT_EQ(rig.state.lpSeriesHeader->dwSeriesSize, rig.state.dwNewSeriesLength);
+    // A recording too long for one series opens from its start when the user agrees.
+    writeText(folder / "long.csv", csvOf(std::vector<int16_t>(40000, 7)));
+    openSeries(rig, folder / "long.csv", "");
+    EXPECT_EQ(rig.state.lpSeriesHeader->dwSeriesSize, 32767u);
 
     // A known count below full energy: a cut-off type with each pulse's range set.
     openSeries(rig, folder / "rec.csv", "3", "80");
@@ -153,6 +157,12 @@ TEST(FileCommands, RefusedFilesAndValuesChangeNothing) {
     expectNothingChanged("a file that is not there", "gone.csv");
     openSeries(rig, folder / "rec.dat", "");
     expectNothingChanged("an ending that names no format", "rec.dat");
+    // Too long for one series: its start is offered, and No keeps everything.
+    writeText(folder / "long.csv", csvOf(std::vector<int16_t>(40000, 7)));
+    rig.host.answerYes = false;
+    openSeries(rig, folder / "long.csv", "");
+    EXPECT_EQ(rig.host.questions.size(), 1u);
+    expectNothingChanged("a recording too long, its start declined", "");
     rig.host.openChoice = (folder / "ragged.csv").string();
     rig.command(kCmdOpenEtalons);
     expectNothingChanged("etalons of different lengths", "ragged.csv");
