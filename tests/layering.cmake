@@ -11,7 +11,7 @@ set(allowed_platform platform base)
 set(allowed_graphs graphs platform simulation processing series pulses base)
 set(allowed_panels panels platform graphs processing series pulses base)
 set(allowed_dialogs dialogs platform base)
-set(allowed_app app platform graphs panels dialogs export simulation processing series pulses base)
+set(allowed_app app platform graphs panels dialogs export io simulation processing series pulses base)
 set(allowed_cli cli io simulation processing series pulses export base)
 set(folders base pulses series processing simulation io export platform graphs panels dialogs app cli)
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <ctime>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "app/crt_random.h"
@@ -161,6 +162,12 @@ struct AppState {
     std::time_t simulationStartTime = 0;
     std::time_t simulationEndTime = 0;
     RecordPtr<ParamsHeader> lpParamsHeader;  // once the parameter panel was opened
+    // The series record holds a recording read from a file: it has no true
+    // pulses, and a command that would replace it asks first.
+    int32_t bSeriesWithoutTruth = 0;
+    std::string recordingName;      // the file it came from
+    uint32_t dwRecordingFirst = 0;  // its first sample's index in the file
+    double dRecordingRate = 0;      // samples per second; 0 when the file gave none
     SubsetPanelState subsetPanel;
     ParamsPanelPlaces paramsPanel;
     // The pointer shape before a grip of the parameter panel changed it.

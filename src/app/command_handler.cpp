@@ -60,6 +60,37 @@ void handSelectionToSeries(AppState& state) {
                       state.lpSeriesHeader.get());
 }
 
+bool keepsLoadedRecording(const AppState& state, CommandHost& host) {
+    if (!state.bSeriesWithoutTruth || !state.lpSeriesHeader) return false;
+    return !host.askYesNo("The series is the recording " + state.recordingName +
+                              ". This command replaces it with a new series, and the "
+                              "recording is not kept unless it was saved.\n\n"
+                              "Replace the recording? No keeps it and does nothing.",
+                          " Loaded series");
+}
+
+namespace {
+
+// The menu commands that make a new series into the series record.
+bool replacesSeries(uint16_t id) {
+    switch (id) {
+        case kCmdCreateSeries:
+        case kCmdNextData:
+        case kCmdFixedCase:
+        case kCmdUnfixedCase:
+        case kCmdRepeatDetection:
+        case kCmdRepeatRecognition:
+        case kCmdRepeatJoint:
+        case kCmdRepeatSeriesProcessing:
+        case kCmdStatSimulation:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
 void growEtalonSequence(AppState& state, std::size_t entries) {
     if (state.lpEtalonSequence.size() < entries)
         state.lpEtalonSequence.resize(entries, static_cast<uint16_t>(state.nDefaultEtalon));
@@ -70,6 +101,7 @@ CommandHandler::CommandHandler(AppState& state, const WindowLayout& layout, Comm
     : state_(state), layout_(layout), host_(host), sink_(sink), procedures_(procedures) {}
 
 void CommandHandler::onCommand(uint16_t id) {
+    if (replacesSeries(id) && keepsLoadedRecording(state_, host_)) return;
     switch (id) {
         case kCmdNewPulses:
             return newPulses();
@@ -163,6 +195,18 @@ void CommandHandler::onCommand(uint16_t id) {
             return;
         case kCmdMakeSeries:
             return makeSeries();
+        case kCmdOpenSeries:
+            return openSeries();
+        case kCmdSaveSeries:
+            return saveSeries();
+        case kCmdExportResults:
+            return exportResults();
+        case kCmdOpenEtalons:
+            return openEtalons();
+        case kCmdSaveEtalons:
+            return saveEtalons();
+        case kCmdEtalonFromSeries:
+            return etalonFromSeries();
         case kCmdResultsRepaint:
             return resultsRepaint();
         case kCmdSelectionRepaint:
@@ -465,6 +509,15 @@ void CommandHandler::process() {
     AppState& s = state_;
     if (!s.lpSeriesHeader) {
         sink_.show("Не могу создать ряд!", "CM_INFO", MessageIcon::None);
+        return;
+    }
+    if (s.bSeriesWithoutTruth && s.lpSeriesHeader->wImpulseQuantity == 0 &&
+        !isUnfixedSeries(s.wSeriesType)) {
+        // The known-count procedures need the count a recording opened without one lacks.
+        sink_.show(
+            "The pulse count of this recording is unknown: choose an unfixed series type, "
+            "or open the recording again with its number of pulses.",
+            " Processing", MessageIcon::Information);
         return;
     }
     if (!runProcedure()) return;

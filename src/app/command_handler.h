@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "app/app_state.h"
@@ -28,6 +29,15 @@ class CommandHandler {
     void createSeries();
     bool askSeriesStructure();
     void applyCreatedSeries();
+    // Recordings, alphabets and results in files.
+    void openSeries();
+    void saveSeries();
+    void exportResults();
+    void openEtalons();
+    void saveEtalons();
+    void etalonFromSeries();
+    void adoptAlphabetSelection();
+    void refuseFile(const std::string& why, const char* caption);
     // Task and series types.
     void chooseTask(uint16_t id);
     void chooseSeriesType(uint16_t id);
@@ -70,6 +80,10 @@ class CommandHandler {
     MessageSink& sink_;
     const RestoringProcedures& procedures_;
 };
+
+// Asked before a command replaces a loaded recording: true when the user
+// keeps it, and the command then does nothing.
+bool keepsLoadedRecording(const AppState& state, CommandHost& host);
 
 // Makes lpEtalonSequence hold at least `entries` entries, keeping those it has
 // and filling the new ones with nDefaultEtalon.

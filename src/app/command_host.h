@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "export/snapshot.h"
 #include "platform/dialog.h"
@@ -44,6 +45,11 @@ class CommandHost : public SnapshotWindow {
     virtual void setCapture() = 0;
     virtual void releaseCapture() = 0;
     virtual platform::CursorShape setCursor(platform::CursorShape shape) = 0;
+    // The Open dialog for an existing file; nothing when cancelled.
+    virtual std::optional<std::string> askOpenFile(const std::string& title,
+                                                   const std::vector<std::string>& filters) = 0;
+    // A question with Yes and No; true for Yes.
+    virtual bool askYesNo(const std::string& text, const std::string& caption) = 0;
 };
 
 }  // namespace etalon

@@ -41,6 +41,12 @@ enum MenuCommand : uint16_t {
     kCmdUnfixedTuples = 40032,
     kCmdDebuggingRepeat = 40033,
     kCmdExportSimulationTable = 40034,
+    kCmdOpenEtalons = 40035,
+    kCmdSaveEtalons = 40036,
+    kCmdEtalonFromSeries = 40037,
+    kCmdOpenSeries = 40038,
+    kCmdSaveSeries = 40039,
+    kCmdExportResults = 40040,
 };
 
 // Internal commands the window sends itself.

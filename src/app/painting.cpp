@@ -45,6 +45,7 @@ void drawResults(AppState& state, const WindowLayout& layout, DeviceContext& dc)
                          state.bSpecialGraphSize};
         view.pickedReserved = state.subsetPanel.pickedReserved;
         view.listedReservedRects = state.subsetPanel.listedReservedRects;
+        view.truthKnown = !state.bSeriesWithoutTruth;
         const size_t listed = std::min<size_t>(state.wRequiredCount, state.lpRequiredList.size());
         DrawSeriesGraph(dc, view, static_cast<uint16_t>(listed),
                         std::span<const uint16_t>(state.lpRequiredList.data(), listed),

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "app/command_handler.h"
 #include "app/main_menu.h"
 #include "app/presses.h"
 #include "dialogs/dialog_text.h"
@@ -79,12 +80,14 @@ bool PressHandler::pressSubsetButton(int button) {
             host_.sendCommand(kCmdSelectionRepaint);
             return true;
         case kButtonCancel:
+            if (keepsLoadedRecording(s, host_)) return true;
             clearSelection(panel);
             s.nDisplayMode = DisplayMode::Results;
             clearSelectorFlags();
             host_.sendCommand(kCmdNextSeries);
             return true;
         case kButtonOk:
+            if (keepsLoadedRecording(s, host_)) return true;
             if (!handOverSubset()) {
                 // Say what is missing rather than ignore the press.
                 sink_.show(subsetPanelTask(s) == TaskCode::TuplesRecognition
@@ -134,6 +137,7 @@ bool PressHandler::pressParamsPanel(int32_t x, int32_t y) {
     AppState& s = state_;
     const ParamsPanelPlaces& places = s.paramsPanel;
     if (places.laidOut && inside(places.cancel, x, y)) {
+        if (keepsLoadedRecording(s, host_)) return true;
         host_.moveEditControl(kParamEditId, 0, 0, 0, 0, true);
         s.nDisplayMode = DisplayMode::Results;
         clearSelectorFlags();
@@ -182,6 +186,7 @@ bool PressHandler::pressParamsOk() {
                    kParamsCaption, MessageIcon::Warning);
         return true;
     }
+    if (keepsLoadedRecording(s, host_)) return true;
     s.wTmin = static_cast<uint16_t>(tmin);
     host_.moveEditControl(kParamEditId, 0, 1000, 0, 0, true);
     s.bRepaintButtons = 1;

@@ -98,6 +98,7 @@ void PressHandler::pressStart1InGrid() {
         host_.sendCommand(kCmdNothing);
         return;
     }
+    if (keepsLoadedRecording(s, host_)) return;
     s.bRepaintButtons = s.nDisplayMode != DisplayMode::Results;
     clearSelectorFlags();
     s.nDisplayMode = DisplayMode::Results;
@@ -146,6 +147,7 @@ bool PressHandler::pressListedReserved(int32_t x, int32_t y) {
     }
     for (int32_t k = 0; k < panel.reservedCount && k < panel.kReservedCapacity; ++k) {
         if (!inside(panel.listedReservedRects[k], x, y)) continue;
+        if (keepsLoadedRecording(s, host_)) return true;
         panel.pickedReserved = k + 1;
         storeReservedSubsets(sink_, s);
         host_.sendCommand(kCmdNextSeries);
@@ -160,7 +162,7 @@ void PressHandler::pressStart1InResults() {
         openSubsetPanel(kCmdSelectPulses);
         return;
     }
-    if (!handOverSubset()) return;
+    if (keepsLoadedRecording(s, host_) || !handOverSubset()) return;
     s.nDisplayMode = DisplayMode::Results;
     clearSelectorFlags();
     s.bRepaintButtons = 1;
@@ -209,6 +211,7 @@ void PressHandler::pickLengthOrNoise(bool length, int32_t entry) {
         host_.sendCommand(kCmdSelectorPick);
         return;
     }
+    if (keepsLoadedRecording(s, host_)) return;
     if (length) {
         s.dwNewSeriesLength = s.seriesLengthTable[entry - 1];
         const PulseCountBounds bounds =
@@ -236,6 +239,7 @@ void PressHandler::pickLengthOrNoise(bool length, int32_t entry) {
 
 void PressHandler::pickLostLevel(int32_t entry) {
     AppState& s = state_;
+    if (keepsLoadedRecording(s, host_)) return;
     s.wNewLostLevel = s.lostLevelTable[entry - 1];
     s.wNewMakingLevel = s.wNewProcessingLevel = static_cast<uint16_t>(100 - s.wNewLostLevel);
     s.bRepaintButtons = s.nDisplayMode != DisplayMode::Results;

@@ -143,6 +143,7 @@ void CommandHandler::runSimulation(std::unique_ptr<SeriesHeader> series) {
     } else {
         s.lpSeriesHeader = std::move(series);
     }
+    s.bSeriesWithoutTruth = 0;
     s.streams = streams;
     s.bDebuggingRepeat = debugging;
     s.lpRestErrorHeader = std::move(errors);

@@ -50,6 +50,14 @@ class WindowHost final : public CommandHost {
     platform::CursorShape setCursor(platform::CursorShape shape) override {
         return window_.setCursor(shape);
     }
+    std::optional<std::string> askOpenFile(const std::string& title,
+                                           const std::vector<std::string>& filters) override {
+        if (window_.isClosing()) return std::nullopt;
+        return platform::openFileDialog(&window_, title, filters);
+    }
+    bool askYesNo(const std::string& text, const std::string& caption) override {
+        return platform::askYesNo(&window_, text, caption);
+    }
 
     // What the window shows, its edit control included; dialogs never draw into it.
     CapturedImage captureClientArea() override {

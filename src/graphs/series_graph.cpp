@@ -16,6 +16,9 @@ namespace {
 using platform::DeviceContext;
 using platform::Rect;
 
+// The restored pulses drawn over the blue series stand out in red.
+constexpr platform::Color kRestoredOverSeries{200, 0, 0};
+
 // Everything the parts of the view share while one paint lasts.
 struct GraphPaint {
     DeviceContext& dc;
@@ -29,7 +32,8 @@ struct GraphPaint {
 };
 
 void drawHeader(const GraphPaint& p) {
-    const auto lines = seriesHeaderLines(p.chains, p.series, p.range.amplitude, p.letters);
+    const auto lines =
+        seriesHeaderLines(p.chains, p.series, p.range.amplitude, p.letters, p.view.truthKnown);
     int32_t y = p.g.T - p.g.lh / 2;
     // Lines that reach down beside the etalon strip stop before it.
     const int32_t beside = p.g.AX - p.g.X0 - p.g.ML / 2;
@@ -51,7 +55,9 @@ bool restoredPulsesIdentified(const SeriesHeader& series) {
 void drawPanel(const GraphPaint& p, int k) {
     const Rect r = p.g.panel(k);
     const SeriesGraphSettings& s = p.view.settings;
-    DrawPulseLabels(p.dc, r, p.run.seriesType, k - 1, p.letters, p.series);
+    // Without a truth the first panel shows, and labels, the restored pulses.
+    const int list = k == 1 && !p.view.truthKnown ? 1 : k - 1;
+    DrawPulseLabels(p.dc, r, p.run.seriesType, list, p.letters, p.series);
     if (s.bFrameGraphFields && !s.bSpecialGraphSize)
         p.dc.rectangle(r.left, r.top, r.right + 1, r.bottom + 1);
     const bool tuples = k == 1 ? p.run.tuplesTask() : p.run.tupleResult();
@@ -62,7 +68,15 @@ void drawPanel(const GraphPaint& p, int k) {
     if (s.bHighlightDetectedPulses) HighlightDetectedPulses(p.dc, r, p.series);
     DrawAxes(p.dc, r);
     const int16_t a = p.range.range;
-    if (k == 1) {
+    if (k == 1 && !p.view.truthKnown) {
+        // No true pulses to draw: the restored ones go over the series instead.
+        DrawNoisySeries(p.dc, r, a, p.series);
+        {
+            platform::PenGuard pen(p.dc, kRestoredOverSeries);
+            DrawDetectedPulses(p.dc, r, a, p.series);
+        }
+        p.dc.textOut(r.left + 4, r.top + 2, kTruthUnknown);
+    } else if (k == 1) {
         DrawSeriesPulses(p.dc, r, a, p.series);
         DrawPulseCutOffs(p.dc, r, a, p.series);
         if (s.bShadedOriginalPulses) ShadeSeriesPulses(p.dc, r, a, p.series);
@@ -91,8 +105,9 @@ void drawChainTable(const GraphPaint& p) {
     const SeriesGraphGeometry& g = p.g;
     const int32_t x1 = g.X0, x2 = g.X0 + 100;
     const int32_t room = g.AX - x2 - g.ML / 2;  // the positions stop before the strip
-    const ChainTableText table =
-        chainTableText(p.chains, p.series, p.letters, getSeriesMeasure(p.series));
+    const bool truth = p.view.truthKnown;
+    const ChainTableText table = chainTableText(p.chains, p.series, p.letters,
+                                                truth ? getSeriesMeasure(p.series) : 0, truth);
     int32_t y = g.Y4 + 2 * g.lh;
     if (table.hasTable) {
         p.dc.textOut(x1, y, table.heading.first);
@@ -110,7 +125,13 @@ void drawChainTable(const GraphPaint& p) {
 }
 
 void drawTexts(const GraphPaint& p) {
-    p.dc.textOut(p.g.X0, p.g.Y4, restoredPulsesLine(p.chains, p.series, p.letters));
+    p.dc.textOut(p.g.X0, p.g.Y4,
+                 restoredPulsesLine(p.chains, p.series, p.letters, p.view.truthKnown));
+    if (!p.view.truthKnown) {
+        p.dc.textOut(p.g.X0, p.g.Y4 + p.g.lh, unknownRestoreErrorLine());
+        drawChainTable(p);
+        return;
+    }
     const int32_t error =
         p.chains ? getChainRestoreError(*p.chains, p.series)
                  : int32_t(std::min<int64_t>(seriesEnergies(p.series).signal, INT32_MAX));

@@ -32,6 +32,8 @@ struct SeriesGraphView {
     // Receives the rows of the listed reserved subsets, for clicks on them;
     // rows beyond its size are not recorded, and entries not drawn are cleared.
     std::span<platform::Rect> listedReservedRects;
+    // A loaded recording has no true pulses: the view says so where it would show them.
+    bool truthKnown = true;
 };
 
 // Positions of everything in the results view, from the graph rectangle,

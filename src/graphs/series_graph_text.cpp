@@ -53,20 +53,30 @@ std::string taskLine(const ChainsHeader& chains) {
     return line;
 }
 
-std::string seriesLine(const SeriesHeader& series, int16_t amplitude) {
-    const SeriesEnergies e = seriesEnergies(series);
+std::string seriesLine(const SeriesHeader& series, int16_t amplitude, bool truthKnown) {
     std::string line;
     appendFormatted(line, " series length %d, ", int(series.dwSeriesSize));
     appendFormatted(line, "Tmin=%d, Tmax=%d, ", series.wTmin, series.wTmax);
+    if (!truthKnown) {
+        appendFormatted(line, " amplitude %d, N/S %s", amplitude, kTruthUnknown);
+        return line;
+    }
+    const SeriesEnergies e = seriesEnergies(series);
     appendFormatted(line, " amplitude %d, noise level %d, allN/S %.3g,  N/S %.3g", amplitude,
                     series.wNoiseLevel, e.allNoiseToSignal(), e.pulseNoiseToSignal());
     return line;
 }
 
-std::string countLine(const RunCodes& run, const ChainsHeader* chains, const SeriesHeader& series) {
+std::string countLine(const RunCodes& run, const ChainsHeader* chains, const SeriesHeader& series,
+                      bool truthKnown) {
     std::string line;
-    appendFormatted(line, " pulses number %d [%d-%d], length %d", series.wImpulseQuantity,
-                    series.wMinPulses, series.wMaxPulses, series.wImpulseSize);
+    if (truthKnown || series.wImpulseQuantity > 0) {
+        appendFormatted(line, " pulses number %d [%d-%d], length %d", series.wImpulseQuantity,
+                        series.wMinPulses, series.wMaxPulses, series.wImpulseSize);
+    } else {
+        appendFormatted(line, " pulses number unknown [%d-%d], length %d", series.wMinPulses,
+                        series.wMaxPulses, series.wImpulseSize);
+    }
     if (run.recorded() && run.cutoff()) {
         appendFormatted(line, ", saved energy level for making/processing %d/%d",
                         chains->wMakingLevel, chains->wProcessingLevel);
@@ -156,22 +166,23 @@ char etalonLetter(int32_t number) {
 }
 
 std::vector<std::string> seriesHeaderLines(const ChainsHeader* chains, const SeriesHeader& series,
-                                           int16_t amplitude, bool letters) {
+                                           int16_t amplitude, bool letters, bool truthKnown) {
     const RunCodes run(chains);
     std::vector<std::string> lines;
     if (run.recorded()) lines.push_back(taskLine(*chains));
-    lines.push_back(seriesLine(series, amplitude));
-    lines.push_back(countLine(run, chains, series));
-    lines.push_back(truePulsesLine(run, series, letters));
+    lines.push_back(seriesLine(series, amplitude, truthKnown));
+    lines.push_back(countLine(run, chains, series, truthKnown));
+    lines.push_back(truthKnown ? truePulsesLine(run, series, letters)
+                               : std::string(" pulses: ") + kTruthUnknown);
     return lines;
 }
 
-std::string restoredPulsesLine(const ChainsHeader* chains, const SeriesHeader& series,
-                               bool letters) {
+std::string restoredPulsesLine(const ChainsHeader* chains, const SeriesHeader& series, bool letters,
+                               bool truthKnown) {
     const RunCodes run(chains);
     std::string line;
     appendFormatted(line, "Detected %d", series.wRestoredQuantity);
-    if (series.wRestoredQuantity != series.wImpulseQuantity)
+    if (truthKnown && series.wRestoredQuantity != series.wImpulseQuantity)
         appendFormatted(line, " (%d)", series.wImpulseQuantity);
     line += series.wRestoredQuantity == 1 ? " pulse" : " pulses";
     line += ": ";
@@ -196,8 +207,12 @@ std::string restoreErrorLine(int32_t error) {
     return line;
 }
 
+std::string unknownRestoreErrorLine() {
+    return std::string("Restore Error: ") + kTruthUnknown + ". ";
+}
+
 ChainTableText chainTableText(const ChainsHeader* chains, const SeriesHeader& series, bool letters,
-                              int32_t trueMeasure) {
+                              int32_t trueMeasure, bool truthKnown) {
     const RunCodes run(chains);
     const bool firstLetter = run.recorded() && run.effectiveTask == TaskCode::Recognition;
     const bool names = run.recorded() ? run.effectiveTask == TaskCode::Joint : letters;
@@ -226,6 +241,10 @@ ChainTableText chainTableText(const ChainsHeader* chains, const SeriesHeader& se
         }
     }
     appendFormatted(table.trueRow.first, "%2d. ", 0);
+    if (!truthKnown) {
+        table.trueRow.second = std::string("  ") + kTruthUnknown;
+        return table;
+    }
     if (firstLetter && !series.lpEtalons.empty())
         appendFormatted(table.trueRow.first, " %c ", etalonLetter(series.lpEtalons[0]));
     appendFormatted(table.trueRow.first, "  %7d", trueMeasure);

@@ -41,16 +41,22 @@ bool etalonLettersShown(const ChainsHeader* chains, const SeriesHeader& series);
 
 char etalonLetter(int32_t number);
 
-// The header above the panels: the task line (only after a recorded run),
-// the series line, the pulse-count line and the list of true pulses.
-std::vector<std::string> seriesHeaderLines(const ChainsHeader* chains, const SeriesHeader& series,
-                                           int16_t amplitude, bool letters);
+// Shown wherever the view would compare with true pulses a recording does not have.
+inline constexpr const char* kTruthUnknown = "truth unknown";
 
-// "Detected ..." with the restored pulses, as tuples in braces after a tuple run.
-std::string restoredPulsesLine(const ChainsHeader* chains, const SeriesHeader& series,
-                               bool letters);
+// The header above the panels: the task line (only after a recorded run),
+// the series line, the pulse-count line and the list of true pulses. Without
+// a truth the noise quotients and the true pulses say so, and a count of 0 is unknown.
+std::vector<std::string> seriesHeaderLines(const ChainsHeader* chains, const SeriesHeader& series,
+                                           int16_t amplitude, bool letters, bool truthKnown = true);
+
+// "Detected ..." with the restored pulses, as tuples in braces after a tuple
+// run; the true count follows only where there is a truth.
+std::string restoredPulsesLine(const ChainsHeader* chains, const SeriesHeader& series, bool letters,
+                               bool truthKnown = true);
 
 std::string restoreErrorLine(int32_t error);
+std::string unknownRestoreErrorLine();
 
 // The ranked candidate chains in two columns, then the true configuration as
 // row 0. Without a results record only the true row is there.
@@ -62,6 +68,6 @@ struct ChainTableText {
     Row trueRow;
 };
 ChainTableText chainTableText(const ChainsHeader* chains, const SeriesHeader& series, bool letters,
-                              int32_t trueMeasure);
+                              int32_t trueMeasure, bool truthKnown = true);
 
 }  // namespace etalon

@@ -1,5 +1,6 @@
 #include "io/series_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -146,7 +147,8 @@ void readPulseCounts(const Json& series, SeriesFile& s) {
     s.wMinPulses = derived("wMinPulses", bounds.minPulses, "fewest");
     s.wMaxPulses = derived("wMaxPulses", bounds.maxPulses, "most");
     const int64_t q = number(series, "wImpulseQuantity", 0, UINT16_MAX);
-    if (q < s.wMinPulses || q > s.wMaxPulses) {
+    // 0: a recording saved with its count unknown.
+    if ((q != 0 && q < s.wMinPulses) || q > s.wMaxPulses) {
         throw BadField{"field wImpulseQuantity is " + std::to_string(q) + ", outside " +
                        std::to_string(s.wMinPulses) + ".." + std::to_string(s.wMaxPulses) +
                        ", the pulse counts " + geometry + " allow"};
@@ -167,14 +169,25 @@ void parse(const Json& document, uint16_t pulseLength, uint16_t etalons, SeriesF
     s.lpNoisyData = array(series, "lpNoisyData", s.dwSeriesSize, i16lo, i16hi);
     const std::size_t q = s.wImpulseQuantity;
     const int64_t room = int64_t{s.dwSeriesSize} - s.wImpulseSize;  // last start inside
-    s.lpPositions = array(series, "lpPositions", q, 0, room);
+    // A recording has no truth: every etalon 0 and every position -1.
+    s.lpEtalons = array(series, "lpEtalons", q, 0, etalons);
+    const bool truth =
+        std::any_of(s.lpEtalons.begin(), s.lpEtalons.end(), [](int16_t e) { return e != 0; });
+    if (truth) s.lpEtalons = array(series, "lpEtalons", q, 1, etalons);
+    s.lpPositions = array(series, "lpPositions", q, truth ? 0 : -1, truth ? room : -1);
     s.lpMinPositions = array(series, "lpMinPositions", q, 0, room);
     s.lpMaxPositions = array(series, "lpMaxPositions", q, 0, room);
     const auto notAbove = [](int16_t a, int16_t b) { return a <= b; };
     // The ranges bound the search of the procedures that read them.
-    pairwise(s.lpMinPositions, "lpMinPositions", s.lpPositions, "lpPositions", "above", notAbove);
-    pairwise(s.lpPositions, "lpPositions", s.lpMaxPositions, "lpMaxPositions", "above", notAbove);
-    s.lpEtalons = array(series, "lpEtalons", q, 1, etalons);
+    if (truth) {
+        pairwise(s.lpMinPositions, "lpMinPositions", s.lpPositions, "lpPositions", "above",
+                 notAbove);
+        pairwise(s.lpPositions, "lpPositions", s.lpMaxPositions, "lpMaxPositions", "above",
+                 notAbove);
+    } else {
+        pairwise(s.lpMinPositions, "lpMinPositions", s.lpMaxPositions, "lpMaxPositions", "above",
+                 notAbove);
+    }
     s.lpCutStarts = array(series, "lpCutStarts", q, 0, s.wImpulseSize - 1);
     s.lpCutEnds = array(series, "lpCutEnds", q, 0, s.wImpulseSize - 1);
     pairwise(s.lpCutStarts, "lpCutStarts", s.lpCutEnds, "lpCutEnds", "after", notAbove);

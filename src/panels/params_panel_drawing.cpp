@@ -201,6 +201,16 @@ ParamsHeader* DrawParamsPanel(DeviceContext& dc, ParamsHeader* header, const Rec
         drawButtonsAndEdit(dc, f, places);
         return header;
     }
+    if (header->pulses <= 0) {
+        // A recording opened with its count left unknown: the diagram is drawn per count.
+        dc.textOut(f.frame.left + f.mx, f.frame.top + 3 * f.my,
+                   " The pulse count of this series is unknown, and the diagram is drawn for a "
+                   "known count. ");
+        dc.textOut(f.frame.left + f.mx, f.frame.top + 3 * f.my + f.th,
+                   " Open the series again with its number of pulses to see its parameters. ");
+        drawButtonsAndEdit(dc, f, places);
+        return header;
+    }
     ParamsHeader& h = *header;
     layoutDiagram(dc, h, f);
     if (!redraw) {

@@ -218,4 +218,15 @@ std::optional<SaveAsChoice> saveAsDialog(Window*, std::string_view caption,
     return SaveAsChoice{path.toStdString(), index < 0 ? 0 : static_cast<std::size_t>(index)};
 }
 
+std::optional<std::string> openFileDialog(Window*, std::string_view caption,
+                                          const std::vector<std::string>& filters) {
+    QStringList list;
+    for (const std::string& f : filters)
+        list << QString::fromStdString(f);
+    const QString path = QFileDialog::getOpenFileName(nullptr, toQString(caption), QString(),
+                                                      list.join(QStringLiteral(";;")));
+    if (path.isEmpty()) return std::nullopt;
+    return path.toStdString();
+}
+
 }  // namespace etalon::platform

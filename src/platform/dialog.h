@@ -97,4 +97,9 @@ struct SaveAsChoice {
 std::optional<SaveAsChoice> saveAsDialog(Window* owner, std::string_view caption,
                                          const std::vector<std::string>& filters);
 
+// The Open dialog offering the filters, the first selected; only existing
+// files can be chosen. Returns the chosen path, or nothing when cancelled.
+std::optional<std::string> openFileDialog(Window* owner, std::string_view caption,
+                                          const std::vector<std::string>& filters);
+
 }  // namespace etalon::platform

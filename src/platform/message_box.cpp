@@ -28,4 +28,15 @@ int messageBox(Window* owner, std::string_view text, std::string_view caption, B
     return kBoxOk;
 }
 
+bool askYesNo(Window* owner, std::string_view text, std::string_view caption) {
+    if (owner && owner->isClosing()) return false;
+    QMessageBox box;
+    box.setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    box.setWindowTitle(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())));
+    box.setIcon(QMessageBox::Question);
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 }  // namespace etalon::platform

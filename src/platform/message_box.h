@@ -14,4 +14,8 @@ inline constexpr int kBoxOk = 1;
 // the icon, owned by the window when one is given. Returns kBoxOk.
 int messageBox(Window* owner, std::string_view text, std::string_view caption, BoxIcon icon);
 
+// A modal question with Yes and No buttons, No the default; true for Yes.
+// A closing window answers No.
+bool askYesNo(Window* owner, std::string_view text, std::string_view caption);
+
 }  // namespace etalon::platform

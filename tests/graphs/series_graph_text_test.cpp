@@ -145,5 +145,33 @@ TEST(SeriesGraphText, ChainTableRanksTheChainsAboveTheTrueRow) {
     EXPECT_EQ(none.trueRow.first, " 0.         7");
 }
 
+// A loaded recording has no true pulses: every place that would show them,
+// or compare with them, says so instead.
+TEST(SeriesGraphText, WithoutATruthTheViewSaysTruthUnknown) {
+    GraphFixture f(300);
+    f.series.wMinPulses = 1;
+    f.series.wMaxPulses = 7;
+    f.addRestored(60, 3);
+    f.addRestored(200, 1);
+    f.recordRun(4, 2);
+    const auto lines = seriesHeaderLines(f.chains.get(), f.series, 128, true, false);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[1], " series length 300, Tmin=40, Tmax=181,  amplitude 128, N/S truth unknown");
+    EXPECT_EQ(lines[2], " pulses number unknown [1-7], length 20");
+    EXPECT_EQ(lines[3], " pulses: truth unknown");
+    // The restored count is not compared with a true one.
+    EXPECT_EQ(restoredPulsesLine(f.chains.get(), f.series, true, false),
+              "Detected 2 pulses:  60c 200a");
+    EXPECT_EQ(unknownRestoreErrorLine(), "Restore Error: truth unknown. ");
+    const ChainTableText t = chainTableText(f.chains.get(), f.series, true, 0, false);
+    EXPECT_EQ(t.rows.size(), 1u);
+    EXPECT_EQ(t.trueRow.first, " 0. ");
+    EXPECT_EQ(t.trueRow.second, "  truth unknown");
+    // A known count is the one given.
+    f.series.wImpulseQuantity = 2;
+    EXPECT_EQ(seriesHeaderLines(f.chains.get(), f.series, 128, true, false)[2],
+              " pulses number 2 [1-7], length 20");
+}
+
 }  // namespace
 }  // namespace etalon

@@ -103,6 +103,18 @@ class FakeHost final : public CommandHost {
         saveCaptions.push_back(asked);
         return saveChoice;
     }
+    std::optional<std::string> askOpenFile(const std::string& title,
+                                           const std::vector<std::string>& filters) override {
+        std::string asked = title;
+        for (const auto& f : filters)
+            asked += " | " + f;
+        openCaptions.push_back(asked);
+        return openChoice;
+    }
+    bool askYesNo(const std::string& text, const std::string&) override {
+        questions.push_back(text);
+        return answerYes;
+    }
     // No image writer without Qt: a stand-in whose bytes name the picture.
     std::optional<std::vector<uint8_t>> encodePng(const CapturedImage& image) override {
         const std::string text =
@@ -152,6 +164,10 @@ class FakeHost final : public CommandHost {
     CapturedImage clientArea;
     int captures = 0;
     std::optional<SaveChoice> saveChoice;
+    std::vector<std::string> openCaptions;
+    std::optional<std::string> openChoice;  // what the Open dialog returns
+    std::vector<std::string> questions;
+    bool answerYes = true;
 };
 
 // Types the given texts and presses the button.

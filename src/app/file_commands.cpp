@@ -1,0 +1,375 @@
+// The file commands: recordings and alphabets in, series, alphabets and
+// results out. A refused file is reported and changes nothing.
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/command_handler.h"
+#include "app/main_menu.h"
+#include "dialogs/file_dialogs.h"
+#include "io/alphabet_file.h"
+#include "io/etalon_cut.h"
+#include "io/recording.h"
+#include "io/recording_series.h"
+#include "io/results_csv.h"
+#include "io/series_file.h"
+#include "io/sum_range.h"
+#include "pulses/alphabet.h"
+#include "series/series_generator.h"
+
+namespace etalon {
+namespace {
+
+constexpr const char* kOpenSeriesCaption = " Open series...";
+constexpr const char* kOpenEtalonsCaption = " Open etalons...";
+constexpr const char* kSaveEtalonsCaption = " Save etalons...";
+constexpr const char* kCutCaption = " Etalon from series...";
+constexpr const char* kSaveSeriesCaption = " Save series...";
+constexpr const char* kExportCaption = " Export results...";
+
+std::span<const PulseHeader> alphabetOf(const AppState& s) {
+    return {s.alphabet.data(), s.wEtalonsNumber};
+}
+
+// The series' etalon list points at the window's alphabet.
+void linkAlphabet(SeriesHeader& series, AppState& s) {
+    if (series.lpPulsesList.size() < s.wEtalonsNumber) series.lpPulsesList.resize(s.wEtalonsNumber);
+    for (std::size_t i = 0; i < series.lpPulsesList.size(); ++i)
+        series.lpPulsesList[i] = i < s.wEtalonsNumber ? &s.alphabet[i] : nullptr;
+    series.wReservedEtalons =
+        static_cast<uint16_t>(std::max<std::size_t>(series.wReservedEtalons, s.wEtalonsNumber));
+    series.wEtalons = s.wEtalonsNumber;
+    series.lpFirstPulse = &s.alphabet[0];
+}
+
+// The recording's series for these etalons; pulses 0 leaves the count unknown.
+std::unique_ptr<SeriesHeader> recordingSeries(MessageSink& sink, std::span<const int16_t> samples,
+                                              uint16_t pulses, uint16_t tmin, uint16_t tmax,
+                                              uint16_t level, std::span<const PulseHeader> etalons,
+                                              std::string& problem) {
+    io::RecordingProcessing how;
+    how.tmin = tmin;
+    how.tmax = tmax;
+    if (pulses > 0) how.pulses = pulses;
+    how.processingLevel = level;
+    how.etalons = static_cast<uint16_t>(etalons.size());
+    how.pulseLength = etalons.empty() ? 0 : etalons[0].wSize;
+    // Every etalon, not only the working set: the set changes without the series being read again.
+    how.fitted = etalons;
+    return io::seriesFromRecording(sink, samples, how, problem);
+}
+
+int16_t largestMagnitude(std::span<const PulseHeader> etalons) {
+    int32_t largest = 1;
+    for (const PulseHeader& e : etalons) {
+        for (int16_t v : e.samples())
+            largest = std::max(largest, std::abs(int32_t{v}));
+    }
+    return static_cast<int16_t>(std::min<int32_t>(largest, INT16_MAX));
+}
+
+uint16_t seriesTypeItem(SeriesCode type) {
+    switch (type) {
+        case SeriesCode::UnfixedWhole:
+            return kCmdUnfixedWhole;
+        case SeriesCode::FixedCutoff:
+            return kCmdFixedCutoff;
+        case SeriesCode::UnfixedCutoff:
+            return kCmdUnfixedCutoff;
+        default:
+            return kCmdFixedWhole;
+    }
+}
+
+// The name chosen, with the filter's ending when it has none.
+std::string withEnding(const SaveChoice& choice, const std::vector<const char*>& endings) {
+    std::filesystem::path path(choice.name);
+    if (!path.has_extension()) path += endings[std::min(choice.filter, endings.size() - 1)];
+    return path.string();
+}
+
+}  // namespace
+
+void CommandHandler::refuseFile(const std::string& why, const char* caption) {
+    sink_.show(why + "\nNothing was changed.", caption, MessageIcon::Warning);
+}
+
+// " Open series...": a recording, then how to process it, then the run.
+void CommandHandler::openSeries() {
+    AppState& s = state_;
+    const auto path = host_.askOpenFile(
+        "Open series", {"Recordings (*.csv *.txt *.tsv *.wav *.json)", "All files (*)"});
+    if (!path || path->empty()) return;
+    io::RecordingRequest request;
+    request.path = *path;
+    const auto format = io::recordingFormatOfPath(*path);
+    if (!format) {
+        return refuseFile(*path + ": the ending does not say whether the file is CSV, WAV or JSON.",
+                          kOpenSeriesCaption);
+    }
+    request.format = *format;
+    io::Recording recording;
+    if (std::string problem = io::readRecording(request, recording); !problem.empty()) {
+        // A series holds at most 32,767 samples: the start of a longer recording is offered.
+        io::RecordingRequest start = request;
+        start.count = io::kMostRecordingSamples;
+        io::Recording head;
+        const bool offered = io::readRecording(start, head).empty() &&
+                             head.samples.size() == io::kMostRecordingSamples;
+        if (!offered || !host_.askYesNo(problem + "\n\nOpen its first 32767 samples instead?",
+                                        kOpenSeriesCaption)) {
+            return offered ? void() : refuseFile(problem, kOpenSeriesCaption);
+        }
+        recording = std::move(head);
+    }
+
+    OpenSeriesValues values;
+    values.seriesLength = static_cast<uint32_t>(recording.samples.size());
+    values.pulseLength = s.wEtalonLength;
+    values.tmin = s.wTmin;
+    values.tmax = std::max(s.wTmax, s.wEtalonLength);
+    values.processingLevel = s.wProcessingLevel;
+    host_.runDialog(kDialogOpenSeries, openSeriesTemplate(), openSeriesProcedure(values));
+    if (!values.accepted) return;
+
+    std::string problem;
+    auto series =
+        recordingSeries(sink_, recording.samples, values.dlgPulses, values.dlgTmin, values.dlgTmax,
+                        values.dlgProcessingLevel, alphabetOf(s), problem);
+    if (!series) {
+        if (!problem.empty()) refuseFile(problem, kOpenSeriesCaption);
+        return;
+    }
+    auto chains = getChainsHeader(sink_, 10, std::max(s.wMaxPulses, series->wMaxPulses),
+                                  std::move(s.lpChainsHeader));
+    s.lpChainsHeader = std::move(chains);
+    if (!s.lpChainsHeader) return;
+
+    linkAlphabet(*series, s);
+    s.lpSeriesHeader = std::move(series);
+    s.bSeriesWithoutTruth = 1;
+    s.recordingName = std::filesystem::path(*path).filename().string();
+    s.dwRecordingFirst = static_cast<uint32_t>(recording.first);
+    s.dRecordingRate = recording.sampleRate.value_or(0.0);
+    s.dwSeriesLength = values.seriesLength;
+    s.wTmin = values.dlgTmin;
+    s.wTmax = values.dlgTmax;
+    s.wProcessingLevel = values.dlgProcessingLevel;
+    s.wLostLevel = static_cast<int16_t>(100 - values.dlgProcessingLevel);
+    s.wSeriesPulses = values.dlgPulses;
+    const SeriesCode type =
+        io::recordingSeriesType(values.dlgPulses > 0, values.dlgProcessingLevel);
+    chooseSeriesType(seriesTypeItem(type));
+    s.wProcessingLevel = values.dlgProcessingLevel;  // a whole-pulse type resets the levels
+    s.wEffectiveTask = effectiveTask(s.wTaskType, s.wSeriesType);
+    s.bRepaintLength = s.bRepaintNoise = s.bRepaintLost = 1;
+    s.wMainView = MainView::SeriesGraph;
+    host_.invalidate(nullptr, true);
+    host_.sendCommand(kCmdProcess);
+}
+
+// " Save series...": the series record as JSON the command line reads back.
+void CommandHandler::saveSeries() {
+    if (!state_.lpSeriesHeader) {
+        sink_.show("There is no series to save.", kSaveSeriesCaption, MessageIcon::Information);
+        return;
+    }
+    const auto chosen = host_.askSaveFile("Series File Name", {"JSON Files (*.json)"});
+    if (!chosen || chosen->name.empty()) return;
+    const std::string path = withEnding(*chosen, {".json"});
+    if (std::string problem = io::writeSeriesFile(path, *state_.lpSeriesHeader); !problem.empty())
+        sink_.show(problem, kSaveSeriesCaption, MessageIcon::Warning);
+}
+
+// " Export results...": the ranked chains of the last run, one restored pulse a row.
+void CommandHandler::exportResults() {
+    const ChainsHeader* chains = state_.lpChainsHeader.get();
+    if (!chains || chains->wState <= 1 || chains->wPretenders == 0) {
+        sink_.show("There are no results to export yet: process a series first.", kExportCaption,
+                   MessageIcon::Information);
+        return;
+    }
+    std::vector<io::ResultChain> rows;
+    for (std::size_t l = 0; l < std::min<std::size_t>(chains->wPretenders, chains->wMaxSize); ++l) {
+        const auto n = static_cast<std::size_t>(
+            std::clamp<int32_t>(chains->pulsesQuantity(l), 0, chains->wMaxPulses));
+        rows.push_back({chains->distance(l), chains->pulsesList(l).first(n),
+                        chains->positionsList(l).first(n), chains->cutStartsList(l).first(n),
+                        chains->cutEndsList(l).first(n)});
+    }
+    io::ResultPlace place;
+    if (state_.bSeriesWithoutTruth) {
+        place.first = state_.dwRecordingFirst;
+        if (state_.dRecordingRate > 0) place.sampleRate = state_.dRecordingRate;
+    }
+    const auto chosen = host_.askSaveFile("Results File Name", {"CSV Files (*.csv)"});
+    if (!chosen || chosen->name.empty()) return;
+    const std::string path = withEnding(*chosen, {".csv"});
+    if (std::string problem = io::writeResultsCsv(path, rows, place); !problem.empty())
+        sink_.show(problem, kExportCaption, MessageIcon::Warning);
+}
+
+// " Save etalons...": the alphabet as CSV or JSON, as the ending or the filter says.
+void CommandHandler::saveEtalons() {
+    const auto chosen =
+        host_.askSaveFile("Etalons File Name", {"CSV Files (*.csv)", "JSON Files (*.json)"});
+    if (!chosen || chosen->name.empty()) return;
+    const std::string path = withEnding(*chosen, {".csv", ".json"});
+    const auto format = io::alphabetFormatOfPath(path);
+    if (!format) {
+        sink_.show(path + ": an etalon file ends in .csv or .json.", kSaveEtalonsCaption,
+                   MessageIcon::Warning);
+        return;
+    }
+    if (std::string problem = io::writeAlphabetFile(path, alphabetOf(state_), *format);
+        !problem.empty()) {
+        sink_.show(problem, kSaveEtalonsCaption, MessageIcon::Warning);
+    }
+}
+
+// " Open etalons...": a new alphabet, all of it in the working set. The
+// series follows it: a recording is read again for the new etalons, a made
+// series is made anew, since its truth belonged to the old ones.
+void CommandHandler::openEtalons() {
+    AppState& s = state_;
+    const auto path =
+        host_.askOpenFile("Open etalons", {"Etalon files (*.csv *.txt *.json)", "All files (*)"});
+    if (!path || path->empty()) return;
+    const auto format = io::alphabetFormatOfPath(*path);
+    if (!format) {
+        return refuseFile(*path + ": an etalon file ends in .csv, .txt or .json.",
+                          kOpenEtalonsCaption);
+    }
+    std::vector<PulseHeader> etalons;
+    if (std::string problem = io::readAlphabetFile(*path, *format, etalons); !problem.empty())
+        return refuseFile(problem, kOpenEtalonsCaption);
+    const auto count = static_cast<uint16_t>(etalons.size());
+    const uint16_t length = etalons[0].wSize;
+
+    std::unique_ptr<SeriesHeader> recording;
+    const bool loaded = s.bSeriesWithoutTruth && s.lpSeriesHeader;
+    if (loaded) {
+        const SeriesHeader& old = *s.lpSeriesHeader;
+        std::string problem;
+        recording = recordingSeries(sink_, old.noisyData(), old.wImpulseQuantity, s.wTmin, s.wTmax,
+                                    s.wProcessingLevel, etalons, problem);
+        if (!recording) {
+            if (!problem.empty()) refuseFile(problem, kOpenEtalonsCaption);
+            return;
+        }
+    } else if (seriesGeometryFault(s.dwSeriesLength, length, s.wTmin, s.wTmax) !=
+               GeometryFault::None) {
+        return refuseFile(
+            *path + ": its etalons are " + std::to_string(length) +
+                " samples long, which a series of " + std::to_string(s.dwSeriesLength) +
+                " samples with intervals from " + std::to_string(s.wTmin) + " to " +
+                std::to_string(s.wTmax) +
+                " cannot hold. Choose a geometry that fits in \" Create series... \" first.",
+            kOpenEtalonsCaption);
+    }
+
+    freeAlphabet(s.alphabet, s.wEtalonsNumber);
+    for (uint16_t i = 0; i < count; ++i) {
+        s.alphabet[i] = std::move(etalons[i]);
+        s.alphabet[i].wNumber = static_cast<uint16_t>(i + 1);
+    }
+    s.wEtalonsNumber = count;
+    s.wEtalonLength = length;
+    s.wPulseAmplitude = static_cast<uint16_t>(largestMagnitude(alphabetOf(s)));
+    s.bAlphabetReady = 1;
+    adoptAlphabetSelection();
+    if (loaded) {
+        linkAlphabet(*recording, s);
+        s.lpSeriesHeader = std::move(recording);
+    } else {
+        makeSeriesFromState(s, sink_);
+    }
+    s.lpChainsHeader = getChainsHeader(
+        sink_, 10,
+        std::max<uint16_t>(s.wMaxPulses, s.lpSeriesHeader ? s.lpSeriesHeader->wMaxPulses : 0),
+        std::move(s.lpChainsHeader));
+    s.nDisplayMode = DisplayMode::AlphabetGrid;
+    s.bRepaintButtons = 1;
+    host_.invalidate(nullptr, true);
+}
+
+// Everything that names etalons starts over with the new alphabet.
+void CommandHandler::adoptAlphabetSelection() {
+    AppState& s = state_;
+    const uint16_t count = s.wEtalonsNumber;
+    std::fill(s.selectedFlags.begin(), s.selectedFlags.end(), int16_t{0});
+    std::fill(s.selectedFlags.begin() + 1, s.selectedFlags.begin() + 1 + count, int16_t{1});
+    s.wRequiredCapacity = count;
+    rebuildRequiredList(s);
+    const auto inAlphabet = [count](int32_t& etalon) {
+        if (etalon < 1 || etalon > count) etalon = 1;
+    };
+    inAlphabet(s.nSelectedEtalon);
+    inAlphabet(s.nDefaultEtalon);
+    s.nPrevSelectedEtalon = 0;
+    for (auto* sequence : {&s.lpEtalonSequence, &s.lpEditedSequence}) {
+        for (uint16_t& e : *sequence) {
+            if (e < 1 || e > count) e = static_cast<uint16_t>(s.nDefaultEtalon);
+        }
+    }
+    // Patterns named etalons of the old alphabet.
+    clearSelection(s.subsetPanel);
+    s.subsetPanel.reservedCount = 0;
+    s.subsetPanel.pickedReserved = 0;
+
+    const PulseCountBounds bounds =
+        pulseCountBounds(s.dwNewSeriesLength, s.wEtalonLength, s.wTmin, s.wTmax);
+    s.wMinPulses = bounds.minPulses;
+    s.wMaxPulses = bounds.maxPulses;
+    s.wRequestedPulses = defaultPulseCount(bounds);
+    const PulseCountBounds current =
+        pulseCountBounds(s.dwSeriesLength, s.wEtalonLength, s.wTmin, s.wTmax);
+    if (s.wSeriesPulses < std::max<uint16_t>(current.minPulses, 1) ||
+        s.wSeriesPulses > current.maxPulses) {
+        s.wSeriesPulses = defaultPulseCount(current);
+    }
+    growEtalonSequence(s, std::max({s.wMaxPulses, current.maxPulses, s.wSeriesPulses}));
+}
+
+// " Etalon from series...": samples of the current series become one etalon.
+void CommandHandler::etalonFromSeries() {
+    AppState& s = state_;
+    if (!s.lpSeriesHeader) {
+        sink_.show("There is no series to cut an etalon from.", kCutCaption,
+                   MessageIcon::Information);
+        return;
+    }
+    const SeriesHeader& series = *s.lpSeriesHeader;
+    EtalonFromSeriesValues values;
+    values.seriesLength = series.dwSeriesSize;
+    values.pulseLength = s.wEtalonLength;
+    values.etalons = s.wEtalonsNumber;
+    values.etalon = std::clamp<int32_t>(s.nSelectedEtalon, 1, s.wEtalonsNumber);
+    if (series.wRestoredQuantity > 0 && !series.lpRestoredPositions.empty())
+        values.firstSample =
+            static_cast<uint32_t>(std::max<int16_t>(series.lpRestoredPositions[0], 0));
+    host_.runDialog(kDialogEtalonFromSeries, etalonFromSeriesTemplate(),
+                    etalonFromSeriesProcedure(values));
+    if (!values.accepted) return;
+
+    PulseHeader cut;
+    const auto number = static_cast<uint16_t>(values.dlgEtalon);
+    std::string problem =
+        io::cutEtalon(series.noisyData(), values.dlgFirstSample, s.wEtalonLength, number, cut);
+    if (problem.empty()) {
+        std::vector<PulseHeader> next(s.alphabet.begin(), s.alphabet.begin() + s.wEtalonsNumber);
+        next[number - 1] = cut;
+        problem =
+            io::sumWrapProblem(series.noisyData(), next, std::max<uint16_t>(series.wMaxPulses, 1));
+    }
+    if (!problem.empty()) return refuseFile(problem, kCutCaption);
+    s.alphabet[number - 1] = std::move(cut);
+    s.alphabet[number - 1].wNumber = number;
+    // The grid draws every etalon within the amplitude.
+    s.wPulseAmplitude = std::max<uint16_t>(s.wPulseAmplitude, largestMagnitude(alphabetOf(s)));
+    s.nDisplayMode = DisplayMode::AlphabetGrid;
+    s.bRepaintButtons = 1;
+    host_.invalidate(nullptr, true);
+}
+
+}  // namespace etalon
