@@ -166,7 +166,7 @@ struct AppState {
     // pulses, and a command that would replace it asks first.
     int32_t bSeriesWithoutTruth = 0;
     std::string recordingName;      // the file it came from
-    uint32_t dwRecordingFirst = 0;  // its first sample's index in the file
+    uint64_t dwRecordingFirst = 0;  // its first sample's index in the file
     double dRecordingRate = 0;      // samples per second; 0 when the file gave none
     SubsetPanelState subsetPanel;
     ParamsPanelPlaces paramsPanel;

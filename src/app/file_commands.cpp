@@ -81,6 +81,18 @@ uint16_t seriesTypeItem(SeriesCode type) {
     }
 }
 
+// Offers the start of a span longer than a series; the command line's
+// refusal names its options, the window its dialog's fields.
+std::string tooLongQuestion(const std::string& path, uint64_t first) {
+    const uint64_t last = first + io::kMostRecordingSamples - 1;
+    return std::filesystem::path(path).filename().string() +
+           " holds more than 32,767 samples from sample " + std::to_string(first) +
+           " on, and a series holds at most 32,767 (positions are 16-bit).\n\nOpen samples " +
+           std::to_string(first) + " to " + std::to_string(last) +
+           " instead? Another span is chosen with First Sample and Number of Samples in "
+           "\"Reading the recording\" when the file is opened again.";
+}
+
 // The name chosen, with the filter's ending when it has none.
 std::string withEnding(const SaveChoice& choice, const std::vector<const char*>& endings) {
     std::filesystem::path path(choice.name);
@@ -94,7 +106,8 @@ void CommandHandler::refuseFile(const std::string& why, const char* caption) {
     sink_.show(why + "\nNothing was changed.", caption, MessageIcon::Warning);
 }
 
-// " Open series...": a recording, then how to process it, then the run.
+// " Open series...": a recording, which of its values, then how to process
+// them, then the run.
 void CommandHandler::openSeries() {
     AppState& s = state_;
     const auto path = host_.askOpenFile(
@@ -109,19 +122,30 @@ void CommandHandler::openSeries() {
     }
     request.format = *format;
     io::Recording recording;
-    if (std::string problem = io::readRecording(request, recording); !problem.empty()) {
-        // A series holds at most 32,767 samples: the start of a longer recording is offered.
+    bool onlyStart = false;  // the span runs past what a series holds; its start was read
+    const auto read = [&](const ReadRecordingValues& typed) {
+        request.column = typed.dlgColumn;
+        request.channel = typed.dlgChannel;
+        request.first = typed.dlgFirst;
+        request.count = typed.dlgCount > 0 ? std::optional<uint32_t>(typed.dlgCount) : std::nullopt;
+        onlyStart = false;
+        std::string problem = io::readRecording(request, recording);
+        if (problem.empty() || request.count) return problem;
+        // Too long for one series: its start is offered once the dialog closes.
         io::RecordingRequest start = request;
         start.count = io::kMostRecordingSamples;
-        io::Recording head;
-        const bool offered = io::readRecording(start, head).empty() &&
-                             head.samples.size() == io::kMostRecordingSamples;
-        if (!offered || !host_.askYesNo(problem + "\n\nOpen its first 32767 samples instead?",
-                                        kOpenSeriesCaption)) {
-            return offered ? void() : refuseFile(problem, kOpenSeriesCaption);
-        }
-        recording = std::move(head);
-    }
+        problem = io::readRecording(start, recording);
+        onlyStart = problem.empty();
+        return problem;
+    };
+    ReadRecordingValues reading;
+    host_.runDialog(kDialogReadRecording,
+                    readRecordingTemplate(*format == io::RecordingFormat::Csv,
+                                          *format == io::RecordingFormat::Wav),
+                    readRecordingProcedure(reading, read));
+    if (!reading.accepted) return;
+    if (onlyStart && !host_.askYesNo(tooLongQuestion(*path, request.first), kOpenSeriesCaption))
+        return;
 
     OpenSeriesValues values;
     values.seriesLength = static_cast<uint32_t>(recording.samples.size());
@@ -149,7 +173,7 @@ void CommandHandler::openSeries() {
     s.lpSeriesHeader = std::move(series);
     s.bSeriesWithoutTruth = 1;
     s.recordingName = std::filesystem::path(*path).filename().string();
-    s.dwRecordingFirst = static_cast<uint32_t>(recording.first);
+    s.dwRecordingFirst = recording.first;
     s.dRecordingRate = recording.sampleRate.value_or(0.0);
     s.dwSeriesLength = values.seriesLength;
     s.wTmin = values.dlgTmin;

@@ -1,6 +1,7 @@
 #include "dialogs/file_dialogs.h"
 
 #include <algorithm>
+#include <charconv>
 #include <limits>
 #include <string>
 
@@ -31,6 +32,22 @@ bool wholeNumber(const std::string& text, int32_t& value) {
     const std::string digits = text.substr(first, last - first + 1);
     if (digits.size() > 9 || !std::all_of(digits.begin(), digits.end(), ::isdigit)) return false;
     value = std::stoi(digits);
+    return true;
+}
+
+std::string trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// A sample index: recordings may run past what 32 bits count.
+bool wholeIndex(const std::string& text, uint64_t& value) {
+    const std::string digits = trimmed(text);
+    if (digits.empty() || digits.size() > 18 ||
+        !std::all_of(digits.begin(), digits.end(), ::isdigit))
+        return false;
+    std::from_chars(digits.data(), digits.data() + digits.size(), value);
     return true;
 }
 
@@ -107,10 +124,48 @@ bool etalonFromSeriesOk(DialogContext& context, EtalonFromSeriesValues& v) {
     return true;
 }
 
+bool readRecordingOk(DialogContext& context, ReadRecordingValues& v, const RecordingReader& read) {
+    constexpr const char* kCaption = "Reading the recording";
+    ReadRecordingValues typed;
+    typed.dlgColumn = trimmed(readText(context, kEditRecordingColumn));
+    const std::string channel = readText(context, kEditRecordingChannel);
+    int32_t number = 1;
+    if (!blank(channel) && (!wholeNumber(channel, number) || number < 1))
+        return refuse(context,
+                      "Channel must be a whole number from 1, or left empty for the first.",
+                      kCaption);
+    typed.dlgChannel = static_cast<uint32_t>(number);
+    const std::string first = readText(context, kEditRecordingFirst);
+    if (!blank(first) && !wholeIndex(first, typed.dlgFirst))
+        return refuse(context, "First Sample must be a whole number from 0, or left empty for 0.",
+                      kCaption);
+    const std::string count = readText(context, kEditRecordingCount);
+    number = 0;
+    if (!blank(count) && (!wholeNumber(count, number) || number < 1 || number > kLargestPosition)) {
+        return refuse(context,
+                      formatText("Number of Samples must lie between 1 and %d, or be left empty "
+                                 "for as many as fit.",
+                                 kLargestPosition),
+                      kCaption);
+    }
+    typed.dlgCount = static_cast<uint32_t>(number);
+    if (const std::string problem = read(typed); !problem.empty())
+        return refuse(context, problem, kCaption);
+    v = typed;
+    v.accepted = 1;
+    context.end(1);
+    return true;
+}
+
 bool cancel(DialogContext& context, int32_t& accepted) {
     accepted = 0;
     context.end(1);
     return true;
+}
+
+platform::DialogControl greyedUnless(bool applies, platform::DialogControl control) {
+    control.disabled = !applies;
+    return control;
 }
 
 }  // namespace
@@ -148,6 +203,27 @@ DialogTemplate etalonFromSeriesTemplate() {
             }};
 }
 
+DialogTemplate readRecordingTemplate(bool table, bool channels) {
+    // A column means nothing to a WAV file, a channel to a table: greyed with its label.
+    return {"Reading the recording",
+            {0, 0, 240, 120},
+            {
+                label("An empty field reads the first column or channel,", 13, 8, 220, 8),
+                label("from sample 0, as many samples as a series holds.", 13, 17, 220, 8),
+                group("Values of the series", 13, 31, 160, 81),
+                greyedUnless(table, label("Column (number or name)", 20, 44, 88, 8)),
+                greyedUnless(table, edit(kEditRecordingColumn, 110, 43, 56, 12)),
+                greyedUnless(channels, label("Channel", 20, 59, 85, 8)),
+                greyedUnless(channels, edit(kEditRecordingChannel, 110, 58, 40, 12)),
+                label("First Sample", 20, 74, 85, 8),
+                edit(kEditRecordingFirst, 110, 73, 56, 12),
+                label("Number of Samples", 20, 89, 85, 8),
+                edit(kEditRecordingCount, 110, 88, 40, 12),
+                okButton(180, 79),
+                cancelButton(180, 98),
+            }};
+}
+
 platform::DialogProcedure openSeriesProcedure(OpenSeriesValues& values) {
     return [&values](DialogContext& context, DialogEvent event, int id) {
         if (event == DialogEvent::Init) {
@@ -178,6 +254,16 @@ platform::DialogProcedure etalonFromSeriesProcedure(EtalonFromSeriesValues& valu
             return true;
         }
         if (id == kIdOk) return etalonFromSeriesOk(context, values);
+        if (id == kIdCancel) return cancel(context, values.accepted);
+        return false;
+    };
+}
+
+platform::DialogProcedure readRecordingProcedure(ReadRecordingValues& values,
+                                                 RecordingReader read) {
+    return [&values, read = std::move(read)](DialogContext& context, DialogEvent event, int id) {
+        if (event == DialogEvent::Init) return true;
+        if (id == kIdOk) return readRecordingOk(context, values, read);
         if (id == kIdCancel) return cancel(context, values.accepted);
         return false;
     };

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string>
 
 #include "platform/dialog.h"
 
@@ -8,6 +10,7 @@ namespace etalon {
 
 inline constexpr int kDialogOpenSeries = 120;
 inline constexpr int kDialogEtalonFromSeries = 121;
+inline constexpr int kDialogReadRecording = 122;
 
 enum : int {
     kLabelRecording = 1030,
@@ -19,7 +22,25 @@ enum : int {
     kEditFirstSample = 1036,
     kLabelReplacedEtalon = 1037,
     kEditReplacedEtalon = 1038,
+    kEditRecordingColumn = 1039,
+    kEditRecordingChannel = 1040,
+    kEditRecordingFirst = 1041,
+    kEditRecordingCount = 1042,
 };
+
+// Which values of a recording become the series: the table's column, the
+// WAV file's channel and the span of samples.
+struct ReadRecordingValues {
+    // Written by OK.
+    std::string dlgColumn;  // number or header name; empty: the first
+    uint32_t dlgChannel = 1;
+    uint64_t dlgFirst = 0;
+    uint32_t dlgCount = 0;  // 0: to the end, as many as fit
+    int32_t accepted = 0;
+};
+// Reads the recording as the values say; returns what is wrong with them, or
+// an empty string. A refusal keeps the dialog open with the values typed.
+using RecordingReader = std::function<std::string(const ReadRecordingValues&)>;
 
 // How a loaded recording is processed: its pulse count (empty: unknown), the
 // interval bounds and the saved-energy level. OK checks the values against
@@ -53,7 +74,10 @@ struct EtalonFromSeriesValues {
 
 platform::DialogTemplate openSeriesTemplate();
 platform::DialogTemplate etalonFromSeriesTemplate();
+// The column applies to a table, the channel to a WAV file; the other is greyed.
+platform::DialogTemplate readRecordingTemplate(bool table, bool channels);
 platform::DialogProcedure openSeriesProcedure(OpenSeriesValues& values);
 platform::DialogProcedure etalonFromSeriesProcedure(EtalonFromSeriesValues& values);
+platform::DialogProcedure readRecordingProcedure(ReadRecordingValues& values, RecordingReader read);
 
 }  // namespace etalon

@@ -45,10 +45,12 @@ std::string csvOf(const std::vector<int16_t>& samples) {
     return text;
 }
 
-// Opens `path` as a series, typing the count, Tmin, Tmax and level.
+// Opens `path` as a series, typing the values read (none: the defaults), then
+// the count, Tmin, Tmax and level.
 void openSeries(CommandRig& rig, const std::filesystem::path& path, const std::string& pulses,
-                const std::string& level = "100") {
+                const std::string& level = "100", std::map<int, std::string> reading = {}) {
     rig.host.openChoice = path.string();
+    rig.host.scripts[kDialogReadRecording] = typeAndPress(std::move(reading), kIdOk);
     rig.host.scripts[kDialogOpenSeries] = typeAndPress({{kEditRecordingPulses, pulses},
                                                         {kEditRecordingTmin, "40"},
                                                         {kEditRecordingTmax, "120"},
@@ -118,6 +120,67 @@ TEST(FileCommands, OpenSeriesProcessesARecordingWithoutTruthAndAsksBeforeReplaci
     EXPECT_EQ(file.lpPositions, std::vector<int16_t>(3, -1));  // no truth, and none made up
 }
 
+// The reading dialog picks a table's column by name and a span; the results
+// keep the recording's own sample index. Bad values keep the dialog open with
+// io's message, and Cancel then leaves the whole state as it was.
+TEST(FileCommands, ReadingChoosesColumnAndSpanAndRefusesWhatTheFileLacks) {
+    test::ScratchFolder folder;
+    const auto samples = recordingSamples();
+    std::string table = "# bench\ntime_s,volts\n";
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        table += std::to_string(i * 0.0005) + "," + std::to_string(samples[i]) + "\n";
+    writeText(folder / "table.csv", table);
+    CommandRig rig;
+    rig.procedures = workbenchRestoringProcedures();
+    const AppState before = rig.state;
+    const auto refused = [&](std::map<int, std::string> typed, const std::string& named) {
+        SCOPED_TRACE(named);
+        rig.host.scripts[kDialogReadRecording] = [typed](test::FakeDialogContext& c,
+                                                         const platform::DialogProcedure& p) {
+            for (const auto& [id, text] : typed)
+                c.setText(id, text);
+            c.press(p, kIdOk);
+            EXPECT_FALSE(c.ended);
+            c.press(p, kIdCancel);
+        };
+        rig.host.openChoice = (folder / "table.csv").string();
+        rig.command(kCmdOpenSeries);
+        const auto& messages = rig.host.shown[kDialogReadRecording].messages;
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_NE(messages[0].find(named), std::string::npos) << messages[0];
+        EXPECT_EQ(stateDifference(before, rig.state), "");
+    };
+    refused({{kEditRecordingColumn, "amps"}}, "\"amps\"");
+    refused({{kEditRecordingFirst, "300"}}, "starts at sample 300");
+    refused({{kEditRecordingCount, "32768"}}, "Number of Samples");
+    EXPECT_TRUE(rig.sink.empty());
+
+    openSeries(rig, folder / "table.csv", "", "100",
+               {{kEditRecordingColumn, "volts"}, {kEditRecordingFirst, "10"}});
+    ASSERT_TRUE(rig.sink.empty()) << rig.sink.last().text;
+    EXPECT_TRUE(
+        std::ranges::equal(rig.state.lpSeriesHeader->noisyData(), std::span(samples).subspan(10)));
+    const ChainsHeader& chains = *rig.state.lpChainsHeader;
+    ASSERT_GT(chains.wPretenders, 0);
+    rig.host.saveChoice = SaveChoice{(folder / "found.csv").string(), 0};
+    rig.command(kCmdExportResults);
+    std::ifstream in(folder / "found.csv");
+    std::string header, row;
+    std::getline(in, header);
+    std::getline(in, row);  // chain 1, pulse 1: chain,pulse,position,...
+    EXPECT_EQ(row.substr(0, row.find(',', 4)),
+              "1,1," + std::to_string(chains.positionsList(0)[0] + 10));
+
+    // Too long from the first sample typed: the question names the span's fields.
+    writeText(folder / "long.csv", csvOf(std::vector<int16_t>(40000, 7)));
+    openSeries(rig, folder / "long.csv", "", "100", {{kEditRecordingFirst, "5000"}});
+    ASSERT_EQ(rig.host.questions.size(), 1u);
+    EXPECT_NE(rig.host.questions[0].find("First Sample and Number of Samples"), std::string::npos);
+    EXPECT_EQ(rig.host.questions[0].find("--"), std::string::npos) << rig.host.questions[0];
+    EXPECT_EQ(rig.state.lpSeriesHeader->dwSeriesSize, 32767u);
+    EXPECT_EQ(rig.state.dwRecordingFirst, 5000u);
+}
+
 // Agreed to, a simulation runs on the recording's record and replaces it.
 TEST(FileCommands, ASimulationReplacesARecordingOnceAgreed) {
     test::ScratchFolder folder;
@@ -142,13 +205,17 @@ TEST(FileCommands, RefusedFilesAndValuesChangeNothing) {
     writeText(folder / "rec.csv", csvOf(recordingSamples()));
     CommandRig rig;
     const AppState before = rig.state;
+    // A file refused while its values are read is named over the reading dialog.
     const auto expectNothingChanged = [&](const std::string& what, const std::string& named) {
         SCOPED_TRACE(what);
         EXPECT_EQ(stateDifference(before, rig.state), "");
         if (!named.empty()) {
-            ASSERT_FALSE(rig.sink.empty());
-            EXPECT_NE(rig.sink.last().text.find(named), std::string::npos) << rig.sink.last().text;
+            auto& shown = rig.host.shown[kDialogReadRecording].messages;
+            ASSERT_FALSE(rig.sink.empty() && shown.empty());
+            const std::string text = rig.sink.empty() ? shown.back() : rig.sink.last().text;
+            EXPECT_NE(text.find(named), std::string::npos) << text;
             rig.sink.messages.clear();
+            shown.clear();
         }
     };
     openSeries(rig, folder / "word.csv", "");

@@ -81,6 +81,7 @@ TEST(FileWindow, ARecordingOpenedProcessedCutAndExported) {
 
     DialogUser user;
     user.then("Open series", chooseFile(folder / "made.csv"));
+    user.then("Reading the recording", typeAndOk({"value"}));
     user.then("Processing the series",
               typeAndOk({QString::number(made.wImpulseQuantity), "40", "181", "100"}));
     ASSERT_TRUE(user.run(*w.window, kCmdOpenSeries));

@@ -14,6 +14,7 @@
 #include <optional>
 #include <vector>
 
+#include "dialogs/file_dialogs.h"
 #include "dialogs/series_dialogs.h"
 #include "dialogs/settings_dialogs.h"
 #include "dialogs/simulation_dialogs.h"
@@ -85,6 +86,9 @@ TEST(DialogLayout, EveryTextFitsItsControlAndEveryDialogTheScreen) {
     SubsetSettingsValues subset;
     DrawingSettingsValues drawing;
     StatisticsViewValues view;
+    OpenSeriesValues recording{.seriesLength = 32767, .pulseLength = 1000};
+    EtalonFromSeriesValues cut{.seriesLength = 32767, .pulseLength = 1000};
+    ReadRecordingValues reading;
     const std::vector<Shown> dialogs{
         {kDialogSeriesGeometry, seriesGeometryTemplate(), seriesGeometryProcedure(geometry)},
         {kDialogSeriesStructure, seriesStructureTemplate(), seriesStructureProcedure(structure)},
@@ -96,6 +100,10 @@ TEST(DialogLayout, EveryTextFitsItsControlAndEveryDialogTheScreen) {
         {kDialogStatisticsView, statisticsViewTemplate(), statisticsViewProcedure(view)},
         {kDialogRecognitionStatisticsView, recognitionStatisticsViewTemplate(),
          recognitionStatisticsViewProcedure(view)},
+        {kDialogOpenSeries, openSeriesTemplate(), openSeriesProcedure(recording)},
+        {kDialogEtalonFromSeries, etalonFromSeriesTemplate(), etalonFromSeriesProcedure(cut)},
+        {kDialogReadRecording, readRecordingTemplate(true, true),
+         readRecordingProcedure(reading, {})},
     };
     int measured = 0;
     for (const Shown& shown : dialogs) {
@@ -115,7 +123,7 @@ TEST(DialogLayout, EveryTextFitsItsControlAndEveryDialogTheScreen) {
                 << " px";
         }
     }
-    EXPECT_EQ(measured, 77);  // every text of the eight dialogs
+    EXPECT_EQ(measured, 99);  // every text of the eleven dialogs
 }
 
 }  // namespace
