@@ -149,6 +149,7 @@ void CommandHandler::openSeries() {
 
     OpenSeriesValues values;
     values.seriesLength = static_cast<uint32_t>(recording.samples.size());
+    if (recording.scaled) values.scale = recording.scale;
     values.pulseLength = s.wEtalonLength;
     values.tmin = s.wTmin;
     values.tmax = std::max(s.wTmax, s.wEtalonLength);

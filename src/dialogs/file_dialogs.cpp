@@ -227,9 +227,13 @@ DialogTemplate readRecordingTemplate(bool table, bool channels) {
 platform::DialogProcedure openSeriesProcedure(OpenSeriesValues& values) {
     return [&values](DialogContext& context, DialogEvent event, int id) {
         if (event == DialogEvent::Init) {
-            context.setText(kLabelRecording,
-                            formatText("The series holds %u samples; etalons are %d long.",
-                                       values.seriesLength, int{values.pulseLength}));
+            context.setText(
+                kLabelRecording,
+                values.scale > 0.0
+                    ? formatText("The series holds %u samples, scaled by %g; etalons are %d long.",
+                                 values.seriesLength, values.scale, int{values.pulseLength})
+                    : formatText("The series holds %u samples; etalons are %d long.",
+                                 values.seriesLength, int{values.pulseLength}));
             context.setText(kEditRecordingPulses, "");
             context.setText(kEditRecordingTmin, std::to_string(values.tmin));
             context.setText(kEditRecordingTmax, std::to_string(values.tmax));

@@ -47,6 +47,7 @@ using RecordingReader = std::function<std::string(const ReadRecordingValues&)>;
 // the recording's length and the etalons' length.
 struct OpenSeriesValues {
     uint32_t seriesLength = 0;
+    double scale = 0.0;  // the factor the samples were scaled by; 0: kept as they were
     uint16_t pulseLength = 20;
     uint16_t tmin = 40;
     uint16_t tmax = 181;

@@ -86,7 +86,7 @@ TEST(DialogLayout, EveryTextFitsItsControlAndEveryDialogTheScreen) {
     SubsetSettingsValues subset;
     DrawingSettingsValues drawing;
     StatisticsViewValues view;
-    OpenSeriesValues recording{.seriesLength = 32767, .pulseLength = 1000};
+    OpenSeriesValues recording{.seriesLength = 32767, .scale = 1.23457e-05, .pulseLength = 1000};
     EtalonFromSeriesValues cut{.seriesLength = 32767, .pulseLength = 1000};
     ReadRecordingValues reading;
     const std::vector<Shown> dialogs{
