@@ -3,62 +3,17 @@
 // pulses, processing level 75), one run each. Prints per run the time, the
 // peak heap of the run, the procedure's own estimate, and the growth
 // exponent of time and of memory from the previous length.
-#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <new>
 #include <string>
 #include <vector>
 
 #include "processing/processing_support.h"
 #include "processing/restoring.h"
+#include "support/heap_counter.h"
 #include "support/recording_sink.h"
-
-namespace {
-
-std::atomic<long long> inUse{0}, peak{0};
-constexpr std::size_t kHeader = 16;
-
-void* allocate(std::size_t size) {
-    auto* block = static_cast<unsigned char*>(std::malloc(size + kHeader));
-    if (!block) throw std::bad_alloc();
-    *reinterpret_cast<std::size_t*>(block) = size;
-    const long long now = inUse += static_cast<long long>(size);
-    long long seen = peak.load();
-    while (now > seen && !peak.compare_exchange_weak(seen, now)) {
-    }
-    return block + kHeader;
-}
-
-void release(void* p) {
-    if (!p) return;
-    auto* block = static_cast<unsigned char*>(p) - kHeader;
-    inUse -= static_cast<long long>(*reinterpret_cast<std::size_t*>(block));
-    std::free(block);
-}
-
-}  // namespace
-
-void* operator new(std::size_t size) {
-    return allocate(size);
-}
-void* operator new[](std::size_t size) {
-    return allocate(size);
-}
-void operator delete(void* p) noexcept {
-    release(p);
-}
-void operator delete[](void* p) noexcept {
-    release(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    release(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    release(p);
-}
 
 namespace etalon {
 namespace {
@@ -119,14 +74,13 @@ int runAll(int argc, char** argv) {
                 RestoringWork work;  // each run from nothing, so its peak is its own
                 request.work = &work;
                 const double need = double(restoringMemoryNeed(c.procedure, request));
-                const long long before = inUse.load();
-                peak = before;
+                test::resetHeapPeak();
                 const auto start = std::chrono::steady_clock::now();
                 runRestoringProcedure(sink, c.procedure, request);
                 const double ms = std::chrono::duration<double, std::milli>(
                                       std::chrono::steady_clock::now() - start)
                                       .count();
-                const double heap = double(peak.load() - before);
+                const double heap = double(test::heapPeakSinceReset());
                 const auto exponent = [&](double now, double then) {
                     return lastN > 0 && then > 0 ? std::log(now / then) / std::log(n / lastN) : 0.0;
                 };

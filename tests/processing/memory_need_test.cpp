@@ -2,64 +2,12 @@
 // and is near enough to be worth refusing a request by.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
 #include <vector>
 
 #include "processing/processing_support.h"
 #include "processing/restoring.h"
+#include "support/heap_counter.h"
 #include "support/recording_sink.h"
-
-namespace {
-
-// Every allocation of this program carries its size in front, so the bytes
-// in use, and their peak, are known while a test counts.
-std::atomic<bool> counting{false};
-std::atomic<long long> inUse{0}, peak{0};
-constexpr std::size_t kHeader = 16;
-
-void* allocate(std::size_t size) {
-    auto* block = static_cast<unsigned char*>(std::malloc(size + kHeader));
-    if (!block) throw std::bad_alloc();
-    *reinterpret_cast<std::size_t*>(block) = size;
-    if (counting.load(std::memory_order_relaxed)) {
-        const long long now = inUse += static_cast<long long>(size);
-        long long seen = peak.load();
-        while (now > seen && !peak.compare_exchange_weak(seen, now)) {
-        }
-    }
-    return block + kHeader;
-}
-
-void release(void* p) {
-    if (!p) return;
-    auto* block = static_cast<unsigned char*>(p) - kHeader;
-    if (counting.load(std::memory_order_relaxed))
-        inUse -= static_cast<long long>(*reinterpret_cast<std::size_t*>(block));
-    std::free(block);
-}
-
-}  // namespace
-
-void* operator new(std::size_t size) {
-    return allocate(size);
-}
-void* operator new[](std::size_t size) {
-    return allocate(size);
-}
-void operator delete(void* p) noexcept {
-    release(p);
-}
-void operator delete[](void* p) noexcept {
-    release(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    release(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    release(p);
-}
 
 namespace etalon {
 namespace {
@@ -121,12 +69,9 @@ TEST(MemoryNeed, BoundsWhatEveryProcedureAllocates) {
             request.series = &made.series();
             request.work = &work;
             const std::size_t need = restoringMemoryNeed(c.procedure, request);
-            inUse = 0;
-            peak = 0;
-            counting = true;
+            test::resetHeapPeak();
             runRestoringProcedure(sink, c.procedure, request);
-            counting = false;
-            const auto used = static_cast<std::size_t>(peak.load());
+            const std::size_t used = test::heapPeakSinceReset();
             EXPECT_TRUE(sink.empty());
             EXPECT_LE(used, need);
             EXPECT_LE(need, 2 * used + (std::size_t{1} << 20)) << "used " << used;
