@@ -115,6 +115,10 @@ void run(const Procedure& p, Setup& s, bool reference) {
     request.debugging = &debugging;
     request.chains = s.chains.get();
     request.series = s.series.get();
+    // The work tables stay with the caller between runs, as a simulation
+    // worker's do.
+    static RestoringWork work;
+    request.work = &work;
     runRestoringProcedure(
         sink, p.procedure, request,
         reference ? oracle::referenceRestoringProcedures() : workbenchRestoringProcedures());
