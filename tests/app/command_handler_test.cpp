@@ -8,12 +8,15 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "app/main_menu.h"
 #include "dialogs/settings_dialogs.h"
 #include "series/subsets.h"
 #include "support/command_rig.h"
+#include "support/state_difference.h"
 
 namespace etalon {
 namespace {
@@ -493,6 +496,41 @@ TEST(Commands, FailuresStopTheChainWithTheirMessage) {
     EXPECT_EQ(c.sink.last().caption, " About ChainsHeader ");
     EXPECT_EQ(c.host.sent, (Ids{kCmdSameData, kCmdProcess}));
     EXPECT_EQ(c.state.nDisplayMode, DisplayMode::AlphabetGrid);
+}
+
+// A restoration runs behind a busy dialog. Cancelled, or stopped by an
+// exception, it undoes the whole input that led to it: the series made on the
+// way, the streams, the settings taken over.
+TEST(Commands, ACancelledOrFailedRestorationKeepsTheWholeState) {
+    CommandRig b;
+    b.procedures = workbenchRestoringProcedures();
+    b.command(kCmdNextData);
+    EXPECT_EQ(b.host.progressTotals, std::vector<uint32_t>{0});
+    EXPECT_EQ(b.host.progressCaptions, std::vector<std::string>{" Processing "});
+    b.state.wNewNoiseLevel = 50;  // taken over by the next series
+    const AppState before = b.state;
+    b.host.cancelAt = 0;
+    for (uint16_t id : {kCmdNextData, kCmdSameData, kCmdRepeatDetection, kCmdFixedCase}) {
+        SCOPED_TRACE(id);
+        b.command(id);
+        EXPECT_EQ(test::stateDifference(before, b.state), "");
+    }
+    b.pressIn(b.layout.rcStartButton1);
+    EXPECT_EQ(test::stateDifference(before, b.state), "");
+    EXPECT_TRUE(b.sink.empty());
+
+    b.host.cancelAt.reset();
+    b.procedures.recognizeKnownNumberChain = [](auto&&...) -> int {
+        throw std::runtime_error("no lane left");
+    };
+    b.command(kCmdNextData);
+    EXPECT_EQ(test::stateDifference(before, b.state), "");
+    ASSERT_EQ(b.sink.messages.size(), 1u);
+    EXPECT_EQ(b.sink.last().text, "The restoration stopped: no lane left");
+
+    b.procedures = workbenchRestoringProcedures();
+    b.command(kCmdNextData);
+    EXPECT_EQ(b.state.wNoiseLevel, 50);
 }
 
 TEST(Commands, RepaintsCoverWhatChanged) {
