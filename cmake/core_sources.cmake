@@ -28,6 +28,7 @@ set(ETALON_CORE_SOURCES
   ${PROJECT_SOURCE_DIR}/src/processing/known_number_tuples.cpp
   ${PROJECT_SOURCE_DIR}/src/processing/tuples_detection.cpp
   ${PROJECT_SOURCE_DIR}/src/processing/restoring.cpp
+  ${PROJECT_SOURCE_DIR}/src/processing/restoring_need.cpp
 )
 list(APPEND ETALON_CORE_SOURCES
   ${PROJECT_SOURCE_DIR}/src/simulation/rest_error_names.cpp

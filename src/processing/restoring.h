@@ -1,11 +1,13 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <span>
 
 #include "base/message_sink.h"
 #include "processing/chains_header.h"
+#include "processing/restoring_work.h"
 #include "processing/search_bounds.h"
 #include "processing/task_codes.h"
 #include "pulses/pulse_header.h"
@@ -77,7 +79,12 @@ struct RestoringRequest {
     int32_t* debugging = nullptr;  // the tuples procedures show their classes and clear it
     ChainsHeader* chains = nullptr;
     SeriesHeader* series = nullptr;
+    RestoringWork* work = nullptr;  // the caller's work tables; null: tables for this call only
 };
+
+// Bytes the procedure's work tables need for the request (an upper bound),
+// known before it runs.
+std::size_t restoringMemoryNeed(RestoringProcedure procedure, const RestoringRequest& request);
 
 // Runs the procedure on request.series; returns what it returns (the
 // recognised etalon or pattern for the recognitions), 0 for None, a missing

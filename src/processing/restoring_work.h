@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+namespace etalon {
+
+// The work tables of the restoring procedures, owned by whoever runs them (a
+// simulation worker, the window, a command), so that they are given back
+// when the owner is done instead of living as long as a thread does. Each
+// procedure family keeps its own tables here, made on its first run.
+class RestoringWork {
+  public:
+    // Tables that a run leaves behind are kept for the next run up to this
+    // size; a larger run gives them back when it ends.
+    static constexpr std::size_t kRetainedBytes = std::size_t{32} << 20;
+
+    RestoringWork() = default;
+    RestoringWork(RestoringWork&&) = default;
+    RestoringWork& operator=(RestoringWork&&) = default;
+
+    // The tables of type T, made on first use (throws std::bad_alloc).
+    template <class T>
+    T& tables() {
+        for (Slot& slot : slots_) {
+            if (slot.tag == tagOf<T>()) return *static_cast<T*>(slot.tables.get());
+        }
+        T* made = new T();
+        slots_.push_back({tagOf<T>(), Owned(made, [](void* p) { delete static_cast<T*>(p); })});
+        return *made;
+    }
+
+    // Ends a run that needed `bytes`: a run past the retained size gives
+    // every table back.
+    void finishRun(std::size_t bytes) {
+        if (bytes > kRetainedBytes) release();
+    }
+    void release() { slots_.clear(); }
+    bool holdsTables() const { return !slots_.empty(); }
+
+  private:
+    using Owned = std::unique_ptr<void, void (*)(void*)>;
+    struct Slot {
+        const void* tag;
+        Owned tables;
+    };
+    template <class T>
+    static const void* tagOf() {
+        static const char tag = 0;
+        return &tag;
+    }
+    std::vector<Slot> slots_;
+};
+
+}  // namespace etalon
