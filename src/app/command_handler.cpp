@@ -9,9 +9,11 @@
 #include "app/main_menu.h"
 #include "app/shown_views.h"
 #include "base/collecting_sink.h"
+#include "base/memory_budget.h"
 #include "dialogs/series_dialogs.h"
 #include "series/series_generator.h"
 #include "series/subsets.h"
+#include "simulation/restoring_budget.h"
 
 namespace etalon {
 namespace {
@@ -556,9 +558,20 @@ bool CommandHandler::runProcedure() {
     request.processingLevel = s.wProcessingLevel;
     request.proceeding = s.wSubsetProceeding;
 
+    // Refused before it starts rather than killed halfway.
+    const MemoryBudget budget = memoryBudget(std::nullopt, "");
+    const std::size_t need = restoringMemoryNeed(procedure, request);
+    if (need > budget.bytes) {
+        const BudgetFit fit = fitRestoring(procedure, request, need, budget.bytes);
+        sink_.show(budgetRefusal("Restoring the series", fit, budget), kRestoringCaption,
+                   MessageIcon::Warning);
+        s.bDropInput = 1;
+        return false;
+    }
+
     CollectingSink reports;
-    const bool finished = host_.runWithProgress(
-        kRestoringCaption, 0, [&](platform::ProgressChannel& channel) {
+    const bool finished =
+        host_.runWithProgress(kRestoringCaption, 0, [&](platform::ProgressChannel& channel) {
             auto sink = reports.forItem(0);
             if (channel.cancelled()) return;
             try {

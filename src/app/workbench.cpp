@@ -185,7 +185,8 @@ void Workbench::onKeyDown(platform::Window& window, int virtualKey) {
 
 void Workbench::onCommand(platform::Window& window, uint16_t id) {
     WindowHost host(window, [&](platform::DeviceContext& dc) { paintCopy(window, dc); });
-    outermostUndoable([&] { CommandHandler(state_, layout_, host, sink_, procedures_).onCommand(id); });
+    outermostUndoable(
+        [&] { CommandHandler(state_, layout_, host, sink_, procedures_).onCommand(id); });
     afterInput(window);
 }
 

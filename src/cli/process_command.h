@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/memory_budget.h"
 #include "cli/series_session.h"
 
 namespace etalon::cli {
@@ -21,7 +22,11 @@ struct ProcessArguments {
     std::string subsets;           // "L1;L2;..."
     int32_t pick = 0;              // 0: the last stored pattern
     uint16_t proceeding = 1;
+    std::string memoryLimit;  // a budget below the available memory: "512M", "2G"
 };
+
+// The memory budget of the run: available memory, ETALON_MEMORY_LIMIT and --memory-limit.
+MemoryBudget commandMemoryBudget(const ProcessArguments& args);
 
 // The task, working list and patterns; addProcessOptions adds --input too.
 void addTaskOptions(CLI::App& command, ProcessArguments& args);

@@ -30,7 +30,8 @@ class AtomicChannel final : public ProgressChannel {
 
 QString progressText(uint32_t done, uint32_t total, double elapsed) {
     if (total == 0)
-        return QString("elapsed %1").arg(QString::fromStdString(hoursMinutesSeconds(int64_t(elapsed))));
+        return QString("elapsed %1")
+            .arg(QString::fromStdString(hoursMinutesSeconds(int64_t(elapsed))));
     QString text = QString("%1 of %2 series\nelapsed %3")
                        .arg(done)
                        .arg(total)
