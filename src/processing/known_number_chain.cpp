@@ -34,17 +34,17 @@ struct KnownChainWork {
     std::vector<int32_t> ranked, kept;           // list entries
     std::vector<int8_t> wholeOnly;               // per distinct etalon: no window kept
     std::vector<int32_t> pairScratch;
+    bool everyLayer = true;  // each group keeps every layer; otherwise one chain keeps checkpoints
+    std::size_t everyLayerBudget = 0;
 };
-
-thread_local KnownChainWork work;
 
 // Sizes everything one run over `alphabet` needs; throws std::bad_alloc.
 void growForRun(KnownChainWork& w, const SeriesHeader& series, std::size_t alphabetSize,
-                const LayerRange& cover, int32_t tmin, int32_t tmax) {
+                const LayerRange& cover, int32_t tmin, int32_t tmax, bool oneChain) {
     const std::size_t q = series.wImpulseQuantity;
     const std::size_t width = cover.hi >= cover.lo ? cover.hi - cover.lo + 1 : 0;
     w.cache.reserve(alphabetSize, width, series.wImpulseSize);
-    w.chain.reserve(w.ranges, tmin, tmax);
+    if (oneChain) w.chain.reserve(w.ranges, tmin, tmax);
     w.fits.resize(q);
     w.positions.resize(q);
     w.restored.resize(q);
@@ -85,15 +85,17 @@ void noChain(SeriesHeader& series, ChainsHeader* chains) {
 
 int detectKnownNumberChain(MessageSink& sink, std::span<const PulseHeader> alphabet,
                            std::span<const uint16_t> etalons, const SearchBounds& bounds,
-                           ChainsHeader* chains, SeriesHeader& series) {
+                           ChainsHeader* chains, SeriesHeader& series, RestoringWork* work) {
     const uint16_t tmin = bounds.tmin, tmax = bounds.tmax, level = bounds.processingLevel;
-    KnownChainWork& w = work;
+    RestoringWork own;
+    RestoringWork& tables = work ? *work : own;
+    KnownChainWork& w = tables.tables<KnownChainWork>();
     if (!growTables([&] { storedRanges(series, w.ranges); })) {
         reportNoMemory(sink, "Нет памяти для ppDw!");
         return 0;
     }
     const LayerRange cover = coveringRange(w.ranges);
-    if (!growTables([&] { growForRun(w, series, alphabet.size(), cover, tmin, tmax); })) {
+    if (!growTables([&] { growForRun(w, series, alphabet.size(), cover, tmin, tmax, true); })) {
         reportNoMemory(sink, "Нет памяти для ppDw[m]!");
         return 0;
     }
@@ -149,9 +151,11 @@ void growForLanes(KnownChainWork& w, std::size_t listSize, std::size_t alphabetS
     constexpr std::size_t lanes = LaneLayeredChain::kLanes;
     const std::size_t width = cover.hi >= cover.lo ? cover.hi - cover.lo + 1 : 0;
     const std::size_t groups = (alphabetSize + lanes - 1) / lanes;
-    if (w.groups.size() < groups) w.groups.resize(groups);
-    for (std::size_t g = 0; g < groups; ++g)
-        w.groups[g].reserve(w.ranges, tmin, tmax);
+    w.everyLayer = LaneLayeredChain::keepsEveryLayer(w.ranges, groups, w.everyLayerBudget);
+    const std::size_t chains = w.everyLayer ? groups : 1;
+    if (w.groups.size() < chains) w.groups.resize(chains);
+    for (std::size_t g = 0; g < chains; ++g)
+        w.groups[g].reserve(w.ranges, tmin, tmax, w.everyLayer);
     if (w.laneFits.size() < width * lanes) w.laneFits.resize(width * lanes);
     w.distinct.reserve(alphabetSize);
     w.distinctOf.reserve(listSize);
@@ -197,9 +201,43 @@ void interleaveFits(KnownChainWork& w, std::span<const int16_t> series, std::siz
     spreadIntoLanes(tables, count, out);
 }
 
-// Reads out distinct etalon d's chain once; false when it has none.
-bool traceChain(KnownChainWork& w, std::size_t d, std::size_t q) {
+void pointLaneLayers(KnownChainWork& w, const LayerRange& cover) {
     constexpr std::size_t lanes = LaneLayeredChain::kLanes;
+    for (std::size_t k = 0; k < w.ranges.size(); ++k) {
+        const LayerRange& r = w.ranges[k];
+        w.fits[k] = w.laneFits.data() + (r.lo <= r.hi ? (r.lo - cover.lo) * lanes : 0);
+    }
+}
+
+// Every chain of the group not yet read out, from checkpoints: one second
+// run for the group, however many of its chains are wanted.
+void traceGroup(KnownChainWork& w, std::span<const int16_t> series, std::size_t group,
+                const LayerRange& cover, const SearchBounds& bounds) {
+    constexpr std::size_t lanes = LaneLayeredChain::kLanes;
+    const std::size_t q = w.ranges.size();
+    interleaveFits(w, series, group, cover);
+    pointLaneLayers(w, cover);
+    bool wanted[lanes] = {}, found[lanes] = {};
+    std::array<int32_t*, lanes> positions{};
+    for (std::size_t lane = 0; lane < lanes; ++lane) {
+        const std::size_t d = group * lanes + lane;
+        if (d >= w.distinct.size() || w.traced[d] != 0 || w.endPosition[d] < 0) continue;
+        wanted[lane] = true;
+        positions[lane] = w.chainPositions.data() + d * q;
+        positions[lane][q - 1] = w.endPosition[d];
+    }
+    w.groups[0].traceLanes(w.ranges, w.fits, bounds.tmin, bounds.tmax, kSearchStartValue, wanted,
+                           positions, found);
+    for (std::size_t lane = 0; lane < lanes; ++lane) {
+        if (wanted[lane]) w.traced[group * lanes + lane] = found[lane] ? 1 : -1;
+    }
+}
+
+// Reads out distinct etalon d's chain once; false when it has none.
+bool traceChain(KnownChainWork& w, std::span<const int16_t> series, std::size_t d, std::size_t q,
+                const LayerRange& cover, const SearchBounds& bounds) {
+    constexpr std::size_t lanes = LaneLayeredChain::kLanes;
+    if (w.traced[d] == 0 && !w.everyLayer) traceGroup(w, series, d / lanes, cover, bounds);
     if (w.traced[d] == 0) {
         std::span<int32_t> positions(w.chainPositions.data() + d * q, q);
         positions[q - 1] = w.endPosition[d];
@@ -237,9 +275,12 @@ void fillRestored(KnownChainWork& w, std::size_t d, std::size_t q, RestoredChain
 // order: it keeps the first wMaxSize of that stable ranking.
 int recognizeKnownNumberChain(MessageSink& sink, std::span<const PulseHeader> alphabet,
                               std::span<const uint16_t> etalons, const SearchBounds& bounds,
-                              ChainsHeader* chains, SeriesHeader& series) {
+                              ChainsHeader* chains, SeriesHeader& series, RestoringWork* work) {
     const uint16_t tmin = bounds.tmin, tmax = bounds.tmax, level = bounds.processingLevel;
-    KnownChainWork& w = work;
+    RestoringWork own;
+    RestoringWork& tables = work ? *work : own;
+    KnownChainWork& w = tables.tables<KnownChainWork>();
+    w.everyLayerBudget = tables.everyLayerBudget;
     if (!growTables([&] { storedRanges(series, w.ranges); })) {
         reportNoMemory(sink, "Нет памяти для ppDw!");
         return -1;
@@ -247,7 +288,7 @@ int recognizeKnownNumberChain(MessageSink& sink, std::span<const PulseHeader> al
     const LayerRange cover = coveringRange(w.ranges);
     const uint16_t q = series.wImpulseQuantity;
     if (!growTables([&] {
-            growForRun(w, series, alphabet.size(), cover, tmin, tmax);
+            growForRun(w, series, alphabet.size(), cover, tmin, tmax, false);
             growForLanes(w, etalons.size(), alphabet.size(), q, series.wImpulseSize, cover, tmin,
                          tmax);
         })) {
@@ -269,14 +310,12 @@ int recognizeKnownNumberChain(MessageSink& sink, std::span<const PulseHeader> al
         w.wholeOnly[d] = !keepsAnyWindow(w.cache.energy(w.distinct[d]));
     for (std::size_t g = 0; g * lanes < distinct; ++g) {
         interleaveFits(w, series.noisyData(), g, cover);
-        for (std::size_t k = 0; k < q; ++k) {
-            const LayerRange& r = w.ranges[k];
-            w.fits[k] = w.laneFits.data() + (r.lo <= r.hi ? (r.lo - cover.lo) * lanes : 0);
-        }
-        w.groups[g].forward(w.ranges, w.fits, tmin, tmax, kSearchStartValue);
+        pointLaneLayers(w, cover);
+        LaneLayeredChain& chain = w.groups[w.everyLayer ? g : 0];
+        chain.forward(w.ranges, w.fits, tmin, tmax, kSearchStartValue, w.everyLayer);
         const auto used = static_cast<int>(std::min(lanes, distinct - g * lanes));
-        w.groups[g].findEnds(kSearchStartValue, used, w.endPosition.data() + g * lanes,
-                             w.endValue.data() + g * lanes);
+        chain.findEnds(kSearchStartValue, used, w.endPosition.data() + g * lanes,
+                       w.endValue.data() + g * lanes);
     }
 
     // Candidates are the list entries; a repeated etalon's chain is read once.
@@ -285,8 +324,10 @@ int recognizeKnownNumberChain(MessageSink& sink, std::span<const PulseHeader> al
     const std::size_t kept = keptCandidates(
         etalons.size(), chains, [&](std::size_t i) { return w.endPosition[w.distinctOf[i]] >= 0; },
         [&](int32_t i) { return w.endValue[w.distinctOf[i]]; },
-        [&](int32_t i) { return traceChain(w, w.distinctOf[i], q); }, w.ranked.data(),
-        w.kept.data(), bestEntry);
+        [&](int32_t i) {
+            return traceChain(w, series.noisyData(), w.distinctOf[i], q, cover, bounds);
+        },
+        w.ranked.data(), w.kept.data(), bestEntry);
     if (kept == 0) {
         noChain(series, chains);
         return -1;

@@ -48,11 +48,11 @@ struct TuplesWork {
     std::vector<std::array<int32_t, kLanes>> combinations;  // alphabet indices, -1 unused
     std::vector<int32_t> combinationFits;  // per combination of a group: cover x 8 fits
     std::vector<int32_t> endPosition, endValue, chainPositions;
-    std::vector<int8_t> traced;
+    std::vector<int8_t> traced;  // 0 not yet, 1 chain, -1 none
     std::vector<int32_t> ranked, kept;
+    bool everyLayer = true;  // each group keeps every layer; otherwise one chain keeps checkpoints
+    std::size_t everyLayerBudget = 0;
 };
-
-thread_local TuplesWork work;
 
 void growForRun(TuplesWork& w, const SeriesHeader& series, std::size_t alphabetSize,
                 const LayerRange& cover, int32_t tmin, int32_t tmax) {
@@ -155,9 +155,11 @@ bool planLanes(TuplesWork& w, std::span<const std::span<const int32_t>> tuples, 
         }
         most = std::max(most, w.combinations.size() - first);
     }
-    if (w.groups.size() < groups) w.groups.resize(groups);
-    for (std::size_t g = 0; g < groups; ++g)
-        w.groups[g].reserve(w.ranges, tmin, tmax);
+    w.everyLayer = LaneLayeredChain::keepsEveryLayer(w.ranges, groups, w.everyLayerBudget);
+    const std::size_t chains = w.everyLayer ? groups : 1;
+    if (w.groups.size() < chains) w.groups.resize(chains);
+    for (std::size_t g = 0; g < chains; ++g)
+        w.groups[g].reserve(w.ranges, tmin, tmax, w.everyLayer);
     if (w.combinationFits.size() < most * width * kLanes)
         w.combinationFits.resize(most * width * kLanes);
     const std::size_t n = w.candidates.size();
@@ -175,47 +177,88 @@ bool planLanes(TuplesWork& w, std::span<const std::span<const int32_t>> tuples, 
 // which leaves the record as inserting every candidate's chain would. Returns
 // the best candidate (the first of the smallest criterion), -1 when none has
 // a chain; w.best and w.bestTuples then hold its chain.
+// The fits of group g's combinations, and each layer pointed at its own.
+void pointGroupFits(TuplesWork& w, std::size_t g, const LayerRange& cover, std::size_t q) {
+    const int32_t width = cover.hi - cover.lo + 1;
+    // The group's combinations are numbered from its first layer's on.
+    const int32_t base = w.combinationOf[g * q];
+    int32_t last = base;
+    for (std::size_t k = 0; k < q; ++k)
+        last = std::max(last, w.combinationOf[g * q + k]);
+    for (int32_t c = base; c <= last; ++c) {
+        std::array<const int32_t*, kLanes> tables{};
+        for (std::size_t lane = 0; lane < kLanes; ++lane) {
+            const int32_t index = w.combinations[c][lane];
+            if (index >= 0) tables[lane] = w.cache.fits(index).values();
+        }
+        spreadIntoLanes(tables, width,
+                        w.combinationFits.data() + std::size_t(c - base) * width * kLanes);
+    }
+    for (std::size_t k = 0; k < q; ++k) {
+        const LayerRange& r = w.ranges[k];
+        const int32_t* table = w.combinationFits.data() +
+                               std::size_t(w.combinationOf[g * q + k] - base) * width * kLanes;
+        w.fits[k] = table + (r.lo <= r.hi ? (r.lo - cover.lo) * kLanes : 0);
+    }
+}
+
+// Reads out candidate c's chain once; false when it has none. Without every
+// layer, the whole group's wanted chains are read out by one second run.
+bool traceCandidate(TuplesWork& w, int32_t c, const LayerRange& cover, std::size_t q, int32_t tmin,
+                    int32_t tmax) {
+    const std::size_t n = w.candidates.size();
+    if (w.traced[c] == 0 && w.everyLayer) {
+        std::span<int32_t> positions(w.chainPositions.data() + std::size_t(c) * q, q);
+        positions[q - 1] = w.endPosition[c];
+        w.traced[c] =
+            w.groups[c / kLanes].backtrack(c % kLanes, kNoPredecessorValue, positions) ? 1 : -1;
+    }
+    if (w.traced[c] == 0) {
+        const std::size_t g = c / kLanes;
+        pointGroupFits(w, g, cover, q);
+        bool wanted[kLanes] = {}, found[kLanes] = {};
+        std::array<int32_t*, kLanes> positions{};
+        for (std::size_t lane = 0; lane < kLanes; ++lane) {
+            const std::size_t d = g * kLanes + lane;
+            if (d >= n || w.traced[d] != 0 || w.endPosition[d] < 0) continue;
+            wanted[lane] = true;
+            positions[lane] = w.chainPositions.data() + d * q;
+            positions[lane][q - 1] = w.endPosition[d];
+        }
+        w.groups[0].traceLanes(w.ranges, w.fits, tmin, tmax, kNoPredecessorValue, wanted, positions,
+                               found);
+        for (std::size_t lane = 0; lane < kLanes; ++lane) {
+            if (wanted[lane]) w.traced[g * kLanes + lane] = found[lane] ? 1 : -1;
+        }
+    }
+    return w.traced[c] > 0;
+}
+
+// Every candidate's chain programme in the lanes of a group; the chains the
+// results record keeps (the first wMaxSize of the candidates ranked by
+// criterion, ties in list order) are read out and inserted in list order,
+// which leaves the record as inserting every candidate's chain would. Returns
+// the best candidate (the first of the smallest criterion), -1 when none has
+// a chain; w.best and w.bestTuples then hold its chain.
 int rankInLanes(TuplesWork& w, const LayerRange& cover, std::size_t q, int32_t tmin, int32_t tmax,
                 ChainsHeader* chains) {
     const std::size_t n = w.candidates.size();
-    const int32_t width = cover.hi - cover.lo + 1;
     for (std::size_t g = 0; g * kLanes < n; ++g) {
-        // The group's combinations are numbered from its first layer's on.
-        const int32_t base = w.combinationOf[g * q];
-        int32_t last = base;
-        for (std::size_t k = 0; k < q; ++k)
-            last = std::max(last, w.combinationOf[g * q + k]);
-        for (int32_t c = base; c <= last; ++c) {
-            std::array<const int32_t*, kLanes> tables{};
-            for (std::size_t lane = 0; lane < kLanes; ++lane) {
-                const int32_t index = w.combinations[c][lane];
-                if (index >= 0) tables[lane] = w.cache.fits(index).values();
-            }
-            spreadIntoLanes(tables, width,
-                            w.combinationFits.data() + std::size_t(c - base) * width * kLanes);
-        }
-        for (std::size_t k = 0; k < q; ++k) {
-            const LayerRange& r = w.ranges[k];
-            const int32_t* table = w.combinationFits.data() +
-                                   std::size_t(w.combinationOf[g * q + k] - base) * width * kLanes;
-            w.fits[k] = table + (r.lo <= r.hi ? (r.lo - cover.lo) * kLanes : 0);
-        }
-        w.groups[g].forward(w.ranges, w.fits, tmin, tmax, kNoPredecessorValue);
+        pointGroupFits(w, g, cover, q);
+        LaneLayeredChain& chain = w.groups[w.everyLayer ? g : 0];
+        chain.forward(w.ranges, w.fits, tmin, tmax, kNoPredecessorValue, w.everyLayer);
         const auto used = static_cast<int>(std::min(kLanes, n - g * kLanes));
-        w.groups[g].findEnds(kNoChainValue, used, w.endPosition.data() + g * kLanes,
-                             w.endValue.data() + g * kLanes);
+        chain.findEnds(kNoChainValue, used, w.endPosition.data() + g * kLanes,
+                       w.endValue.data() + g * kLanes);
     }
+    std::fill_n(w.traced.begin(), n, 0);
 
     int32_t best = -1;
     const std::size_t kept = keptCandidates(
         n, chains, [&](std::size_t c) { return w.endPosition[c] >= 0; },
         [&](int32_t c) { return w.endValue[c]; },
-        [&](int32_t c) {
-            std::span<int32_t> positions(w.chainPositions.data() + std::size_t(c) * q, q);
-            positions[q - 1] = w.endPosition[c];
-            return w.groups[c / kLanes].backtrack(c % kLanes, kNoPredecessorValue, positions);
-        },
-        w.ranked.data(), w.kept.data(), best);
+        [&](int32_t c) { return traceCandidate(w, c, cover, q, tmin, tmax); }, w.ranked.data(),
+        w.kept.data(), best);
     if (kept == 0) return -1;
     auto fill = [&](int32_t c, RestoredChain& chain, TupleSegmentation& tuples) {
         const Candidate& d = w.candidates[c];
@@ -241,10 +284,13 @@ int rankInLanes(TuplesWork& w, const LayerRange& cover, std::size_t q, int32_t t
 
 int detectKnownNumberTuples(MessageSink& sink, std::span<const PulseHeader> alphabet,
                             std::span<const int32_t> tuple, const TuplesSearch& search,
-                            ChainsHeader* chains, SeriesHeader& series) {
+                            ChainsHeader* chains, SeriesHeader& series, RestoringWork* work) {
     const uint16_t proceeding = search.proceeding, tmin = search.bounds.tmin,
                    tmax = search.bounds.tmax, level = search.bounds.processingLevel;
-    TuplesWork& w = work;
+    RestoringWork own;
+    RestoringWork& tables = work ? *work : own;
+    TuplesWork& w = tables.tables<TuplesWork>();
+    w.everyLayerBudget = tables.everyLayerBudget;
     if (!growTables([&] { formulaRanges(series, tmin, tmax, w.ranges); })) {
         reportNoMemory(sink, "Нет памяти для ppDw!");
         return 0;
@@ -288,10 +334,13 @@ int detectKnownNumberTuples(MessageSink& sink, std::span<const PulseHeader> alph
 int recognizeKnownNumberTuples(MessageSink& sink, std::span<const PulseHeader> alphabet,
                                std::span<const std::span<const int32_t>> tuples,
                                const TuplesSearch& search, ChainsHeader* chains,
-                               SeriesHeader& series) {
+                               SeriesHeader& series, RestoringWork* work) {
     const uint16_t proceeding = search.proceeding, tmin = search.bounds.tmin,
                    tmax = search.bounds.tmax, level = search.bounds.processingLevel;
-    TuplesWork& w = work;
+    RestoringWork own;
+    RestoringWork& tables = work ? *work : own;
+    TuplesWork& w = tables.tables<TuplesWork>();
+    w.everyLayerBudget = tables.everyLayerBudget;
     if (!growTables([&] { storedRanges(series, w.ranges); })) {
         reportNoMemory(sink, "Нет памяти для ppDw!");
         return 0;

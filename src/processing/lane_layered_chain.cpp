@@ -12,17 +12,78 @@ using lanes::splat;
 using lanes::store;
 constexpr int kLanes = LaneLayeredChain::kLanes;
 
-void LaneLayeredChain::reserve(std::span<const LayerRange> ranges, int32_t tmin, int32_t tmax) {
-    std::size_t total = 0, widest = 0;
-    for (const LayerRange& r : ranges) {
-        const std::size_t width = r.hi >= r.lo ? static_cast<std::size_t>(r.hi - r.lo + 1) : 0;
-        total += width;
-        widest = std::max(widest, width);
+namespace {
+
+std::size_t widthOf(const LayerRange& r) {
+    return r.hi >= r.lo ? static_cast<std::size_t>(r.hi - r.lo + 1) : 0;
+}
+
+std::size_t widestOf(std::span<const LayerRange> ranges) {
+    std::size_t widest = 0;
+    for (const LayerRange& r : ranges)
+        widest = std::max(widest, widthOf(r));
+    return widest;
+}
+
+// The prefix minima of one layer step.
+std::size_t stepSpan(std::span<const LayerRange> ranges, int32_t tmin, int32_t tmax) {
+    return widestOf(ranges) + static_cast<std::size_t>(std::max(tmax - tmin, 0));
+}
+
+// Kept layers when not every one is: every `every`-th, and room for the
+// stretch after one (at least two layers, for the pass that keeps none).
+struct Checkpoints {
+    std::size_t every = 1, kept = 0, stretch = 0;
+};
+
+Checkpoints checkpointsOf(std::span<const LayerRange> ranges) {
+    Checkpoints c;
+    const std::size_t q = ranges.size();
+    while (c.every * c.every < q)
+        ++c.every;
+    std::size_t stretch = 0;
+    for (std::size_t k = 0; k < q; ++k) {
+        const std::size_t width = widthOf(ranges[k]);
+        if (k % c.every == 0) {
+            c.kept += width;
+            stretch = 0;
+        } else {
+            stretch += width;
+            c.stretch = std::max(c.stretch, stretch);
+        }
     }
+    c.stretch = std::max(c.stretch, 2 * widestOf(ranges));
+    return c;
+}
+
+}  // namespace
+
+std::size_t LaneLayeredChain::everyLayerBytes(std::span<const LayerRange> ranges) {
+    std::size_t cells = 0;
+    for (const LayerRange& r : ranges)
+        cells += widthOf(r);
+    return cells * kLanes * sizeof(int32_t);
+}
+
+std::size_t LaneLayeredChain::checkpointBytes(std::span<const LayerRange> ranges, int32_t tmin,
+                                              int32_t tmax) {
+    const Checkpoints c = checkpointsOf(ranges);
+    return (c.kept + c.stretch + stepSpan(ranges, tmin, tmax)) * kLanes * sizeof(int32_t) +
+           (c.every + 2 * ranges.size() + 1) * sizeof(std::size_t);
+}
+
+void LaneLayeredChain::reserve(std::span<const LayerRange> ranges, int32_t tmin, int32_t tmax,
+                               bool everyLayer) {
     ranges_.reserve(ranges.size());
     offsets_.reserve(ranges.size() + 1);
-    if (values_.size() < total * kLanes) values_.resize(total * kLanes);
-    const std::size_t span = widest + static_cast<std::size_t>(std::max(tmax - tmin, 0));
+    std::size_t cells = everyLayerBytes(ranges) / (kLanes * sizeof(int32_t));
+    if (!everyLayer) {
+        const Checkpoints c = checkpointsOf(ranges);
+        cells = c.kept + c.stretch;
+        stretch_.reserve(c.every);
+    }
+    if (values_.size() < cells * kLanes) values_.resize(cells * kLanes);
+    const std::size_t span = stepSpan(ranges, tmin, tmax);
     if (prefix_.size() < span * kLanes) prefix_.resize(span * kLanes);
 }
 
@@ -146,38 +207,45 @@ ETALON_AVX2 void laneEndsAvx2(const int32_t* v, int32_t n, int32_t lo, int32_t s
 
 }  // namespace
 
-void LaneLayeredChain::forward(std::span<const LayerRange> ranges,
-                               std::span<const int32_t* const> fits, int32_t tmin, int32_t tmax,
-                               int32_t start) {
+void LaneLayeredChain::keep(std::span<const LayerRange> ranges, int32_t tmin, int32_t tmax,
+                            int32_t start) {
     ranges_.assign(ranges.begin(), ranges.end());
     tmin_ = tmin;
     tmax_ = tmax;
+    start_ = start;
+    last_ = nullptr;
+}
+
+void LaneLayeredChain::layer(std::size_t k, std::span<const int32_t* const> fits,
+                             const int32_t* prev, int32_t* out, bool vector) {
+    const LaneStep step{ranges_[k], ranges_[k - 1], fits[k], prev,          out,
+                        tmin_,      tmax_,          start_,  prefix_.data()};
+    if (vector) {
+        laneLayerAvx2(step);
+    } else {
+        laneLayerPlain(step);
+    }
+}
+
+void LaneLayeredChain::forward(std::span<const LayerRange> ranges,
+                               std::span<const int32_t* const> fits, int32_t tmin, int32_t tmax,
+                               int32_t start, bool everyLayer) {
+    keep(ranges, tmin, tmax, start);
     const std::size_t q = ranges.size();
     offsets_.assign(q + 1, 0);
-    for (std::size_t k = 0; k < q; ++k) {
-        const LayerRange& r = ranges[k];
-        offsets_[k + 1] = offsets_[k] + (r.hi >= r.lo ? std::size_t(r.hi - r.lo + 1) * kLanes : 0);
-    }
     if (q == 0) return;
-    int32_t* values = values_.data();
-    std::copy_n(fits[0], offsets_[1], values);
-    const bool vector = vectorLoops();
-    for (std::size_t k = 1; k < q; ++k) {
-        const LaneStep step{ranges[k],
-                            ranges[k - 1],
-                            fits[k],
-                            values + offsets_[k - 1],
-                            values + offsets_[k],
-                            tmin,
-                            tmax,
-                            start,
-                            prefix_.data()};
-        if (vector) {
-            laneLayerAvx2(step);
-        } else {
-            laneLayerPlain(step);
-        }
+    // Without every layer, two alternate: the previous one and the one made.
+    const std::size_t widest = everyLayer ? 0 : widestOf(ranges) * kLanes;
+    for (std::size_t k = 0; k < q; ++k) {
+        const std::size_t cells = widthOf(ranges[k]) * kLanes;
+        offsets_[k + 1] = everyLayer ? offsets_[k] + cells : ((k + 1) % 2) * widest;
     }
+    int32_t* values = values_.data();
+    std::copy_n(fits[0], widthOf(ranges[0]) * kLanes, values);
+    const bool vector = vectorLoops();
+    for (std::size_t k = 1; k < q; ++k)
+        layer(k, fits, values + offsets_[k - 1], values + offsets_[k], vector);
+    last_ = values + offsets_[q - 1];
 }
 
 void LaneLayeredChain::findEnds(int32_t start, int used, int32_t* position, int32_t* value) const {
@@ -185,8 +253,8 @@ void LaneLayeredChain::findEnds(int32_t start, int used, int32_t* position, int3
     std::fill_n(at, kLanes, -1);
     std::fill_n(best, kLanes, start);
     const LayerRange* last = ranges_.empty() ? nullptr : &ranges_.back();
-    if (last && last->hi >= last->lo) {
-        const int32_t* v = values_.data() + offsets_[ranges_.size() - 1];
+    if (last && last->hi >= last->lo && last_) {
+        const int32_t* v = last_;
         const int32_t n = last->hi - last->lo + 1;
         if (vectorLoops()) {
             laneEndsAvx2(v, n, last->lo, start, at, best);
@@ -198,24 +266,87 @@ void LaneLayeredChain::findEnds(int32_t start, int used, int32_t* position, int3
     std::copy_n(best, used, value);
 }
 
+namespace {
+
+// The leftmost smallest value below `start` in the window of the pulse
+// before one at `next`; false when the window holds none.
+bool predecessorIn(const int32_t* layer, const LayerRange& r, int32_t next, int32_t tmin,
+                   int32_t tmax, int32_t start, int32_t& at) {
+    const int32_t from = std::max(next - tmax, r.lo);
+    const int32_t to = std::min(next - tmin, r.hi);
+    int32_t value = start, z = -1;
+    for (int32_t y = from; y <= to; ++y) {
+        const int32_t candidate = layer[std::size_t(y - r.lo) * kLanes];
+        if (candidate < value) {
+            value = candidate;
+            z = y;
+        }
+    }
+    at = z;
+    return z >= 0;
+}
+
+}  // namespace
+
 bool LaneLayeredChain::backtrack(int lane, int32_t start, std::span<int32_t> positions) const {
     for (int k = static_cast<int>(ranges_.size()) - 2; k >= 0; --k) {
-        const LayerRange& r = ranges_[k];
         const int32_t* layer = values_.data() + offsets_[k] + lane;
-        const int32_t from = std::max(positions[k + 1] - tmax_, r.lo);
-        const int32_t to = std::min(positions[k + 1] - tmin_, r.hi);
-        int32_t value = start, z = -1;
-        for (int32_t y = from; y <= to; ++y) {
-            const int32_t candidate = layer[std::size_t(y - r.lo) * kLanes];
-            if (candidate < value) {
-                value = candidate;
-                z = y;
-            }
-        }
-        if (z < 0) return false;
-        positions[k] = z;
+        if (!predecessorIn(layer, ranges_[k], positions[k + 1], tmin_, tmax_, start, positions[k]))
+            return false;
     }
     return true;
+}
+
+void LaneLayeredChain::traceLanes(std::span<const LayerRange> ranges,
+                                  std::span<const int32_t* const> fits, int32_t tmin, int32_t tmax,
+                                  int32_t start, const bool* wanted,
+                                  std::span<int32_t* const, kLanes> positions, bool* found) {
+    keep(ranges, tmin, tmax, start);
+    const std::size_t q = ranges.size();
+    for (int lane = 0; lane < kLanes; ++lane)
+        found[lane] = wanted[lane];
+    if (q < 2) return;
+    const Checkpoints c = checkpointsOf(ranges);
+    offsets_.assign(q + 1, 0);
+    std::size_t kept = 0;
+    for (std::size_t k = 0; k < q; k += c.every) {
+        offsets_[k] = kept;
+        kept += widthOf(ranges[k]) * kLanes;
+    }
+    int32_t* values = values_.data();
+    int32_t* stretch = values + kept;
+    const std::size_t widest = widestOf(ranges) * kLanes;
+    const bool vector = vectorLoops();
+
+    // The kept layers; those between them alternate in the stretch's room.
+    std::copy_n(fits[0], widthOf(ranges[0]) * kLanes, values);
+    const int32_t* prev = values;
+    for (std::size_t k = 1; k < q; ++k) {
+        int32_t* out = k % c.every == 0 ? values + offsets_[k] : stretch + (k % 2) * widest;
+        layer(k, fits, prev, out, vector);
+        prev = out;
+    }
+
+    // Stretches from the last: its layers again, then the chains through them.
+    for (std::size_t first = (q - 1) / c.every * c.every;; first -= c.every) {
+        const std::size_t end = std::min(first + c.every, q - 1);  // the last layer is not read
+        stretch_.assign(1, values + offsets_[first]);
+        int32_t* out = stretch;
+        for (std::size_t k = first + 1; k < end; ++k) {
+            layer(k, fits, stretch_.back(), out, vector);
+            stretch_.push_back(out);
+            out += widthOf(ranges[k]) * kLanes;
+        }
+        for (std::size_t k = end; k-- > first;) {
+            for (int lane = 0; lane < kLanes; ++lane) {
+                if (!found[lane]) continue;
+                found[lane] =
+                    predecessorIn(stretch_[k - first] + lane, ranges[k], positions[lane][k + 1],
+                                  tmin, tmax, start, positions[lane][k]);
+            }
+        }
+        if (first == 0) break;
+    }
 }
 
 void spreadIntoLanes(std::span<const int32_t* const, kLanes> tables, int32_t count, int32_t* out) {

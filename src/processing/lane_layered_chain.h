@@ -20,28 +20,56 @@ class LaneLayeredChain {
   public:
     static constexpr int kLanes = lanes::kLanes;
 
-    // Sizes the tables for these ranges and bounds; throws std::bad_alloc.
-    void reserve(std::span<const LayerRange> ranges, int32_t tmin, int32_t tmax);
+    // Bytes of the tables that keep every layer for these ranges.
+    static std::size_t everyLayerBytes(std::span<const LayerRange> ranges);
+    // Whether `groups` chains keeping every layer stay within `budget` bytes.
+    static bool keepsEveryLayer(std::span<const LayerRange> ranges, std::size_t groups,
+                                std::size_t budget) {
+        return groups * everyLayerBytes(ranges) <= budget;
+    }
+    // Bytes of the tables of the runs that keep only what back-tracking
+    // needs (forward without every layer, then traceLanes).
+    static std::size_t checkpointBytes(std::span<const LayerRange> ranges, int32_t tmin,
+                                       int32_t tmax);
 
-    // Every layer's values. fits[k][(x - ranges[k].lo) * kLanes + lane] is
+    // Sizes the tables for these ranges and bounds, every layer or only the
+    // checkpoints; throws std::bad_alloc.
+    void reserve(std::span<const LayerRange> ranges, int32_t tmin, int32_t tmax, bool everyLayer);
+
+    // The programme's values. fits[k][(x - ranges[k].lo) * kLanes + lane] is
     // the lane's fit at x in layer k. Layers 1..Q-1 cap the predecessor
-    // minimum at `start`.
+    // minimum at `start`. With `everyLayer` every layer is kept for
+    // backtrack; otherwise only the last one, for findEnds.
     void forward(std::span<const LayerRange> ranges, std::span<const int32_t* const> fits,
-                 int32_t tmin, int32_t tmax, int32_t start);
+                 int32_t tmin, int32_t tmax, int32_t start, bool everyLayer = true);
     // For the first `used` lanes: the leftmost smallest value of the last
     // layer below `start` and where it is (-1 when there is none).
     void findEnds(int32_t start, int used, int32_t* position, int32_t* value) const;
     // The lane's chain ending at positions[Q-1]: each earlier pulse the
     // leftmost smallest value below `start` in its window. False when a
-    // window holds none.
+    // window holds none. Needs a forward pass that kept every layer.
     bool backtrack(int lane, int32_t start, std::span<int32_t> positions) const;
+    // backtrack for the lanes marked in `wanted` without every layer: the
+    // programme runs again keeping one layer in about sqrt(Q), and each
+    // stretch between two kept layers is computed again as the chains pass
+    // through it. positions[lane] holds the lane's Q positions, its last one
+    // set; found[lane] tells whether the chain was read out.
+    void traceLanes(std::span<const LayerRange> ranges, std::span<const int32_t* const> fits,
+                    int32_t tmin, int32_t tmax, int32_t start, const bool* wanted,
+                    std::span<int32_t* const, kLanes> positions, bool* found);
 
   private:
+    void layer(std::size_t k, std::span<const int32_t* const> fits, const int32_t* prev,
+               int32_t* out, bool vector);
+    void keep(std::span<const LayerRange> ranges, int32_t tmin, int32_t tmax, int32_t start);
+
     std::vector<LayerRange> ranges_;
-    int32_t tmin_ = 0, tmax_ = 0;
+    int32_t tmin_ = 0, tmax_ = 0, start_ = 0;
     std::vector<int32_t> values_;
     std::vector<std::size_t> offsets_;  // first value of each layer
+    const int32_t* last_ = nullptr;     // the last layer's values
     std::vector<int32_t> prefix_;
+    std::vector<const int32_t*> stretch_;  // traceLanes: the layers between two kept ones
 };
 
 // out[p * 8 + lane] = tables[lane][p] for `count` positions; 0 where a

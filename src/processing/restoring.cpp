@@ -69,26 +69,30 @@ bool readsEtalonList(RestoringProcedure procedure) {
 }
 
 const RestoringProcedures& workbenchRestoringProcedures() {
+    // Entries for callers that hold no work tables; runRestoringProcedure
+    // calls the procedures directly with the request's.
     static const RestoringProcedures table = [] {
         RestoringProcedures p;
-        p.detectKnownNumberChain = detectKnownNumberChain;
-        p.recognizeKnownNumberChain = recognizeKnownNumberChain;
-        p.detectUnknownNumberChain = detectUnknownNumberChain;
-        p.recognizeUnknownNumberChain = recognizeUnknownNumberChain;
+        p.detectKnownNumberChain = [](auto&&... a) { return detectKnownNumberChain(a...); };
+        p.recognizeKnownNumberChain = [](auto&&... a) { return recognizeKnownNumberChain(a...); };
+        p.detectUnknownNumberChain = [](auto&&... a) { return detectUnknownNumberChain(a...); };
+        p.recognizeUnknownNumberChain = [](auto&&... a) {
+            return recognizeUnknownNumberChain(a...);
+        };
         // The known-count tuples procedures have no debugging pass to clear.
         p.detectKnownNumberTuples = [](MessageSink& sink, std::span<const PulseHeader> alphabet,
                                        std::span<const int32_t> tuple, const TuplesSearch& search,
                                        ChainsHeader* chains, SeriesHeader& series, int32_t&) {
             return detectKnownNumberTuples(sink, alphabet, tuple, search, chains, series);
         };
-        p.tuplesDetection = TuplesDetection;
+        p.tuplesDetection = [](auto&&... a) { return TuplesDetection(a...); };
         p.recognizeKnownNumberTuples = [](MessageSink& sink, std::span<const PulseHeader> alphabet,
                                           std::span<const std::span<const int32_t>> tuples,
                                           const TuplesSearch& search, ChainsHeader* chains,
                                           SeriesHeader& series, int32_t&) {
             return recognizeKnownNumberTuples(sink, alphabet, tuples, search, chains, series);
         };
-        p.tuplesRecognition = TuplesRecognition;
+        p.tuplesRecognition = [](auto&&... a) { return TuplesRecognition(a...); };
         return p;
     }();
     return table;
@@ -125,6 +129,40 @@ bool numbersAreEtalons(MessageSink& sink, RestoringProcedure procedure, const Re
     return patternsFit;
 }
 
+// The workbench's own procedures, with the caller's work tables.
+int runWorkbenchProcedure(MessageSink& sink, RestoringProcedure procedure,
+                          const RestoringRequest& r, const SearchBounds& bounds,
+                          const TuplesSearch& search, int32_t& debugging, RestoringWork& work) {
+    SeriesHeader& s = *r.series;
+    switch (procedure) {
+        case RestoringProcedure::DetectKnownNumberChain:
+            return detectKnownNumberChain(sink, r.alphabet, r.etalons, bounds, r.chains, s, &work);
+        case RestoringProcedure::RecognizeKnownNumberChain:
+            return recognizeKnownNumberChain(sink, r.alphabet, r.etalons, bounds, r.chains, s,
+                                             &work);
+        case RestoringProcedure::DetectUnknownNumberChain:
+            return detectUnknownNumberChain(sink, r.alphabet, r.etalons, bounds, r.chains, s,
+                                            &work);
+        case RestoringProcedure::RecognizeUnknownNumberChain:
+            return recognizeUnknownNumberChain(sink, r.alphabet, r.etalons, bounds, r.chains, s,
+                                               &work);
+        case RestoringProcedure::DetectKnownNumberTuples:
+            return detectKnownNumberTuples(sink, r.alphabet, r.pattern, search, r.chains, s, &work);
+        case RestoringProcedure::TuplesDetection:
+            return TuplesDetection(sink, r.alphabet, r.pattern, search, r.chains, s, debugging,
+                                   &work);
+        case RestoringProcedure::RecognizeKnownNumberTuples:
+            return recognizeKnownNumberTuples(sink, r.alphabet, r.patterns, search, r.chains, s,
+                                              &work);
+        case RestoringProcedure::TuplesRecognition:
+            return TuplesRecognition(sink, r.alphabet, r.patterns, search, r.chains, s, debugging,
+                                     &work);
+        case RestoringProcedure::None:
+            break;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int runRestoringProcedure(MessageSink& sink, RestoringProcedure procedure,
@@ -136,6 +174,15 @@ int runRestoringProcedure(MessageSink& sink, RestoringProcedure procedure,
     int32_t& debugging = r.debugging ? *r.debugging : noDebugging;
     const SearchBounds bounds{.tmin = r.tmin, .tmax = r.tmax, .processingLevel = r.processingLevel};
     const TuplesSearch search{.proceeding = r.proceeding, .bounds = bounds};
+    if (&p == &workbenchRestoringProcedures()) {
+        RestoringWork own;
+        RestoringWork& work = r.work ? *r.work : own;
+        const int result =
+            runWorkbenchProcedure(sink, procedure, r, bounds, search, debugging, work);
+        // Tables past the retained size are given back as soon as the run ends.
+        if (r.work) r.work->finishRun(restoringMemoryNeed(procedure, r));
+        return result;
+    }
     const auto chain = [&](const RestoringProcedures::ChainProcedure& f) {
         return f ? f(sink, r.alphabet, r.etalons, bounds, r.chains, s) : 0;
     };

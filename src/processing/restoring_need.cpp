@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "processing/lane_layered_chain.h"
 #include "processing/layered_chain.h"
 #include "processing/restoring.h"
 
@@ -20,6 +21,13 @@ constexpr std::size_t kSlack = std::size_t{256} << 10;
 struct Layers {
     std::size_t q = 0, cells = 0, widest = 0, cover = 0;
 };
+
+std::size_t stepSpanOf(const std::vector<LayerRange>& ranges, int32_t tmin, int32_t tmax) {
+    std::size_t widest = 0;
+    for (const LayerRange& r : ranges)
+        widest = std::max(widest, r.hi >= r.lo ? std::size_t(r.hi - r.lo + 1) : 0);
+    return widest + std::size_t(std::max(tmax - tmin, 0));
+}
 
 Layers layersOf(const std::vector<LayerRange>& ranges) {
     Layers l;
@@ -51,27 +59,36 @@ std::size_t layeredNeed(const Layers& l, int32_t tmin, int32_t tmax) {
     return l.cells * kInt + (l.q + 1) * sizeof(std::size_t) + 3 * span * kInt;
 }
 
-std::size_t laneLayeredNeed(const Layers& l, int32_t tmin, int32_t tmax) {
-    const std::size_t span = l.widest + std::size_t(std::max(tmax - tmin, 0));
-    return l.cells * kLaneBytes + l.q * (sizeof(LayerRange) + sizeof(std::size_t)) +
-           span * kLaneBytes;
+// The lane chains of `groups` groups: every layer of each, or one chain's
+// checkpoints.
+std::size_t laneChainsNeed(const std::vector<LayerRange>& ranges, std::size_t groups, int32_t tmin,
+                           int32_t tmax, std::size_t budget) {
+    const std::size_t span = stepSpanOf(ranges, tmin, tmax) * kLaneBytes;
+    const std::size_t perChain = ranges.size() * (sizeof(LayerRange) + sizeof(std::size_t)) + span;
+    if (LaneLayeredChain::keepsEveryLayer(ranges, groups, budget))
+        return groups * (LaneLayeredChain::everyLayerBytes(ranges) + perChain);
+    return LaneLayeredChain::checkpointBytes(ranges, tmin, tmax) + perChain;
+}
+
+std::size_t budgetOf(const RestoringRequest& r) {
+    return r.work ? r.work->everyLayerBudget : RestoringWork().everyLayerBudget;
 }
 
 std::size_t groupsOf(std::size_t candidates) {
     return (candidates + kLaneCount - 1) / kLaneCount;
 }
 
-std::size_t knownChainNeed(const RestoringRequest& r, const Layers& l, bool recognition) {
+std::size_t knownChainNeed(const RestoringRequest& r, const std::vector<LayerRange>& ranges,
+                           bool recognition) {
     const SeriesHeader& s = *r.series;
+    const Layers l = layersOf(ranges);
     const std::size_t a = r.alphabet.size();
-    std::size_t need = fitCacheNeed(a, l.cover, s.wImpulseSize) + layeredNeed(l, r.tmin, r.tmax) +
-                       l.q * (sizeof(LayerRange) + 8 + kInt) + 2 * l.cover * kInt +
-                       restoredNeed(l.q);
-    if (recognition) {
-        need += groupsOf(a) * laneLayeredNeed(l, r.tmin, r.tmax) + l.cover * kLaneBytes +
-                a * l.q * kInt + (std::size_t(s.wImpulseSize) + 1) * kLaneBytes;
-    }
-    return need;
+    const std::size_t need = fitCacheNeed(a, l.cover, s.wImpulseSize) +
+                             l.q * (sizeof(LayerRange) + 8 + kInt) + 2 * l.cover * kInt +
+                             restoredNeed(l.q);
+    if (!recognition) return need + layeredNeed(l, r.tmin, r.tmax);
+    return need + laneChainsNeed(ranges, groupsOf(a), r.tmin, r.tmax, budgetOf(r)) +
+           l.cover * kLaneBytes + a * l.q * kInt + (std::size_t(s.wImpulseSize) + 1) * kLaneBytes;
 }
 
 std::size_t unknownChainNeed(const RestoringRequest& r, bool recognition) {
@@ -84,16 +101,18 @@ std::size_t unknownChainNeed(const RestoringRequest& r, bool recognition) {
     return need;
 }
 
-std::size_t knownTuplesNeed(const RestoringRequest& r, const Layers& l, std::size_t candidates) {
+std::size_t knownTuplesNeed(const RestoringRequest& r, const std::vector<LayerRange>& ranges,
+                            std::size_t candidates) {
     const SeriesHeader& s = *r.series;
+    const Layers l = layersOf(ranges);
     std::size_t need = fitCacheNeed(r.alphabet.size(), l.cover, s.wImpulseSize) +
                        layeredNeed(l, r.tmin, r.tmax) + l.q * (sizeof(LayerRange) + 8 + kInt) +
                        restoredNeed(l.q) + 4 * l.q * sizeof(int16_t);
     if (candidates >= 4) {
         // At most eight fit tables of eight lanes per group.
-        need += groupsOf(candidates) * (laneLayeredNeed(l, r.tmin, r.tmax) + l.q * kInt) +
-                8 * l.cover * kLaneBytes + candidates * (l.q + 8) * kInt +
-                groupsOf(candidates) * 8 * kLaneBytes;
+        need += laneChainsNeed(ranges, groupsOf(candidates), r.tmin, r.tmax, budgetOf(r)) +
+                groupsOf(candidates) * l.q * kInt + 8 * l.cover * kLaneBytes +
+                candidates * (l.q + 8) * kInt + groupsOf(candidates) * 8 * kLaneBytes;
     }
     return need;
 }
@@ -117,9 +136,9 @@ std::size_t restoringMemoryNeed(RestoringProcedure procedure, const RestoringReq
     if (!r.series || procedure == RestoringProcedure::None) return 0;
     const SeriesHeader& s = *r.series;
     std::vector<LayerRange> ranges;
-    const auto stored = [&] {
+    const auto stored = [&]() -> const std::vector<LayerRange>& {
         storedRanges(s, ranges);
-        return layersOf(ranges);
+        return ranges;
     };
     std::size_t need = 0;
     switch (procedure) {
@@ -137,7 +156,7 @@ std::size_t restoringMemoryNeed(RestoringProcedure procedure, const RestoringReq
             break;
         case RestoringProcedure::DetectKnownNumberTuples: {
             formulaRanges(s, r.tmin, r.tmax, ranges);
-            need = knownTuplesNeed(r, layersOf(ranges), candidatesOf(r.pattern, r.proceeding));
+            need = knownTuplesNeed(r, ranges, candidatesOf(r.pattern, r.proceeding));
             break;
         }
         case RestoringProcedure::RecognizeKnownNumberTuples: {

@@ -16,6 +16,11 @@ class RestoringWork {
     // size; a larger run gives them back when it ends.
     static constexpr std::size_t kRetainedBytes = std::size_t{32} << 20;
 
+    // The lane chains of the recognitions keep every layer while their
+    // tables stay within this size, so reading a chain out needs no second
+    // run; past it they keep checkpoints and read the chains out from them.
+    std::size_t everyLayerBudget = std::size_t{64} << 20;
+
     RestoringWork() = default;
     RestoringWork(RestoringWork&&) = default;
     RestoringWork& operator=(RestoringWork&&) = default;

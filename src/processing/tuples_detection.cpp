@@ -36,8 +36,6 @@ struct PatternWork {
     std::string text;
 };
 
-thread_local PatternWork work;
-
 constexpr int32_t kChunk = 64;
 
 int32_t positionsOf(const SeriesHeader& series) {
@@ -307,8 +305,11 @@ void writeResult(SeriesHeader& series, const RestoredChain& chain,
 
 int TuplesDetection(MessageSink& sink, std::span<const PulseHeader> alphabet,
                     std::span<const int32_t> pattern, const TuplesSearch& search,
-                    ChainsHeader* chains, SeriesHeader& series, int32_t& debuggingRepeat) {
-    PatternWork& w = work;
+                    ChainsHeader* chains, SeriesHeader& series, int32_t& debuggingRepeat,
+                    RestoringWork* work) {
+    RestoringWork own;
+    RestoringWork& tables = work ? *work : own;
+    PatternWork& w = tables.tables<PatternWork>();
     const int layers = static_cast<int>(std::min<std::size_t>(pattern.size(), series.wMaxPulses));
     if (!growTables([] {})) {
         reportNoMemory(sink, "Нет памяти для EtalonsPartialEnergy!");
@@ -346,8 +347,10 @@ int TuplesDetection(MessageSink& sink, std::span<const PulseHeader> alphabet,
 int TuplesRecognition(MessageSink& sink, std::span<const PulseHeader> alphabet,
                       std::span<const std::span<const int32_t>> patterns,
                       const TuplesSearch& search, ChainsHeader* chains, SeriesHeader& series,
-                      int32_t& debuggingRepeat) {
-    PatternWork& w = work;
+                      int32_t& debuggingRepeat, RestoringWork* work) {
+    RestoringWork own;
+    RestoringWork& tables = work ? *work : own;
+    PatternWork& w = tables.tables<PatternWork>();
     std::size_t longest = 0;
     for (const auto& pattern : patterns)
         longest = std::max(longest, pattern.size());

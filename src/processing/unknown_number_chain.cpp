@@ -21,9 +21,10 @@ struct UnknownChainWork {
     PositionClassesCache classesCache;
     const PositionClasses* classes = nullptr;
     RestoredChain restored, best;
+    // Recognition: the distinct etalons run eight at a time, one per lane.
+    LanePositionChain laneChain;
+    LaneEtalons laneEtalons;
 };
-
-thread_local UnknownChainWork work;
 
 LayerRange fittedCover(const PositionClasses& classes) {
     if (classes.fitted.empty()) return {0, -1};
@@ -99,8 +100,10 @@ void startFits(UnknownChainWork& w, const SeriesHeader& series,
 
 int detectUnknownNumberChain(MessageSink& sink, std::span<const PulseHeader> alphabet,
                              std::span<const uint16_t> etalons, const SearchBounds& bounds,
-                             ChainsHeader* chains, SeriesHeader& series) {
-    UnknownChainWork& w = work;
+                             ChainsHeader* chains, SeriesHeader& series, RestoringWork* work) {
+    RestoringWork own;
+    RestoringWork& tables = work ? *work : own;
+    UnknownChainWork& w = tables.tables<UnknownChainWork>();
     if (!growTables([] {})) {
         reportNoMemory(sink, "Нет памяти для EtalonsPartialEnergy!");
         return 0;
@@ -145,11 +148,13 @@ int detectUnknownNumberChain(MessageSink& sink, std::span<const PulseHeader> alp
 
 uint16_t recognizeUnknownNumberChain(MessageSink& sink, std::span<const PulseHeader> alphabet,
                                      std::span<const uint16_t> etalons, const SearchBounds& bounds,
-                                     ChainsHeader* chains, SeriesHeader& series) {
-    UnknownChainWork& w = work;
-    // The distinct etalons run eight at a time, one per lane.
-    static thread_local LanePositionChain laneChain;
-    static thread_local LaneEtalons laneEtalons;
+                                     ChainsHeader* chains, SeriesHeader& series,
+                                     RestoringWork* work) {
+    RestoringWork own;
+    RestoringWork& tables = work ? *work : own;
+    UnknownChainWork& w = tables.tables<UnknownChainWork>();
+    LanePositionChain& laneChain = w.laneChain;
+    LaneEtalons& laneEtalons = w.laneEtalons;
     const uint16_t tmin = std::max<uint16_t>(bounds.tmin, 1), tmax = bounds.tmax;
     const uint16_t level = bounds.processingLevel;
     // The position tables are had before anything changes, so that a failure

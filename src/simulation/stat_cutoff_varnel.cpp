@@ -1,5 +1,6 @@
 #include "simulation/stat_cutoff_varnel.h"
 
+#include <oneapi/tbb/enumerable_thread_specific.h>
 #include <oneapi/tbb/parallel_pipeline.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 
 #include "base/allocation.h"
 #include "processing/chains_header.h"
+#include "processing/restoring_work.h"
 #include "processing/task_codes.h"
 #include "series/series_codes.h"
 #include "series/series_generator.h"
@@ -303,7 +305,8 @@ std::span<const uint16_t> firstOccurrences(std::span<const uint16_t> list,
 
 // Adds the noise, restores the series and scores it.
 void processItem(const SimulationRun& run, const RunSetup& setup,
-                 const RestoringProcedures& procedures, CollectingSink& collector, WorkItem& item) {
+                 const RestoringProcedures& procedures, RestoringWork& work,
+                 CollectingSink& collector, WorkItem& item) {
     CollectingSink::ItemSink sink = collector.forItem(item.index);
     int16_t noise = item.noiseSeed;
     addSeriesNoise(item.noiseLevel, run.amplitude, &item.series, noise);
@@ -327,6 +330,7 @@ void processItem(const SimulationRun& run, const RunSetup& setup,
     request.debugging = &item.debugging;
     request.chains = &item.chains;
     request.series = &item.series;
+    request.work = &work;
     const int recognised = runRestoringProcedure(sink, setup.procedure, request, procedures);
 
     item.errors = scoreSeries(item.series, item.pulses, item.chains.wSeekingPulsesQuantity);
@@ -356,6 +360,8 @@ PipelineOutcome runPipeline(const SimulationRun& run, const RunSetup& setup,
     const std::size_t tokens =
         std::min(4 * static_cast<std::size_t>(concurrency), setup.seriesAtOnce);
     ItemPool pool(tokens, setup);
+    // Work tables per worker thread for this run, given back when it ends.
+    tbb::enumerable_thread_specific<RestoringWork> works;
     PipelineOutcome outcome;
     uint32_t done = 0;
     last = std::make_unique<WorkItem>();
@@ -382,7 +388,7 @@ PipelineOutcome runPipeline(const SimulationRun& run, const RunSetup& setup,
         if (cancelled(options))
             item->skipped = true;
         else
-            processItem(run, setup, procedures, collector, *item);
+            processItem(run, setup, procedures, works.local(), collector, *item);
         return item;
     };
     const auto accumulate = [&](WorkItem* item) {

@@ -22,7 +22,8 @@ struct Outcome {
 
 Outcome recognize(const RestoringProcedures& table, RestoringProcedure procedure,
                   std::span<const PulseHeader> alphabet, const std::vector<uint16_t>& list,
-                  const SearchBounds& bounds, ChainsHeader* chains, SeriesHeader& series) {
+                  const SearchBounds& bounds, ChainsHeader* chains, SeriesHeader& series,
+                  RestoringWork* work = nullptr) {
     RecordingSink sink;
     Outcome o;
     int32_t debugging = 0;
@@ -35,6 +36,7 @@ Outcome recognize(const RestoringProcedures& table, RestoringProcedure procedure
     request.debugging = &debugging;
     request.chains = chains;
     request.series = &series;
+    request.work = work;
     o.returned = runRestoringProcedure(sink, procedure, request, table);
     for (const auto& m : sink.messages)
         o.texts.push_back(m.text);
@@ -107,6 +109,18 @@ void compareEveryGroupShape(RestoringProcedure procedure) {
                 ASSERT_EQ(diffSeries(fast, slow), "") << where;
                 ASSERT_EQ(diffChains(*fastChains, *slowChains), "") << where;
                 ASSERT_EQ(f.texts, s.texts) << where;
+                // The same chains read out from checkpoints instead of every layer.
+                RestoringWork checkpoints;
+                checkpoints.everyLayerBudget = 0;
+                auto againChains = makeChains(pulses, record == 2 ? 2 : 10);
+                SeriesHeader again = maker.series();
+                markRestored(again);
+                const Outcome c =
+                    recognize(workbenchRestoringProcedures(), procedure, maker.alphabet(), list,
+                              bounds, record ? againChains.get() : nullptr, again, &checkpoints);
+                ASSERT_EQ(c.returned, s.returned) << where << ", checkpoints";
+                ASSERT_EQ(diffSeries(again, slow), "") << where << ", checkpoints";
+                ASSERT_EQ(diffChains(*againChains, *slowChains), "") << where << ", checkpoints";
                 ++compared;
             }
         }

@@ -145,7 +145,8 @@ struct Outcome {
 
 // One procedure from a table, the fast one or its reference.
 Outcome run(const RestoringProcedures& table, Procedure p, const Case& c,
-            std::span<const PulseHeader> alphabet, ChainsHeader* chains, SeriesHeader& s) {
+            std::span<const PulseHeader> alphabet, ChainsHeader* chains, SeriesHeader& s,
+            RestoringWork* work = nullptr) {
     RecordingSink sink;
     Outcome o;
     int32_t debugging = c.debugging;
@@ -162,6 +163,7 @@ Outcome run(const RestoringProcedures& table, Procedure p, const Case& c,
     request.debugging = &debugging;
     request.chains = chains;
     request.series = &s;
+    request.work = work;
     o.returned = runRestoringProcedure(sink, p, request, table);
     for (const auto& m : sink.messages)
         o.texts.push_back(m.text);
@@ -203,6 +205,19 @@ void compareOnRandomSeries(Procedure p, unsigned seed, int cases) {
             ASSERT_EQ(diffChains(*fastChains, *slowChains), "") << where;
         }
         ASSERT_EQ(f.texts, s.texts) << where;
+        // Lane chains read out from checkpoints instead of every layer.
+        RestoringWork checkpoints;
+        checkpoints.everyLayerBudget = 0;
+        auto again = std::make_unique<SeriesHeader>(maker.series());
+        markRestored(*again);
+        auto againChains = makeChains(maker.series().wMaxPulses, size);
+        const Outcome a = run(workbenchRestoringProcedures(), p, c, maker.alphabet(),
+                              record ? againChains.get() : nullptr, *again, &checkpoints);
+        ASSERT_EQ(a.returned, s.returned) << where << "checkpoints";
+        ASSERT_EQ(diffSeries(*again, *slow), "") << where << "checkpoints";
+        if (record) {
+            ASSERT_EQ(diffChains(*againChains, *slowChains), "") << where << "checkpoints";
+        }
         withChains += fast->wRestoredQuantity > 0;
         ++compared;
     }

@@ -1,0 +1,138 @@
+// The memory a restoring procedure says it needs bounds what it allocates,
+// and is near enough to be worth refusing a request by.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <vector>
+
+#include "processing/processing_support.h"
+#include "processing/restoring.h"
+#include "support/recording_sink.h"
+
+namespace {
+
+// Every allocation of this program carries its size in front, so the bytes
+// in use, and their peak, are known while a test counts.
+std::atomic<bool> counting{false};
+std::atomic<long long> inUse{0}, peak{0};
+constexpr std::size_t kHeader = 16;
+
+void* allocate(std::size_t size) {
+    auto* block = static_cast<unsigned char*>(std::malloc(size + kHeader));
+    if (!block) throw std::bad_alloc();
+    *reinterpret_cast<std::size_t*>(block) = size;
+    if (counting.load(std::memory_order_relaxed)) {
+        const long long now = inUse += static_cast<long long>(size);
+        long long seen = peak.load();
+        while (now > seen && !peak.compare_exchange_weak(seen, now)) {
+        }
+    }
+    return block + kHeader;
+}
+
+void release(void* p) {
+    if (!p) return;
+    auto* block = static_cast<unsigned char*>(p) - kHeader;
+    if (counting.load(std::memory_order_relaxed))
+        inUse -= static_cast<long long>(*reinterpret_cast<std::size_t*>(block));
+    std::free(block);
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+    return allocate(size);
+}
+void* operator new[](std::size_t size) {
+    return allocate(size);
+}
+void operator delete(void* p) noexcept {
+    release(p);
+}
+void operator delete[](void* p) noexcept {
+    release(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    release(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    release(p);
+}
+
+namespace etalon {
+namespace {
+
+using P = RestoringProcedure;
+
+struct Case {
+    P procedure;
+    uint16_t type;
+};
+
+struct Geometry {
+    uint32_t length;
+    uint16_t tmin;
+};
+
+TEST(MemoryNeed, BoundsWhatEveryProcedureAllocates) {
+    const std::vector<Case> cases = {
+        {P::DetectKnownNumberChain, 2},   {P::RecognizeKnownNumberChain, 2},
+        {P::DetectUnknownNumberChain, 8}, {P::RecognizeUnknownNumberChain, 8},
+        {P::DetectKnownNumberTuples, 36}, {P::RecognizeKnownNumberTuples, 36},
+        {P::TuplesDetection, 40},         {P::TuplesRecognition, 40},
+    };
+    // The default geometry, and one whose lane tables pass their budget.
+    const Geometry geometries[] = {{1200, 40}, {6000, 3}};
+    const std::vector<uint16_t> all = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10,
+                                       11, 12, 13, 14, 15, 16, 17, 18, 19, 20};
+    const std::vector<int32_t> pattern = {3, 7, 12};
+    const std::vector<std::vector<int32_t>> stored = {{5, 9, 2}, {3, 7, 12}, {14, 1, 18}};
+    const std::vector<std::span<const int32_t>> patterns(stored.begin(), stored.end());
+    for (const Geometry& g : geometries) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(restoringProcedureName(c.procedure)) + " at N " +
+                         std::to_string(g.length) + ", Tmin " + std::to_string(g.tmin));
+            test::SeriesFromRecipe made;
+            test::SeriesRecipe recipe;
+            recipe.type = c.type;
+            recipe.length = g.length;
+            recipe.tmin = g.tmin;
+            recipe.makingLevel = 75;
+            recipe.sequence.assign(8, 5);
+            if (c.type >= 36) recipe.subset = pattern;
+            ASSERT_TRUE(made.make(recipe));
+            auto chains = test::makeChains(made.series().wMaxPulses);
+            test::RecordingSink sink;
+            int32_t debugging = 0;
+            RestoringWork work;
+            RestoringRequest request;
+            request.alphabet = made.alphabet();
+            request.etalons = all;
+            request.pattern = pattern;
+            request.patterns = patterns;
+            request.tmin = g.tmin;
+            request.tmax = 181;
+            request.processingLevel = 75;
+            request.proceeding = 2;  // every shift of every pattern: lanes for the tuples
+            request.debugging = &debugging;
+            request.chains = chains.get();
+            request.series = &made.series();
+            request.work = &work;
+            const std::size_t need = restoringMemoryNeed(c.procedure, request);
+            inUse = 0;
+            peak = 0;
+            counting = true;
+            runRestoringProcedure(sink, c.procedure, request);
+            counting = false;
+            const auto used = static_cast<std::size_t>(peak.load());
+            EXPECT_TRUE(sink.empty());
+            EXPECT_LE(used, need);
+            EXPECT_LE(need, 2 * used + (std::size_t{1} << 20)) << "used " << used;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace etalon
