@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/main_menu.h"
+#include "base/memory_budget.h"
 #include "dialogs/settings_dialogs.h"
 #include "series/subsets.h"
 #include "support/command_rig.h"
@@ -498,10 +499,10 @@ TEST(Commands, FailuresStopTheChainWithTheirMessage) {
     EXPECT_EQ(c.state.nDisplayMode, DisplayMode::AlphabetGrid);
 }
 
-// A restoration runs behind a busy dialog. Cancelled, or stopped by an
-// exception, it undoes the whole input that led to it: the series made on the
-// way, the streams, the settings taken over.
-TEST(Commands, ACancelledOrFailedRestorationKeepsTheWholeState) {
+// A restoration runs behind a busy dialog. Cancelled, stopped by an
+// exception or refused for memory, it undoes the whole input that led to it:
+// the series made on the way, the streams, the settings taken over.
+TEST(Commands, ACancelledFailedOrRefusedRestorationKeepsTheWholeState) {
     CommandRig b;
     b.procedures = workbenchRestoringProcedures();
     b.command(kCmdNextData);
@@ -529,6 +530,16 @@ TEST(Commands, ACancelledOrFailedRestorationKeepsTheWholeState) {
     EXPECT_EQ(b.sink.last().text, "The restoration stopped: no lane left");
 
     b.procedures = workbenchRestoringProcedures();
+    setenv(kMemoryLimitVariable, "100K", 1);
+    b.command(kCmdNextData);
+    unsetenv(kMemoryLimitVariable);
+    EXPECT_EQ(test::stateDifference(before, b.state), "");
+    ASSERT_EQ(b.sink.messages.size(), 2u);
+    EXPECT_NE(b.sink.last().text.find("Restoring the series needs "), std::string::npos);
+    EXPECT_NE(b.sink.last().text.find("100 KB is the limit ETALON_MEMORY_LIMIT."),
+              std::string::npos)
+        << b.sink.last().text;
+
     b.command(kCmdNextData);
     EXPECT_EQ(b.state.wNoiseLevel, 50);
 }
