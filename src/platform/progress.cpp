@@ -71,10 +71,7 @@ bool runWithProgress(Window* owner, std::string_view caption, uint32_t total,
     dialog.setAutoReset(false);
     dialog.setCancelButtonText("Cancel");
     dialog.setLabelText(progressText(0, total, 0));
-    QObject::connect(&dialog, &QProgressDialog::canceled, [&] {
-        channel.cancel();
-        dialog.setLabelText("Cancelling...");
-    });
+    QObject::connect(&dialog, &QProgressDialog::canceled, [&] { channel.cancel(); });
 
     // Closing the window cancels the work; the close itself waits for it.
     if (owner) owner->setRunningWorkCancel([&] { channel.cancel(); });
@@ -82,13 +79,18 @@ bool runWithProgress(Window* owner, std::string_view caption, uint32_t total,
         work(channel);
         finished.store(true);
     });
+    // Unknown work first waits without a dialog, then shows one; once
+    // cancelled it shows "Cancelling..." until the work has returned. Only
+    // the middle phase takes input: the others have no modal dialog or a
+    // Cancel already pressed to keep input away from the window.
     bool waiting = total == 0;
+    bool cancelling = false;
     QEventLoop loop;
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] {
         const auto now = std::chrono::steady_clock::now();
-        if (finished.load() || (waiting && now - start >= kBusyDialogDelay)) {
-            waiting = false;
+        if (finished.load() || (waiting && now - start >= kBusyDialogDelay) ||
+            (channel.cancelled() && !cancelling)) {
             loop.quit();
             return;
         }
@@ -98,11 +100,18 @@ bool runWithProgress(Window* owner, std::string_view caption, uint32_t total,
         dialog.setLabelText(progressText(channel.done(), total, elapsed));
     });
     timer.start(50);
-    // Until the dialog shows, nothing modal keeps input away from the window.
     if (waiting) loop.exec(QEventLoop::ExcludeUserInputEvents);
-    if (!finished.load()) {
+    waiting = false;
+    if (!finished.load() && !channel.cancelled()) {
         dialog.show();
         loop.exec();
+    }
+    if (!finished.load()) {
+        // Cancel hid the dialog; it shows again until the work has stopped.
+        cancelling = true;
+        dialog.setLabelText("Cancelling...");
+        dialog.show();
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
     worker.join();
     if (owner) owner->setRunningWorkCancel({});
