@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "processing/processing_support.h"
@@ -77,7 +78,9 @@ int runAll(int argc, char** argv) {
         {P::TuplesDetection, 40},         {P::TuplesRecognition, 40},
     };
     std::vector<uint32_t> lengths = {1200, 4000, 8000, 16000, 32767};
-    if (argc > 1) lengths.resize(std::strtoul(argv[1], nullptr, 10));  // a quick look
+    // A quick look: the first lengths only, the procedures whose name holds a text.
+    if (argc > 1) lengths.resize(std::strtoul(argv[1], nullptr, 10));
+    const std::string only = argc > 2 ? argv[2] : "";
     const std::vector<uint16_t> all = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10,
                                        11, 12, 13, 14, 15, 16, 17, 18, 19, 20};
     const std::vector<int32_t> pattern = {3, 7, 12};
@@ -86,6 +89,8 @@ int runAll(int argc, char** argv) {
     std::printf("%-28s %5s %6s %7s %10s %10s %10s %6s %6s\n", "procedure", "Tmin", "N", "Q",
                 "time ms", "peak MB", "need MB", "t exp", "m exp");
     for (const Case& c : cases) {
+        if (std::string(restoringProcedureName(c.procedure)).find(only) == std::string::npos)
+            continue;
         for (const uint16_t tmin : {uint16_t{1}, uint16_t{40}}) {
             double lastTime = 0, lastPeak = 0, lastN = 0;
             for (const uint32_t n : lengths) {
@@ -111,6 +116,8 @@ int runAll(int argc, char** argv) {
                 request.debugging = &debugging;
                 request.chains = chains.get();
                 request.series = &made.series();
+                RestoringWork work;  // each run from nothing, so its peak is its own
+                request.work = &work;
                 const double need = double(restoringMemoryNeed(c.procedure, request));
                 const long long before = inUse.load();
                 peak = before;

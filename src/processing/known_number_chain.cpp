@@ -36,6 +36,7 @@ struct KnownChainWork {
     std::vector<int32_t> pairScratch;
     bool everyLayer = true;  // each group keeps every layer; otherwise one chain keeps checkpoints
     std::size_t everyLayerBudget = 0;
+    std::vector<int32_t> stretch;  // without every layer: where a group's chains are read out
 };
 
 // Sizes everything one run over `alphabet` needs; throws std::bad_alloc.
@@ -152,10 +153,12 @@ void growForLanes(KnownChainWork& w, std::size_t listSize, std::size_t alphabetS
     const std::size_t width = cover.hi >= cover.lo ? cover.hi - cover.lo + 1 : 0;
     const std::size_t groups = (alphabetSize + lanes - 1) / lanes;
     w.everyLayer = LaneLayeredChain::keepsEveryLayer(w.ranges, groups, w.everyLayerBudget);
-    const std::size_t chains = w.everyLayer ? groups : 1;
-    if (w.groups.size() < chains) w.groups.resize(chains);
-    for (std::size_t g = 0; g < chains; ++g)
+    if (w.groups.size() < groups) w.groups.resize(groups);
+    for (std::size_t g = 0; g < groups; ++g)
         w.groups[g].reserve(w.ranges, tmin, tmax, w.everyLayer);
+    const std::size_t room =
+        w.everyLayer ? 0 : LaneLayeredChain::stretchBytes(w.ranges) / sizeof(int32_t);
+    if (w.stretch.size() < room) w.stretch.resize(room);
     if (w.laneFits.size() < width * lanes) w.laneFits.resize(width * lanes);
     w.distinct.reserve(alphabetSize);
     w.distinctOf.reserve(listSize);
@@ -209,10 +212,10 @@ void pointLaneLayers(KnownChainWork& w, const LayerRange& cover) {
     }
 }
 
-// Every chain of the group not yet read out, from checkpoints: one second
-// run for the group, however many of its chains are wanted.
+// Every chain of the group not yet read out, from its checkpoints: the
+// layers between them run once more, however many of its chains are wanted.
 void traceGroup(KnownChainWork& w, std::span<const int16_t> series, std::size_t group,
-                const LayerRange& cover, const SearchBounds& bounds) {
+                const LayerRange& cover) {
     constexpr std::size_t lanes = LaneLayeredChain::kLanes;
     const std::size_t q = w.ranges.size();
     interleaveFits(w, series, group, cover);
@@ -226,8 +229,7 @@ void traceGroup(KnownChainWork& w, std::span<const int16_t> series, std::size_t 
         positions[lane] = w.chainPositions.data() + d * q;
         positions[lane][q - 1] = w.endPosition[d];
     }
-    w.groups[0].traceLanes(w.ranges, w.fits, bounds.tmin, bounds.tmax, kSearchStartValue, wanted,
-                           positions, found);
+    w.groups[group].traceLanes(w.fits, wanted, positions, found, w.stretch);
     for (std::size_t lane = 0; lane < lanes; ++lane) {
         if (wanted[lane]) w.traced[group * lanes + lane] = found[lane] ? 1 : -1;
     }
@@ -235,9 +237,9 @@ void traceGroup(KnownChainWork& w, std::span<const int16_t> series, std::size_t 
 
 // Reads out distinct etalon d's chain once; false when it has none.
 bool traceChain(KnownChainWork& w, std::span<const int16_t> series, std::size_t d, std::size_t q,
-                const LayerRange& cover, const SearchBounds& bounds) {
+                const LayerRange& cover) {
     constexpr std::size_t lanes = LaneLayeredChain::kLanes;
-    if (w.traced[d] == 0 && !w.everyLayer) traceGroup(w, series, d / lanes, cover, bounds);
+    if (w.traced[d] == 0 && !w.everyLayer) traceGroup(w, series, d / lanes, cover);
     if (w.traced[d] == 0) {
         std::span<int32_t> positions(w.chainPositions.data() + d * q, q);
         positions[q - 1] = w.endPosition[d];
@@ -311,7 +313,7 @@ int recognizeKnownNumberChain(MessageSink& sink, std::span<const PulseHeader> al
     for (std::size_t g = 0; g * lanes < distinct; ++g) {
         interleaveFits(w, series.noisyData(), g, cover);
         pointLaneLayers(w, cover);
-        LaneLayeredChain& chain = w.groups[w.everyLayer ? g : 0];
+        LaneLayeredChain& chain = w.groups[g];
         chain.forward(w.ranges, w.fits, tmin, tmax, kSearchStartValue, w.everyLayer);
         const auto used = static_cast<int>(std::min(lanes, distinct - g * lanes));
         chain.findEnds(kSearchStartValue, used, w.endPosition.data() + g * lanes,
@@ -324,9 +326,7 @@ int recognizeKnownNumberChain(MessageSink& sink, std::span<const PulseHeader> al
     const std::size_t kept = keptCandidates(
         etalons.size(), chains, [&](std::size_t i) { return w.endPosition[w.distinctOf[i]] >= 0; },
         [&](int32_t i) { return w.endValue[w.distinctOf[i]]; },
-        [&](int32_t i) {
-            return traceChain(w, series.noisyData(), w.distinctOf[i], q, cover, bounds);
-        },
+        [&](int32_t i) { return traceChain(w, series.noisyData(), w.distinctOf[i], q, cover); },
         w.ranked.data(), w.kept.data(), bestEntry);
     if (kept == 0) {
         noChain(series, chains);

@@ -52,6 +52,7 @@ struct TuplesWork {
     std::vector<int32_t> ranked, kept;
     bool everyLayer = true;  // each group keeps every layer; otherwise one chain keeps checkpoints
     std::size_t everyLayerBudget = 0;
+    std::vector<int32_t> stretch;  // without every layer: where a group's chains are read out
 };
 
 void growForRun(TuplesWork& w, const SeriesHeader& series, std::size_t alphabetSize,
@@ -156,10 +157,12 @@ bool planLanes(TuplesWork& w, std::span<const std::span<const int32_t>> tuples, 
         most = std::max(most, w.combinations.size() - first);
     }
     w.everyLayer = LaneLayeredChain::keepsEveryLayer(w.ranges, groups, w.everyLayerBudget);
-    const std::size_t chains = w.everyLayer ? groups : 1;
-    if (w.groups.size() < chains) w.groups.resize(chains);
-    for (std::size_t g = 0; g < chains; ++g)
+    if (w.groups.size() < groups) w.groups.resize(groups);
+    for (std::size_t g = 0; g < groups; ++g)
         w.groups[g].reserve(w.ranges, tmin, tmax, w.everyLayer);
+    const std::size_t room =
+        w.everyLayer ? 0 : LaneLayeredChain::stretchBytes(w.ranges) / sizeof(int32_t);
+    if (w.stretch.size() < room) w.stretch.resize(room);
     if (w.combinationFits.size() < most * width * kLanes)
         w.combinationFits.resize(most * width * kLanes);
     const std::size_t n = w.candidates.size();
@@ -203,9 +206,8 @@ void pointGroupFits(TuplesWork& w, std::size_t g, const LayerRange& cover, std::
 }
 
 // Reads out candidate c's chain once; false when it has none. Without every
-// layer, the whole group's wanted chains are read out by one second run.
-bool traceCandidate(TuplesWork& w, int32_t c, const LayerRange& cover, std::size_t q, int32_t tmin,
-                    int32_t tmax) {
+// layer, the whole group's wanted chains are read out from its checkpoints.
+bool traceCandidate(TuplesWork& w, int32_t c, const LayerRange& cover, std::size_t q) {
     const std::size_t n = w.candidates.size();
     if (w.traced[c] == 0 && w.everyLayer) {
         std::span<int32_t> positions(w.chainPositions.data() + std::size_t(c) * q, q);
@@ -225,8 +227,7 @@ bool traceCandidate(TuplesWork& w, int32_t c, const LayerRange& cover, std::size
             positions[lane] = w.chainPositions.data() + d * q;
             positions[lane][q - 1] = w.endPosition[d];
         }
-        w.groups[0].traceLanes(w.ranges, w.fits, tmin, tmax, kNoPredecessorValue, wanted, positions,
-                               found);
+        w.groups[g].traceLanes(w.fits, wanted, positions, found, w.stretch);
         for (std::size_t lane = 0; lane < kLanes; ++lane) {
             if (wanted[lane]) w.traced[g * kLanes + lane] = found[lane] ? 1 : -1;
         }
@@ -245,7 +246,7 @@ int rankInLanes(TuplesWork& w, const LayerRange& cover, std::size_t q, int32_t t
     const std::size_t n = w.candidates.size();
     for (std::size_t g = 0; g * kLanes < n; ++g) {
         pointGroupFits(w, g, cover, q);
-        LaneLayeredChain& chain = w.groups[w.everyLayer ? g : 0];
+        LaneLayeredChain& chain = w.groups[g];
         chain.forward(w.ranges, w.fits, tmin, tmax, kNoPredecessorValue, w.everyLayer);
         const auto used = static_cast<int>(std::min(kLanes, n - g * kLanes));
         chain.findEnds(kNoChainValue, used, w.endPosition.data() + g * kLanes,
@@ -257,8 +258,8 @@ int rankInLanes(TuplesWork& w, const LayerRange& cover, std::size_t q, int32_t t
     const std::size_t kept = keptCandidates(
         n, chains, [&](std::size_t c) { return w.endPosition[c] >= 0; },
         [&](int32_t c) { return w.endValue[c]; },
-        [&](int32_t c) { return traceCandidate(w, c, cover, q, tmin, tmax); }, w.ranked.data(),
-        w.kept.data(), best);
+        [&](int32_t c) { return traceCandidate(w, c, cover, q); }, w.ranked.data(), w.kept.data(),
+        best);
     if (kept == 0) return -1;
     auto fill = [&](int32_t c, RestoredChain& chain, TupleSegmentation& tuples) {
         const Candidate& d = w.candidates[c];

@@ -25,13 +25,13 @@ std::size_t widestOf(std::span<const LayerRange> ranges) {
     return widest;
 }
 
-// The prefix minima of one layer step.
-std::size_t stepSpan(std::span<const LayerRange> ranges, int32_t tmin, int32_t tmax) {
-    return widestOf(ranges) + static_cast<std::size_t>(std::max(tmax - tmin, 0));
+// The prefix minima of one layer step: one block and the start value.
+std::size_t stepSpan(int32_t tmin, int32_t tmax) {
+    return static_cast<std::size_t>(std::max(tmax - tmin, 0)) + 2;
 }
 
-// Kept layers when not every one is: every `every`-th, and room for the
-// stretch after one (at least two layers, for the pass that keeps none).
+// Kept layers when not every one is: every `every`-th; and the widest
+// stretch of layers between two kept ones.
 struct Checkpoints {
     std::size_t every = 1, kept = 0, stretch = 0;
 };
@@ -52,7 +52,6 @@ Checkpoints checkpointsOf(std::span<const LayerRange> ranges) {
             c.stretch = std::max(c.stretch, stretch);
         }
     }
-    c.stretch = std::max(c.stretch, 2 * widestOf(ranges));
     return c;
 }
 
@@ -68,8 +67,12 @@ std::size_t LaneLayeredChain::everyLayerBytes(std::span<const LayerRange> ranges
 std::size_t LaneLayeredChain::checkpointBytes(std::span<const LayerRange> ranges, int32_t tmin,
                                               int32_t tmax) {
     const Checkpoints c = checkpointsOf(ranges);
-    return (c.kept + c.stretch + stepSpan(ranges, tmin, tmax)) * kLanes * sizeof(int32_t) +
-           (c.every + 2 * ranges.size() + 1) * sizeof(std::size_t);
+    return (c.kept + 2 * widestOf(ranges) + stepSpan(tmin, tmax)) * kLanes * sizeof(int32_t) +
+           (c.every + ranges.size() + 1) * sizeof(std::size_t);
+}
+
+std::size_t LaneLayeredChain::stretchBytes(std::span<const LayerRange> ranges) {
+    return checkpointsOf(ranges).stretch * kLanes * sizeof(int32_t);
 }
 
 void LaneLayeredChain::reserve(std::span<const LayerRange> ranges, int32_t tmin, int32_t tmax,
@@ -79,11 +82,11 @@ void LaneLayeredChain::reserve(std::span<const LayerRange> ranges, int32_t tmin,
     std::size_t cells = everyLayerBytes(ranges) / (kLanes * sizeof(int32_t));
     if (!everyLayer) {
         const Checkpoints c = checkpointsOf(ranges);
-        cells = c.kept + c.stretch;
+        cells = c.kept + 2 * widestOf(ranges);
         stretch_.reserve(c.every);
     }
     if (values_.size() < cells * kLanes) values_.resize(cells * kLanes);
-    const std::size_t span = stepSpan(ranges, tmin, tmax);
+    const std::size_t span = stepSpan(tmin, tmax);
     if (prefix_.size() < span * kLanes) prefix_.resize(span * kLanes);
 }
 
@@ -104,8 +107,10 @@ struct LaneStep {
 // start value, and every running minimum starts from it, which caps the
 // previous values as the predecessor search does. Each position is one
 // vector of eight lanes, so the running minima have no scalar steps and no
-// tail. The forward pass keeps the prefix minima; the backward pass finishes
-// each value as soon as its suffix minimum is known.
+// tail. Block by block: the next block's prefix minima go to a buffer of one
+// block, then the block's own values are finished backwards as its suffix
+// minima are known, so a layer streams once through the previous one, its
+// fits and its values (wide layers stay within the cache).
 ETALON_LOOP_BODY void laneLayerBody(const LaneStep& s) {
     const int32_t count = s.r.hi - s.r.lo + 1;
     if (count <= 0) return;
@@ -123,37 +128,31 @@ ETALON_LOOP_BODY void laneLayerBody(const LaneStep& s) {
     // Positions [inFrom, inTo) of the span lie in the previous layer.
     const int32_t inFrom = std::clamp(s.p.lo - first, 0, span);
     const int32_t inTo = std::clamp(s.p.hi + 1 - first, inFrom, span);
-    int32_t* __restrict prefix = s.prefix;
     const int32_t* __restrict prev = s.prev;
     const int32_t shift = first - s.p.lo;  // t + shift: the position's index in prev
-
-    // Of the first block's prefix minima only the last is read (by the first
-    // position's window).
-    {
-        const int32_t inside = std::min(inFrom, width), after = std::clamp(inTo, inside, width);
-        Lanes running = start;
-        for (int32_t t = inside; t < after; ++t)
-            running = lanes::min(running, load(prev + (t + shift) * kLanes));
-        store(prefix + (width - 1) * kLanes, running);
-    }
-    for (int32_t block = width; block < span; block += width) {
-        const int32_t end = std::min(block + width, span);
-        const int32_t inside = std::clamp(inFrom, block, end),
-                      after = std::clamp(inTo, inside, end);
-        Lanes running = start;
-        int32_t t = block;
-        for (; t < inside; ++t)
-            store(prefix + t * kLanes, running);
-        for (; t < after; ++t) {
-            running = lanes::min(running, load(prev + (t + shift) * kLanes));
-            store(prefix + t * kLanes, running);
-        }
-        for (; t < end; ++t)
-            store(prefix + t * kLanes, running);
-    }
-    // The window of position t ends in the next block: its prefix minimum.
-    const int32_t* __restrict next = prefix + (width - 1) * kLanes;
+    // next[t - block]: the prefix minimum of the next block that position t's
+    // window ends at; a window that is exactly its block (t = block) needs
+    // none, so it reads the start value.
+    int32_t* __restrict next = s.prefix;
+    store(next, start);
     for (int32_t block = 0; block < count; block += width) {
+        {
+            const int32_t from = block + width, to = std::min(block + 2 * width - 1, span);
+            const int32_t inside = std::clamp(inFrom, from, std::max(from, to)),
+                          after = std::clamp(inTo, inside, std::max(from, to));
+            int32_t* __restrict out = next + (kLanes - from * kLanes);
+            Lanes running = start;
+            int32_t t = from;
+            for (; t < inside; ++t)
+                store(out + t * kLanes, running);
+            for (; t < after; ++t) {
+                running = lanes::min(running, load(prev + (t + shift) * kLanes));
+                store(out + t * kLanes, running);
+            }
+            for (; t < to; ++t)
+                store(out + t * kLanes, running);
+        }
+        const int32_t* __restrict ends = next - block * kLanes;  // ends[t]: next[t - block]
         const int32_t end = std::min(block + width, span);
         const int32_t inside = std::clamp(inFrom, block, end),
                       after = std::clamp(inTo, inside, end);
@@ -163,16 +162,16 @@ ETALON_LOOP_BODY void laneLayerBody(const LaneStep& s) {
             running = lanes::min(running, load(prev + (t + shift) * kLanes));
         int32_t t = last - 1;
         for (; t >= std::max(after, block); --t) {
-            const Lanes m = lanes::min(running, load(next + t * kLanes));
+            const Lanes m = lanes::min(running, load(ends + t * kLanes));
             store(v + t * kLanes, lanes::wrapAdd(m, load(fit + t * kLanes)));
         }
         for (; t >= inside; --t) {
             running = lanes::min(running, load(prev + (t + shift) * kLanes));
-            const Lanes m = lanes::min(running, load(next + t * kLanes));
+            const Lanes m = lanes::min(running, load(ends + t * kLanes));
             store(v + t * kLanes, lanes::wrapAdd(m, load(fit + t * kLanes)));
         }
         for (; t >= block; --t) {
-            const Lanes m = lanes::min(running, load(next + t * kLanes));
+            const Lanes m = lanes::min(running, load(ends + t * kLanes));
             store(v + t * kLanes, lanes::wrapAdd(m, load(fit + t * kLanes)));
         }
     }
@@ -234,11 +233,16 @@ void LaneLayeredChain::forward(std::span<const LayerRange> ranges,
     const std::size_t q = ranges.size();
     offsets_.assign(q + 1, 0);
     if (q == 0) return;
-    // Without every layer, two alternate: the previous one and the one made.
-    const std::size_t widest = everyLayer ? 0 : widestOf(ranges) * kLanes;
+    // Without every layer, the kept ones come first; the others alternate
+    // in two layers' room after them.
+    const Checkpoints c = everyLayer ? Checkpoints{1, 0, 0} : checkpointsOf(ranges);
+    every_ = c.every;
+    const std::size_t widest = widestOf(ranges) * kLanes, kept = c.kept * kLanes;
+    std::size_t next = 0;
     for (std::size_t k = 0; k < q; ++k) {
-        const std::size_t cells = widthOf(ranges[k]) * kLanes;
-        offsets_[k + 1] = everyLayer ? offsets_[k] + cells : ((k + 1) % 2) * widest;
+        const bool keptLayer = k % c.every == 0;
+        offsets_[k] = keptLayer ? next : kept + (k % 2) * widest;
+        if (keptLayer) next += widthOf(ranges[k]) * kLanes;
     }
     int32_t* values = values_.data();
     std::copy_n(fits[0], widthOf(ranges[0]) * kLanes, values);
@@ -297,35 +301,19 @@ bool LaneLayeredChain::backtrack(int lane, int32_t start, std::span<int32_t> pos
     return true;
 }
 
-void LaneLayeredChain::traceLanes(std::span<const LayerRange> ranges,
-                                  std::span<const int32_t* const> fits, int32_t tmin, int32_t tmax,
-                                  int32_t start, const bool* wanted,
-                                  std::span<int32_t* const, kLanes> positions, bool* found) {
-    keep(ranges, tmin, tmax, start);
+void LaneLayeredChain::traceLanes(std::span<const int32_t* const> fits, const bool* wanted,
+                                  std::span<int32_t* const, kLanes> positions, bool* found,
+                                  std::span<int32_t> room) {
+    const std::span<const LayerRange> ranges = ranges_;
+    const int32_t tmin = tmin_, tmax = tmax_, start = start_;
     const std::size_t q = ranges.size();
     for (int lane = 0; lane < kLanes; ++lane)
         found[lane] = wanted[lane];
     if (q < 2) return;
-    const Checkpoints c = checkpointsOf(ranges);
-    offsets_.assign(q + 1, 0);
-    std::size_t kept = 0;
-    for (std::size_t k = 0; k < q; k += c.every) {
-        offsets_[k] = kept;
-        kept += widthOf(ranges[k]) * kLanes;
-    }
-    int32_t* values = values_.data();
-    int32_t* stretch = values + kept;
-    const std::size_t widest = widestOf(ranges) * kLanes;
+    const Checkpoints c{every_, 0, 0};
+    const int32_t* values = values_.data();
+    int32_t* stretch = room.data();
     const bool vector = vectorLoops();
-
-    // The kept layers; those between them alternate in the stretch's room.
-    std::copy_n(fits[0], widthOf(ranges[0]) * kLanes, values);
-    const int32_t* prev = values;
-    for (std::size_t k = 1; k < q; ++k) {
-        int32_t* out = k % c.every == 0 ? values + offsets_[k] : stretch + (k % 2) * widest;
-        layer(k, fits, prev, out, vector);
-        prev = out;
-    }
 
     // Stretches from the last: its layers again, then the chains through them.
     for (std::size_t first = (q - 1) / c.every * c.every;; first -= c.every) {

@@ -27,10 +27,12 @@ class LaneLayeredChain {
                                 std::size_t budget) {
         return groups * everyLayerBytes(ranges) <= budget;
     }
-    // Bytes of the tables of the runs that keep only what back-tracking
-    // needs (forward without every layer, then traceLanes).
+    // Bytes of the tables of a chain that keeps one layer in about sqrt(Q)
+    // (forward without every layer), and of the room traceLanes computes the
+    // layers between two kept ones in (one room serves every chain).
     static std::size_t checkpointBytes(std::span<const LayerRange> ranges, int32_t tmin,
                                        int32_t tmax);
+    static std::size_t stretchBytes(std::span<const LayerRange> ranges);
 
     // Sizes the tables for these ranges and bounds, every layer or only the
     // checkpoints; throws std::bad_alloc.
@@ -39,7 +41,7 @@ class LaneLayeredChain {
     // The programme's values. fits[k][(x - ranges[k].lo) * kLanes + lane] is
     // the lane's fit at x in layer k. Layers 1..Q-1 cap the predecessor
     // minimum at `start`. With `everyLayer` every layer is kept for
-    // backtrack; otherwise only the last one, for findEnds.
+    // backtrack; otherwise one in about sqrt(Q), for traceLanes.
     void forward(std::span<const LayerRange> ranges, std::span<const int32_t* const> fits,
                  int32_t tmin, int32_t tmax, int32_t start, bool everyLayer = true);
     // For the first `used` lanes: the leftmost smallest value of the last
@@ -49,14 +51,15 @@ class LaneLayeredChain {
     // leftmost smallest value below `start` in its window. False when a
     // window holds none. Needs a forward pass that kept every layer.
     bool backtrack(int lane, int32_t start, std::span<int32_t> positions) const;
-    // backtrack for the lanes marked in `wanted` without every layer: the
-    // programme runs again keeping one layer in about sqrt(Q), and each
-    // stretch between two kept layers is computed again as the chains pass
-    // through it. positions[lane] holds the lane's Q positions, its last one
-    // set; found[lane] tells whether the chain was read out.
-    void traceLanes(std::span<const LayerRange> ranges, std::span<const int32_t* const> fits,
-                    int32_t tmin, int32_t tmax, int32_t start, const bool* wanted,
-                    std::span<int32_t* const, kLanes> positions, bool* found);
+    // backtrack for the lanes marked in `wanted` after a forward pass that
+    // kept one layer in about sqrt(Q), with the same fits: the layers
+    // between two kept ones are computed again in `room` (stretchBytes) as
+    // the chains pass through them. positions[lane] holds the lane's Q
+    // positions, its last one set; found[lane] tells whether the chain was
+    // read out.
+    void traceLanes(std::span<const int32_t* const> fits, const bool* wanted,
+                    std::span<int32_t* const, kLanes> positions, bool* found,
+                    std::span<int32_t> room);
 
   private:
     void layer(std::size_t k, std::span<const int32_t* const> fits, const int32_t* prev,
@@ -65,6 +68,7 @@ class LaneLayeredChain {
 
     std::vector<LayerRange> ranges_;
     int32_t tmin_ = 0, tmax_ = 0, start_ = 0;
+    std::size_t every_ = 1;  // one kept layer in so many
     std::vector<int32_t> values_;
     std::vector<std::size_t> offsets_;  // first value of each layer
     const int32_t* last_ = nullptr;     // the last layer's values

@@ -22,13 +22,6 @@ struct Layers {
     std::size_t q = 0, cells = 0, widest = 0, cover = 0;
 };
 
-std::size_t stepSpanOf(const std::vector<LayerRange>& ranges, int32_t tmin, int32_t tmax) {
-    std::size_t widest = 0;
-    for (const LayerRange& r : ranges)
-        widest = std::max(widest, r.hi >= r.lo ? std::size_t(r.hi - r.lo + 1) : 0);
-    return widest + std::size_t(std::max(tmax - tmin, 0));
-}
-
 Layers layersOf(const std::vector<LayerRange>& ranges) {
     Layers l;
     l.q = ranges.size();
@@ -59,15 +52,16 @@ std::size_t layeredNeed(const Layers& l, int32_t tmin, int32_t tmax) {
     return l.cells * kInt + (l.q + 1) * sizeof(std::size_t) + 3 * span * kInt;
 }
 
-// The lane chains of `groups` groups: every layer of each, or one chain's
-// checkpoints.
+// The lane chains of `groups` groups: every layer of each, or the
+// checkpoints of each and one room for the layers between them.
 std::size_t laneChainsNeed(const std::vector<LayerRange>& ranges, std::size_t groups, int32_t tmin,
                            int32_t tmax, std::size_t budget) {
-    const std::size_t span = stepSpanOf(ranges, tmin, tmax) * kLaneBytes;
+    const std::size_t span = (std::size_t(std::max(tmax - tmin, 0)) + 2) * kLaneBytes;
     const std::size_t perChain = ranges.size() * (sizeof(LayerRange) + sizeof(std::size_t)) + span;
     if (LaneLayeredChain::keepsEveryLayer(ranges, groups, budget))
         return groups * (LaneLayeredChain::everyLayerBytes(ranges) + perChain);
-    return LaneLayeredChain::checkpointBytes(ranges, tmin, tmax) + perChain;
+    return groups * (LaneLayeredChain::checkpointBytes(ranges, tmin, tmax) + perChain) +
+           LaneLayeredChain::stretchBytes(ranges);
 }
 
 std::size_t budgetOf(const RestoringRequest& r) {
