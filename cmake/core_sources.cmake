@@ -2,6 +2,7 @@
 set(ETALON_CORE_SOURCES
   ${PROJECT_SOURCE_DIR}/src/base/allocation.cpp
   ${PROJECT_SOURCE_DIR}/src/base/collecting_sink.cpp
+  ${PROJECT_SOURCE_DIR}/src/base/memory_budget.cpp
   ${PROJECT_SOURCE_DIR}/src/pulses/random_streams.cpp
   ${PROJECT_SOURCE_DIR}/src/pulses/pulse_shapes.cpp
   ${PROJECT_SOURCE_DIR}/src/pulses/alphabet.cpp
@@ -37,5 +38,6 @@ list(APPEND ETALON_CORE_SOURCES
   ${PROJECT_SOURCE_DIR}/src/simulation/restored_error.cpp
   ${PROJECT_SOURCE_DIR}/src/simulation/series_schedule.cpp
   ${PROJECT_SOURCE_DIR}/src/simulation/series_scoring.cpp
+  ${PROJECT_SOURCE_DIR}/src/simulation/restoring_budget.cpp
   ${PROJECT_SOURCE_DIR}/src/simulation/stat_cutoff_varnel.cpp
 )

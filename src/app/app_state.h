@@ -193,6 +193,9 @@ struct AppState {
     int32_t bRepaintNoise = 0;
     int32_t bRepaintLost = 0;
     int32_t bFirstLocation = 1;
+    // Set when a restoration was cancelled or refused: the input that led to
+    // it is undone as a whole (see runUndoableInput).
+    int32_t bDropInput = 0;
 
     bool operator==(const AppState&) const = default;
 };

@@ -1,13 +1,19 @@
 #include "app/command_handler.h"
 
 #include <algorithm>
+#include <exception>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "app/main_menu.h"
 #include "app/shown_views.h"
+#include "base/collecting_sink.h"
+#include "base/memory_budget.h"
 #include "dialogs/series_dialogs.h"
 #include "series/series_generator.h"
 #include "series/subsets.h"
+#include "simulation/restoring_budget.h"
 
 namespace etalon {
 namespace {
@@ -29,6 +35,52 @@ std::span<const uint16_t> workingSet(const AppState& s) {
 std::span<const int32_t> selection(const SubsetPanelState& panel) {
     return {panel.selectedSubset.data(), static_cast<std::size_t>(panel.selectionCount)};
 }
+
+constexpr char kRestoringCaption[] = " Processing ";
+
+// What one restoration reads and writes, copied out of the state so that the
+// worker shares nothing with the window while it runs.
+struct RestoringCopies {
+    std::vector<PulseHeader> alphabet;
+    std::vector<uint16_t> etalons;
+    std::vector<int32_t> pattern;
+    std::vector<std::vector<int32_t>> patterns;
+    std::vector<std::span<const int32_t>> patternViews;
+    std::optional<SeriesHeader> series;
+    std::optional<ChainsHeader> chains;
+    int32_t debugging = 0;
+    bool failed = false;
+
+    explicit RestoringCopies(const AppState& s)
+        : alphabet(alphabetOf(s).begin(), alphabetOf(s).end()),
+          etalons(workingSet(s).begin(), workingSet(s).end()),
+          pattern(selection(s.subsetPanel).begin(), selection(s.subsetPanel).end()),
+          debugging(s.bDebuggingRepeat) {
+        for (const auto& tuple : reservedTuples(s.subsetPanel))
+            patterns.emplace_back(tuple.begin(), tuple.end());
+        patternViews.assign(patterns.begin(), patterns.end());
+        if (s.lpSeriesHeader) series = *s.lpSeriesHeader;
+        if (s.lpChainsHeader) chains = *s.lpChainsHeader;
+    }
+
+    RestoringRequest request() {
+        RestoringRequest r;
+        r.alphabet = alphabet;
+        r.etalons = etalons;
+        r.pattern = pattern;
+        r.patterns = patternViews;
+        r.debugging = &debugging;
+        r.chains = chains ? &*chains : nullptr;
+        r.series = series ? &*series : nullptr;
+        return r;
+    }
+
+    void moveInto(AppState& s) {
+        if (series && s.lpSeriesHeader) *s.lpSeriesHeader = std::move(*series);
+        if (chains && s.lpChainsHeader) *s.lpChainsHeader = std::move(*chains);
+        s.bDebuggingRepeat = debugging;
+    }
+};
 
 }  // namespace
 
@@ -90,6 +142,13 @@ bool replacesSeries(uint16_t id) {
 }
 
 }  // namespace
+
+void runUndoableInput(AppState& state, const std::function<void()>& input) {
+    state.bDropInput = 0;
+    AppState before = state;
+    input();
+    if (state.bDropInput) state = std::move(before);
+}
 
 void growEtalonSequence(AppState& state, std::size_t entries) {
     if (state.lpEtalonSequence.size() < entries)
@@ -531,8 +590,8 @@ void CommandHandler::process() {
     host_.sendCommand(kCmdResultsRepaint);
 }
 
-// Returns false when a tuples task has nothing to look for: the subset panel
-// was opened instead.
+// Returns false when nothing was restored: a tuples task had nothing to look
+// for (the subset panel was opened instead), or the run was cancelled.
 bool CommandHandler::runProcedure() {
     AppState& s = state_;
     const SubsetPanelState& panel = s.subsetPanel;
@@ -543,20 +602,51 @@ bool CommandHandler::runProcedure() {
     if ((readsPattern(procedure) || readsPatterns(procedure)) && panel.selectionCount == 0)
         return false;
 
-    const auto patterns = reservedTuples(panel);
-    RestoringRequest request;
-    request.alphabet = alphabetOf(s);
-    request.etalons = workingSet(s);
-    request.pattern = selection(panel);
-    request.patterns = patterns;
+    // The procedure runs off the GUI thread on copies of all it reads and
+    // writes, while the window repaints; only a completed run is taken over.
+    RestoringCopies copies(s);
+    RestoringRequest request = copies.request();
     request.tmin = s.wTmin;
     request.tmax = s.wTmax;
     request.processingLevel = s.wProcessingLevel;
     request.proceeding = s.wSubsetProceeding;
-    request.debugging = &s.bDebuggingRepeat;
-    request.chains = s.lpChainsHeader.get();
-    request.series = s.lpSeriesHeader.get();
-    runRestoringProcedure(sink_, procedure, request, procedures_);
+
+    // Refused before it starts rather than killed halfway.
+    const MemoryBudget budget = memoryBudget(std::nullopt, "");
+    const std::size_t need = restoringMemoryNeed(procedure, request);
+    if (need > budget.bytes) {
+        const BudgetFit fit = fitRestoring(procedure, request, need, budget.bytes);
+        sink_.show(budgetRefusal("Restoring the series", fit, budget), kRestoringCaption,
+                   MessageIcon::Warning);
+        s.bDropInput = 1;
+        return false;
+    }
+
+    CollectingSink reports;
+    const bool finished =
+        host_.runWithProgress(kRestoringCaption, 0, [&](platform::ProgressChannel& channel) {
+            auto sink = reports.forItem(0);
+            if (channel.cancelled()) return;
+            try {
+                runRestoringProcedure(sink, procedure, request, procedures_);
+            } catch (const std::exception& e) {
+                // Nothing may leave the worker thread; the run keeps nothing.
+                sink.show(std::string("The restoration stopped: ") + e.what(), kRestoringCaption,
+                          MessageIcon::Warning);
+                copies.failed = true;
+            }
+        });
+    if (!finished) {
+        s.bDropInput = 1;
+        return false;
+    }
+    for (const auto& m : reports.messages())
+        sink_.show(m.text, m.caption, m.icon);
+    if (copies.failed) {
+        s.bDropInput = 1;
+        return false;
+    }
+    copies.moveInto(s);
     return true;
 }
 

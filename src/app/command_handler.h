@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -84,6 +85,12 @@ class CommandHandler {
 // Asked before a command replaces a loaded recording: true when the user
 // keeps it, and the command then does nothing.
 bool keepsLoadedRecording(const AppState& state, CommandHost& host);
+
+// Runs one input of the user with every command it sends. When a
+// restoration in it is cancelled or refused, the whole state goes back to
+// what it was before the input: the steps before the restoration changed it
+// on their way (a new series, the streams, the settings taken over).
+void runUndoableInput(AppState& state, const std::function<void()>& input);
 
 // Makes lpEtalonSequence hold at least `entries` entries, keeping those it has
 // and filling the new ones with nDefaultEtalon.

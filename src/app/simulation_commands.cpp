@@ -119,6 +119,7 @@ void CommandHandler::runSimulation(std::unique_ptr<SeriesHeader> series) {
     // The run has every core; it reports whatever its steps or workers throw
     // and never lets it out onto the progress thread.
     tbb::task_arena everyCore;
+    const MemoryBudget budget = memoryBudget(std::nullopt, "");
     const bool finished = host_.runWithProgress(
         " Statistical Simulation", total, [&](platform::ProgressChannel& channel) {
             std::atomic<bool> cancel{false};
@@ -126,6 +127,7 @@ void CommandHandler::runSimulation(std::unique_ptr<SeriesHeader> series) {
             options.arena = &everyCore;
             options.cancel = &cancel;
             options.procedures = &procedures_;
+            options.memoryBudget = &budget;
             options.progress = [&](uint32_t done) {
                 channel.report(done);
                 if (channel.cancelled()) cancel.store(true);

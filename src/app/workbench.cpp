@@ -193,24 +193,38 @@ void Workbench::onKeyDown(platform::Window& window, int virtualKey) {
 
 void Workbench::onCommand(platform::Window& window, uint16_t id) {
     WindowHost host(window, [&](platform::DeviceContext& dc) { paintCopy(window, dc); });
-    ++inputDepth_;
-    CommandHandler(state_, layout_, host, sink_, procedures_).onCommand(id);
-    --inputDepth_;
+    outermostUndoable(
+        [&] { CommandHandler(state_, layout_, host, sink_, procedures_).onCommand(id); });
     afterInput(window);
 }
 
 void Workbench::press(platform::Window& window, const std::function<void(PressHandler&)>& input) {
     WindowHost host(window, [&](platform::DeviceContext& dc) { paintCopy(window, dc); });
-    ++inputDepth_;
-    PressHandler handler(state_, layout_, host, sink_);
-    input(handler);
-    --inputDepth_;
+    outermostUndoable([&] {
+        PressHandler handler(state_, layout_, host, sink_);
+        input(handler);
+    });
     afterInput(window);
 }
 
+void Workbench::outermostUndoable(const std::function<void()>& input) {
+    ++inputDepth_;
+    if (inputDepth_ == 1) {
+        runUndoableInput(state_, input);
+    } else {
+        input();
+    }
+    --inputDepth_;
+}
+
+// Dragging a grip starts no run: the moves skip keeping the state aside.
 void Workbench::onMouseMove(platform::Window& window, int16_t x, int16_t y, unsigned) {
     if (state_.nDisplayMode != DisplayMode::ParameterPanel) return;
-    press(window, [&](PressHandler& p) { p.onMove(x, y); });
+    WindowHost host(window, [&](platform::DeviceContext& dc) { paintCopy(window, dc); });
+    ++inputDepth_;
+    PressHandler(state_, layout_, host, sink_).onMove(x, y);
+    --inputDepth_;
+    afterInput(window);
 }
 void Workbench::onMouseDown(platform::Window& window, int16_t x, int16_t y, unsigned) {
     press(window, [&](PressHandler& p) { p.onPress(x, y); });

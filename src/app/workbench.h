@@ -83,6 +83,9 @@ class Workbench final : public platform::WindowProcedure {
     void afterInput(platform::Window& window);
     // Runs one input through the press handler, then repaints what it left stale.
     void press(platform::Window& window, const std::function<void(PressHandler&)>& input);
+    // Runs an input; the outermost one is undone whole when a restoration in
+    // it was cancelled or refused.
+    void outermostUndoable(const std::function<void()>& input);
     void placeEditControl(platform::Window& window);
     // A full repaint into another context (the SVG snapshot).
     void paintCopy(platform::Window& window, platform::DeviceContext& dc);

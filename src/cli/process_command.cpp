@@ -18,6 +18,7 @@
 #include "processing/restoring.h"
 #include "processing/task_codes.h"
 #include "series/subsets.h"
+#include "simulation/restoring_budget.h"
 
 namespace etalon::cli {
 
@@ -28,6 +29,7 @@ struct Run {
     TaskCode effectiveTask;
     uint16_t tmin, tmax, makingLevel, processingLevel, proceeding;
     std::vector<uint16_t> list;
+    MemoryBudget budget;
 };
 
 std::vector<int32_t> currentSubset(const SeriesHeader& s) {
@@ -70,6 +72,12 @@ int restore(MessageSink& sink, std::span<const PulseHeader> alphabet, const Run&
     request.proceeding = r.proceeding;
     request.chains = chains;
     request.series = &s;
+    // Refused before it starts rather than killed halfway.
+    const std::size_t need = restoringMemoryNeed(procedure, request);
+    if (need > r.budget.bytes) {
+        const BudgetFit fit = fitRestoring(procedure, request, need, r.budget.bytes);
+        throw BadInput{budgetRefusal("Restoring the series", fit, r.budget)};
+    }
     return runRestoringProcedure(sink, procedure, request);
 }
 
@@ -199,6 +207,24 @@ void addTaskOptions(CLI::App& command, ProcessArguments& args) {
              "Stored pattern made current (default: the last)", false);
     addWhole(command, "--proceeding", args.proceeding, "MODE", 1, 2,
              "1 complete, 2 probably shifted complete");
+    CLI::Validator size(
+        [](std::string& text) -> std::string {
+            return parseMemorySize(text) ? ""
+                                         : "'" + text + "' is no size like 512M, 2G or 1000000";
+        },
+        "");
+    command
+        .add_option("--memory-limit", args.memoryLimit,
+                    std::string("Refuse work that needs more memory than this (512M, 2G, bytes); "
+                                "default: what the kernel reports available, or ") +
+                        kMemoryLimitVariable)
+        ->type_name("SIZE")
+        ->check(size);
+}
+
+MemoryBudget commandMemoryBudget(const ProcessArguments& args) {
+    const auto limit = args.memoryLimit.empty() ? std::nullopt : parseMemorySize(args.memoryLimit);
+    return memoryBudget(limit, "--memory-limit");
 }
 
 void addProcessOptions(CLI::App& command, ProcessArguments& args) {
@@ -237,6 +263,7 @@ int processRecording(StderrSink& sink, const SeriesSession& session, const Serie
     run.tmax = options.tmax;
     run.proceeding = args.proceeding;
     run.list = workingList(task, args, session.etalons());
+    run.budget = commandMemoryBudget(args);
 
     RecordingSettings settings;
     if (command.count("--count") > 0) settings.count = options.count;
@@ -285,6 +312,7 @@ int runProcess(const SeriesOptions& options, const ProcessArguments& args, const
             args.processingLevel >= 0 ? static_cast<uint16_t>(args.processingLevel) : options.level;
         run.proceeding = args.proceeding;
         run.list = workingList(task, args, session.etalons());
+        run.budget = commandMemoryBudget(args);
 
         bool failed = false;
         auto read = prepareSeries(sink, session, options, args, run.tmin, failed);

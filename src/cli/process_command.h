@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/memory_budget.h"
 #include "cli/recording_input.h"
 #include "cli/series_session.h"
 
@@ -24,7 +25,11 @@ struct ProcessArguments {
     uint16_t proceeding = 1;
     std::string format = "json";   // or csv: one restored pulse a row
     RecordingArguments recording;  // --samples and how to read them
+    std::string memoryLimit;       // a budget below the available memory: "512M", "2G"
 };
+
+// The memory budget of the run: available memory, ETALON_MEMORY_LIMIT and --memory-limit.
+MemoryBudget commandMemoryBudget(const ProcessArguments& args);
 
 // The task, working list and patterns; addProcessOptions adds --input, the
 // recording's options and the output format too.

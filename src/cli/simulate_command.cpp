@@ -194,12 +194,15 @@ int runSimulate(const SeriesOptions& options, const ProcessArguments& task,
             pool.emplace(tbb::global_control::max_allowed_parallelism, std::size_t{args.threads});
         tbb::task_arena arena(args.threads > 0 ? static_cast<int>(args.threads)
                                                : tbb::task_arena::automatic);
+        const MemoryBudget budget = commandMemoryBudget(task);
         SimulationOptions how;
         how.arena = &arena;
+        how.memoryBudget = &budget;
         ProgressLine progress(err, terminal, simulationSeriesCount(*errors));
         if (args.progress) how.progress = std::ref(progress);
         SimulationRecords records{errors.get(), &series, &session.streams()};
         const SimulationResult result = statCutoffVarnel(sink, run, records, how);
+        if (result.outcome == SimulationOutcome::Refused) return kExitBadInput;
         if (!result.completed()) return kExitCoreFailed;
         // Reports of single series are collapsed as the window collapses them.
         // Their cells hold series that were not made or not restored, so the

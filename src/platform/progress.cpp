@@ -9,25 +9,29 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <limits>
 #include <thread>
 
 namespace etalon::platform {
 
 namespace {
 
+// Work this short shows no dialog when its amount is unknown.
+constexpr auto kBusyDialogDelay = std::chrono::milliseconds(500);
+
 class AtomicChannel final : public ProgressChannel {
   public:
     void report(uint32_t done) override { done_.store(done, std::memory_order_relaxed); }
-    bool cancelled() const override { return cancel_.load(std::memory_order_relaxed); }
     uint32_t done() const { return done_.load(std::memory_order_relaxed); }
-    void cancel() { cancel_.store(true, std::memory_order_relaxed); }
 
   private:
     std::atomic<uint32_t> done_{0};
-    std::atomic<bool> cancel_{false};
 };
 
 QString progressText(uint32_t done, uint32_t total, double elapsed) {
+    if (total == 0)
+        return QString("elapsed %1")
+            .arg(QString::fromStdString(hoursMinutesSeconds(int64_t(elapsed))));
     QString text = QString("%1 of %2 series\nelapsed %3")
                        .arg(done)
                        .arg(total)
@@ -61,15 +65,13 @@ bool runWithProgress(Window* owner, std::string_view caption, uint32_t total,
     dialog.setWindowTitle(QString::fromUtf8(caption.data(), int(caption.size())));
     dialog.setWindowModality(Qt::ApplicationModal);
     dialog.setRange(0, int(std::min<uint32_t>(total, INT32_MAX)));
-    dialog.setMinimumDuration(0);
+    // Shown by hand below: unknown work only after the delay.
+    dialog.setMinimumDuration(std::numeric_limits<int>::max());
     dialog.setAutoClose(false);
     dialog.setAutoReset(false);
     dialog.setCancelButtonText("Cancel");
     dialog.setLabelText(progressText(0, total, 0));
-    QObject::connect(&dialog, &QProgressDialog::canceled, [&] {
-        channel.cancel();
-        dialog.setLabelText("Cancelling...");
-    });
+    QObject::connect(&dialog, &QProgressDialog::canceled, [&] { channel.cancel(); });
 
     // Closing the window cancels the work; the close itself waits for it.
     if (owner) owner->setRunningWorkCancel([&] { channel.cancel(); });
@@ -77,22 +79,40 @@ bool runWithProgress(Window* owner, std::string_view caption, uint32_t total,
         work(channel);
         finished.store(true);
     });
+    // Unknown work first waits without a dialog, then shows one; once
+    // cancelled it shows "Cancelling..." until the work has returned. Only
+    // the middle phase takes input: the others have no modal dialog or a
+    // Cancel already pressed to keep input away from the window.
+    bool waiting = total == 0;
+    bool cancelling = false;
     QEventLoop loop;
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] {
-        if (finished.load()) {
+        const auto now = std::chrono::steady_clock::now();
+        if (finished.load() || (waiting && now - start >= kBusyDialogDelay) ||
+            (channel.cancelled() && !cancelling)) {
             loop.quit();
             return;
         }
         if (channel.cancelled()) return;
-        const double elapsed =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        dialog.setValue(int(std::min<uint32_t>(channel.done(), INT32_MAX)));
+        const double elapsed = std::chrono::duration<double>(now - start).count();
+        if (total > 0) dialog.setValue(int(std::min<uint32_t>(channel.done(), INT32_MAX)));
         dialog.setLabelText(progressText(channel.done(), total, elapsed));
     });
-    dialog.show();
     timer.start(50);
-    loop.exec();
+    if (waiting) loop.exec(QEventLoop::ExcludeUserInputEvents);
+    waiting = false;
+    if (!finished.load() && !channel.cancelled()) {
+        dialog.show();
+        loop.exec();
+    }
+    if (!finished.load()) {
+        // Cancel hid the dialog; it shows again until the work has stopped.
+        cancelling = true;
+        dialog.setLabelText("Cancelling...");
+        dialog.show();
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
     worker.join();
     if (owner) owner->setRunningWorkCancel({});
     dialog.hide();

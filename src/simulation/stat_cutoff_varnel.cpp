@@ -17,6 +17,7 @@
 #include "processing/task_codes.h"
 #include "series/series_codes.h"
 #include "series/series_generator.h"
+#include "simulation/restoring_budget.h"
 #include "simulation/series_schedule.h"
 #include "simulation/series_scoring.h"
 
@@ -44,6 +45,7 @@ struct RunSetup {
     uint16_t storedSubsets = 0;    // what tuples recognition rotates through
     std::vector<std::vector<int32_t>> storedLists;
     std::vector<std::span<const int32_t>> patterns;
+    std::size_t seriesAtOnce = SIZE_MAX;  // what the memory budget lets run together
 };
 
 bool needsTuples(const SimulationRun& run) {
@@ -354,7 +356,9 @@ PipelineOutcome runPipeline(const SimulationRun& run, const RunSetup& setup,
         options.procedures ? *options.procedures : workbenchRestoringProcedures();
     const int concurrency =
         options.arena ? options.arena->max_concurrency() : tbb::this_task_arena::max_concurrency();
-    const std::size_t tokens = 4 * static_cast<std::size_t>(concurrency);
+    // Series in flight; no more than fit in memory are restored at once.
+    const std::size_t tokens =
+        std::min(4 * static_cast<std::size_t>(concurrency), setup.seriesAtOnce);
     ItemPool pool(tokens, setup);
     // Work tables per worker thread for this run, given back when it ends.
     tbb::enumerable_thread_specific<RestoringWork> works;
@@ -425,6 +429,57 @@ uint32_t simulationSeriesCount(const RestErrorHeader& errors) {
 
 namespace {
 
+// The largest need of one series over the grid's pulse counts; with the
+// probe the refusal's suggestions are made from.
+std::size_t seriesMemoryNeed(const SimulationRun& run, const RunSetup& setup,
+                             const RestErrorHeader& errors, RestoringRequest& request,
+                             SeriesHeader& probe) {
+    probe.dwSeriesSize = setup.seriesLength;
+    probe.wImpulseSize = setup.pulseLength;
+    request.alphabet = run.alphabet;
+    request.etalons = run.requiredList;
+    request.pattern = setup.pattern;
+    request.patterns = setup.patterns;
+    request.tmin = setup.tmin;
+    request.tmax = setup.tmax;
+    request.proceeding = run.subsetProceeding;
+    request.series = &probe;
+    std::size_t need = 0;
+    for (const int16_t pulses : errors.wPulseValues()) {
+        const auto q = static_cast<uint16_t>(std::max<int16_t>(pulses, 0));
+        probe.wImpulseQuantity = std::max(probe.wImpulseQuantity, q);
+        need = std::max(need, geometryMemoryNeed(setup.procedure, request, setup.seriesLength, q));
+    }
+    return need;
+}
+
+// Sets how many series may be restored at once; false after a refusal.
+bool planMemory(MessageSink& sink, const SimulationRun& run, const SimulationOptions& options,
+                const RestErrorHeader& errors, RunSetup& setup) {
+    if (!options.memoryBudget) return true;
+    const MemoryBudget& budget = *options.memoryBudget;
+    RestoringRequest request;
+    SeriesHeader probe;
+    const std::size_t need = seriesMemoryNeed(run, setup, errors, request, probe);
+    if (need > budget.bytes) {
+        const BudgetFit fit = fitRestoring(setup.procedure, request, need, budget.bytes);
+        sink.show(budgetRefusal("Restoring one series of the simulation", fit, budget),
+                  kDriverCaption, MessageIcon::Warning);
+        return false;
+    }
+    const std::size_t threads = static_cast<std::size_t>(
+        options.arena ? options.arena->max_concurrency() : tbb::this_task_arena::max_concurrency());
+    setup.seriesAtOnce = need > 0 ? budget.bytes / need : SIZE_MAX;
+    if (setup.seriesAtOnce < threads) {
+        sink.show("Restoring one series needs " + memoryText(need) + " of memory and " +
+                      memoryText(budget.bytes) + " is " + budget.source + ": " +
+                      std::to_string(setup.seriesAtOnce) + " of the " + std::to_string(threads) +
+                      " threads restore at once.",
+                  kDriverCaption, MessageIcon::Information);
+    }
+    return true;
+}
+
 // The run itself, once the caller's records are known to be there. Throws
 // whatever a step or a worker throws; the caller's records are only written
 // at the end, by moves that cannot throw.
@@ -432,8 +487,12 @@ void simulate(MessageSink& sink, const SimulationRun& run, const SimulationRecor
               const SimulationOptions& options, CollectingSink& collector,
               SimulationResult& result) {
     RestErrorHeader errors = *records.errors;
-    const std::optional<RunSetup> setup = prepareRun(sink, run, records, errors);
+    std::optional<RunSetup> setup = prepareRun(sink, run, records, errors);
     if (!setup) return;
+    if (!planMemory(sink, run, options, errors, *setup)) {
+        result.outcome = SimulationOutcome::Refused;
+        return;
+    }
     result.startTime = result.endTime = std::time(nullptr);
 
     SeriesFeed feed(run, *setup, errors, std::make_unique<SeriesHeader>(*records.series),

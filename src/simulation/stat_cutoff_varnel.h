@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/collecting_sink.h"
+#include "base/memory_budget.h"
 #include "base/message_sink.h"
 #include "processing/restoring.h"
 #include "processing/task_codes.h"
@@ -55,12 +56,17 @@ struct SimulationOptions {
     // leaves the caller's records as they were.
     const std::atomic<bool>* cancel = nullptr;
     const RestoringProcedures* procedures = nullptr;  // null: the workbench's own
+    // What the restorations running at once may take; null: no check. A run
+    // whose single series does not fit is refused before it starts; one
+    // where fewer series than threads fit runs that many at once, and says so.
+    const MemoryBudget* memoryBudget = nullptr;
 };
 
 enum class SimulationOutcome {
     Completed,
     Cancelled,
-    Failed,  // reported through the sink; nothing of the run kept, as after Cancel
+    Failed,   // reported through the sink; nothing of the run kept, as after Cancel
+    Refused,  // a series would not fit in the memory budget (reported); nothing run
 };
 
 struct SimulationResult {

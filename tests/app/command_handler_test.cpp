@@ -8,12 +8,16 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "app/main_menu.h"
+#include "base/memory_budget.h"
 #include "dialogs/settings_dialogs.h"
 #include "series/subsets.h"
 #include "support/command_rig.h"
+#include "support/state_difference.h"
 
 namespace etalon {
 namespace {
@@ -493,6 +497,51 @@ TEST(Commands, FailuresStopTheChainWithTheirMessage) {
     EXPECT_EQ(c.sink.last().caption, " About ChainsHeader ");
     EXPECT_EQ(c.host.sent, (Ids{kCmdSameData, kCmdProcess}));
     EXPECT_EQ(c.state.nDisplayMode, DisplayMode::AlphabetGrid);
+}
+
+// A restoration runs behind a busy dialog. Cancelled, stopped by an
+// exception or refused for memory, it undoes the whole input that led to it:
+// the series made on the way, the streams, the settings taken over.
+TEST(Commands, ACancelledFailedOrRefusedRestorationKeepsTheWholeState) {
+    CommandRig b;
+    b.procedures = workbenchRestoringProcedures();
+    b.command(kCmdNextData);
+    EXPECT_EQ(b.host.progressTotals, std::vector<uint32_t>{0});
+    EXPECT_EQ(b.host.progressCaptions, std::vector<std::string>{" Processing "});
+    b.state.wNewNoiseLevel = 50;  // taken over by the next series
+    const AppState before = b.state;
+    b.host.cancelAt = 0;
+    for (uint16_t id : {kCmdNextData, kCmdSameData, kCmdRepeatDetection, kCmdFixedCase}) {
+        SCOPED_TRACE(id);
+        b.command(id);
+        EXPECT_EQ(test::stateDifference(before, b.state), "");
+    }
+    b.pressIn(b.layout.rcStartButton1);
+    EXPECT_EQ(test::stateDifference(before, b.state), "");
+    EXPECT_TRUE(b.sink.empty());
+
+    b.host.cancelAt.reset();
+    b.procedures.recognizeKnownNumberChain = [](auto&&...) -> int {
+        throw std::runtime_error("no lane left");
+    };
+    b.command(kCmdNextData);
+    EXPECT_EQ(test::stateDifference(before, b.state), "");
+    ASSERT_EQ(b.sink.messages.size(), 1u);
+    EXPECT_EQ(b.sink.last().text, "The restoration stopped: no lane left");
+
+    b.procedures = workbenchRestoringProcedures();
+    setenv(kMemoryLimitVariable, "100K", 1);
+    b.command(kCmdNextData);
+    unsetenv(kMemoryLimitVariable);
+    EXPECT_EQ(test::stateDifference(before, b.state), "");
+    ASSERT_EQ(b.sink.messages.size(), 2u);
+    EXPECT_NE(b.sink.last().text.find("Restoring the series needs "), std::string::npos);
+    EXPECT_NE(b.sink.last().text.find("100 KB is the limit set by ETALON_MEMORY_LIMIT."),
+              std::string::npos)
+        << b.sink.last().text;
+
+    b.command(kCmdNextData);
+    EXPECT_EQ(b.state.wNoiseLevel, 50);
 }
 
 TEST(Commands, RepaintsCoverWhatChanged) {

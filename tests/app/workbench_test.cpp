@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -24,6 +25,7 @@
 #include "graphs/series_graph_text.h"
 #include "support/pixels.h"
 #include "support/recording_sink.h"
+#include "support/state_difference.h"
 
 namespace etalon {
 namespace {
@@ -472,6 +474,59 @@ TEST(Workbench, ClosingDuringARunStopsItBeforeFreeingAnything) {
     EXPECT_TRUE(window->isDestroyed());
     EXPECT_EQ(workbench.destroyCount(), 1);
     EXPECT_EQ(workbench.state().lpSeriesHeader, nullptr);
+}
+
+// A restoration that takes long runs behind a busy dialog (no count); Cancel
+// there leaves the whole state as before the command, and closing the window
+// during the next one cancels it and ends the window.
+TEST(Workbench, ALongRestorationRunsBehindABusyDialogThatCancelsOrCloses) {
+    std::atomic<bool> released{false};
+    RestoringProcedures procedures = workbenchRestoringProcedures();
+    procedures.recognizeKnownNumberChain = [&](auto&&...) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!released && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return 0;
+    };
+    test::RecordingSink sink;
+    Workbench workbench(sink, platform::loadBitmapResource, procedures);
+    auto window = Window::create(workbench, kWindowTitle, mainMenu());
+    ASSERT_NE(window, nullptr);
+    window->resizeClient(1024, 700);
+    window->paint();
+    const AppState before = workbench.state();
+
+    bool closing = false;
+    int busyDialogs = 0;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible() || released) return;
+        if (dialog->minimum() == 0 && dialog->maximum() == 0) ++busyDialogs;
+        if (closing) {
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                if (qobject_cast<QMainWindow*>(top)) top->close();
+            }
+        } else {
+            for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
+                if (button->text() == "Cancel") button->click();
+            }
+        }
+        released = true;
+    });
+    user.start(20);
+    window->chooseMenuItem(kCmdNextData);
+    EXPECT_EQ(busyDialogs, 1);
+    EXPECT_EQ(test::stateDifference(before, workbench.state()), "");
+    EXPECT_FALSE(window->isDestroyed());
+
+    released = false;
+    closing = true;
+    window->chooseMenuItem(kCmdNextData);
+    EXPECT_EQ(busyDialogs, 2);
+    EXPECT_TRUE(window->isDestroyed());
+    EXPECT_EQ(workbench.destroyCount(), 1);
+    EXPECT_TRUE(sink.empty());
 }
 
 }  // namespace

@@ -1,7 +1,12 @@
 // `etalon-cli process` against the reference procedures, made series against
 // the same series read back, and refused files.
 #include <gtest/gtest.h>
+
+#include <stdlib.h>
+
 #include <unistd.h>
+#include <algorithm>
+#include <utility>
 
 #include <cstdio>
 #include <filesystem>
@@ -12,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "base/memory_budget.h"
 #include "cli/commands.h"
 #include "oracle/oracle_processing.h"
 #include "pulses/alphabet.h"
@@ -198,6 +204,28 @@ TEST(Process, TuplesDetectionSearchesWithTheWholePattern) {
         firsts.insert(etalons[0]);
     }
     EXPECT_EQ(firsts.size(), 10u);
+}
+
+// Work past the memory budget is refused before it starts: exit 2, one line,
+// nothing printed; the budget comes from the option or the variable.
+TEST(Process, WorkPastTheMemoryBudgetIsRefusedWithOneLine) {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"process", "--length", "32767", "--tmin", "1", "--memory-limit", "50M"},
+         "50 MB is the limit set by --memory-limit. Tmin "},
+        {{"simulate", "--memory-limit", "100K"}, "100 KB is the limit set by --memory-limit."},
+        {{"process", "--memory-limit", "2Q"}, "'2Q' is no size"},
+        {{"process"}, "100 KB is the limit set by ETALON_MEMORY_LIMIT."},
+    };
+    for (const auto& [args, said] : cases) {
+        SCOPED_TRACE(args.back());
+        if (args.size() == 1) setenv(kMemoryLimitVariable, "100K", 1);
+        const test::CliResult r = test::runCli(args);
+        unsetenv(kMemoryLimitVariable);
+        EXPECT_EQ(r.code, 2);
+        EXPECT_TRUE(r.out.empty());
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_NE(r.err.find(said), std::string::npos) << r.err;
+    }
 }
 
 TEST(Process, RefusesBadFilesWithOneLine) {

@@ -159,6 +159,7 @@ TEST(Recording, RefusalsExitTwoWithOneLine) {
         {{"--alphabet", single, "--etalons", "1,2"}, "--etalons: etalon 2 is outside 1..1"},
         {{"--column", "2"}, "--column goes with --samples"},
         {{"--format", "csv", "--count", "2"}, "--format csv: one series at a time"},
+        {{"--samples", csv, "--memory-limit", "1K"}, "1 KB is the limit set by --memory-limit"},
     };
     for (const auto& [options, expected] : refusals) {
         std::vector<std::string> args = {"process"};

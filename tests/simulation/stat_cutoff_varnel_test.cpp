@@ -1,6 +1,7 @@
 // The parallel simulation driver against the step-by-step one, its etalon
 // stepping, its refusals and what a cancelled run leaves behind.
 #include "simulation/stat_cutoff_varnel.h"
+#include "simulation/restoring_budget.h"
 
 #include <gtest/gtest.h>
 #include <oneapi/tbb/global_control.h>
@@ -63,7 +64,8 @@ struct SimulationFixture : SeriesFixture {
 
     SimulationResult simulate(unsigned threads, const RestoringProcedures* procedures = nullptr,
                               std::function<void(uint32_t)> progress = {},
-                              const std::atomic<bool>* cancel = nullptr) {
+                              const std::atomic<bool>* cancel = nullptr,
+                              const MemoryBudget* budget = nullptr) {
         // Even more threads than cores, for orders the cores alone would not give.
         tbb::global_control pool(tbb::global_control::max_allowed_parallelism, threads);
         tbb::task_arena arena(static_cast<int>(threads));
@@ -72,6 +74,7 @@ struct SimulationFixture : SeriesFixture {
         options.procedures = procedures;
         options.progress = std::move(progress);
         options.cancel = cancel;
+        options.memoryBudget = budget;
         return statCutoffVarnel(sink, run(), {errors.get(), series.get(), &streams}, options);
     }
 
@@ -323,6 +326,64 @@ TEST(Simulation, RunsThatCannotWorkAreRefusedAndChangeNothing) {
         statCutoffVarnel(f.sink, f.run(), {nullptr, f.series.get(), &f.streams}).completed());
     EXPECT_EQ(f.sink.last().text, "Absence of RestoreErrorHeader!");
     EXPECT_EQ(f.sink.last().caption, "statCutoffVarnel");
+}
+
+// A budget that holds one series but not two restores them one at a time,
+// says so and gives the same grid; one that holds none refuses and keeps
+// everything; the refusal's suggestions fit.
+TEST(Simulation, AMemoryBudgetRunsFewerSeriesAtOnceOrRefuses) {
+    SimulationFixture unlimited{Case{}};
+    ASSERT_TRUE(unlimited.simulate(2).completed());
+
+    SimulationFixture f{Case{}};
+    const Snapshot before(f);
+    const MemoryBudget none{1, "the limit set by ETALON_MEMORY_LIMIT"};
+    EXPECT_EQ(f.simulate(2, nullptr, {}, nullptr, &none).outcome, SimulationOutcome::Refused);
+    ASSERT_EQ(f.sink.messages.size(), 1u);
+    EXPECT_NE(f.sink.last().text.find("Restoring one series of the simulation needs "),
+              std::string::npos)
+        << f.sink.last().text;
+    EXPECT_NE(f.sink.last().text.find("1 KB is the limit set by ETALON_MEMORY_LIMIT."), std::string::npos)
+        << f.sink.last().text;
+    before.expectUnchanged(f);
+
+    RestoringRequest request;
+    request.alphabet = f.alphabet;
+    request.etalons = f.c.list;
+    request.tmin = 40;
+    request.tmax = 181;
+    request.series = f.series.get();
+    const auto procedure = chooseRestoringProcedure(TaskCode{f.c.task}, SeriesCode{f.c.seriesType});
+    const std::size_t need = geometryMemoryNeed(procedure, request, 200, 4);
+    const MemoryBudget one{need + need / 2, "available (MemAvailable)"};
+    f.sink.messages.clear();
+    ASSERT_TRUE(f.simulate(2, nullptr, {}, nullptr, &one).completed());
+    ASSERT_EQ(f.sink.messages.size(), 1u);
+    EXPECT_NE(f.sink.last().text.find(": 1 of the 2 threads restore at once."), std::string::npos)
+        << f.sink.last().text;
+    expectSameGrid(*f.errors, *unlimited.errors);
+
+    // A long series at Tmin 1: the suggested Tmin and length fit, one step less does not.
+    auto big = getCutOffSeriesHeader(f.sink, kEtalonsNumber, kEtalonLength, 1, 181, 16000, nullptr);
+    ASSERT_TRUE(big);
+    big->dwSeriesSize = 16000;
+    big->wImpulseSize = kEtalonLength;
+    request.series = big.get();
+    request.tmin = 1;
+    const std::size_t bigNeed = geometryMemoryNeed(procedure, request, 16000, 4000);
+    const BudgetFit fit = fitRestoring(procedure, request, bigNeed, bigNeed / 8);
+    ASSERT_TRUE(fit.tmin && fit.length);
+    const auto needAt = [&](uint16_t tmin, uint32_t length) {
+        RestoringRequest r = request;
+        r.tmin = tmin;
+        const PulseCountBounds b = pulseCountBounds(length, kEtalonLength, tmin, 181);
+        return geometryMemoryNeed(procedure, r, length,
+                                  static_cast<uint16_t>((b.minPulses + b.maxPulses) / 2));
+    };
+    EXPECT_LE(needAt(*fit.tmin, 16000), bigNeed / 8);
+    EXPECT_GT(needAt(*fit.tmin - 1, 16000), bigNeed / 8);
+    EXPECT_LE(needAt(1, *fit.length), bigNeed / 8);
+    EXPECT_GT(needAt(1, *fit.length + 1), bigNeed / 8);
 }
 
 TEST(Simulation, GridsWithoutPointsCompleteWithoutMakingSeries) {

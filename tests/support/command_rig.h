@@ -65,8 +65,13 @@ struct CommandRig {
         }
     }
 
-    void command(uint16_t id) { host.sendCommand(id); }
-    void press(int32_t x, int32_t y) { PressHandler(state, layout, host, sink).onPress(x, y); }
+    // An input of the user, undone whole as the window undoes it.
+    void command(uint16_t id) {
+        runUndoableInput(state, [&] { host.sendCommand(id); });
+    }
+    void press(int32_t x, int32_t y) {
+        runUndoableInput(state, [&] { PressHandler(state, layout, host, sink).onPress(x, y); });
+    }
     void pressIn(const platform::Rect& r) { press((r.left + r.right) / 2, (r.top + r.bottom) / 2); }
 
     std::vector<std::string> procedureNames() const {

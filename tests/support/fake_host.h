@@ -60,19 +60,17 @@ class FakeHost final : public CommandHost {
         progressTotals.push_back(total);
         struct Channel final : platform::ProgressChannel {
             std::optional<uint32_t> cancelAt;
-            bool stop = false;
             uint32_t last = 0;
             void report(uint32_t done) override {
                 last = done;
-                if (cancelAt && done >= *cancelAt) stop = true;
+                if (cancelAt && done >= *cancelAt) cancel();
             }
-            bool cancelled() const override { return stop; }
         } channel;
         channel.cancelAt = cancelAt;
-        channel.stop = cancelAt && *cancelAt == 0;
+        if (cancelAt && *cancelAt == 0) channel.cancel();
         work(channel);
         progressDone.push_back(channel.last);
-        return !channel.stop;
+        return !channel.cancelled();
     }
 
     std::string editText(uint16_t id) const override {

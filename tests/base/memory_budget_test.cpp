@@ -1,0 +1,41 @@
+#include "base/memory_budget.h"
+
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+namespace etalon {
+namespace {
+
+TEST(MemoryBudget, SizesAsTypedAndTheSmallestLimitWins) {
+    EXPECT_EQ(parseMemorySize("512M"), 512u << 20);
+    EXPECT_EQ(parseMemorySize("2G"), std::size_t{2} << 30);
+    EXPECT_EQ(parseMemorySize("1.5GiB"), std::size_t{3} << 29);
+    EXPECT_EQ(parseMemorySize(" 64kb "), 64u << 10);
+    EXPECT_EQ(parseMemorySize("1000000"), 1000000u);
+    for (const char* bad : {"", "0", "-1", "12X", "M", "1.2.3G", "2 G B"})
+        EXPECT_EQ(parseMemorySize(bad), std::nullopt) << bad;
+
+    const std::string meminfo =
+        "MemTotal:       24000000 kB\nMemFree:         1000000 kB\nMemAvailable:    8000000 kB\n";
+    EXPECT_EQ(memAvailableFrom(meminfo), std::size_t{8000000} * 1024);
+    EXPECT_EQ(memAvailableFrom("MemTotal: 5 kB\n"), std::nullopt);
+
+    unsetenv(kMemoryLimitVariable);
+    MemoryBudget b = memoryBudget(std::nullopt, "--memory-limit", meminfo);
+    EXPECT_EQ(b.bytes, std::size_t{8000000} * 1024);
+    EXPECT_EQ(b.source, "available (MemAvailable)");
+    setenv(kMemoryLimitVariable, "2G", 1);
+    b = memoryBudget(std::size_t{3} << 30, "--memory-limit", meminfo);
+    EXPECT_EQ(b.bytes, std::size_t{2} << 30);
+    EXPECT_EQ(b.source, "the limit set by ETALON_MEMORY_LIMIT");
+    b = memoryBudget(std::size_t{1} << 30, "--memory-limit", meminfo);
+    EXPECT_EQ(b.source, "the limit set by --memory-limit");
+    unsetenv(kMemoryLimitVariable);
+    EXPECT_EQ(memoryBudget(std::nullopt, "", "").bytes, SIZE_MAX);
+    EXPECT_EQ(memoryText(std::size_t{3} << 29), "1.5 GB");
+    EXPECT_EQ(memoryText(512u << 20), "512 MB");
+}
+
+}  // namespace
+}  // namespace etalon
