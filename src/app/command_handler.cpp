@@ -622,13 +622,20 @@ bool CommandHandler::runProcedure() {
         return false;
     }
 
+    // Tables for this run alone; through them Cancel (or closing the window)
+    // stops the procedure itself instead of waiting for it to finish.
+    RestoringWork work;
+    request.work = &work;
     CollectingSink reports;
     const bool finished =
         host_.runWithProgress(kRestoringCaption, 0, [&](platform::ProgressChannel& channel) {
             auto sink = reports.forItem(0);
             if (channel.cancelled()) return;
+            work.stop = &channel.cancelFlag();
             try {
                 runRestoringProcedure(sink, procedure, request, procedures_);
+            } catch (const RestoringStopped&) {
+                copies.failed = true;  // cancelled: the copies are dropped without a word
             } catch (const std::exception& e) {
                 // Nothing may leave the worker thread; the run keeps nothing.
                 sink.show(std::string("The restoration stopped: ") + e.what(), kRestoringCaption,

@@ -180,8 +180,8 @@ void addSigned(MessageSink& sink, IntervalsHeader* set, int64_t lo, int64_t hi) 
 
 }  // namespace
 
-OmegaSets makeOmegaSets(MessageSink& sink, const SeriesHeader& series, uint16_t tmin,
-                        uint16_t tmax) {
+OmegaSets makeOmegaSets(MessageSink& sink, const SeriesHeader& series, uint16_t tmin, uint16_t tmax,
+                        StopFlag stop) {
     OmegaSets sets;
     const int64_t n = series.dwSeriesSize;
     const int64_t length = series.wImpulseSize;
@@ -193,16 +193,19 @@ OmegaSets makeOmegaSets(MessageSink& sink, const SeriesHeader& series, uint16_t 
     sets.plus = getIntervalsHeader(sink, nullptr, series.wMaxPulses);
     if (!sets.minus || !sets.tilda || !sets.plus) return OmegaSets{};
     for (int64_t k = minP; k <= maxP; ++k) {
+        stop.check();
         addSigned(sink, sets.minus.get(), std::max<int64_t>(0, n - t1 * k),
                   std::min(t1 - length, n - length - t0 * (k - 1)));
     }
     for (int64_t k = minP; k <= maxP; ++k) {
+        stop.check();
         for (int64_t l = 1; l <= k - 1; ++l) {
             addSigned(sink, sets.tilda.get(), std::max(n - t1 * (k - l), t0 * l),
                       std::min(t1 - length + t1 * l, n - length - t0 * (k - 1 - l)));
         }
     }
     for (int64_t k = minP; k <= maxP; ++k) {
+        stop.check();
         addSigned(sink, sets.plus.get(), std::max(n - t1, t0 * (k - 1)),
                   std::min(n - length, t1 - length + t1 * (k - 1)));
     }
@@ -226,8 +229,8 @@ void toRanges(const IntervalsHeader& set, int32_t lastStart,
 }  // namespace
 
 bool makePositionClasses(MessageSink& sink, const SeriesHeader& series, uint16_t tmin,
-                         uint16_t tmax, PositionClasses& classes) {
-    OmegaSets sets = makeOmegaSets(sink, series, tmin, tmax);
+                         uint16_t tmax, PositionClasses& classes, StopFlag stop) {
+    OmegaSets sets = makeOmegaSets(sink, series, tmin, tmax, stop);
     if (!sets.minus) return false;
     std::unique_ptr<IntervalsHeader> work;
     // A record that holds no series yet has no pulse length; its positions
@@ -239,10 +242,12 @@ bool makePositionClasses(MessageSink& sink, const SeriesHeader& series, uint16_t
     if (!work) return false;
     subIntervals(sink, work.get(), sets.tilda.get());
     toRanges(*work, lastStart, classes.firstOnly);
+    stop.check();
 
     work = copyIntervals(sink, std::move(work), sets.minus.get());
     if (!work || !crossIntervals(sink, work.get(), sets.tilda.get())) return false;
     toRanges(*work, lastStart, classes.firstOrLater);
+    stop.check();
 
     work = copyIntervals(sink, std::move(work), sets.tilda.get());
     if (!work) return false;
@@ -291,12 +296,12 @@ bool makePositionClasses(MessageSink& sink, const SeriesHeader& series, uint16_t
 }
 
 bool PositionClassesCache::get(MessageSink& sink, const SeriesHeader& series, uint16_t tmin,
-                               uint16_t tmax, const PositionClasses*& classes) {
+                               uint16_t tmax, const PositionClasses*& classes, StopFlag stop) {
     const Key key{
         series.dwSeriesSize, series.wImpulseSize, series.wMinPulses, series.wMaxPulses, tmin, tmax};
     if (!valid_ || !(key == key_)) {
         valid_ = false;
-        if (!makePositionClasses(sink, series, tmin, tmax, classes_)) return false;
+        if (!makePositionClasses(sink, series, tmin, tmax, classes_, stop)) return false;
         key_ = key;
         valid_ = true;
     }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/message_sink.h"
+#include "processing/restoring_stop.h"
 #include "series/series_header.h"
 
 namespace etalon {
@@ -58,9 +59,10 @@ struct OmegaSets {
     std::unique_ptr<IntervalsHeader> tilda;
     std::unique_ptr<IntervalsHeader> plus;
 };
-// Null members after an allocation failure.
-OmegaSets makeOmegaSets(MessageSink& sink, const SeriesHeader& series, uint16_t tmin,
-                        uint16_t tmax);
+// Null members after an allocation failure. The work grows as the square of
+// the pulse count, so a set `stop` throws RestoringStopped.
+OmegaSets makeOmegaSets(MessageSink& sink, const SeriesHeader& series, uint16_t tmin, uint16_t tmax,
+                        StopFlag stop = {});
 
 // The classes the unknown-count procedures scan, as lists of intervals.
 struct PositionClasses {
@@ -83,7 +85,7 @@ struct PositionClasses {
 // Computes the classes through one working record, as the sets' own
 // operations do (capacity refusals included). False after an allocation failure.
 bool makePositionClasses(MessageSink& sink, const SeriesHeader& series, uint16_t tmin,
-                         uint16_t tmax, PositionClasses& classes);
+                         uint16_t tmax, PositionClasses& classes, StopFlag stop = {});
 
 // The classes of the last geometry asked for: consecutive runs on series of
 // the same geometry (the simulation's repeats, the same series processed
@@ -92,7 +94,7 @@ class PositionClassesCache {
   public:
     // False after an allocation failure.
     bool get(MessageSink& sink, const SeriesHeader& series, uint16_t tmin, uint16_t tmax,
-             const PositionClasses*& classes);
+             const PositionClasses*& classes, StopFlag stop = {});
 
   private:
     struct Key {

@@ -37,6 +37,7 @@ struct KnownChainWork {
     bool everyLayer = true;  // each group keeps every layer; otherwise one chain keeps checkpoints
     std::size_t everyLayerBudget = 0;
     std::vector<int32_t> stretch;  // without every layer: where a group's chains are read out
+    StopFlag stop;                 // this run's caller's
 };
 
 // Sizes everything one run over `alphabet` needs; throws std::bad_alloc.
@@ -91,6 +92,7 @@ int detectKnownNumberChain(MessageSink& sink, std::span<const PulseHeader> alpha
     RestoringWork own;
     RestoringWork& tables = work ? *work : own;
     KnownChainWork& w = tables.tables<KnownChainWork>();
+    w.stop = tables.stopFlag();
     if (!growTables([&] { storedRanges(series, w.ranges); })) {
         reportNoMemory(sink, "Нет памяти для ppDw!");
         return 0;
@@ -113,7 +115,7 @@ int detectKnownNumberChain(MessageSink& sink, std::span<const PulseHeader> alpha
     int32_t criterion = 0;
     if (!w.chain.run(w.ranges, w.fits, tmin, tmax,
                      {kNoPredecessorValue, kNoChainValue, kSearchStartValue}, w.positions,
-                     criterion)) {
+                     criterion, w.stop)) {
         noChain(series, chains);
         return 1;
     }
@@ -229,7 +231,7 @@ void traceGroup(KnownChainWork& w, std::span<const int16_t> series, std::size_t 
         positions[lane] = w.chainPositions.data() + d * q;
         positions[lane][q - 1] = w.endPosition[d];
     }
-    w.groups[group].traceLanes(w.fits, wanted, positions, found, w.stretch);
+    w.groups[group].traceLanes(w.fits, wanted, positions, found, w.stretch, w.stop);
     for (std::size_t lane = 0; lane < lanes; ++lane) {
         if (wanted[lane]) w.traced[group * lanes + lane] = found[lane] ? 1 : -1;
     }
@@ -244,7 +246,7 @@ bool traceChain(KnownChainWork& w, std::span<const int16_t> series, std::size_t 
         std::span<int32_t> positions(w.chainPositions.data() + d * q, q);
         positions[q - 1] = w.endPosition[d];
         const bool found = w.groups[d / lanes].backtrack(static_cast<int>(d % lanes),
-                                                         kSearchStartValue, positions);
+                                                         kSearchStartValue, positions, w.stop);
         w.traced[d] = found ? 1 : -1;
     }
     return w.traced[d] > 0;
@@ -283,6 +285,7 @@ int recognizeKnownNumberChain(MessageSink& sink, std::span<const PulseHeader> al
     RestoringWork& tables = work ? *work : own;
     KnownChainWork& w = tables.tables<KnownChainWork>();
     w.everyLayerBudget = tables.everyLayerBudget;
+    w.stop = tables.stopFlag();
     if (!growTables([&] { storedRanges(series, w.ranges); })) {
         reportNoMemory(sink, "Нет памяти для ppDw!");
         return -1;
@@ -314,7 +317,7 @@ int recognizeKnownNumberChain(MessageSink& sink, std::span<const PulseHeader> al
         interleaveFits(w, series.noisyData(), g, cover);
         pointLaneLayers(w, cover);
         LaneLayeredChain& chain = w.groups[g];
-        chain.forward(w.ranges, w.fits, tmin, tmax, kSearchStartValue, w.everyLayer);
+        chain.forward(w.ranges, w.fits, tmin, tmax, kSearchStartValue, w.everyLayer, w.stop);
         const auto used = static_cast<int>(std::min(lanes, distinct - g * lanes));
         chain.findEnds(kSearchStartValue, used, w.endPosition.data() + g * lanes,
                        w.endValue.data() + g * lanes);

@@ -53,6 +53,7 @@ struct TuplesWork {
     bool everyLayer = true;  // each group keeps every layer; otherwise one chain keeps checkpoints
     std::size_t everyLayerBudget = 0;
     std::vector<int32_t> stretch;  // without every layer: where a group's chains are read out
+    StopFlag stop;                 // this run's caller's
 };
 
 void growForRun(TuplesWork& w, const SeriesHeader& series, std::size_t alphabetSize,
@@ -84,7 +85,7 @@ bool searchShift(TuplesWork& w, std::span<const int32_t> tuple, int shift, int32
     }
     if (!w.chain.run(w.ranges, w.fits, tmin, tmax,
                      {kNoPredecessorValue, kNoChainValue, kNoPredecessorValue}, w.positions,
-                     criterion)) {
+                     criterion, w.stop)) {
         return false;
     }
     for (int k = 0; k < q; ++k) {
@@ -213,7 +214,8 @@ bool traceCandidate(TuplesWork& w, int32_t c, const LayerRange& cover, std::size
         std::span<int32_t> positions(w.chainPositions.data() + std::size_t(c) * q, q);
         positions[q - 1] = w.endPosition[c];
         w.traced[c] =
-            w.groups[c / kLanes].backtrack(c % kLanes, kNoPredecessorValue, positions) ? 1 : -1;
+            w.groups[c / kLanes].backtrack(c % kLanes, kNoPredecessorValue, positions, w.stop) ? 1
+                                                                                               : -1;
     }
     if (w.traced[c] == 0) {
         const std::size_t g = c / kLanes;
@@ -227,7 +229,7 @@ bool traceCandidate(TuplesWork& w, int32_t c, const LayerRange& cover, std::size
             positions[lane] = w.chainPositions.data() + d * q;
             positions[lane][q - 1] = w.endPosition[d];
         }
-        w.groups[g].traceLanes(w.fits, wanted, positions, found, w.stretch);
+        w.groups[g].traceLanes(w.fits, wanted, positions, found, w.stretch, w.stop);
         for (std::size_t lane = 0; lane < kLanes; ++lane) {
             if (wanted[lane]) w.traced[g * kLanes + lane] = found[lane] ? 1 : -1;
         }
@@ -247,7 +249,7 @@ int rankInLanes(TuplesWork& w, const LayerRange& cover, std::size_t q, int32_t t
     for (std::size_t g = 0; g * kLanes < n; ++g) {
         pointGroupFits(w, g, cover, q);
         LaneLayeredChain& chain = w.groups[g];
-        chain.forward(w.ranges, w.fits, tmin, tmax, kNoPredecessorValue, w.everyLayer);
+        chain.forward(w.ranges, w.fits, tmin, tmax, kNoPredecessorValue, w.everyLayer, w.stop);
         const auto used = static_cast<int>(std::min(kLanes, n - g * kLanes));
         chain.findEnds(kNoChainValue, used, w.endPosition.data() + g * kLanes,
                        w.endValue.data() + g * kLanes);
@@ -292,6 +294,7 @@ int detectKnownNumberTuples(MessageSink& sink, std::span<const PulseHeader> alph
     RestoringWork& tables = work ? *work : own;
     TuplesWork& w = tables.tables<TuplesWork>();
     w.everyLayerBudget = tables.everyLayerBudget;
+    w.stop = tables.stopFlag();
     if (!growTables([&] { formulaRanges(series, tmin, tmax, w.ranges); })) {
         reportNoMemory(sink, "Нет памяти для ppDw!");
         return 0;
@@ -342,6 +345,7 @@ int recognizeKnownNumberTuples(MessageSink& sink, std::span<const PulseHeader> a
     RestoringWork& tables = work ? *work : own;
     TuplesWork& w = tables.tables<TuplesWork>();
     w.everyLayerBudget = tables.everyLayerBudget;
+    w.stop = tables.stopFlag();
     if (!growTables([&] { storedRanges(series, w.ranges); })) {
         reportNoMemory(sink, "Нет памяти для ppDw!");
         return 0;

@@ -228,7 +228,7 @@ void LaneLayeredChain::layer(std::size_t k, std::span<const int32_t* const> fits
 
 void LaneLayeredChain::forward(std::span<const LayerRange> ranges,
                                std::span<const int32_t* const> fits, int32_t tmin, int32_t tmax,
-                               int32_t start, bool everyLayer) {
+                               int32_t start, bool everyLayer, StopFlag stop) {
     keep(ranges, tmin, tmax, start);
     const std::size_t q = ranges.size();
     offsets_.assign(q + 1, 0);
@@ -247,8 +247,10 @@ void LaneLayeredChain::forward(std::span<const LayerRange> ranges,
     int32_t* values = values_.data();
     std::copy_n(fits[0], widthOf(ranges[0]) * kLanes, values);
     const bool vector = vectorLoops();
-    for (std::size_t k = 1; k < q; ++k)
+    for (std::size_t k = 1; k < q; ++k) {
+        stop.check();
         layer(k, fits, values + offsets_[k - 1], values + offsets_[k], vector);
+    }
     last_ = values + offsets_[q - 1];
 }
 
@@ -292,8 +294,10 @@ bool predecessorIn(const int32_t* layer, const LayerRange& r, int32_t next, int3
 
 }  // namespace
 
-bool LaneLayeredChain::backtrack(int lane, int32_t start, std::span<int32_t> positions) const {
+bool LaneLayeredChain::backtrack(int lane, int32_t start, std::span<int32_t> positions,
+                                 StopFlag stop) const {
     for (int k = static_cast<int>(ranges_.size()) - 2; k >= 0; --k) {
+        stop.check();
         const int32_t* layer = values_.data() + offsets_[k] + lane;
         if (!predecessorIn(layer, ranges_[k], positions[k + 1], tmin_, tmax_, start, positions[k]))
             return false;
@@ -303,7 +307,7 @@ bool LaneLayeredChain::backtrack(int lane, int32_t start, std::span<int32_t> pos
 
 void LaneLayeredChain::traceLanes(std::span<const int32_t* const> fits, const bool* wanted,
                                   std::span<int32_t* const, kLanes> positions, bool* found,
-                                  std::span<int32_t> room) {
+                                  std::span<int32_t> room, StopFlag stop) {
     const std::span<const LayerRange> ranges = ranges_;
     const int32_t tmin = tmin_, tmax = tmax_, start = start_;
     const std::size_t q = ranges.size();
@@ -321,11 +325,13 @@ void LaneLayeredChain::traceLanes(std::span<const int32_t* const> fits, const bo
         stretch_.assign(1, values + offsets_[first]);
         int32_t* out = stretch;
         for (std::size_t k = first + 1; k < end; ++k) {
+            stop.check();
             layer(k, fits, stretch_.back(), out, vector);
             stretch_.push_back(out);
             out += widthOf(ranges[k]) * kLanes;
         }
         for (std::size_t k = end; k-- > first;) {
+            stop.check();
             for (int lane = 0; lane < kLanes; ++lane) {
                 if (!found[lane]) continue;
                 found[lane] =

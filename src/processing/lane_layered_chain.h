@@ -41,16 +41,18 @@ class LaneLayeredChain {
     // The programme's values. fits[k][(x - ranges[k].lo) * kLanes + lane] is
     // the lane's fit at x in layer k. Layers 1..Q-1 cap the predecessor
     // minimum at `start`. With `everyLayer` every layer is kept for
-    // backtrack; otherwise one in about sqrt(Q), for traceLanes.
+    // backtrack; otherwise one in about sqrt(Q), for traceLanes. Here and in
+    // the read-outs, a set `stop` throws RestoringStopped.
     void forward(std::span<const LayerRange> ranges, std::span<const int32_t* const> fits,
-                 int32_t tmin, int32_t tmax, int32_t start, bool everyLayer = true);
+                 int32_t tmin, int32_t tmax, int32_t start, bool everyLayer = true,
+                 StopFlag stop = {});
     // For the first `used` lanes: the leftmost smallest value of the last
     // layer below `start` and where it is (-1 when there is none).
     void findEnds(int32_t start, int used, int32_t* position, int32_t* value) const;
     // The lane's chain ending at positions[Q-1]: each earlier pulse the
     // leftmost smallest value below `start` in its window. False when a
     // window holds none. Needs a forward pass that kept every layer.
-    bool backtrack(int lane, int32_t start, std::span<int32_t> positions) const;
+    bool backtrack(int lane, int32_t start, std::span<int32_t> positions, StopFlag stop = {}) const;
     // backtrack for the lanes marked in `wanted` after a forward pass that
     // kept one layer in about sqrt(Q), with the same fits: the layers
     // between two kept ones are computed again in `room` (stretchBytes) as
@@ -59,7 +61,7 @@ class LaneLayeredChain {
     // read out.
     void traceLanes(std::span<const int32_t* const> fits, const bool* wanted,
                     std::span<int32_t* const, kLanes> positions, bool* found,
-                    std::span<int32_t> room);
+                    std::span<int32_t> room, StopFlag stop = {});
 
   private:
     void layer(std::size_t k, std::span<const int32_t* const> fits, const int32_t* prev,

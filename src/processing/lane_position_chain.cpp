@@ -337,7 +337,8 @@ void LanePositionChain::reserve(std::size_t n, std::size_t groups) {
 
 void LanePositionChain::run(const PositionClasses& classes,
                             const std::array<const FitTable*, kLanes>& tables, int used,
-                            int32_t tmin, int32_t tmax, int group) {
+                            int32_t tmin, int32_t tmax, int group, StopFlag stop) {
+    stop.check();
     classes_ = &classes;
     const std::ptrdiff_t w = used <= Narrow::kWidth ? Narrow::kWidth : Wide::kWidth;
     width_[group] = static_cast<int>(w);
@@ -359,15 +360,18 @@ void LanePositionChain::run(const PositionClasses& classes,
     // negative criterion; a later-only pulse always takes the best one.
     if (w == Narrow::kWidth) {
         pass<Narrow>(classes.firstOrLater, 0, tmin, tmax, t);
+        stop.check();
         pass<Narrow>(classes.laterOnly, kUnreachedValue, tmin, tmax, t);
     } else if (vectorLoops()) {
         pass<Wide>(classes.firstOrLater, 0, tmin, tmax, t);
+        stop.check();
         pass<Wide>(classes.laterOnly, kUnreachedValue, tmin, tmax, t);
     } else {
         for (const int half : {0, 4}) {
             const PassTables h{t.fit + half, t.value + half, t.pred + half, t.suffixValue + half,
                                t.suffixAt + half};
             pass<HalfWide>(classes.firstOrLater, 0, tmin, tmax, h);
+            stop.check();
             pass<HalfWide>(classes.laterOnly, kUnreachedValue, tmin, tmax, h);
         }
     }

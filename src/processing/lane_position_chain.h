@@ -28,9 +28,9 @@ class LanePositionChain {
     // Chain values class by class from the fits of the tables (the first
     // `used` lanes count; the others must still name tables), as
     // PositionChain::run does; the predecessors are kept for `group`, the
-    // values until the next run.
+    // values until the next run. A set `stop` throws RestoringStopped.
     void run(const PositionClasses& classes, const std::array<const FitTable*, kLanes>& tables,
-             int used, int32_t tmin, int32_t tmax, int group);
+             int used, int32_t tmin, int32_t tmax, int group, StopFlag stop = {});
     // Per lane of the last run: the leftmost position of `ends` with the
     // smallest value below start (-1 if none) and that value (start if none),
     // as PositionChain::findEnd; kept at group * 8 + lane.

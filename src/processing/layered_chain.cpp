@@ -124,7 +124,7 @@ void LayeredChain::forwardLayer(const LayerRange& r, const LayerRange& p, const 
 
 bool LayeredChain::run(std::span<const LayerRange> ranges, std::span<const int32_t* const> fits,
                        int32_t tmin, int32_t tmax, const ChainSentinels& sentinels,
-                       std::span<int32_t> positions, int32_t& criterion) {
+                       std::span<int32_t> positions, int32_t& criterion, StopFlag stop) {
     const int q = static_cast<int>(ranges.size());
     if (q == 0) return false;
     offsets_[0] = 0;
@@ -144,6 +144,7 @@ bool LayeredChain::run(std::span<const LayerRange> ranges, std::span<const int32
             v[i] = fit[i];
     }
     for (int k = 1; k < q; ++k) {
+        stop.check();
         forwardLayer(ranges[k], ranges[k - 1], fits[k], values + offsets_[k - 1],
                      values + offsets_[k], tmin, tmax, sentinels.predecessor);
     }
@@ -163,6 +164,7 @@ bool LayeredChain::run(std::span<const LayerRange> ranges, std::span<const int32
     positions[q - 1] = at;
 
     for (int k = q - 2; k >= 0; --k) {
+        stop.check();
         const LayerRange r = ranges[k];
         const int32_t* layer = values + offsets_[k];
         const int32_t from = std::max(positions[k + 1] - tmax, r.lo);

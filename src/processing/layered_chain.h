@@ -4,6 +4,7 @@
 #include <span>
 #include <vector>
 
+#include "processing/restoring_stop.h"
 #include "series/series_header.h"
 
 namespace etalon {
@@ -30,10 +31,11 @@ class LayeredChain {
 
     // fits[k] points at the fit of layer k's etalon at position ranges[k].lo.
     // Returns false when no admissible chain exists; otherwise positions
-    // holds x_0..x_{Q-1} and criterion the chain's value.
+    // holds x_0..x_{Q-1} and criterion the chain's value. Throws
+    // RestoringStopped once `stop` is set.
     bool run(std::span<const LayerRange> ranges, std::span<const int32_t* const> fits, int32_t tmin,
              int32_t tmax, const ChainSentinels& sentinels, std::span<int32_t> positions,
-             int32_t& criterion);
+             int32_t& criterion, StopFlag stop = {});
 
   private:
     void forwardLayer(const LayerRange& r, const LayerRange& p, const int32_t* fit,

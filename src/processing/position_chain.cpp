@@ -33,7 +33,8 @@ void PositionChain::clear(std::size_t n, const PositionClasses& classes) {
     unfitted(next, n);
 }
 
-void PositionChain::run(const PositionClasses& classes, int32_t tmin, int32_t tmax) {
+void PositionChain::run(const PositionClasses& classes, int32_t tmin, int32_t tmax, StopFlag stop) {
+    stop.check();
     classes_ = &classes;
     tmin_ = tmin;
     tmax_ = tmax;
@@ -44,6 +45,7 @@ void PositionChain::run(const PositionClasses& classes, int32_t tmin, int32_t tm
     // negative criterion; a later-only pulse always takes the best one.
     window_.start(value_.data(), tmin, tmax);
     pass(classes.firstOrLater, 0, tmin);
+    stop.check();
     if (!windowsCarryOver(classes, tmin)) window_.start(value_.data(), tmin, tmax);
     pass(classes.laterOnly, kUnreachedValue, tmin);
 }

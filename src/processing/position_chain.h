@@ -34,7 +34,8 @@ class PositionChain {
     }
 
     // Chain values class by class: first-only, first-or-later, later-only.
-    void run(const PositionClasses& classes, int32_t tmin, int32_t tmax);
+    // A set `stop` throws RestoringStopped between the passes.
+    void run(const PositionClasses& classes, int32_t tmin, int32_t tmax, StopFlag stop = {});
     // The predecessor of x as the value of x was found: the leftmost best
     // position of its window, with the classes not computed by then unreached.
     int32_t predecessor(int32_t x) const;

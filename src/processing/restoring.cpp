@@ -68,31 +68,77 @@ bool readsEtalonList(RestoringProcedure procedure) {
            !readsPatterns(procedure);
 }
 
+namespace {
+
+// The workbench's entries, as named closures: a copy of the table (the window
+// keeps one) is still known for its own entries by their type, so
+// runRestoringProcedure runs them with the caller's work tables.
+const auto kOwnDetectKnownChain = [](auto&&... a) { return detectKnownNumberChain(a...); };
+const auto kOwnRecognizeKnownChain = [](auto&&... a) { return recognizeKnownNumberChain(a...); };
+const auto kOwnDetectUnknownChain = [](auto&&... a) { return detectUnknownNumberChain(a...); };
+const auto kOwnRecognizeUnknownChain = [](auto&&... a) {
+    return recognizeUnknownNumberChain(a...);
+};
+// The known-count tuples procedures have no debugging pass to clear.
+const auto kOwnDetectKnownTuples = [](MessageSink& sink, std::span<const PulseHeader> alphabet,
+                                      std::span<const int32_t> tuple, const TuplesSearch& search,
+                                      ChainsHeader* chains, SeriesHeader& series, int32_t&) {
+    return detectKnownNumberTuples(sink, alphabet, tuple, search, chains, series);
+};
+const auto kOwnTuplesDetection = [](auto&&... a) { return TuplesDetection(a...); };
+const auto kOwnRecognizeKnownTuples = [](MessageSink& sink, std::span<const PulseHeader> alphabet,
+                                         std::span<const std::span<const int32_t>> tuples,
+                                         const TuplesSearch& search, ChainsHeader* chains,
+                                         SeriesHeader& series, int32_t&) {
+    return recognizeKnownNumberTuples(sink, alphabet, tuples, search, chains, series);
+};
+const auto kOwnTuplesRecognition = [](auto&&... a) { return TuplesRecognition(a...); };
+
+template <class Entry, class Own>
+bool holds(const Entry& entry, const Own&) {
+    return entry.template target<Own>() != nullptr;
+}
+
+// Whether the table's entry for the procedure is the workbench's own.
+bool ownEntry(const RestoringProcedures& p, RestoringProcedure procedure) {
+    switch (procedure) {
+        case RestoringProcedure::DetectKnownNumberChain:
+            return holds(p.detectKnownNumberChain, kOwnDetectKnownChain);
+        case RestoringProcedure::RecognizeKnownNumberChain:
+            return holds(p.recognizeKnownNumberChain, kOwnRecognizeKnownChain);
+        case RestoringProcedure::DetectUnknownNumberChain:
+            return holds(p.detectUnknownNumberChain, kOwnDetectUnknownChain);
+        case RestoringProcedure::RecognizeUnknownNumberChain:
+            return holds(p.recognizeUnknownNumberChain, kOwnRecognizeUnknownChain);
+        case RestoringProcedure::DetectKnownNumberTuples:
+            return holds(p.detectKnownNumberTuples, kOwnDetectKnownTuples);
+        case RestoringProcedure::TuplesDetection:
+            return holds(p.tuplesDetection, kOwnTuplesDetection);
+        case RestoringProcedure::RecognizeKnownNumberTuples:
+            return holds(p.recognizeKnownNumberTuples, kOwnRecognizeKnownTuples);
+        case RestoringProcedure::TuplesRecognition:
+            return holds(p.tuplesRecognition, kOwnTuplesRecognition);
+        case RestoringProcedure::None:
+            break;
+    }
+    return false;
+}
+
+}  // namespace
+
 const RestoringProcedures& workbenchRestoringProcedures() {
-    // Entries for callers that hold no work tables; runRestoringProcedure
-    // calls the procedures directly with the request's.
+    // Callers may replace entries with stand-ins; runRestoringProcedure
+    // calls the own ones directly, with the request's work tables.
     static const RestoringProcedures table = [] {
         RestoringProcedures p;
-        p.detectKnownNumberChain = [](auto&&... a) { return detectKnownNumberChain(a...); };
-        p.recognizeKnownNumberChain = [](auto&&... a) { return recognizeKnownNumberChain(a...); };
-        p.detectUnknownNumberChain = [](auto&&... a) { return detectUnknownNumberChain(a...); };
-        p.recognizeUnknownNumberChain = [](auto&&... a) {
-            return recognizeUnknownNumberChain(a...);
-        };
-        // The known-count tuples procedures have no debugging pass to clear.
-        p.detectKnownNumberTuples = [](MessageSink& sink, std::span<const PulseHeader> alphabet,
-                                       std::span<const int32_t> tuple, const TuplesSearch& search,
-                                       ChainsHeader* chains, SeriesHeader& series, int32_t&) {
-            return detectKnownNumberTuples(sink, alphabet, tuple, search, chains, series);
-        };
-        p.tuplesDetection = [](auto&&... a) { return TuplesDetection(a...); };
-        p.recognizeKnownNumberTuples = [](MessageSink& sink, std::span<const PulseHeader> alphabet,
-                                          std::span<const std::span<const int32_t>> tuples,
-                                          const TuplesSearch& search, ChainsHeader* chains,
-                                          SeriesHeader& series, int32_t&) {
-            return recognizeKnownNumberTuples(sink, alphabet, tuples, search, chains, series);
-        };
-        p.tuplesRecognition = [](auto&&... a) { return TuplesRecognition(a...); };
+        p.detectKnownNumberChain = kOwnDetectKnownChain;
+        p.recognizeKnownNumberChain = kOwnRecognizeKnownChain;
+        p.detectUnknownNumberChain = kOwnDetectUnknownChain;
+        p.recognizeUnknownNumberChain = kOwnRecognizeUnknownChain;
+        p.detectKnownNumberTuples = kOwnDetectKnownTuples;
+        p.tuplesDetection = kOwnTuplesDetection;
+        p.recognizeKnownNumberTuples = kOwnRecognizeKnownTuples;
+        p.tuplesRecognition = kOwnTuplesRecognition;
         return p;
     }();
     return table;
@@ -174,11 +220,17 @@ int runRestoringProcedure(MessageSink& sink, RestoringProcedure procedure,
     int32_t& debugging = r.debugging ? *r.debugging : noDebugging;
     const SearchBounds bounds{.tmin = r.tmin, .tmax = r.tmax, .processingLevel = r.processingLevel};
     const TuplesSearch search{.proceeding = r.proceeding, .bounds = bounds};
-    if (&p == &workbenchRestoringProcedures()) {
+    if (ownEntry(p, procedure)) {
         RestoringWork own;
         RestoringWork& work = r.work ? *r.work : own;
-        const int result =
-            runWorkbenchProcedure(sink, procedure, r, bounds, search, debugging, work);
+        int result = 0;
+        try {
+            result = runWorkbenchProcedure(sink, procedure, r, bounds, search, debugging, work);
+        } catch (const RestoringStopped&) {
+            // A stopped run leaves its tables half-made: none is kept.
+            work.release();
+            throw;
+        }
         // Tables past the retained size are given back as soon as the run ends.
         if (r.work) r.work->finishRun(restoringMemoryNeed(procedure, r));
         return result;

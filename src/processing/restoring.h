@@ -90,6 +90,8 @@ std::size_t restoringMemoryNeed(RestoringProcedure procedure, const RestoringReq
 // recognised etalon or pattern for the recognitions), 0 for None, a missing
 // series or an empty table entry. A list or pattern naming an etalon the
 // alphabet lacks is refused with a message (0, the series left alone).
+// Throws RestoringStopped once request.work->stop is set; the records may
+// then be half-written.
 int runRestoringProcedure(MessageSink& sink, RestoringProcedure procedure,
                           const RestoringRequest& request,
                           const RestoringProcedures& procedures = workbenchRestoringProcedures());

@@ -4,6 +4,8 @@
 #include <memory>
 #include <vector>
 
+#include "processing/restoring_stop.h"
+
 namespace etalon {
 
 // The work tables of the restoring procedures, owned by whoever runs them (a
@@ -20,6 +22,11 @@ class RestoringWork {
     // tables stay within this size, so reading a chain out needs no second
     // run; past it they keep checkpoints and read the chains out from them.
     std::size_t everyLayerBudget = std::size_t{64} << 20;
+
+    // Set by a caller that may stop the run from another thread (the
+    // window's Cancel): the procedures then throw RestoringStopped.
+    const std::atomic<bool>* stop = nullptr;
+    StopFlag stopFlag() const { return StopFlag(stop); }
 
     RestoringWork() = default;
     RestoringWork(RestoringWork&&) = default;

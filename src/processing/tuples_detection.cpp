@@ -34,6 +34,7 @@ struct PatternWork {
     RestoredChain restored, best;
     TupleSegmentation tuples, bestTuples;
     std::string text;
+    StopFlag stop;  // this run's caller's
 };
 
 constexpr int32_t kChunk = 64;
@@ -115,8 +116,10 @@ class PatternSearch {
             std::copy_n(first.values() + (r.lo - first.first()), r.hi - r.lo + 1, value(0) + r.lo);
         }
         if (debugging) showFirst(sink);
+        w_.stop.check();
         startWindows();
         pass(w_.classes->firstOrLater, omega_, true);
+        w_.stop.check();
         if (debugging) showSecond(sink);
         if (!windowsCarryOver(*w_.classes, tmin_)) startWindows();
         pass(w_.classes->laterOnly, omega_, false);
@@ -282,7 +285,7 @@ class PatternSearch {
 // Sets and classes, before either record changes; false after a report.
 bool buildClasses(MessageSink& sink, PatternWork& w, const SeriesHeader& series, uint16_t tmin,
                   uint16_t tmax) {
-    if (!w.classesCache.get(sink, series, tmin, tmax, w.classes)) {
+    if (!w.classesCache.get(sink, series, tmin, tmax, w.classes, w.stop)) {
         reportNoMemory(sink, "Нет памяти для IntervalsHeader!");
         return false;
     }
@@ -310,6 +313,7 @@ int TuplesDetection(MessageSink& sink, std::span<const PulseHeader> alphabet,
     RestoringWork own;
     RestoringWork& tables = work ? *work : own;
     PatternWork& w = tables.tables<PatternWork>();
+    w.stop = tables.stopFlag();
     const int layers = static_cast<int>(std::min<std::size_t>(pattern.size(), series.wMaxPulses));
     if (!growTables([] {})) {
         reportNoMemory(sink, "Нет памяти для EtalonsPartialEnergy!");
@@ -351,6 +355,7 @@ int TuplesRecognition(MessageSink& sink, std::span<const PulseHeader> alphabet,
     RestoringWork own;
     RestoringWork& tables = work ? *work : own;
     PatternWork& w = tables.tables<PatternWork>();
+    w.stop = tables.stopFlag();
     std::size_t longest = 0;
     for (const auto& pattern : patterns)
         longest = std::max(longest, pattern.size());

@@ -24,6 +24,7 @@ struct UnknownChainWork {
     // Recognition: the distinct etalons run eight at a time, one per lane.
     LanePositionChain laneChain;
     LaneEtalons laneEtalons;
+    StopFlag stop;  // this run's caller's
 };
 
 LayerRange fittedCover(const PositionClasses& classes) {
@@ -82,7 +83,7 @@ bool prepare(MessageSink& sink, UnknownChainWork& w, const SeriesHeader& series,
         reportNoMemory(sink, blockMessage);
         return false;
     }
-    if (!w.classesCache.get(sink, series, tmin, tmax, w.classes)) {
+    if (!w.classesCache.get(sink, series, tmin, tmax, w.classes, w.stop)) {
         reportNoMemory(sink, "Нет памяти для IntervalsHeader!");
         return false;
     }
@@ -104,6 +105,7 @@ int detectUnknownNumberChain(MessageSink& sink, std::span<const PulseHeader> alp
     RestoringWork own;
     RestoringWork& tables = work ? *work : own;
     UnknownChainWork& w = tables.tables<UnknownChainWork>();
+    w.stop = tables.stopFlag();
     if (!growTables([] {})) {
         reportNoMemory(sink, "Нет памяти для EtalonsPartialEnergy!");
         return 0;
@@ -126,7 +128,7 @@ int detectUnknownNumberChain(MessageSink& sink, std::span<const PulseHeader> alp
     }
     for (std::size_t i = 0; only < 0 && i < etalons.size(); ++i)
         fitFitted(w, etalons[i] - 1, i == 0);
-    w.chain.run(*w.classes, tmin, tmax);
+    w.chain.run(*w.classes, tmin, tmax, w.stop);
     int32_t best = 0;
     const int32_t end = w.chain.findEnd(*w.classes, kUnreachedValue, best);
     int32_t criterion = kNoChainValue;
@@ -153,6 +155,7 @@ uint16_t recognizeUnknownNumberChain(MessageSink& sink, std::span<const PulseHea
     RestoringWork own;
     RestoringWork& tables = work ? *work : own;
     UnknownChainWork& w = tables.tables<UnknownChainWork>();
+    w.stop = tables.stopFlag();
     LanePositionChain& laneChain = w.laneChain;
     LaneEtalons& laneEtalons = w.laneEtalons;
     const uint16_t tmin = std::max<uint16_t>(bounds.tmin, 1), tmax = bounds.tmax;
@@ -170,7 +173,7 @@ uint16_t recognizeUnknownNumberChain(MessageSink& sink, std::span<const PulseHea
         reportNoMemory(sink, "Нет памяти для indexes!");
         return 0;
     }
-    if (!w.classesCache.get(sink, series, tmin, tmax, w.classes)) {
+    if (!w.classesCache.get(sink, series, tmin, tmax, w.classes, w.stop)) {
         reportNoMemory(sink, "Нет памяти для IntervalsHeader!");
         return 0;
     }
@@ -195,7 +198,7 @@ uint16_t recognizeUnknownNumberChain(MessageSink& sink, std::span<const PulseHea
         }
         const int used = static_cast<int>(
             std::min<std::size_t>(distinct.size() - first, LanePositionChain::kLanes));
-        laneChain.run(*w.classes, tables, used, tmin, tmax, g);
+        laneChain.run(*w.classes, tables, used, tmin, tmax, g, w.stop);
         laneChain.findEnds(*w.classes, kSearchStartValue, g);
     }
 

@@ -23,6 +23,7 @@
 #include "graphs/plot_primitives.h"
 #include "graphs/series_graph.h"
 #include "graphs/series_graph_text.h"
+#include "processing/known_number_chain.h"
 #include "support/pixels.h"
 #include "support/recording_sink.h"
 #include "support/state_difference.h"
@@ -477,16 +478,37 @@ TEST(Workbench, ClosingDuringARunStopsItBeforeFreeingAnything) {
 }
 
 // A restoration that takes long runs behind a busy dialog (no count); Cancel
-// there leaves the whole state as before the command, and closing the window
-// during the next one cancels it and ends the window.
+// there stops the procedure itself and leaves the whole state as before the
+// command, and closing the window during the next one cancels it and ends
+// the window.
 TEST(Workbench, ALongRestorationRunsBehindABusyDialogThatCancelsOrCloses) {
-    std::atomic<bool> released{false};
+    std::atomic<bool> released{false}, closing{false};
+    bool finished = false, stopped = false;
     RestoringProcedures procedures = workbenchRestoringProcedures();
-    procedures.recognizeKnownNumberChain = [&](auto&&...) {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (!released && std::chrono::steady_clock::now() < until)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        return 0;
+    // The Cancel run is the real recognition on the longest series with the
+    // closest pulses (seconds of work), stopped when Cancel is pressed; the
+    // closing run waits to be released.
+    procedures.recognizeKnownNumberChain = [&](MessageSink& sink,
+                                               std::span<const PulseHeader> alphabet,
+                                               std::span<const uint16_t> etalons,
+                                               const SearchBounds& bounds, ChainsHeader* chains,
+                                               SeriesHeader& series) {
+        if (closing) {
+            while (!released)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            return 0;
+        }
+        RestoringWork work;
+        work.stop = &released;
+        try {
+            const int result =
+                recognizeKnownNumberChain(sink, alphabet, etalons, bounds, chains, series, &work);
+            finished = true;
+            return result;
+        } catch (const RestoringStopped&) {
+            stopped = true;
+            throw;
+        }
     };
     test::RecordingSink sink;
     Workbench workbench(sink, platform::loadBitmapResource, procedures);
@@ -494,9 +516,10 @@ TEST(Workbench, ALongRestorationRunsBehindABusyDialogThatCancelsOrCloses) {
     ASSERT_NE(window, nullptr);
     window->resizeClient(1024, 700);
     window->paint();
+    workbench.state().dwNewSeriesLength = 32767;
+    workbench.state().wTmin = 1;
     const AppState before = workbench.state();
 
-    bool closing = false;
     int busyDialogs = 0;
     QTimer user;
     QObject::connect(&user, &QTimer::timeout, [&] {
@@ -517,8 +540,11 @@ TEST(Workbench, ALongRestorationRunsBehindABusyDialogThatCancelsOrCloses) {
     user.start(20);
     window->chooseMenuItem(kCmdNextData);
     EXPECT_EQ(busyDialogs, 1);
+    EXPECT_TRUE(stopped);
+    EXPECT_FALSE(finished);
     EXPECT_EQ(test::stateDifference(before, workbench.state()), "");
     EXPECT_FALSE(window->isDestroyed());
+    EXPECT_TRUE(sink.empty());
 
     released = false;
     closing = true;
