@@ -385,10 +385,17 @@ PipelineOutcome runPipeline(const SimulationRun& run, const RunSetup& setup,
         return item;
     };
     const auto process = [&](WorkItem* item) -> WorkItem* {
-        if (cancelled(options))
+        if (cancelled(options)) {
             item->skipped = true;
-        else
-            processItem(run, setup, procedures, works.local(), collector, *item);
+            return item;
+        }
+        RestoringWork& work = works.local();
+        work.stop = options.cancel;  // Cancel stops the series in progress too
+        try {
+            processItem(run, setup, procedures, work, collector, *item);
+        } catch (const RestoringStopped&) {
+            item->skipped = true;
+        }
         return item;
     };
     const auto accumulate = [&](WorkItem* item) {
