@@ -157,6 +157,19 @@ std::string readJsonAlphabet(const std::string& path, std::vector<PulseHeader>& 
 
 }  // namespace
 
+std::string alphabetFromRows(std::vector<std::vector<int16_t>> rows, const std::string& what,
+                             std::vector<PulseHeader>& out) {
+    AlphabetRows checked;
+    try {
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            checked.add(std::move(rows[i]), "row " + std::to_string(i));
+    } catch (const BadRow& bad) {
+        return what + ": " + bad.text;
+    }
+    const std::string problem = checked.finish(out);
+    return problem.empty() ? problem : what + ": " + problem;
+}
+
 std::optional<AlphabetFormat> alphabetFormatOfPath(std::string_view path) {
     const std::size_t dot = path.rfind('.');
     if (dot == std::string_view::npos || path.find('/', dot) != std::string_view::npos)

@@ -34,6 +34,11 @@ AlphabetFormat guessAlphabetFormat(const std::string& path);
 std::string readAlphabetFile(const std::string& path, AlphabetFormat format,
                              std::vector<PulseHeader>& out);
 
+// The readers' checks on etalons given in memory (row i named "row i"),
+// the refusals prefixed with `what`.
+std::string alphabetFromRows(std::vector<std::vector<int16_t>> rows, const std::string& what,
+                             std::vector<PulseHeader>& out);
+
 // {"etalons": [{"wNumber", "wSize", "lpData"}, ...]}.
 nlohmann::ordered_json alphabetToJson(std::span<const PulseHeader> alphabet);
 // One etalon a row, values separated by commas.

@@ -1,0 +1,121 @@
+#include "restoring_calls.h"
+
+#include <pybind11/pybind11.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "base/memory_budget.h"
+#include "io/recording_series.h"
+#include "processing/chains_header.h"
+#include "processing/restoring.h"
+#include "series/subsets.h"
+#include "simulation/restoring_budget.h"
+
+namespace etalon::python {
+
+namespace py = pybind11;
+
+void RecordingSink::raiseReports() const {
+    if (texts.empty()) return;
+    // The core's allocation failures all say "no memory for ...".
+    if (texts.front().starts_with("Нет памяти")) throw std::bad_alloc();
+    throw py::value_error(texts.front());
+}
+
+namespace {
+
+std::vector<RestoredChain> heldChains(const ChainsHeader& chains) {
+    std::vector<RestoredChain> held;
+    for (std::size_t c = 0; c < chains.wPretenders; ++c) {
+        const auto n = static_cast<std::size_t>(
+            std::clamp<int32_t>(chains.pulsesQuantity(c), 0, chains.wMaxPulses));
+        const auto first = [n](std::span<const int16_t> row) {
+            return std::vector<int16_t>(row.begin(), row.begin() + n);
+        };
+        held.push_back({chains.distance(c), first(chains.pulsesList(c)),
+                        first(chains.positionsList(c)), first(chains.cutStartsList(c)),
+                        first(chains.cutEndsList(c))});
+    }
+    return held;
+}
+
+}  // namespace
+
+std::vector<RestoredChain> restoreSamples(std::span<const int16_t> samples,
+                                          const RestoringCall& call) {
+    RecordingSink sink;
+    std::vector<PulseHeader> fitted;
+    for (uint16_t e : call.list)
+        fitted.push_back(call.alphabet[e - 1]);
+    io::RecordingProcessing how;
+    how.tmin = call.tmin;
+    how.tmax = call.tmax;
+    how.pulses = call.pulses;
+    how.processingLevel = call.processingLevel;
+    how.etalons = static_cast<uint16_t>(call.alphabet.size());
+    how.pulseLength = call.alphabet[0].wSize;
+    how.fitted = fitted;
+    std::string problem;
+    auto series = io::seriesFromRecording(sink, samples, how, problem);
+    if (!problem.empty()) {
+        const bool count = problem.starts_with("a count of");
+        throw py::value_error((count ? "pulses: " : "samples: ") + problem);
+    }
+    if (!series) throw std::bad_alloc();
+
+    const SeriesCode type = io::recordingSeriesType(call.pulses.has_value(), call.processingLevel);
+    const RestoringProcedure procedure = chooseRestoringProcedure(call.task, type);
+    std::vector<std::span<const int32_t>> patterns;
+    if (!call.patterns.empty()) {
+        std::vector<int32_t> lengths;
+        std::size_t longest = 0;
+        for (const auto& p : call.patterns) {
+            lengths.push_back(static_cast<int32_t>(p.size()));
+            patterns.emplace_back(p);
+            longest = std::max(longest, p.size());
+        }
+        if (!addSomeSelectedSubsetToSeriesHeader(
+                sink, lengths, patterns, static_cast<uint16_t>(patterns.size()),
+                static_cast<uint16_t>(longest),
+                call.pick == 0 ? static_cast<int>(patterns.size()) : call.pick, 4, 1, series.get()))
+            sink.raiseReports();
+        // The procedure reads the patterns as the record stores them.
+        patterns.clear();
+    }
+    std::vector<std::vector<int32_t>> stored;
+    for (std::size_t g = 0; g < series->wSubsets; ++g) {
+        const auto row = series->storedSubset(g);
+        stored.emplace_back(row.begin(), row.end());
+    }
+    patterns.assign(stored.begin(), stored.end());
+
+    const uint16_t room =
+        std::max(series->wMaxPulses,
+                 pulseCountBounds(series->dwSeriesSize, series->wImpulseSize, call.tmin, call.tmax)
+                     .maxPulses);
+    auto chains = getChainsHeader(sink, 10, room, nullptr);
+    if (!chains) sink.raiseReports();
+    RestoringRequest request;
+    request.alphabet = call.alphabet;
+    request.etalons = call.list;
+    request.pattern = call.pattern;
+    request.patterns = patterns;
+    request.tmin = call.tmin;
+    request.tmax = call.tmax;
+    request.processingLevel = call.processingLevel;
+    request.proceeding = call.proceeding;
+    request.chains = chains.get();
+    request.series = series.get();
+    const std::size_t need = restoringMemoryNeed(procedure, request);
+    const MemoryBudget budget = memoryBudget(call.memoryLimit, "memory_limit");
+    if (need > budget.bytes) {
+        const BudgetFit fit = fitRestoring(procedure, request, need, budget.bytes);
+        throw MemoryRefused(budgetRefusal("Restoring the series", fit, budget));
+    }
+    runRestoringProcedure(sink, procedure, request);
+    sink.raiseReports();
+    return heldChains(*chains);
+}
+
+}  // namespace etalon::python

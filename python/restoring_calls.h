@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "base/message_sink.h"
+#include "processing/task_codes.h"
+#include "pulses/pulse_header.h"
+
+namespace etalon::python {
+
+// Remembers what the core reported, so the call can raise it afterwards.
+class RecordingSink final : public MessageSink {
+  public:
+    int show(std::string_view text, std::string_view, MessageIcon) override {
+        texts.emplace_back(text);
+        return kMessageOk;
+    }
+    // Raises what was reported: MemoryError for the allocation failures,
+    // ValueError for the rest (settings the core refused).
+    void raiseReports() const;
+    std::vector<std::string> texts;
+};
+
+// The memory budget refused the work before it started; raised as MemoryError.
+struct MemoryRefused : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// One ranked chain.
+struct RestoredChain {
+    int32_t criterion = 0;
+    std::vector<int16_t> etalons, positions, cutStarts, cutEnds;
+};
+
+// What a restoring call asks for, checked by the binding.
+struct RestoringCall {
+    TaskCode task = TaskCode::Recognition;  // tuples tasks given as such
+    std::vector<PulseHeader> alphabet;
+    std::vector<uint16_t> list;                  // the working set
+    std::vector<int32_t> pattern;                // tuples detection
+    std::vector<std::vector<int32_t>> patterns;  // tuples recognition
+    int pick = 0;                                // 1-based; 0: the last
+    uint16_t proceeding = 1;
+    uint16_t tmin = 40, tmax = 181;
+    std::optional<uint16_t> pulses;
+    uint16_t processingLevel = 100;
+    std::optional<std::size_t> memoryLimit;
+};
+
+// Restores the samples as `etalon-cli process --samples` does: the series
+// record made from them, the procedure chosen for the task and the count.
+// Runs without the GIL; throws pybind11's value_error, MemoryRefused or
+// std::bad_alloc.
+std::vector<RestoredChain> restoreSamples(std::span<const int16_t> samples,
+                                          const RestoringCall& call);
+
+}  // namespace etalon::python
