@@ -9,6 +9,8 @@ ETALON_PACKAGES=(
   # rsvg-convert: the tests draw saved SVG pictures with librsvg, a renderer
   # of their own, to compare them with the window.
   librsvg2-bin
+  # The Python module and its tests; SciPy and matplotlib for its example.
+  pybind11-dev python3-dev python3-numpy python3-pytest python3-scipy python3-matplotlib
 )
 
 etalon_install_missing() {
