@@ -234,6 +234,13 @@ py::list restore(const py::object& samples, const std::string& task, const py::o
     return runRestoring(samples, call);
 }
 
+void checkSeriesType(int type) {
+    static const std::vector<int> kTypes{1, 2, 4, 8, 16, 32, 36, 40};
+    if (std::find(kTypes.begin(), kTypes.end(), type) == kTypes.end())
+        throw py::value_error("type: " + std::to_string(type) +
+                              " is not one of 1, 2, 4, 8, 16, 32, 36, 40");
+}
+
 struct Series {
     py::array_t<int16_t> samples, pure, positions, etalons, cutStarts, cutEnds, minPositions,
         maxPositions;
@@ -245,10 +252,7 @@ Series makeSeries(int type, const py::object& length, const py::object& tmin,
                   const py::object& level, const py::object& sequence, const py::object& alphabet,
                   const py::object& subset, const py::object& employment,
                   const py::object& initPosition, Streams* streams) {
-    static const std::vector<int> kTypes{1, 2, 4, 8, 16, 32, 36, 40};
-    if (std::find(kTypes.begin(), kTypes.end(), type) == kTypes.end())
-        throw py::value_error("type: " + std::to_string(type) +
-                              " is not one of 1, 2, 4, 8, 16, 32, 36, 40");
+    checkSeriesType(type);
     SeriesMakingRequest r;
     const std::vector<PulseHeader> etalons = alphabetOf(alphabet, "alphabet");
     r.seriesType = static_cast<SeriesCode>(type);
@@ -431,6 +435,7 @@ Simulation simulate(const py::kwargs& kw) {
             throw py::type_error("simulate() got an unexpected keyword argument '" + name + "'");
     }
     const int type = static_cast<int>(whole(get("type", py::int_(1)), "type", 1, 40));
+    checkSeriesType(type);
     const std::vector<PulseHeader> alphabet = alphabetOf(get("alphabet", py::none()), "alphabet");
     const auto etalonCount = static_cast<uint16_t>(alphabet.size());
     const auto pulseLength = alphabet[0].wSize;

@@ -3,6 +3,7 @@
 import json
 import os
 import subprocess
+import sys
 import threading
 
 import numpy as np
@@ -201,3 +202,12 @@ def test_files_round_trip_and_refusals(tmp_path):
         etalon.read_recording(str(tmp_path / "t.csv"), column=3)
     with pytest.raises(ValueError, match="holds no etalons|no such|cannot"):
         etalon.read_alphabet(str(tmp_path / "missing.json"))
+
+
+def test_example_runs(tmp_path):
+    pytest.importorskip("scipy", reason="the example needs python3-scipy")
+    pytest.importorskip("matplotlib", reason="the example needs python3-matplotlib")
+    script = os.path.join(os.path.dirname(__file__), "../../examples/exact_vs_matched_filter.py")
+    done = subprocess.run([sys.executable, script, str(tmp_path / "f.png")], capture_output=True,
+                          text=True, check=True)
+    assert "etalon.recognize" in done.stdout and (tmp_path / "f.png").stat().st_size > 0
