@@ -92,17 +92,22 @@ struct Chain {
     py::array_t<int16_t> positions, etalons, cutStarts, cutEnds;
 };
 
+// etalon.Chains: a list subclass, so the chains index as before and the
+// result can also carry what the procedure returned. Made when the module loads.
+py::handle chainsType;
+
 py::list runRestoring(const py::object& samples, RestoringCall& call) {
     const SamplesInput input = samplesFrom(samples, "samples");
-    std::vector<RestoredChain> chains;
+    Restored restored;
     {
         py::gil_scoped_release released;
-        chains = restoreSamples(input.span(), call);
+        restored = restoreSamples(input.span(), call);
     }
-    py::list out;
-    for (const RestoredChain& c : chains)
+    py::list out = chainsType();
+    for (const RestoredChain& c : restored.chains)
         out.append(Chain{c.criterion, int16Array(c.positions), int16Array(c.etalons),
                          int16Array(c.cutStarts), int16Array(c.cutEnds)});
+    out.attr("returned") = restored.returned;
     return out;
 }
 
@@ -659,7 +664,8 @@ const char* const kGeometryDoc = R"(
     `samples` is a 1-D integer or float array. int16 C-contiguous arrays are
     read in place; other arrays are converted as recordings are (integers
     within +-32767 kept, anything else scaled so its largest magnitude is 128).
-    Returns the chains ranked best first (smallest criterion first).
+    Returns the chains ranked best first (smallest criterion first) as an
+    etalon.Chains list, whose `returned` is what etalon-cli prints as returned.
     Raises TypeError for a wrong type or dtype, ValueError for a wrong value or
     shape, MemoryError when the work does not fit in memory.)";
 
@@ -702,6 +708,25 @@ PYBIND11_MODULE(etalon, m) {
             "The eight stream states (cut start, cut end, position, pulse "
             "count, subset, subset repeat, alphabet noise, noise).")
         .def("__eq__", [](const Streams& a, const Streams& b) { return a.streams == b.streams; });
+
+    {
+        py::dict body;
+        body["__module__"] = "etalon";
+        body["__doc__"] =
+            "The chains a restoring function found, ranked best first (a list of\n"
+            "etalon.Chain), and `returned`: what the procedure returned, as etalon-cli\n"
+            "prints it: for the recognitions the recognised etalon, or the 1-based\n"
+            "pattern of recognize_tuples (when none gives a chain: 0 for the tuples,\n"
+            "-1 with a known count, 65535 with an unknown one); for the detections 1.";
+        py::object type =
+            py::reinterpret_borrow<py::object>(reinterpret_cast<PyObject*>(&PyType_Type))(
+                "Chains",
+                py::make_tuple(
+                    py::reinterpret_borrow<py::object>(reinterpret_cast<PyObject*>(&PyList_Type))),
+                body);
+        m.attr("Chains") = type;
+        chainsType = type.release();  // held for the life of the process
+    }
 
     py::class_<Chain>(m, "Chain", "One restored chain: its criterion and its pulses as arrays.")
         .def_readonly("criterion", &Chain::criterion, "The chain's criterion (smaller is better).")

@@ -9,6 +9,7 @@
 #include "io/recording_series.h"
 #include "processing/chains_header.h"
 #include "processing/restoring.h"
+#include "processing/restoring_work.h"
 #include "series/subsets.h"
 #include "simulation/restoring_budget.h"
 
@@ -42,8 +43,7 @@ std::vector<RestoredChain> heldChains(const ChainsHeader& chains) {
 
 }  // namespace
 
-std::vector<RestoredChain> restoreSamples(std::span<const int16_t> samples,
-                                          const RestoringCall& call) {
+Restored restoreSamples(std::span<const int16_t> samples, const RestoringCall& call) {
     RecordingSink sink;
     std::vector<PulseHeader> fitted;
     for (uint16_t e : call.list)
@@ -107,15 +107,26 @@ std::vector<RestoredChain> restoreSamples(std::span<const int16_t> samples,
     request.proceeding = call.proceeding;
     request.chains = chains.get();
     request.series = series.get();
+    // Tables made afresh on every call cost more in page faults than the
+    // procedure takes on the default geometry, so each calling thread keeps
+    // its own between calls; a run past RestoringWork's retained size gives
+    // them back when it ends.
+    thread_local RestoringWork work;
+    request.work = &work;
     const std::size_t need = restoringMemoryNeed(procedure, request);
-    const MemoryBudget budget = memoryBudget(call.memoryLimit, "memory_limit");
+    // Reading the kernel's figure takes longer than restoring a short series,
+    // so small work is held only to the limits the user set.
+    constexpr std::size_t kSmallWork = std::size_t{16} << 20;
+    const MemoryBudget budget =
+        memoryBudget(call.memoryLimit, "memory_limit",
+                     need <= kSmallWork ? std::optional<std::string>("") : std::nullopt);
     if (need > budget.bytes) {
         const BudgetFit fit = fitRestoring(procedure, request, need, budget.bytes);
         throw MemoryRefused(budgetRefusal("Restoring the series", fit, budget));
     }
-    runRestoringProcedure(sink, procedure, request);
+    const int returned = runRestoringProcedure(sink, procedure, request);
     sink.raiseReports();
-    return heldChains(*chains);
+    return {heldChains(*chains), returned};
 }
 
 }  // namespace etalon::python

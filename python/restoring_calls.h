@@ -53,11 +53,16 @@ struct RestoringCall {
     std::optional<std::size_t> memoryLimit;
 };
 
+// The ranked chains and what the procedure returned (etalon-cli's `returned`).
+struct Restored {
+    std::vector<RestoredChain> chains;
+    int returned = 0;
+};
+
 // Restores the samples as `etalon-cli process --samples` does: the series
 // record made from them, the procedure chosen for the task and the count.
 // Runs without the GIL; throws pybind11's value_error, MemoryRefused or
 // std::bad_alloc.
-std::vector<RestoredChain> restoreSamples(std::span<const int16_t> samples,
-                                          const RestoringCall& call);
+Restored restoreSamples(std::span<const int16_t> samples, const RestoringCall& call);
 
 }  // namespace etalon::python

@@ -88,10 +88,12 @@ def test_tuples_match_cli():
         got = etalon.detect_tuples(series.samples, subset=[3, 5, 7], proceeding=proceeding,
                                    pulses=series.pulses)
         assert chain_rows(got) == want
-        want = cli_rows(cli("process", *made, "--subsets", "3,5,7;2,4", "--pick", 1)[0])
+        printed = cli("process", *made, "--subsets", "3,5,7;2,4", "--pick", 1)[0]
+        want = cli_rows(printed)
         got = etalon.recognize_tuples(series.samples, subsets=[[3, 5, 7], [2, 4]], pick=1,
                                       proceeding=proceeding, pulses=series.pulses)
         assert chain_rows(got) == want and len(want) > 0
+        assert got.returned == printed["returned"] == 1
 
 
 def test_streams_make_calls_reproducible():
