@@ -7,6 +7,7 @@
 
 #include "base/memory_budget.h"
 #include "io/recording_series.h"
+#include "io/sum_range.h"
 #include "processing/chains_header.h"
 #include "processing/restoring.h"
 #include "processing/restoring_work.h"
@@ -45,16 +46,13 @@ std::vector<RestoredChain> heldChains(const ChainsHeader& chains) {
 
 Restored restoreSamples(std::span<const int16_t> samples, const RestoringCall& call) {
     RecordingSink sink;
-    std::vector<PulseHeader> fitted;
-    for (uint16_t e : call.list)
-        fitted.push_back(call.alphabet[e - 1]);
+    const std::vector<PulseHeader> fitted = io::listedEtalons(call.alphabet, call.list);
     io::RecordingProcessing how;
     how.tmin = call.tmin;
     how.tmax = call.tmax;
     how.pulses = call.pulses;
     how.processingLevel = call.processingLevel;
-    how.etalons = static_cast<uint16_t>(call.alphabet.size());
-    how.pulseLength = call.alphabet[0].wSize;
+    how.alphabet = call.alphabet;
     how.fitted = fitted;
     std::string problem;
     auto series = io::seriesFromRecording(sink, samples, how, problem);

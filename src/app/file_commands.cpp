@@ -52,8 +52,7 @@ std::unique_ptr<SeriesHeader> recordingSeries(MessageSink& sink, std::span<const
     how.tmax = tmax;
     if (pulses > 0) how.pulses = pulses;
     how.processingLevel = level;
-    how.etalons = static_cast<uint16_t>(etalons.size());
-    how.pulseLength = etalons.empty() ? 0 : etalons[0].wSize;
+    how.alphabet = etalons;
     // Every etalon, not only the working set: the set changes without the series being read again.
     how.fitted = etalons;
     return io::seriesFromRecording(sink, samples, how, problem);

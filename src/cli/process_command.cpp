@@ -135,10 +135,8 @@ struct Output {
 // of chains of up to `pulses` pulses.
 void checkSums(const SeriesSession& session, const Run& run, const SeriesHeader& series,
                uint16_t pulses) {
-    std::vector<PulseHeader> fitted;
-    for (uint16_t e : run.list)
-        fitted.push_back(session.alphabet()[e - 1]);
-    const std::string problem = io::sumWrapProblem(series.noisyData(), fitted, pulses);
+    const std::string problem = io::sumWrapProblem(
+        series.noisyData(), io::listedEtalons(session.alphabet(), run.list), pulses);
     if (!problem.empty()) throw BadInput{problem};
 }
 

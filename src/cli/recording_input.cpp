@@ -5,6 +5,7 @@
 
 #include "cli/task_options.h"
 #include "io/recording_series.h"
+#include "io/sum_range.h"
 
 namespace etalon::cli {
 
@@ -52,16 +53,13 @@ std::unique_ptr<SeriesHeader> loadRecording(StderrSink& sink, const RecordingArg
     request.count = settings.count;
     if (std::string problem = io::readRecording(request, recording); !problem.empty())
         throw BadInput{problem};
-    std::vector<PulseHeader> fitted;
-    for (uint16_t e : settings.list)
-        fitted.push_back(settings.alphabet[e - 1]);
+    const std::vector<PulseHeader> fitted = io::listedEtalons(settings.alphabet, settings.list);
     io::RecordingProcessing how;
     how.tmin = settings.tmin;
     how.tmax = settings.tmax;
     how.pulses = settings.pulses;
     how.processingLevel = settings.processingLevel;
-    how.etalons = static_cast<uint16_t>(settings.alphabet.size());
-    how.pulseLength = settings.alphabet[0].wSize;
+    how.alphabet = settings.alphabet;
     how.fitted = fitted;
     std::string problem;
     auto series = io::seriesFromRecording(sink, recording.samples, how, problem);

@@ -20,17 +20,19 @@ std::unique_ptr<SeriesHeader> seriesFromRecording(MessageSink& sink,
                                                   std::string& problem) {
     problem.clear();
     const auto n = static_cast<uint32_t>(samples.size());
+    const auto etalons = static_cast<uint16_t>(how.alphabet.size());
+    const uint16_t pulseLength = how.alphabet.empty() ? 0 : how.alphabet[0].wSize;
     const auto words = [&]() {
         return GeometryWords{std::to_string(n) + " samples", "Tmin " + std::to_string(how.tmin),
                              "Tmax " + std::to_string(how.tmax)};
     };
-    if (std::string why = geometryFaultText(n, how.pulseLength, how.tmin, how.tmax, words());
+    if (std::string why = geometryFaultText(n, pulseLength, how.tmin, how.tmax, words());
         !why.empty()) {
-        problem = why + ": no series of etalons of " + std::to_string(how.pulseLength) +
+        problem = why + ": no series of etalons of " + std::to_string(pulseLength) +
                   " samples fits the recording";
         return nullptr;
     }
-    PulseCountBounds bounds = pulseCountBounds(n, how.pulseLength, how.tmin, how.tmax);
+    PulseCountBounds bounds = pulseCountBounds(n, pulseLength, how.tmin, how.tmax);
     bounds.minPulses = std::max<uint16_t>(bounds.minPulses, 1);
     if (how.pulses && (*how.pulses < bounds.minPulses || *how.pulses > bounds.maxPulses)) {
         problem = "a count of " + std::to_string(*how.pulses) + " pulses is outside " +
@@ -43,15 +45,14 @@ std::unique_ptr<SeriesHeader> seriesFromRecording(MessageSink& sink,
     problem = sumWrapProblem(samples, how.fitted, how.pulses.value_or(bounds.maxPulses));
     if (!problem.empty()) return nullptr;
 
-    auto record =
-        getCutOffSeriesHeader(sink, how.etalons, how.pulseLength, how.tmin, how.tmax, n, nullptr);
+    auto record = getCutOffSeriesHeader(sink, etalons, pulseLength, how.tmin, how.tmax, n, nullptr);
     if (!record) return nullptr;
     SeriesHeader& s = *record;
     std::copy(samples.begin(), samples.end(), s.lpNoisyData.begin());
     std::copy(samples.begin(), samples.end(), s.lpPureData.begin());
     s.wMinPulses = bounds.minPulses;
     s.wMaxPulses = bounds.maxPulses;
-    s.wImpulseSize = how.pulseLength;
+    s.wImpulseSize = pulseLength;
     s.wImpulseQuantity = q;
     // No truth: -1 positions and etalon 0, as no pulse of the record has.
     std::fill(s.lpPositions.begin(), s.lpPositions.end(), int16_t{-1});
@@ -59,11 +60,11 @@ std::unique_ptr<SeriesHeader> seriesFromRecording(MessageSink& sink,
     std::fill(s.lpEtalons.begin(), s.lpEtalons.end(), int16_t{0});
     for (uint16_t k = 0; k < q; ++k) {
         const PulsePositionRange range =
-            pulsePositionRange(n, how.pulseLength, how.tmin, how.tmax, q, k);
+            pulsePositionRange(n, pulseLength, how.tmin, how.tmax, q, k);
         s.lpMinPositions[k] = static_cast<int16_t>(range.lo);
         s.lpMaxPositions[k] = static_cast<int16_t>(range.hi);
         s.lpCutStarts[k] = 0;
-        s.lpCutEnds[k] = static_cast<int16_t>(how.pulseLength - 1);
+        s.lpCutEnds[k] = static_cast<int16_t>(pulseLength - 1);
     }
     return record;
 }

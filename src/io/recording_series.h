@@ -20,8 +20,8 @@ struct RecordingProcessing {
     uint16_t tmax = 181;
     std::optional<uint16_t> pulses;  // none: an unknown count
     uint16_t processingLevel = 100;
-    uint16_t etalons = kEtalonsNumber;  // the alphabet's count and length
-    uint16_t pulseLength = kEtalonLength;
+    // The alphabet: its count and length shape the series record.
+    std::span<const PulseHeader> alphabet;
     // The etalons the procedures will fit (the working set), for the 32-bit check.
     std::span<const PulseHeader> fitted;
 };

@@ -22,6 +22,15 @@ int32_t largestFittingSample(std::span<const PulseHeader> etalons, uint32_t puls
     return static_cast<int32_t>(largest);
 }
 
+std::vector<PulseHeader> listedEtalons(std::span<const PulseHeader> alphabet,
+                                       std::span<const uint16_t> list) {
+    std::vector<PulseHeader> etalons;
+    etalons.reserve(list.size());
+    for (uint16_t e : list)
+        etalons.push_back(alphabet[e - 1]);
+    return etalons;
+}
+
 std::string sumWrapProblem(std::span<const int16_t> samples, std::span<const PulseHeader> etalons,
                            uint32_t pulses) {
     const int32_t fits = largestFittingSample(etalons, pulses);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "pulses/pulse_header.h"
 
@@ -20,6 +21,10 @@ inline constexpr int64_t kLargestEtalonEnergy = INT32_MAX / 100;
 // over `pulses` pulses, stays within 32 bits; at most 32,767, -1 when the
 // etalons alone are too large for that many pulses.
 int32_t largestFittingSample(std::span<const PulseHeader> etalons, uint32_t pulses);
+
+// The etalons a working list names (1-based), in the list's order.
+std::vector<PulseHeader> listedEtalons(std::span<const PulseHeader> alphabet,
+                                       std::span<const uint16_t> list);
 
 // Empty when the samples and etalons keep the sums within 32 bits for chains
 // of up to `pulses` pulses; otherwise a one-line refusal naming the largest
