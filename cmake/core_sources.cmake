@@ -30,6 +30,7 @@ set(ETALON_CORE_SOURCES
   ${PROJECT_SOURCE_DIR}/src/processing/tuples_detection.cpp
   ${PROJECT_SOURCE_DIR}/src/processing/restoring.cpp
   ${PROJECT_SOURCE_DIR}/src/processing/restoring_need.cpp
+  ${PROJECT_SOURCE_DIR}/src/processing/matched_filter.cpp
 )
 list(APPEND ETALON_CORE_SOURCES
   ${PROJECT_SOURCE_DIR}/src/simulation/rest_error_names.cpp

@@ -154,8 +154,8 @@ bool inAlphabet(std::span<const T> numbers, std::size_t etalons) {
                        [etalons](T n) { return n >= 1 && static_cast<std::size_t>(n) <= etalons; });
 }
 
-// The procedures index the alphabet by these numbers, and a working list typed
-// into its dialog is not checked there.
+}  // namespace
+
 bool numbersAreEtalons(MessageSink& sink, RestoringProcedure procedure, const RestoringRequest& r) {
     const std::size_t etalons = r.alphabet.size();
     if (readsEtalonList(procedure) && !inAlphabet(r.etalons, etalons)) {
@@ -174,6 +174,8 @@ bool numbersAreEtalons(MessageSink& sink, RestoringProcedure procedure, const Re
     }
     return patternsFit;
 }
+
+namespace {
 
 // The workbench's own procedures, with the caller's work tables.
 int runWorkbenchProcedure(MessageSink& sink, RestoringProcedure procedure,

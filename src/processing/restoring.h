@@ -86,6 +86,12 @@ struct RestoringRequest {
 // known before it runs.
 std::size_t restoringMemoryNeed(RestoringProcedure procedure, const RestoringRequest& request);
 
+// Whether every etalon number the procedure would read names an etalon of the
+// alphabet; says which list does not (the procedures index the alphabet by
+// them, and a working list typed into its dialog is not checked there).
+bool numbersAreEtalons(MessageSink& sink, RestoringProcedure procedure,
+                       const RestoringRequest& request);
+
 // Runs the procedure on request.series; returns what it returns (the
 // recognised etalon or pattern for the recognitions), 0 for None, a missing
 // series or an empty table entry. A list or pattern naming an etalon the
