@@ -43,6 +43,11 @@ struct SimulationRecords {
     RestErrorHeader* errors = nullptr;  // the grid, filled by initRestErrHeader
     SeriesHeader* series = nullptr;     // sized for the run by getCutOffSeriesHeader
     RandomStreams* streams = nullptr;
+    // Optional, a grid shaped as `errors`: every series is also restored by
+    // the matched filter (processing/matched_filter.h), on a copy once the
+    // exact result is scored, and scored into it; written, as `errors`, only
+    // when the run completes. The tuples tasks have no baseline: refused.
+    RestErrorHeader* baseline = nullptr;
 };
 
 struct SimulationOptions {
@@ -76,6 +81,11 @@ struct SimulationResult {
     std::vector<CollectingSink::Message> messages;
     std::time_t startTime = 0;
     std::time_t endTime = 0;
+    // Per grid point (row-major as the error rows, v · P + p), once the run
+    // completes: the true pulses of its series, and how many of them have a
+    // restored pulse at exactly their position, by the exact procedure and
+    // by the baseline (empty without one).
+    std::vector<uint64_t> truePulses, exactHits, baselineHits;
 
     bool completed() const { return outcome == SimulationOutcome::Completed; }
 };
