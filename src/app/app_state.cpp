@@ -149,6 +149,8 @@ void destroyState(AppState& state) {
     freeSeriesHeader(state.lpSeriesHeader);
     freeChainsHeader(state.lpChainsHeader);
     freeRestErrHeader(state.lpRestErrorHeader);
+    freeRestErrHeader(state.lpBaselineErrorHeader);
+    freeSeriesHeader(state.lpBaselineSeriesHeader);
     freeParamsHeader(state.lpParamsHeader);
     state.subsetPanel = SubsetPanelState{};
 }

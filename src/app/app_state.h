@@ -153,11 +153,21 @@ struct AppState {
     double dUpperBound = 0.25;
     int32_t bBoundsIncluded = 1;
     StatPlotMode nStatPlotMode = StatPlotMode::DetectionComponents;
+    // The greedy matched filter beside the exact procedures: its curves in the
+    // statistics (a simulation then scores both), its pulses in the results view.
+    int32_t bCompareMatchedFilter = 0;
+    int32_t bShowMatchedFilterPulses = 0;
 
     // Current objects.
     RecordPtr<SeriesHeader> lpSeriesHeader;
     RecordPtr<ChainsHeader> lpChainsHeader;
     RecordPtr<RestErrorHeader> lpRestErrorHeader;  // the last complete simulation
+    // The matched filter's errors over the same grid and series; null when
+    // that simulation did not compare.
+    RecordPtr<RestErrorHeader> lpBaselineErrorHeader;
+    // A copy of the series restored by the matched filter after the last
+    // restoration; shown only while the series on screen has its samples.
+    RecordPtr<SeriesHeader> lpBaselineSeriesHeader;
     // When it started and ended (calendar seconds).
     std::time_t simulationStartTime = 0;
     std::time_t simulationEndTime = 0;

@@ -11,6 +11,7 @@
 #include "base/collecting_sink.h"
 #include "base/memory_budget.h"
 #include "dialogs/series_dialogs.h"
+#include "processing/matched_filter.h"
 #include "series/series_generator.h"
 #include "series/subsets.h"
 #include "simulation/restoring_budget.h"
@@ -260,6 +261,10 @@ void CommandHandler::onCommand(uint16_t id) {
             return saveSeries();
         case kCmdExportResults:
             return exportResults();
+        case kCmdCompareMatchedFilter:
+            return compareMatchedFilter();
+        case kCmdShowMatchedFilterPulses:
+            return showMatchedFilterPulses();
         case kCmdOpenEtalons:
             return openEtalons();
         case kCmdSaveEtalons:
@@ -585,6 +590,7 @@ void CommandHandler::process() {
         sink_.show("Ошибка addToChainsHeader!", " About ChainsHeader ", MessageIcon::None);
         return;
     }
+    refreshMatchedFilterPulses(chooseRestoringProcedure(s.wEffectiveTask, s.wSeriesType));
     s.nDisplayMode = DisplayMode::Results;
     s.wMainView = MainView::SeriesGraph;
     host_.sendCommand(kCmdResultsRepaint);
@@ -655,6 +661,64 @@ bool CommandHandler::runProcedure() {
     }
     copies.moveInto(s);
     return true;
+}
+
+// " Compare with matched filter": later simulations score the matched filter
+// too; the statistics show or hide its curves at once.
+void CommandHandler::compareMatchedFilter() {
+    AppState& s = state_;
+    s.bCompareMatchedFilter = !s.bCompareMatchedFilter;
+    host_.checkMenuItem(kCmdCompareMatchedFilter, s.bCompareMatchedFilter != 0);
+    if (s.nDisplayMode == DisplayMode::Results && s.wMainView == MainView::Statistics)
+        repaintGraphArea(true);
+}
+
+// " Show matched filter pulses": turned on, the series already restored gets
+// the matched filter's pulses at once.
+void CommandHandler::showMatchedFilterPulses() {
+    AppState& s = state_;
+    s.bShowMatchedFilterPulses = !s.bShowMatchedFilterPulses;
+    host_.checkMenuItem(kCmdShowMatchedFilterPulses, s.bShowMatchedFilterPulses != 0);
+    const ChainsHeader* run = s.lpChainsHeader.get();
+    if (run && run->wState > 1)
+        refreshMatchedFilterPulses(chooseRestoringProcedure(run->wEffectiveTask, run->wSeriesType));
+    else
+        s.lpBaselineSeriesHeader.reset();
+    if (s.nDisplayMode == DisplayMode::Results && s.wMainView == MainView::SeriesGraph)
+        repaintGraphArea(true);
+}
+
+// After a restoration by `procedure`, and while the pulses are to be shown:
+// the matched filter restores a copy of the series, never the exact result.
+// Cancel only leaves its pulses out.
+void CommandHandler::refreshMatchedFilterPulses(RestoringProcedure procedure) {
+    AppState& s = state_;
+    s.lpBaselineSeriesHeader.reset();
+    if (!s.bShowMatchedFilterPulses || !s.lpSeriesHeader || !matchedFilterRestores(procedure))
+        return;
+    RestoringCopies copies(s);
+    RestoringRequest request = copies.request();
+    request.chains = nullptr;  // the results record keeps the exact chains
+    request.tmin = s.wTmin;
+    request.tmax = s.wTmax;
+    request.processingLevel = s.wProcessingLevel;
+    // What it could refuse (etalons the alphabet lacks) the exact run has just said.
+    CollectingSink quiet;
+    int restored = 0;
+    std::string stopped;
+    const bool finished =
+        host_.runWithProgress(kRestoringCaption, 0, [&](platform::ProgressChannel& channel) {
+            auto sink = quiet.forItem(0);
+            if (channel.cancelled()) return;
+            try {
+                restored = runMatchedFilter(sink, procedure, request);
+            } catch (const std::exception& e) {
+                stopped = std::string("The matched filter stopped: ") + e.what();
+            }
+        });
+    if (!stopped.empty()) sink_.show(stopped, kRestoringCaption, MessageIcon::Warning);
+    if (finished && restored)
+        s.lpBaselineSeriesHeader = std::make_unique<SeriesHeader>(std::move(*copies.series));
 }
 
 // kCmdSelectorPick: the three selector entries become the pending values.

@@ -62,6 +62,10 @@ class CommandHandler {
     void addNoise();
     void process();
     bool runProcedure();
+    // The matched filter beside the exact procedures.
+    void compareMatchedFilter();
+    void showMatchedFilterPulses();
+    void refreshMatchedFilterPulses(RestoringProcedure procedure);
     void selectorPick();
     // Repaints.
     void resultsRepaint();

@@ -38,6 +38,7 @@ MenuEntry processingMenu() {
             MenuEntry::separator(),
             MenuEntry::item(kCmdMoreDetails, " More details"),
             MenuEntry::item(kCmdTypeMoreDetails, " Type more detales"),
+            MenuEntry::item(kCmdShowMatchedFilterPulses, " Show matched filter pulses"),
             MenuEntry::separator(),
             MenuEntry::item(kCmdFixedCase, " Fixed case"),
             MenuEntry::item(kCmdUnfixedCase, " Unfixed case"),
@@ -78,6 +79,8 @@ MenuEntry settingsMenu() {
             MenuEntry::separator(),
             MenuEntry::item(kCmdSubsetSettings, " Subset settings ..."),
             MenuEntry::item(kCmdDrawingSettings, " Drawing settings ..."),
+            MenuEntry::separator(),
+            MenuEntry::item(kCmdCompareMatchedFilter, " Compare with matched filter"),
         });
 }
 

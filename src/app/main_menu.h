@@ -47,6 +47,8 @@ enum MenuCommand : uint16_t {
     kCmdOpenSeries = 40038,
     kCmdSaveSeries = 40039,
     kCmdExportResults = 40040,
+    kCmdCompareMatchedFilter = 40041,
+    kCmdShowMatchedFilterPulses = 40042,
 };
 
 // Internal commands the window sends itself.

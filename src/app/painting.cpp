@@ -32,6 +32,15 @@ void drawAlphabet(AppState& state, const WindowLayout& layout, DeviceContext& dc
                      state.selectedFlags, static_cast<int16_t>(state.wPulseAmplitude));
 }
 
+// The matched filter's copy of the series, while the series on screen is the
+// one it restored: a new or loaded series leaves the copy behind unshown.
+const SeriesHeader* matchedFilterSeries(const AppState& state) {
+    const SeriesHeader* mf = state.lpBaselineSeriesHeader.get();
+    const SeriesHeader* series = state.lpSeriesHeader.get();
+    if (!state.bShowMatchedFilterPulses || !mf || !series) return nullptr;
+    return std::ranges::equal(mf->noisyData(), series->noisyData()) ? mf : nullptr;
+}
+
 void drawResults(AppState& state, const WindowLayout& layout, DeviceContext& dc) {
     if (seriesGraphShown(state)) {
         // Text that runs past the frame is cut there rather than written over
@@ -46,6 +55,8 @@ void drawResults(AppState& state, const WindowLayout& layout, DeviceContext& dc)
         view.pickedReserved = state.subsetPanel.pickedReserved;
         view.listedReservedRects = state.subsetPanel.listedReservedRects;
         view.truthKnown = !state.bSeriesWithoutTruth;
+        view.matchedFilter = matchedFilterSeries(state);
+        view.matchedFilterWanted = state.bShowMatchedFilterPulses != 0;
         const size_t listed = std::min<size_t>(state.wRequiredCount, state.lpRequiredList.size());
         DrawSeriesGraph(dc, view, static_cast<uint16_t>(listed),
                         std::span<const uint16_t>(state.lpRequiredList.data(), listed),
@@ -64,6 +75,8 @@ void drawStatistics(AppState& state, const WindowLayout& layout, DeviceContext& 
     view.startTime = state.simulationStartTime;
     view.endTime = state.simulationEndTime;
     view.listedReservedRects = state.subsetPanel.listedReservedRects;
+    if (state.bCompareMatchedFilter) view.matchedFilter = state.lpBaselineErrorHeader.get();
+    view.matchedFilterWanted = state.bCompareMatchedFilter != 0;
     const PulseHeader* selected =
         state.nSelectedEtalon >= 1 && state.nSelectedEtalon <= state.wEtalonsNumber
             ? &state.alphabet[state.nSelectedEtalon - 1]

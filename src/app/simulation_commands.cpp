@@ -16,6 +16,7 @@
 #include "dialogs/simulation_dialogs.h"
 #include "export/atomic_file.h"
 #include "graphs/stat_plot_text.h"
+#include "processing/matched_filter.h"
 #include "series/series_generator.h"
 #include "simulation/simulation_table.h"
 #include "simulation/stat_cutoff_varnel.h"
@@ -84,15 +85,30 @@ void CommandHandler::statisticalSimulation() {
 // record and the streams, so Cancel leaves the previous simulation showable.
 void CommandHandler::runSimulation(std::unique_ptr<SeriesHeader> series) {
     AppState& s = state_;
-    auto errors = getRestErrHeader(sink_, s.wPulsesSteps, s.wNoiseSteps, s.wRepeats, nullptr);
-    if (!errors) {
-        sink_.show("Нет RestoreErrorHeader!", " About RestoreErrorHeader ", MessageIcon::None);
-        return;
-    }
-    if (!initRestErrHeader(sink_, s.wPulsesSteps, s.wMinPulses, s.wPulsesIncrement, s.wNoiseSteps,
-                           s.wNoiseInitial, s.wNoiseIncrement, s.wRepeats, errors.get())) {
-        sink_.show("Ошибка initRestErrHeader!", " About RestoreErrorHeader ", MessageIcon::None);
-        return;
+    const auto makeGrid = [&]() -> std::unique_ptr<RestErrorHeader> {
+        auto grid = getRestErrHeader(sink_, s.wPulsesSteps, s.wNoiseSteps, s.wRepeats, nullptr);
+        if (!grid) {
+            sink_.show("Нет RestoreErrorHeader!", " About RestoreErrorHeader ", MessageIcon::None);
+            return nullptr;
+        }
+        if (!initRestErrHeader(sink_, s.wPulsesSteps, s.wMinPulses, s.wPulsesIncrement,
+                               s.wNoiseSteps, s.wNoiseInitial, s.wNoiseIncrement, s.wRepeats,
+                               grid.get())) {
+            sink_.show("Ошибка initRestErrHeader!", " About RestoreErrorHeader ",
+                       MessageIcon::None);
+            return nullptr;
+        }
+        return grid;
+    };
+    auto errors = makeGrid();
+    if (!errors) return;
+    // The matched filter is scored beside the exact procedure into a grid of
+    // its own; the tuples tasks have none and run as they always did.
+    std::unique_ptr<RestErrorHeader> baseline;
+    if (s.bCompareMatchedFilter &&
+        matchedFilterRestores(chooseRestoringProcedure(s.wEffectiveTask, s.wSeriesType))) {
+        baseline = makeGrid();
+        if (!baseline) return;
     }
 
     RandomStreams streams = s.streams;
@@ -109,7 +125,7 @@ void CommandHandler::runSimulation(std::unique_ptr<SeriesHeader> series) {
     run.amplitude = static_cast<int16_t>(s.wPulseAmplitude);
     run.subsetProceeding = s.wSubsetProceeding;
     run.debuggingRepeat = &debugging;
-    const SimulationRecords records{errors.get(), series.get(), &streams};
+    const SimulationRecords records{errors.get(), series.get(), &streams, baseline.get()};
 
     // Set-up refusals are shown after the dialog has closed.
     CollectingSink setup;
@@ -149,6 +165,7 @@ void CommandHandler::runSimulation(std::unique_ptr<SeriesHeader> series) {
     s.streams = streams;
     s.bDebuggingRepeat = debugging;
     s.lpRestErrorHeader = std::move(errors);
+    s.lpBaselineErrorHeader = std::move(baseline);  // none when this run did not compare
     s.simulationStartTime = result.startTime;
     s.simulationEndTime = result.endTime;
     host_.enableMenuItem(kCmdShowStatSimulation, true);

@@ -122,6 +122,8 @@ void Workbench::setStartupCheckMarks(platform::Window& window) {
         window.checkMenuItem(id, false);
     }
     window.checkMenuItem(kCmdRecognition, true);
+    window.checkMenuItem(kCmdCompareMatchedFilter, false);
+    window.checkMenuItem(kCmdShowMatchedFilterPulses, false);
     // Nothing to show until a simulation has finished.
     window.enableMenuItem(kCmdShowStatSimulation, false);
 }

@@ -13,6 +13,9 @@ namespace etalon {
 
 // Pieces the results view and the statistics view draw alike.
 
+// What the matched filter contributes to either view is drawn in this colour.
+inline constexpr platform::Color kMatchedFilterColour{0, 140, 100};
+
 // The etalon a 1-based number names in the series' pulse list, or null.
 const PulseHeader* etalonOf(const SeriesHeader& series, int32_t number);
 

@@ -7,6 +7,7 @@
 #include "graphs/graph_parts.h"
 #include "graphs/plot_primitives.h"
 #include "graphs/series_graph_text.h"
+#include "graphs/series_mapping.h"
 #include "graphs/series_measures.h"
 #include "processing/task_codes.h"
 
@@ -18,6 +19,10 @@ using platform::Rect;
 
 // The restored pulses drawn over the blue series stand out in red.
 constexpr platform::Color kRestoredOverSeries{200, 0, 0};
+
+// Height of the matched filter's marks, in pixels.
+constexpr int32_t kMatchedFilterMark = 4;
+constexpr char kNoMatchedFilterForTuples[] = "No matched filter for tuples tasks.";
 
 // Everything the parts of the view share while one paint lasts.
 struct GraphPaint {
@@ -124,18 +129,58 @@ void drawChainTable(const GraphPaint& p) {
     p.dc.textOut(x2, y, fittedText(p.dc, table.trueRow.second, room));
 }
 
+// The matched filter's pulses as marks along the top of the restored panel,
+// above the exact pulses' peaks, so the two read against each other.
+void drawMatchedFilterMarks(const GraphPaint& p, const SeriesHeader& mf) {
+    const Rect r = p.g.panel(3);
+    const SeriesMapping m{r, static_cast<int32_t>(mf.dwSeriesSize), 1};
+    if (!m.drawable()) return;
+    platform::PenGuard pen(p.dc, kMatchedFilterColour);
+    platform::BrushGuard brush(p.dc, kMatchedFilterColour);
+    const int32_t top = r.top + 2;
+    const size_t held = std::min<size_t>(mf.wRestoredQuantity, mf.lpRestoredPositions.size());
+    for (size_t k = 0; k < held; ++k) {
+        const int32_t first = std::clamp<int32_t>(mf.lpRestoredPositions[k], 0, m.n - 1);
+        const int32_t last = std::min<int32_t>(first + mf.wImpulseSize - 1, m.n - 1);
+        p.dc.rectangle(m.x(first), top, std::max(m.x(last) + 1, m.x(first) + 2),
+                       top + kMatchedFilterMark);
+    }
+}
+
+// What the marks are, right of the restoration error; for a tuples run only
+// that there are none.
+void drawMatchedFilterLegend(const GraphPaint& p, int32_t x, int32_t y) {
+    if (!p.view.matchedFilter) {
+        p.dc.textOut(x, y, kNoMatchedFilterForTuples);
+        return;
+    }
+    const int32_t swatch = p.g.lh + p.g.lh / 2, mid = y + p.g.lh / 2;
+    {
+        platform::PenGuard pen(p.dc, kMatchedFilterColour);
+        platform::BrushGuard brush(p.dc, kMatchedFilterColour);
+        p.dc.rectangle(x, mid - kMatchedFilterMark / 2, x + swatch,
+                       mid - kMatchedFilterMark / 2 + kMatchedFilterMark);
+    }
+    const uint16_t n = p.view.matchedFilter->wRestoredQuantity;
+    std::string text = " matched filter: " + std::to_string(n) + (n == 1 ? " pulse" : " pulses");
+    p.dc.textOut(x + swatch, y, text);
+}
+
 void drawTexts(const GraphPaint& p) {
     p.dc.textOut(p.g.X0, p.g.Y4,
                  restoredPulsesLine(p.chains, p.series, p.letters, p.view.truthKnown));
-    if (!p.view.truthKnown) {
-        p.dc.textOut(p.g.X0, p.g.Y4 + p.g.lh, unknownRestoreErrorLine());
-        drawChainTable(p);
-        return;
+    std::string errorLine = unknownRestoreErrorLine();
+    if (p.view.truthKnown) {
+        const int32_t error =
+            p.chains ? getChainRestoreError(*p.chains, p.series)
+                     : int32_t(std::min<int64_t>(seriesEnergies(p.series).signal, INT32_MAX));
+        errorLine = restoreErrorLine(error);
     }
-    const int32_t error =
-        p.chains ? getChainRestoreError(*p.chains, p.series)
-                 : int32_t(std::min<int64_t>(seriesEnergies(p.series).signal, INT32_MAX));
-    p.dc.textOut(p.g.X0, p.g.Y4 + p.g.lh, restoreErrorLine(error));
+    p.dc.textOut(p.g.X0, p.g.Y4 + p.g.lh, errorLine);
+    if (p.view.matchedFilter || (p.view.matchedFilterWanted && p.run.tuplesTask())) {
+        const int32_t x = p.g.X0 + std::max(p.dc.textExtent(errorLine).cx + 2 * p.g.lh, p.g.PW / 4);
+        drawMatchedFilterLegend(p, x, p.g.Y4 + p.g.lh);
+    }
     drawChainTable(p);
 }
 
@@ -277,6 +322,7 @@ int DrawSeriesGraph(DeviceContext& dc, const SeriesGraphView& view, uint16_t req
     drawHeader(p);
     drawPanels(p);
     drawEtalonStrip(dc, g, *series, requiredCount, requiredList, p.range.amplitude, foundEtalon(p));
+    if (view.matchedFilter) drawMatchedFilterMarks(p, *view.matchedFilter);
     drawTexts(p);
     if (p.run.tuplesSeries()) {
         if (p.run.effectiveTask == TaskCode::TuplesRecognition)

@@ -34,6 +34,12 @@ struct SeriesGraphView {
     std::span<platform::Rect> listedReservedRects;
     // A loaded recording has no true pulses: the view says so where it would show them.
     bool truthKnown = true;
+    // The same series as the matched filter restored it: its pulses are marked
+    // in kMatchedFilterColour along the top of the restored panel, named
+    // beside the restoration error. Null: today's picture.
+    const SeriesHeader* matchedFilter = nullptr;
+    // The marks were asked for: a tuples run, which has none, says so.
+    bool matchedFilterWanted = false;
 };
 
 // Positions of everything in the results view, from the graph rectangle,

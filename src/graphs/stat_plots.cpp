@@ -5,6 +5,7 @@
 #include <cmath>
 #include <initializer_list>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,13 @@ namespace {
 using platform::DeviceContext;
 using platform::Point;
 using platform::Rect;
+
+// Beside the matched filter's curves, and instead of them where there are none.
+constexpr char kMatchedFilterNote[] =
+    "The matched filter pays for pulses it does not take only in the restored error, not in "
+    "the detection error.";
+constexpr char kNoMatchedFilterForTuples[] =
+    "No matched filter for tuples tasks: exact curves only.";
 
 // Two passes, the second one pixel lower.
 constexpr std::initializer_list<Point> kTwice{{0, 0}, {0, 1}};
@@ -95,22 +103,53 @@ std::optional<std::pair<Point, Point>> segmentWithin(CurvePoint a, CurvePoint b,
     return std::pair{at(t0), at(t1)};
 }
 
+// How one method's curves are drawn: the exact procedures' solid in the
+// selected pen, labelled at their ends; the matched filter's dashed in its
+// colour, unlabelled, since the exact curve of the same count carries the label.
+struct CurveStyle {
+    bool dashed = false;
+    bool labelled = true;
+};
+constexpr CurveStyle kExactCurves{};
+constexpr CurveStyle kMatchedFilterCurves{true, false};
+
+// Dashes start at every segment's start, so the points themselves are always inked.
+constexpr int32_t kDash = 6, kDashGap = 4;
+
+void drawSegment(DeviceContext& dc, Point a, Point b, const CurveStyle& style) {
+    if (!style.dashed) {
+        dc.moveTo(a.x, a.y);
+        dc.lineTo(b.x, b.y);
+        return;
+    }
+    const int32_t steps = std::max(std::abs(b.x - a.x), std::abs(b.y - a.y));
+    const auto at = [&](int32_t s) {
+        return Point{a.x + static_cast<int32_t>(std::lround(double(b.x - a.x) * s / steps)),
+                     a.y + static_cast<int32_t>(std::lround(double(b.y - a.y) * s / steps))};
+    };
+    for (int32_t s = 0; s < steps; s += kDash + kDashGap) {
+        const Point from = at(s), to = at(std::min(s + kDash, steps));
+        dc.moveTo(from.x, from.y);
+        dc.lineTo(to.x, to.y);
+    }
+}
+
 // A curve from the plot's bottom-left corner through its points, once per
 // offset, clipped to the plot.
 void drawCurve(DeviceContext& dc, const PlotBox& box, const std::vector<CurvePoint>& points,
-               std::initializer_list<Point> offsets) {
+               std::initializer_list<Point> offsets, const CurveStyle& style = kExactCurves) {
     const Rect area = plotArea(box);
     platform::ClipGuard clip(dc, area);
+    std::optional<platform::PenGuard> pen;
+    if (style.dashed) pen.emplace(dc, kMatchedFilterColour);
     // Segments are cut a little outside the clip, so rounding their cut ends never shows.
     const Rect reach{area.left - 4, area.top - 4, area.right + 4, area.bottom + 4};
     for (const Point& o : offsets) {
         CurvePoint from{box.left + o.x, box.top + box.height + o.y};
         for (const CurvePoint& p : points) {
             const CurvePoint to{p.x + o.x, p.y + o.y};
-            if (const auto part = segmentWithin(from, to, reach)) {
-                dc.moveTo(part->first.x, part->first.y);
-                dc.lineTo(part->second.x, part->second.y);
-            }
+            if (const auto part = segmentWithin(from, to, reach))
+                drawSegment(dc, part->first, part->second, style);
             from = to;
         }
     }
@@ -136,12 +175,17 @@ struct StatPaint {
     int16_t amplitude;  // of the etalon glyphs
     EtalonFigures figures;
     std::span<const uint32_t> n0, n1;  // normalisers per pulse count
+    CurveStyle style = kExactCurves;   // of the curves of `e`
 
     int32_t V() const { return e.wVariousPulses; }
     int32_t NL() const { return e.wNoiseLevels; }
     int32_t x(int32_t l) const { return pg.px + l * pg.xStep; }
     PlotBox box() const { return {pg.px, pg.py, pg.PW, pg.PH}; }
     int32_t textX() const { return g.L + g.ML; }
+    // The same view over another method's grid, drawn in its style.
+    StatPaint over(const RestErrorHeader& grid, const CurveStyle& curves) const {
+        return {dc, labels, view, g, pg, grid, s, mode, amplitude, figures, n0, n1, curves};
+    }
 };
 
 void drawHeader(const StatPaint& p, int32_t shownAmplitude) {
@@ -303,8 +347,8 @@ void drawRestoredComponents(const StatPaint& p, const AxisScale& sc, int32_t lab
             const uint64_t h = sc.of(p.e.lpErrors(l)[k], box.height, p.n0[k]);
             points.push_back({p.x(l), plotY(box, double(h))});
         }
-        drawCurve(p.dc, box, points, kTwice);
-        if (!points.empty())
+        drawCurve(p.dc, box, points, kTwice, p.style);
+        if (!points.empty() && p.style.labelled)
             labels.push_back(curveLabel(p.x(p.NL()), points, labelOffset,
                                         std::to_string(p.e.wPulseValues()[k])));
     }
@@ -328,7 +372,7 @@ void drawRestoredAggregate(const StatPaint& p, const AxisScale& sc) {
             v[l] += double(p.e.lpErrors(l)[k]) / p.n0[k];
         v[l] /= p.V();
     }
-    drawCurve(p.dc, p.box(), scaledPoints(p, sc, v), kTwice);
+    drawCurve(p.dc, p.box(), scaledPoints(p, sc, v), kTwice, p.style);
 }
 
 void drawDetectionAggregate(const StatPaint& p, const AxisScale& sc, int32_t labelOffset) {
@@ -342,8 +386,8 @@ void drawDetectionAggregate(const StatPaint& p, const AxisScale& sc, int32_t lab
         v[l] = std::sqrt(sum / divisor);
     }
     const auto points = scaledPoints(p, sc, v);
-    drawCurve(p.dc, p.box(), points, kTwice);
-    if (!points.empty())
+    drawCurve(p.dc, p.box(), points, kTwice, p.style);
+    if (!points.empty() && p.style.labelled)
         p.labels.place(curveLabel(p.x(p.NL()), points, labelOffset, std::to_string(p.V())));
 }
 
@@ -364,8 +408,8 @@ void drawRecognition(const StatPaint& p, const AxisScale& sc, bool aggregate) {
             const uint64_t divisor = aggregate ? repeats * uint64_t(p.V()) : repeats;
             points.push_back({p.x(l), plotY(box, double(sc.of(misses, box.height, divisor)))});
         }
-        drawCurve(p.dc, box, points, kRightLower);
-        if (points.empty()) continue;
+        drawCurve(p.dc, box, points, kRightLower, p.style);
+        if (points.empty() || !p.style.labelled) continue;
         labels.push_back(curveLabel(p.x(p.NL()), points, 0,
                                     aggregate ? "S" : std::to_string(p.e.wPulseValues()[c])));
     }
@@ -408,61 +452,11 @@ void drawRecognitionBounds(const StatPaint& p) {
     drawCurve(p.dc, box, second, kRightLower);
 }
 
-void drawCurves(const StatPaint& p, int32_t top) {
-    const AxisScale sc(top);
-    const int32_t labelOffset = (lineHeight(p.dc) + 1) / 2 + 1;
-    switch (p.mode) {
-        case StatPlotMode::RestoredComponents:
-            drawRestoredComponents(p, sc, labelOffset);
-            break;
-        case StatPlotMode::RestoredAggregate:
-            drawRestoredAggregate(p, sc);
-            break;
-        case StatPlotMode::DetectionComponents:
-            DrawErrorCurves(p.dc, p.e.repeats, p.e.wVariousPulses, p.e.wPulseValues(), p.n1,
-                            p.e.wNoiseLevels, p.e, p.box(), labelOffset, sc.value(), p.pg.xStep,
-                            p.labels);
-            break;
-        case StatPlotMode::DetectionAggregate:
-            drawDetectionAggregate(p, sc, labelOffset);
-            break;
-        case StatPlotMode::RecognitionComponents:
-        case StatPlotMode::RecognitionComponentsBounds:
-        case StatPlotMode::RecognitionAggregate:
-        case StatPlotMode::RecognitionAggregateBounds:
-            drawRecognition(p, sc,
-                            p.mode == StatPlotMode::RecognitionAggregate ||
-                                p.mode == StatPlotMode::RecognitionAggregateBounds);
-            if (plotHasBounds(p.mode)) drawRecognitionBounds(p);
-            break;
-        default:
-            break;
-    }
-}
-
-// The label font, the axes and the curves; y is where the formula block ends.
-void drawPlot(const StatPaint& p, int32_t y) {
-    platform::FontGuard font(p.dc, platform::Font{platform::FontKind::Symbol, p.pg.labelFont});
-    char line[48];
-    std::snprintf(line, sizeof line, " %d -> %d", p.pg.labelFont, p.dc.textMetrics().height);
-    p.labels.drawText(p.textX(), y, line);
-    drawPlotFrame(p);
-    for (const Rect& frame : plotFrames(p.box()))
-        p.labels.addFrame(frame);
-    drawDottedGrid(p);
-    const int32_t top = errorAxisTop(
-        errorAxisMaximum(p.mode, p.e, {p.n0.empty() ? 0 : p.n0[0], p.n1.empty() ? 0 : p.n1[0]}),
-        p.view.bFixedUpperBound != 0, p.view.dUpperBound);
-    drawAxisLabels(p, top);
-    drawCurves(p, top);
-}
-
-}  // namespace
-
-void DrawErrorCurves(DeviceContext& dc, uint32_t repeats, uint16_t curves,
+void detectionCurves(DeviceContext& dc, uint32_t repeats, uint16_t curves,
                      std::span<const int16_t> pulseValues, std::span<const uint32_t> normaliser,
                      uint16_t levels, const RestErrorHeader& errors, const PlotBox& box,
-                     int32_t labelOffset, double scale, int32_t xStep, LabelPlacer& labels) {
+                     int32_t labelOffset, double scale, int32_t xStep, LabelPlacer& labels,
+                     const CurveStyle& style) {
     if (repeats == 0) return;
     const size_t count = std::min({size_t{curves}, pulseValues.size(), normaliser.size()});
     std::vector<Label> ends;
@@ -474,12 +468,143 @@ void DrawErrorCurves(DeviceContext& dc, uint32_t repeats, uint16_t curves,
                 std::sqrt(double(errors.lpDetectionErrors(l)[k]) / repeats / normaliser[k]);
             points.push_back({box.left + l * xStep, plotY(box, scale * v * box.height)});
         }
-        drawCurve(dc, box, points, kLowerRight);
-        if (!points.empty())
+        drawCurve(dc, box, points, kLowerRight, style);
+        if (!points.empty() && style.labelled)
             ends.push_back(curveLabel(box.left + levels * xStep, points, labelOffset,
                                       std::to_string(pulseValues[k])));
     }
     labels.placeAll(ends);
+}
+
+// The curves of the mode over p's grid, in p's style; the bounds are the
+// exact plot's own.
+void drawCurves(const StatPaint& p, int32_t top) {
+    const AxisScale sc(top);
+    const int32_t labelOffset = (lineHeight(p.dc) + 1) / 2 + 1;
+    switch (p.mode) {
+        case StatPlotMode::RestoredComponents:
+            drawRestoredComponents(p, sc, labelOffset);
+            break;
+        case StatPlotMode::RestoredAggregate:
+            drawRestoredAggregate(p, sc);
+            break;
+        case StatPlotMode::DetectionComponents:
+            detectionCurves(p.dc, p.e.repeats, p.e.wVariousPulses, p.e.wPulseValues(), p.n1,
+                            p.e.wNoiseLevels, p.e, p.box(), labelOffset, sc.value(), p.pg.xStep,
+                            p.labels, p.style);
+            break;
+        case StatPlotMode::DetectionAggregate:
+            drawDetectionAggregate(p, sc, labelOffset);
+            break;
+        case StatPlotMode::RecognitionComponents:
+        case StatPlotMode::RecognitionComponentsBounds:
+        case StatPlotMode::RecognitionAggregate:
+        case StatPlotMode::RecognitionAggregateBounds:
+            drawRecognition(p, sc,
+                            p.mode == StatPlotMode::RecognitionAggregate ||
+                                p.mode == StatPlotMode::RecognitionAggregateBounds);
+            if (plotHasBounds(p.mode) && p.style.labelled) drawRecognitionBounds(p);
+            break;
+        default:
+            break;
+    }
+}
+
+// The label font, the axes and the curves, the matched filter's beside the
+// exact ones when given; y is where the formula block ends. Returns where the
+// next line starts.
+int32_t drawPlot(const StatPaint& p, int32_t y, const RestErrorHeader* matchedFilter) {
+    platform::FontGuard font(p.dc, platform::Font{platform::FontKind::Symbol, p.pg.labelFont});
+    char line[48];
+    std::snprintf(line, sizeof line, " %d -> %d", p.pg.labelFont, p.dc.textMetrics().height);
+    p.labels.drawText(p.textX(), y, line);
+    drawPlotFrame(p);
+    for (const Rect& frame : plotFrames(p.box()))
+        p.labels.addFrame(frame);
+    drawDottedGrid(p);
+    const ErrorNormalisers n{p.n0.empty() ? 0 : p.n0[0], p.n1.empty() ? 0 : p.n1[0]};
+    int32_t q = errorAxisMaximum(p.mode, p.e, n);
+    if (matchedFilter) q = std::max(q, errorAxisMaximum(p.mode, *matchedFilter, n));
+    const int32_t top = errorAxisTop(q, p.view.bFixedUpperBound != 0, p.view.dUpperBound);
+    drawAxisLabels(p, top);
+    drawCurves(p, top);
+    // Over the exact curves, whose ink shows through the gaps.
+    if (matchedFilter) drawCurves(p.over(*matchedFilter, kMatchedFilterCurves), top);
+    return y + lineHeight(p.dc) + 1;
+}
+
+// A grid of the exact one's shape, from a complete run: only then do its
+// curves answer to the same axes.
+bool comparable(const RestErrorHeader& exact, const RestErrorHeader& other) {
+    return other.ifComplete && other.wVariousPulses == exact.wVariousPulses &&
+           other.wNoiseLevels == exact.wNoiseLevels && other.repeats == exact.repeats &&
+           std::ranges::equal(other.lpNoiseLevels(), exact.lpNoiseLevels()) &&
+           std::ranges::equal(other.wPulseValues(), exact.wPulseValues());
+}
+
+// The text cut at blanks into lines of at most `width` pixels; a word wider
+// than that gets a line of its own.
+std::vector<std::string> wrappedText(const DeviceContext& dc, const std::string& text,
+                                     int32_t width) {
+    std::vector<std::string> lines;
+    std::string line, word;
+    std::istringstream words(text);
+    while (words >> word) {
+        const std::string longer = line.empty() ? word : line + " " + word;
+        if (!line.empty() && dc.textExtent(longer).cx > width) {
+            lines.push_back(line);
+            line = word;
+        } else {
+            line = longer;
+        }
+    }
+    if (!line.empty()) lines.push_back(line);
+    return lines;
+}
+
+// Under the label line, in the text font: a line sample and the name of each
+// method, then what the comparison leaves out; for a tuples simulation only
+// that there is none. Text that would not fit is left out with its sample.
+void drawComparisonLegend(const StatPaint& p, int32_t y, bool curves) {
+    const int32_t lh = p.g.lh, x = p.textX();
+    // The error axis' values begin about three label characters left of the plot.
+    const int32_t width = p.pg.px - 3 * p.pg.labelFont - x;
+    y += lh;
+    if (!curves) {
+        for (const std::string& line : wrappedText(p.dc, kNoMatchedFilterForTuples, width)) {
+            p.labels.place({x, y, line});
+            y += lh;
+        }
+        return;
+    }
+    const int32_t sample = 3 * lh;
+    const std::pair<CurveStyle, const char*> methods[] = {{kExactCurves, "exact"},
+                                                          {kMatchedFilterCurves, "matched filter"}};
+    for (const auto& [style, name] : methods) {
+        if (p.labels.place({x + sample + lh / 2, y, name})) {
+            const int32_t mid = y + lh / 2;
+            std::optional<platform::PenGuard> pen;
+            if (style.dashed) pen.emplace(p.dc, kMatchedFilterColour);
+            for (const Point& o : kTwice)
+                drawSegment(p.dc, {x + o.x, mid + o.y}, {x + sample + o.x, mid + o.y}, style);
+        }
+        y += lh + 1;
+    }
+    y += lh / 2;
+    for (const std::string& line : wrappedText(p.dc, kMatchedFilterNote, width)) {
+        p.labels.place({x, y, line});
+        y += lh;
+    }
+}
+
+}  // namespace
+
+void DrawErrorCurves(DeviceContext& dc, uint32_t repeats, uint16_t curves,
+                     std::span<const int16_t> pulseValues, std::span<const uint32_t> normaliser,
+                     uint16_t levels, const RestErrorHeader& errors, const PlotBox& box,
+                     int32_t labelOffset, double scale, int32_t xStep, LabelPlacer& labels) {
+    detectionCurves(dc, repeats, curves, pulseValues, normaliser, levels, errors, box, labelOffset,
+                    scale, xStep, labels, kExactCurves);
 }
 
 int DrawDetectionArrayZ(MessageSink& sink, DeviceContext& dc, const StatPlotView& view,
@@ -531,7 +656,13 @@ int DrawDetectionArrayZ(MessageSink& sink, DeviceContext& dc, const StatPlotView
     int32_t y = drawFiguresAndTimes(p);
     y = drawPatternBox(p, y);
     y = drawFormula(p, y);
-    drawPlot(p, y);
+    const RestErrorHeader* matchedFilter =
+        view.matchedFilter && comparable(e, *view.matchedFilter) ? view.matchedFilter : nullptr;
+    y = drawPlot(p, y, matchedFilter);
+    if (matchedFilter)
+        drawComparisonLegend(p, y, true);
+    else if (view.matchedFilterWanted && isTuplesTask(e.wEffectiveTask))
+        drawComparisonLegend(p, y, false);
     return 1;
 }
 

@@ -27,6 +27,12 @@ struct StatPlotView {
     // clicks on them; rows beyond its size are not recorded, entries not
     // drawn are cleared.
     std::span<platform::Rect> listedReservedRects;
+    // The matched filter's grid of the same simulation: its curves go beside
+    // the exact ones, dashed in kMatchedFilterColour, with a legend, and the
+    // axis takes both. Null (or a grid of another shape) draws the plot alone.
+    const RestErrorHeader* matchedFilter = nullptr;
+    // The comparison was asked for: a tuples simulation, which has none, says so.
+    bool matchedFilterWanted = false;
 };
 
 // The statistics view: what the simulation was, the etalon strip, the
