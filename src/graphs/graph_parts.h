@@ -15,6 +15,8 @@ namespace etalon {
 
 // What the matched filter contributes to either view is drawn in this colour.
 inline constexpr platform::Color kMatchedFilterColour{0, 140, 100};
+// Asked for on a tuples run, which it does not restore.
+inline constexpr char kNoMatchedFilterForTuples[] = "No matched filter for tuples tasks.";
 
 // The etalon a 1-based number names in the series' pulse list, or null.
 const PulseHeader* etalonOf(const SeriesHeader& series, int32_t number);

@@ -22,7 +22,6 @@ constexpr platform::Color kRestoredOverSeries{200, 0, 0};
 
 // Height of the matched filter's marks, in pixels.
 constexpr int32_t kMatchedFilterMark = 4;
-constexpr char kNoMatchedFilterForTuples[] = "No matched filter for tuples tasks.";
 
 // Everything the parts of the view share while one paint lasts.
 struct GraphPaint {

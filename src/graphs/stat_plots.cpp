@@ -26,12 +26,10 @@ using platform::DeviceContext;
 using platform::Point;
 using platform::Rect;
 
-// Beside the matched filter's curves, and instead of them where there are none.
+// Beside the matched filter's curves: where the comparison is uneven.
 constexpr char kMatchedFilterNote[] =
     "The matched filter pays for pulses it does not take only in the restored error, not in "
     "the detection error.";
-constexpr char kNoMatchedFilterForTuples[] =
-    "No matched filter for tuples tasks: exact curves only.";
 
 // Two passes, the second one pixel lower.
 constexpr std::initializer_list<Point> kTwice{{0, 0}, {0, 1}};
@@ -573,7 +571,7 @@ void drawComparisonLegend(const StatPaint& p, int32_t y, bool curves) {
     if (!curves) {
         for (const std::string& line : wrappedText(p.dc, kNoMatchedFilterForTuples, width)) {
             p.labels.place({x, y, line});
-            y += lh;
+            y += lh + 1;
         }
         return;
     }
@@ -593,7 +591,7 @@ void drawComparisonLegend(const StatPaint& p, int32_t y, bool curves) {
     y += lh / 2;
     for (const std::string& line : wrappedText(p.dc, kMatchedFilterNote, width)) {
         p.labels.place({x, y, line});
-        y += lh;
+        y += lh + 1;
     }
 }
 

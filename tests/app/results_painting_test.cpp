@@ -4,10 +4,13 @@
 #include <fstream>
 
 #include "app/painting.h"
+#include "graphs/graph_parts.h"
 #include "graphs/series_graph.h"
+#include "graphs/series_mapping.h"
 #include "graphs/series_measures.h"
 #include "graphs/stat_plot_text.h"
 #include "processing/known_number_chain.h"
+#include "processing/matched_filter.h"
 #include "series/series_generator.h"
 #include "support/pixels.h"
 #include "support/recording_sink.h"
@@ -148,6 +151,74 @@ TEST(ResultsPainting, MainView2DrawsTheStatisticsOfTheLastSimulation) {
     const StatPlotGeometry pg = statPlotGeometry(g, 4);
     // Share 0.2 of an axis up to 0.5 lies 0.4 plot heights up, at the second level.
     EXPECT_EQ(p.surface.pixel(pg.px + pg.xStep + 1, pg.py + pg.PH - 2 * pg.PH / 5), kBlack);
+}
+
+// The matched filter's pulses and curves show only while their items are
+// on, the pulses only beside the series they came from; otherwise the window
+// is, pixel for pixel, what it is without them.
+TEST(ResultsPainting, MatchedFilterShowsOnlyWhileItsItemIsOn) {
+    PaintedState p;
+    AppState& st = p.state;
+    st.nDisplayMode = DisplayMode::Results;
+    SeriesHeader mf = *st.lpSeriesHeader;
+    RestoringRequest request;
+    request.alphabet = st.alphabet;
+    request.etalons = st.lpRequiredList;
+    request.tmin = st.wTmin;
+    request.series = &mf;
+    ASSERT_EQ(runMatchedFilter(p.sink, RestoringProcedure::RecognizeKnownNumberChain, request), 1);
+    const auto picture = [&] {
+        p.paint();
+        return p.surface;
+    };
+    const auto pictureWithout = [&](RecordPtr<SeriesHeader>& series,
+                                    RecordPtr<RestErrorHeader>& grid) {
+        auto keptSeries = std::move(series);
+        auto keptGrid = std::move(grid);
+        const platform::Surface alone = picture();
+        series = std::move(keptSeries);
+        grid = std::move(keptGrid);
+        return alone;
+    };
+    const auto marked = [&] {
+        const SeriesGraphGeometry g =
+            seriesGraphGeometry(p.layout.rcGraph, p.layout.nLineHeight, false, st.wRequiredCount);
+        const SeriesMapping third{g.panel(3), int32_t(mf.dwSeriesSize), 1};
+        size_t found = 0;
+        for (uint16_t k = 0; k < mf.wRestoredQuantity; ++k)
+            found += p.surface.pixel(third.x(mf.lpRestoredPositions[k]) + 1, third.panel.top + 3) ==
+                     kMatchedFilterColour;
+        return found;
+    };
+
+    st.lpBaselineSeriesHeader = std::make_unique<SeriesHeader>(mf);
+    const platform::Surface seriesAlone =
+        pictureWithout(st.lpBaselineSeriesHeader, st.lpBaselineErrorHeader);
+    EXPECT_EQ(test::differingPixels(picture(), seriesAlone), 0u);
+    st.bShowMatchedFilterPulses = 1;
+    picture();
+    EXPECT_EQ(marked(), size_t{mf.wImpulseQuantity});
+    // Another series on screen: its pulses are not the copy's.
+    addSeriesNoise(20, static_cast<int16_t>(st.wPulseAmplitude), st.lpSeriesHeader.get(),
+                   st.streams.wNoiseSeed);
+    EXPECT_EQ(test::differingPixels(
+                  picture(), pictureWithout(st.lpBaselineSeriesHeader, st.lpBaselineErrorHeader)),
+              0u);
+
+    st.wMainView = MainView::Statistics;
+    st.lpRestErrorHeader = getRestErrHeader(p.sink, 3, 4, 10, nullptr);
+    ASSERT_EQ(initRestErrHeader(p.sink, 3, 6, 6, 4, 0, 50, 10, st.lpRestErrorHeader.get()), 1);
+    st.lpRestErrorHeader->ifComplete = 1;
+    st.lpBaselineErrorHeader = std::make_unique<RestErrorHeader>(*st.lpRestErrorHeader);
+    for (size_t l = 0; l < 4; ++l)
+        for (uint32_t& error : st.lpBaselineErrorHeader->lpErrors(l))
+            error = static_cast<uint32_t>(100000 * l);
+    st.nStatPlotMode = StatPlotMode::RestoredAggregate;
+    const platform::Surface statsAlone =
+        pictureWithout(st.lpBaselineSeriesHeader, st.lpBaselineErrorHeader);
+    EXPECT_EQ(test::differingPixels(picture(), statsAlone), 0u);
+    st.bCompareMatchedFilter = 1;
+    EXPECT_GT(test::pixelsOf(picture(), kMatchedFilterColour, p.layout.rcGraph).size(), 100u);
 }
 
 }  // namespace

@@ -141,8 +141,10 @@ TEST(SimulationCommands, CancelAtAnySeriesKeepsTheWholeState) {
     SimulationRig b;
     b.procedures = workbenchRestoringProcedures();
     b.command(kCmdNextData);  // a processed series on screen
+    b.command(kCmdCompareMatchedFilter);
     b.command(kCmdStatSimulation);
     ASSERT_TRUE(b.state.lpRestErrorHeader && b.state.lpRestErrorHeader->ifComplete);
+    ASSERT_TRUE(b.state.lpBaselineErrorHeader && b.state.lpBaselineErrorHeader->ifComplete);
     const uint32_t total = b.host.progressTotals.back();
     const AppState before = b.state;
     for (uint32_t at : {0u, total / 2, total}) {
@@ -161,6 +163,41 @@ TEST(SimulationCommands, CancelAtAnySeriesKeepsTheWholeState) {
     b.command(kCmdStatSimulation);
     EXPECT_EQ(b.state.wRepeats, 3);
     EXPECT_EQ(b.state.lpRestErrorHeader, before.lpRestErrorHeader);
+}
+
+// " Compare with matched filter" makes the next simulations score the
+// matched filter into a grid of its own, beside the exact one; a run without
+// it, or of a tuples task, which has none, leaves no grid behind.
+TEST(SimulationCommands, TheMatchedFilterGridComesWithTheItem) {
+    SimulationRig b;
+    b.command(kCmdCompareMatchedFilter);
+    EXPECT_TRUE(b.host.checks.at(kCmdCompareMatchedFilter));
+    b.command(kCmdStatSimulation);
+    const RestErrorHeader* exact = b.state.lpRestErrorHeader.get();
+    const RestErrorHeader* mf = b.state.lpBaselineErrorHeader.get();
+    ASSERT_TRUE(exact && mf);
+    EXPECT_EQ(mf->ifComplete, 1);
+    EXPECT_EQ(mf->wVariousPulses, exact->wVariousPulses);
+    EXPECT_EQ(mf->wNoiseLevels, exact->wNoiseLevels);
+    EXPECT_NE(mf->errorCells, exact->errorCells);  // scored on its own, at noise 30
+
+    b.command(kCmdFixedTuples);
+    b.command(kCmdDetection);
+    b.state.subsetPanel.selectedSubset = {3, 4};
+    b.state.subsetPanel.selectionCount = 2;
+    handSelectionToSeries(b.state);
+    b.clearAll();
+    b.command(kCmdStatSimulation);
+    EXPECT_EQ(b.state.lpRestErrorHeader->wEffectiveTask, TaskCode::TuplesDetection);
+    EXPECT_EQ(b.state.lpBaselineErrorHeader, nullptr);
+
+    b.command(kCmdFixedWhole);
+    b.command(kCmdDetection);
+    b.command(kCmdCompareMatchedFilter);
+    EXPECT_FALSE(b.host.checks.at(kCmdCompareMatchedFilter));
+    b.command(kCmdStatSimulation);
+    EXPECT_EQ(b.state.lpRestErrorHeader->wEffectiveTask, TaskCode::Detection);
+    EXPECT_EQ(b.state.lpBaselineErrorHeader, nullptr);
 }
 
 // A procedure that throws in the middle of the run: the window says why and,

@@ -18,6 +18,8 @@ inline std::string stateDifference(const AppState& a, const AppState& b) {
     note(a.lpSeriesHeader == b.lpSeriesHeader, "lpSeriesHeader");
     note(a.lpChainsHeader == b.lpChainsHeader, "lpChainsHeader");
     note(a.lpRestErrorHeader == b.lpRestErrorHeader, "lpRestErrorHeader");
+    note(a.lpBaselineErrorHeader == b.lpBaselineErrorHeader, "lpBaselineErrorHeader");
+    note(a.lpBaselineSeriesHeader == b.lpBaselineSeriesHeader, "lpBaselineSeriesHeader");
     note(a.lpParamsHeader == b.lpParamsHeader, "lpParamsHeader");
     note(a.alphabet == b.alphabet, "alphabet");
     note(a.streams == b.streams, "streams");
