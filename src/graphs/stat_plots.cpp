@@ -142,7 +142,10 @@ void drawCurve(DeviceContext& dc, const PlotBox& box, const std::vector<CurvePoi
     if (style.dashed) pen.emplace(dc, kMatchedFilterColour);
     // Segments are cut a little outside the clip, so rounding their cut ends never shows.
     const Rect reach{area.left - 4, area.top - 4, area.right + 4, area.bottom + 4};
-    for (const Point& o : offsets) {
+    // The matched filter's dashes keep to one pass: bold, dozens of them
+    // read as a block where the curves crowd.
+    const std::span<const Point> passes(offsets.begin(), style.dashed ? 1 : offsets.size());
+    for (const Point& o : passes) {
         CurvePoint from{box.left + o.x, box.top + box.height + o.y};
         for (const CurvePoint& p : points) {
             const CurvePoint to{p.x + o.x, p.y + o.y};
@@ -583,8 +586,10 @@ void drawComparisonLegend(const StatPaint& p, int32_t y, bool curves) {
             const int32_t mid = y + lh / 2;
             std::optional<platform::PenGuard> pen;
             if (style.dashed) pen.emplace(p.dc, kMatchedFilterColour);
-            for (const Point& o : kTwice)
+            for (const Point& o : kTwice) {
                 drawSegment(p.dc, {x + o.x, mid + o.y}, {x + sample + o.x, mid + o.y}, style);
+                if (style.dashed) break;  // as the curves: one pass
+            }
         }
         y += lh + 1;
     }

@@ -218,7 +218,13 @@ TEST(ResultsPainting, MatchedFilterShowsOnlyWhileItsItemIsOn) {
         pictureWithout(st.lpBaselineSeriesHeader, st.lpBaselineErrorHeader);
     EXPECT_EQ(test::differingPixels(picture(), statsAlone), 0u);
     st.bCompareMatchedFilter = 1;
-    EXPECT_GT(test::pixelsOf(picture(), kMatchedFilterColour, p.layout.rcGraph).size(), 100u);
+    picture();
+    const StatPlotGeometry pg = statPlotGeometry(
+        seriesGraphGeometry(p.layout.rcGraph, p.layout.nLineHeight, false, st.wRequiredCount), 4);
+    EXPECT_GT(test::pixelsOf(p.surface, kMatchedFilterColour,
+                             {pg.px, pg.py, pg.px + pg.PW, pg.py + pg.PH})
+                  .size(),
+              size_t(pg.PW / 2));  // its curve, dashed
 }
 
 }  // namespace
