@@ -133,12 +133,21 @@ std::vector<uint16_t> everyEtalon(const std::vector<PulseHeader>& alphabet) {
     return list;
 }
 
+// The method keyword, in etalon-cli's words: whether the greedy baseline runs.
+bool matchedFilterNamed(const std::string& method) {
+    if (method == "exact") return false;
+    if (method == "matched-filter") return true;
+    throw py::value_error("method: '" + method + "' is not exact or matched-filter");
+}
+
 // detect(): `etalon` is a number of the alphabet or one pulse shape.
 py::list detect(const py::object& samples, const py::object& etalon, const py::object& tmin,
                 const py::object& tmax, const py::object& pulses, const py::object& processingLevel,
-                const py::object& alphabet, const py::object& memoryLimit) {
+                const py::object& alphabet, const py::object& memoryLimit,
+                const std::string& method) {
     RestoringCall call =
         commonCall(TaskCode::Detection, alphabet, tmin, tmax, pulses, processingLevel, memoryLimit);
+    call.matchedFilter = matchedFilterNamed(method);
     if (PyIndex_Check(etalon.ptr()) && !py::isinstance<py::array>(etalon)) {
         call.list = {static_cast<uint16_t>(whole(etalon, "etalon", 1, call.alphabet.size()))};
     } else {
@@ -155,9 +164,11 @@ py::list detect(const py::object& samples, const py::object& etalon, const py::o
 
 py::list recognize(const py::object& samples, const py::object& etalons, const py::object& tmin,
                    const py::object& tmax, const py::object& pulses,
-                   const py::object& processingLevel, const py::object& memoryLimit) {
+                   const py::object& processingLevel, const py::object& memoryLimit,
+                   const std::string& method) {
     RestoringCall call = commonCall(TaskCode::Recognition, etalons, tmin, tmax, pulses,
                                     processingLevel, memoryLimit);
+    call.matchedFilter = matchedFilterNamed(method);
     call.list = everyEtalon(call.alphabet);
     return runRestoring(samples, call);
 }
@@ -217,8 +228,13 @@ py::list restore(const py::object& samples, const std::string& task, const py::o
                  const py::object& pick, const py::object& proceeding, const py::object& tmin,
                  const py::object& tmax, const py::object& pulses,
                  const py::object& processingLevel, const py::object& alphabet,
-                 const py::object& memoryLimit) {
+                 const py::object& memoryLimit, const std::string& method) {
     const TaskCode code = taskNamed(task);
+    const bool matchedFilter = matchedFilterNamed(method);
+    const bool tuples = (code == TaskCode::Detection && !subset.is_none()) ||
+                        (code == TaskCode::Recognition && !subsets.is_none());
+    if (matchedFilter && tuples)
+        throw py::value_error("method: the matched filter restores single pulses, not tuples");
     if (code == TaskCode::Detection && !subset.is_none())
         return detectTuples(samples, subset, proceeding, tmin, tmax, pulses, processingLevel,
                             alphabet, memoryLimit);
@@ -227,6 +243,7 @@ py::list restore(const py::object& samples, const std::string& task, const py::o
                                processingLevel, alphabet, memoryLimit);
     RestoringCall call =
         commonCall(code, alphabet, tmin, tmax, pulses, processingLevel, memoryLimit);
+    call.matchedFilter = matchedFilter;
     const auto count = static_cast<uint16_t>(call.alphabet.size());
     if (code == TaskCode::Detection) {
         call.list = {static_cast<uint16_t>(whole(etalon, "etalon", 1, count))};
@@ -673,6 +690,20 @@ std::string withGeometry(const char* head) {
     return std::string(head) + kGeometryDoc;
 }
 
+const char* const kMethodDoc = R"(
+    method: "exact" (the exact procedure) or "matched-filter", the greedy
+        baseline practitioners use: the whole-pulse fit E - 2*sum(y*e) at every
+        position, then the smallest fits taken greedily at least tmin apart
+        (tmax unused), pulses of them or, for an unknown count, while a fit is
+        below 0; recognition keeps the etalon whose fits taken sum smallest. Its
+        one chain's criterion is that sum. Not for tuples.)";
+
+// The method among the parameters, before the paragraph on `samples`.
+std::string withMethod(const char* head) {
+    std::string doc = withGeometry(head);
+    return doc.insert(doc.find("\n\n    `samples`"), kMethodDoc);
+}
+
 }  // namespace
 
 PYBIND11_MODULE(etalon, m) {
@@ -800,19 +831,19 @@ PYBIND11_MODULE(etalon, m) {
           arg("employment") = 4, arg("init_position") = 1, arg("streams") = nullptr);
 
     m.def("detect", &detect,
-          withGeometry("Finds the pulses of one etalon (a number of the alphabet, or a 1-D\n"
-                       "array of its samples).\n")
+          withMethod("Finds the pulses of one etalon (a number of the alphabet, or a 1-D\n"
+                     "array of its samples).\n")
               .c_str(),
           arg("samples"), arg("etalon"), py::kw_only(), arg("tmin") = 40, arg("tmax") = 181,
           arg("pulses") = py::none(), arg("processing_level") = 100, arg("alphabet") = py::none(),
-          arg("memory_limit") = py::none());
+          arg("memory_limit") = py::none(), arg("method") = "exact");
     m.def("recognize", &recognize,
-          withGeometry("Finds the pulses and tells which of `etalons` (an (n, L) int array;\n"
-                       "None: the built-in 20) each one is.\n")
+          withMethod("Finds the pulses and tells which of `etalons` (an (n, L) int array;\n"
+                     "None: the built-in 20) each one is.\n")
               .c_str(),
           arg("samples"), arg("etalons") = py::none(), py::kw_only(), arg("tmin") = 40,
           arg("tmax") = 181, arg("pulses") = py::none(), arg("processing_level") = 100,
-          arg("memory_limit") = py::none());
+          arg("memory_limit") = py::none(), arg("method") = "exact");
     m.def("detect_tuples", &detectTuples,
           withGeometry("Finds tuples of the pattern `subset` (etalon numbers); proceeding 1\n"
                        "complete, 2 probably shifted complete.\n")
@@ -830,16 +861,16 @@ PYBIND11_MODULE(etalon, m) {
           arg("processing_level") = 100, arg("alphabet") = py::none(),
           arg("memory_limit") = py::none());
     m.def("restore", &restore,
-          withGeometry("Restores with the procedure the window chooses for `task`\n"
-                       "(detection, recognition, joint, processing): detection of `etalon`,\n"
-                       "or with `subset` tuples detection; recognition among `etalons` (numbers;\n"
-                       "None: all), or with `subsets` tuples recognition.\n")
+          withMethod("Restores with the procedure the window chooses for `task`\n"
+                     "(detection, recognition, joint, processing): detection of `etalon`,\n"
+                     "or with `subset` tuples detection; recognition among `etalons` (numbers;\n"
+                     "None: all), or with `subsets` tuples recognition (no matched filter).\n")
               .c_str(),
           arg("samples"), py::kw_only(), arg("task") = "recognition", arg("etalon") = 1,
           arg("etalons") = py::none(), arg("subset") = py::none(), arg("subsets") = py::none(),
           arg("pick") = py::none(), arg("proceeding") = 1, arg("tmin") = 40, arg("tmax") = 181,
           arg("pulses") = py::none(), arg("processing_level") = 100, arg("alphabet") = py::none(),
-          arg("memory_limit") = py::none());
+          arg("memory_limit") = py::none(), arg("method") = "exact");
 
     m.def("read_recording", &readRecording,
           "Reads a span of a recording as etalon-cli process --samples does: CSV (a column\n"

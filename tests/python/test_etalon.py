@@ -96,6 +96,29 @@ def test_tuples_match_cli():
         assert got.returned == printed["returned"] == 1
 
 
+def test_matched_filter_method(tmp_path):
+    # Noise 0: every pick is a true pulse of etalon 3, whose fit -E none beats.
+    clean = etalon.make_series(type=4, sequence=[3] * 30)
+    for got in (etalon.detect(clean.samples, 3, method="matched-filter"),
+                etalon.recognize(clean.samples, method="matched-filter"),
+                etalon.restore(clean.samples, task="joint", method="matched-filter")):
+        assert len(got) == 1
+        assert got[0].positions.tolist() == clean.positions.tolist()
+        assert set(got[0].etalons.tolist()) == {3}
+    noisy = etalon.make_series(noise=50, sequence=[2, 5, 9])
+    path = write_samples(tmp_path / "s.csv", noisy.samples)
+    want = cli_rows(cli("process", "--samples", path, "--pulses", noisy.pulses,
+                        "--method", "matched-filter")[0])
+    assert chain_rows(etalon.recognize(noisy.samples, pulses=noisy.pulses,
+                                       method="matched-filter")) == want
+    assert want != chain_rows(etalon.recognize(noisy.samples, pulses=noisy.pulses))
+    with pytest.raises(ValueError, match="method"):
+        etalon.detect(clean.samples, 1, method="greedy")
+    with pytest.raises(ValueError, match="method"):
+        etalon.restore(clean.samples, task="detection", subset=[1, 2],
+                       method="matched-filter")
+
+
 def test_streams_make_calls_reproducible():
     assert etalon.make_series(noise=30).samples.tolist() == \
         etalon.make_series(noise=30).samples.tolist()
