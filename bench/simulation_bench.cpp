@@ -4,7 +4,8 @@
 // etalons, pulse counts 6, 18, 30 by noise 0, 70, 140, 10 repeats). Checks
 // that both give the same grid and prints the time ratio; then the wall time
 // of the whole default run (25 counts by 29 noise levels by 100 repeats) with
-// one and with two threads.
+// one and with two threads, and with the matched filter restoring every
+// series too (--baseline).
 #include <benchmark/benchmark.h>
 
 #include <array>
@@ -58,7 +59,7 @@ struct Records {
                                  oracle::referenceRestoringProcedures());
     }
 
-    void parallel(unsigned threads) {
+    void parallel(unsigned threads, bool baseline = false) {
         SimulationRun run;
         run.alphabet = alphabet;
         run.requiredList = kAll;
@@ -67,7 +68,10 @@ struct Records {
         tbb::task_arena arena(threads > 0 ? static_cast<int>(threads) : tbb::task_arena::automatic);
         SimulationOptions options;
         options.arena = &arena;
-        statCutoffVarnel(sink, run, {errors.get(), series.get(), &streams}, options);
+        RestErrorHeader baselineGrid;
+        statCutoffVarnel(sink, run,
+                         {errors.get(), series.get(), &streams, baseline ? &baselineGrid : nullptr},
+                         options);
     }
 };
 
@@ -93,7 +97,7 @@ void parallelSample(benchmark::State& state) {
 void parallelDefaultRun(benchmark::State& state) {
     for (auto _ : state) {
         Records r(kDefault);
-        r.parallel(static_cast<unsigned>(state.range(0)));
+        r.parallel(static_cast<unsigned>(state.range(0)), state.range(1) != 0);
         benchmark::DoNotOptimize(r.errors->errorCells.data());
     }
 }
@@ -120,12 +124,15 @@ class RatioReporter : public benchmark::ConsoleReporter {
         if (fast > 0) std::printf("ratio: %.0fx\n", reference / fast);
         std::printf("grids %s\n",
                     sampleReference == sampleFast && !sampleFast.empty() ? "identical" : "DIFFER");
-        for (int threads : {1, 2}) {
-            const double t =
-                time("parallelDefaultRun/" + std::to_string(threads) + "/iterations:1/real_time");
-            if (t > 0)
-                std::printf("default run (72,500 series), %d thread%s: %.1f s\n", threads,
-                            threads == 1 ? "" : "s", t);
+        for (int baseline : {0, 1}) {
+            for (int threads : {1, 2}) {
+                const double t = time("parallelDefaultRun/" + std::to_string(threads) + "/" +
+                                      std::to_string(baseline) + "/iterations:1/real_time");
+                if (t > 0)
+                    std::printf("default run (72,500 series)%s, %d thread%s: %.1f s\n",
+                                baseline ? " with the baseline" : "", threads,
+                                threads == 1 ? "" : "s", t);
+            }
         }
     }
 
@@ -146,8 +153,7 @@ int main(int argc, char** argv) {
         ->UseRealTime()
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("parallelDefaultRun", parallelDefaultRun)
-        ->Arg(1)
-        ->Arg(2)
+        ->ArgsProduct({{1, 2}, {0, 1}})
         ->Iterations(1)
         ->UseRealTime()
         ->Unit(benchmark::kSecond);

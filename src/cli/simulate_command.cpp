@@ -13,6 +13,7 @@
 #include "cli/process_json.h"
 #include "cli/standard_output.h"
 #include "cli/task_options.h"
+#include "processing/matched_filter.h"
 #include "processing/task_codes.h"
 #include "series/series_generator.h"
 #include "series/subsets.h"
@@ -66,6 +67,41 @@ nlohmann::ordered_json simulationToJson(const RestErrorHeader& r, const Simulati
     j["ifComplete"] = r.ifComplete;
     j["startTime"] = isoTime(run.startTime);
     j["endTime"] = isoTime(run.endTime);
+    return j;
+}
+
+using Json = nlohmann::ordered_json;
+
+// A grid of V rows of P entries from values kept row-major.
+template <class Value>
+Json gridJson(const RestErrorHeader& r, std::span<const Value> cells) {
+    Json table = Json::array();
+    for (std::size_t v = 0; v < r.wNoiseLevels; ++v)
+        table.push_back(Json(std::vector<Value>(cells.begin() + v * r.wVariousPulses,
+                                                cells.begin() + (v + 1) * r.wVariousPulses)));
+    return table;
+}
+
+// The matched filter's grid beside the exact one, with both methods' counts
+// of true pulses restored at exactly their position.
+Json baselineToJson(const RestErrorHeader& exact, const RestErrorHeader& baseline,
+                    const SimulationResult& run) {
+    Json j;
+    j["method"] = "matched-filter";
+    const Json grid = simulationToJson(baseline, run);
+    for (const char* key : {"lpErrors", "lpDetectionErrors", "lpRecognitionErrors"})
+        j[key] = grid[key];
+    j["truePulses"] = gridJson<uint64_t>(exact, run.truePulses);
+    j["exactPositions"] = {{"exact", gridJson<uint64_t>(exact, run.exactHits)},
+                           {"matched-filter", gridJson<uint64_t>(exact, run.baselineHits)}};
+    const auto shares = [&](const std::vector<uint64_t>& hits) {
+        std::vector<double> share(hits.size());
+        for (std::size_t i = 0; i < hits.size(); ++i)
+            share[i] = run.truePulses[i] ? double(hits[i]) / double(run.truePulses[i]) : 0.0;
+        return gridJson<double>(exact, share);
+    };
+    j["exactPositionShare"] = {{"exact", shares(run.exactHits)},
+                               {"matched-filter", shares(run.baselineHits)}};
     return j;
 }
 
@@ -142,6 +178,9 @@ void addSimulateOptions(CLI::App& command, SimulateArguments& args) {
     addChoice(command, "--format", args.format, "FORMAT", std::vector<std::string>{"json", "csv"},
               "json (the error record and the last series) or csv (one row per grid point)");
     command.add_flag("--progress", args.progress, "A progress line on stderr");
+    command.add_flag("--baseline", args.baseline,
+                     "Restore every series with the matched filter too and print its errors and "
+                     "both methods' exact-position shares beside the exact ones");
 }
 
 int runSimulate(const SeriesOptions& options, const ProcessArguments& task,
@@ -187,6 +226,11 @@ int runSimulate(const SeriesOptions& options, const ProcessArguments& task,
         run.processingLevel =
             task.processingLevel >= 0 ? static_cast<uint16_t>(task.processingLevel) : options.level;
         run.subsetProceeding = task.proceeding;
+        if (args.baseline &&
+            !matchedFilterRestores(chooseRestoringProcedure(run.effectiveTask, run.seriesType))) {
+            throw BadInput{"--baseline: the matched filter restores single pulses only; task " +
+                           task.task + " has no baseline"};
+        }
         // The command owns its process: an explicit count is honoured even
         // beyond the cores, and 0 leaves the run every core.
         std::optional<tbb::global_control> pool;
@@ -200,7 +244,9 @@ int runSimulate(const SeriesOptions& options, const ProcessArguments& task,
         how.memoryBudget = &budget;
         ProgressLine progress(err, terminal, simulationSeriesCount(*errors));
         if (args.progress) how.progress = std::ref(progress);
-        SimulationRecords records{errors.get(), &series, &session.streams()};
+        RestErrorHeader baseline;
+        SimulationRecords records{errors.get(), &series, &session.streams(),
+                                  args.baseline ? &baseline : nullptr};
         const SimulationResult result = statCutoffVarnel(sink, run, records, how);
         if (result.outcome == SimulationOutcome::Refused) return kExitBadInput;
         if (!result.completed()) return kExitCoreFailed;
@@ -210,11 +256,15 @@ int runSimulate(const SeriesOptions& options, const ProcessArguments& task,
         if (showSeriesReports(sink, result)) return kExitCoreFailed;
 
         std::string text;
-        if (args.format == "csv") {
+        if (args.format == "csv" && args.baseline) {
+            text = simulationComparisonCsv(
+                *errors, baseline, {result.truePulses, result.exactHits, result.baselineHits});
+        } else if (args.format == "csv") {
             text = simulationTableCsv(*errors);
         } else {
             nlohmann::ordered_json j;
             j["simulation"] = simulationToJson(*errors, result);
+            if (args.baseline) j["baseline"] = baselineToJson(*errors, baseline, result);
             j["series"] = processedSeriesToJson(series);
             text = j.dump() + '\n';
         }

@@ -23,6 +23,7 @@ struct SimulateArguments {
     uint32_t threads = 0;  // 0: every core
     std::string format = "json";
     bool progress = false;
+    bool baseline = false;  // the matched filter restores every series too
 };
 
 void addSimulateOptions(CLI::App& command, SimulateArguments& args);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
+#include <cstdint>
 #include <vector>
 
 #include "processing/pulse_fit.h"
@@ -73,32 +75,63 @@ struct Picked {
     int64_t sum = 0;
 };
 
-// Greedy peak picking over one fit per position.
-Picked pickGreedy(std::span<const int32_t> fit, uint16_t tmin, std::size_t limit,
-                  bool untilNonNegative) {
-    // Smallest fit first, the leftmost on equal fits: one key orders both, and
-    // sorts far faster than indices compared through the fits. An unknown
-    // count stops at the first fit of 0 or more, so those are never sorted.
-    std::vector<int64_t> order;
-    order.reserve(fit.size());
-    for (std::size_t x = 0; x < fit.size(); ++x) {
-        if (!untilNonNegative || fit[x] < 0)
-            order.push_back(int64_t{fit[x]} * (int64_t{1} << 32) + static_cast<int64_t>(x));
+// The smallest key over the positions not yet excluded. Exclusions only
+// ever grow, so a range is cleared by marking the nodes that cover it: a
+// marked node's subtree is never read again.
+class ExclusionTree {
+  public:
+    static constexpr int64_t kCleared = INT64_MAX;
+
+    void build(std::span<const int64_t> keys) {
+        count_ = keys.size();
+        size_ = 1;
+        while (size_ < count_)
+            size_ *= 2;
+        node_.assign(2 * size_, kCleared);
+        std::copy(keys.begin(), keys.end(), node_.begin() + static_cast<std::ptrdiff_t>(size_));
+        for (std::size_t i = size_ - 1; i > 0; --i)
+            node_[i] = std::min(node_[2 * i], node_[2 * i + 1]);
     }
-    std::sort(order.begin(), order.end());
+    int64_t smallest() const { return node_[1]; }
+    void clear(std::size_t lo, std::size_t hi) { clear(1, 0, size_ - 1, lo, hi); }
+
+  private:
+    void clear(std::size_t i, std::size_t from, std::size_t to, std::size_t lo, std::size_t hi) {
+        if (hi < from || to < lo || node_[i] == kCleared) return;
+        if (lo <= from && to <= hi) {
+            node_[i] = kCleared;
+            return;
+        }
+        const std::size_t mid = (from + to) / 2;
+        clear(2 * i, from, mid, lo, hi);
+        clear(2 * i + 1, mid + 1, to, lo, hi);
+        node_[i] = std::min(node_[2 * i], node_[2 * i + 1]);
+    }
+
+    std::size_t count_ = 0, size_ = 1;
+    std::vector<int64_t> node_;
+};
+
+// Greedy peak picking over one fit per position: each pick is the smallest
+// key left, so a run costs O(N + picks · log N).
+Picked pickGreedy(std::span<const int32_t> fit, uint16_t tmin, std::size_t limit,
+                  bool untilNonNegative, std::vector<int64_t>& keys, ExclusionTree& tree) {
+    // Fit, then position, in one key: the smallest fit first, the leftmost on equal fits.
+    keys.resize(fit.size());
+    for (std::size_t x = 0; x < fit.size(); ++x)
+        keys[x] = int64_t{fit[x]} * (int64_t{1} << 32) + static_cast<int64_t>(x);
+    tree.build(keys);
     // A position can never be taken twice, whatever Tmin says.
     const int32_t apart = std::max<int32_t>(tmin, 1);
-    std::vector<uint8_t> excluded(fit.size(), 0);
+    const auto last = static_cast<int32_t>(fit.size()) - 1;
     Picked picked;
-    for (const int64_t key : order) {
-        if (picked.positions.size() >= limit) break;
-        const auto x = static_cast<int32_t>(key & 0xffffffff);
-        if (excluded[x]) continue;
+    while (picked.positions.size() < limit && tree.smallest() != ExclusionTree::kCleared) {
+        const auto x = static_cast<int32_t>(tree.smallest() & 0xffffffff);
+        if (untilNonNegative && fit[x] >= 0) break;
         picked.positions.push_back(x);
         picked.sum += fit[x];
-        const int32_t lo = std::max(0, x - apart + 1);
-        const int32_t hi = std::min(static_cast<int32_t>(fit.size()) - 1, x + apart - 1);
-        std::fill(excluded.begin() + lo, excluded.begin() + hi + 1, uint8_t{1});
+        tree.clear(static_cast<std::size_t>(std::max(0, x - apart + 1)),
+                   static_cast<std::size_t>(std::min(last, x + apart - 1)));
     }
     return picked;
 }
@@ -133,10 +166,10 @@ std::size_t matchedFilterMemoryNeed(const RestoringRequest& request) {
     const std::size_t samples = request.series->noisyData().size();
     const std::size_t positions = samples >= length ? samples - length + 1 : 0;
     const std::size_t groups = (request.etalons.size() + kLanes - 1) / kLanes;
-    // The lanes' fits, then per position the best fit, its etalon, the
-    // picking order, the exclusion mark and at most one pulse taken (twice).
+    // Per position: the lanes' fits, the best fit and its etalon, the key,
+    // the exclusion tree (at most four keys) and at most one pulse taken (twice).
     const std::size_t perPosition = groups * kLanes * sizeof(int32_t) + sizeof(int32_t) +
-                                    sizeof(uint16_t) + sizeof(int64_t) + 1 + 2 * sizeof(int32_t);
+                                    sizeof(uint16_t) + 5 * sizeof(int64_t) + 2 * sizeof(int32_t);
     return positions * perPosition + (length + 1) * kLanes * sizeof(int32_t);
 }
 
@@ -175,6 +208,8 @@ int runMatchedFilter(MessageSink& sink, RestoringProcedure procedure,
     const ListFits fits = fitList(y, request.alphabet, etalons, length);
     std::vector<int32_t> fit(fits.positions);
     std::vector<uint16_t> etalonAt(fits.positions);
+    std::vector<int64_t> keys;
+    ExclusionTree tree;
 
     if (!recognises(procedure)) {
         for (std::size_t x = 0; x < fits.positions; ++x) {
@@ -184,8 +219,8 @@ int runMatchedFilter(MessageSink& sink, RestoringProcedure procedure,
             fit[x] = fits.at(best, x);
             etalonAt[x] = etalons[best];
         }
-        writeResult(pickGreedy(fit, request.tmin, limit, !known), etalonAt, length, request.chains,
-                    series);
+        writeResult(pickGreedy(fit, request.tmin, limit, !known, keys, tree), etalonAt, length,
+                    request.chains, series);
         return 1;
     }
     Picked best;
@@ -193,7 +228,7 @@ int runMatchedFilter(MessageSink& sink, RestoringProcedure procedure,
     for (std::size_t i = 0; i < etalons.size(); ++i) {
         for (std::size_t x = 0; x < fits.positions; ++x)
             fit[x] = fits.at(i, x);
-        Picked picked = pickGreedy(fit, request.tmin, limit, !known);
+        Picked picked = pickGreedy(fit, request.tmin, limit, !known, keys, tree);
         if (i == 0 || picked.sum < best.sum) {
             best = std::move(picked);
             bestEtalon = i;

@@ -20,6 +20,16 @@ SeriesErrors scoreSeries(const SeriesHeader& series, int16_t pulses, uint16_t so
         h += d * d;
     }
     errors.detection = (256 * h + c) / (2 * c);
+
+    const std::size_t truth = std::min(static_cast<std::size_t>(c), series.lpPositions.size());
+    const auto restored = series.lpRestoredPositions.begin();
+    const auto restoredEnd = restored + std::min<std::size_t>(series.wRestoredQuantity,
+                                                              series.lpRestoredPositions.size());
+    errors.truePulses = static_cast<uint32_t>(truth);
+    for (std::size_t k = 0; k < truth; ++k) {
+        if (std::find(restored, restoredEnd, series.lpPositions[k]) != restoredEnd)
+            ++errors.exactPositions;
+    }
     return errors;
 }
 
@@ -31,6 +41,22 @@ void ErrorSums::add(std::size_t cell, const SeriesErrors& errors) {
     sums.restored += errors.restored;
     sums.detection += errors.detection;
     sums.misses += errors.missed ? 1 : 0;
+    sums.truePulses += errors.truePulses;
+    sums.exactPositions += errors.exactPositions;
+}
+
+std::vector<uint64_t> ErrorSums::truePulses() const {
+    std::vector<uint64_t> out;
+    for (const Cell& c : cells_)
+        out.push_back(c.truePulses);
+    return out;
+}
+
+std::vector<uint64_t> ErrorSums::exactPositions() const {
+    std::vector<uint64_t> out;
+    for (const Cell& c : cells_)
+        out.push_back(c.exactPositions);
+    return out;
 }
 
 void ErrorSums::store(uint16_t repeats, RestErrorHeader& grid) const {

@@ -11,9 +11,11 @@ namespace etalon {
 
 // What one restored series adds to its grid point.
 struct SeriesErrors {
-    int64_t restored = 0;   // how far the restored pulses are from rebuilding the series
-    int64_t detection = 0;  // 128 × the mean squared position error per pulse, rounded
-    bool missed = false;    // tuples recognition named another subset than the series carries
+    int64_t restored = 0;         // how far the restored pulses are from rebuilding the series
+    int64_t detection = 0;        // 128 × the mean squared position error per pulse, rounded
+    bool missed = false;          // tuples recognition named another subset than the series carries
+    uint32_t truePulses = 0;      // the pulses the series was made with
+    uint32_t exactPositions = 0;  // of them, those with a restored pulse at exactly their position
 };
 
 // Scores the restored pulses of `series` against its truth. `pulses` is the
@@ -35,11 +37,17 @@ class ErrorSums {
     // samples, truncated), the number of misses; the spare arrays cleared.
     void store(uint16_t repeats, RestErrorHeader& grid) const;
 
+    // Per grid point: the true pulses, and those restored at exactly their position.
+    std::vector<uint64_t> truePulses() const;
+    std::vector<uint64_t> exactPositions() const;
+
   private:
     struct Cell {
         int64_t restored = 0;
         int64_t detection = 0;
         uint32_t misses = 0;
+        uint64_t truePulses = 0;
+        uint64_t exactPositions = 0;
     };
     std::vector<Cell> cells_;
 };

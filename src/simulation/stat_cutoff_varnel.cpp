@@ -13,6 +13,7 @@
 
 #include "base/allocation.h"
 #include "processing/chains_header.h"
+#include "processing/matched_filter.h"
 #include "processing/restoring_work.h"
 #include "processing/task_codes.h"
 #include "series/series_codes.h"
@@ -46,6 +47,7 @@ struct RunSetup {
     std::vector<std::vector<int32_t>> storedLists;
     std::vector<std::span<const int32_t>> patterns;
     std::size_t seriesAtOnce = SIZE_MAX;  // what the memory budget lets run together
+    bool baseline = false;                // the matched filter restores every series too
 };
 
 bool needsTuples(const SimulationRun& run) {
@@ -141,6 +143,14 @@ std::optional<RunSetup> prepareRun(MessageSink& sink, const SimulationRun& run,
     setup.pulseLength = run.alphabet[run.requiredList[0] - 1].wSize;
     setup.repeats = static_cast<uint16_t>(errors.repeats);
     setup.procedure = chooseRestoringProcedure(run.effectiveTask, run.seriesType);
+    if (records.baseline) {
+        if (!matchedFilterRestores(setup.procedure)) {
+            sink.show("The matched filter restores single pulses only: this task has no baseline.",
+                      kDriverCaption, MessageIcon::None);
+            return std::nullopt;
+        }
+        setup.baseline = true;
+    }
     return setup;
 }
 
@@ -160,6 +170,10 @@ struct WorkItem {
     int16_t noiseLevel = 0;
     int16_t noiseSeed = 0;
     SeriesErrors errors;
+    // The baseline's restoration, on a copy of the noisy series.
+    SeriesHeader baselineSeries;
+    ChainsHeader baselineChains;
+    SeriesErrors baselineErrors;
 };
 
 // Items are reused: the pipeline never has more in flight than it has tokens.
@@ -169,6 +183,7 @@ class ItemPool {
         for (std::size_t i = 0; i < count; ++i) {
             items_.push_back(std::make_unique<WorkItem>());
             items_.back()->chains = setup.chains;
+            items_.back()->baselineChains = setup.chains;
             free_.push_back(items_.back().get());
         }
     }
@@ -177,6 +192,7 @@ class ItemPool {
         if (free_.empty()) {
             items_.push_back(std::make_unique<WorkItem>());
             items_.back()->chains = items_.front()->chains;
+            items_.back()->baselineChains = items_.front()->chains;
             return items_.back().get();
         }
         WorkItem* item = free_.back();
@@ -336,6 +352,14 @@ void processItem(const SimulationRun& run, const RunSetup& setup,
     item.errors = scoreSeries(item.series, item.pulses, item.chains.wSeekingPulsesQuantity);
     item.errors.missed =
         run.effectiveTask == TaskCode::TuplesRecognition && recognised != item.subset;
+    if (!setup.baseline) return;
+    // Scored after the exact result, on a copy: the exact one stays the series'.
+    item.baselineSeries = item.series;
+    request.series = &item.baselineSeries;
+    request.chains = &item.baselineChains;
+    runMatchedFilter(sink, setup.procedure, request);
+    item.baselineErrors =
+        scoreSeries(item.baselineSeries, item.pulses, item.baselineChains.wSeekingPulsesQuantity);
 }
 
 bool cancelled(const SimulationOptions& options) {
@@ -350,7 +374,7 @@ struct PipelineOutcome {
 // The pipeline over the whole grid, in the caller's arena.
 PipelineOutcome runPipeline(const SimulationRun& run, const RunSetup& setup,
                             const SimulationOptions& options, SeriesFeed& feed,
-                            CollectingSink& collector, ErrorSums& sums,
+                            CollectingSink& collector, ErrorSums& sums, ErrorSums& baselineSums,
                             std::unique_ptr<WorkItem>& last, int32_t firstDebugging) {
     const RestoringProcedures& procedures =
         options.procedures ? *options.procedures : workbenchRestoringProcedures();
@@ -401,6 +425,7 @@ PipelineOutcome runPipeline(const SimulationRun& run, const RunSetup& setup,
     const auto accumulate = [&](WorkItem* item) {
         if (!item->skipped) {
             sums.add(item->cell, item->errors);
+            if (setup.baseline) baselineSums.add(item->cell, item->baselineErrors);
             if (item->index == 0) last->debugging = item->debugging;
             ++done;
             if (options.progress) options.progress(done);
@@ -504,11 +529,11 @@ void simulate(MessageSink& sink, const SimulationRun& run, const SimulationRecor
 
     SeriesFeed feed(run, *setup, errors, std::make_unique<SeriesHeader>(*records.series),
                     *records.streams);
-    ErrorSums sums(errors);
+    ErrorSums sums(errors), baselineSums(errors);
     std::unique_ptr<WorkItem> last;
     const int32_t debugging = run.debuggingRepeat ? *run.debuggingRepeat : 0;
     const PipelineOutcome outcome =
-        runPipeline(run, *setup, options, feed, collector, sums, last, debugging);
+        runPipeline(run, *setup, options, feed, collector, sums, baselineSums, last, debugging);
     result.messages = collector.messages();
     result.endTime = std::time(nullptr);
     if (outcome.cancelled) {
@@ -517,8 +542,18 @@ void simulate(MessageSink& sink, const SimulationRun& run, const SimulationRecor
     }
     if (outcome.lost) return;
 
+    // The baseline's grid is the exact one's with its own errors.
+    std::optional<RestErrorHeader> baseline;
+    if (setup->baseline) {
+        baseline = errors;
+        baselineSums.store(setup->repeats, *baseline);
+        baseline->ifComplete = 1;
+        result.baselineHits = baselineSums.exactPositions();
+    }
     sums.store(setup->repeats, errors);
     errors.ifComplete = 1;
+    result.truePulses = sums.truePulses();
+    result.exactHits = sums.exactPositions();
     const uint16_t subsetLength = records.series->wSubsetLength;
     // With no series at all, the record only went through the grid set-up.
     SeriesHeader& finalSeries = last->skipped ? *feed.series() : last->series;
@@ -526,6 +561,7 @@ void simulate(MessageSink& sink, const SimulationRun& run, const SimulationRecor
     *records.series = std::move(finalSeries);
     *records.errors = std::move(errors);
     *records.streams = feed.streams();
+    if (baseline) *records.baseline = std::move(*baseline);
     if (run.debuggingRepeat && !last->skipped) *run.debuggingRepeat = last->debugging;
     result.outcome = SimulationOutcome::Completed;
 }

@@ -43,10 +43,10 @@ struct SimulationRecords {
     RestErrorHeader* errors = nullptr;  // the grid, filled by initRestErrHeader
     SeriesHeader* series = nullptr;     // sized for the run by getCutOffSeriesHeader
     RandomStreams* streams = nullptr;
-    // Optional, a grid shaped as `errors`: every series is also restored by
-    // the matched filter (processing/matched_filter.h), on a copy once the
-    // exact result is scored, and scored into it; written, as `errors`, only
-    // when the run completes. The tuples tasks have no baseline: refused.
+    // Optional: every series is also restored by the matched filter
+    // (processing/matched_filter.h), on a copy once the exact result is
+    // scored. When the run completes this becomes the grid of `errors` with
+    // the baseline's errors. The tuples tasks have no baseline: refused.
     RestErrorHeader* baseline = nullptr;
 };
 

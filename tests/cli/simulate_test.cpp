@@ -87,6 +87,49 @@ TEST(Simulate, SameResultForAnyThreadCountAndAsTheStepByStepDriver) {
               std::string::npos);
 }
 
+TEST(Simulate, TheBaselineIsPrintedBesideAnUnchangedExactGrid) {
+    const std::vector<std::string> grid = {
+        "simulate", "--length",     "600", "--pulses-from", "5", "--pulses-to", "7", "--noise-from",
+        "20",       "--noise-step", "40",  "--noise-steps", "2", "--repeats",   "3", "--baseline"};
+    std::vector<Json> runs;
+    for (const char* threads : {"1", "2"}) {
+        auto args = grid;
+        args.insert(args.end(), {"--threads", threads});
+        const test::CliResult r = runCli(args);
+        ASSERT_EQ(r.code, 0) << r.err;
+        runs.push_back(withoutTimes(Json::parse(r.out)));
+    }
+    EXPECT_EQ(runs[0], runs[1]);
+    auto exactOnly = grid;
+    exactOnly.pop_back();
+    const test::CliResult plain = runCli(exactOnly);
+    ASSERT_EQ(plain.code, 0) << plain.err;
+    Json withBaseline = runs[0];
+    const Json baseline = withBaseline["baseline"];
+    withBaseline.erase("baseline");
+    EXPECT_EQ(withBaseline, withoutTimes(Json::parse(plain.out)));
+    EXPECT_EQ(baseline["lpErrors"].size(), 2u);
+    EXPECT_EQ(baseline["truePulses"], Json({{15, 18, 21}, {15, 18, 21}}));
+    const double share = baseline["exactPositionShare"]["matched-filter"][0][0];
+    EXPECT_EQ(share, baseline["exactPositions"]["matched-filter"][0][0].get<double>() / 15);
+
+    auto args = grid;
+    args.insert(args.end(), {"--format", "csv"});
+    const test::CliResult csv = runCli(args);
+    ASSERT_EQ(csv.code, 0) << csv.err;
+    const Json& exact = withBaseline["simulation"];
+    const auto cell = [](const Json& g, const char* key) { return g[key][0][0].dump() + ","; };
+    EXPECT_EQ(csv.out.rfind("noise,pulses,restored_error,detection_error,recognition_errors,"
+                            "baseline_restored_error,baseline_detection_error,"
+                            "baseline_recognition_errors,exact_position_share,"
+                            "baseline_exact_position_share\n20,5," +
+                                cell(exact, "lpErrors") + cell(exact, "lpDetectionErrors") +
+                                cell(exact, "lpRecognitionErrors") + cell(baseline, "lpErrors"),
+                            0),
+              0u)
+        << csv.out;
+}
+
 TEST(Simulate, RefusesWhatTheGridAndTheDriverSet) {
     for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
              {"simulate", "--noise", "5"},
@@ -101,7 +144,8 @@ TEST(Simulate, RefusesWhatTheGridAndTheDriverSet) {
              {"simulate", "--repeats", "0"},
              {"simulate", "--noise-steps", "70000"},
              {"simulate", "--noise-from", "5000", "--noise-step", "100"},
-             {"simulate", "--format", "xml"}}) {
+             {"simulate", "--format", "xml"},
+             {"simulate", "--baseline", "--type", "36", "--task", "detection"}}) {
         const test::CliResult r = runCli(bad);
         EXPECT_EQ(r.code, 2) << testing::PrintToString(bad) << r.err;
         EXPECT_TRUE(r.out.empty());

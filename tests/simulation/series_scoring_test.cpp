@@ -28,6 +28,19 @@ TEST(SeriesScoring, ComparesTheSoughtPulsesAndRoundsTheMeanSquaredMiss) {
     EXPECT_EQ(scoreSeries(s, 1, 3).detection, 128);  // one pulse, one sample off
     EXPECT_EQ(scoreSeries(s, 3, 0).detection, 0);    // nothing sought, nothing compared
     EXPECT_EQ(scoreSeries(s, 0, 3).detection, 0);    // no pulses, no division
+    EXPECT_EQ(all.truePulses, 3u);
+    EXPECT_EQ(all.exactPositions, 0u);  // nothing restored
+
+    // A true pulse counts when any restored pulse lies exactly on it.
+    s.lpPureData = {0, 0};
+    s.wImpulseSize = 1;
+    s.lpRestoredEtalons = {1, 1, 1};
+    s.lpRestoredCutStarts = s.lpRestoredCutEnds = {0, 0, 0};
+    s.lpRestoredPositions = {20, 10, 31};
+    s.wRestoredQuantity = 3;
+    EXPECT_EQ(scoreSeries(s, 3, 3).exactPositions, 2u);
+    s.wRestoredQuantity = 1;
+    EXPECT_EQ(scoreSeries(s, 3, 3).exactPositions, 1u);
 }
 
 TEST(SeriesScoring, StoresPerRepeatAveragesSummedDetectionAndMissesIntoEveryCell) {

@@ -34,6 +34,7 @@ struct Case {
 // record sized for 200 samples, the grid filled.
 struct SimulationFixture : SeriesFixture {
     std::unique_ptr<RestErrorHeader> errors;
+    RestErrorHeader* baseline = nullptr;  // given: the matched filter restores too
     Case c;
 
     explicit SimulationFixture(const Case& settings) : c(settings) {
@@ -75,7 +76,8 @@ struct SimulationFixture : SeriesFixture {
         options.progress = std::move(progress);
         options.cancel = cancel;
         options.memoryBudget = budget;
-        return statCutoffVarnel(sink, run(), {errors.get(), series.get(), &streams}, options);
+        return statCutoffVarnel(sink, run(), {errors.get(), series.get(), &streams, baseline},
+                                options);
     }
 
     int simulateStepByStep(const RestoringProcedures& procedures) {
@@ -216,6 +218,45 @@ RestoringProcedures etalonReporters() {
     return p;
 }
 
+TEST(Simulation, TheBaselineLeavesTheExactRunAloneAndDoesNotDependOnThreads) {
+    Case known;
+    known.firstNoise = 20;
+    Case unknown = known;
+    unknown.task = 4;
+    unknown.seriesType = 4;
+    for (const Case& c : {known, unknown}) {
+        SimulationFixture plain(c);
+        ASSERT_TRUE(plain.simulate(2).completed());
+        std::vector<RestErrorHeader> baselines;
+        for (unsigned threads : {1u, 2u}) {
+            SimulationFixture both(c);
+            both.baseline = &baselines.emplace_back();
+            const SimulationResult result = both.simulate(threads);
+            ASSERT_TRUE(result.completed());
+            expectSameGrid(*both.errors, *plain.errors);
+            expectSameSeries(*both.series, *plain.series);
+            EXPECT_EQ(both.streams, plain.streams);
+            EXPECT_EQ(result.exactHits.size(), result.baselineHits.size());
+            EXPECT_EQ(result.truePulses[0], c.repeats * c.firstPulses);
+        }
+        expectSameGrid(baselines[0], baselines[1]);
+        EXPECT_EQ(baselines[0].ifComplete, 1);
+    }
+    // Tuples have no baseline: refused, nothing kept.
+    Case tuples;
+    tuples.task = 36;
+    tuples.seriesType = 36;
+    tuples.subsets = {{3, 7}};
+    SimulationFixture f(tuples);
+    RestErrorHeader untouched;
+    f.baseline = &untouched;
+    const RestErrorHeader before = *f.errors;
+    EXPECT_FALSE(f.simulate(1).completed());
+    EXPECT_EQ(*f.errors, before);
+    EXPECT_EQ(untouched, RestErrorHeader{});
+    EXPECT_EQ(f.sink.messages.size(), 1u);
+}
+
 TEST(Simulation, RecognitionStepsThroughTheListAndJointDetectionCountsLikeAnOdometer) {
     const RestoringProcedures reporters = etalonReporters();
     Case recognition;
@@ -343,7 +384,8 @@ TEST(Simulation, AMemoryBudgetRunsFewerSeriesAtOnceOrRefuses) {
     EXPECT_NE(f.sink.last().text.find("Restoring one series of the simulation needs "),
               std::string::npos)
         << f.sink.last().text;
-    EXPECT_NE(f.sink.last().text.find("1 KB is the limit set by ETALON_MEMORY_LIMIT."), std::string::npos)
+    EXPECT_NE(f.sink.last().text.find("1 KB is the limit set by ETALON_MEMORY_LIMIT."),
+              std::string::npos)
         << f.sink.last().text;
     before.expectUnchanged(f);
 
