@@ -166,10 +166,11 @@ std::size_t matchedFilterMemoryNeed(const RestoringRequest& request) {
     const std::size_t samples = request.series->noisyData().size();
     const std::size_t positions = samples >= length ? samples - length + 1 : 0;
     const std::size_t groups = (request.etalons.size() + kLanes - 1) / kLanes;
-    // Per position: the lanes' fits, the best fit and its etalon, the key,
-    // the exclusion tree (at most four keys) and at most one pulse taken (twice).
+    // Per position: the lanes' fits, the best fit and its etalon, the key, the
+    // exclusion tree (at most four keys), and room for a pulse taken there in
+    // the picks kept and grown, their sorted copy and the chain written.
     const std::size_t perPosition = groups * kLanes * sizeof(int32_t) + sizeof(int32_t) +
-                                    sizeof(uint16_t) + 5 * sizeof(int64_t) + 2 * sizeof(int32_t);
+                                    sizeof(uint16_t) + 5 * sizeof(int64_t) + 32;
     return positions * perPosition + (length + 1) * kLanes * sizeof(int32_t);
 }
 
