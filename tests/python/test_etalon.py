@@ -152,6 +152,28 @@ def test_simulation_matches_cli_for_any_thread_count():
     assert np.asarray(want["lpErrors"]).sum() > 0
 
 
+def test_simulation_with_baseline_matches_cli_and_keeps_the_exact_grid():
+    grid = dict(pulses_from=8, pulses_to=10, noise_from=20, noise_steps=3, noise_step=40,
+                repeats=3)
+    options = [x for name, value in grid.items() for x in ("--" + name.replace("_", "-"), value)]
+    want = cli("simulate", "--type", 4, "--baseline", *options)[0]["baseline"]
+    alone = etalon.simulate(type=4, **grid)
+    both = etalon.simulate(type=4, baseline=True, **grid)
+    assert alone.baseline_errors is None and alone.exact_position_share is None
+    assert both.errors.tolist() == alone.errors.tolist()
+    assert both.baseline_errors.tolist() == want["lpErrors"]
+    assert both.baseline_detection_errors.tolist() == want["lpDetectionErrors"]
+    assert both.baseline_recognition_errors.tolist() == want["lpRecognitionErrors"]
+    assert both.true_pulses.tolist() == want["truePulses"]
+    for mine, theirs in ((both.exact_position_share, "exact"),
+                         (both.baseline_exact_position_share, "matched-filter")):
+        assert mine.shape == (3, 3)
+        assert np.allclose(mine, want["exactPositionShare"][theirs])
+    assert both.baseline_errors.tolist() != both.errors.tolist()
+    with pytest.raises(ValueError, match="baseline"):
+        etalon.simulate(type=36, task="detection", subset=[1, 2], baseline=True, **grid)
+
+
 def test_wrong_input_raises_naming_the_argument():
     samples = etalon.make_series().samples
     wrong_type = [
