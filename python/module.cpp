@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <limits>
 #include <mutex>
 #include <thread>
 
@@ -17,6 +18,7 @@
 #include "io/alphabet_file.h"
 #include "io/geometry_text.h"
 #include "io/recording.h"
+#include "processing/matched_filter.h"
 #include "pulses/alphabet.h"
 #include "restoring_calls.h"
 #include "series/series_generator.h"
@@ -133,12 +135,21 @@ std::vector<uint16_t> everyEtalon(const std::vector<PulseHeader>& alphabet) {
     return list;
 }
 
+// The method keyword, in etalon-cli's words: whether the greedy baseline runs.
+bool matchedFilterNamed(const std::string& method) {
+    if (method == "exact") return false;
+    if (method == "matched-filter") return true;
+    throw py::value_error("method: '" + method + "' is not exact or matched-filter");
+}
+
 // detect(): `etalon` is a number of the alphabet or one pulse shape.
 py::list detect(const py::object& samples, const py::object& etalon, const py::object& tmin,
                 const py::object& tmax, const py::object& pulses, const py::object& processingLevel,
-                const py::object& alphabet, const py::object& memoryLimit) {
+                const py::object& alphabet, const py::object& memoryLimit,
+                const std::string& method) {
     RestoringCall call =
         commonCall(TaskCode::Detection, alphabet, tmin, tmax, pulses, processingLevel, memoryLimit);
+    call.matchedFilter = matchedFilterNamed(method);
     if (PyIndex_Check(etalon.ptr()) && !py::isinstance<py::array>(etalon)) {
         call.list = {static_cast<uint16_t>(whole(etalon, "etalon", 1, call.alphabet.size()))};
     } else {
@@ -155,9 +166,11 @@ py::list detect(const py::object& samples, const py::object& etalon, const py::o
 
 py::list recognize(const py::object& samples, const py::object& etalons, const py::object& tmin,
                    const py::object& tmax, const py::object& pulses,
-                   const py::object& processingLevel, const py::object& memoryLimit) {
+                   const py::object& processingLevel, const py::object& memoryLimit,
+                   const std::string& method) {
     RestoringCall call = commonCall(TaskCode::Recognition, etalons, tmin, tmax, pulses,
                                     processingLevel, memoryLimit);
+    call.matchedFilter = matchedFilterNamed(method);
     call.list = everyEtalon(call.alphabet);
     return runRestoring(samples, call);
 }
@@ -217,8 +230,13 @@ py::list restore(const py::object& samples, const std::string& task, const py::o
                  const py::object& pick, const py::object& proceeding, const py::object& tmin,
                  const py::object& tmax, const py::object& pulses,
                  const py::object& processingLevel, const py::object& alphabet,
-                 const py::object& memoryLimit) {
+                 const py::object& memoryLimit, const std::string& method) {
     const TaskCode code = taskNamed(task);
+    const bool matchedFilter = matchedFilterNamed(method);
+    const bool tuples = (code == TaskCode::Detection && !subset.is_none()) ||
+                        (code == TaskCode::Recognition && !subsets.is_none());
+    if (matchedFilter && tuples)
+        throw py::value_error("method: the matched filter restores single pulses, not tuples");
     if (code == TaskCode::Detection && !subset.is_none())
         return detectTuples(samples, subset, proceeding, tmin, tmax, pulses, processingLevel,
                             alphabet, memoryLimit);
@@ -227,6 +245,7 @@ py::list restore(const py::object& samples, const std::string& task, const py::o
                                processingLevel, alphabet, memoryLimit);
     RestoringCall call =
         commonCall(code, alphabet, tmin, tmax, pulses, processingLevel, memoryLimit);
+    call.matchedFilter = matchedFilter;
     const auto count = static_cast<uint16_t>(call.alphabet.size());
     if (code == TaskCode::Detection) {
         call.list = {static_cast<uint16_t>(whole(etalon, "etalon", 1, count))};
@@ -405,6 +424,12 @@ struct Simulation {
     uint32_t repeats;
     int seriesType, effectiveTask, makingLevel, processingLevel;
     std::optional<std::string> taskName, seriesTypeName;
+    // With baseline=True: the matched filter's grid and both methods' shares
+    // of true pulses restored at exactly their position.
+    std::optional<py::array_t<uint32_t>> baselineErrors, baselineDetectionErrors,
+        baselineRecognitionErrors;
+    std::optional<py::array_t<uint64_t>> truePulses;
+    std::optional<py::array_t<double>> exactShare, baselineShare;
 };
 
 py::array_t<uint32_t> grid(const RestErrorHeader& r,
@@ -417,6 +442,24 @@ py::array_t<uint32_t> grid(const RestErrorHeader& r,
         cell = std::copy(cells.begin(), cells.begin() + r.wVariousPulses, cell);
     }
     return out;
+}
+
+// Per grid point counts (row-major as the error rows) as a (V, P) array.
+template <class Value>
+py::array_t<Value> gridOf(const RestErrorHeader& r, const std::vector<Value>& cells) {
+    py::array_t<Value> out(
+        {static_cast<py::ssize_t>(r.wNoiseLevels), static_cast<py::ssize_t>(r.wVariousPulses)});
+    std::copy(cells.begin(), cells.end(), out.mutable_data());
+    return out;
+}
+
+// hits / true pulses per grid point; NaN where there were no pulses.
+py::array_t<double> sharesOf(const RestErrorHeader& r, const std::vector<uint64_t>& hits,
+                             const std::vector<uint64_t>& pulses) {
+    std::vector<double> share(hits.size(), std::numeric_limits<double>::quiet_NaN());
+    for (std::size_t i = 0; i < hits.size(); ++i)
+        if (pulses[i] > 0) share[i] = static_cast<double>(hits[i]) / static_cast<double>(pulses[i]);
+    return gridOf(r, share);
 }
 
 // The simulation runs on a worker thread without the GIL; the calling thread
@@ -433,7 +476,8 @@ Simulation simulate(const py::kwargs& kw) {
                                                  "pulses_from", "pulses_to",   "pulses_step",
                                                  "noise_from",  "noise_steps", "noise_step",
                                                  "repeats",     "threads",     "alphabet",
-                                                 "streams",     "progress",    "memory_limit"};
+                                                 "streams",     "progress",    "memory_limit",
+                                                 "baseline"};
     for (auto item : kw) {
         const auto name = item.first.cast<std::string>();
         if (std::find(kNames.begin(), kNames.end(), name) == kNames.end())
@@ -496,6 +540,9 @@ Simulation simulate(const py::kwargs& kw) {
     const auto repeats = whole(get("repeats", py::int_(100)), "repeats", 1, 65535);
     const auto threads = whole(get("threads", py::int_(0)), "threads", 0, 1024);
     const std::optional<std::size_t> limit = memoryLimitOf(get("memory_limit", py::none()));
+    const py::object baselineArg = get("baseline", py::bool_(false));
+    if (!PyBool_Check(baselineArg.ptr())) throw py::type_error("baseline: expected True or False");
+    const bool baseline = baselineArg.cast<bool>();
     const py::object progress = get("progress", py::none());
     if (!progress.is_none() && !PyCallable_Check(progress.ptr()))
         throw py::type_error("progress: expected a callable");
@@ -553,6 +600,9 @@ Simulation simulate(const py::kwargs& kw) {
     run.makingLevel = level;
     run.processingLevel = processingLevel;
     run.subsetProceeding = proceeding;
+    if (baseline &&
+        !matchedFilterRestores(chooseRestoringProcedure(run.effectiveTask, run.seriesType)))
+        throw py::value_error("baseline: the matched filter restores single pulses, not tuples");
     const MemoryBudget budget = memoryBudget(limit, "memory_limit");
     const uint32_t total = simulationSeriesCount(*errors);
 
@@ -562,6 +612,7 @@ Simulation simulate(const py::kwargs& kw) {
     std::condition_variable changed;
     bool finished = false;
     SimulationResult result;
+    RestErrorHeader baselineGrid;
     // The run's reports come from the worker; the sink is read after the join.
     std::thread worker([&] {
         tbb::task_arena arena(threads > 0 ? static_cast<int>(threads) : tbb::task_arena::automatic);
@@ -573,7 +624,8 @@ Simulation simulate(const py::kwargs& kw) {
             done.store(count);
             changed.notify_one();
         };
-        SimulationRecords records{errors.get(), series.get(), &streams->streams};
+        SimulationRecords records{errors.get(), series.get(), &streams->streams,
+                                  baseline ? &baselineGrid : nullptr};
         result = statCutoffVarnel(sink, run, records, how);
         std::lock_guard lock(mutex);
         finished = true;
@@ -629,18 +681,27 @@ Simulation simulate(const py::kwargs& kw) {
     const auto name = [](const char* text) {
         return text ? std::optional<std::string>(text) : std::nullopt;
     };
-    return Simulation{int16Array(r.wPulseValues()),
-                      int16Array(r.lpNoiseLevels()),
-                      grid(r, &RestErrorHeader::lpErrors),
-                      grid(r, &RestErrorHeader::lpDetectionErrors),
-                      grid(r, &RestErrorHeader::lpRecognitionErrors),
-                      r.repeats,
-                      codeNumber(r.wSeriesType),
-                      codeNumber(r.wEffectiveTask),
-                      r.wMakingLevel,
-                      r.wProcessingLevel,
-                      name(r.lpTaskName),
-                      name(r.lpSeriesTypeName)};
+    Simulation out{int16Array(r.wPulseValues()),
+                   int16Array(r.lpNoiseLevels()),
+                   grid(r, &RestErrorHeader::lpErrors),
+                   grid(r, &RestErrorHeader::lpDetectionErrors),
+                   grid(r, &RestErrorHeader::lpRecognitionErrors),
+                   r.repeats,
+                   codeNumber(r.wSeriesType),
+                   codeNumber(r.wEffectiveTask),
+                   r.wMakingLevel,
+                   r.wProcessingLevel,
+                   name(r.lpTaskName),
+                   name(r.lpSeriesTypeName)};
+    if (baseline) {
+        out.baselineErrors = grid(baselineGrid, &RestErrorHeader::lpErrors);
+        out.baselineDetectionErrors = grid(baselineGrid, &RestErrorHeader::lpDetectionErrors);
+        out.baselineRecognitionErrors = grid(baselineGrid, &RestErrorHeader::lpRecognitionErrors);
+        out.truePulses = gridOf(r, result.truePulses);
+        out.exactShare = sharesOf(r, result.exactHits, result.truePulses);
+        out.baselineShare = sharesOf(r, result.baselineHits, result.truePulses);
+    }
+    return out;
 }
 
 }  // namespace
@@ -671,6 +732,20 @@ const char* const kGeometryDoc = R"(
 
 std::string withGeometry(const char* head) {
     return std::string(head) + kGeometryDoc;
+}
+
+const char* const kMethodDoc = R"(
+    method: "exact" (the exact procedure) or "matched-filter", the greedy
+        baseline practitioners use: the whole-pulse fit E - 2*sum(y*e) at every
+        position, then the smallest fits taken greedily at least tmin apart
+        (tmax unused), pulses of them or, for an unknown count, while a fit is
+        below 0; recognition keeps the etalon whose fits taken sum smallest. Its
+        one chain's criterion is that sum. Not for tuples.)";
+
+// The method among the parameters, before the paragraph on `samples`.
+std::string withMethod(const char* head) {
+    std::string doc = withGeometry(head);
+    return doc.insert(doc.find("\n\n    `samples`"), kMethodDoc);
 }
 
 }  // namespace
@@ -780,7 +855,18 @@ PYBIND11_MODULE(etalon, m) {
         .def_readonly("making_level", &Simulation::makingLevel)
         .def_readonly("processing_level", &Simulation::processingLevel)
         .def_readonly("task_name", &Simulation::taskName)
-        .def_readonly("series_type_name", &Simulation::seriesTypeName);
+        .def_readonly("series_type_name", &Simulation::seriesTypeName)
+        .def_readonly("baseline_errors", &Simulation::baselineErrors,
+                      "With baseline=True: the matched filter's errors (None without).")
+        .def_readonly("baseline_detection_errors", &Simulation::baselineDetectionErrors)
+        .def_readonly("baseline_recognition_errors", &Simulation::baselineRecognitionErrors)
+        .def_readonly("true_pulses", &Simulation::truePulses,
+                      "With baseline=True: the true pulses of each grid point's series.")
+        .def_readonly("exact_position_share", &Simulation::exactShare,
+                      "With baseline=True: the share of true pulses the exact procedure "
+                      "restored at exactly their position (NaN without pulses).")
+        .def_readonly("baseline_exact_position_share", &Simulation::baselineShare,
+                      "The same share for the matched filter.");
 
     m.def(
         "alphabet", []() { return alphabetArray(builtInAlphabet()); },
@@ -800,19 +886,19 @@ PYBIND11_MODULE(etalon, m) {
           arg("employment") = 4, arg("init_position") = 1, arg("streams") = nullptr);
 
     m.def("detect", &detect,
-          withGeometry("Finds the pulses of one etalon (a number of the alphabet, or a 1-D\n"
-                       "array of its samples).\n")
+          withMethod("Finds the pulses of one etalon (a number of the alphabet, or a 1-D\n"
+                     "array of its samples).\n")
               .c_str(),
           arg("samples"), arg("etalon"), py::kw_only(), arg("tmin") = 40, arg("tmax") = 181,
           arg("pulses") = py::none(), arg("processing_level") = 100, arg("alphabet") = py::none(),
-          arg("memory_limit") = py::none());
+          arg("memory_limit") = py::none(), arg("method") = "exact");
     m.def("recognize", &recognize,
-          withGeometry("Finds the pulses and tells which of `etalons` (an (n, L) int array;\n"
-                       "None: the built-in 20) each one is.\n")
+          withMethod("Finds the pulses and tells which of `etalons` (an (n, L) int array;\n"
+                     "None: the built-in 20) each one is.\n")
               .c_str(),
           arg("samples"), arg("etalons") = py::none(), py::kw_only(), arg("tmin") = 40,
           arg("tmax") = 181, arg("pulses") = py::none(), arg("processing_level") = 100,
-          arg("memory_limit") = py::none());
+          arg("memory_limit") = py::none(), arg("method") = "exact");
     m.def("detect_tuples", &detectTuples,
           withGeometry("Finds tuples of the pattern `subset` (etalon numbers); proceeding 1\n"
                        "complete, 2 probably shifted complete.\n")
@@ -830,16 +916,16 @@ PYBIND11_MODULE(etalon, m) {
           arg("processing_level") = 100, arg("alphabet") = py::none(),
           arg("memory_limit") = py::none());
     m.def("restore", &restore,
-          withGeometry("Restores with the procedure the window chooses for `task`\n"
-                       "(detection, recognition, joint, processing): detection of `etalon`,\n"
-                       "or with `subset` tuples detection; recognition among `etalons` (numbers;\n"
-                       "None: all), or with `subsets` tuples recognition.\n")
+          withMethod("Restores with the procedure the window chooses for `task`\n"
+                     "(detection, recognition, joint, processing): detection of `etalon`,\n"
+                     "or with `subset` tuples detection; recognition among `etalons` (numbers;\n"
+                     "None: all), or with `subsets` tuples recognition (no matched filter).\n")
               .c_str(),
           arg("samples"), py::kw_only(), arg("task") = "recognition", arg("etalon") = 1,
           arg("etalons") = py::none(), arg("subset") = py::none(), arg("subsets") = py::none(),
           arg("pick") = py::none(), arg("proceeding") = 1, arg("tmin") = 40, arg("tmax") = 181,
           arg("pulses") = py::none(), arg("processing_level") = 100, arg("alphabet") = py::none(),
-          arg("memory_limit") = py::none());
+          arg("memory_limit") = py::none(), arg("method") = "exact");
 
     m.def("read_recording", &readRecording,
           "Reads a span of a recording as etalon-cli process --samples does: CSV (a column\n"
@@ -868,5 +954,8 @@ PYBIND11_MODULE(etalon, m) {
           "noise_from=0, noise_steps=29, noise_step=5, repeats=100, threads=0 (every\n"
           "core; the result does not depend on it), alphabet=None, streams=None,\n"
           "memory_limit=None, progress=None (called as progress(done, total) from the\n"
-          "calling thread). Ctrl-C cancels the run. Returns an etalon.Simulation.");
+          "calling thread), baseline=False (True: every series is restored by the\n"
+          "matched filter too, as method=\"matched-filter\" restores it, and the result\n"
+          "gains its error grids and both methods' exact-position shares; not for the\n"
+          "tuples tasks). Ctrl-C cancels the run. Returns an etalon.Simulation.");
 }

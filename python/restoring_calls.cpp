@@ -9,6 +9,7 @@
 #include "io/recording_series.h"
 #include "io/sum_range.h"
 #include "processing/chains_header.h"
+#include "processing/matched_filter.h"
 #include "processing/restoring.h"
 #include "processing/restoring_work.h"
 #include "series/subsets.h"
@@ -64,6 +65,8 @@ Restored restoreSamples(std::span<const int16_t> samples, const RestoringCall& c
 
     const SeriesCode type = io::recordingSeriesType(call.pulses.has_value(), call.processingLevel);
     const RestoringProcedure procedure = chooseRestoringProcedure(call.task, type);
+    if (call.matchedFilter && !matchedFilterRestores(procedure))
+        throw py::value_error("method: the matched filter restores single pulses, not tuples");
     std::vector<std::span<const int32_t>> patterns;
     if (!call.patterns.empty()) {
         std::vector<int32_t> lengths;
@@ -111,18 +114,23 @@ Restored restoreSamples(std::span<const int16_t> samples, const RestoringCall& c
     // them back when it ends.
     thread_local RestoringWork work;
     request.work = &work;
-    const std::size_t need = restoringMemoryNeed(procedure, request);
+    const std::size_t need = call.matchedFilter ? matchedFilterMemoryNeed(request)
+                                                : restoringMemoryNeed(procedure, request);
     // Reading the kernel's figure takes longer than restoring a short series,
     // so small work is held only to the limits the user set.
     constexpr std::size_t kSmallWork = std::size_t{16} << 20;
     const MemoryBudget budget =
         memoryBudget(call.memoryLimit, "memory_limit",
                      need <= kSmallWork ? std::optional<std::string>("") : std::nullopt);
-    if (need > budget.bytes) {
+    if (call.matchedFilter) {
+        const std::string problem = matchedFilterBudgetProblem(request, budget);
+        if (!problem.empty()) throw MemoryRefused(problem);
+    } else if (need > budget.bytes) {
         const BudgetFit fit = fitRestoring(procedure, request, need, budget.bytes);
         throw MemoryRefused(budgetRefusal("Restoring the series", fit, budget));
     }
-    const int returned = runRestoringProcedure(sink, procedure, request);
+    const int returned = call.matchedFilter ? runMatchedFilter(sink, procedure, request)
+                                            : runRestoringProcedure(sink, procedure, request);
     sink.raiseReports();
     return {heldChains(*chains), returned};
 }

@@ -51,6 +51,7 @@ struct RestoringCall {
     std::optional<uint16_t> pulses;
     uint16_t processingLevel = 100;
     std::optional<std::size_t> memoryLimit;
+    bool matchedFilter = false;  // the greedy baseline in place of the exact procedure
 };
 
 // The ranked chains and what the procedure returned (etalon-cli's `returned`).

@@ -11,6 +11,8 @@ ETALON_PACKAGES=(
   librsvg2-bin
   # The Python module and its tests; SciPy and matplotlib for its example.
   pybind11-dev python3-dev python3-numpy python3-pytest python3-scipy python3-matplotlib
+  # simulate over MPI ranks; without it etalon-cli is built without them.
+  libopenmpi-dev openmpi-bin
 )
 
 etalon_install_missing() {

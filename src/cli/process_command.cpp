@@ -15,6 +15,7 @@
 #include "io/results_csv.h"
 #include "io/series_file.h"
 #include "io/sum_range.h"
+#include "processing/matched_filter.h"
 #include "processing/restoring.h"
 #include "processing/task_codes.h"
 #include "series/subsets.h"
@@ -30,6 +31,7 @@ struct Run {
     uint16_t tmin, tmax, makingLevel, processingLevel, proceeding;
     std::vector<uint16_t> list;
     MemoryBudget budget;
+    bool matchedFilter = false;  // the greedy baseline in place of the exact procedure
 };
 
 std::vector<int32_t> currentSubset(const SeriesHeader& s) {
@@ -52,6 +54,11 @@ std::vector<std::vector<int32_t>> storedSubsets(const SeriesHeader& s) {
 int restore(MessageSink& sink, std::span<const PulseHeader> alphabet, const Run& r,
             std::span<const int32_t> selection, ChainsHeader* chains, SeriesHeader& s) {
     const RestoringProcedure procedure = chooseRestoringProcedure(r.effectiveTask, r.type);
+    if (r.matchedFilter && !matchedFilterRestores(procedure))
+        throw BadInput{
+            "--method matched-filter: the matched filter restores single pulses, not "
+            "the tuples of series type " +
+            std::to_string(codeNumber(r.type)) + "; use --method exact"};
     const std::vector<int32_t> pattern =
         selection.empty() ? currentSubset(s)
                           : std::vector<int32_t>(selection.begin(), selection.end());
@@ -72,6 +79,11 @@ int restore(MessageSink& sink, std::span<const PulseHeader> alphabet, const Run&
     request.proceeding = r.proceeding;
     request.chains = chains;
     request.series = &s;
+    if (r.matchedFilter) {
+        const std::string problem = matchedFilterBudgetProblem(request, r.budget);
+        if (!problem.empty()) throw BadInput{problem};
+        return runMatchedFilter(sink, procedure, request);
+    }
     // Refused before it starts rather than killed halfway.
     const std::size_t need = restoringMemoryNeed(procedure, request);
     if (need > r.budget.bytes) {
@@ -232,6 +244,10 @@ void addProcessOptions(CLI::App& command, ProcessArguments& args) {
     addRecordingOptions(command, args.recording);
     addChoice(command, "--format", args.format, "FORMAT", std::vector<std::string>{"json", "csv"},
               "json (series, chains and returned value) or csv (one restored pulse a row)");
+    addChoice(command, "--method", args.method, "METHOD",
+              std::vector<std::string>{"exact", "matched-filter"},
+              "exact (the exact procedure) or matched-filter (greedy peak picking over the "
+              "whole-pulse fits, a minimum spacing of Tmin; not for tuples)");
 }
 
 namespace {
@@ -262,6 +278,7 @@ int processRecording(StderrSink& sink, const SeriesSession& session, const Serie
     run.proceeding = args.proceeding;
     run.list = workingList(task, args, session.etalons());
     run.budget = commandMemoryBudget(args);
+    run.matchedFilter = args.method == "matched-filter";
 
     RecordingSettings settings;
     if (command.count("--count") > 0) settings.count = options.count;
@@ -311,6 +328,7 @@ int runProcess(const SeriesOptions& options, const ProcessArguments& args, const
         run.proceeding = args.proceeding;
         run.list = workingList(task, args, session.etalons());
         run.budget = commandMemoryBudget(args);
+        run.matchedFilter = args.method == "matched-filter";
 
         bool failed = false;
         auto read = prepareSeries(sink, session, options, args, run.tmin, failed);

@@ -24,6 +24,7 @@ struct ProcessArguments {
     int32_t pick = 0;              // 0: the last stored pattern
     uint16_t proceeding = 1;
     std::string format = "json";   // or csv: one restored pulse a row
+    std::string method = "exact";  // or matched-filter: the greedy baseline's chain
     RecordingArguments recording;  // --samples and how to read them
     std::string memoryLimit;       // a budget below the available memory: "512M", "2G"
 };

@@ -3,14 +3,20 @@
 #include <oneapi/tbb/global_control.h>
 #include <oneapi/tbb/task_arena.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 
 #include "cli/commands.h"
 #include "cli/option_checks.h"
 #include "cli/process_json.h"
+#include "cli/simulate_run.h"
+#include "cli/simulation_checkpoint.h"
 #include "cli/standard_output.h"
 #include "cli/task_options.h"
 #include "processing/matched_filter.h"
@@ -133,32 +139,6 @@ void checkGrid(const SimulateArguments& a, const PulseCountBounds& bounds, int32
     }
 }
 
-// Progress on stderr: redrawn in place on a terminal, a line every tenth otherwise.
-class ProgressLine {
-  public:
-    ProgressLine(std::ostream& err, bool terminal, uint32_t total)
-        : err_(err), terminal_(terminal), total_(total) {}
-    void operator()(uint32_t done) {
-        const auto now = std::chrono::steady_clock::now();
-        if (terminal_) {
-            if (done != total_ && now - shown_ < std::chrono::milliseconds(100)) return;
-            shown_ = now;
-            err_ << "\rsimulate: " << done << " of " << total_ << " series" << std::flush;
-            if (done == total_) err_ << '\n';
-        } else if (total_ > 0 && done * 10ull / total_ != reported_ * 10ull / total_) {
-            reported_ = done;
-            err_ << "simulate: " << done << " of " << total_ << " series\n";
-        }
-    }
-
-  private:
-    std::ostream& err_;
-    bool terminal_;
-    uint32_t total_;
-    uint32_t reported_ = 0;
-    std::chrono::steady_clock::time_point shown_{};
-};
-
 }  // namespace
 
 void addSimulateOptions(CLI::App& command, SimulateArguments& args) {
@@ -181,12 +161,34 @@ void addSimulateOptions(CLI::App& command, SimulateArguments& args) {
     command.add_flag("--baseline", args.baseline,
                      "Restore every series with the matched filter too and print its errors and "
                      "both methods' exact-position shares beside the exact ones");
+    command
+        .add_option("--checkpoint", args.checkpoint,
+                    "Save the sums and the position now and then to FILE, so that --resume "
+                    "can continue the run after a stop")
+        ->type_name("FILE");
+    command
+        .add_option("--resume", args.resume,
+                    "Continue the run saved in FILE by --checkpoint (same options) to the "
+                    "result of an uninterrupted run")
+        ->type_name("FILE");
+    addWhole(command, "--checkpoint-seconds", args.checkpointSeconds, "S", 0, 86400,
+             "Least time between two saves of --checkpoint");
 }
 
-int runSimulate(const SeriesOptions& options, const ProcessArguments& task,
-                const SimulateArguments& args, std::ostream& out, std::ostream& err,
-                bool terminal) {
-    StderrSink sink(err);
+void armTestFailure(SimulationOptions& options, uint32_t rank) {
+    const char* spec = std::getenv("ETALON_TEST_FAIL_RANK");
+    unsigned failing = 0, at = 0;
+    if (!spec || std::sscanf(spec, "%u:%u", &failing, &at) != 2 || failing != rank) return;
+    options.progress = [inner = std::move(options.progress), at](uint32_t done) {
+        if (done >= at)
+            throw std::runtime_error("failure injected at series " + std::to_string(at));
+        if (inner) inner(done);
+    };
+}
+
+int simulateOnce(const SeriesOptions& options, const ProcessArguments& task,
+                 const SimulateArguments& args, RunHooks& hooks, StderrSink& sink,
+                 std::ostream& err, SimulateProduct& product) {
     SeriesSession session(sink, {}, options.alphabet);
     if (sink.reports() != 0) return kExitCoreFailed;
     try {
@@ -231,6 +233,14 @@ int runSimulate(const SeriesOptions& options, const ProcessArguments& task,
             throw BadInput{"--baseline: the matched filter restores single pulses only; task " +
                            task.task + " has no baseline"};
         }
+        product.total = simulationSeriesCount(*errors);
+        product.identity = runIdentity(args, session.streams(), session.alphabet(), *errors);
+        SimulationOptions& how = hooks.options;
+        if (hooks.resume) {
+            checkResumable(*hooks.resume, product.identity, args.resume);
+            how.resumeFrom = hooks.resume->position;
+            if (hooks.takeResumeSums) how.resumeSums = hooks.resume->sums;
+        }
         // The command owns its process: an explicit count is honoured even
         // beyond the cores, and 0 leaves the run every core.
         std::optional<tbb::global_control> pool;
@@ -239,40 +249,87 @@ int runSimulate(const SeriesOptions& options, const ProcessArguments& task,
         tbb::task_arena arena(args.threads > 0 ? static_cast<int>(args.threads)
                                                : tbb::task_arena::automatic);
         const MemoryBudget budget = commandMemoryBudget(task);
-        SimulationOptions how;
         how.arena = &arena;
         how.memoryBudget = &budget;
-        ProgressLine progress(err, terminal, simulationSeriesCount(*errors));
-        if (args.progress) how.progress = std::ref(progress);
-        RestErrorHeader baseline;
+        armTestFailure(how, hooks.rank);
+        // A few hundred snapshots a run at most: each copies the sums.
+        if (how.snapshot) how.snapshotEvery = std::max<uint32_t>(1, product.total / 200);
         SimulationRecords records{errors.get(), &series, &session.streams(),
-                                  args.baseline ? &baseline : nullptr};
-        const SimulationResult result = statCutoffVarnel(sink, run, records, how);
-        if (result.outcome == SimulationOutcome::Refused) return kExitBadInput;
-        if (!result.completed()) return kExitCoreFailed;
-        // Reports of single series are collapsed as the window collapses them.
-        // Their cells hold series that were not made or not restored, so the
-        // grid is not printed: it would read as a complete result.
-        if (showSeriesReports(sink, result)) return kExitCoreFailed;
-
-        std::string text;
-        if (args.format == "csv" && args.baseline) {
-            text = simulationComparisonCsv(
-                *errors, baseline, {result.truePulses, result.exactHits, result.baselineHits});
-        } else if (args.format == "csv") {
-            text = simulationTableCsv(*errors);
-        } else {
-            nlohmann::ordered_json j;
-            j["simulation"] = simulationToJson(*errors, result);
-            if (args.baseline) j["baseline"] = baselineToJson(*errors, baseline, result);
-            j["series"] = processedSeriesToJson(series);
-            text = j.dump() + '\n';
-        }
-        return writeOutput(out, err, text) ? 0 : kExitWriteFailed;
+                                  args.baseline ? &product.baseline : nullptr};
+        product.result = statCutoffVarnel(sink, run, records, how);
+        if (product.result.outcome == SimulationOutcome::Refused) return kExitBadInput;
+        if (!product.result.completed()) return kExitCoreFailed;
+        product.errors = std::move(*errors);
+        product.seriesJson = processedSeriesToJson(series).dump();
+        return 0;
     } catch (const BadInput& bad) {
         err << "etalon-cli: " << bad.text << '\n';
         return kExitBadInput;
     }
+}
+
+std::string simulateOutputText(const SimulateArguments& args, const SimulateProduct& product) {
+    const SimulationResult& result = product.result;
+    if (args.format == "csv" && args.baseline) {
+        return simulationComparisonCsv(product.errors, product.baseline,
+                                       {result.truePulses, result.exactHits, result.baselineHits});
+    }
+    if (args.format == "csv") return simulationTableCsv(product.errors);
+    // Built as text so that the series restored by another process fits in as it came.
+    nlohmann::ordered_json j;
+    j["simulation"] = simulationToJson(product.errors, result);
+    if (args.baseline) j["baseline"] = baselineToJson(product.errors, product.baseline, result);
+    std::string text = j.dump();
+    text.pop_back();
+    return text + ",\"series\":" + product.seriesJson + "}\n";
+}
+
+int runSimulate(const SeriesOptions& options, const ProcessArguments& task,
+                const SimulateArguments& args, std::ostream& out, std::ostream& err,
+                bool terminal) {
+#ifdef ETALON_WITH_MPI
+    if (launchedOnRanks()) return runSimulateOnRanks(options, task, args, out, err, terminal);
+#endif
+    StderrSink sink(err);
+    RunHooks hooks;
+    std::optional<SimulationCheckpoint> resumed;
+    if (!args.resume.empty()) {
+        try {
+            resumed = loadCheckpoint(args.resume);
+        } catch (const BadInput& bad) {
+            err << "etalon-cli: " << bad.text << '\n';
+            return kExitBadInput;
+        }
+        hooks.resume = &*resumed;
+    }
+    SimulateProduct product;
+    std::atomic<bool> stop{false};
+    hooks.options.cancel = &stop;
+    ProgressLine progress(err, terminal, 0);
+    const uint32_t skipped = resumed ? resumed->position : 0;
+    if (args.progress) {
+        hooks.options.progress = [&](uint32_t done) {
+            progress.setTotal(product.total);
+            progress(skipped + done);
+        };
+    }
+    CheckpointWriter saver(args, product.identity, err);
+    if (saver.active()) {
+        hooks.options.snapshotEvery = 1;
+        hooks.options.snapshot = [&](uint32_t position, const std::vector<int64_t>& sums) {
+            if (saver.offer(position, sums) && saver.stopRequested()) stop = true;
+        };
+    }
+    const int code = simulateOnce(options, task, args, hooks, sink, err, product);
+    if (code != 0) {
+        if (product.result.outcome == SimulationOutcome::Cancelled) saver.sayStopped();
+        return code;
+    }
+    // Reports of single series are collapsed as the window collapses them.
+    // Their cells hold series that were not made or not restored, so the
+    // grid is not printed: it would read as a complete result.
+    if (showSeriesReports(sink, product.result)) return kExitCoreFailed;
+    return writeOutput(out, err, simulateOutputText(args, product)) ? 0 : kExitWriteFailed;
 }
 
 }  // namespace etalon::cli

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "cli/process_command.h"
 #include "cli/series_session.h"
@@ -23,7 +24,12 @@ struct SimulateArguments {
     uint32_t threads = 0;  // 0: every core
     std::string format = "json";
     bool progress = false;
-    bool baseline = false;  // the matched filter restores every series too
+    bool baseline = false;   // the matched filter restores every series too
+    std::string checkpoint;  // saved now and then when given
+    std::string resume;      // a checkpoint to continue from
+    int32_t checkpointSeconds = 60;
+    // The command line as given, which a checkpoint keeps to know its run.
+    std::vector<std::string> commandLine;
 };
 
 void addSimulateOptions(CLI::App& command, SimulateArguments& args);

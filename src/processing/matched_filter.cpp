@@ -160,6 +160,29 @@ bool matchedFilterRestores(RestoringProcedure procedure) {
            procedure == RestoringProcedure::DetectUnknownNumberChain || recognises(procedure);
 }
 
+std::size_t matchedFilterMemoryNeed(const RestoringRequest& request) {
+    if (!request.series) return 0;
+    const std::size_t length = request.series->wImpulseSize;
+    const std::size_t samples = request.series->noisyData().size();
+    const std::size_t positions = samples >= length ? samples - length + 1 : 0;
+    const std::size_t groups = (request.etalons.size() + kLanes - 1) / kLanes;
+    // Per position: the lanes' fits, the best fit and its etalon, the key, the
+    // exclusion tree (at most four keys), and room for a pulse taken there in
+    // the picks kept and grown, their sorted copy and the chain written.
+    const std::size_t perPosition = groups * kLanes * sizeof(int32_t) + sizeof(int32_t) +
+                                    sizeof(uint16_t) + 5 * sizeof(int64_t) + 32;
+    return positions * perPosition + (length + 1) * kLanes * sizeof(int32_t);
+}
+
+std::string matchedFilterBudgetProblem(const RestoringRequest& request,
+                                       const MemoryBudget& budget) {
+    const std::size_t need = matchedFilterMemoryNeed(request);
+    if (need <= budget.bytes) return {};
+    return "Restoring the series with the matched filter needs " + memoryText(need) +
+           " of memory, but " + memoryText(budget.bytes) + " is " + budget.source +
+           ". Its tables grow with the series length times the etalons of the list.";
+}
+
 int runMatchedFilter(MessageSink& sink, RestoringProcedure procedure,
                      const RestoringRequest& request) {
     if (!request.series) return 0;

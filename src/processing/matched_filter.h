@@ -1,7 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 
+#include "base/memory_budget.h"
 #include "base/message_sink.h"
 #include "processing/restoring.h"
 
@@ -35,5 +38,12 @@ bool matchedFilterRestores(RestoringProcedure procedure);
 // alphabet lacks (both reported, the series left alone).
 int runMatchedFilter(MessageSink& sink, RestoringProcedure procedure,
                      const RestoringRequest& request);
+
+// Bytes the baseline's tables take on request.series (an upper bound): the
+// series length times the list, whatever Tmin and Tmax are.
+std::size_t matchedFilterMemoryNeed(const RestoringRequest& request);
+
+// One line refusing a baseline run that would pass `budget`; empty when it fits.
+std::string matchedFilterBudgetProblem(const RestoringRequest& request, const MemoryBudget& budget);
 
 }  // namespace etalon

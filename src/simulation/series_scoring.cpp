@@ -59,6 +59,24 @@ std::vector<uint64_t> ErrorSums::exactPositions() const {
     return out;
 }
 
+void ErrorSums::appendRaw(std::vector<int64_t>& out) const {
+    for (const Cell& c : cells_) {
+        out.insert(out.end(),
+                   {c.restored, c.detection, int64_t{c.misses}, static_cast<int64_t>(c.truePulses),
+                    static_cast<int64_t>(c.exactPositions)});
+    }
+}
+
+bool ErrorSums::setRaw(std::span<const int64_t> raw) {
+    if (raw.size() < rawSize()) return false;
+    for (std::size_t i = 0; i < cells_.size(); ++i) {
+        const int64_t* v = raw.data() + i * kRawPerCell;
+        cells_[i] = {v[0], v[1], static_cast<uint32_t>(v[2]), static_cast<uint64_t>(v[3]),
+                     static_cast<uint64_t>(v[4])};
+    }
+    return true;
+}
+
 void ErrorSums::store(uint16_t repeats, RestErrorHeader& grid) const {
     const int64_t r = repeats;
     for (std::size_t v = 0; v < grid.wNoiseLevels; ++v) {

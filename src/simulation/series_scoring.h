@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "series/series_header.h"
@@ -40,6 +41,15 @@ class ErrorSums {
     // Per grid point: the true pulses, and those restored at exactly their position.
     std::vector<uint64_t> truePulses() const;
     std::vector<uint64_t> exactPositions() const;
+
+    // The integer sums as they stand, kRawPerCell per grid point, so that
+    // the sums of processes that each added a share of the series can be
+    // added together, or saved and taken up again.
+    static constexpr std::size_t kRawPerCell = 5;
+    std::size_t rawSize() const { return cells_.size() * kRawPerCell; }
+    void appendRaw(std::vector<int64_t>& out) const;
+    // Takes rawSize() values from `raw`; false, changing nothing, when too few.
+    bool setRaw(std::span<const int64_t> raw);
 
   private:
     struct Cell {

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <new>
 #include <optional>
+#include <stdexcept>
 #include <string_view>
 
 #include "base/allocation.h"
@@ -166,6 +167,7 @@ struct WorkItem {
     uint16_t subset = 0;  // the stored subset placed into the series
     int32_t debugging = 0;
     bool skipped = false;
+    bool restore = true;  // falls to this share and after the resumed position
     // The noise is added by the worker, from where the noise stream stood.
     int16_t noiseLevel = 0;
     int16_t noiseSeed = 0;
@@ -250,11 +252,12 @@ class SeriesFeed {
           setup_(setup),
           schedule_(scheduleFor(run, setup, errors)),
           series_(std::move(series)),
-          streams_(streams) {}
+          streams_(streams),
+          total_(simulationSeriesCount(errors)) {}
 
     // Makes the next series into `item`; false at the end of the grid or when
     // the series record was lost (reported).
-    bool next(CollectingSink& collector, WorkItem& item) {
+    bool next(CollectingSink& collector, WorkItem& item, const SimulationOptions& options) {
         const ScheduledSeries* slot = schedule_.next();
         if (!slot) return false;
         CollectingSink::ItemSink sink = collector.forItem(slot->index);
@@ -280,13 +283,17 @@ class SeriesFeed {
             std::min<std::size_t>(series_->dwSeriesSize, series_->lpNoisyData.size());
         streams_.wNoiseSeed = skipUniformSteps(streams_.wNoiseSeed, 12 * uint64_t{samples});
 
-        item.series = *series_;
-        item.sequence.assign(slot->sequence.begin(), slot->sequence.end());
         item.index = slot->index;
         item.cell = slot->cell;
+        item.skipped = false;
+        item.restore =
+            slot->index >= options.resumeFrom && inShare(slot->index, total_, options.shareRank,
+                                                         options.shareCount, options.shareInBlocks);
+        if (!item.restore) return true;
+        item.series = *series_;
+        item.sequence.assign(slot->sequence.begin(), slot->sequence.end());
         item.pulses = slot->pulses;
         item.subset = slot->subset;
-        item.skipped = false;
         return true;
     }
 
@@ -300,6 +307,7 @@ class SeriesFeed {
     SeriesSchedule schedule_;
     std::unique_ptr<SeriesHeader> series_;
     RandomStreams streams_;
+    uint32_t total_;
 };
 
 bool isRecognition(RestoringProcedure procedure) {
@@ -374,7 +382,8 @@ struct PipelineOutcome {
 // The pipeline over the whole grid, in the caller's arena.
 PipelineOutcome runPipeline(const SimulationRun& run, const RunSetup& setup,
                             const SimulationOptions& options, SeriesFeed& feed,
-                            CollectingSink& collector, ErrorSums& sums, ErrorSums& baselineSums,
+                            const RestErrorHeader& errors, CollectingSink& collector,
+                            ErrorSums& sums, ErrorSums& baselineSums,
                             std::unique_ptr<WorkItem>& last, int32_t firstDebugging) {
     const RestoringProcedures& procedures =
         options.procedures ? *options.procedures : workbenchRestoringProcedures();
@@ -388,6 +397,7 @@ PipelineOutcome runPipeline(const SimulationRun& run, const RunSetup& setup,
     tbb::enumerable_thread_specific<RestoringWork> works;
     PipelineOutcome outcome;
     uint32_t done = 0;
+    const uint32_t total = simulationSeriesCount(errors);
     last = std::make_unique<WorkItem>();
     last->skipped = true;  // until a series is accumulated
 
@@ -398,7 +408,7 @@ PipelineOutcome runPipeline(const SimulationRun& run, const RunSetup& setup,
             return nullptr;
         }
         WorkItem* item = pool.take();
-        if (!feed.next(collector, *item)) {
+        if (!feed.next(collector, *item, options)) {
             outcome.lost = feed.lost();
             pool.give(item);
             fc.stop();
@@ -409,6 +419,7 @@ PipelineOutcome runPipeline(const SimulationRun& run, const RunSetup& setup,
         return item;
     };
     const auto process = [&](WorkItem* item) -> WorkItem* {
+        if (!item->restore) return item;
         if (cancelled(options)) {
             item->skipped = true;
             return item;
@@ -423,7 +434,7 @@ PipelineOutcome runPipeline(const SimulationRun& run, const RunSetup& setup,
         return item;
     };
     const auto accumulate = [&](WorkItem* item) {
-        if (!item->skipped) {
+        if (item->restore && !item->skipped) {
             sums.add(item->cell, item->errors);
             if (setup.baseline) baselineSums.add(item->cell, item->baselineErrors);
             if (item->index == 0) last->debugging = item->debugging;
@@ -435,7 +446,16 @@ PipelineOutcome runPipeline(const SimulationRun& run, const RunSetup& setup,
             last->index = item->index;
             last->skipped = false;
         }
+        const uint32_t position = item->index + 1;
         pool.give(item);
+        if (options.snapshot && options.snapshotEvery > 0 &&
+            position % options.snapshotEvery == 0 && position < total &&
+            position > options.resumeFrom && !cancelled(options) && collector.count() == 0) {
+            std::vector<int64_t> raw;
+            sums.appendRaw(raw);
+            baselineSums.appendRaw(raw);
+            options.snapshot(position, raw);
+        }
     };
     const auto pipeline = [&] {
         tbb::parallel_pipeline(
@@ -453,6 +473,14 @@ PipelineOutcome runPipeline(const SimulationRun& run, const RunSetup& setup,
 }
 
 }  // namespace
+
+bool inShare(uint32_t index, uint32_t total, uint32_t rank, uint32_t count, bool blocks) {
+    if (count <= 1) return true;
+    if (!blocks) return index % count == rank;
+    // Blocks of total / count, the first total mod count one longer.
+    const uint64_t share = uint64_t{index} * count / std::max<uint32_t>(total, 1);
+    return share == rank;
+}
 
 uint32_t simulationSeriesCount(const RestErrorHeader& errors) {
     return uint32_t{errors.wVariousPulses} * errors.wNoiseLevels *
@@ -530,10 +558,16 @@ void simulate(MessageSink& sink, const SimulationRun& run, const SimulationRecor
     SeriesFeed feed(run, *setup, errors, std::make_unique<SeriesHeader>(*records.series),
                     *records.streams);
     ErrorSums sums(errors), baselineSums(errors);
+    if (!options.resumeSums.empty()) {
+        if (options.resumeSums.size() != sums.rawSize() + baselineSums.rawSize())
+            throw std::invalid_argument("the saved sums do not fit the grid");
+        sums.setRaw(options.resumeSums);
+        baselineSums.setRaw(options.resumeSums.subspan(sums.rawSize()));
+    }
     std::unique_ptr<WorkItem> last;
     const int32_t debugging = run.debuggingRepeat ? *run.debuggingRepeat : 0;
-    const PipelineOutcome outcome =
-        runPipeline(run, *setup, options, feed, collector, sums, baselineSums, last, debugging);
+    const PipelineOutcome outcome = runPipeline(run, *setup, options, feed, errors, collector, sums,
+                                                baselineSums, last, debugging);
     result.messages = collector.messages();
     result.endTime = std::time(nullptr);
     if (outcome.cancelled) {
@@ -541,6 +575,15 @@ void simulate(MessageSink& sink, const SimulationRun& run, const SimulationRecor
         return;
     }
     if (outcome.lost) return;
+    if (options.exchangeSums) {
+        std::vector<int64_t> raw;
+        sums.appendRaw(raw);
+        baselineSums.appendRaw(raw);
+        options.exchangeSums(raw);
+        if (!sums.setRaw(raw) || !baselineSums.setRaw(std::span(raw).subspan(sums.rawSize())))
+            throw std::invalid_argument("the sums handed back do not fit the grid");
+        result.endTime = std::time(nullptr);
+    }
 
     // The baseline's grid is the exact one's with its own errors.
     std::optional<RestErrorHeader> baseline;

@@ -65,7 +65,34 @@ struct SimulationOptions {
     // whose single series does not fit is refused before it starts; one
     // where fewer series than threads fit runs that many at once, and says so.
     const MemoryBudget* memoryBudget = nullptr;
+
+    // A share of the series, for runs spread over several processes: share
+    // `shareRank` of `shareCount` adds noise to, restores and scores only the
+    // series whose running index falls to it, interleaved (index mod count)
+    // or in contiguous blocks. Every share still makes every series, so the
+    // random streams run exactly as in one process.
+    uint32_t shareRank = 0;
+    uint32_t shareCount = 1;
+    bool shareInBlocks = false;
+    // Called once every series is accumulated, before the grid is stored,
+    // with this share's integer sums (the exact ones, then the baseline's,
+    // see ErrorSums::appendRaw); it replaces them with the sums over every
+    // share. It may block; throwing fails the run.
+    std::function<void(std::vector<int64_t>& sums)> exchangeSums;
+    // Taking up a saved run: the series before `resumeFrom` are made but not
+    // restored, and the sums start from `resumeSums` (as exchangeSums gives
+    // them; give them to one share only).
+    uint32_t resumeFrom = 0;
+    std::span<const int64_t> resumeSums;
+    // Called from the in-order stage whenever the series before a multiple
+    // of `snapshotEvery` (below the total) are all accumulated, with that
+    // position and this share's sums; not once a series has reported.
+    uint32_t snapshotEvery = 0;
+    std::function<void(uint32_t position, const std::vector<int64_t>& sums)> snapshot;
 };
+
+// Whether series `index` of `total` falls to share `rank` of `count`.
+bool inShare(uint32_t index, uint32_t total, uint32_t rank, uint32_t count, bool blocks);
 
 enum class SimulationOutcome {
     Completed,

@@ -388,5 +388,40 @@ TEST(Process, PrintsTheRestoredFieldsAndTheChains) {
     EXPECT_EQ(out["chains"]["chains"][0]["cutEndsList"][0], 19);
 }
 
+// The baseline in place of the exact chain: at noise 0 the greedy picks are
+// the true positions, each fit -72000 (etalon 1's energy); with a recording
+// and an unknown count it stops where the fits turn non-negative. Tuples
+// have no baseline.
+TEST(Process, MatchedFilterPrintsTheGreedyPicks) {
+    const Result made = runCli({"process", "--task", "detection", "--method", "matched-filter"});
+    ASSERT_EQ(made.code, 0) << made.err;
+    const Json out = Json::parse(made.out);
+    EXPECT_EQ(out["series"]["lpRestoredPositions"], out["series"]["lpPositions"]);
+    EXPECT_EQ(out["returned"], 1);
+    EXPECT_EQ(out["chains"]["wPretenders"], 1);
+    EXPECT_EQ(out["chains"]["chains"][0]["distance"],
+              -72000 * out["series"]["wImpulseQuantity"].get<int>());
+
+    const Result printed = runCli({"series", "--type", "4"});
+    ASSERT_EQ(printed.code, 0);
+    const std::string file = writeTemp("matched_filter_series.json", printed.out);
+    const Result read = runCli({"process", "--samples", file, "--task", "recognition", "--method",
+                                "matched-filter", "--etalons", "3,1,7"});
+    ASSERT_EQ(read.code, 0) << read.err;
+    const Json series = Json::parse(printed.out)["series"][0];
+    const Json restored = Json::parse(read.out)["series"];
+    const auto q = series["wImpulseQuantity"].get<std::size_t>();
+    EXPECT_EQ(Json::parse(read.out)["returned"], 1);
+    EXPECT_EQ(restored["lpRestoredPositions"], series["lpPositions"]);
+    EXPECT_EQ(restored["lpRestoredEtalons"], std::vector<int16_t>(q, 1));
+
+    const Result refused = runCli({"process", "--type", "36", "--task", "detection", "--subset",
+                                   "1,2", "--method", "matched-filter"});
+    EXPECT_EQ(refused.code, 2);
+    EXPECT_TRUE(refused.out.empty());
+    EXPECT_EQ(std::count(refused.err.begin(), refused.err.end(), '\n'), 1) << refused.err;
+    EXPECT_NE(refused.err.find("--method"), std::string::npos) << refused.err;
+}
+
 }  // namespace
 }  // namespace etalon::cli

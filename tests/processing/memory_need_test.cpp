@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "processing/matched_filter.h"
 #include "processing/processing_support.h"
 #include "processing/restoring.h"
 #include "support/heap_counter.h"
@@ -75,6 +76,14 @@ TEST(MemoryNeed, BoundsWhatEveryProcedureAllocates) {
             EXPECT_TRUE(sink.empty());
             EXPECT_LE(used, need);
             EXPECT_LE(need, 2 * used + (std::size_t{1} << 20)) << "used " << used;
+            if (!matchedFilterRestores(c.procedure)) continue;
+            // The matched filter's own estimate, on the same series.
+            const std::size_t baselineNeed = matchedFilterMemoryNeed(request);
+            test::resetHeapPeak();
+            runMatchedFilter(sink, c.procedure, request);
+            const std::size_t baselineUsed = test::heapPeakSinceReset();
+            EXPECT_LE(baselineUsed, baselineNeed);
+            EXPECT_LE(baselineNeed, 2 * baselineUsed + (std::size_t{1} << 20));
         }
     }
 }

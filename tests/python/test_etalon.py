@@ -96,6 +96,29 @@ def test_tuples_match_cli():
         assert got.returned == printed["returned"] == 1
 
 
+def test_matched_filter_method(tmp_path):
+    # Noise 0: every pick is a true pulse of etalon 3, whose fit -E none beats.
+    clean = etalon.make_series(type=4, sequence=[3] * 30)
+    for got in (etalon.detect(clean.samples, 3, method="matched-filter"),
+                etalon.recognize(clean.samples, method="matched-filter"),
+                etalon.restore(clean.samples, task="joint", method="matched-filter")):
+        assert len(got) == 1
+        assert got[0].positions.tolist() == clean.positions.tolist()
+        assert set(got[0].etalons.tolist()) == {3}
+    noisy = etalon.make_series(noise=50, sequence=[2, 5, 9])
+    path = write_samples(tmp_path / "s.csv", noisy.samples)
+    want = cli_rows(cli("process", "--samples", path, "--pulses", noisy.pulses,
+                        "--method", "matched-filter")[0])
+    assert chain_rows(etalon.recognize(noisy.samples, pulses=noisy.pulses,
+                                       method="matched-filter")) == want
+    assert want != chain_rows(etalon.recognize(noisy.samples, pulses=noisy.pulses))
+    with pytest.raises(ValueError, match="method"):
+        etalon.detect(clean.samples, 1, method="greedy")
+    with pytest.raises(ValueError, match="method"):
+        etalon.restore(clean.samples, task="detection", subset=[1, 2],
+                       method="matched-filter")
+
+
 def test_streams_make_calls_reproducible():
     assert etalon.make_series(noise=30).samples.tolist() == \
         etalon.make_series(noise=30).samples.tolist()
@@ -127,6 +150,28 @@ def test_simulation_matches_cli_for_any_thread_count():
         assert got.noise_levels.tolist() == want["lpNoiseLevels"]
     assert seen[-1] == (27, 27)
     assert np.asarray(want["lpErrors"]).sum() > 0
+
+
+def test_simulation_with_baseline_matches_cli_and_keeps_the_exact_grid():
+    grid = dict(pulses_from=8, pulses_to=10, noise_from=20, noise_steps=3, noise_step=40,
+                repeats=3)
+    options = [x for name, value in grid.items() for x in ("--" + name.replace("_", "-"), value)]
+    want = cli("simulate", "--type", 4, "--baseline", *options)[0]["baseline"]
+    alone = etalon.simulate(type=4, **grid)
+    both = etalon.simulate(type=4, baseline=True, **grid)
+    assert alone.baseline_errors is None and alone.exact_position_share is None
+    assert both.errors.tolist() == alone.errors.tolist()
+    assert both.baseline_errors.tolist() == want["lpErrors"]
+    assert both.baseline_detection_errors.tolist() == want["lpDetectionErrors"]
+    assert both.baseline_recognition_errors.tolist() == want["lpRecognitionErrors"]
+    assert both.true_pulses.tolist() == want["truePulses"]
+    for mine, theirs in ((both.exact_position_share, "exact"),
+                         (both.baseline_exact_position_share, "matched-filter")):
+        assert mine.shape == (3, 3)
+        assert np.allclose(mine, want["exactPositionShare"][theirs])
+    assert both.baseline_errors.tolist() != both.errors.tolist()
+    with pytest.raises(ValueError, match="baseline"):
+        etalon.simulate(type=36, task="detection", subset=[1, 2], baseline=True, **grid)
 
 
 def test_wrong_input_raises_naming_the_argument():
