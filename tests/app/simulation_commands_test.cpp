@@ -165,20 +165,18 @@ TEST(SimulationCommands, CancelAtAnySeriesKeepsTheWholeState) {
     EXPECT_EQ(b.state.lpRestErrorHeader, before.lpRestErrorHeader);
 }
 
-// " Compare with matched filter" makes the next simulations score the
-// matched filter into a grid of its own, beside the exact one; a run without
-// it, or of a tuples task, which has none, leaves no grid behind.
+// " Compare with matched filter": the next simulations score the matched
+// filter into a grid of its own, of the exact one's shape; a run without the
+// item, or of a tuples task, which has none, leaves no such grid.
 TEST(SimulationCommands, TheMatchedFilterGridComesWithTheItem) {
     SimulationRig b;
     b.command(kCmdCompareMatchedFilter);
-    EXPECT_TRUE(b.host.checks.at(kCmdCompareMatchedFilter));
     b.command(kCmdStatSimulation);
     const RestErrorHeader* exact = b.state.lpRestErrorHeader.get();
     const RestErrorHeader* mf = b.state.lpBaselineErrorHeader.get();
     ASSERT_TRUE(exact && mf);
     EXPECT_EQ(mf->ifComplete, 1);
-    EXPECT_EQ(mf->wVariousPulses, exact->wVariousPulses);
-    EXPECT_EQ(mf->wNoiseLevels, exact->wNoiseLevels);
+    EXPECT_EQ(mf->rowStarts, exact->rowStarts);
     EXPECT_NE(mf->errorCells, exact->errorCells);  // scored on its own, at noise 30
 
     b.command(kCmdFixedTuples);
@@ -186,17 +184,13 @@ TEST(SimulationCommands, TheMatchedFilterGridComesWithTheItem) {
     b.state.subsetPanel.selectedSubset = {3, 4};
     b.state.subsetPanel.selectionCount = 2;
     handSelectionToSeries(b.state);
-    b.clearAll();
     b.command(kCmdStatSimulation);
     EXPECT_EQ(b.state.lpRestErrorHeader->wEffectiveTask, TaskCode::TuplesDetection);
     EXPECT_EQ(b.state.lpBaselineErrorHeader, nullptr);
-
     b.command(kCmdFixedWhole);
-    b.command(kCmdDetection);
     b.command(kCmdCompareMatchedFilter);
-    EXPECT_FALSE(b.host.checks.at(kCmdCompareMatchedFilter));
     b.command(kCmdStatSimulation);
-    EXPECT_EQ(b.state.lpRestErrorHeader->wEffectiveTask, TaskCode::Detection);
+    EXPECT_EQ(b.state.lpRestErrorHeader->wSeriesType, SeriesCode::FixedWhole);
     EXPECT_EQ(b.state.lpBaselineErrorHeader, nullptr);
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "graphs/graph_parts.h"
 #include "graphs/stat_plots_fixture.h"
 #include "support/pixels.h"
@@ -9,8 +11,10 @@
 namespace etalon {
 namespace {
 
+using platform::Color;
 using platform::kBlack;
 using platform::Point;
+using platform::Rect;
 using test::StatFixture;
 
 // How many of the points are black in the fixture's surface.
@@ -122,12 +126,12 @@ TEST(StatPlots, DegenerateGridsDrawWhatTheyCanWithoutDividingByZero) {
             SCOPED_TRACE(testing::Message() << "setup " << setup << " mode " << mode);
             StatFixture f;
             f.mode = static_cast<StatPlotMode>(mode);
+            const PulseHeader silent{20, 20, 1, std::vector<int16_t>(20, 0)};  // outlives f's use
             if (setup == 0) {
                 f.makeGrid(5, 6, 6, 1, 0, 5, 0);  // one noise level, no repeats
             } else {
                 // Zero normalisers: Tmax equal to the pulse length, etalons without energy.
                 f.series.wTmax = f.series.wImpulseSize;
-                const PulseHeader silent{20, 20, 1, std::vector<int16_t>(20, 0)};
                 f.series.lpFirstPulse = &silent;
                 f.required.clear();
                 f.series.wEtalons = 0;
@@ -145,65 +149,37 @@ TEST(StatPlots, DegenerateGridsDrawWhatTheyCanWithoutDividingByZero) {
     }
 }
 
-// The texts and lines of a drawing, with the pen each line had.
-struct TextsAndLines final : platform::DrawingRecorder {
-    struct Line {
-        Point from, to;
-        platform::Color pen;
-    };
-    std::vector<std::pair<platform::Rect, std::string>> texts;
-    std::vector<Line> lines;
-
-    void line(Point from, Point to, platform::Color pen,
-              const std::vector<platform::Rect>&) override {
-        lines.push_back({from, to, pen});
+// Where a drawing writes each text.
+struct TextCells final : platform::DrawingRecorder {
+    std::map<std::string, Rect> cells;
+    void text(const Rect& cell, int32_t, std::string_view shown, const platform::Font&,
+              const std::vector<Rect>&) override {
+        cells.emplace(shown, cell);
     }
-    void pixel(Point, platform::Color, const std::vector<platform::Rect>&) override {}
-    void rectangle(const platform::Rect&, platform::Color, platform::Color,
-                   const std::vector<platform::Rect>&) override {}
-    void ellipse(const platform::Rect&, platform::Color, platform::Color,
-                 const std::vector<platform::Rect>&) override {}
-    void bitmap(const platform::Bitmap&, Point, const std::vector<platform::Rect>&) override {}
-    void text(const platform::Rect& cell, int32_t, std::string_view shown, const platform::Font&,
-              const std::vector<platform::Rect>&) override {
-        texts.emplace_back(cell, std::string(shown));
-    }
-    const platform::Rect* find(std::string_view wanted) const {
-        for (const auto& [cell, text] : texts)
-            if (text.find(wanted) != std::string::npos) return &cell;
-        return nullptr;
-    }
-    // A horizontal line sample of the pen ending left of the cell, on its rows.
-    bool sampleBefore(const platform::Rect& cell, platform::Color pen) const {
-        for (const Line& l : lines)
-            if (l.pen == pen && l.from.y == l.to.y && l.to.x <= cell.left &&
-                l.to.x > cell.left - 20 && cell.top <= l.from.y && l.from.y < cell.bottom)
-                return true;
-        return false;
-    }
+    void line(Point, Point, Color, const std::vector<Rect>&) override {}
+    void pixel(Point, Color, const std::vector<Rect>&) override {}
+    void rectangle(const Rect&, Color, Color, const std::vector<Rect>&) override {}
+    void ellipse(const Rect&, Color, Color, const std::vector<Rect>&) override {}
+    void bitmap(const platform::Bitmap&, Point, const std::vector<Rect>&) override {}
 };
 
-// The matched filter's grid, drawn beside the exact one: its points sit
-// where its values say (the axis top taken over both grids), in its own
-// colour over the exact curves; a legend names both methods with their line
-// samples. Without the grid the picture is the exact plot alone.
+// The matched filter's curves sit where its grid says, in its colour over the
+// exact ones, on an axis taken over both grids (its shares reach 0.56, the
+// exact ones half that: top 1, not 0.5); a legend names both methods beside
+// their line samples. A grid of another run, or none, leaves the exact plot
+// alone, pixel for pixel; a tuples simulation says it has none.
 TEST(StatPlots, MatchedFilterCurvesSitWhereTheirGridSays) {
     StatFixture f;
-    const std::vector<uint16_t> required(f.required.begin(), f.required.end());
     const ErrorNormalisers n =
-        errorNormalisers(etalonFigures(*f.errors, f.series, required), f.series);
+        errorNormalisers(etalonFigures(*f.errors, f.series, f.required), f.series);
     const uint32_t rp = f.errors->repeats;
-    // Count k at level l: the share 0.004 (k + 1) l, up to 0.56, for the
-    // matched filter, and half that for the exact procedure: the axis top is
-    // 1 only when it is taken over both grids.
     RestErrorHeader mf = *f.errors;
-    for (auto [grid, part] : {std::pair{&mf, 1.0}, {f.errors.get(), 0.5}}) {
-        for (uint16_t l = 0; l < mf.wNoiseLevels; ++l) {
-            for (uint16_t k = 0; k < mf.wVariousPulses; ++k) {
-                const double share = 0.004 * (k + 1) * l * part;
-                grid->lpDetectionErrors(l)[k] =
-                    static_cast<uint32_t>(share * share * rp * n.detection);
-                grid->lpErrors(l)[k] = static_cast<uint32_t>(share * n.restored);
+    for (uint16_t l = 0; l < mf.wNoiseLevels; ++l) {
+        for (uint16_t k = 0; k < mf.wVariousPulses; ++k) {
+            const double share = 0.004 * (k + 1) * l;
+            for (auto [grid, s] : {std::pair{&mf, share}, {f.errors.get(), share / 2}}) {
+                grid->lpDetectionErrors(l)[k] = static_cast<uint32_t>(s * s * rp * n.detection);
+                grid->lpErrors(l)[k] = static_cast<uint32_t>(s * n.restored);
             }
         }
     }
@@ -211,38 +187,39 @@ TEST(StatPlots, MatchedFilterCurvesSitWhereTheirGridSays) {
     f.statView.matchedFilter = &mf;
     const StatPlotGeometry pg = f.plotGeometry();
     for (StatPlotMode mode :
-         {StatPlotMode::DetectionComponents, StatPlotMode::RestoredComponents}) {
-        SCOPED_TRACE(static_cast<int>(mode));
+         {StatPlotMode::RestoredComponents, StatPlotMode::DetectionComponents}) {
         f.mode = mode;
         ASSERT_EQ(f.drawStats(), 1);
         for (uint16_t k = 0; k < mf.wVariousPulses; ++k) {
             for (int32_t l : {5, 12, 20}) {
-                const double share =
-                    mode == StatPlotMode::DetectionComponents
-                        ? std::sqrt(double(mf.lpDetectionErrors(l)[k]) / rp / n.detection)
-                        : double(mf.lpErrors(l)[k]) / n.restored;
-                const Point at{pg.px + l * pg.xStep,
-                               pg.py + pg.PH - static_cast<int32_t>(share * pg.PH)};
-                EXPECT_EQ(f.surface.pixel(at.x, at.y), kMatchedFilterColour)
-                    << "count " << k << " level " << l << " at " << at.x << ", " << at.y;
+                const double v =
+                    mode == StatPlotMode::RestoredComponents
+                        ? double(mf.lpErrors(l)[k]) / n.restored
+                        : std::sqrt(double(mf.lpDetectionErrors(l)[k]) / rp / n.detection);
+                const int32_t y = pg.py + pg.PH - static_cast<int32_t>(v * pg.PH);
+                EXPECT_EQ(f.surface.pixel(pg.px + l * pg.xStep, y), kMatchedFilterColour)
+                    << "mode " << int(mode) << " count " << k << " level " << l;
             }
         }
     }
+    TextCells texts;
+    platform::DeviceContext recording(f.surface, texts);
+    const auto record = [&] {
+        DrawDetectionArrayZ(f.sink, recording, f.statView, nullptr, kPulseAmplitude, f.mode,
+                            static_cast<uint16_t>(f.required.size()), f.required, f.errors.get(),
+                            &f.series);
+    };
+    record();
+    for (auto [name, ink] :
+         {std::pair{"exact", kBlack}, {"matched filter", kMatchedFilterColour}}) {
+        ASSERT_TRUE(texts.cells.count(name)) << name;
+        const Rect c = texts.cells.at(name);
+        const int32_t mid = (c.top + c.bottom) / 2;
+        EXPECT_FALSE(
+            test::pixelsOf(f.surface, ink, {c.left - 20, mid - 2, c.left, mid + 2}).empty())
+            << name << "'s line sample";
+    }
 
-    TextsAndLines drawn;
-    platform::DeviceContext dc(f.surface, drawn);
-    DrawDetectionArrayZ(f.sink, dc, f.statView, nullptr, kPulseAmplitude, f.mode,
-                        static_cast<uint16_t>(required.size()), required, f.errors.get(),
-                        &f.series);
-    const platform::Rect* exact = drawn.find("exact");
-    const platform::Rect* matched = drawn.find("matched filter");
-    ASSERT_TRUE(exact && matched);
-    EXPECT_TRUE(drawn.sampleBefore(*exact, kBlack));
-    EXPECT_TRUE(drawn.sampleBefore(*matched, kMatchedFilterColour));
-    EXPECT_TRUE(drawn.find("detection error"));  // what the comparison leaves out
-
-    // Another shape of grid, or none: the exact plot alone, pixel for pixel.
-    f.mode = StatPlotMode::DetectionComponents;
     for (const bool wanted : {false, true}) {
         f.statView.matchedFilterWanted = wanted;
         f.statView.matchedFilter = wanted ? nullptr : &mf;
@@ -250,21 +227,9 @@ TEST(StatPlots, MatchedFilterCurvesSitWhereTheirGridSays) {
         ASSERT_EQ(f.drawStats(), 1);
         EXPECT_EQ(test::differingPixels(f.surface, alone), 0u);
     }
-}
-
-// A tuples simulation has no matched filter; asked for, the plot says so.
-TEST(StatPlots, TuplesSimulationSaysItHasNoMatchedFilter) {
-    StatFixture f;
-    f.errors->wSeriesType = SeriesCode{36};
-    f.errors->wEffectiveTask = TaskCode{36};
-    f.statView.matchedFilterWanted = true;
-    TextsAndLines drawn;
-    platform::DeviceContext dc(f.surface, drawn);
-    DrawDetectionArrayZ(f.sink, dc, f.statView, nullptr, kPulseAmplitude, f.mode,
-                        static_cast<uint16_t>(f.required.size()), f.required, f.errors.get(),
-                        &f.series);
-    EXPECT_TRUE(drawn.find("No matched filter for tuples tasks"));
-    EXPECT_FALSE(drawn.find("exact"));
+    f.errors->wEffectiveTask = TaskCode::TuplesDetection;
+    record();
+    EXPECT_TRUE(texts.cells.count(kNoMatchedFilterForTuples));
 }
 
 TEST(StatPlots, TupleRecognitionListsStoredSubsetsAsClickableRows) {
