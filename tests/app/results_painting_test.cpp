@@ -168,8 +168,8 @@ TEST(ResultsPainting, MatchedFilterShowsOnlyWhileItsItemIsOn) {
     request.series = &mf;
     ASSERT_EQ(runMatchedFilter(p.sink, RestoringProcedure::RecognizeKnownNumberChain, request), 1);
     st.lpBaselineSeriesHeader = std::make_unique<SeriesHeader>(mf);
-    // Paints the state, and returns how much that differs from it without the matched filter.
-    const auto differing = [&] {
+    // Paints the state; true when that differs from it without the matched filter.
+    const auto differs = [&] {
         auto series = std::move(st.lpBaselineSeriesHeader);
         auto grid = std::move(st.lpBaselineErrorHeader);
         p.paint();
@@ -177,11 +177,11 @@ TEST(ResultsPainting, MatchedFilterShowsOnlyWhileItsItemIsOn) {
         st.lpBaselineSeriesHeader = std::move(series);
         st.lpBaselineErrorHeader = std::move(grid);
         p.paint();
-        return test::differingPixels(p.surface, without);
+        return !test::samePixels(p.surface, without);
     };
-    EXPECT_EQ(differing(), 0u);
+    EXPECT_FALSE(differs());
     st.bShowMatchedFilterPulses = 1;
-    EXPECT_GT(differing(), 0u);
+    EXPECT_TRUE(differs());
     const SeriesGraphGeometry g =
         seriesGraphGeometry(p.layout.rcGraph, p.layout.nLineHeight, false, st.wRequiredCount);
     const SeriesMapping third{g.panel(3), int32_t(mf.dwSeriesSize), 1};
@@ -190,16 +190,16 @@ TEST(ResultsPainting, MatchedFilterShowsOnlyWhileItsItemIsOn) {
                   kMatchedFilterColour);
     addSeriesNoise(20, static_cast<int16_t>(st.wPulseAmplitude), st.lpSeriesHeader.get(),
                    st.streams.wNoiseSeed);  // another series on screen
-    EXPECT_EQ(differing(), 0u);
+    EXPECT_FALSE(differs());
 
     st.wMainView = MainView::Statistics;
     st.lpRestErrorHeader = getRestErrHeader(p.sink, 3, 4, 10, nullptr);
     ASSERT_EQ(initRestErrHeader(p.sink, 3, 6, 6, 4, 0, 50, 10, st.lpRestErrorHeader.get()), 1);
     st.lpRestErrorHeader->ifComplete = 1;
     st.lpBaselineErrorHeader = std::make_unique<RestErrorHeader>(*st.lpRestErrorHeader);
-    EXPECT_EQ(differing(), 0u);
+    EXPECT_FALSE(differs());
     st.bCompareMatchedFilter = 1;
-    EXPECT_GT(differing(), 0u);
+    EXPECT_TRUE(differs());
 }
 
 }  // namespace

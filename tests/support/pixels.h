@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/geometry.h"
@@ -39,15 +40,9 @@ inline std::vector<platform::Point> inkOf(const platform::Surface& surface) {
     return inkOf(surface, {0, 0, surface.width(), surface.height()});
 }
 
-// How many pixels two pictures of one size differ in; a size that differs counts every pixel.
-inline size_t differingPixels(const platform::Surface& a, const platform::Surface& b) {
-    if (a.width() != b.width() || a.height() != b.height())
-        return static_cast<size_t>(a.width()) * a.height();
-    size_t differ = 0;
-    for (int32_t y = 0; y < a.height(); ++y)
-        for (int32_t x = 0; x < a.width(); ++x)
-            differ += !(a.pixel(x, y) == b.pixel(x, y));
-    return differ;
+inline bool samePixels(const platform::Surface& a, const platform::Surface& b) {
+    return a.width() == b.width() && a.height() == b.height() &&
+           std::equal(a.data(), a.data() + size_t(a.width()) * a.height(), b.data());
 }
 
 }  // namespace etalon::test
