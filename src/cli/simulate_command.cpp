@@ -100,11 +100,13 @@ Json baselineToJson(const RestErrorHeader& exact, const RestErrorHeader& baselin
     j["truePulses"] = gridJson<uint64_t>(exact, run.truePulses);
     j["exactPositions"] = {{"exact", gridJson<uint64_t>(exact, run.exactHits)},
                            {"matched-filter", gridJson<uint64_t>(exact, run.baselineHits)}};
+    // null where a grid point had no pulses, as the CSV leaves its cell empty.
     const auto shares = [&](const std::vector<uint64_t>& hits) {
-        std::vector<double> share(hits.size());
-        for (std::size_t i = 0; i < hits.size(); ++i)
-            share[i] = run.truePulses[i] ? double(hits[i]) / double(run.truePulses[i]) : 0.0;
-        return gridJson<double>(exact, share);
+        std::vector<Json> share(hits.size());
+        for (std::size_t i = 0; i < hits.size(); ++i) {
+            if (run.truePulses[i] > 0) share[i] = double(hits[i]) / double(run.truePulses[i]);
+        }
+        return gridJson<Json>(exact, share);
     };
     j["exactPositionShare"] = {{"exact", shares(run.exactHits)},
                                {"matched-filter", shares(run.baselineHits)}};
