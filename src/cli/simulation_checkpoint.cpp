@@ -23,9 +23,10 @@ double secondsNow() {
         .count();
 }
 
-// Options that change how the run goes, never what it gives.
+// Options that change how the run goes or is printed, never its sums.
 bool keptOut(const std::string& word, bool& takesValue) {
-    for (const char* name : {"--threads", "--checkpoint", "--resume", "--checkpoint-seconds"}) {
+    for (const char* name : {"--threads", "--checkpoint", "--resume", "--checkpoint-seconds",
+                             "--format", "--memory-limit"}) {
         if (word == name) {
             takesValue = true;
             return true;
