@@ -85,31 +85,23 @@ void CommandHandler::statisticalSimulation() {
 // record and the streams, so Cancel leaves the previous simulation showable.
 void CommandHandler::runSimulation(std::unique_ptr<SeriesHeader> series) {
     AppState& s = state_;
-    const auto makeGrid = [&]() -> std::unique_ptr<RestErrorHeader> {
-        auto grid = getRestErrHeader(sink_, s.wPulsesSteps, s.wNoiseSteps, s.wRepeats, nullptr);
-        if (!grid) {
-            sink_.show("Нет RestoreErrorHeader!", " About RestoreErrorHeader ", MessageIcon::None);
-            return nullptr;
-        }
-        if (!initRestErrHeader(sink_, s.wPulsesSteps, s.wMinPulses, s.wPulsesIncrement,
-                               s.wNoiseSteps, s.wNoiseInitial, s.wNoiseIncrement, s.wRepeats,
-                               grid.get())) {
-            sink_.show("Ошибка initRestErrHeader!", " About RestoreErrorHeader ",
-                       MessageIcon::None);
-            return nullptr;
-        }
-        return grid;
-    };
-    auto errors = makeGrid();
-    if (!errors) return;
-    // The matched filter is scored beside the exact procedure into a grid of
-    // its own; the tuples tasks have none and run as they always did.
+    auto errors = getRestErrHeader(sink_, s.wPulsesSteps, s.wNoiseSteps, s.wRepeats, nullptr);
+    if (!errors) {
+        sink_.show("Нет RestoreErrorHeader!", " About RestoreErrorHeader ", MessageIcon::None);
+        return;
+    }
+    if (!initRestErrHeader(sink_, s.wPulsesSteps, s.wMinPulses, s.wPulsesIncrement, s.wNoiseSteps,
+                           s.wNoiseInitial, s.wNoiseIncrement, s.wRepeats, errors.get())) {
+        sink_.show("Ошибка initRestErrHeader!", " About RestoreErrorHeader ", MessageIcon::None);
+        return;
+    }
+    // The matched filter is scored beside the exact procedure; a completed run
+    // hands back its grid, shaped as the exact one. The tuples tasks have none
+    // and run as they always did.
     std::unique_ptr<RestErrorHeader> baseline;
     if (s.bCompareMatchedFilter &&
-        matchedFilterRestores(chooseRestoringProcedure(s.wEffectiveTask, s.wSeriesType))) {
-        baseline = makeGrid();
-        if (!baseline) return;
-    }
+        matchedFilterRestores(chooseRestoringProcedure(s.wEffectiveTask, s.wSeriesType)))
+        baseline = std::make_unique<RestErrorHeader>();
 
     RandomStreams streams = s.streams;
     int32_t debugging = s.bDebuggingRepeat;

@@ -317,7 +317,6 @@ int runSimulate(const SeriesOptions& options, const ProcessArguments& task,
     }
     CheckpointWriter saver(args, product.identity, err);
     if (saver.active()) {
-        hooks.options.snapshotEvery = 1;
         hooks.options.snapshot = [&](uint32_t position, const std::vector<int64_t>& sums) {
             if (saver.offer(position, sums) && saver.stopRequested()) stop = true;
         };
