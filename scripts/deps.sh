@@ -4,7 +4,9 @@ ETALON_PACKAGES=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libcli11-dev libtbb-dev libsndfile1-dev
-  qt6-base-dev libgl-dev fonts-dejavu-core fonts-dejavu-extra
+  qt6-base-dev libgl-dev
+  # Tests deliver the window system's close request through Qt's platform interface.
+  qt6-base-private-dev fonts-dejavu-core fonts-dejavu-extra
   imagemagick
   # rsvg-convert: the tests draw saved SVG pictures with librsvg, a renderer
   # of their own, to compare them with the window.

@@ -130,17 +130,13 @@ void CommandHandler::runSimulation(std::unique_ptr<SeriesHeader> series) {
     const MemoryBudget budget = memoryBudget(std::nullopt, "");
     const bool finished = host_.runWithProgress(
         " Statistical Simulation", total, [&](platform::ProgressChannel& channel) {
-            std::atomic<bool> cancel{false};
             SimulationOptions options;
             options.arena = &everyCore;
-            options.cancel = &cancel;
+            // The dialog's own flag: the restorations in progress poll it too.
+            options.cancel = &channel.cancelFlag();
             options.procedures = &procedures_;
             options.memoryBudget = &budget;
-            options.progress = [&](uint32_t done) {
-                channel.report(done);
-                if (channel.cancelled()) cancel.store(true);
-            };
-            if (channel.cancelled()) cancel.store(true);
+            options.progress = [&](uint32_t done) { channel.report(done); };
             result = statCutoffVarnel(setupSink, run, records, options);
         });
     for (const auto& m : setup.messages())

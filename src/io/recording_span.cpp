@@ -31,6 +31,12 @@ RecordingSpan::RecordingSpan(const RecordingRequest& request,
 bool RecordingSpan::take(double value) {
     const uint64_t index = seen_++;
     if (index < request_.first) return true;
+    // Refused before anything is scaled: one NaN would make the scale factor NaN.
+    if (!std::isfinite(value)) {
+        problem_ = request_.path + ": " + where_(index) + " is " + number(value) +
+                   ", not a number a series can hold";
+        return false;
+    }
     values_.push_back(value);
     if (request_.count) return values_.size() < *request_.count;
     if (values_.size() <= kMostRecordingSamples) return true;

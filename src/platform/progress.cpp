@@ -1,5 +1,6 @@
 #include "platform/progress.h"
 
+#include "platform/message_box.h"
 #include "platform/window.h"
 
 #include <QApplication>
@@ -10,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <limits>
+#include <string>
 #include <thread>
 
 namespace etalon::platform {
@@ -61,9 +63,11 @@ bool runWithProgress(Window* owner, std::string_view caption, uint32_t total,
     std::atomic<bool> finished{false};
     const auto start = std::chrono::steady_clock::now();
 
-    QProgressDialog dialog;
+    // Over a window the dialog is not modal: the window blocks its own input
+    // instead, so that the window system's close request still reaches it.
+    QProgressDialog dialog(owner ? owner->dialogParent() : nullptr);
     dialog.setWindowTitle(QString::fromUtf8(caption.data(), int(caption.size())));
-    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.setWindowModality(owner ? Qt::NonModal : Qt::ApplicationModal);
     dialog.setRange(0, int(std::min<uint32_t>(total, INT32_MAX)));
     // Shown by hand below: unknown work only after the delay.
     dialog.setMinimumDuration(std::numeric_limits<int>::max());
@@ -74,9 +78,21 @@ bool runWithProgress(Window* owner, std::string_view caption, uint32_t total,
     QObject::connect(&dialog, &QProgressDialog::canceled, [&] { channel.cancel(); });
 
     // Closing the window cancels the work; the close itself waits for it.
-    if (owner) owner->setRunningWorkCancel([&] { channel.cancel(); });
+    if (owner) {
+        owner->setRunningWorkCancel([&] { channel.cancel(); });
+        owner->blockInput(true);
+    }
+    // Nothing the work throws may end the process: it ends the work, which
+    // then keeps nothing, as after Cancel.
+    std::string failure;
     std::thread worker([&] {
-        work(channel);
+        try {
+            work(channel);
+        } catch (const std::exception& e) {
+            failure = e.what();
+        } catch (...) {
+            failure = "an unknown error";
+        }
         finished.store(true);
     });
     // Unknown work first waits without a dialog, then shows one; once
@@ -114,8 +130,16 @@ bool runWithProgress(Window* owner, std::string_view caption, uint32_t total,
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
     worker.join();
-    if (owner) owner->setRunningWorkCancel({});
+    if (owner) {
+        owner->setRunningWorkCancel({});
+        owner->blockInput(false);
+    }
     dialog.hide();
+    if (!failure.empty()) {
+        if (!owner || !owner->isClosing())
+            messageBox(owner, "The work stopped: " + failure, caption, BoxIcon::Warning);
+        return false;
+    }
     return !channel.cancelled();
 }
 

@@ -31,7 +31,8 @@ class ProgressChannel {
 // dialog then shows a busy bar and the time elapsed, and only once the work
 // has taken half a second, so short work shows nothing (the window takes no
 // input meanwhile). The window behind keeps repainting. Returns when the work
-// has returned: true unless Cancel was pressed.
+// has returned: true unless Cancel was pressed or the work threw (which is
+// told in a message box, the work then counting as cancelled).
 bool runWithProgress(Window* owner, std::string_view caption, uint32_t total,
                      const std::function<void(ProgressChannel&)>& work);
 

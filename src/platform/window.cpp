@@ -124,6 +124,7 @@ struct Window::Impl {
     // is freed under a handler or the work it waits for.
     int handlersRunning = 0;
     bool closeRequested = false;
+    bool inputBlocked = false;
     std::function<void()> cancelRunningWork;
     CursorShape cursor = CursorShape::Arrow;
     std::map<uint16_t, QAction*> actions;
@@ -212,7 +213,7 @@ class ClientWidget final : public QWidget {
         impl_.owner->invalidateAll(true);
     }
     void keyPressEvent(QKeyEvent* event) override {
-        if (impl_.destroyed || impl_.closeRequested) return;
+        if (impl_.destroyed || impl_.closeRequested || impl_.inputBlocked) return;
         impl_.handle([&] { impl_.procedure.onKeyDown(*impl_.owner, virtualKey(event)); });
     }
     void mousePressEvent(QMouseEvent* event) override {
@@ -230,7 +231,7 @@ class ClientWidget final : public QWidget {
   private:
     using MouseHandler = void (WindowProcedure::*)(Window&, int16_t, int16_t, unsigned);
     void deliverMouse(QMouseEvent* event, MouseHandler handler) {
-        if (impl_.destroyed || impl_.closeRequested) return;
+        if (impl_.destroyed || impl_.closeRequested || impl_.inputBlocked) return;
         const QPoint p = event->position().toPoint();
         impl_.handle([&] {
             (impl_.procedure.*handler)(*impl_.owner, static_cast<int16_t>(p.x()),
@@ -288,7 +289,7 @@ void Window::Impl::addMenu(QWidget* parent, QMenu* menu, const std::vector<MenuE
                 QObject::connect(action, &QAction::triggered, action, [this, action, id] {
                     // Qt flips a checkable action itself; the handler alone decides.
                     action->setChecked(checked[id]);
-                    owner->sendCommand(id);
+                    if (!inputBlocked) owner->sendCommand(id);
                 });
                 actions[id] = action;
                 break;
@@ -381,6 +382,15 @@ bool Window::isClosing() const {
 
 void Window::setRunningWorkCancel(std::function<void()> cancel) {
     impl_->cancelRunningWork = std::move(cancel);
+}
+
+void Window::blockInput(bool blocked) {
+    impl_->inputBlocked = blocked;
+    impl_->main->menuBar()->setEnabled(!blocked);
+}
+
+QWidget* Window::dialogParent() const {
+    return impl_->main;
 }
 
 void Window::invalidate(const Rect* rect, bool erase) {

@@ -12,6 +12,8 @@
 #include "platform/menu.h"
 #include "platform/surface.h"
 
+class QWidget;
+
 namespace etalon::platform {
 
 class Window;
@@ -71,6 +73,12 @@ class Window {
     // How to stop the long work running now (empty when none runs); a close
     // request calls it.
     void setRunningWorkCancel(std::function<void()> cancel);
+    // While long work runs behind its dialog the window takes no input (the
+    // menu greys), yet it still hears the window system's close request,
+    // which a modal dialog would swallow.
+    void blockInput(bool blocked);
+    // The widget a dialog of the window belongs to (stays above it).
+    QWidget* dialogParent() const;
 
     // Marks a rectangle (right and bottom excluded) or, given none, the whole
     // client area for repainting; erase asks for white under the next paint.

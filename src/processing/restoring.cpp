@@ -225,14 +225,18 @@ int runRestoringProcedure(MessageSink& sink, RestoringProcedure procedure,
     if (ownEntry(p, procedure)) {
         RestoringWork own;
         RestoringWork& work = r.work ? *r.work : own;
+        using RunEvent = RestoringProcedures::RunEvent;
+        if (p.watch) p.watch(procedure, RunEvent::Started);
         int result = 0;
         try {
             result = runWorkbenchProcedure(sink, procedure, r, bounds, search, debugging, work);
         } catch (const RestoringStopped&) {
             // A stopped run leaves its tables half-made: none is kept.
             work.release();
+            if (p.watch) p.watch(procedure, RunEvent::Stopped);
             throw;
         }
+        if (p.watch) p.watch(procedure, RunEvent::Finished);
         // Tables past the retained size are given back as soon as the run ends.
         if (r.work) r.work->finishRun(restoringMemoryNeed(procedure, r));
         return result;

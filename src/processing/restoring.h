@@ -61,6 +61,12 @@ struct RestoringProcedures {
     OnePatternProcedure tuplesDetection;
     StoredPatternsProcedure recognizeKnownNumberTuples;
     StoredPatternsProcedure tuplesRecognition;
+
+    // Told when a run of one of the workbench's own entries starts and how
+    // it ends, from the thread that runs it: lets a test watch real runs
+    // (that Cancel stopped one unfinished) without standing in for them.
+    enum class RunEvent { Started, Finished, Stopped };
+    std::function<void(RestoringProcedure, RunEvent)> watch;
 };
 
 // The workbench's own (fast) procedures.

@@ -12,6 +12,7 @@
 #include "dialogs/simulation_dialogs.h"
 #include "export/export_support.h"
 #include "io/alphabet_file.h"
+#include "io/io_support.h"  // tests/io
 #include "io/results_csv.h"
 #include "io/series_file.h"
 #include "support/command_rig.h"
@@ -220,6 +221,9 @@ TEST(FileCommands, RefusedFilesAndValuesChangeNothing) {
     };
     openSeries(rig, folder / "word.csv", "");
     expectNothingChanged("a value that is not a number", "word.csv");
+    const std::string nanWav = test::writeWav("nan.wav", SF_FORMAT_FLOAT, 1, 100, {1, NAN, 2});
+    openSeries(rig, nanWav, "");
+    expectNothingChanged("a float sample that is not a number", "sample 1 is nan");
     openSeries(rig, folder / "gone.csv", "");
     expectNothingChanged("a file that is not there", "gone.csv");
     openSeries(rig, folder / "rec.dat", "");

@@ -5,16 +5,13 @@
 #include <QApplication>
 #include <QDialog>
 #include <QMainWindow>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <set>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -23,7 +20,6 @@
 #include "graphs/plot_primitives.h"
 #include "graphs/series_graph.h"
 #include "graphs/series_graph_text.h"
-#include "processing/known_number_chain.h"
 #include "support/pixels.h"
 #include "support/recording_sink.h"
 #include "support/state_difference.h"
@@ -414,148 +410,6 @@ TEST(Workbench, ClosingFreesEveryRecordOnce) {
     open.window->close();
     EXPECT_EQ(open.workbench.destroyCount(), 1);
     EXPECT_TRUE(open.sink.empty());
-}
-
-// Closing the window while a simulation runs: the run is cancelled, the
-// state is freed only once its worker has stopped, and the loop ends long
-// before the run could have finished.
-TEST(Workbench, ClosingDuringARunStopsItBeforeFreeingAnything) {
-    std::atomic<int> running{0}, calls{0};
-    RestoringProcedures procedures = workbenchRestoringProcedures();
-    const auto recognize = procedures.recognizeKnownNumberChain;
-    procedures.recognizeKnownNumberChain = [&](auto&&... arguments) {
-        ++calls;
-        ++running;
-        const int result = recognize(arguments...);
-        --running;
-        return result;
-    };
-    test::RecordingSink sink;
-    Workbench workbench(sink, platform::loadBitmapResource, procedures);
-    auto window = Window::create(workbench, kWindowTitle, mainMenu());
-    ASSERT_NE(window, nullptr);
-    window->resizeClient(1024, 700);
-    window->paint();
-    workbench.state().wRepeats = 2000;  // 1.45 million series: far longer than the test
-
-    using Clock = std::chrono::steady_clock;
-    Clock::time_point closedAt{};
-    // The user presses OK in each dialog, then closes the main window once
-    // the run is well under way.
-    QTimer user;
-    QObject::connect(&user, &QTimer::timeout, [&] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (qobject_cast<QProgressDialog*>(modal)) {
-            if (closedAt != Clock::time_point{} || calls < 1000) return;
-            closedAt = Clock::now();
-            for (QWidget* top : QApplication::topLevelWidgets()) {
-                if (qobject_cast<QMainWindow*>(top)) top->close();
-            }
-        } else if (modal) {
-            for (QPushButton* button : modal->findChildren<QPushButton*>()) {
-                if (button->isDefault()) button->click();
-            }
-        }
-    });
-    user.start(20);
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
-    QObject::connect(&watchdog, &QTimer::timeout, [] {
-        ADD_FAILURE() << "the loop did not end after the close";
-        QCoreApplication::exit(1);
-    });
-    watchdog.start(20000);
-    int runningAtQuit = -1;
-    QObject listener;  // takes the connection with it at the end of the test
-    QObject::connect(qApp, &QCoreApplication::aboutToQuit, &listener,
-                     [&] { runningAtQuit = running; });
-    QTimer::singleShot(0, [&] { window->chooseMenuItem(kCmdStatSimulation); });
-    EXPECT_EQ(platform::runMessageLoop(), 0);
-    std::printf("the loop ended %.3f s after the close\n",
-                std::chrono::duration<double>(Clock::now() - closedAt).count());
-    EXPECT_NE(closedAt, Clock::time_point{});
-    EXPECT_EQ(runningAtQuit, 0);
-    EXPECT_TRUE(window->isDestroyed());
-    EXPECT_EQ(workbench.destroyCount(), 1);
-    EXPECT_EQ(workbench.state().lpSeriesHeader, nullptr);
-}
-
-// A restoration that takes long runs behind a busy dialog (no count); Cancel
-// there stops the procedure itself and leaves the whole state as before the
-// command, and closing the window during the next one cancels it and ends
-// the window.
-TEST(Workbench, ALongRestorationRunsBehindABusyDialogThatCancelsOrCloses) {
-    std::atomic<bool> released{false}, closing{false};
-    bool finished = false, stopped = false;
-    RestoringProcedures procedures = workbenchRestoringProcedures();
-    // The Cancel run is the real recognition on the longest series with the
-    // closest pulses (seconds of work), stopped when Cancel is pressed; the
-    // closing run waits to be released.
-    procedures.recognizeKnownNumberChain = [&](MessageSink& sink,
-                                               std::span<const PulseHeader> alphabet,
-                                               std::span<const uint16_t> etalons,
-                                               const SearchBounds& bounds, ChainsHeader* chains,
-                                               SeriesHeader& series) {
-        if (closing) {
-            while (!released)
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            return 0;
-        }
-        RestoringWork work;
-        work.stop = &released;
-        try {
-            const int result =
-                recognizeKnownNumberChain(sink, alphabet, etalons, bounds, chains, series, &work);
-            finished = true;
-            return result;
-        } catch (const RestoringStopped&) {
-            stopped = true;
-            throw;
-        }
-    };
-    test::RecordingSink sink;
-    Workbench workbench(sink, platform::loadBitmapResource, procedures);
-    auto window = Window::create(workbench, kWindowTitle, mainMenu());
-    ASSERT_NE(window, nullptr);
-    window->resizeClient(1024, 700);
-    window->paint();
-    workbench.state().dwNewSeriesLength = 32767;
-    workbench.state().wTmin = 1;
-    const AppState before = workbench.state();
-
-    int busyDialogs = 0;
-    QTimer user;
-    QObject::connect(&user, &QTimer::timeout, [&] {
-        auto* dialog = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
-        if (!dialog || !dialog->isVisible() || released) return;
-        if (dialog->minimum() == 0 && dialog->maximum() == 0) ++busyDialogs;
-        if (closing) {
-            for (QWidget* top : QApplication::topLevelWidgets()) {
-                if (qobject_cast<QMainWindow*>(top)) top->close();
-            }
-        } else {
-            for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
-                if (button->text() == "Cancel") button->click();
-            }
-        }
-        released = true;
-    });
-    user.start(20);
-    window->chooseMenuItem(kCmdNextData);
-    EXPECT_EQ(busyDialogs, 1);
-    EXPECT_TRUE(stopped);
-    EXPECT_FALSE(finished);
-    EXPECT_EQ(test::stateDifference(before, workbench.state()), "");
-    EXPECT_FALSE(window->isDestroyed());
-    EXPECT_TRUE(sink.empty());
-
-    released = false;
-    closing = true;
-    window->chooseMenuItem(kCmdNextData);
-    EXPECT_EQ(busyDialogs, 2);
-    EXPECT_TRUE(window->isDestroyed());
-    EXPECT_EQ(workbench.destroyCount(), 1);
-    EXPECT_TRUE(sink.empty());
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // give what the series and alphabets give, and bad ones are refused.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -146,8 +147,14 @@ TEST(Recording, RefusalsExitTwoWithOneLine) {
     const std::string longFile = ioTemp("long.csv", longText);
     const std::string ragged = ioTemp("ragged.csv", "1,2,3\n1,2\n");
     const std::string noEnding = ioTemp("samples.data", "1\n");
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::string nanWav = test::writeWav("nan.wav", SF_FORMAT_FLOAT, 1, 100, {nan, 0.5, 1});
+    const std::string infWav = test::writeWav("inf.wav", SF_FORMAT_FLOAT, 1, 100, {0.5, -inf, 1});
     const std::vector<std::pair<std::vector<std::string>, std::string>> refusals = {
         {{"--samples", noEnding}, "the ending does not say the format"},
+        {{"--samples", nanWav}, nanWav + ": sample 0 is nan, not a number"},
+        {{"--samples", infWav}, infWav + ": sample 1 is -inf, not a number"},
         {{"--samples", csv, "--type", "4"}, "--type: --samples processes a recording"},
         {{"--samples", loud, "--tmin", "20"}, "the largest sample magnitude that fits is"},
         {{"--samples", longFile}, "choose a span with --from"},

@@ -126,10 +126,12 @@ TEST(Recording, BadFilesAreRefusedNamingTheFileAndLine) {
         {"named.csv", "a,b\n1,2\n", "c", "line 1: the header has no column \"c\""},
         {"header.csv", "a\n", "", "holds no samples"},
         {"huge.csv", "1\n1e9\n", "", ": line 2: 1e+09 scaled by"},
+        {"inf.json", R"({"series":[{"lpNoisyData":[1,1e999]}]})", "", "number overflow parsing '1e999'"},
     };
     for (const Refusal& r : refusals) {
         const std::string path = ioTemp(r.name, r.text);
         RecordingRequest request = csv(path, r.column);
+        if (r.name.ends_with(".json")) request.format = RecordingFormat::Json;
         if (r.name == "huge.csv") request.scale = 1;
         Recording out;
         out.samples = {42};
