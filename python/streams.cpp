@@ -43,14 +43,14 @@ StreamsLease::StreamsLease(Streams* shared) : shared_(shared) {
     if (shared_->holder.load() == std::this_thread::get_id())
         throw py::value_error(
             "streams: this Streams is being carried on by the call that is running this one");
-    for (;;) {
-        bool locked = false;
+    // Free, as it mostly is, it is taken without letting go of the GIL.
+    bool locked = shared_->busy.try_lock();
+    while (!locked) {
         {
             py::gil_scoped_release released;
             locked = shared_->busy.try_lock_for(std::chrono::milliseconds(100));
         }
-        if (locked) break;
-        if (PyErr_CheckSignals() != 0) throw py::error_already_set();  // Ctrl-C ends the wait
+        if (!locked && PyErr_CheckSignals() != 0) throw py::error_already_set();  // Ctrl-C
     }
     shared_->holder = std::this_thread::get_id();
     work_ = shared_->state;
