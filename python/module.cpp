@@ -4,6 +4,8 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <oneapi/tbb/global_control.h>
+#include <oneapi/tbb/info.h>
 #include <oneapi/tbb/task_arena.h>
 
 #include <atomic>
@@ -25,28 +27,13 @@
 #include "series/series_making.h"
 #include "series/subsets.h"
 #include "simulation/stat_cutoff_varnel.h"
+#include "streams.h"
 
 namespace etalon::python {
 
 namespace {
 
 constexpr int64_t kLargestPosition = 32767;
-
-// The streams as the workbench holds them at start-up: the alphabet made.
-struct Streams {
-    RandomStreams streams;
-    std::vector<PulseHeader> builtIn;
-    Streams() : builtIn(kEtalonsNumber) {
-        SilentSink sink;
-        makeAlphabet(sink, kPulseAmplitude, kEtalonsNumber, kEtalonLength, builtIn,
-                     streams.wAlphabetNoiseSeed);
-    }
-};
-
-const std::vector<PulseHeader>& builtInAlphabet() {
-    static const Streams start;  // made once, read only afterwards
-    return start.builtIn;
-}
 
 std::vector<PulseHeader> alphabetOf(const py::object& etalons, const char* name) {
     return etalons.is_none() ? builtInAlphabet() : etalonsFrom(etalons, name);
@@ -322,17 +309,17 @@ Series makeSeries(int type, const py::object& length, const py::object& tmin,
     r.employment = static_cast<uint16_t>(whole(employment, "employment", 1, 5));
     r.initPosition = static_cast<uint16_t>(whole(initPosition, "init_position", 1, 65535));
 
-    Streams fresh;
-    RandomStreams& carried = streams ? streams->streams : fresh.streams;
+    StreamsLease lease(streams);
     RecordingSink sink;
     std::unique_ptr<SeriesHeader> record;
     SeriesMade made;
     {
         py::gil_scoped_release released;
-        made = makeRequestedSeries(sink, r, record, carried);
+        made = makeRequestedSeries(sink, r, record, lease.work());
     }
     sink.raiseReports();
     if (made != SeriesMade::Made) throw std::bad_alloc();
+    lease.keep();
     const SeriesHeader& s = *record;
     const auto q = s.wImpulseQuantity;
     const auto first = [q](const std::vector<int16_t>& v) {
@@ -400,7 +387,11 @@ Recording readRecording(const std::string& path, const py::object& column, uint3
 
 py::array_t<int16_t> readAlphabet(const std::string& path) {
     std::vector<PulseHeader> alphabet;
-    const std::string problem = io::readAlphabetFile(path, io::guessAlphabetFormat(path), alphabet);
+    std::string problem;
+    {
+        py::gil_scoped_release released;
+        problem = io::readAlphabetFile(path, io::guessAlphabetFormat(path), alphabet);
+    }
     if (!problem.empty()) throw py::value_error(problem);
     return alphabetArray(alphabet);
 }
@@ -414,8 +405,12 @@ void writeAlphabet(const std::string& path, const py::object& etalons, const py:
             throw py::value_error("format: '" + name + "' is not json or csv");
         kind = name == "csv" ? io::AlphabetFormat::Csv : io::AlphabetFormat::Json;
     }
-    if (std::string problem = io::writeAlphabetFile(path, alphabet, kind); !problem.empty())
-        throw py::value_error(problem);
+    std::string problem;
+    {
+        py::gil_scoped_release released;
+        problem = io::writeAlphabetFile(path, alphabet, kind);
+    }
+    if (!problem.empty()) throw py::value_error(problem);
 }
 
 struct Simulation {
@@ -547,8 +542,7 @@ Simulation simulate(const py::kwargs& kw) {
     if (!progress.is_none() && !PyCallable_Check(progress.ptr()))
         throw py::type_error("progress: expected a callable");
     const py::object streamsArg = get("streams", py::none());
-    Streams fresh;
-    Streams* streams = streamsArg.is_none() ? &fresh : streamsArg.cast<Streams*>();
+    Streams* const shared = streamsArg.is_none() ? nullptr : streamsArg.cast<Streams*>();
 
     RecordingSink sink;
     auto series = getCutOffSeriesHeader(sink, etalonCount, pulseLength, bounds.tmin, bounds.tmax,
@@ -605,6 +599,14 @@ Simulation simulate(const py::kwargs& kw) {
         throw py::value_error("baseline: the matched filter restores single pulses, not tuples");
     const MemoryBudget budget = memoryBudget(limit, "memory_limit");
     const uint32_t total = simulationSeriesCount(*errors);
+    // Taken last: a call waiting for the Streams holds nothing else.
+    StreamsLease lease(shared);
+    // A count beyond the cores is honoured as etalon-cli honours it; the
+    // raised limit lasts only as long as the call.
+    std::optional<tbb::global_control> pool;
+    if (threads > tbb::info::default_concurrency())
+        pool.emplace(tbb::global_control::max_allowed_parallelism,
+                     static_cast<std::size_t>(threads));
 
     std::atomic<uint32_t> done{0};
     std::atomic<bool> cancel{false};
@@ -624,7 +626,7 @@ Simulation simulate(const py::kwargs& kw) {
             done.store(count);
             changed.notify_one();
         };
-        SimulationRecords records{errors.get(), series.get(), &streams->streams,
+        SimulationRecords records{errors.get(), series.get(), &lease.work(),
                                   baseline ? &baselineGrid : nullptr};
         result = statCutoffVarnel(sink, run, records, how);
         std::lock_guard lock(mutex);
@@ -676,6 +678,7 @@ Simulation simulate(const py::kwargs& kw) {
     for (const auto& m : result.messages)
         sink.texts.push_back(m.text);
     sink.raiseReports();
+    lease.keep();
 
     const RestErrorHeader& r = *errors;
     const auto name = [](const char* text) {
@@ -764,25 +767,7 @@ PYBIND11_MODULE(etalon, m) {
         }
     });
 
-    py::class_<Streams>(m, "Streams",
-                        "The random streams series are made from, at their start-up values.\n\n"
-                        "Pass one to make_series() or simulate() and keep it: each call carries\n"
-                        "it on, so a sequence of calls is reproducible and independent of other\n"
-                        "calls. Without one, every call starts from fresh streams.")
-        .def(py::init<>())
-        .def(
-            "copy", [](const Streams& s) { return Streams(s); }, "An independent copy.")
-        .def_property_readonly(
-            "state",
-            [](const Streams& s) {
-                const etalon::RandomStreams& r = s.streams;
-                return py::make_tuple(r.wCutStartSeed, r.wCutEndSeed, r.wPositionSeed,
-                                      r.wPulseCountSeed, r.wSubsetSeed, r.wSubsetRepeatSeed,
-                                      r.wAlphabetNoiseSeed, r.wNoiseSeed);
-            },
-            "The eight stream states (cut start, cut end, position, pulse "
-            "count, subset, subset repeat, alphabet noise, noise).")
-        .def("__eq__", [](const Streams& a, const Streams& b) { return a.streams == b.streams; });
+    bindStreams(m);
 
     {
         py::dict body;
@@ -879,7 +864,8 @@ PYBIND11_MODULE(etalon, m) {
           "the bounds); noise: sigma; level: saved-energy level for making; sequence: the\n"
           "etalon of each pulse (padded with 1); alphabet: (n, L) etalons (None: built-in);\n"
           "subset, employment, init_position: the subset placed; streams: an\n"
-          "etalon.Streams carried on (None: fresh streams).",
+          "etalon.Streams carried on (None: fresh streams; calls sharing one run one\n"
+          "after another).",
           py::kw_only(), arg("type") = 1, arg("length") = 1200, arg("tmin") = 40, arg("tmax") = 181,
           arg("pulses") = py::none(), arg("noise") = 0, arg("level") = 100,
           arg("sequence") = py::none(), arg("alphabet") = py::none(), arg("subset") = py::none(),
@@ -952,10 +938,12 @@ PYBIND11_MODULE(etalon, m) {
           "subsets=None, pick=None, proceeding=1, employment=4, init_position=1,\n"
           "pulses_from=None, pulses_to=None (the geometry's bounds), pulses_step=1,\n"
           "noise_from=0, noise_steps=29, noise_step=5, repeats=100, threads=0 (every\n"
-          "core; the result does not depend on it), alphabet=None, streams=None,\n"
+          "core; more than the cores runs that many; the result does not depend on it),\n"
+          "alphabet=None, streams=None (calls sharing one run one after another),\n"
           "memory_limit=None, progress=None (called as progress(done, total) from the\n"
           "calling thread), baseline=False (True: every series is restored by the\n"
           "matched filter too, as method=\"matched-filter\" restores it, and the result\n"
           "gains its error grids and both methods' exact-position shares; not for the\n"
-          "tuples tasks). Ctrl-C cancels the run. Returns an etalon.Simulation.");
+          "tuples tasks). Ctrl-C or an exception from progress cancels the run and leaves\n"
+          "streams as it was. Returns an etalon.Simulation.");
 }
