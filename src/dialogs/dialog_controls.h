@@ -22,8 +22,10 @@ inline platform::DialogControl label(std::string text, int x, int y, int w, int 
 inline platform::DialogControl rightLabel(std::string text, int x, int y, int w, int h) {
     return control(platform::ControlKind::RightLabel, -1, std::move(text), x, y, w, h);
 }
-inline platform::DialogControl edit(int id, int x, int y, int w, int h) {
-    return control(platform::ControlKind::Edit, id, {}, x, y, w, h);
+inline platform::DialogControl edit(int id, int x, int y, int w, int h, std::string widest = {}) {
+    platform::DialogControl made = control(platform::ControlKind::Edit, id, {}, x, y, w, h);
+    made.widest = std::move(widest);
+    return made;
 }
 inline platform::DialogControl group(std::string text, int x, int y, int w, int h) {
     return control(platform::ControlKind::GroupBox, -1, std::move(text), x, y, w, h);

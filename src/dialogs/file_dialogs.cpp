@@ -177,14 +177,14 @@ DialogTemplate openSeriesTemplate() {
                 label({}, 13, 8, 220, 8, kLabelRecording),
                 group("Parameters for processing series", 13, 22, 160, 96),
                 label("Number of Pulses", 20, 35, 85, 8),
-                edit(kEditRecordingPulses, 110, 34, 40, 12),
+                edit(kEditRecordingPulses, 110, 34, 40, 12, "32767"),
                 label("(left empty when unknown)", 20, 46, 88, 8),
                 label("Min Length of Interval", 20, 61, 85, 8),
-                edit(kEditRecordingTmin, 110, 60, 40, 12),
+                edit(kEditRecordingTmin, 110, 60, 40, 12, "32767"),
                 label("Max Length of Interval", 20, 76, 85, 8),
-                edit(kEditRecordingTmax, 110, 75, 40, 12),
+                edit(kEditRecordingTmax, 110, 75, 40, 12, "32767"),
                 label("Saved Energy Level (0-100)", 20, 91, 88, 8),
-                edit(kEditRecordingLevel, 110, 90, 40, 12),
+                edit(kEditRecordingLevel, 110, 90, 40, 12, "100"),
                 okButton(180, 80),
                 cancelButton(180, 99),
             }};
@@ -195,9 +195,9 @@ DialogTemplate etalonFromSeriesTemplate() {
             {0, 0, 200, 82},
             {
                 label({}, 13, 12, 130, 8, kLabelFirstSample),
-                edit(kEditFirstSample, 148, 11, 38, 12),
+                edit(kEditFirstSample, 148, 11, 38, 12, "32767"),
                 label({}, 13, 32, 130, 8, kLabelReplacedEtalon),
-                edit(kEditReplacedEtalon, 148, 31, 38, 12),
+                edit(kEditReplacedEtalon, 148, 31, 38, 12, "20"),
                 okButton(40, 58),
                 cancelButton(110, 58),
             }};
@@ -206,21 +206,21 @@ DialogTemplate etalonFromSeriesTemplate() {
 DialogTemplate readRecordingTemplate(bool table, bool channels) {
     // A column means nothing to a WAV file, a channel to a table: greyed with its label.
     return {"Reading the recording",
-            {0, 0, 240, 120},
+            {0, 0, 252, 120},
             {
                 label("An empty field reads the first column or channel,", 13, 8, 220, 8),
                 label("from sample 0, as many samples as a series holds.", 13, 17, 220, 8),
-                group("Values of the series", 13, 31, 160, 81),
+                group("Values of the series", 13, 31, 176, 81),
                 greyedUnless(table, label("Column (number or name)", 20, 44, 88, 8)),
-                greyedUnless(table, edit(kEditRecordingColumn, 110, 43, 56, 12)),
+                greyedUnless(table, edit(kEditRecordingColumn, 110, 43, 73, 12)),
                 greyedUnless(channels, label("Channel", 20, 59, 85, 8)),
-                greyedUnless(channels, edit(kEditRecordingChannel, 110, 58, 40, 12)),
+                greyedUnless(channels, edit(kEditRecordingChannel, 110, 58, 40, 12, "65535")),
                 label("First Sample", 20, 74, 85, 8),
-                edit(kEditRecordingFirst, 110, 73, 56, 12),
+                edit(kEditRecordingFirst, 110, 73, 73, 12, "18446744073709551615"),
                 label("Number of Samples", 20, 89, 85, 8),
-                edit(kEditRecordingCount, 110, 88, 40, 12),
-                okButton(180, 79),
-                cancelButton(180, 98),
+                edit(kEditRecordingCount, 110, 88, 40, 12, "32767"),
+                okButton(196, 79),
+                cancelButton(196, 98),
             }};
 }
 

@@ -129,7 +129,7 @@ struct DrawingSettings {
 DialogTemplate subsetSettingsTemplate() {
     platform::DialogControl positionLabel = label("Subset init position", 14, 90, 57, 8);
     positionLabel.disabled = true;
-    platform::DialogControl position = edit(kEditInitPosition, 73, 89, 29, 12);
+    platform::DialogControl position = edit(kEditInitPosition, 73, 89, 29, 12, "65535");
     position.disabled = true;
     return {"Subset settings",
             {0, 0, 223, 113},

@@ -34,6 +34,9 @@ struct DialogControl {
     std::string text;
     Rect units;
     bool disabled = false;  // shown greyed, not to be edited or clicked
+    // Edits: the widest text the field accepts, which its box must show
+    // whole; empty for free text that scrolls (lists, names).
+    std::string widest;
 };
 
 struct DialogTemplate {

@@ -6,9 +6,11 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyleOptionButton>
+#include <QStyleOptionFrame>
 #include <QStyleOptionGroupBox>
 #include <array>
 #include <optional>
@@ -41,8 +43,21 @@ int buttonRoom(const QAbstractButton& button, QStyle::SubElement contents) {
 
 // Check boxes and radio buttons lose their indicator and its spacing, push
 // buttons their frame; a group box title runs from where the style puts it to
-// the frame's right edge. Edits have no text of the template.
-std::optional<TextRoom> textRoom(const QWidget& widget) {
+// the frame's right edge. An edit must show the widest value it accepts
+// whole, inside its frame and the margin the line edit keeps each side.
+std::optional<TextRoom> textRoom(const QWidget& widget, const platform::DialogControl& control) {
+    if (auto* edit = qobject_cast<const QLineEdit*>(&widget)) {
+        QStyleOptionFrame option;
+        option.initFrom(edit);
+        option.lineWidth = edit->hasFrame() ? edit->style()->pixelMetric(
+                                                  QStyle::PM_DefaultFrameWidth, &option, edit)
+                                            : 0;
+        constexpr int kLineEditMargin = 2;
+        const QMargins text = edit->textMargins();
+        const int room = edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit).width() -
+                         2 * kLineEditMargin - text.left() - text.right();
+        return TextRoom{QString::fromStdString(control.widest), room};
+    }
     if (auto* label = qobject_cast<const QLabel*>(&widget))
         return TextRoom{label->text(), label->contentsRect().width()};
     if (auto* box = qobject_cast<const QCheckBox*>(&widget))
@@ -113,7 +128,7 @@ TEST(DialogLayout, EveryTextFitsItsControlAndEveryDialogTheScreen) {
         EXPECT_LE(dialog.height(), 700) << "dialog " << shown.id;
         for (std::size_t i = 0; i < shown.dialog.controls.size(); ++i) {
             const QWidget& widget = *dialog.controls()[i];
-            const std::optional<TextRoom> fit = textRoom(widget);
+            const std::optional<TextRoom> fit = textRoom(widget, shown.dialog.controls[i]);
             if (!fit || fit->text.isEmpty()) continue;
             ++measured;
             const int width = QFontMetrics(widget.font()).horizontalAdvance(fit->text);
@@ -123,7 +138,7 @@ TEST(DialogLayout, EveryTextFitsItsControlAndEveryDialogTheScreen) {
                 << " px";
         }
     }
-    EXPECT_EQ(measured, 99);  // every text of the eleven dialogs
+    EXPECT_EQ(measured, 99 + 28);  // every text and every field of the eleven dialogs
 }
 
 }  // namespace

@@ -25,9 +25,10 @@ const platform::DialogControl* controlOf(const platform::DialogTemplate& t, int 
 TEST(SimulationDialogs, TemplatesHoldTheirControls) {
     const auto location = locationParametersTemplate();
     EXPECT_EQ(location.caption, " Location Parameters");
-    EXPECT_EQ(location.units, (platform::Rect{60, 50, 240, 109}));
+    // Wider than at first, so that five-digit counts show whole.
+    EXPECT_EQ(location.units, (platform::Rect{60, 50, 262, 109}));
     ASSERT_NE(controlOf(location, kEditNoiseSteps), nullptr);
-    EXPECT_EQ(controlOf(location, kEditNoiseSteps)->units, (platform::Rect{210, 36, 18, 12}));
+    EXPECT_EQ(controlOf(location, kEditNoiseSteps)->units, (platform::Rect{228, 36, 22, 12}));
 
     const auto view = statisticsViewTemplate();
     const auto recognition = recognitionStatisticsViewTemplate();
