@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,12 +25,27 @@ std::optional<std::size_t> parseMemorySize(std::string_view text);
 // The MemAvailable figure of a /proc/meminfo text, in bytes.
 std::optional<std::size_t> memAvailableFrom(std::string_view meminfo);
 
-// The smallest of MemAvailable (`meminfo`, the text of /proc/meminfo; none:
-// read it), the limit in ETALON_MEMORY_LIMIT and `optionLimit`. Unbounded
-// (SIZE_MAX) when none of them is known. A variable that does not parse is
-// ignored: the refusal that matters names the figure in use.
+// Reads a small system file whole (/proc, /sys/fs/cgroup); none when it cannot.
+using SystemFileReader = std::function<std::optional<std::string>(const std::string& path)>;
+std::optional<std::string> readSystemFile(const std::string& path);
+
+// What the memory cgroup of this process still lets it take: the least, over
+// its cgroup and the ancestors, of the limit less the usage (cgroup v2:
+// memory.max and memory.current; v1: memory.limit_in_bytes and
+// memory.usage_in_bytes). None when no limit is set or none can be read.
+std::optional<std::size_t> cgroupHeadroom(const SystemFileReader& read);
+
+// The smallest of MemAvailable, the cgroup's headroom, the limit in
+// ETALON_MEMORY_LIMIT and `optionLimit`. Unbounded (SIZE_MAX) when none of
+// them is known. A variable that does not parse is ignored: the refusal that
+// matters names the figure in use. Tests hand in the /proc/meminfo text
+// (then no cgroup is read unless `read` is given too) or the whole reader.
 MemoryBudget memoryBudget(std::optional<std::size_t> optionLimit, const char* optionName,
-                          std::optional<std::string> meminfo = std::nullopt);
+                          std::optional<std::string> meminfo = std::nullopt,
+                          const SystemFileReader& read = {});
+
+// The budget of one of `sharers` processes that share the machine's memory.
+MemoryBudget shareOfBudget(MemoryBudget budget, unsigned sharers);
 
 // "1.5 GB", "512 MB", "900 KB" for messages.
 std::string memoryText(std::size_t bytes);

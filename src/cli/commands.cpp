@@ -269,7 +269,6 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
     }
     if (*simulate) {
         const bool terminal = &err == &std::cerr && isatty(STDERR_FILENO);
-        simulateArgs.commandLine.assign(argv + 1, argv + argc);
         return runSimulate(simulateSeries.options, simulateTask, simulateArgs, out, err, terminal);
     }
     if (*process) return runProcess(processSeries.options, processArgs, *process, out, err);

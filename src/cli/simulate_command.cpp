@@ -18,6 +18,7 @@
 #include "cli/simulate_run.h"
 #include "cli/simulation_checkpoint.h"
 #include "cli/standard_output.h"
+#include "cli/stop_signals.h"
 #include "cli/task_options.h"
 #include "processing/matched_filter.h"
 #include "processing/task_codes.h"
@@ -236,7 +237,8 @@ int simulateOnce(const SeriesOptions& options, const ProcessArguments& task,
                            task.task + " has no baseline"};
         }
         product.total = simulationSeriesCount(*errors);
-        product.identity = runIdentity(args, session.streams(), session.alphabet(), *errors);
+        product.identity =
+            runIdentity({run, series, args.baseline, session.streams(), *errors});
         SimulationOptions& how = hooks.options;
         if (hooks.resume) {
             checkResumable(*hooks.resume, product.identity, args.resume);
@@ -250,7 +252,7 @@ int simulateOnce(const SeriesOptions& options, const ProcessArguments& task,
             pool.emplace(tbb::global_control::max_allowed_parallelism, std::size_t{args.threads});
         tbb::task_arena arena(args.threads > 0 ? static_cast<int>(args.threads)
                                                : tbb::task_arena::automatic);
-        const MemoryBudget budget = commandMemoryBudget(task);
+        const MemoryBudget budget = shareOfBudget(commandMemoryBudget(task), hooks.ranksOnMachine);
         how.arena = &arena;
         how.memoryBudget = &budget;
         armTestFailure(how, hooks.rank);
@@ -316,14 +318,23 @@ int runSimulate(const SeriesOptions& options, const ProcessArguments& task,
         };
     }
     CheckpointWriter saver(args, product.identity, err);
+    std::optional<StopSignals> signals;
     if (saver.active()) {
         hooks.options.snapshot = [&](uint32_t position, const std::vector<int64_t>& sums) {
             if (saver.offer(position, sums) && saver.stopRequested()) stop = true;
         };
+        signals.emplace(&stop);
     }
     const int code = simulateOnce(options, task, args, hooks, sink, err, product);
     if (code != 0) {
-        if (product.result.outcome == SimulationOutcome::Cancelled) saver.sayStopped();
+        const SimulationResult& result = product.result;
+        if (result.outcome == SimulationOutcome::Cancelled && saver.active()) {
+            // Everything accumulated in order before the stop is kept.
+            saver.save(result.stoppedAt, result.stoppedSums);
+            const int signal = StopSignals::received();
+            saver.sayStopped(signal);
+            if (signal) return 128 + signal;
+        }
         return code;
     }
     // Reports of single series are collapsed as the window collapses them.

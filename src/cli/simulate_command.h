@@ -28,8 +28,6 @@ struct SimulateArguments {
     std::string checkpoint;  // saved now and then when given
     std::string resume;      // a checkpoint to continue from
     int32_t checkpointSeconds = 60;
-    // The command line as given, which a checkpoint keeps to know its run.
-    std::vector<std::string> commandLine;
 };
 
 void addSimulateOptions(CLI::App& command, SimulateArguments& args);

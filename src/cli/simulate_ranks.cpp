@@ -11,6 +11,7 @@
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <thread>
 
@@ -18,6 +19,7 @@
 #include "cli/simulate_run.h"
 #include "cli/simulation_checkpoint.h"
 #include "cli/standard_output.h"
+#include "cli/stop_signals.h"
 #include "cli/task_options.h"
 
 namespace etalon::cli {
@@ -26,7 +28,8 @@ namespace {
 
 using Json = nlohmann::json;
 constexpr auto kPoll = std::chrono::milliseconds(200);
-constexpr std::size_t kKeptSnapshots = 16;
+// Enough that processes running apart on a busy machine still share one.
+constexpr std::size_t kKeptSnapshots = 64;
 
 class MpiSession {
   public:
@@ -41,6 +44,15 @@ class MpiSession {
     MpiSession& operator=(const MpiSession&) = delete;
     uint32_t rank() const { return static_cast<uint32_t>(rank_); }
     uint32_t size() const { return static_cast<uint32_t>(size_); }
+    // The processes of this run on this machine, which share its memory.
+    uint32_t sizeOnMachine() const {
+        MPI_Comm machine;
+        MPI_Comm_split_type(MPI_COMM_WORLD, MPI_COMM_TYPE_SHARED, rank_, MPI_INFO_NULL, &machine);
+        int size = 1;
+        MPI_Comm_size(machine, &size);
+        MPI_Comm_free(&machine);
+        return static_cast<uint32_t>(size);
+    }
 
   private:
     int rank_ = 0;
@@ -165,9 +177,29 @@ bool shareCheckpoint(const SimulateArguments& args, const MpiSession& mpi, std::
     return true;
 }
 
+// Every process sums its snapshot at `position` into process 0, which saves
+// it; skipped by all when one has dropped it (it ran too far ahead).
+void saveSnapshot(Handover& h, const MpiSession& mpi, CheckpointWriter& saver, uint32_t position) {
+    std::vector<int64_t> snapshot;
+    {
+        std::lock_guard lock(h.mutex);
+        auto found = h.snapshots.find(position);
+        if (found != h.snapshots.end()) snapshot = found->second;
+        h.snapshots.erase(h.snapshots.begin(), h.snapshots.upper_bound(position));
+    }
+    std::array<int64_t, 1> have{snapshot.empty() ? 0 : 1};
+    allReduce(have, MPI_MIN);
+    if (have[0] == 0) return;
+    const bool rank0 = mpi.rank() == 0;
+    MPI_Reduce(rank0 ? MPI_IN_PLACE : snapshot.data(), snapshot.data(),
+               static_cast<int>(snapshot.size()), MPI_INT64_T, MPI_SUM, 0, MPI_COMM_WORLD);
+    if (rank0) saver.save(position, snapshot);
+}
+
 // Polls the processes until all have their sums or one has failed; sums
 // them, shows progress and saves checkpoints on the way. Whether the run
-// goes on (false: every process stops).
+// goes on (false: every process stops; `stopped`: by a stop asked for, not a
+// failure, after the latest snapshot every process has was saved).
 bool coordinate(Handover& h, const MpiSession& mpi, const SimulateArguments& args, uint32_t skipped,
                 CheckpointWriter& saver, ProgressLine& progress, bool& stopped) {
     for (;;) {
@@ -182,9 +214,10 @@ bool coordinate(Handover& h, const MpiSession& mpi, const SimulateArguments& arg
             latest = h.snapshots.empty() ? 0 : h.snapshots.rbegin()->first;
         }
         const bool rank0 = mpi.rank() == 0;
-        // Summed: series done, failed processes, processes still running, a stop asked for.
+        const bool stopAsked = (rank0 && saver.stopRequested()) || StopSignals::received() != 0;
+        // Summed: series done, failed processes, processes still running, stops asked for.
         std::array<int64_t, 4> state{h.done.load(), ended ? 1 : 0, sums ? 0 : 1,
-                                     rank0 && saver.stopRequested() ? 1 : 0};
+                                     stopAsked ? 1 : 0};
         allReduce(state, MPI_SUM);
         // Least: the last snapshot every process has made; whether a save is due.
         std::array<int64_t, 2> save{latest, rank0 ? (saver.due() ? 1 : 0) : 1};
@@ -193,9 +226,12 @@ bool coordinate(Handover& h, const MpiSession& mpi, const SimulateArguments& arg
             progress.setTotal(h.total);
             progress(static_cast<uint32_t>(skipped + state[0]));
         }
+        const bool newer = save[0] > 0 && !args.checkpoint.empty();
         if (state[1] > 0 || state[3] > 0) {
             stopped = state[1] == 0;
             h.cancel = true;
+            // A stop keeps what every process has accumulated in order.
+            if (stopped && newer) saveSnapshot(h, mpi, saver, static_cast<uint32_t>(save[0]));
             std::lock_guard lock(h.mutex);
             h.abandoned = true;
             h.changed.notify_all();
@@ -208,22 +244,9 @@ bool coordinate(Handover& h, const MpiSession& mpi, const SimulateArguments& arg
             h.changed.notify_all();
             return true;
         }
-        if (save[1] == 0 || save[0] <= saver.saved() || args.checkpoint.empty()) continue;
-        const auto position = static_cast<uint32_t>(save[0]);
-        std::vector<int64_t> snapshot;
-        {
-            std::lock_guard lock(h.mutex);
-            auto found = h.snapshots.find(position);
-            if (found != h.snapshots.end()) snapshot = found->second;
-            h.snapshots.erase(h.snapshots.begin(), h.snapshots.upper_bound(position));
-        }
-        // A process that dropped it (too far ahead) makes every process skip this save.
-        std::array<int64_t, 1> have{snapshot.empty() ? 0 : 1};
-        allReduce(have, MPI_MIN);
-        if (have[0] == 0) continue;
-        MPI_Reduce(rank0 ? MPI_IN_PLACE : snapshot.data(), snapshot.data(),
-                   static_cast<int>(snapshot.size()), MPI_INT64_T, MPI_SUM, 0, MPI_COMM_WORLD);
-        if (rank0) saver.save(position, snapshot);
+        // Snapshots up to the last save are dropped everywhere, so every
+        // process takes this branch alike.
+        if (save[1] == 1 && newer) saveSnapshot(h, mpi, saver, static_cast<uint32_t>(save[0]));
     }
 }
 
@@ -270,6 +293,7 @@ int runSimulateOnRanks(const SeriesOptions& options, const ProcessArguments& tas
     SimulateArguments rankArgs = args;
     if (!rank0) rankArgs.checkpoint.clear();  // process 0 alone saves
     CheckpointWriter saver(rankArgs, product.identity, workerErr);
+    if (rank0 && resumed) saver.resumedAt(resumed->position);
     if (!args.checkpoint.empty()) {
         const uint32_t stopAfter = saver.stopAfter();
         how.snapshot = [&h, stopAfter](uint32_t position, const std::vector<int64_t>& sums) {
@@ -282,8 +306,21 @@ int runSimulateOnRanks(const SeriesOptions& options, const ProcessArguments& tas
         };
     }
 
+    std::atomic<bool> signalled{false};
+    std::optional<StopSignals> signals;
+    if (!args.checkpoint.empty()) signals.emplace(&signalled);
+    hooks.ranksOnMachine = mpi.sizeOnMachine();
     std::thread worker([&] {
-        const int code = simulateOnce(options, task, args, hooks, sink, workerErr, product);
+        // Nothing the run throws may end the process: it fails this process,
+        // and the others stop with it.
+        int code = kExitCoreFailed;
+        try {
+            code = simulateOnce(options, task, args, hooks, sink, workerErr, product);
+        } catch (const std::exception& e) {
+            workerErr << "etalon-cli: simulate stopped: " << e.what() << '\n';
+        } catch (...) {
+            workerErr << "etalon-cli: simulate stopped on an unknown error\n";
+        }
         std::lock_guard lock(h.mutex);
         h.code = code;
         h.ended = true;
@@ -293,22 +330,26 @@ int runSimulateOnRanks(const SeriesOptions& options, const ProcessArguments& tas
     coordinate(h, mpi, args, resumed ? resumed->position : 0, saver, progress, stopped);
     worker.join();
 
-    std::array<int64_t, 1> failed{h.code != 0 ? 1 : 0};
-    allReduce(failed, MPI_SUM);
+    std::array<int64_t, 2> failed{h.code != 0 ? 1 : 0, StopSignals::received()};
+    allReduce(failed, MPI_MAX);
     const std::vector<std::string> reports = gatherText(kept.str(), mpi);
-    if (failed[0] > 0) {
-        if (rank0 && stopped) saver.sayStopped();
-        if (rank0 && !stopped) {
-            // Each other process's reports once, when process 0 did not show the same.
-            std::vector<std::string> shown{reports[0]};
-            for (const std::string& text : reports) {
-                if (std::find(shown.begin(), shown.end(), text) != shown.end()) continue;
-                err << text;
-                shown.push_back(text);
-            }
+    // Each other process's reports once, when process 0 did not show the same.
+    const auto showOthers = [&] {
+        std::vector<std::string> shown{reports[0]};
+        for (const std::string& text : reports) {
+            if (std::find(shown.begin(), shown.end(), text) != shown.end()) continue;
+            err << text;
+            shown.push_back(text);
         }
+    };
+    if (failed[0] > 0) {
+        const int signal = stopped ? static_cast<int>(failed[1]) : 0;
+        if (rank0 && stopped) saver.sayStopped(signal);
+        if (rank0 && !stopped) showOthers();
+        if (signal) return 128 + signal;
         return h.code != 0 ? h.code : kExitCoreFailed;
     }
+    if (rank0) showOthers();
 
     // The last series comes from the process that restored it.
     const uint32_t owner = (product.total - 1) % mpi.size();

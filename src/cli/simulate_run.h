@@ -24,6 +24,7 @@ struct RunHooks {
     const SimulationCheckpoint* resume = nullptr;
     bool takeResumeSums = true;  // one process only starts from the saved sums
     uint32_t rank = 0;
+    uint32_t ranksOnMachine = 1;  // processes sharing this machine's memory
 };
 
 // What one process's run gives, before anything is printed.

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "cli/stop_signals.h"
 #include "cli/task_options.h"
 #include "export/atomic_file.h"
 #include "simulation/series_scoring.h"
@@ -23,50 +24,54 @@ double secondsNow() {
         .count();
 }
 
-// Options that change how the run goes or is printed, never its sums.
-bool keptOut(const std::string& word, bool& takesValue) {
-    for (const char* name : {"--threads", "--checkpoint", "--resume", "--checkpoint-seconds",
-                             "--format", "--memory-limit"}) {
-        if (word == name) {
-            takesValue = true;
-            return true;
-        }
-        if (word.rfind(std::string(name) + "=", 0) == 0) return true;
-    }
-    return word == "--progress";
-}
-
 }  // namespace
 
-Json runIdentity(const SimulateArguments& args, const RandomStreams& streams,
-                 std::span<const PulseHeader> alphabet, const RestErrorHeader& grid) {
-    Json arguments = Json::array();
-    for (std::size_t i = 0; i < args.commandLine.size(); ++i) {
-        bool takesValue = false;
-        if (keptOut(args.commandLine[i], takesValue)) {
-            if (takesValue) ++i;
-            continue;
-        }
-        arguments.push_back(args.commandLine[i]);
-    }
+Json runIdentity(const RunIdentityParts& parts) {
+    const SimulationRun& run = parts.run;
+    const SeriesHeader& series = parts.series;
     // A loaded alphabet is named by its file; its samples say whether it changed.
     uint64_t hash = 1469598103934665603ull;
-    for (const PulseHeader& etalon : alphabet) {
+    for (const PulseHeader& etalon : run.alphabet) {
         for (const int16_t sample : etalon.lpData)
             hash = (hash ^ static_cast<uint16_t>(sample)) * 1099511628211ull;
     }
-    const auto pulses = grid.wPulseValues();
-    const auto noise = grid.lpNoiseLevels();
-    return Json{{"arguments", arguments},
+    Json stored = Json::array();
+    for (std::size_t p = 0; p < series.wSubsets; ++p) {
+        const auto pattern = series.storedSubset(p);
+        stored.push_back(std::vector<int16_t>(pattern.begin(), pattern.end()));
+    }
+    const std::span<const int16_t> selected(series.lpSelectedSubset.data(),
+                                            std::min<std::size_t>(series.wSubsetLength,
+                                                                  series.lpSelectedSubset.size()));
+    const Json options{
+        {"seriesType", static_cast<int>(run.seriesType)},
+        {"task", static_cast<int>(run.effectiveTask)},
+        {"etalons", std::vector<uint16_t>(run.requiredList.begin(), run.requiredList.end())},
+        {"length", series.dwSeriesSize},
+        {"tmin", series.wTmin},
+        {"tmax", series.wTmax},
+        {"makingLevel", run.makingLevel},
+        {"processingLevel", run.processingLevel},
+        {"proceeding", run.subsetProceeding},
+        {"subset", std::vector<int16_t>(selected.begin(), selected.end())},
+        {"employment", series.wSubsetEmployment},
+        {"initPosition", series.wSubsetInitPosition},
+        {"storedSubsets", stored},
+        {"baseline", parts.baseline},
+    };
+    const RandomStreams& streams = parts.streams;
+    const auto pulses = parts.grid.wPulseValues();
+    const auto noise = parts.grid.lpNoiseLevels();
+    return Json{{"options", options},
                 {"streams",
                  {streams.wCutStartSeed, streams.wCutEndSeed, streams.wPositionSeed,
                   streams.wPulseCountSeed, streams.wSubsetSeed, streams.wSubsetRepeatSeed,
                   streams.wAlphabetNoiseSeed, streams.wNoiseSeed}},
-                {"alphabet", hash},
+                {"alphabet", {{"etalons", run.alphabet.size()}, {"samples", hash}}},
                 {"grid",
                  {{"pulses", std::vector<int16_t>(pulses.begin(), pulses.end())},
                   {"noise", std::vector<int16_t>(noise.begin(), noise.end())},
-                  {"repeats", grid.repeats}}}};
+                  {"repeats", parts.grid.repeats}}}};
 }
 
 std::string checkpointText(const SimulationCheckpoint& checkpoint) {
@@ -77,19 +82,77 @@ std::string checkpointText(const SimulationCheckpoint& checkpoint) {
     return j.dump() + '\n';
 }
 
+namespace {
+
+// Checks a checkpoint field by field, as a series file is checked: a file cut
+// short or edited by hand is refused naming what is wrong, never half read.
+class CheckpointFields {
+  public:
+    explicit CheckpointFields(std::string name) : name_(std::move(name)) {}
+
+    const Json& field(const Json& object, const char* key, const std::string& where) const {
+        const auto found = object.find(key);
+        if (found == object.end()) damaged(where + " has no \"" + key + "\"");
+        return *found;
+    }
+    const Json& object(const Json& j, const std::string& what) const {
+        if (!j.is_object()) damaged(what + " is not an object");
+        return j;
+    }
+    // A whole number within [low, high].
+    int64_t whole(const Json& j, const std::string& what, int64_t low, int64_t high) const {
+        if (!j.is_number_integer()) damaged(what + " is not a whole number");
+        if (j.is_number_unsigned() && j.get<uint64_t>() > uint64_t(INT64_MAX))
+            damaged(what + " is out of range");
+        const auto v = j.get<int64_t>();
+        if (v < low || v > high) damaged(what + " is out of range");
+        return v;
+    }
+    void wholeList(const Json& j, const std::string& what, int64_t low, int64_t high) const {
+        if (!j.is_array()) damaged(what + " is not a list");
+        for (std::size_t i = 0; i < j.size(); ++i)
+            whole(j[i], what + "[" + std::to_string(i) + "]", low, high);
+    }
+    [[noreturn]] void damaged(const std::string& what) const {
+        throw BadInput{"--resume: " + name_ + " is damaged: " + what};
+    }
+
+  private:
+    std::string name_;
+};
+
+}  // namespace
+
 SimulationCheckpoint parseCheckpoint(const std::string& text, const std::string& name) {
     const Json j = Json::parse(text, nullptr, false);
-    const BadInput notCheckpoint{"--resume: " + name + " is not a checkpoint of simulate"};
-    if (!j.is_object() || j.value("format", "") != kFormat) throw notCheckpoint;
-    try {
-        SimulationCheckpoint c;
-        c.identity = j.at("run");
-        c.position = j.at("position").get<uint32_t>();
-        c.sums = j.at("sums").get<std::vector<int64_t>>();
-        return c;
-    } catch (const Json::exception&) {
-        throw notCheckpoint;
+    if (!j.is_object() || j.value("format", Json()) != kFormat)
+        throw BadInput{"--resume: " + name + " is not a checkpoint of simulate"};
+    const CheckpointFields f(name);
+    const Json& run = f.object(f.field(j, "run", "the checkpoint"), "\"run\"");
+    if (!run.contains("options") && run.contains("arguments")) {
+        throw BadInput{"--resume: " + name +
+                       " was saved by an earlier etalon-cli, which knew its run by the words "
+                       "typed; start the run again"};
     }
+    f.object(f.field(run, "options", "\"run\""), "\"run.options\"");
+    const Json& streams = f.field(run, "streams", "\"run\"");
+    f.wholeList(streams, "\"run.streams\"", INT16_MIN, INT16_MAX);
+    if (streams.size() != 8) f.damaged("\"run.streams\" does not hold 8 streams");
+    f.object(f.field(run, "alphabet", "\"run\""), "\"run.alphabet\"");
+    const Json& grid = f.object(f.field(run, "grid", "\"run\""), "\"run.grid\"");
+    f.wholeList(f.field(grid, "pulses", "\"run.grid\""), "\"run.grid.pulses\"", INT16_MIN,
+                INT16_MAX);
+    f.wholeList(f.field(grid, "noise", "\"run.grid\""), "\"run.grid.noise\"", INT16_MIN,
+                INT16_MAX);
+    f.whole(f.field(grid, "repeats", "\"run.grid\""), "\"run.grid.repeats\"", 1, UINT32_MAX);
+    SimulationCheckpoint c;
+    c.identity = run;
+    c.position = static_cast<uint32_t>(
+        f.whole(f.field(j, "position", "the checkpoint"), "\"position\"", 0, UINT32_MAX));
+    const Json& sums = f.field(j, "sums", "the checkpoint");
+    f.wholeList(sums, "\"sums\"", INT64_MIN, INT64_MAX);
+    c.sums = sums.get<std::vector<int64_t>>();
+    return c;
 }
 
 SimulationCheckpoint loadCheckpoint(const std::string& path) {
@@ -102,7 +165,7 @@ SimulationCheckpoint loadCheckpoint(const std::string& path) {
 
 void checkResumable(const SimulationCheckpoint& saved, const Json& identity,
                     const std::string& name) {
-    for (const char* key : {"arguments", "alphabet", "streams", "grid"}) {
+    for (const char* key : {"options", "alphabet", "streams", "grid"}) {
         if (saved.identity.value(key, Json()) != identity.value(key, Json())) {
             throw BadInput{"--resume: " + name + " was saved by another run (its " +
                            std::string(key) +
@@ -147,12 +210,18 @@ bool CheckpointWriter::save(uint32_t position, const std::vector<int64_t>& sums)
         return false;
     }
     saved_ = position;
+    holdsSave_ = true;
     return true;
 }
 
-void CheckpointWriter::sayStopped() const {
-    err_ << "etalon-cli: simulate stopped; " << path_ << " holds the first " << saved_
-         << " series: --resume " << path_ << " continues\n";
+void CheckpointWriter::sayStopped(int signal) const {
+    err_ << "etalon-cli: simulate stopped" << (signal ? " by " : "")
+         << (signal ? StopSignals::name(signal) : "") << "; ";
+    if (holdsSave_)
+        err_ << path_ << " holds the first " << saved_ << " series: --resume " << path_
+             << " continues\n";
+    else
+        err_ << "nothing was saved to " << path_ << " yet\n";
 }
 
 }  // namespace etalon::cli

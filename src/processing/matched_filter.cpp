@@ -162,10 +162,13 @@ bool matchedFilterRestores(RestoringProcedure procedure) {
 
 std::size_t matchedFilterMemoryNeed(const RestoringRequest& request) {
     if (!request.series) return 0;
-    const std::size_t length = request.series->wImpulseSize;
-    const std::size_t samples = request.series->noisyData().size();
+    return matchedFilterMemoryNeed(request.series->noisyData().size(),
+                                   request.series->wImpulseSize, request.etalons.size());
+}
+
+std::size_t matchedFilterMemoryNeed(std::size_t samples, std::size_t length, std::size_t etalons) {
     const std::size_t positions = samples >= length ? samples - length + 1 : 0;
-    const std::size_t groups = (request.etalons.size() + kLanes - 1) / kLanes;
+    const std::size_t groups = (etalons + kLanes - 1) / kLanes;
     // Per position: the lanes' fits, the best fit and its etalon, the key, the
     // exclusion tree (at most four keys), and room for a pulse taken there in
     // the picks kept and grown, their sorted copy and the chain written.

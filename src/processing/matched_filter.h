@@ -42,6 +42,9 @@ int runMatchedFilter(MessageSink& sink, RestoringProcedure procedure,
 // Bytes the baseline's tables take on request.series (an upper bound): the
 // series length times the list, whatever Tmin and Tmax are.
 std::size_t matchedFilterMemoryNeed(const RestoringRequest& request);
+// The same for a series of `samples` samples, etalons of `length` and a list
+// of `etalons`, before any series is made.
+std::size_t matchedFilterMemoryNeed(std::size_t samples, std::size_t length, std::size_t etalons);
 
 // One line refusing a baseline run that would pass `budget`; empty when it fits.
 std::string matchedFilterBudgetProblem(const RestoringRequest& request, const MemoryBudget& budget);

@@ -377,6 +377,10 @@ bool cancelled(const SimulationOptions& options) {
 struct PipelineOutcome {
     bool lost = false;  // the series record could not be kept (reported)
     bool cancelled = false;
+    // A series stopped unfinished: nothing after it is accumulated, so the
+    // sums stay those of the series before `inOrder`.
+    bool gap = false;
+    uint32_t inOrder = 0;
 };
 
 // The pipeline over the whole grid, in the caller's arena.
@@ -434,7 +438,8 @@ PipelineOutcome runPipeline(const SimulationRun& run, const RunSetup& setup,
         return item;
     };
     const auto accumulate = [&](WorkItem* item) {
-        if (item->restore && !item->skipped) {
+        outcome.gap = outcome.gap || (item->restore && item->skipped);
+        if (item->restore && !item->skipped && !outcome.gap) {
             sums.add(item->cell, item->errors);
             if (setup.baseline) baselineSums.add(item->cell, item->baselineErrors);
             if (item->index == 0) last->debugging = item->debugging;
@@ -447,6 +452,7 @@ PipelineOutcome runPipeline(const SimulationRun& run, const RunSetup& setup,
             last->skipped = false;
         }
         const uint32_t position = item->index + 1;
+        if (!outcome.gap) outcome.inOrder = position;
         pool.give(item);
         if (options.snapshot && options.snapshotEvery > 0 &&
             position % options.snapshotEvery == 0 && position < total &&
@@ -468,7 +474,8 @@ PipelineOutcome runPipeline(const SimulationRun& run, const RunSetup& setup,
         options.arena->execute(pipeline);
     else
         pipeline();
-    if (cancelled(options)) outcome.cancelled = true;
+    // A stop that came once every series was accumulated stops nothing.
+    if (cancelled(options) && outcome.inOrder < total) outcome.cancelled = true;
     return outcome;
 }
 
@@ -510,6 +517,9 @@ std::size_t seriesMemoryNeed(const SimulationRun& run, const RunSetup& setup,
         probe.wImpulseQuantity = std::max(probe.wImpulseQuantity, q);
         need = std::max(need, geometryMemoryNeed(setup.procedure, request, setup.seriesLength, q));
     }
+    // The baseline runs after the exact procedure, whose tables the worker keeps.
+    if (setup.baseline)
+        need += matchedFilterMemoryNeed(setup.seriesLength, setup.pulseLength, run.requiredList.size());
     return need;
 }
 
@@ -572,6 +582,9 @@ void simulate(MessageSink& sink, const SimulationRun& run, const SimulationRecor
     result.endTime = std::time(nullptr);
     if (outcome.cancelled) {
         result.outcome = SimulationOutcome::Cancelled;
+        result.stoppedAt = std::max(outcome.inOrder, options.resumeFrom);
+        sums.appendRaw(result.stoppedSums);
+        baselineSums.appendRaw(result.stoppedSums);
         return;
     }
     if (outcome.lost) return;

@@ -113,6 +113,11 @@ struct SimulationResult {
     // restored pulse at exactly their position, by the exact procedure and
     // by the baseline (empty without one).
     std::vector<uint64_t> truePulses, exactHits, baselineHits;
+    // Once cancelled: the series before `stoppedAt` are all accumulated and
+    // none after it, and `stoppedSums` are this share's sums of them (as
+    // SimulationOptions::snapshot gives them), for a checkpoint to keep.
+    uint32_t stoppedAt = 0;
+    std::vector<int64_t> stoppedSums;
 
     bool completed() const { return outcome == SimulationOutcome::Completed; }
 };

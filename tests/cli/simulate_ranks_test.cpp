@@ -46,7 +46,10 @@ class SimulateRanks : public testing::Test {
     }
 
     // ranks 0: one plain process; otherwise under mpirun. `env` is prefixed.
-    Outcome run(int ranks, const std::vector<std::string>& args, const std::string& env = "") {
+    // With a `signal`, it is sent (to mpirun, which hands it on) once the
+    // progress line says series are done.
+    Outcome run(int ranks, const std::vector<std::string>& args, const std::string& env = "",
+                const char* signal = nullptr) {
         std::string command = env + " ";
         if (ranks > 0) {
             command += "OMPI_ALLOW_RUN_AS_ROOT=1 OMPI_ALLOW_RUN_AS_ROOT_CONFIRM=1 " +
@@ -56,7 +59,12 @@ class SimulateRanks : public testing::Test {
         command += ETALON_CLI;
         for (const std::string& a : args)
             command += " '" + a + "'";
-        command += " >" + (dir_ / "out").string() + " 2>" + (dir_ / "err").string();
+        const std::string err = (dir_ / "err").string();
+        command += " >" + (dir_ / "out").string() + " 2>" + err;
+        if (signal) {
+            command += " & pid=$!; for i in $(seq 300); do grep -q '^simulate: [1-9]' " + err +
+                       " && break; sleep 0.1; done; kill -" + signal + " $pid; wait $pid";
+        }
         Outcome r;
         const int status = std::system(command.c_str());
         r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -156,12 +164,68 @@ TEST_F(SimulateRanks, AStoppedRunResumesToTheUninterruptedResult) {
         EXPECT_EQ(withoutTimes(resumed.out), withoutTimes(whole.out)) << ranks;
         EXPECT_EQ(resumed.err, whole.err);
     }
-    // Another grid, or no checkpoint at all, is refused.
-    const Outcome other = run(0, with(grid("6"), {"--baseline", "--resume", saved}));
-    EXPECT_EQ(other.code, 2);
-    EXPECT_NE(other.err.find("was saved by another run"), std::string::npos) << other.err;
+    // The same options in another order, with `=` and a default written out
+    // are the same run.
+    const std::vector<std::string> retyped = {
+        "simulate",        "--repeats=5",   "--baseline",     "--noise-step", "40",
+        "--pulses-to",     "9",             "--pulses-from",  "5",            "--noise-steps=3",
+        "--pulses-step",   "2",             "--length",       "600",          "--tmin",
+        "40",              "--resume",      saved};
+    const Outcome again = run(0, retyped);
+    ASSERT_EQ(again.code, 0) << again.err;
+    EXPECT_EQ(withoutTimes(again.out), withoutTimes(whole.out));
+    // Another grid or level, no checkpoint at all, or one of the wrong shape is refused.
+    for (const auto& otherRun : {with(grid("6"), {"--baseline"}), with(args, {"--level", "90"})}) {
+        const Outcome other = run(0, with(otherRun, {"--resume", saved}));
+        EXPECT_EQ(other.code, 2);
+        EXPECT_NE(other.err.find("was saved by another run"), std::string::npos) << other.err;
+    }
+    Json damaged = Json::parse(readAll(saved));
+    damaged["run"] = 5;
+    std::ofstream(saved) << damaged.dump();
+    for (const int ranks : rankCounts) {
+        const Outcome refused = run(ranks, with(args, {"--resume", saved}));
+        EXPECT_EQ(refused.code, 2) << ranks;
+        EXPECT_EQ(ours(refused.err), "etalon-cli: --resume: " + saved +
+                                         " is damaged: \"run\" is not an object\n");
+    }
     std::ofstream(saved) << "{}";
     EXPECT_EQ(run(0, with(args, {"--resume", saved})).code, 2);
+}
+
+// SIGTERM or Ctrl-C during a run saves what was accumulated and says where;
+// resuming from it prints what the uninterrupted run prints.
+TEST_F(SimulateRanks, ASignalSavesTheWorkAndTheRunResumesFromIt) {
+    const std::vector<std::string> args = {"simulate", "--length", "4000", "--repeats", "40",
+                                           "--noise-steps", "3", "--baseline"};
+    const Outcome whole = run(0, args);
+    ASSERT_EQ(whole.code, 0) << whole.err;
+    const std::string saved = (dir_ / "run.checkpoint").string();
+    std::vector<int> rankCounts = {0};
+    if (needMpi()) rankCounts.push_back(3);
+    for (const int ranks : rankCounts) {
+        for (const char* signal : {"TERM", "INT"}) {
+            SCOPED_TRACE(std::to_string(ranks) + " ranks, SIG" + signal);
+            fs::remove(saved);
+            const Outcome stopped = run(ranks,
+                                        with(args, {"--checkpoint", saved, "--checkpoint-seconds",
+                                                    "3600", "--progress"}),
+                                        "", signal);
+            // mpirun ends with its own code once a process has.
+            if (ranks == 0) {
+                EXPECT_EQ(stopped.code, 128 + (signal[0] == 'T' ? 15 : 2));
+            }
+            EXPECT_NE(stopped.code, 0);
+            EXPECT_TRUE(stopped.out.empty());
+            EXPECT_NE(stopped.err.find(std::string("simulate stopped by SIG") +
+                                       (ranks ? "TERM" : signal) + "; " + saved + " holds"),
+                      std::string::npos)
+                << stopped.err;
+            const Outcome resumed = run(ranks, with(args, {"--resume", saved}));
+            ASSERT_EQ(resumed.code, 0) << resumed.err;
+            EXPECT_EQ(withoutTimes(resumed.out), withoutTimes(whole.out));
+        }
+    }
 }
 
 }  // namespace
