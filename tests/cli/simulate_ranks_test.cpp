@@ -130,6 +130,18 @@ TEST_F(SimulateRanks, TwoAndThreeRanksPrintWhatOneProcessPrints) {
     EXPECT_EQ(alone.code, 1);
     EXPECT_EQ(ranked.code, 1);
     EXPECT_EQ(ours(ranked.err), alone.err);
+    // The processes of one machine share its memory: 5 MB holds one
+    // detection of 32,767 samples (4 MB) but not one on each of two.
+    const std::vector<std::string> shared = {"simulate", "--length", "32767", "--task",
+                                             "detection", "--pulses-to", "182", "--repeats", "1",
+                                             "--noise-steps", "1", "--memory-limit", "5M"};
+    EXPECT_EQ(run(0, shared).code, 0);
+    const Outcome split = run(2, shared);
+    EXPECT_EQ(split.code, 2);
+    EXPECT_NE(ours(split.err).find("is the limit set by --memory-limit, shared by the 2 "
+                                   "processes on this machine"),
+              std::string::npos)
+        << split.err;
 }
 
 TEST_F(SimulateRanks, OneFailingRankEndsEveryRankWithNothingPrinted) {

@@ -159,6 +159,20 @@ TEST(Simulate, RefusesWhatTheGridAndTheDriverSet) {
                                       "--repeats", "1", "--noise-steps", "1"});
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("Error: selected Subset is absence!"), std::string::npos) << r.err;
+
+    // The baseline's tables are planned for: 5 MB holds the exact detection
+    // of 32,767 samples (4 MB) but not both (7 MB).
+    const std::vector<std::string> tight = {"simulate", "--length", "32767", "--task", "detection",
+                                            "--pulses-to", "182", "--repeats", "1",
+                                            "--noise-steps", "1", "--memory-limit", "5M"};
+    EXPECT_EQ(runCli(tight).code, 0);
+    std::vector<std::string> both = tight;
+    both.push_back("--baseline");
+    const test::CliResult refused = runCli(both);
+    EXPECT_EQ(refused.code, 2);
+    EXPECT_NE(refused.err.find("needs 7 MB of memory, but 5 MB is the limit set by --memory-limit"),
+              std::string::npos)
+        << refused.err;
 }
 
 }  // namespace
