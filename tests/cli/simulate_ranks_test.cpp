@@ -73,6 +73,14 @@ class SimulateRanks : public testing::Test {
         return r;
     }
 
+    // One plain process, and three under mpirun where Open MPI is there.
+    std::vector<int> processCounts() {
+        std::vector<int> counts = {0};
+        if (needMpi()) counts.push_back(3);
+        return counts;
+    }
+    std::string checkpointPath() const { return (dir_ / "run.checkpoint").string(); }
+
     // What the program printed, without mpirun's notice of a failed process.
     static std::string ours(const std::string& err) {
         return err.substr(0, err.find("-----------------------------------------"));
@@ -156,9 +164,8 @@ TEST_F(SimulateRanks, AStoppedRunResumesToTheUninterruptedResult) {
     const std::vector<std::string> args = with(grid(), {"--baseline"});
     const Outcome whole = run(0, args);
     ASSERT_EQ(whole.code, 0) << whole.err;
-    const std::string saved = (dir_ / "run.checkpoint").string();
-    std::vector<int> rankCounts = {0};
-    if (needMpi()) rankCounts.push_back(3);
+    const std::string saved = checkpointPath();
+    const std::vector<int> rankCounts = processCounts();
     for (const int ranks : rankCounts) {
         fs::remove(saved);
         const Outcome stopped =
@@ -212,9 +219,8 @@ TEST_F(SimulateRanks, ASignalSavesTheWorkAndTheRunResumesFromIt) {
                                            "--noise-steps", "3", "--baseline"};
     const Outcome whole = run(0, args);
     ASSERT_EQ(whole.code, 0) << whole.err;
-    const std::string saved = (dir_ / "run.checkpoint").string();
-    std::vector<int> rankCounts = {0};
-    if (needMpi()) rankCounts.push_back(3);
+    const std::string saved = checkpointPath();
+    const std::vector<int> rankCounts = processCounts();
     for (const int ranks : rankCounts) {
         for (const char* signal : {"TERM", "INT"}) {
             SCOPED_TRACE(std::to_string(ranks) + " ranks, SIG" + signal);
