@@ -263,8 +263,9 @@ bool readRecordingBack(const FileSetting& f, const std::string& folder, const Ex
     const std::string problem = io::readRecording(request, read);
     const uint64_t n = stored.size();
     const bool noChannel = f.channel > f.channels && f.recordingFormat != io::RecordingFormat::Json;
-    const bool badSpan = (f.count && (*f.count == 0 || f.first + *f.count > n)) || f.first >= n ||
-                         (!f.count && n - f.first > io::kMostRecordingSamples);
+    const bool badSpan = (f.count && (*f.count == 0 || *f.count > io::kMostRecordingSamples ||
+                                      f.first + *f.count > n)) ||
+                         f.first >= n || (!f.count && n - f.first > io::kMostRecordingSamples);
     if (noChannel || badSpan) {
         expect(!problem.empty(), "recording: a span or channel the file lacks was taken");
         return false;
