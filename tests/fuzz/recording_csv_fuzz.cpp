@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <string>
 
@@ -20,6 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const etalon::io::RecordingRequest request = etalon::fuzz::recordingRequest(data[0], path);
     etalon::io::Recording read;
     const std::string problem = etalon::io::readRecording(request, read);
+    std::remove(path.c_str());  // libFuzzer's forked jobs would each leave one behind
     etalon::fuzz::checkRead(request, problem, read);
     return 0;
 }
