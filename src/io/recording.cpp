@@ -99,12 +99,17 @@ std::string readCsvRecording(const RecordingRequest& request, Recording& out) {
     return span.finish(out);
 }
 
-std::string readRecording(const RecordingRequest& request, Recording& out) {
+std::string recordingRequestProblem(const RecordingRequest& request) {
     if (request.count && (*request.count == 0 || *request.count > kMostRecordingSamples))
         return request.path + ": a span of " + std::to_string(*request.count) +
                " samples; a series holds 1..32,767";
     if (request.scale && !(*request.scale > 0))
         return request.path + ": the scale factor must be above 0";
+    return {};
+}
+
+std::string readRecording(const RecordingRequest& request, Recording& out) {
+    if (std::string problem = recordingRequestProblem(request); !problem.empty()) return problem;
     switch (request.format) {
         case RecordingFormat::Csv:
             return readCsvRecording(request, out);

@@ -75,6 +75,11 @@ std::string RecordingSpan::finish(Recording& out) {
         factor = *request_.scale;
     } else if (!integers) {
         factor = request_.amplitude / std::fabs(values_[largest]);
+        // Below about 1e-306 the factor passes a double's range, and 0 times it is no number.
+        if (!std::isfinite(factor))
+            return path + ": " + where_(request_.first + largest) + ": " +
+                   number(values_[largest]) +
+                   " is the largest magnitude of the span, too small to scale to 16-bit samples";
     }
     std::vector<int16_t> samples(values_.size());
     for (std::size_t i = 0; i < values_.size(); ++i) {

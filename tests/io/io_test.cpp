@@ -12,6 +12,7 @@
 #include "io/etalon_cut.h"
 #include "io/io_support.h"  // tests/io
 #include "io/recording.h"
+#include "io/recording_readers.h"
 #include "io/results_csv.h"
 #include "io/sum_range.h"
 #include "io/text_file.h"
@@ -127,6 +128,7 @@ TEST(Recording, BadFilesAreRefusedNamingTheFileAndLine) {
         {"header.csv", "a\n", "", "holds no samples"},
         {"huge.csv", "1\n1e9\n", "", ": line 2: 1e+09 scaled by"},
         {"inf.json", R"({"series":[{"lpNoisyData":[1,1e999]}]})", "", "number overflow parsing '1e999'"},
+        {"tiny.csv", "0\n1e-320\n", "", ": line 2: 9.99989e-321 is the largest magnitude"},
     };
     for (const Refusal& r : refusals) {
         const std::string path = ioTemp(r.name, r.text);
@@ -169,6 +171,36 @@ TEST(Recording, AFileThatVanishesWhileReadIsRefused) {
     const std::string problem = readRecording(csv(path), out);
     writer.join();
     EXPECT_EQ(problem, path + ": the file vanished while it was read (at line 3)");
+}
+
+// The reader over bytes in memory gives what the file gives, refusals included.
+TEST(Recording, WavBytesInMemoryReadAsTheFile) {
+    RecordingRequest wav;
+    wav.format = RecordingFormat::Wav;
+    const std::string good =
+        writeWav("stereo.wav", SF_FORMAT_FLOAT, 2, 100, {0.5, 1, -0.25, 2, 0.125, 3, 1.0, 4});
+    std::ifstream in(good, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    const std::string cut = ioTemp("cut.wav", bytes.substr(0, bytes.size() - 6));
+    for (const auto& [path, channel, first] : {std::tuple{good, 2u, 1u},
+                                               {good, 1u, 0u},
+                                               {good, 3u, 0u},
+                                               {cut, 1u, 0u},
+                                               {good, 1u, 9u}}) {
+        SCOPED_TRACE(path + " channel " + std::to_string(channel));
+        wav.path = path;
+        wav.channel = channel;
+        wav.first = first;
+        std::ifstream file(path, std::ios::binary);
+        const std::string held{std::istreambuf_iterator<char>(file), {}};
+        Recording fromFile, fromMemory;
+        EXPECT_EQ(readWavRecordingFromMemory(
+                      wav, std::span(reinterpret_cast<const uint8_t*>(held.data()), held.size()),
+                      fromMemory),
+                  readRecording(wav, fromFile));
+        EXPECT_EQ(fromMemory.samples, fromFile.samples);
+        EXPECT_EQ(fromMemory.sampleRate, fromFile.sampleRate);
+    }
 }
 
 std::vector<PulseHeader> builtInAlphabet() {

@@ -1,16 +1,19 @@
-// Runs N random settings through the whole core and checks what each step
-// promises. Usage: soak_runner N [SEED] [FIRST] [BOUND]; settings FIRST ..
-// FIRST+N-1 of the run started from SEED, so a long run can go in chunks.
+// Runs N random settings through the whole core, and recordings and alphabets
+// through the readers, and checks what each step promises. Usage: soak_runner N [SEED] [FIRST]
+// [BOUND]; settings FIRST .. FIRST+N-1 of the run started from SEED, so a long run can go in
+// chunks.
 #include <algorithm>
 #include <array>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <random>
 #include <string>
 
 #include "pulses/alphabet.h"
+#include "soak/soak_files.h"
 #include "soak/soak_setting.h"
 #include "support/recording_sink.h"
 
@@ -72,16 +75,30 @@ int main(int argc, char** argv) {
     etalon::makeAlphabet(sink, etalon::kPulseAmplitude, etalon::kEtalonsNumber,
                          etalon::kEtalonLength, alphabet, alphabetStream);
 
+    // The recordings and alphabets of the file settings are written here.
+    char folderTemplate[] = "/tmp/etalon-soak-XXXXXX";
+    if (!mkdtemp(folderTemplate)) {
+        std::perror("soak: a folder for the files");
+        return 2;
+    }
+    const std::string folder = folderTemplate;
+
     const auto start = std::chrono::steady_clock::now();
-    uint64_t failed = 0, made = 0, restored = 0, simulated = 0;
+    uint64_t failed = 0, made = 0, restored = 0, simulated = 0, filtered = 0, readBack = 0;
     for (uint64_t i = first; i < first + count; ++i) {
         etalon::soak::SoakSetting s = etalon::soak::drawSetting(seed, i);
         etalon::soak::capWork(s, bound);
-        current = "setting " + std::to_string(i) + ": " + etalon::soak::describe(s);
-        const auto outcome = etalon::soak::runSetting(s, alphabet);
+        etalon::soak::FileSetting f = etalon::soak::drawFileSetting(seed, i);
+        etalon::soak::capWork(f, bound);
+        current = "setting " + std::to_string(i) + ": " + etalon::soak::describe(s) + "\n  " +
+                  etalon::soak::describe(f);
+        auto outcome = etalon::soak::runSetting(s, alphabet);
+        etalon::soak::runFileSetting(f, folder, bound, outcome);
         made += outcome.made;
         restored += outcome.restored;
         simulated += outcome.simulated;
+        filtered += outcome.filtered;
+        readBack += outcome.readBack;
         const auto& findings = outcome.findings;
         if (!findings.empty()) {
             ++failed;
@@ -102,11 +119,17 @@ int main(int argc, char** argv) {
     std::printf("soak: %llu settings in %.1f s (%.1f a second), %llu with findings\n",
                 static_cast<unsigned long long>(count), seconds, count / std::max(seconds, 1e-9),
                 static_cast<unsigned long long>(failed));
-    std::printf("soak: %llu made a series, %llu restored chains, %llu ran a grid\n",
-                static_cast<unsigned long long>(made), static_cast<unsigned long long>(restored),
-                static_cast<unsigned long long>(simulated));
+    std::printf(
+        "soak: %llu made a series, %llu restored chains, %llu ran a grid, %llu read files back, "
+        "%llu took pulses with the matched filter\n",
+        static_cast<unsigned long long>(made), static_cast<unsigned long long>(restored),
+        static_cast<unsigned long long>(simulated), static_cast<unsigned long long>(readBack),
+        static_cast<unsigned long long>(filtered));
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
     // Settings that all stop early would prove nothing.
-    const bool deepEnough = made * 4 >= count && restored * 8 >= count && simulated * 20 >= count;
+    const bool deepEnough = made * 4 >= count && restored * 8 >= count && simulated * 20 >= count &&
+                            readBack * 8 >= count && filtered * 8 >= count;
     if (!deepEnough) std::printf("soak: too few settings got through every step\n");
     return failed == 0 && deepEnough ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "processing/chains_header.h"
+#include "processing/matched_filter.h"
 #include "processing/restoring.h"
 #include "processing/task_codes.h"
 #include "series/series_codes.h"
@@ -263,46 +264,53 @@ void checkSeries(Checker& c, const SeriesHeader& r, const SoakSetting& s) {
     }
 }
 
-void checkChains(Checker& c, const ChainsHeader& chains, const SeriesHeader& r, uint16_t tmin,
-                 uint16_t tmax) {
-    c.expect(chains.wPretenders <= chains.wMaxSize, "chains: more held than the record holds");
+}  // namespace
+
+void checkChains(std::vector<std::string>& findings, const ChainsHeader& chains,
+                 const SeriesHeader& r, uint16_t tmin, uint16_t tmax, uint16_t pulseLength,
+                 uint16_t etalons, bool withTmax) {
+    const auto expect = [&findings](bool holds, const std::string& what) {
+        if (!holds) findings.push_back(what);
+    };
+    expect(chains.wPretenders <= chains.wMaxSize, "chains: more held than the record holds");
     const std::size_t held = std::min(chains.wPretenders, chains.wMaxSize);
     for (std::size_t i = 0; i < held; ++i) {
         const std::string where = "chain " + std::to_string(i) + ": ";
         if (i > 0)
-            c.expect(chains.distance(i - 1) <= chains.distance(i),
-                     where + "not sorted by criterion");
+            expect(chains.distance(i - 1) <= chains.distance(i), where + "not sorted by criterion");
         const int32_t n = chains.pulsesQuantity(i);
-        c.expect(0 <= n && n <= chains.wMaxPulses, where + "pulse count outside capacity");
+        expect(0 <= n && n <= chains.wMaxPulses, where + "pulse count outside capacity");
         if (n < 0 || n > chains.wMaxPulses) continue;
         const auto pos = chains.positionsList(i);
         const auto etl = chains.pulsesList(i);
         const auto cs = chains.cutStartsList(i);
         const auto ce = chains.cutEndsList(i);
         for (int32_t k = 0; k < n; ++k) {
-            c.expect(pos[k] >= 0 && pos[k] + ce[k] < static_cast<int64_t>(r.dwSeriesSize),
-                     where + "pulse outside the series");
-            c.expect(0 <= cs[k] && cs[k] <= ce[k] && ce[k] < kLength,
-                     where + "window outside the pulse");
-            c.expect(1 <= etl[k] && etl[k] <= kEtalonsNumber,
-                     where + "etalon outside the alphabet");
+            expect(pos[k] >= 0 && pos[k] + ce[k] < static_cast<int64_t>(r.dwSeriesSize),
+                   where + "pulse outside the series");
+            expect(0 <= cs[k] && cs[k] <= ce[k] && ce[k] < pulseLength,
+                   where + "window outside the pulse");
+            expect(1 <= etl[k] && etl[k] <= etalons, where + "etalon outside the alphabet");
             if (k > 0) {
                 const int32_t gap = pos[k] - pos[k - 1];
-                c.expect(tmin <= gap && gap <= tmax, where + "distance outside Tmin..Tmax");
+                expect(tmin <= gap && (!withTmax || gap <= tmax),
+                       where + "distance outside Tmin..Tmax");
             }
         }
     }
-    c.expect(r.wRestoredQuantity <= r.wReservedQuantity, "series: more restored than it holds");
+    expect(r.wRestoredQuantity <= r.wReservedQuantity, "series: more restored than it holds");
     if (r.wRestoredQuantity > r.wReservedQuantity) return;
     for (std::size_t k = 0; k < r.wRestoredQuantity; ++k) {
         const int32_t pos = r.lpRestoredPositions[k];
-        c.expect(pos >= 0 && pos < static_cast<int64_t>(r.dwSeriesSize),
-                 "series: restored position outside the series");
+        expect(pos >= 0 && pos < static_cast<int64_t>(r.dwSeriesSize),
+               "series: restored position outside the series");
         if (k > 0)
-            c.expect(pos - r.lpRestoredPositions[k - 1] >= tmin,
-                     "series: restored positions closer than Tmin");
+            expect(pos - r.lpRestoredPositions[k - 1] >= tmin,
+                   "series: restored positions closer than Tmin");
     }
 }
+
+namespace {
 
 std::vector<std::vector<int32_t>> storedPatterns(const SeriesHeader& r) {
     std::vector<std::vector<int32_t>> stored;
@@ -349,11 +357,23 @@ void restoreAndCheck(Checker& c, test::RecordingSink& sink, const SoakSetting& s
                                 procedure == RestoringProcedure::TuplesDetection;
     if (chainProcedure && returned == 0)
         c.expect(sink.messages.size() > beforeRun, "restoring: refused without a message");
-    checkChains(c, *chains, series, s.processingTmin, s.processingTmax);
+    checkChains(c.outcome.findings, *chains, series, s.processingTmin, s.processingTmax, kLength,
+                kEtalonsNumber, true);
     c.outcome.restored = chains->wPretenders > 0;
     addToChainsHeader(sink, s.seriesType, effective, s.makingLevel, s.processingLevel,
                       chains.get());
     (void)getRestoredError(series);
+    if (!matchedFilterRestores(procedure)) return;
+    // The baseline on the same series, into a chains record of its own.
+    auto filtered = getChainsHeader(sink, 10, room, nullptr);
+    if (!filtered) return;
+    request.chains = filtered.get();
+    const std::size_t beforeFilter = sink.messages.size();
+    if (runMatchedFilter(sink, procedure, request) == 0)
+        c.expect(sink.messages.size() > beforeFilter, "matched filter: refused without a message");
+    checkChains(c.outcome.findings, *filtered, series, s.processingTmin, s.processingTmax, kLength,
+                kEtalonsNumber, false);
+    c.outcome.filtered = filtered->wPretenders > 0 && series.wRestoredQuantity > 0;
 }
 
 void simulateAndCheck(Checker& c, test::RecordingSink& sink, const SoakSetting& s,

@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "processing/chains_header.h"
 #include "processing/task_codes.h"
 #include "pulses/pulse_header.h"
 #include "pulses/random_streams.h"
+#include "series/series_header.h"
 
 namespace etalon::soak {
 
@@ -63,7 +65,16 @@ struct SettingOutcome {
     bool made = false;       // a series was made
     bool restored = false;   // a procedure ran and ranked a chain
     bool simulated = false;  // the grid ran to its end over at least one series
+    bool filtered = false;   // the matched filter ran and took a pulse
+    bool readBack = false;   // a recording and an alphabet were read from files
 };
+
+// The invariants of the held chains and the series' restored pulses, for
+// etalons 1..`etalons` of `pulseLength` samples. The matched filter knows no
+// Tmax, so `withTmax` false leaves that bound out.
+void checkChains(std::vector<std::string>& findings, const ChainsHeader& chains,
+                 const SeriesHeader& r, uint16_t tmin, uint16_t tmax, uint16_t pulseLength,
+                 uint16_t etalons, bool withTmax);
 
 // Runs the setting through making, noise, restoring, the restored error and the grid.
 SettingOutcome runSetting(const SoakSetting& s, std::span<const PulseHeader> alphabet);
