@@ -16,9 +16,9 @@ using Json = nlohmann::json;
 // A run of a 2 x 2 grid of 3 repeats, as runIdentity shapes it.
 const Json& identity() {
     static const Json kIdentity = Json::parse(R"({
-        "arguments": ["simulate", "--repeats", "3"],
+        "options": {"task": 2, "length": 1200},
         "streams": [1, 2, 3, 4, 5, 6, 7, 8],
-        "alphabet": 12345,
+        "alphabet": {"etalons": 20, "samples": 12345},
         "grid": {"pulses": [1, 2], "noise": [0, 50], "repeats": 3}})");
     return kIdentity;
 }
