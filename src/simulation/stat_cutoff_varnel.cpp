@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "base/allocation.h"
+#include "base/thread_handover.h"
 #include "processing/chains_header.h"
 #include "processing/matched_filter.h"
 #include "processing/restoring_work.h"
@@ -404,8 +405,18 @@ PipelineOutcome runPipeline(const SimulationRun& run, const RunSetup& setup,
     const uint32_t total = simulationSeriesCount(errors);
     last = std::make_unique<WorkItem>();
     last->skipped = true;  // until a series is accumulated
+    // oneTBB orders the steps below: the set-up before the first input, each
+    // serial stage's calls one after another, an item's stages one after
+    // another, every call before the pipeline returns. Its synchronisation
+    // is invisible to a ThreadSanitizer build, so the steps name it.
+    struct {
+        char begun, input, output, ended;
+    } order;
 
     const auto input = [&](tbb::flow_control& fc) -> WorkItem* {
+        handOverAcquire(&order.begun);
+        handOverAcquire(&order.input);
+        const HandOverOnExit handBack(&order.input, &order.ended);
         if (cancelled(options)) {
             outcome.cancelled = true;
             fc.stop();
@@ -420,9 +431,12 @@ PipelineOutcome runPipeline(const SimulationRun& run, const RunSetup& setup,
         }
         // The tuples procedures show their classes on the first series only.
         item->debugging = item->index == 0 ? firstDebugging : 0;
+        handOverRelease(item);
         return item;
     };
     const auto process = [&](WorkItem* item) -> WorkItem* {
+        handOverAcquire(item);
+        const HandOverOnExit handBack(item, &order.ended);
         if (!item->restore) return item;
         if (cancelled(options)) {
             item->skipped = true;
@@ -438,6 +452,9 @@ PipelineOutcome runPipeline(const SimulationRun& run, const RunSetup& setup,
         return item;
     };
     const auto accumulate = [&](WorkItem* item) {
+        handOverAcquire(item);
+        handOverAcquire(&order.output);
+        const HandOverOnExit handBack(&order.output, &order.ended);
         outcome.gap = outcome.gap || (item->restore && item->skipped);
         if (item->restore && !item->skipped && !outcome.gap) {
             sums.add(item->cell, item->errors);
@@ -470,10 +487,14 @@ PipelineOutcome runPipeline(const SimulationRun& run, const RunSetup& setup,
                 tbb::make_filter<WorkItem*, WorkItem*>(tbb::filter_mode::parallel, process) &
                 tbb::make_filter<WorkItem*, void>(tbb::filter_mode::serial_in_order, accumulate));
     };
-    if (options.arena)
-        options.arena->execute(pipeline);
-    else
-        pipeline();
+    handOverRelease(&order.begun);
+    {
+        const TakeOverOnExit ended(&order.ended);
+        if (options.arena)
+            options.arena->execute(pipeline);
+        else
+            pipeline();
+    }
     // A stop that came once every series was accumulated stops nothing.
     if (cancelled(options) && outcome.inOrder < total) outcome.cancelled = true;
     return outcome;
