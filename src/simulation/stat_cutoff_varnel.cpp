@@ -375,6 +375,9 @@ bool cancelled(const SimulationOptions& options) {
     return options.cancel && options.cancel->load(std::memory_order_relaxed);
 }
 
+// Where a pipeline's set-up is handed to its stages (runPipeline).
+char pipelineSetUp;
+
 struct PipelineOutcome {
     bool lost = false;  // the series record could not be kept (reported)
     bool cancelled = false;
@@ -405,16 +408,18 @@ PipelineOutcome runPipeline(const SimulationRun& run, const RunSetup& setup,
     const uint32_t total = simulationSeriesCount(errors);
     last = std::make_unique<WorkItem>();
     last->skipped = true;  // until a series is accumulated
-    // oneTBB orders the steps below: the set-up before the first input, each
-    // serial stage's calls one after another, an item's stages one after
-    // another, every call before the pipeline returns. Its synchronisation
-    // is invisible to a ThreadSanitizer build, so the steps name it.
+    // oneTBB orders the steps below: the set-up (the stages included) before
+    // every call, each serial stage's calls one after another, an item's
+    // stages one after another, every call before the pipeline returns. Its
+    // synchronisation is invisible to a ThreadSanitizer build, so the steps
+    // name it. The set-up is taken at a fixed address: a stage reads its
+    // captures, made by this thread, only after taking it.
     struct {
-        char begun, input, output, ended;
+        char input, output, ended;
     } order;
 
     const auto input = [&](tbb::flow_control& fc) -> WorkItem* {
-        handOverAcquire(&order.begun);
+        handOverAcquire(&pipelineSetUp);
         handOverAcquire(&order.input);
         const HandOverOnExit handBack(&order.input, &order.ended);
         if (cancelled(options)) {
@@ -435,6 +440,7 @@ PipelineOutcome runPipeline(const SimulationRun& run, const RunSetup& setup,
         return item;
     };
     const auto process = [&](WorkItem* item) -> WorkItem* {
+        handOverAcquire(&pipelineSetUp);
         handOverAcquire(item);
         const HandOverOnExit handBack(item, &order.ended);
         if (!item->restore) return item;
@@ -452,6 +458,7 @@ PipelineOutcome runPipeline(const SimulationRun& run, const RunSetup& setup,
         return item;
     };
     const auto accumulate = [&](WorkItem* item) {
+        handOverAcquire(&pipelineSetUp);
         handOverAcquire(item);
         handOverAcquire(&order.output);
         const HandOverOnExit handBack(&order.output, &order.ended);
@@ -480,14 +487,12 @@ PipelineOutcome runPipeline(const SimulationRun& run, const RunSetup& setup,
             options.snapshot(position, raw);
         }
     };
-    const auto pipeline = [&] {
-        tbb::parallel_pipeline(
-            tokens,
-            tbb::make_filter<void, WorkItem*>(tbb::filter_mode::serial_in_order, input) &
-                tbb::make_filter<WorkItem*, WorkItem*>(tbb::filter_mode::parallel, process) &
-                tbb::make_filter<WorkItem*, void>(tbb::filter_mode::serial_in_order, accumulate));
-    };
-    handOverRelease(&order.begun);
+    const tbb::filter<void, void> stages =
+        tbb::make_filter<void, WorkItem*>(tbb::filter_mode::serial_in_order, input) &
+        tbb::make_filter<WorkItem*, WorkItem*>(tbb::filter_mode::parallel, process) &
+        tbb::make_filter<WorkItem*, void>(tbb::filter_mode::serial_in_order, accumulate);
+    const auto pipeline = [&] { tbb::parallel_pipeline(tokens, stages); };
+    handOverRelease(&pipelineSetUp);
     {
         const TakeOverOnExit ended(&order.ended);
         if (options.arena)
