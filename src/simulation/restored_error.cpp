@@ -16,9 +16,16 @@ struct OwnedRange {
     int64_t to = 0;  // exclusive
 };
 
-OwnedRange ownedRange(std::span<const int16_t> positions, std::size_t i, int64_t length) {
+OwnedRange ownedRange(std::span<const int16_t> positions, std::size_t i, int64_t length,
+                      bool ascending) {
     const int64_t q = positions[i];
     OwnedRange range{q, q + length};
+    // In ascending order (as chains restore them) the last earlier pulse ends
+    // furthest and none starts after q: one step instead of i.
+    if (ascending) {
+        if (i > 0) range.from = std::max(range.from, positions[i - 1] + length);
+        return range;
+    }
     for (std::size_t earlier = 0; earlier < i; ++earlier) {
         const int64_t start = positions[earlier];
         if (start <= q)
@@ -50,12 +57,13 @@ int32_t getRestoredError(const SeriesHeader& series) {
                   series.lpRestoredCutEnds.size()});
     const std::span<const int16_t> positions(series.lpRestoredPositions.data(), restored);
     const int64_t length = series.wImpulseSize;
+    const bool ascending = std::is_sorted(positions.begin(), positions.end());
     for (std::size_t i = 0; i < restored; ++i) {
         const PulseHeader* etalon = restoredEtalon(series, series.lpRestoredEtalons[i]);
         if (!etalon) continue;
         const std::span<const int16_t> samples = etalon->samples();
         const int64_t q = positions[i];
-        const OwnedRange owned = ownedRange(positions, i, length);
+        const OwnedRange owned = ownedRange(positions, i, length, ascending);
         // Only the kept window of the etalon is rebuilt; the rest of the pulse is zero.
         const int64_t keptFrom = std::max<int64_t>(series.lpRestoredCutStarts[i], 0);
         const int64_t keptTo = std::min<int64_t>(int64_t{series.lpRestoredCutEnds[i]} + 1,

@@ -26,8 +26,12 @@ SeriesErrors scoreSeries(const SeriesHeader& series, int16_t pulses, uint16_t so
     const auto restoredEnd = restored + std::min<std::size_t>(series.wRestoredQuantity,
                                                               series.lpRestoredPositions.size());
     errors.truePulses = static_cast<uint32_t>(truth);
+    // Restored in ascending order, as chains are, each is found by halving.
+    const bool ascending = std::is_sorted(restored, restoredEnd);
     for (std::size_t k = 0; k < truth; ++k) {
-        if (std::find(restored, restoredEnd, series.lpPositions[k]) != restoredEnd)
+        const int16_t position = series.lpPositions[k];
+        if (ascending ? std::binary_search(restored, restoredEnd, position)
+                      : std::find(restored, restoredEnd, position) != restoredEnd)
             ++errors.exactPositions;
     }
     return errors;
