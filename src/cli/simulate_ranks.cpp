@@ -292,7 +292,9 @@ int runSimulateOnRanks(const SeriesOptions& options, const ProcessArguments& tas
     };
     SimulateArguments rankArgs = args;
     if (!rank0) rankArgs.checkpoint.clear();  // process 0 alone saves
-    CheckpointWriter saver(rankArgs, product.identity, workerErr);
+    // It saves on this thread: its complaints go straight to err, not through
+    // the worker's stream, which the worker may be writing at the same time.
+    CheckpointWriter saver(rankArgs, product.identity, err);
     if (rank0 && resumed) saver.resumedAt(resumed->position);
     if (!args.checkpoint.empty()) {
         const uint32_t stopAfter = saver.stopAfter();
