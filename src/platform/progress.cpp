@@ -124,6 +124,8 @@ bool runWithProgress(Window* owner, std::string_view caption, uint32_t total,
     }
     if (!finished.load()) {
         // Cancel hid the dialog; it shows again until the work has stopped.
+        // A loop ended from outside (the application quitting) stops it too.
+        channel.cancel();
         cancelling = true;
         dialog.setLabelText("Cancelling...");
         dialog.show();
