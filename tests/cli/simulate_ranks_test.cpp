@@ -46,8 +46,10 @@ class SimulateRanks : public testing::Test {
     }
 
     // ranks 0: one plain process; otherwise under mpirun. `env` is prefixed.
-    // With a `signal`, it is sent (to mpirun, which hands it on) once the
-    // progress line says series are done.
+    // With a `signal`, it is sent once the progress line says series are
+    // done: to the process, or under mpirun to every process of the run, as
+    // a batch scheduler or a terminal's Ctrl-C sends it (mpirun itself
+    // ignores SIGINT when started in the background).
     Outcome run(int ranks, const std::vector<std::string>& args, const std::string& env = "",
                 const char* signal = nullptr) {
         std::string command = env + " ";
@@ -62,8 +64,12 @@ class SimulateRanks : public testing::Test {
         const std::string err = (dir_ / "err").string();
         command += " >" + (dir_ / "out").string() + " 2>" + err;
         if (signal) {
+            const std::string target =
+                ranks > 0 ? "pkill -" + std::string(signal) + " -f '^" + ETALON_CLI +
+                                " simulate .*" + checkpointPath() + "'"
+                          : "kill -" + std::string(signal) + " $pid";
             command += " & pid=$!; for i in $(seq 300); do grep -q '^simulate: [1-9]' " + err +
-                       " && break; sleep 0.1; done; kill -" + signal + " $pid; wait $pid";
+                       " && break; sleep 0.1; done; " + target + "; wait $pid";
         }
         Outcome r;
         const int status = std::system(command.c_str());
@@ -235,8 +241,8 @@ TEST_F(SimulateRanks, ASignalSavesTheWorkAndTheRunResumesFromIt) {
             }
             EXPECT_NE(stopped.code, 0);
             EXPECT_TRUE(stopped.out.empty());
-            EXPECT_NE(stopped.err.find(std::string("simulate stopped by SIG") +
-                                       (ranks ? "TERM" : signal) + "; " + saved + " holds"),
+            EXPECT_NE(stopped.err.find(std::string("simulate stopped by SIG") + signal + "; " +
+                                       saved + " holds"),
                       std::string::npos)
                 << stopped.err;
             const Outcome resumed = run(ranks, with(args, {"--resume", saved}));
