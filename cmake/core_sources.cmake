@@ -41,5 +41,6 @@ list(APPEND ETALON_CORE_SOURCES
   ${PROJECT_SOURCE_DIR}/src/simulation/series_scoring.cpp
   ${PROJECT_SOURCE_DIR}/src/simulation/restoring_budget.cpp
   ${PROJECT_SOURCE_DIR}/src/simulation/run_setup.cpp
+  ${PROJECT_SOURCE_DIR}/src/simulation/simulation_grid.cpp
   ${PROJECT_SOURCE_DIR}/src/simulation/stat_cutoff_varnel.cpp
 )

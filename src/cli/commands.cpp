@@ -85,7 +85,7 @@ void addSeriesOptions(CLI::App& command, SeriesArguments& args) {
              "Pulse count of the fixed types, within the counts the geometry allows "
              "(default: the middle of them)",
              false);
-    addWhole(command, "--noise", o.noise, "SIGMA", 0, maxNoiseLevelFor(kPulseAmplitude),
+    addWhole(command, "--noise", o.noise, "SIGMA", 0, kLargestNoiseLevel,
              "Noise sigma, 0 adds none (larger ones could overflow the 16-bit samples)");
     addList(command, "--sequence", args.sequence, "LIST",
             "Etalon of each pulse, comma-separated (padded with 1)", "etalon 1 at every pulse");

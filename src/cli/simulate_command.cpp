@@ -24,6 +24,7 @@
 #include "processing/task_codes.h"
 #include "series/series_generator.h"
 #include "series/subsets.h"
+#include "simulation/simulation_grid.h"
 #include "simulation/simulation_table.h"
 #include "simulation/stat_cutoff_varnel.h"
 
@@ -114,32 +115,35 @@ Json baselineToJson(const RestErrorHeader& exact, const RestErrorHeader& baselin
     return j;
 }
 
-// The grid options against the geometry; throws BadInput naming the option.
-void checkGrid(const SimulateArguments& a, const PulseCountBounds& bounds, int32_t& from,
-               int32_t& to) {
-    const int32_t least = std::max<int32_t>(bounds.minPulses, 1);
-    from = a.pulsesFrom > 0 ? a.pulsesFrom : least;
-    to = a.pulsesTo > 0 ? a.pulsesTo : bounds.maxPulses;
+// The grid options against the geometry, with the geometry's least and most
+// pulse counts where none were given; throws BadInput naming the option.
+SimulationGrid checkedGrid(const SimulateArguments& a, const PulseCountBounds& bounds) {
+    const PulseCountRange range = simulationPulseRange(bounds);
+    const int32_t from = a.pulsesFrom > 0 ? a.pulsesFrom : range.least;
+    const int32_t to = a.pulsesTo > 0 ? a.pulsesTo : range.most;
     // The geometry itself was checked with the options: some count fits.
-    if (from < least) {
-        throw BadInput{"--pulses-from: " + std::to_string(from) + " is below " +
-                       std::to_string(least) + ", the fewest pulses the geometry holds"};
+    const GridCheck check =
+        checkSimulationGrid(from, to, a.noiseFrom, a.noiseSteps, a.noiseStep, range);
+    const std::string value = std::to_string(check.value), bound = std::to_string(check.bound);
+    switch (check.fault) {
+        case GridFault::None:
+            break;
+        case GridFault::PulsesFromBelowLeast:
+            throw BadInput{"--pulses-from: " + value + " is below " + bound +
+                           ", the fewest pulses the geometry holds"};
+        case GridFault::PulsesToAboveMost:
+            throw BadInput{"--pulses-to: " + value + " is above " + bound +
+                           ", the most pulses the geometry holds"};
+        case GridFault::PulsesFromAboveTo:
+            throw BadInput{"--pulses-from: " + value + " is above the largest count " + bound};
+        case GridFault::LastNoiseAboveCeiling:
+            throw BadInput{"--noise-steps: the last noise level " + value + " is above " + bound +
+                           " (more could overflow the 16-bit samples)"};
     }
-    if (to > bounds.maxPulses) {
-        throw BadInput{"--pulses-to: " + std::to_string(to) + " is above " +
-                       std::to_string(bounds.maxPulses) + ", the most pulses the geometry holds"};
-    }
-    if (from > to) {
-        throw BadInput{"--pulses-from: " + std::to_string(from) + " is above the largest count " +
-                       std::to_string(to)};
-    }
-    const int64_t last = a.noiseFrom + int64_t{a.noiseStep} * (a.noiseSteps - 1);
-    const int16_t bound = maxNoiseLevelFor(kPulseAmplitude);
-    if (last > bound) {
-        throw BadInput{"--noise-steps: the last noise level " + std::to_string(last) +
-                       " is above " + std::to_string(bound) +
-                       " (more could overflow the 16-bit samples)"};
-    }
+    return {static_cast<uint16_t>(from),         static_cast<uint16_t>(to),
+            static_cast<uint16_t>(a.pulsesStep), static_cast<uint16_t>(a.noiseFrom),
+            static_cast<uint16_t>(a.noiseSteps), static_cast<uint16_t>(a.noiseStep),
+            static_cast<uint32_t>(a.repeats)};
 }
 
 }  // namespace
@@ -151,9 +155,10 @@ void addSimulateOptions(CLI::App& command, SimulateArguments& args) {
     addWhole(command, "--pulses-to", args.pulsesTo, "Q", 1, 32767,
              "Largest pulse count of the grid (default: the geometry's largest)", false);
     addWhole(command, "--pulses-step", args.pulsesStep, "K", 1, 65535, "Step between pulse counts");
-    addWhole(command, "--noise-from", args.noiseFrom, "SIGMA", 0, 5439, "First noise level");
+    addWhole(command, "--noise-from", args.noiseFrom, "SIGMA", 0, kLargestNoiseLevel,
+             "First noise level");
     addWhole(command, "--noise-steps", args.noiseSteps, "K", 1, 65535, "Number of noise levels");
-    addWhole(command, "--noise-step", args.noiseStep, "SIGMA", 0, 5439,
+    addWhole(command, "--noise-step", args.noiseStep, "SIGMA", 0, kLargestNoiseLevel,
              "Step between noise levels");
     addWhole(command, "--repeats", args.repeats, "R", 1, 65535, "Series per grid point");
     addWhole(command, "--threads", args.threads, "N", 0, 1024,
@@ -197,8 +202,7 @@ int simulateOnce(const SeriesOptions& options, const ProcessArguments& task,
     try {
         const PulseCountBounds bounds =
             pulseCountBounds(options.length, session.pulseLength(), options.tmin, options.tmax);
-        int32_t from = 0, to = 0;
-        checkGrid(args, bounds, from, to);
+        const SimulationGrid grid = checkedGrid(args, bounds);
         const TaskCode taskType = taskCode(task.task);
         const std::vector<uint16_t> list = workingList(taskType, task, session.etalons());
 
@@ -209,17 +213,8 @@ int simulateOnce(const SeriesOptions& options, const ProcessArguments& task,
         if (!options.subset.empty())
             setSelectedSubset(options.subset, options.employment, options.initPosition, &series);
 
-        const PulseGrid grid = pulseGridFor(static_cast<uint16_t>(from), static_cast<uint16_t>(to),
-                                            static_cast<uint16_t>(args.pulsesStep));
-        auto errors = getRestErrHeader(sink, grid.steps, static_cast<uint16_t>(args.noiseSteps),
-                                       static_cast<uint32_t>(args.repeats), nullptr);
+        auto errors = makeErrorGrid(sink, grid);
         if (!errors) return kExitCoreFailed;
-        if (!initRestErrHeader(sink, grid.steps, static_cast<uint16_t>(from), grid.increment,
-                               static_cast<uint16_t>(args.noiseSteps),
-                               static_cast<uint16_t>(args.noiseFrom),
-                               static_cast<uint16_t>(args.noiseStep),
-                               static_cast<uint32_t>(args.repeats), errors.get()))
-            return kExitCoreFailed;
 
         SimulationRun run;
         run.alphabet = session.alphabet();
@@ -231,14 +226,12 @@ int simulateOnce(const SeriesOptions& options, const ProcessArguments& task,
         run.processingLevel =
             task.processingLevel >= 0 ? static_cast<uint16_t>(task.processingLevel) : options.level;
         run.subsetProceeding = task.proceeding;
-        if (args.baseline &&
-            !matchedFilterRestores(chooseRestoringProcedure(run.effectiveTask, run.seriesType))) {
+        if (args.baseline && !baselineApplies(run)) {
             throw BadInput{"--baseline: the matched filter restores single pulses only; task " +
                            task.task + " has no baseline"};
         }
         product.total = simulationSeriesCount(*errors);
-        product.identity =
-            runIdentity({run, series, args.baseline, session.streams(), *errors});
+        product.identity = runIdentity({run, series, args.baseline, session.streams(), *errors});
         SimulationOptions& how = hooks.options;
         if (hooks.resume) {
             checkResumable(*hooks.resume, product.identity, args.resume);

@@ -49,18 +49,7 @@ void storeSubsets(MessageSink& sink, const std::vector<std::vector<int32_t>>& su
         throw BadInput{"--pick: " + std::to_string(pick) + " is outside 1.." +
                        std::to_string(subsets.size())};
     }
-    std::vector<int32_t> lengths;
-    std::vector<std::span<const int32_t>> lists;
-    std::size_t longest = 0;
-    for (const auto& s : subsets) {
-        lengths.push_back(static_cast<int32_t>(s.size()));
-        lists.emplace_back(s);
-        longest = std::max(longest, s.size());
-    }
-    if (!addSomeSelectedSubsetToSeriesHeader(
-            sink, lengths, lists, static_cast<uint16_t>(subsets.size()),
-            static_cast<uint16_t>(longest), pick == 0 ? static_cast<int>(subsets.size()) : pick,
-            options.employment, options.initPosition, &series)) {
+    if (!storePatterns(sink, subsets, pick, options.employment, options.initPosition, &series)) {
         throw BadInput{"the patterns could not be stored"};
     }
 }

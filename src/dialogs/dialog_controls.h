@@ -14,7 +14,7 @@ namespace etalon::dialog_controls {
 
 inline platform::DialogControl control(platform::ControlKind kind, int id, std::string text, int x,
                                        int y, int w, int h) {
-    return {kind, id, std::move(text), {x, y, w, h}};
+    return {kind, id, std::move(text), {x, y, w, h}, false, {}};
 }
 inline platform::DialogControl label(std::string text, int x, int y, int w, int h, int id = -1) {
     return control(platform::ControlKind::Label, id, std::move(text), x, y, w, h);
@@ -22,6 +22,10 @@ inline platform::DialogControl label(std::string text, int x, int y, int w, int 
 inline platform::DialogControl rightLabel(std::string text, int x, int y, int w, int h) {
     return control(platform::ControlKind::RightLabel, -1, std::move(text), x, y, w, h);
 }
+// The widest noise level an edit must show: every level the workbench's
+// 16-bit samples allow has at most four digits, and digits are equally wide.
+inline constexpr const char* kWidestNoiseLevel = "9999";
+
 inline platform::DialogControl edit(int id, int x, int y, int w, int h, std::string widest = {}) {
     platform::DialogControl made = control(platform::ControlKind::Edit, id, {}, x, y, w, h);
     made.widest = std::move(widest);

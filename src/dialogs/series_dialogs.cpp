@@ -161,7 +161,7 @@ DialogTemplate seriesStructureTemplate() {
                 label({}, 15, 45, 157, 8, kLabelSequence),
                 edit(kEditSequence, 60, 58, 109, 12),
                 label("Noise Level", 16, 91, 37, 8),
-                edit(kEditNoise, 60, 90, 34, 12, "5439"),
+                edit(kEditNoise, 60, 90, 34, 12, kWidestNoiseLevel),
                 okButton(41, 113),
                 cancelButton(105, 113),
             }};

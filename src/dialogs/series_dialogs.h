@@ -62,7 +62,7 @@ struct SeriesStructureValues {
     uint16_t etalons = 20;
     std::span<uint16_t> editedSequence;  // read back in place
     int16_t noiseLevel = 20;
-    int16_t maxNoiseLevel = 5439;  // keeps pure + 6 sigma inside 16-bit samples
+    int16_t maxNoiseLevel = 0;  // the caller's ceiling: pure + 6 sigma within 16 bits
     // Written by OK.
     uint16_t dlgPulses = 0;
     int16_t dlgNoiseLevel = 0;

@@ -224,7 +224,7 @@ DialogTemplate locationParametersTemplate() {
                 edit(kEditPulsesIncrement, 99, 20, 22, 12, "65535"),
                 group(" Noise parameters ", 132, 7, 123, 62),
                 rightLabel("Initial Level", 136, 22, 90, 8),
-                edit(kEditNoiseInitial, 228, 20, 22, 12, "5439"),
+                edit(kEditNoiseInitial, 228, 20, 22, 12, kWidestNoiseLevel),
                 rightLabel("Number of Steps in Simulation", 136, 38, 90, 8),
                 edit(kEditNoiseSteps, 228, 36, 22, 12, "65535"),
                 rightLabel("Noise Increment per Step", 136, 54, 90, 8),

@@ -43,7 +43,7 @@ struct LocationParametersValues {
     // What the checks need: the most pulses the series geometry holds and
     // the largest noise level a series may get (that of dialog 106).
     uint16_t geometryMaxPulses = 30;
-    int16_t maxNoiseLevel = 5439;
+    int16_t maxNoiseLevel = 0;  // the caller's ceiling: pure + 6 sigma within 16 bits
     int32_t accepted = 0;
 };
 

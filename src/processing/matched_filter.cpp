@@ -15,24 +15,9 @@ namespace {
 
 constexpr std::size_t kLanes = 8;  // etalons fitted side by side
 
-bool recognises(RestoringProcedure procedure) {
-    return procedure == RestoringProcedure::RecognizeKnownNumberChain ||
-           procedure == RestoringProcedure::RecognizeUnknownNumberChain;
-}
-
 bool knowsCount(RestoringProcedure procedure) {
     return procedure == RestoringProcedure::DetectKnownNumberChain ||
            procedure == RestoringProcedure::RecognizeKnownNumberChain;
-}
-
-// The list's etalons in order of first appearance: a repeated entry can only
-// tie with its first.
-std::vector<uint16_t> distinctEtalons(std::span<const uint16_t> list) {
-    std::vector<uint16_t> kept;
-    for (uint16_t e : list) {
-        if (std::find(kept.begin(), kept.end(), e) == kept.end()) kept.push_back(e);
-    }
-    return kept;
 }
 
 // The whole-pulse fits of every listed etalon at every position, lane by
@@ -157,13 +142,14 @@ void writeResult(const Picked& picked, std::span<const uint16_t> etalonAt, uint1
 
 bool matchedFilterRestores(RestoringProcedure procedure) {
     return procedure == RestoringProcedure::DetectKnownNumberChain ||
-           procedure == RestoringProcedure::DetectUnknownNumberChain || recognises(procedure);
+           procedure == RestoringProcedure::DetectUnknownNumberChain ||
+           recognisesSinglePulses(procedure);
 }
 
 std::size_t matchedFilterMemoryNeed(const RestoringRequest& request) {
     if (!request.series) return 0;
-    return matchedFilterMemoryNeed(request.series->noisyData().size(),
-                                   request.series->wImpulseSize, request.etalons.size());
+    return matchedFilterMemoryNeed(request.series->noisyData().size(), request.series->wImpulseSize,
+                                   request.etalons.size());
 }
 
 std::size_t matchedFilterMemoryNeed(std::size_t samples, std::size_t length, std::size_t etalons) {
@@ -198,7 +184,8 @@ int runMatchedFilter(MessageSink& sink, RestoringProcedure procedure,
     SeriesHeader& series = *request.series;
     const uint16_t length = series.wImpulseSize;
     const std::span<const int16_t> y = series.noisyData();
-    const std::vector<uint16_t> etalons = distinctEtalons(request.etalons);
+    std::vector<uint16_t> distinct;
+    const std::span<const uint16_t> etalons = distinctEtalons(request.etalons, distinct);
     // Room for as many pulses as the record keeps; a known count asks for Q.
     const std::size_t room =
         std::min({series.lpRestoredPositions.size(), series.lpRestoredEtalons.size(),
@@ -207,7 +194,7 @@ int runMatchedFilter(MessageSink& sink, RestoringProcedure procedure,
     const std::size_t limit = known ? std::min<std::size_t>(series.wImpulseQuantity, room) : room;
     if (etalons.empty() || length == 0 || y.size() < length) {
         writeResult({}, {}, length, request.chains, series);
-        return recognises(procedure) && !etalons.empty() ? etalons.front() : 1;
+        return recognisesSinglePulses(procedure) && !etalons.empty() ? etalons.front() : 1;
     }
     const ListFits fits = fitList(y, request.alphabet, etalons, length);
     std::vector<int32_t> fit(fits.positions);
@@ -215,7 +202,7 @@ int runMatchedFilter(MessageSink& sink, RestoringProcedure procedure,
     std::vector<int64_t> keys;
     ExclusionTree tree;
 
-    if (!recognises(procedure)) {
+    if (!recognisesSinglePulses(procedure)) {
         for (std::size_t x = 0; x < fits.positions; ++x) {
             std::size_t best = 0;
             for (std::size_t i = 1; i < etalons.size(); ++i)

@@ -63,6 +63,20 @@ bool readsPatterns(RestoringProcedure procedure) {
            procedure == RestoringProcedure::TuplesRecognition;
 }
 
+bool recognisesSinglePulses(RestoringProcedure procedure) {
+    return procedure == RestoringProcedure::RecognizeKnownNumberChain ||
+           procedure == RestoringProcedure::RecognizeUnknownNumberChain;
+}
+
+std::span<const uint16_t> distinctEtalons(std::span<const uint16_t> list,
+                                          std::vector<uint16_t>& kept) {
+    kept.clear();
+    for (uint16_t e : list) {
+        if (std::find(kept.begin(), kept.end(), e) == kept.end()) kept.push_back(e);
+    }
+    return kept;
+}
+
 bool readsEtalonList(RestoringProcedure procedure) {
     return procedure != RestoringProcedure::None && !readsPattern(procedure) &&
            !readsPatterns(procedure);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <vector>
 
 #include "base/message_sink.h"
 #include "processing/chains_header.h"
@@ -39,6 +40,14 @@ const char* restoringProcedureName(RestoringProcedure procedure);
 bool readsEtalonList(RestoringProcedure procedure);
 bool readsPattern(RestoringProcedure procedure);
 bool readsPatterns(RestoringProcedure procedure);
+// The recognitions of single pulses: each pulse is one of the listed etalons.
+bool recognisesSinglePulses(RestoringProcedure procedure);
+
+// The list's etalons in order of first appearance, kept in `kept`. A
+// candidate tried again can only tie with its first try and ties go to the
+// earlier one, so trying each once restores the same pulses, far sooner.
+std::span<const uint16_t> distinctEtalons(std::span<const uint16_t> list,
+                                          std::vector<uint16_t>& kept);
 
 // The procedures as callable entries, so callers can run stand-ins (tests
 // that only note the call, or the slow references); an empty entry is skipped.

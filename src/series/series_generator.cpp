@@ -329,9 +329,4 @@ void addSeriesNoise(int16_t sigma, int16_t /*amplitude*/, SeriesHeader* record,
     record->wNoiseLevel = sigma;
 }
 
-int16_t maxNoiseLevelFor(int16_t amplitude) {
-    // The Gaussian is a sum of twelve uniforms: it never strays more than 6 sigma.
-    return static_cast<int16_t>((std::numeric_limits<int16_t>::max() - amplitude) / 6);
-}
-
 }  // namespace etalon

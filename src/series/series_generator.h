@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <span>
 
@@ -71,8 +72,14 @@ std::unique_ptr<SeriesHeader> makeUnfixedSeries(MessageSink& sink, const SeriesR
                                                 std::unique_ptr<SeriesHeader> record,
                                                 RandomStreams& streams);
 
-// The largest noise level that cannot push a sample of that amplitude past 16 bits.
-int16_t maxNoiseLevelFor(int16_t amplitude);
+// The largest noise level that cannot push a sample of that amplitude past 16
+// bits: the Gaussian is a sum of twelve uniforms, it never strays past 6 sigma.
+constexpr int16_t maxNoiseLevelFor(int16_t amplitude) {
+    return static_cast<int16_t>((std::numeric_limits<int16_t>::max() - amplitude) / 6);
+}
+
+// The noise ceiling of the pulses the workbench makes.
+inline constexpr int16_t kLargestNoiseLevel = maxNoiseLevelFor(kPulseAmplitude);
 
 // noisy = pure + Gaussian(0, sigma) per sample, wrapped to 16 bits. Noise
 // always starts from the pure series, so a second call replaces the first.

@@ -85,6 +85,22 @@ int addSomeSelectedSubsetToSeriesHeader(MessageSink& sink, std::span<const int32
     return 1;
 }
 
+int storePatterns(MessageSink& sink, const std::vector<std::vector<int32_t>>& patterns, int pick,
+                  uint16_t employment, uint16_t initPosition, SeriesHeader* record) {
+    std::vector<int32_t> lengths;
+    std::vector<std::span<const int32_t>> lists;
+    std::size_t longest = 0;
+    for (const auto& p : patterns) {
+        lengths.push_back(static_cast<int32_t>(p.size()));
+        lists.emplace_back(p);
+        longest = std::max(longest, p.size());
+    }
+    return addSomeSelectedSubsetToSeriesHeader(
+        sink, lengths, lists, static_cast<uint16_t>(patterns.size()),
+        static_cast<uint16_t>(longest), pick == 0 ? static_cast<int>(patterns.size()) : pick,
+        employment, initPosition, record);
+}
+
 bool getRequiredList(MessageSink& sink, uint16_t count, std::vector<uint16_t>& list) {
     list.clear();
     if (!allocateBuffer(list, count)) {

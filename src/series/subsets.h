@@ -24,6 +24,11 @@ int addSomeSelectedSubsetToSeriesHeader(MessageSink& sink, std::span<const int32
                                         uint16_t employment, uint16_t initPosition,
                                         SeriesHeader* record);
 
+// The patterns, each as long as it is, stored as above with `pick` current
+// (0: the last). Returns as above.
+int storePatterns(MessageSink& sink, const std::vector<std::vector<int32_t>>& patterns, int pick,
+                  uint16_t employment, uint16_t initPosition, SeriesHeader* record);
+
 // A fresh list 1, 2, ..., count. Returns false (the list left empty) after a
 // reported failure.
 bool getRequiredList(MessageSink& sink, uint16_t count, std::vector<uint16_t>& list);

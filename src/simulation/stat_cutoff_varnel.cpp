@@ -185,23 +185,6 @@ class SeriesFeed {
     uint32_t total_;
 };
 
-bool isRecognition(RestoringProcedure procedure) {
-    return procedure == RestoringProcedure::RecognizeKnownNumberChain ||
-           procedure == RestoringProcedure::RecognizeUnknownNumberChain;
-}
-
-// The recognitions get the sequence, which mostly repeats one etalon. A
-// candidate tried again can only tie with its first try, and ties go to the
-// earlier one: trying each etalon once restores the same pulses, far sooner.
-std::span<const uint16_t> firstOccurrences(std::span<const uint16_t> list,
-                                           std::vector<uint16_t>& kept) {
-    kept.clear();
-    for (uint16_t e : list) {
-        if (std::find(kept.begin(), kept.end(), e) == kept.end()) kept.push_back(e);
-    }
-    return kept;
-}
-
 // Adds the noise, restores the series and scores it.
 void processItem(const SimulationRun& run, const RunSetup& setup,
                  const RestoringProcedures& procedures, RestoringWork& work,
@@ -216,8 +199,8 @@ void processItem(const SimulationRun& run, const RunSetup& setup,
     const std::span<const uint16_t> fromSequence(item.sequence.data(), run.requiredList.size());
     if (setup.procedure == RestoringProcedure::DetectKnownNumberChain)
         request.etalons = run.requiredList;
-    else if (isRecognition(setup.procedure))
-        request.etalons = firstOccurrences(fromSequence, item.candidates);
+    else if (recognisesSinglePulses(setup.procedure))
+        request.etalons = distinctEtalons(fromSequence, item.candidates);
     else
         request.etalons = fromSequence;
     request.pattern = setup.pattern;

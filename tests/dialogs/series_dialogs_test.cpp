@@ -161,6 +161,7 @@ TEST(SeriesDialogs, StructureShowsBoundsSequenceAndNoise) {
     values.requestedPulses = 4;
     values.editedSequence = edited;
     values.noiseLevel = 35;
+    values.maxNoiseLevel = kLargestNoiseLevel;
     const auto procedure = seriesStructureProcedure(values);
     FakeDialogContext c;
     c.start(procedure);

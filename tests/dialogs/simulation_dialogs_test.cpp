@@ -57,6 +57,7 @@ TEST(SimulationDialogs, LocationShowsTheRangesAndStoresThemOnlyAtOk) {
     values.dlgMinPulses = 3;
     values.dlgMaxPulses = 15;
     values.geometryMaxPulses = 15;
+    values.maxNoiseLevel = kLargestNoiseLevel;
     const auto procedure = locationParametersProcedure(values);
     FakeDialogContext c;
     c.start(procedure);

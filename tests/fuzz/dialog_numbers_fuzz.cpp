@@ -11,6 +11,7 @@
 #include "dialogs/series_dialogs.h"
 #include "dialogs/settings_dialogs.h"
 #include "dialogs/simulation_dialogs.h"
+#include "series/series_generator.h"
 #include "support/fake_dialog_context.h"
 
 namespace {
@@ -65,6 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     structure.dlgMaxPulses = static_cast<uint16_t>(sequence.size());
     structure.requestedPulses = static_cast<uint16_t>(sequence.size());
     structure.editedSequence = sequence;
+    structure.maxNoiseLevel = etalon::kLargestNoiseLevel;
     pressOk(etalon::seriesStructureTemplate(), etalon::seriesStructureProcedure(structure), fields);
     if (structure.accepted &&
         (structure.dlgNoiseLevel < 0 || structure.dlgNoiseLevel > structure.maxNoiseLevel))
@@ -77,6 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (required.requiredCount > list.size()) std::abort();
 
     etalon::LocationParametersValues location;
+    location.maxNoiseLevel = etalon::kLargestNoiseLevel;
     pressOk(etalon::locationParametersTemplate(), etalon::locationParametersProcedure(location),
             fields);
 
