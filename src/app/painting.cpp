@@ -77,15 +77,13 @@ void drawStatistics(AppState& state, const WindowLayout& layout, DeviceContext& 
     view.listedReservedRects = state.subsetPanel.listedReservedRects;
     if (state.bCompareMatchedFilter) view.matchedFilter = state.lpBaselineErrorHeader.get();
     view.matchedFilterWanted = state.bCompareMatchedFilter != 0;
-    const PulseHeader* selected =
-        state.nSelectedEtalon >= 1 && state.nSelectedEtalon <= state.wEtalonsNumber
-            ? &state.alphabet[state.nSelectedEtalon - 1]
-            : nullptr;
     const size_t listed = std::min<size_t>(state.wRequiredCount, state.lpRequiredList.size());
-    DrawDetectionArrayZ(sink, dc, view, selected, state.wPulseAmplitude, state.nStatPlotMode,
-                        static_cast<uint16_t>(listed),
-                        std::span<const uint16_t>(state.lpRequiredList.data(), listed),
-                        state.lpRestErrorHeader.get(), state.lpSeriesHeader.get());
+    DrawDetectionArrayZ(sink, dc, view,
+                        {.errors = state.lpRestErrorHeader.get(),
+                         .series = state.lpSeriesHeader.get(),
+                         .mode = state.nStatPlotMode,
+                         .amplitude = state.wPulseAmplitude,
+                         .required = {state.lpRequiredList.data(), listed}});
 }
 
 // The graph area's content; false when the mode shows nothing and no buttons.

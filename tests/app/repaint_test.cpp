@@ -217,9 +217,12 @@ TEST(Repaint, SimulationFromTheMenuShowsItsCurves) {
         view.startTime = w.state().simulationStartTime;
         view.endTime = w.state().simulationEndTime;
         const AppState& s = w.state();
-        DrawDetectionArrayZ(w.sink, dc, view, nullptr, s.wPulseAmplitude, mode, s.wRequiredCount,
-                            {s.lpRequiredList.data(), s.wRequiredCount}, s.lpRestErrorHeader.get(),
-                            s.lpSeriesHeader.get());
+        DrawDetectionArrayZ(w.sink, dc, view,
+                            {.errors = s.lpRestErrorHeader.get(),
+                             .series = s.lpSeriesHeader.get(),
+                             .mode = mode,
+                             .amplitude = s.wPulseAmplitude,
+                             .required = {s.lpRequiredList.data(), s.wRequiredCount}});
         const SeriesGraphGeometry g =
             seriesGraphGeometry(view.rcGraph, view.nLineHeight, false, s.wRequiredCount);
         const StatPlotGeometry pg = statPlotGeometry(g, s.lpRestErrorHeader->wNoiseLevels);

@@ -238,10 +238,7 @@ TEST(LabelLayout, StatisticsLabelsNeitherMeetNorCrossAFrame) {
                     }
                     LayoutRecorder r;
                     platform::DeviceContext dc(f.surface, r);
-                    ASSERT_EQ(DrawDetectionArrayZ(f.sink, dc, f.statView, nullptr, kPulseAmplitude,
-                                                  f.mode, static_cast<uint16_t>(f.required.size()),
-                                                  f.required, f.errors.get(), &f.series),
-                              1);
+                    ASSERT_EQ(DrawDetectionArrayZ(f.sink, dc, f.statView, f.request()), 1);
                     const SeriesGraphGeometry g = f.geometry();
                     const StatPlotGeometry pg = f.plotGeometry();
                     // Everything after the line of the label font's size is a label.

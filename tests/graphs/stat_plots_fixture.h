@@ -58,9 +58,14 @@ struct StatFixture : GraphFixture {
     int drawStats() {
         surface.fill(platform::kWhite);
         platform::DeviceContext dc(surface);
-        return DrawDetectionArrayZ(sink, dc, statView, nullptr, kPulseAmplitude, mode,
-                                   static_cast<uint16_t>(required.size()), required, errors.get(),
-                                   &series);
+        return DrawDetectionArrayZ(sink, dc, statView, request());
+    }
+    StatPlotRequest request() const {
+        return {.errors = errors.get(),
+                .series = &series,
+                .mode = mode,
+                .amplitude = kPulseAmplitude,
+                .required = required};
     }
     StatPlotGeometry plotGeometry() const {
         return statPlotGeometry(geometry(), errors->wNoiseLevels);

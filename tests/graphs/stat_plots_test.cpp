@@ -189,9 +189,7 @@ TEST(StatPlots, MatchedFilterCurvesSitWhereTheirGridSays) {
     const auto texts = [&] {
         platform::SvgRecorder svg(f.surface.width(), f.surface.height());
         platform::DeviceContext dc(f.surface, svg);
-        DrawDetectionArrayZ(f.sink, dc, f.statView, nullptr, kPulseAmplitude, f.mode,
-                            static_cast<uint16_t>(f.required.size()), f.required, f.errors.get(),
-                            &f.series);
+        DrawDetectionArrayZ(f.sink, dc, f.statView, f.request());
         return svg.finish();
     };
     EXPECT_NE(texts().find(">exact<"), std::string::npos);
