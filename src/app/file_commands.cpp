@@ -1,11 +1,13 @@
 // The file commands: recordings and alphabets in, series, alphabets and
 // results out. A refused file is reported and changes nothing.
+#include "app/file_commands.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
-#include "app/command_handler.h"
 #include "app/main_menu.h"
+#include "app/series_commands.h"
 #include "dialogs/file_dialogs.h"
 #include "io/alphabet_file.h"
 #include "io/etalon_cut.h"
@@ -26,10 +28,6 @@ constexpr const char* kSaveEtalonsCaption = " Save etalons...";
 constexpr const char* kCutCaption = " Etalon from series...";
 constexpr const char* kSaveSeriesCaption = " Save series...";
 constexpr const char* kExportCaption = " Export results...";
-
-std::span<const PulseHeader> alphabetOf(const AppState& s) {
-    return {s.alphabet.data(), s.wEtalonsNumber};
-}
 
 // The series' etalon list points at the window's alphabet.
 void linkAlphabet(SeriesHeader& series, AppState& s) {
@@ -99,24 +97,30 @@ std::string withEnding(const SaveChoice& choice, const std::vector<const char*>&
     return path.string();
 }
 
+void refuseFile(MessageSink& sink, const std::string& why, const char* caption) {
+    sink.show(why + "\nNothing was changed.", caption, MessageIcon::Warning);
+}
+
 }  // namespace
 
-void CommandHandler::refuseFile(const std::string& why, const char* caption) {
-    sink_.show(why + "\nNothing was changed.", caption, MessageIcon::Warning);
-}
+namespace commands {
+
+// Declared ahead: it follows " Open etalons...", which calls it.
+static void adoptAlphabetSelection(AppState& s);
 
 // " Open series...": a recording, which of its values, then how to process
 // them, then the run.
-void CommandHandler::openSeries() {
-    AppState& s = state_;
-    const auto path = host_.askOpenFile(
+void openSeries(CommandContext& ctx) {
+    AppState& s = ctx.state;
+    const auto path = ctx.host.askOpenFile(
         "Open series", {"Recordings (*.csv *.txt *.tsv *.wav *.json)", "All files (*)"});
     if (!path || path->empty()) return;
     io::RecordingRequest request;
     request.path = *path;
     const auto format = io::recordingFormatOfPath(*path);
     if (!format) {
-        return refuseFile(*path + ": the ending does not say whether the file is CSV, WAV or JSON.",
+        return refuseFile(ctx.sink,
+                          *path + ": the ending does not say whether the file is CSV, WAV or JSON.",
                           kOpenSeriesCaption);
     }
     request.format = *format;
@@ -138,12 +142,12 @@ void CommandHandler::openSeries() {
         return problem;
     };
     ReadRecordingValues reading;
-    host_.runDialog(kDialogReadRecording,
-                    readRecordingTemplate(*format == io::RecordingFormat::Csv,
-                                          *format == io::RecordingFormat::Wav),
-                    readRecordingProcedure(reading, read));
+    ctx.host.runDialog(kDialogReadRecording,
+                       readRecordingTemplate(*format == io::RecordingFormat::Csv,
+                                             *format == io::RecordingFormat::Wav),
+                       readRecordingProcedure(reading, read));
     if (!reading.accepted) return;
-    if (onlyStart && !host_.askYesNo(tooLongQuestion(*path, request.first), kOpenSeriesCaption))
+    if (onlyStart && !ctx.host.askYesNo(tooLongQuestion(*path, request.first), kOpenSeriesCaption))
         return;
 
     OpenSeriesValues values;
@@ -153,18 +157,18 @@ void CommandHandler::openSeries() {
     values.tmin = s.wTmin;
     values.tmax = std::max(s.wTmax, s.wEtalonLength);
     values.processingLevel = s.wProcessingLevel;
-    host_.runDialog(kDialogOpenSeries, openSeriesTemplate(), openSeriesProcedure(values));
+    ctx.host.runDialog(kDialogOpenSeries, openSeriesTemplate(), openSeriesProcedure(values));
     if (!values.accepted) return;
 
     std::string problem;
     auto series =
-        recordingSeries(sink_, recording.samples, values.dlgPulses, values.dlgTmin, values.dlgTmax,
-                        values.dlgProcessingLevel, alphabetOf(s), problem);
+        recordingSeries(ctx.sink, recording.samples, values.dlgPulses, values.dlgTmin,
+                        values.dlgTmax, values.dlgProcessingLevel, alphabetOf(s), problem);
     if (!series) {
-        if (!problem.empty()) refuseFile(problem, kOpenSeriesCaption);
+        if (!problem.empty()) refuseFile(ctx.sink, problem, kOpenSeriesCaption);
         return;
     }
-    auto chains = getChainsHeader(sink_, 10, std::max(s.wMaxPulses, series->wMaxPulses),
+    auto chains = getChainsHeader(ctx.sink, 10, std::max(s.wMaxPulses, series->wMaxPulses),
                                   std::move(s.lpChainsHeader));
     s.lpChainsHeader = std::move(chains);
     if (!s.lpChainsHeader) return;
@@ -183,34 +187,35 @@ void CommandHandler::openSeries() {
     s.wSeriesPulses = values.dlgPulses;
     const SeriesCode type =
         io::recordingSeriesType(values.dlgPulses > 0, values.dlgProcessingLevel);
-    chooseSeriesType(seriesTypeItem(type));
+    chooseSeriesType(ctx, seriesTypeItem(type));
     s.wProcessingLevel = values.dlgProcessingLevel;  // a whole-pulse type resets the levels
     s.wEffectiveTask = effectiveTask(s.wTaskType, s.wSeriesType);
     s.bRepaintLength = s.bRepaintNoise = s.bRepaintLost = 1;
     s.wMainView = MainView::SeriesGraph;
-    host_.invalidate(nullptr, true);
-    host_.sendCommand(kCmdProcess);
+    ctx.host.invalidate(nullptr, true);
+    ctx.host.sendCommand(kCmdProcess);
 }
 
 // " Save series...": the series record as JSON the command line reads back.
-void CommandHandler::saveSeries() {
-    if (!state_.lpSeriesHeader) {
-        sink_.show("There is no series to save.", kSaveSeriesCaption, MessageIcon::Information);
+void saveSeries(CommandContext& ctx) {
+    if (!ctx.state.lpSeriesHeader) {
+        ctx.sink.show("There is no series to save.", kSaveSeriesCaption, MessageIcon::Information);
         return;
     }
-    const auto chosen = host_.askSaveFile("Series File Name", {"JSON Files (*.json)"});
+    const auto chosen = ctx.host.askSaveFile("Series File Name", {"JSON Files (*.json)"});
     if (!chosen || chosen->name.empty()) return;
     const std::string path = withEnding(*chosen, {".json"});
-    if (std::string problem = io::writeSeriesFile(path, *state_.lpSeriesHeader); !problem.empty())
-        sink_.show(problem, kSaveSeriesCaption, MessageIcon::Warning);
+    if (std::string problem = io::writeSeriesFile(path, *ctx.state.lpSeriesHeader);
+        !problem.empty())
+        ctx.sink.show(problem, kSaveSeriesCaption, MessageIcon::Warning);
 }
 
 // " Export results...": the ranked chains of the last run, one restored pulse a row.
-void CommandHandler::exportResults() {
-    const ChainsHeader* chains = state_.lpChainsHeader.get();
+void exportResults(CommandContext& ctx) {
+    const ChainsHeader* chains = ctx.state.lpChainsHeader.get();
     if (!chains || chains->wState <= 1 || chains->wPretenders == 0) {
-        sink_.show("There are no results to export yet: process a series first.", kExportCaption,
-                   MessageIcon::Information);
+        ctx.sink.show("There are no results to export yet: process a series first.", kExportCaption,
+                      MessageIcon::Information);
         return;
     }
     std::vector<io::ResultChain> rows;
@@ -222,51 +227,51 @@ void CommandHandler::exportResults() {
                         chains->cutEndsList(l).first(n)});
     }
     io::ResultPlace place;
-    if (state_.bSeriesWithoutTruth) {
-        place.first = state_.dwRecordingFirst;
-        if (state_.dRecordingRate > 0) place.sampleRate = state_.dRecordingRate;
+    if (ctx.state.bSeriesWithoutTruth) {
+        place.first = ctx.state.dwRecordingFirst;
+        if (ctx.state.dRecordingRate > 0) place.sampleRate = ctx.state.dRecordingRate;
     }
-    const auto chosen = host_.askSaveFile("Results File Name", {"CSV Files (*.csv)"});
+    const auto chosen = ctx.host.askSaveFile("Results File Name", {"CSV Files (*.csv)"});
     if (!chosen || chosen->name.empty()) return;
     const std::string path = withEnding(*chosen, {".csv"});
     if (std::string problem = io::writeResultsCsv(path, rows, place); !problem.empty())
-        sink_.show(problem, kExportCaption, MessageIcon::Warning);
+        ctx.sink.show(problem, kExportCaption, MessageIcon::Warning);
 }
 
 // " Save etalons...": the alphabet as CSV or JSON, as the ending or the filter says.
-void CommandHandler::saveEtalons() {
+void saveEtalons(CommandContext& ctx) {
     const auto chosen =
-        host_.askSaveFile("Etalons File Name", {"CSV Files (*.csv)", "JSON Files (*.json)"});
+        ctx.host.askSaveFile("Etalons File Name", {"CSV Files (*.csv)", "JSON Files (*.json)"});
     if (!chosen || chosen->name.empty()) return;
     const std::string path = withEnding(*chosen, {".csv", ".json"});
     const auto format = io::alphabetFormatOfPath(path);
     if (!format) {
-        sink_.show(path + ": an etalon file ends in .csv or .json.", kSaveEtalonsCaption,
-                   MessageIcon::Warning);
+        ctx.sink.show(path + ": an etalon file ends in .csv or .json.", kSaveEtalonsCaption,
+                      MessageIcon::Warning);
         return;
     }
-    if (std::string problem = io::writeAlphabetFile(path, alphabetOf(state_), *format);
+    if (std::string problem = io::writeAlphabetFile(path, alphabetOf(ctx.state), *format);
         !problem.empty()) {
-        sink_.show(problem, kSaveEtalonsCaption, MessageIcon::Warning);
+        ctx.sink.show(problem, kSaveEtalonsCaption, MessageIcon::Warning);
     }
 }
 
 // " Open etalons...": a new alphabet, all of it in the working set. The
 // series follows it: a recording is read again for the new etalons, a made
 // series is made anew, since its truth belonged to the old ones.
-void CommandHandler::openEtalons() {
-    AppState& s = state_;
-    const auto path =
-        host_.askOpenFile("Open etalons", {"Etalon files (*.csv *.txt *.json)", "All files (*)"});
+void openEtalons(CommandContext& ctx) {
+    AppState& s = ctx.state;
+    const auto path = ctx.host.askOpenFile("Open etalons",
+                                           {"Etalon files (*.csv *.txt *.json)", "All files (*)"});
     if (!path || path->empty()) return;
     const auto format = io::alphabetFormatOfPath(*path);
     if (!format) {
-        return refuseFile(*path + ": an etalon file ends in .csv, .txt or .json.",
+        return refuseFile(ctx.sink, *path + ": an etalon file ends in .csv, .txt or .json.",
                           kOpenEtalonsCaption);
     }
     std::vector<PulseHeader> etalons;
     if (std::string problem = io::readAlphabetFile(*path, *format, etalons); !problem.empty())
-        return refuseFile(problem, kOpenEtalonsCaption);
+        return refuseFile(ctx.sink, problem, kOpenEtalonsCaption);
     const auto count = static_cast<uint16_t>(etalons.size());
     const uint16_t length = etalons[0].wSize;
 
@@ -275,15 +280,16 @@ void CommandHandler::openEtalons() {
     if (loaded) {
         const SeriesHeader& old = *s.lpSeriesHeader;
         std::string problem;
-        recording = recordingSeries(sink_, old.noisyData(), old.wImpulseQuantity, s.wTmin, s.wTmax,
-                                    s.wProcessingLevel, etalons, problem);
+        recording = recordingSeries(ctx.sink, old.noisyData(), old.wImpulseQuantity, s.wTmin,
+                                    s.wTmax, s.wProcessingLevel, etalons, problem);
         if (!recording) {
-            if (!problem.empty()) refuseFile(problem, kOpenEtalonsCaption);
+            if (!problem.empty()) refuseFile(ctx.sink, problem, kOpenEtalonsCaption);
             return;
         }
     } else if (seriesGeometryFault(s.dwSeriesLength, length, s.wTmin, s.wTmax) !=
                GeometryFault::None) {
         return refuseFile(
+            ctx.sink,
             *path + ": its etalons are " + std::to_string(length) +
                 " samples long, which a series of " + std::to_string(s.dwSeriesLength) +
                 " samples with intervals from " + std::to_string(s.wTmin) + " to " +
@@ -301,25 +307,24 @@ void CommandHandler::openEtalons() {
     s.wEtalonLength = length;
     s.wPulseAmplitude = static_cast<uint16_t>(largestMagnitude(alphabetOf(s)));
     s.bAlphabetReady = 1;
-    adoptAlphabetSelection();
+    adoptAlphabetSelection(s);
     if (loaded) {
         linkAlphabet(*recording, s);
         s.lpSeriesHeader = std::move(recording);
     } else {
-        makeSeriesFromState(s, sink_);
+        makeSeriesFromState(s, ctx.sink);
     }
     s.lpChainsHeader = getChainsHeader(
-        sink_, 10,
+        ctx.sink, 10,
         std::max<uint16_t>(s.wMaxPulses, s.lpSeriesHeader ? s.lpSeriesHeader->wMaxPulses : 0),
         std::move(s.lpChainsHeader));
     s.nDisplayMode = DisplayMode::AlphabetGrid;
     s.bRepaintButtons = 1;
-    host_.invalidate(nullptr, true);
+    ctx.host.invalidate(nullptr, true);
 }
 
 // Everything that names etalons starts over with the new alphabet.
-void CommandHandler::adoptAlphabetSelection() {
-    AppState& s = state_;
+static void adoptAlphabetSelection(AppState& s) {
     const uint16_t count = s.wEtalonsNumber;
     std::fill(s.selectedFlags.begin(), s.selectedFlags.end(), int16_t{0});
     std::fill(s.selectedFlags.begin() + 1, s.selectedFlags.begin() + 1 + count, int16_t{1});
@@ -356,11 +361,11 @@ void CommandHandler::adoptAlphabetSelection() {
 }
 
 // " Etalon from series...": samples of the current series become one etalon.
-void CommandHandler::etalonFromSeries() {
-    AppState& s = state_;
+void etalonFromSeries(CommandContext& ctx) {
+    AppState& s = ctx.state;
     if (!s.lpSeriesHeader) {
-        sink_.show("There is no series to cut an etalon from.", kCutCaption,
-                   MessageIcon::Information);
+        ctx.sink.show("There is no series to cut an etalon from.", kCutCaption,
+                      MessageIcon::Information);
         return;
     }
     const SeriesHeader& series = *s.lpSeriesHeader;
@@ -372,8 +377,8 @@ void CommandHandler::etalonFromSeries() {
     if (series.wRestoredQuantity > 0 && !series.lpRestoredPositions.empty())
         values.firstSample =
             static_cast<uint32_t>(std::max<int16_t>(series.lpRestoredPositions[0], 0));
-    host_.runDialog(kDialogEtalonFromSeries, etalonFromSeriesTemplate(),
-                    etalonFromSeriesProcedure(values));
+    ctx.host.runDialog(kDialogEtalonFromSeries, etalonFromSeriesTemplate(),
+                       etalonFromSeriesProcedure(values));
     if (!values.accepted) return;
 
     PulseHeader cut;
@@ -386,14 +391,15 @@ void CommandHandler::etalonFromSeries() {
         problem =
             io::sumWrapProblem(series.noisyData(), next, std::max<uint16_t>(series.wMaxPulses, 1));
     }
-    if (!problem.empty()) return refuseFile(problem, kCutCaption);
+    if (!problem.empty()) return refuseFile(ctx.sink, problem, kCutCaption);
     s.alphabet[number - 1] = std::move(cut);
     s.alphabet[number - 1].wNumber = number;
     // The grid draws every etalon within the amplitude.
     s.wPulseAmplitude = std::max<uint16_t>(s.wPulseAmplitude, largestMagnitude(alphabetOf(s)));
     s.nDisplayMode = DisplayMode::AlphabetGrid;
     s.bRepaintButtons = 1;
-    host_.invalidate(nullptr, true);
+    ctx.host.invalidate(nullptr, true);
 }
 
+}  // namespace commands
 }  // namespace etalon

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <string>
 
-#include "app/command_handler.h"
 #include "app/main_menu.h"
 #include "app/presses.h"
+#include "app/series_commands.h"
 #include "dialogs/dialog_text.h"
 #include "series/series_generator.h"
 

@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
-#include "app/command_handler.h"
 #include "app/main_menu.h"
+#include "app/series_commands.h"
+#include "app/subset_handover.h"
 #include "series/subsets.h"
 
 namespace etalon {

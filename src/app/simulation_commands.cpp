@@ -1,5 +1,7 @@
 // The commands of the statistical simulation: its ranges, the run behind a
 // progress dialog, the statistics view and the table export.
+#include "app/simulation_commands.h"
+
 #include <oneapi/tbb/task_arena.h>
 
 #include <atomic>
@@ -11,8 +13,8 @@
 #include <span>
 #include <string>
 
-#include "app/command_handler.h"
 #include "app/main_menu.h"
+#include "app/series_commands.h"
 #include "dialogs/simulation_dialogs.h"
 #include "export/atomic_file.h"
 #include "graphs/stat_plot_text.h"
@@ -50,20 +52,26 @@ std::string parameterSummary(const AppState& s) {
 
 }  // namespace
 
+namespace commands {
+
+// Declared ahead: each follows the command that calls it.
+static void runSimulation(CommandContext& ctx, std::unique_ptr<SeriesHeader> series);
+static void noteUnusableUpperBound(CommandContext& ctx, double bound);
+
 // 40012: the ranges, a summary, the records, the run, then the plots.
-void CommandHandler::statisticalSimulation() {
-    AppState& s = state_;
+void statisticalSimulation(CommandContext& ctx) {
+    AppState& s = ctx.state;
     s.wLostLevel = s.wNewLostLevel;
     s.wMakingLevel = s.wNewMakingLevel;
     s.wProcessingLevel = s.wNewProcessingLevel;
-    host_.sendCommand(kCmdLocationParameters);
+    ctx.host.sendCommand(kCmdLocationParameters);
     if (!s.bDialogAccepted) return;
-    sink_.show(parameterSummary(s), "getPulseEstAsRepeats", MessageIcon::None);
+    ctx.sink.show(parameterSummary(s), "getPulseEstAsRepeats", MessageIcon::None);
     // The run sizes and fills a copy: the window's series stays as it is
     // until a run completes, so Cancel has nothing to give back.
-    const auto refuse = [this] {
-        sink_.show("Не могу выделить память для lpCutOffSeriesHeader!",
-                   " About getCutOffSeriesHeader ", MessageIcon::Warning);
+    const auto refuse = [&ctx] {
+        ctx.sink.show("Не могу выделить память для lpCutOffSeriesHeader!",
+                      " About getCutOffSeriesHeader ", MessageIcon::Warning);
     };
     std::unique_ptr<SeriesHeader> series;
     try {
@@ -72,27 +80,28 @@ void CommandHandler::statisticalSimulation() {
         refuse();
         return;
     }
-    series = getCutOffSeriesHeader(sink_, s.wEtalonsNumber, s.wEtalonLength, s.wTmin, s.wTmax,
+    series = getCutOffSeriesHeader(ctx.sink, s.wEtalonsNumber, s.wEtalonLength, s.wTmin, s.wTmax,
                                    s.dwSeriesLength, std::move(series));
     if (!series) {
         refuse();
         return;
     }
-    runSimulation(std::move(series));
+    runSimulation(ctx, std::move(series));
 }
 
 // Runs on copies: only a complete run replaces the error record, the series
 // record and the streams, so Cancel leaves the previous simulation showable.
-void CommandHandler::runSimulation(std::unique_ptr<SeriesHeader> series) {
-    AppState& s = state_;
-    auto errors = getRestErrHeader(sink_, s.wPulsesSteps, s.wNoiseSteps, s.wRepeats, nullptr);
+static void runSimulation(CommandContext& ctx, std::unique_ptr<SeriesHeader> series) {
+    AppState& s = ctx.state;
+    auto errors = getRestErrHeader(ctx.sink, s.wPulsesSteps, s.wNoiseSteps, s.wRepeats, nullptr);
     if (!errors) {
-        sink_.show("Нет RestoreErrorHeader!", " About RestoreErrorHeader ", MessageIcon::None);
+        ctx.sink.show("Нет RestoreErrorHeader!", " About RestoreErrorHeader ", MessageIcon::None);
         return;
     }
-    if (!initRestErrHeader(sink_, s.wPulsesSteps, s.wMinPulses, s.wPulsesIncrement, s.wNoiseSteps,
-                           s.wNoiseInitial, s.wNoiseIncrement, s.wRepeats, errors.get())) {
-        sink_.show("Ошибка initRestErrHeader!", " About RestoreErrorHeader ", MessageIcon::None);
+    if (!initRestErrHeader(ctx.sink, s.wPulsesSteps, s.wMinPulses, s.wPulsesIncrement,
+                           s.wNoiseSteps, s.wNoiseInitial, s.wNoiseIncrement, s.wRepeats,
+                           errors.get())) {
+        ctx.sink.show("Ошибка initRestErrHeader!", " About RestoreErrorHeader ", MessageIcon::None);
         return;
     }
     // The matched filter is scored beside the exact procedure; a completed run
@@ -128,20 +137,20 @@ void CommandHandler::runSimulation(std::unique_ptr<SeriesHeader> series) {
     // and never lets it out onto the progress thread.
     tbb::task_arena everyCore;
     const MemoryBudget budget = memoryBudget(std::nullopt, "");
-    const bool finished = host_.runWithProgress(
+    const bool finished = ctx.host.runWithProgress(
         " Statistical Simulation", total, [&](platform::ProgressChannel& channel) {
             SimulationOptions options;
             options.arena = &everyCore;
             // The dialog's own flag: the restorations in progress poll it too.
             options.cancel = &channel.cancelFlag();
-            options.procedures = &procedures_;
+            options.procedures = &ctx.procedures;
             options.memoryBudget = &budget;
             options.progress = [&](uint32_t done) { channel.report(done); };
             result = statCutoffVarnel(setupSink, run, records, options);
         });
     for (const auto& m : setup.messages())
-        sink_.show(m.text, m.caption, m.icon);
-    showSeriesReports(sink_, result);
+        ctx.sink.show(m.text, m.caption, m.icon);
+    showSeriesReports(ctx.sink, result);
     if (!finished || !result.completed()) return;
 
     if (s.lpSeriesHeader) {
@@ -156,14 +165,14 @@ void CommandHandler::runSimulation(std::unique_ptr<SeriesHeader> series) {
     s.lpBaselineErrorHeader = std::move(baseline);  // none when this run did not compare
     s.simulationStartTime = result.startTime;
     s.simulationEndTime = result.endTime;
-    host_.enableMenuItem(kCmdShowStatSimulation, true);
-    host_.sendCommand(kCmdShowStatSimulation);
+    ctx.host.enableMenuItem(kCmdShowStatSimulation, true);
+    ctx.host.sendCommand(kCmdShowStatSimulation);
 }
 
 // kCmdLocationParameters: dialogs 105 and 110; false when either was cancelled.
-bool CommandHandler::locationParameters() {
-    AppState& s = state_;
-    host_.sendCommand(kCmdSeriesParameters);
+bool locationParameters(CommandContext& ctx) {
+    AppState& s = ctx.state;
+    ctx.host.sendCommand(kCmdSeriesParameters);
     if (!s.bDialogAccepted) return false;
     const PulseCountBounds bounds =
         pulseCountBounds(s.dwDlgSeriesLength, s.wEtalonLength, s.wDlgTmin, s.wDlgTmax);
@@ -187,8 +196,8 @@ bool CommandHandler::locationParameters() {
     values.repeats = s.wRepeats;
     values.geometryMaxPulses = bounds.maxPulses;
     values.maxNoiseLevel = maxNoiseLevelFor(static_cast<int16_t>(s.wPulseAmplitude));
-    host_.runDialog(kDialogLocationParameters, locationParametersTemplate(),
-                    locationParametersProcedure(values));
+    ctx.host.runDialog(kDialogLocationParameters, locationParametersTemplate(),
+                       locationParametersProcedure(values));
     s.bDialogAccepted = values.accepted;
     if (!values.accepted) return false;
     s.wDlgMinPulses = values.dlgMinPulses;
@@ -214,8 +223,8 @@ bool CommandHandler::locationParameters() {
 }
 
 // 40015: the plots of the last complete simulation.
-void CommandHandler::showStatisticalSimulation() {
-    AppState& s = state_;
+void showStatisticalSimulation(CommandContext& ctx) {
+    AppState& s = ctx.state;
     if (!s.lpRestErrorHeader || !s.lpRestErrorHeader->ifComplete) return;
     s.wMainView = MainView::Statistics;
     StatisticsViewValues values;
@@ -225,29 +234,29 @@ void CommandHandler::showStatisticalSimulation() {
     values.upperBound = s.dUpperBound;
     values.boundsIncluded = s.bBoundsIncluded;
     if (s.wTaskType == TaskCode::Recognition) {
-        host_.runDialog(kDialogRecognitionStatisticsView, recognitionStatisticsViewTemplate(),
-                        recognitionStatisticsViewProcedure(values));
+        ctx.host.runDialog(kDialogRecognitionStatisticsView, recognitionStatisticsViewTemplate(),
+                           recognitionStatisticsViewProcedure(values));
     } else {
-        host_.runDialog(kDialogStatisticsView, statisticsViewTemplate(),
-                        statisticsViewProcedure(values));
+        ctx.host.runDialog(kDialogStatisticsView, statisticsViewTemplate(),
+                           statisticsViewProcedure(values));
     }
-    if (values.fixedUpperBound) noteUnusableUpperBound(values.upperBound);
+    if (values.fixedUpperBound) noteUnusableUpperBound(ctx, values.upperBound);
     s.nErrorKind = values.errorKind;
     s.nViewCase = values.viewCase;
     s.bFixedUpperBound = values.fixedUpperBound;
     s.dUpperBound = values.upperBound;
     s.bBoundsIncluded = values.boundsIncluded;
     s.nStatPlotMode = statPlotMode(s.nErrorKind, s.nViewCase, s.bBoundsIncluded != 0);
-    repaintGraphArea(true);
-    repaintButtonColumn();
+    ctx.repaintGraphArea(true);
+    ctx.repaintButtonColumn();
     s.bRepaintButtons = 0;
-    repaintFlaggedSelectors();
+    ctx.repaintFlaggedSelectors();
     s.nDisplayMode = DisplayMode::Results;
 }
 
 // A fixed bound the plot cannot use as it stands is kept, and the user told
 // what the plot does with it instead.
-void CommandHandler::noteUnusableUpperBound(double bound) {
+static void noteUnusableUpperBound(CommandContext& ctx, double bound) {
     char text[200];
     if (bound <= 0) {
         std::snprintf(text, sizeof text,
@@ -262,18 +271,18 @@ void CommandHandler::noteUnusableUpperBound(double bound) {
     } else {
         return;
     }
-    sink_.show(text, " Show Statistical Simulation", MessageIcon::Information);
+    ctx.sink.show(text, " Show Statistical Simulation", MessageIcon::Information);
 }
 
 // 40034: the grid of the last complete simulation as CSV, all or nothing.
-void CommandHandler::exportSimulationTable() {
-    const RestErrorHeader* errors = state_.lpRestErrorHeader.get();
+void exportSimulationTable(CommandContext& ctx) {
+    const RestErrorHeader* errors = ctx.state.lpRestErrorHeader.get();
     if (!errors || !errors->ifComplete) {
-        sink_.show("There is no complete statistical simulation to export yet.",
-                   " Export simulation table ", MessageIcon::Information);
+        ctx.sink.show("There is no complete statistical simulation to export yet.",
+                      " Export simulation table ", MessageIcon::Information);
         return;
     }
-    const auto chosen = host_.askSaveFile("Simulation Table File Name", {"CSV Files (*.csv)"});
+    const auto chosen = ctx.host.askSaveFile("Simulation Table File Name", {"CSV Files (*.csv)"});
     if (!chosen || chosen->name.empty()) return;
     std::filesystem::path path(chosen->name);
     if (!path.has_extension()) path += ".csv";
@@ -281,10 +290,11 @@ void CommandHandler::exportSimulationTable() {
     const FileWriteResult written = writeFileAtomically(
         path, std::span(reinterpret_cast<const uint8_t*>(csv.data()), csv.size()));
     if (!written.ok()) {
-        sink_.show("The table could not be written to " + path.string() + ": " +
-                       std::strerror(written.errorNumber) + ". Nothing was changed on disk.",
-                   " Export simulation table ", MessageIcon::Warning);
+        ctx.sink.show("The table could not be written to " + path.string() + ": " +
+                          std::strerror(written.errorNumber) + ". Nothing was changed on disk.",
+                      " Export simulation table ", MessageIcon::Warning);
     }
 }
 
+}  // namespace commands
 }  // namespace etalon

@@ -6,6 +6,7 @@
 #include "app/main_menu.h"
 #include "app/painting.h"
 #include "app/presses.h"
+#include "app/restoring_commands.h"
 #include "platform/message_box.h"
 #include "platform/png_image.h"
 #include "platform/svg_recorder.h"
