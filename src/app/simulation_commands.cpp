@@ -18,8 +18,8 @@
 #include "dialogs/simulation_dialogs.h"
 #include "export/atomic_file.h"
 #include "graphs/stat_plot_text.h"
-#include "processing/matched_filter.h"
 #include "series/series_generator.h"
+#include "simulation/simulation_grid.h"
 #include "simulation/simulation_table.h"
 #include "simulation/stat_cutoff_varnel.h"
 
@@ -104,14 +104,6 @@ static void runSimulation(CommandContext& ctx, std::unique_ptr<SeriesHeader> ser
         ctx.sink.show("Ошибка initRestErrHeader!", " About RestoreErrorHeader ", MessageIcon::None);
         return;
     }
-    // The matched filter is scored beside the exact procedure; a completed run
-    // hands back its grid, shaped as the exact one. The tuples tasks have none
-    // and run as they always did.
-    std::unique_ptr<RestErrorHeader> baseline;
-    if (s.bCompareMatchedFilter &&
-        matchedFilterRestores(chooseRestoringProcedure(s.wEffectiveTask, s.wSeriesType)))
-        baseline = std::make_unique<RestErrorHeader>();
-
     RandomStreams streams = s.streams;
     int32_t debugging = s.bDebuggingRepeat;
     SimulationRun run;
@@ -126,6 +118,12 @@ static void runSimulation(CommandContext& ctx, std::unique_ptr<SeriesHeader> ser
     run.amplitude = static_cast<int16_t>(s.wPulseAmplitude);
     run.subsetProceeding = s.wSubsetProceeding;
     run.debuggingRepeat = &debugging;
+    // The matched filter is scored beside the exact procedure; a completed run
+    // hands back its grid, shaped as the exact one. The tuples tasks have none
+    // and run as they always did.
+    std::unique_ptr<RestErrorHeader> baseline;
+    if (s.bCompareMatchedFilter && baselineApplies(run))
+        baseline = std::make_unique<RestErrorHeader>();
     const SimulationRecords records{errors.get(), series.get(), &streams, baseline.get()};
 
     // Set-up refusals are shown after the dialog has closed.
