@@ -20,10 +20,9 @@ namespace etalon::python {
 namespace py = pybind11;
 
 void RecordingSink::raiseReports() const {
-    if (texts.empty()) return;
-    // The core's allocation failures all say "no memory for ...".
-    if (texts.front().starts_with("Нет памяти")) throw std::bad_alloc();
-    throw py::value_error(texts.front());
+    if (reports.empty()) return;
+    if (reports.front().outOfMemory) throw std::bad_alloc();
+    throw py::value_error(reports.front().text);
 }
 
 namespace {
@@ -55,11 +54,11 @@ Restored restoreSamples(std::span<const int16_t> samples, const RestoringCall& c
     how.processingLevel = call.processingLevel;
     how.alphabet = call.alphabet;
     how.fitted = fitted;
-    std::string problem;
-    auto series = io::seriesFromRecording(sink, samples, how, problem);
-    if (!problem.empty()) {
-        const bool count = problem.starts_with("a count of");
-        throw py::value_error((count ? "pulses: " : "samples: ") + problem);
+    io::RecordingRefusal refusal;
+    auto series = io::seriesFromRecording(sink, samples, how, refusal);
+    if (refusal.refused()) {
+        const bool count = refusal.reason == io::RecordingRefusal::Reason::PulseCount;
+        throw py::value_error((count ? "pulses: " : "samples: ") + refusal.text);
     }
     if (!series) throw std::bad_alloc();
 
@@ -67,29 +66,16 @@ Restored restoreSamples(std::span<const int16_t> samples, const RestoringCall& c
     const RestoringProcedure procedure = chooseRestoringProcedure(call.task, type);
     if (call.matchedFilter && !matchedFilterRestores(procedure))
         throw py::value_error("method: the matched filter restores single pulses, not tuples");
-    std::vector<std::span<const int32_t>> patterns;
-    if (!call.patterns.empty()) {
-        std::vector<int32_t> lengths;
-        std::size_t longest = 0;
-        for (const auto& p : call.patterns) {
-            lengths.push_back(static_cast<int32_t>(p.size()));
-            patterns.emplace_back(p);
-            longest = std::max(longest, p.size());
-        }
-        if (!addSomeSelectedSubsetToSeriesHeader(
-                sink, lengths, patterns, static_cast<uint16_t>(patterns.size()),
-                static_cast<uint16_t>(longest),
-                call.pick == 0 ? static_cast<int>(patterns.size()) : call.pick, 4, 1, series.get()))
-            sink.raiseReports();
-        // The procedure reads the patterns as the record stores them.
-        patterns.clear();
-    }
+    if (!call.patterns.empty() &&
+        !storePatterns(sink, call.patterns, call.pick, 4, 1, series.get()))
+        sink.raiseReports();
+    // The procedure reads the patterns as the record stores them.
     std::vector<std::vector<int32_t>> stored;
     for (std::size_t g = 0; g < series->wSubsets; ++g) {
         const auto row = series->storedSubset(g);
         stored.emplace_back(row.begin(), row.end());
     }
-    patterns.assign(stored.begin(), stored.end());
+    const std::vector<std::span<const int32_t>> patterns(stored.begin(), stored.end());
 
     const uint16_t room =
         std::max(series->wMaxPulses,

@@ -17,14 +17,22 @@ namespace etalon::python {
 // Remembers what the core reported, so the call can raise it afterwards.
 class RecordingSink final : public MessageSink {
   public:
+    struct Report {
+        std::string text;
+        bool outOfMemory = false;
+    };
     int show(std::string_view text, std::string_view, MessageIcon) override {
-        texts.emplace_back(text);
+        reports.push_back({std::string(text), false});
         return kMessageOk;
     }
-    // Raises what was reported: MemoryError for the allocation failures,
+    int showOutOfMemory(std::string_view text, std::string_view, MessageIcon) override {
+        reports.push_back({std::string(text), true});
+        return kMessageOk;
+    }
+    // Raises the first report: MemoryError for an allocation failure,
     // ValueError for the rest (settings the core refused).
     void raiseReports() const;
-    std::vector<std::string> texts;
+    std::vector<Report> reports;
 };
 
 // The memory budget refused the work before it started; raised as MemoryError.

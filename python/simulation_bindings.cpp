@@ -24,10 +24,10 @@
 #include "base/memory_budget.h"
 #include "bindings.h"
 #include "io/geometry_text.h"
-#include "processing/matched_filter.h"
 #include "restoring_calls.h"
 #include "series/series_generator.h"
 #include "series/subsets.h"
+#include "simulation/simulation_grid.h"
 #include "simulation/stat_cutoff_varnel.h"
 #include "streams.h"
 
@@ -135,24 +135,27 @@ Simulation simulate(const py::kwargs& kw) {
     const auto initPosition =
         static_cast<uint16_t>(whole(get("init_position", py::int_(1)), "init_position", 1, 65535));
 
-    const PulseCountBounds b = pulseCountBounds(length, pulseLength, bounds.tmin, bounds.tmax);
-    const int64_t least = std::max<int64_t>(b.minPulses, 1);
+    const PulseCountRange range =
+        simulationPulseRange(pulseCountBounds(length, pulseLength, bounds.tmin, bounds.tmax));
     const py::object fromArg = get("pulses_from", py::none()), toArg = get("pulses_to", py::none());
     const int64_t from =
-        fromArg.is_none() ? least : whole(fromArg, "pulses_from", least, b.maxPulses);
+        fromArg.is_none() ? range.least : whole(fromArg, "pulses_from", range.least, range.most);
     const int64_t to =
-        toArg.is_none() ? b.maxPulses : whole(toArg, "pulses_to", least, b.maxPulses);
-    if (from > to)
-        throw py::value_error("pulses_from: " + std::to_string(from) +
-                              " is above the largest count " + std::to_string(to));
+        toArg.is_none() ? range.most : whole(toArg, "pulses_to", range.least, range.most);
     const auto step = whole(get("pulses_step", py::int_(1)), "pulses_step", 1, 65535);
-    const auto noiseFrom = whole(get("noise_from", py::int_(0)), "noise_from", 0, 5439);
+    const auto noiseFrom =
+        whole(get("noise_from", py::int_(0)), "noise_from", 0, kLargestNoiseLevel);
     const auto noiseSteps = whole(get("noise_steps", py::int_(29)), "noise_steps", 1, 65535);
-    const auto noiseStep = whole(get("noise_step", py::int_(5)), "noise_step", 0, 5439);
-    const int64_t lastNoise = noiseFrom + noiseStep * (noiseSteps - 1);
-    if (lastNoise > maxNoiseLevelFor(kPulseAmplitude))
-        throw py::value_error("noise_steps: the last noise level " + std::to_string(lastNoise) +
-                              " is above " + std::to_string(maxNoiseLevelFor(kPulseAmplitude)) +
+    const auto noiseStep =
+        whole(get("noise_step", py::int_(5)), "noise_step", 0, kLargestNoiseLevel);
+    // Each count was checked against the range as it was read.
+    const GridCheck check = checkSimulationGrid(from, to, noiseFrom, noiseSteps, noiseStep, range);
+    if (check.fault == GridFault::PulsesFromAboveTo)
+        throw py::value_error("pulses_from: " + std::to_string(check.value) +
+                              " is above the largest count " + std::to_string(check.bound));
+    if (check.fault == GridFault::LastNoiseAboveCeiling)
+        throw py::value_error("noise_steps: the last noise level " + std::to_string(check.value) +
+                              " is above " + std::to_string(check.bound) +
                               " (more could overflow the 16-bit samples)");
     const auto repeats = whole(get("repeats", py::int_(100)), "repeats", 1, 65535);
     const auto threads = whole(get("threads", py::int_(0)), "threads", 0, 1024);
@@ -179,33 +182,19 @@ Simulation simulate(const py::kwargs& kw) {
         const int pick = pickArg.is_none()
                              ? static_cast<int>(patterns.size())
                              : static_cast<int>(whole(pickArg, "pick", 1, patterns.size()));
-        std::vector<int32_t> lengths;
-        std::vector<std::span<const int32_t>> lists;
-        std::size_t longest = 0;
-        for (const auto& p : patterns) {
-            lengths.push_back(static_cast<int32_t>(p.size()));
-            lists.emplace_back(p);
-            longest = std::max(longest, p.size());
-        }
-        if (!addSomeSelectedSubsetToSeriesHeader(
-                sink, lengths, lists, static_cast<uint16_t>(patterns.size()),
-                static_cast<uint16_t>(longest), pick, employment, initPosition, series.get()))
+        if (!storePatterns(sink, patterns, pick, employment, initPosition, series.get()))
             sink.raiseReports();
     }
     if (const py::object s = get("subset", py::none()); !s.is_none())
         setSelectedSubset(numbersFrom(s, "subset", etalonCount), employment, initPosition,
                           series.get());
 
-    const PulseGrid pulseGrid = pulseGridFor(static_cast<uint16_t>(from), static_cast<uint16_t>(to),
-                                             static_cast<uint16_t>(step));
-    auto errors = getRestErrHeader(sink, pulseGrid.steps, static_cast<uint16_t>(noiseSteps),
-                                   static_cast<uint32_t>(repeats), nullptr);
-    if (!errors ||
-        !initRestErrHeader(sink, pulseGrid.steps, static_cast<uint16_t>(from), pulseGrid.increment,
-                           static_cast<uint16_t>(noiseSteps), static_cast<uint16_t>(noiseFrom),
-                           static_cast<uint16_t>(noiseStep), static_cast<uint32_t>(repeats),
-                           errors.get()))
-        sink.raiseReports();
+    const SimulationGrid ranges{static_cast<uint16_t>(from),       static_cast<uint16_t>(to),
+                                static_cast<uint16_t>(step),       static_cast<uint16_t>(noiseFrom),
+                                static_cast<uint16_t>(noiseSteps), static_cast<uint16_t>(noiseStep),
+                                static_cast<uint32_t>(repeats)};
+    auto errors = makeErrorGrid(sink, ranges);
+    if (!errors) sink.raiseReports();
 
     SimulationRun run;
     run.alphabet = alphabet;
@@ -216,8 +205,7 @@ Simulation simulate(const py::kwargs& kw) {
     run.makingLevel = level;
     run.processingLevel = processingLevel;
     run.subsetProceeding = proceeding;
-    if (baseline &&
-        !matchedFilterRestores(chooseRestoringProcedure(run.effectiveTask, run.seriesType)))
+    if (baseline && !baselineApplies(run))
         throw py::value_error("baseline: the matched filter restores single pulses, not tuples");
     const MemoryBudget budget = memoryBudget(limit, "memory_limit");
     const uint32_t total = simulationSeriesCount(*errors);
@@ -291,14 +279,14 @@ Simulation simulate(const py::kwargs& kw) {
     if (interrupted) throw py::error_already_set();
     if (!progress.is_none() && done.load() != shown) progress(done.load(), total);
     if (result.outcome == SimulationOutcome::Refused)
-        throw MemoryRefused(sink.texts.empty() ? "the run does not fit in memory"
-                                               : sink.texts.front());
+        throw MemoryRefused(sink.reports.empty() ? "the run does not fit in memory"
+                                                 : sink.reports.front().text);
     if (!result.completed()) {
         sink.raiseReports();
         throw std::runtime_error("the simulation did not complete");
     }
     for (const auto& m : result.messages)
-        sink.texts.push_back(m.text);
+        sink.reports.push_back({m.text, m.outOfMemory});
     sink.raiseReports();
     lease.keep();
 

@@ -44,7 +44,7 @@ void linkAlphabet(SeriesHeader& series, AppState& s) {
 std::unique_ptr<SeriesHeader> recordingSeries(MessageSink& sink, std::span<const int16_t> samples,
                                               uint16_t pulses, uint16_t tmin, uint16_t tmax,
                                               uint16_t level, std::span<const PulseHeader> etalons,
-                                              std::string& problem) {
+                                              io::RecordingRefusal& refusal) {
     io::RecordingProcessing how;
     how.tmin = tmin;
     how.tmax = tmax;
@@ -53,7 +53,7 @@ std::unique_ptr<SeriesHeader> recordingSeries(MessageSink& sink, std::span<const
     how.alphabet = etalons;
     // Every etalon, not only the working set: the set changes without the series being read again.
     how.fitted = etalons;
-    return io::seriesFromRecording(sink, samples, how, problem);
+    return io::seriesFromRecording(sink, samples, how, refusal);
 }
 
 int16_t largestMagnitude(std::span<const PulseHeader> etalons) {
@@ -160,12 +160,12 @@ void openSeries(CommandContext& ctx) {
     ctx.host.runDialog(kDialogOpenSeries, openSeriesTemplate(), openSeriesProcedure(values));
     if (!values.accepted) return;
 
-    std::string problem;
+    io::RecordingRefusal refusal;
     auto series =
         recordingSeries(ctx.sink, recording.samples, values.dlgPulses, values.dlgTmin,
-                        values.dlgTmax, values.dlgProcessingLevel, alphabetOf(s), problem);
+                        values.dlgTmax, values.dlgProcessingLevel, alphabetOf(s), refusal);
     if (!series) {
-        if (!problem.empty()) refuseFile(ctx.sink, problem, kOpenSeriesCaption);
+        if (refusal.refused()) refuseFile(ctx.sink, refusal.text, kOpenSeriesCaption);
         return;
     }
     auto chains = getChainsHeader(ctx.sink, 10, std::max(s.wMaxPulses, series->wMaxPulses),
@@ -279,11 +279,11 @@ void openEtalons(CommandContext& ctx) {
     const bool loaded = s.bSeriesWithoutTruth && s.lpSeriesHeader;
     if (loaded) {
         const SeriesHeader& old = *s.lpSeriesHeader;
-        std::string problem;
+        io::RecordingRefusal refusal;
         recording = recordingSeries(ctx.sink, old.noisyData(), old.wImpulseQuantity, s.wTmin,
-                                    s.wTmax, s.wProcessingLevel, etalons, problem);
+                                    s.wTmax, s.wProcessingLevel, etalons, refusal);
         if (!recording) {
-            if (!problem.empty()) refuseFile(ctx.sink, problem, kOpenEtalonsCaption);
+            if (refusal.refused()) refuseFile(ctx.sink, refusal.text, kOpenEtalonsCaption);
             return;
         }
     } else if (seriesGeometryFault(s.dwSeriesLength, length, s.wTmin, s.wTmax) !=

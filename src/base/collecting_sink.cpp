@@ -10,6 +10,12 @@ int CollectingSink::ItemSink::show(std::string_view text, std::string_view capti
     return kMessageOk;
 }
 
+int CollectingSink::ItemSink::showOutOfMemory(std::string_view text, std::string_view caption,
+                                              MessageIcon icon) {
+    owner_.add({item_, std::string(text), std::string(caption), icon, true});
+    return kMessageOk;
+}
+
 void CollectingSink::add(Message message) {
     const std::lock_guard lock(mutex_);
     messages_.push_back(std::move(message));

@@ -20,6 +20,7 @@ class CollectingSink {
         std::string text;
         std::string caption;
         MessageIcon icon = MessageIcon::None;
+        bool outOfMemory = false;
     };
 
     // What one work item reports into; safe to use from any thread.
@@ -27,6 +28,8 @@ class CollectingSink {
       public:
         ItemSink(CollectingSink& owner, std::size_t item) : owner_(owner), item_(item) {}
         int show(std::string_view text, std::string_view caption, MessageIcon icon) override;
+        int showOutOfMemory(std::string_view text, std::string_view caption,
+                            MessageIcon icon) override;
 
       private:
         CollectingSink& owner_;

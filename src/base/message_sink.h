@@ -19,6 +19,11 @@ class MessageSink {
   public:
     virtual ~MessageSink() = default;
     virtual int show(std::string_view text, std::string_view caption, MessageIcon icon) = 0;
+    // An allocation failure, shown as any report; a sink that acts on the
+    // kind of failure (Python raises MemoryError) overrides it.
+    virtual int showOutOfMemory(std::string_view text, std::string_view caption, MessageIcon icon) {
+        return show(text, caption, icon);
+    }
 };
 
 // Swallows everything; for callers that check results themselves.

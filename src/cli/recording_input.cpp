@@ -61,9 +61,9 @@ std::unique_ptr<SeriesHeader> loadRecording(StderrSink& sink, const RecordingArg
     how.processingLevel = settings.processingLevel;
     how.alphabet = settings.alphabet;
     how.fitted = fitted;
-    std::string problem;
-    auto series = io::seriesFromRecording(sink, recording.samples, how, problem);
-    if (!problem.empty()) throw BadInput{args.path + ": " + problem};
+    io::RecordingRefusal refusal;
+    auto series = io::seriesFromRecording(sink, recording.samples, how, refusal);
+    if (refusal.refused()) throw BadInput{args.path + ": " + refusal.text};
     // Said once the recording is taken, so a refusal stays one line.
     if (recording.scaled) {
         char factor[32];

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "io/file_ending.h"
 #include "io/sum_range.h"
 #include "io/text_file.h"
 #include "io/text_lines.h"
@@ -171,12 +172,7 @@ std::string alphabetFromRows(std::vector<std::vector<int16_t>> rows, const std::
 }
 
 std::optional<AlphabetFormat> alphabetFormatOfPath(std::string_view path) {
-    const std::size_t dot = path.rfind('.');
-    if (dot == std::string_view::npos || path.find('/', dot) != std::string_view::npos)
-        return std::nullopt;
-    std::string ending(path.substr(dot + 1));
-    for (char& c : ending)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string ending = fileEnding(path);
     if (ending == "json") return AlphabetFormat::Json;
     if (ending == "csv" || ending == "txt") return AlphabetFormat::Csv;
     return std::nullopt;

@@ -1,8 +1,8 @@
 #include "io/recording.h"
 
-#include <cctype>
 #include <charconv>
 
+#include "io/file_ending.h"
 #include "io/recording_readers.h"
 #include "io/recording_span.h"
 #include "io/text_lines.h"
@@ -10,13 +10,6 @@
 namespace etalon::io {
 
 namespace {
-
-std::string lowered(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
 
 // The column's index in `fields`, from its number or its name in the header.
 struct ColumnChoice {
@@ -36,10 +29,7 @@ ColumnChoice columnChoice(const std::string& column) {
 }  // namespace
 
 std::optional<RecordingFormat> recordingFormatOfPath(std::string_view path) {
-    const std::size_t dot = path.rfind('.');
-    if (dot == std::string_view::npos || path.find('/', dot) != std::string_view::npos)
-        return std::nullopt;
-    const std::string ending = lowered(path.substr(dot + 1));
+    const std::string ending = fileEnding(path);
     if (ending == "json") return RecordingFormat::Json;
     if (ending == "csv" || ending == "txt" || ending == "tsv") return RecordingFormat::Csv;
     if (ending == "wav") return RecordingFormat::Wav;

@@ -17,8 +17,8 @@ SeriesCode recordingSeriesType(bool knownCount, uint16_t processingLevel) {
 std::unique_ptr<SeriesHeader> seriesFromRecording(MessageSink& sink,
                                                   std::span<const int16_t> samples,
                                                   const RecordingProcessing& how,
-                                                  std::string& problem) {
-    problem.clear();
+                                                  RecordingRefusal& refusal) {
+    refusal = {};
     const auto n = static_cast<uint32_t>(samples.size());
     const auto etalons = static_cast<uint16_t>(how.alphabet.size());
     const uint16_t pulseLength = how.alphabet.empty() ? 0 : how.alphabet[0].wSize;
@@ -28,22 +28,27 @@ std::unique_ptr<SeriesHeader> seriesFromRecording(MessageSink& sink,
     };
     if (std::string why = geometryFaultText(n, pulseLength, how.tmin, how.tmax, words());
         !why.empty()) {
-        problem = why + ": no series of etalons of " + std::to_string(pulseLength) +
-                  " samples fits the recording";
+        refusal.reason = RecordingRefusal::Reason::Geometry;
+        refusal.text = why + ": no series of etalons of " + std::to_string(pulseLength) +
+                       " samples fits the recording";
         return nullptr;
     }
     PulseCountBounds bounds = pulseCountBounds(n, pulseLength, how.tmin, how.tmax);
     bounds.minPulses = std::max<uint16_t>(bounds.minPulses, 1);
     if (how.pulses && (*how.pulses < bounds.minPulses || *how.pulses > bounds.maxPulses)) {
-        problem = "a count of " + std::to_string(*how.pulses) + " pulses is outside " +
-                  std::to_string(bounds.minPulses) + ".." + std::to_string(bounds.maxPulses) +
-                  ", the counts " + std::to_string(n) + " samples with Tmin " +
-                  std::to_string(how.tmin) + " and Tmax " + std::to_string(how.tmax) + " hold";
+        refusal.reason = RecordingRefusal::Reason::PulseCount;
+        refusal.text = "a count of " + std::to_string(*how.pulses) + " pulses is outside " +
+                       std::to_string(bounds.minPulses) + ".." + std::to_string(bounds.maxPulses) +
+                       ", the counts " + std::to_string(n) + " samples with Tmin " +
+                       std::to_string(how.tmin) + " and Tmax " + std::to_string(how.tmax) + " hold";
         return nullptr;
     }
     const uint16_t q = how.pulses.value_or(0);
-    problem = sumWrapProblem(samples, how.fitted, how.pulses.value_or(bounds.maxPulses));
-    if (!problem.empty()) return nullptr;
+    refusal.text = sumWrapProblem(samples, how.fitted, how.pulses.value_or(bounds.maxPulses));
+    if (!refusal.text.empty()) {
+        refusal.reason = RecordingRefusal::Reason::Sums;
+        return nullptr;
+    }
 
     auto record = getCutOffSeriesHeader(sink, etalons, pulseLength, how.tmin, how.tmax, n, nullptr);
     if (!record) return nullptr;

@@ -26,6 +26,14 @@ struct RecordingProcessing {
     std::span<const PulseHeader> fitted;
 };
 
+// Why a recording gives no series, told in one line.
+struct RecordingRefusal {
+    enum class Reason { None, Geometry, PulseCount, Sums };
+    Reason reason = Reason::None;
+    std::string text;
+    bool refused() const { return reason != Reason::None; }
+};
+
 // Fixed or unfixed count; a cut-off type when the processing level is below 100.
 SeriesCode recordingSeriesType(bool knownCount, uint16_t processingLevel);
 
@@ -33,11 +41,11 @@ SeriesCode recordingSeriesType(bool knownCount, uint16_t processingLevel);
 // truth (true positions -1, etalons 0) and the pulse-count bounds of the
 // geometry; for a known count, that count and each pulse's position range as
 // making a series sets it. Refused in one line (geometry no series fits, a
-// count outside the bounds, sums that would wrap), with `problem` set and
-// null returned; null with `problem` empty after a reported allocation failure.
+// count outside the bounds, sums that would wrap), with `refusal` set and
+// null returned; null with no refusal after a reported allocation failure.
 std::unique_ptr<SeriesHeader> seriesFromRecording(MessageSink& sink,
                                                   std::span<const int16_t> samples,
                                                   const RecordingProcessing& how,
-                                                  std::string& problem);
+                                                  RecordingRefusal& refusal);
 
 }  // namespace etalon::io

@@ -162,8 +162,7 @@ void parse(const Json& document, uint16_t pulseLength, uint16_t etalons, SeriesF
     readGeometry(series, pulseLength, s);
     readPulseCounts(series, s);
     // The noise levels --noise takes.
-    s.wNoiseLevel =
-        static_cast<int16_t>(number(series, "wNoiseLevel", 0, kLargestNoiseLevel));
+    s.wNoiseLevel = static_cast<int16_t>(number(series, "wNoiseLevel", 0, kLargestNoiseLevel));
     s.wAmplitude = static_cast<int16_t>(number(series, "wAmplitude", i16lo, i16hi));
     s.lpPureData = array(series, "lpPureData", s.dwSeriesSize, i16lo, i16hi);
     s.lpNoisyData = array(series, "lpNoisyData", s.dwSeriesSize, i16lo, i16hi);

@@ -23,13 +23,13 @@ std::unique_ptr<ParamsHeader> getParamsHeader(MessageSink& sink, const SeriesHea
     if (!header) {
         header = allocateRecord<ParamsHeader>();
         if (!header) {
-            sink.show("Нет памяти для newParamsHeader!", " getParamsHeader ", MessageIcon::None);
+            sink.showOutOfMemory("Нет памяти для newParamsHeader!", " getParamsHeader ", MessageIcon::None);
             return nullptr;
         }
     }
     if (header->wReservedAreas < areas) {
         if (!allocateBuffer(header->pulsesSelectedAreas, static_cast<size_t>(areas))) {
-            sink.show("Нет памяти для newParamsHeader->pulsesSelectedAreas!", " getParamsHeader ",
+            sink.showOutOfMemory("Нет памяти для newParamsHeader->pulsesSelectedAreas!", " getParamsHeader ",
                       MessageIcon::None);
             return nullptr;
         }

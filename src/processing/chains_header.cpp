@@ -49,13 +49,13 @@ constexpr const char* kAllocationCaption = " getChainsHeader ";
 bool regrow(MessageSink& sink, ChainsHeader& record, uint16_t chains, uint16_t pulses) {
     std::vector<int32_t> distances;
     if (!allocateBuffer(distances, std::size_t{2} * chains)) {
-        sink.show("Нет памяти для newChainsHeader->distance!", kAllocationCaption,
+        sink.showOutOfMemory("Нет памяти для newChainsHeader->distance!", kAllocationCaption,
                   MessageIcon::None);
         return false;
     }
     std::vector<int16_t> lists;
     if (!allocateBuffer(lists, std::size_t{4} * chains * pulses)) {
-        sink.show("Нет памяти для newChainsHeader->pulsesList[0]!", kAllocationCaption,
+        sink.showOutOfMemory("Нет памяти для newChainsHeader->pulsesList[0]!", kAllocationCaption,
                   MessageIcon::None);
         return false;
     }
@@ -73,7 +73,7 @@ std::unique_ptr<ChainsHeader> getChainsHeader(MessageSink& sink, uint16_t chains
     if (!record) {
         record = allocateRecord<ChainsHeader>();
         if (!record) {
-            sink.show("Нет памяти для newChainsHeader!", kAllocationCaption, MessageIcon::None);
+            sink.showOutOfMemory("Нет памяти для newChainsHeader!", kAllocationCaption, MessageIcon::None);
             return nullptr;
         }
     }

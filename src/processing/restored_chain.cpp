@@ -46,7 +46,7 @@ bool becomesBest(const ChainsHeader* chains, int32_t criterion) {
 }
 
 void reportNoMemory(MessageSink& sink, const char* text) {
-    sink.show(text, "", MessageIcon::None);
+    sink.showOutOfMemory(text, "", MessageIcon::None);
 }
 
 }  // namespace etalon

@@ -275,7 +275,7 @@ int16_t makeExtSeries(MessageSink& sink, const SeriesRequest& request, SeriesHea
     std::fill_n(record.lpPureData.begin(), request.seriesLength, int16_t{0});
     std::vector<int32_t> partialEnergy;
     if (!allocateBuffer(partialEnergy, std::size_t{length} + 1)) {
-        sink.show("Нет памяти для PartialEnergy!", "", MessageIcon::None);
+        sink.showOutOfMemory("Нет памяти для PartialEnergy!", "", MessageIcon::None);
         return 0;
     }
     placePulses(request, record, streams, partialEnergy);

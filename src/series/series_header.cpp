@@ -94,7 +94,7 @@ std::unique_ptr<SeriesHeader> getCutOffSeriesHeader(MessageSink& sink, uint16_t 
     if (!record) {
         record = allocateRecord<SeriesHeader>();
         if (!record) {
-            sink.show("Нет памяти для newSeriesHeader!", " getCutOffSeriesHeader ",
+            sink.showOutOfMemory("Нет памяти для newSeriesHeader!", " getCutOffSeriesHeader ",
                       MessageIcon::None);
             return nullptr;
         }
@@ -102,7 +102,7 @@ std::unique_ptr<SeriesHeader> getCutOffSeriesHeader(MessageSink& sink, uint16_t 
 
     if (seriesLength > record->dwReservedSize || maxP > record->wReservedQuantity) {
         if (!replaceArrays(*record, seriesLength, maxP)) {
-            sink.show("Нет памяти для newSeriesHeader->lpPureData!", " getExtSeriesHeader ",
+            sink.showOutOfMemory("Нет памяти для newSeriesHeader->lpPureData!", " getExtSeriesHeader ",
                       MessageIcon::None);
             return nullptr;
         }
@@ -121,7 +121,7 @@ std::unique_ptr<SeriesHeader> getCutOffSeriesHeader(MessageSink& sink, uint16_t 
     if (etalons > record->wReservedEtalons) {
         std::vector<const PulseHeader*> list;
         if (!allocateBuffer(list, etalons)) {
-            sink.show("Нет памяти для newSeriesHeader->lpPulsesList!", " getExtSeriesHeader ",
+            sink.showOutOfMemory("Нет памяти для newSeriesHeader->lpPulsesList!", " getExtSeriesHeader ",
                       MessageIcon::None);
             return nullptr;
         }

@@ -52,7 +52,7 @@ int addSomeSelectedSubsetToSeriesHeader(MessageSink& sink, std::span<const int32
     }
     if (record->selectedSubsetSize.empty()) {
         if (!allocateBuffer(record->selectedSubsetSize, std::size_t{rows} * (rowLength + 1u))) {
-            sink.show("Нет памяти для lpSeriesHeader->selectedSubsetSize!",
+            sink.showOutOfMemory("Нет памяти для lpSeriesHeader->selectedSubsetSize!",
                       " addSomeSelectedSubsetToSeriesHeader ", MessageIcon::None);
             return 0;
         }
@@ -60,7 +60,7 @@ int addSomeSelectedSubsetToSeriesHeader(MessageSink& sink, std::span<const int32
     if (record->selectedSubsetList.empty()) {
         if (!allocateBuffer(record->selectedSubsetList, rows)) {
             record->selectedSubsetSize.clear();
-            sink.show("Нет памяти для lpSeriesHeader->selectedSubsetList!",
+            sink.showOutOfMemory("Нет памяти для lpSeriesHeader->selectedSubsetList!",
                       " addSomeSelectedSubsetToSeriesHeader ", MessageIcon::None);
             return 0;
         }
@@ -104,7 +104,7 @@ int storePatterns(MessageSink& sink, const std::vector<std::vector<int32_t>>& pa
 bool getRequiredList(MessageSink& sink, uint16_t count, std::vector<uint16_t>& list) {
     list.clear();
     if (!allocateBuffer(list, count)) {
-        sink.show("Нет памяти для newList!", " getRequiredList ", MessageIcon::None);
+        sink.showOutOfMemory("Нет памяти для newList!", " getRequiredList ", MessageIcon::None);
         return false;
     }
     std::iota(list.begin(), list.end(), uint16_t{1});

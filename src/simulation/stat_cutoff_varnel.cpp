@@ -455,7 +455,8 @@ void simulate(MessageSink& sink, const SimulationRun& run, const SimulationRecor
 // what its series reported before. Nothing may leave here: the run may be on
 // a thread of its own, where an exception would end the program.
 void stopOnException(MessageSink& sink, const std::string_view text,
-                     const CollectingSink& collector, SimulationResult& result) noexcept {
+                     const CollectingSink& collector, SimulationResult& result,
+                     bool outOfMemory = false) noexcept {
     result.outcome = SimulationOutcome::Failed;
     try {
         result.messages = collector.messages();
@@ -463,7 +464,10 @@ void stopOnException(MessageSink& sink, const std::string_view text,
         result.messages.clear();
     }
     try {
-        sink.show(text, kDriverCaption, MessageIcon::None);
+        if (outOfMemory)
+            sink.showOutOfMemory(text, kDriverCaption, MessageIcon::None);
+        else
+            sink.show(text, kDriverCaption, MessageIcon::None);
     } catch (...) {
     }
 }
@@ -491,7 +495,7 @@ SimulationResult statCutoffVarnel(MessageSink& sink, const SimulationRun& run,
     try {
         simulate(sink, run, records, options, collector, result);
     } catch (const std::bad_alloc&) {
-        stopOnException(sink, "Нет памяти для statCutoffVarnel!", collector, result);
+        stopOnException(sink, "Нет памяти для statCutoffVarnel!", collector, result, true);
     } catch (const std::exception& e) {
         char text[256];
         std::snprintf(text, sizeof text, "The simulation stopped: %s", e.what());

@@ -6,8 +6,26 @@
 #include <thread>
 #include <vector>
 
+#include "base/allocation.h"
+#include "processing/chains_header.h"
+
 namespace etalon {
 namespace {
+
+// Callers tell an allocation failure from a refusal by its kind, not its words.
+TEST(CollectingSink, AnAllocationFailureKeepsItsKind) {
+    CollectingSink collected;
+    auto sink = collected.forItem(2);
+    failAllocationAfter(1);
+    const auto chains = getChainsHeader(sink, 10, 5, nullptr);
+    failAllocationAfter(0);
+    EXPECT_FALSE(chains);
+    sink.show("a refusal", "", MessageIcon::None);
+    const auto messages = collected.messages();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_TRUE(messages[0].outOfMemory) << messages[0].text;
+    EXPECT_FALSE(messages[1].outOfMemory);
+}
 
 TEST(CollectingSink, MessagesFromManyThreadsComeBackOnceInItemOrder) {
     CollectingSink collected;

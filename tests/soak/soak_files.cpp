@@ -324,10 +324,10 @@ void runFileSetting(const FileSetting& f, const std::string& folder, uint64_t bo
     how.processingLevel = f.processingLevel;
     how.alphabet = alphabet;
     how.fitted = fitted;
-    std::string problem;
-    auto series = io::seriesFromRecording(sink, read.samples, how, problem);
+    io::RecordingRefusal refusal;
+    auto series = io::seriesFromRecording(sink, read.samples, how, refusal);
     if (!series) {
-        expect(!problem.empty() || !sink.empty(), "recording series: refused without a reason");
+        expect(refusal.refused() || !sink.empty(), "recording series: refused without a reason");
         return;
     }
     const SeriesCode type = io::recordingSeriesType(f.pulses.has_value(), f.processingLevel);
