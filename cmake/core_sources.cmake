@@ -42,5 +42,8 @@ list(APPEND ETALON_CORE_SOURCES
   ${PROJECT_SOURCE_DIR}/src/simulation/restoring_budget.cpp
   ${PROJECT_SOURCE_DIR}/src/simulation/run_setup.cpp
   ${PROJECT_SOURCE_DIR}/src/simulation/simulation_grid.cpp
+  ${PROJECT_SOURCE_DIR}/src/simulation/series_feed.cpp
+  ${PROJECT_SOURCE_DIR}/src/simulation/series_work.cpp
+  ${PROJECT_SOURCE_DIR}/src/simulation/simulation_pipeline.cpp
   ${PROJECT_SOURCE_DIR}/src/simulation/stat_cutoff_varnel.cpp
 )
