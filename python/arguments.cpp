@@ -6,6 +6,7 @@
 
 #include "arrays.h"
 #include "base/memory_budget.h"
+#include "io/geometry_text.h"
 #include "streams.h"
 
 namespace etalon::python {
@@ -56,6 +57,27 @@ std::vector<uint16_t> everyEtalon(const std::vector<PulseHeader>& alphabet) {
     for (uint16_t e = 1; e <= alphabet.size(); ++e)
         list.push_back(e);
     return list;
+}
+
+std::vector<uint16_t> workingListOf(TaskCode task, const py::object& etalon,
+                                    const py::object& etalons,
+                                    const std::vector<PulseHeader>& alphabet) {
+    const auto count = static_cast<uint16_t>(alphabet.size());
+    if (task == TaskCode::Detection)
+        return {static_cast<uint16_t>(whole(etalon, "etalon", 1, count))};
+    if (etalons.is_none()) return everyEtalon(alphabet);
+    std::vector<uint16_t> list;
+    for (int32_t e : numbersFrom(etalons, "etalons", count))
+        list.push_back(static_cast<uint16_t>(e));
+    return list;
+}
+
+void checkSeriesGeometry(uint32_t length, uint16_t pulseLength, uint16_t tmin, uint16_t tmax) {
+    const std::string fault =
+        io::geometryFaultText(length, pulseLength, tmin, tmax,
+                              {"length " + std::to_string(length), "tmin " + std::to_string(tmin),
+                               "tmax " + std::to_string(tmax)});
+    if (!fault.empty()) throw py::value_error(fault + ": no series can be made");
 }
 
 uint16_t proceedingOf(const py::object& proceeding) {

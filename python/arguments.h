@@ -38,6 +38,15 @@ void checkBounds(const py::object& tmin, const py::object& tmax, RestoringCall& 
 // The numbers 1..n of the alphabet's etalons.
 std::vector<uint16_t> everyEtalon(const std::vector<PulseHeader>& alphabet);
 
+// The etalons a task works with: the one `etalon` for detection, else the
+// listed `etalons`, else every one of the alphabet.
+std::vector<uint16_t> workingListOf(TaskCode task, const py::object& etalon,
+                                    const py::object& etalons,
+                                    const std::vector<PulseHeader>& alphabet);
+
+// Refuses a geometry in which no series of `length` samples can be made.
+void checkSeriesGeometry(uint32_t length, uint16_t pulseLength, uint16_t tmin, uint16_t tmax);
+
 uint16_t proceedingOf(const py::object& proceeding);
 
 // detection, recognition, joint or processing.

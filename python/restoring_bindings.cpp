@@ -152,15 +152,7 @@ py::list restore(const py::object& samples, const std::string& task, const py::o
     RestoringCall call =
         commonCall(code, alphabet, tmin, tmax, pulses, processingLevel, memoryLimit);
     call.matchedFilter = matchedFilter;
-    const auto count = static_cast<uint16_t>(call.alphabet.size());
-    if (code == TaskCode::Detection) {
-        call.list = {static_cast<uint16_t>(whole(etalon, "etalon", 1, count))};
-    } else if (!etalons.is_none()) {
-        for (int32_t e : numbersFrom(etalons, "etalons", count))
-            call.list.push_back(static_cast<uint16_t>(e));
-    } else {
-        call.list = everyEtalon(call.alphabet);
-    }
+    call.list = workingListOf(code, etalon, etalons, call.alphabet);
     return runRestoring(samples, call);
 }
 

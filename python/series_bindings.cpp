@@ -11,7 +11,6 @@
 #include "arguments.h"
 #include "arrays.h"
 #include "bindings.h"
-#include "io/geometry_text.h"
 #include "restoring_calls.h"
 #include "series/series_generator.h"
 #include "series/series_making.h"
@@ -44,11 +43,7 @@ Series makeSeries(int type, const py::object& length, const py::object& tmin,
     checkBounds(tmin, tmax, bounds);
     r.tmin = bounds.tmin;
     r.tmax = bounds.tmax;
-    const std::string fault =
-        io::geometryFaultText(r.seriesLength, r.pulseLength, r.tmin, r.tmax,
-                              {"length " + std::to_string(r.seriesLength),
-                               "tmin " + std::to_string(r.tmin), "tmax " + std::to_string(r.tmax)});
-    if (!fault.empty()) throw py::value_error(fault + ": no series can be made");
+    checkSeriesGeometry(r.seriesLength, r.pulseLength, r.tmin, r.tmax);
     const PulseCountBounds b = pulseCountBounds(r.seriesLength, r.pulseLength, r.tmin, r.tmax);
     r.pulses = middlePulseCount(r.seriesLength, r.pulseLength, r.tmin, r.tmax);
     if (const auto count = optionalCount(pulses, "pulses")) {

@@ -23,7 +23,6 @@
 #include "arrays.h"
 #include "base/memory_budget.h"
 #include "bindings.h"
-#include "io/geometry_text.h"
 #include "restoring_calls.h"
 #include "series/series_generator.h"
 #include "series/subsets.h"
@@ -109,22 +108,11 @@ Simulation simulate(const py::kwargs& kw) {
         static_cast<uint32_t>(whole(get("length", py::int_(1200)), "length", 1, kLargestPosition));
     RestoringCall bounds;
     checkBounds(get("tmin", py::int_(40)), get("tmax", py::int_(181)), bounds);
-    const std::string fault = io::geometryFaultText(
-        length, pulseLength, bounds.tmin, bounds.tmax,
-        {"length " + std::to_string(length), "tmin " + std::to_string(bounds.tmin),
-         "tmax " + std::to_string(bounds.tmax)});
-    if (!fault.empty()) throw py::value_error(fault + ": no series can be made");
+    checkSeriesGeometry(length, pulseLength, bounds.tmin, bounds.tmax);
     const auto level = static_cast<uint16_t>(whole(get("level", py::int_(100)), "level", 0, 100));
     const TaskCode task = taskNamed(get("task", py::str("recognition")).cast<std::string>());
-    std::vector<uint16_t> list;
-    if (task == TaskCode::Detection) {
-        list = {static_cast<uint16_t>(whole(get("etalon", py::int_(1)), "etalon", 1, etalonCount))};
-    } else if (const py::object e = get("etalons", py::none()); !e.is_none()) {
-        for (int32_t n : numbersFrom(e, "etalons", etalonCount))
-            list.push_back(static_cast<uint16_t>(n));
-    } else {
-        list = everyEtalon(alphabet);
-    }
+    const std::vector<uint16_t> list =
+        workingListOf(task, get("etalon", py::int_(1)), get("etalons", py::none()), alphabet);
     const py::object processing = get("processing_level", py::none());
     const auto processingLevel =
         processing.is_none() ? level
