@@ -1,3 +1,5 @@
+// The grid a simulation runs over, set up once for the window, the command
+// line and Python; each of them words the faults in its own terms.
 #pragma once
 
 #include <cstdint>
@@ -8,17 +10,12 @@
 #include "simulation/rest_error_header.h"
 #include "simulation/stat_cutoff_varnel.h"
 
-// The grid a simulation runs over, set up once for the window, the command
-// line and Python; each of them words the faults in its own terms.
 namespace etalon {
 
+// Pulse counts from, to and their step; noise levels from, how many and their step.
 struct SimulationGrid {
-    uint16_t pulsesFrom = 1;
-    uint16_t pulsesTo = 1;
-    uint16_t pulsesStep = 1;
-    uint16_t noiseFrom = 0;
-    uint16_t noiseSteps = 29;
-    uint16_t noiseStep = 5;
+    uint16_t pulsesFrom = 1, pulsesTo = 1, pulsesStep = 1;
+    uint16_t noiseFrom = 0, noiseSteps = 29, noiseStep = 5;
     uint32_t repeats = 100;
 };
 
