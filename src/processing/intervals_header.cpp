@@ -178,6 +178,47 @@ void addSigned(MessageSink& sink, IntervalsHeader* set, int64_t lo, int64_t hi) 
     addInterval(sink, set, static_cast<uint16_t>(lo), static_cast<uint16_t>(hi));
 }
 
+// The index of the entry holding every position of [lo, hi], or -1.
+int holdingEntry(const IntervalsHeader& set, int64_t lo, int64_t hi) {
+    const uint16_t* ends = set.lpEnds();
+    const int i = static_cast<int>(std::lower_bound(ends, ends + set.wIntervals, lo) - ends);
+    return i < set.wIntervals && set.start(i) <= lo && hi <= set.end(i) ? i : -1;
+}
+
+int64_t floorDiv(int64_t a, int64_t b) {
+    return a / b - (a % b != 0 && (a < 0) != (b < 0));
+}
+
+// Pulse l + 1 (l = 1..k - 1) of a chain of k pulses: each interval added as
+// the sets' own addInterval adds it. An interval held whole by one entry
+// changes nothing, and as l grows both ends of the interval grow, so every
+// later one up to the last whose end the entry still holds is skipped at
+// once: a block costs its few intervals that change the set, not its k - 1.
+void addTildaBlock(MessageSink& sink, IntervalsHeader& tilda, int64_t n, int64_t length, int64_t t0,
+                   int64_t t1, int64_t k) {
+    const auto lo = [&](int64_t l) { return std::max(n - t1 * (k - l), t0 * l); };
+    const int64_t a = t1 - length, b = n - length - t0 * (k - 1);
+    const auto hi = [&](int64_t l) { return std::min(a + t1 * l, b + t0 * l); };
+    // Where steps of Tmin..Tmax reach from a first pulse to a last one, a
+    // count k either has a chain, and then every pulse of it lies in its
+    // interval (none is empty), or has none and every interval is empty.
+    // Other settings take every interval.
+    const bool skips = t0 >= 1 && t0 <= t1 && t1 >= length && n <= UINT16_MAX;
+    if (skips && k >= 2 && lo(1) > hi(1)) return;
+    for (int64_t l = 1; l <= k - 1;) {
+        const int64_t from = std::max<int64_t>(lo(l), 0), to = std::min<int64_t>(hi(l), UINT16_MAX);
+        const int entry = skips && from <= to ? holdingEntry(tilda, from, to) : -1;
+        if (entry < 0) {
+            addSigned(sink, &tilda, lo(l), hi(l));
+            ++l;
+            continue;
+        }
+        const int64_t end = tilda.end(entry);
+        const int64_t last = std::max(floorDiv(end - a, t1), floorDiv(end - b, t0));
+        l = std::max(l, last) + 1;
+    }
+}
+
 }  // namespace
 
 OmegaSets makeOmegaSets(MessageSink& sink, const SeriesHeader& series, uint16_t tmin, uint16_t tmax,
@@ -199,10 +240,7 @@ OmegaSets makeOmegaSets(MessageSink& sink, const SeriesHeader& series, uint16_t 
     }
     for (int64_t k = minP; k <= maxP; ++k) {
         stop.check();
-        for (int64_t l = 1; l <= k - 1; ++l) {
-            addSigned(sink, sets.tilda.get(), std::max(n - t1 * (k - l), t0 * l),
-                      std::min(t1 - length + t1 * l, n - length - t0 * (k - 1 - l)));
-        }
+        addTildaBlock(sink, *sets.tilda, n, length, t0, t1, k);
     }
     for (int64_t k = minP; k <= maxP; ++k) {
         stop.check();

@@ -59,8 +59,10 @@ struct OmegaSets {
     std::unique_ptr<IntervalsHeader> tilda;
     std::unique_ptr<IntervalsHeader> plus;
 };
-// Null members after an allocation failure. The work grows as the square of
-// the pulse count, so a set `stop` throws RestoringStopped.
+// Null members after an allocation failure. Later pulses are added a count
+// at a time, skipping the intervals an entry already holds, so the work grows
+// with the pulse count and the entries, not its square; a set `stop` throws
+// RestoringStopped between counts.
 OmegaSets makeOmegaSets(MessageSink& sink, const SeriesHeader& series, uint16_t tmin, uint16_t tmax,
                         StopFlag stop = {});
 

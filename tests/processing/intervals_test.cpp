@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <set>
 #include <utility>
@@ -144,6 +145,52 @@ TEST(Intervals, PositionSetsOfTheDefaultGeometry) {
     EXPECT_EQ(sets.tilda->wIntervals, 0);
     EXPECT_EQ(pairsOf(*sets.minus), (Pairs{{19, 161}}));
     EXPECT_EQ(pairsOf(*sets.plus), (Pairs{{19, 161}}));
+}
+
+// Later pulses skip the intervals that change nothing; the set, refusals of
+// a full one included, must be the one every interval added in turn gives.
+TEST(Intervals, LaterPulsePositionsEqualEveryIntervalAddedInTurn) {
+    RecordingSink sink;
+    std::mt19937 random(31);
+    const auto draw = [&random](int lo, int hi) {
+        return std::uniform_int_distribution<int>(lo, hi)(random);
+    };
+    for (int trial = 0; trial < 400; ++trial) {
+        SeriesHeader series;
+        series.dwSeriesSize = static_cast<uint32_t>(draw(1, 3000));
+        series.wImpulseSize = static_cast<uint16_t>(draw(1, 60));
+        const int tmin = draw(0, 4) == 0 ? draw(0, 300) : draw(1, 40);
+        const int tmax = draw(0, 4) == 0 ? tmin : draw(std::max(tmin, 1), 400);
+        const PulseCountBounds bounds =
+            pulseCountBounds(series.dwSeriesSize, series.wImpulseSize, static_cast<uint16_t>(tmin),
+                             static_cast<uint16_t>(tmax));
+        // Mostly the geometry's own counts; now and then a series made for another.
+        series.wMinPulses = std::max<uint16_t>(bounds.minPulses, 1);
+        series.wMaxPulses = std::min<uint16_t>(bounds.maxPulses, 400);
+        if (draw(0, 5) == 0) {
+            series.wMinPulses = static_cast<uint16_t>(draw(1, 30));
+            series.wMaxPulses = static_cast<uint16_t>(draw(series.wMinPulses, 60));
+        }
+        SCOPED_TRACE(testing::Message()
+                     << "N " << series.dwSeriesSize << " L " << series.wImpulseSize << " Tmin "
+                     << tmin << " Tmax " << tmax << " P " << series.wMinPulses << ".."
+                     << series.wMaxPulses);
+        const OmegaSets sets =
+            makeOmegaSets(sink, series, static_cast<uint16_t>(tmin), static_cast<uint16_t>(tmax));
+        auto each = getIntervalsHeader(sink, nullptr, series.wMaxPulses);
+        const int64_t n = series.dwSeriesSize, length = series.wImpulseSize;
+        for (int64_t k = series.wMinPulses; k <= series.wMaxPulses; ++k) {
+            for (int64_t l = 1; l <= k - 1; ++l) {
+                const int64_t lo = std::max<int64_t>({n - tmax * (k - l), tmin * l, 0});
+                const int64_t hi = std::min<int64_t>(
+                    {tmax - length + tmax * l, n - length - tmin * (k - 1 - l), UINT16_MAX});
+                if (lo <= hi)
+                    addInterval(sink, each.get(), static_cast<uint16_t>(lo),
+                                static_cast<uint16_t>(hi));
+            }
+        }
+        ASSERT_EQ(pairsOf(*sets.tilda), pairsOf(*each));
+    }
 }
 
 }  // namespace

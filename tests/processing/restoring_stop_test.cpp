@@ -67,11 +67,10 @@ TEST(RestoringStop, EveryProcedureStopsWhenAskedBeforeOrDuringTheRun) {
         restore(procedure, type, 1200, 40, set, copy);
     }
 
-    // Asked from another thread during runs of seconds: the lane chains past
-    // their every-layer budget, the unknown-count sets that grow as the
-    // square of the pulse count.
-    for (const auto& [procedure, type] : {std::pair{P::RecognizeKnownNumberChain, 1},
-                                          std::pair{P::RecognizeUnknownNumberChain, 4}}) {
+    // Asked from another thread during a run of seconds: the lane chains past
+    // their every-layer budget. (The unknown-count runs take milliseconds
+    // even at 32,767 samples and Tmin 1; they are asked before the run above.)
+    for (const auto& [procedure, type] : {std::pair{P::RecognizeKnownNumberChain, 1}}) {
         SCOPED_TRACE(restoringProcedureName(procedure));
         std::atomic<bool> stop{false};
         std::thread stopper([&] {
