@@ -9,6 +9,7 @@
 
 #include "cli/commands.h"
 #include "cli/process_json.h"
+#include "cli/recording_process.h"
 #include "cli/standard_output.h"
 #include "cli/task_options.h"
 #include "io/recording_series.h"
@@ -244,6 +245,8 @@ void addProcessOptions(CLI::App& command, ProcessArguments& args) {
     addRecordingOptions(command, args.recording);
     addChoice(command, "--format", args.format, "FORMAT", std::vector<std::string>{"json", "csv"},
               "json (series, chains and returned value) or csv (one restored pulse a row)");
+    command.add_flag("--progress", args.progress,
+                     "With --samples: a line on stderr at every tenth of a long recording's work");
     addChoice(command, "--method", args.method, "METHOD",
               std::vector<std::string>{"exact", "matched-filter"},
               "exact (the exact procedure) or matched-filter (greedy peak picking over the "
@@ -289,8 +292,30 @@ int processRecording(StderrSink& sink, const SeriesSession& session, const Serie
     settings.alphabet = session.alphabet();
     settings.list = run.list;
     io::Recording recording;
-    auto series = loadRecording(sink, args.recording, settings, recording, err);
+    readRecordingSpan(args.recording, settings, recording);
+    // The unknown count of single pulses takes a recording of any length and
+    // depth; where the series path cannot, it runs over the whole recording.
+    const bool plain = !options.pulses && options.subset.empty() && !run.matchedFilter &&
+                       !readsPattern(chooseRestoringProcedure(run.effectiveTask, run.type)) &&
+                       !readsPatterns(chooseRestoringProcedure(run.effectiveTask, run.type));
+    if (plain && needsWholeRecordingPath(recording, io::listedEtalons(session.alphabet(), run.list),
+                                         run.tmin, run.tmax)) {
+        noteScaling(args.recording, recording, err);
+        WholeRecordingRun whole;
+        whole.task = run.effectiveTask == TaskCode::Recognition ? RecordingTask::Recognition
+                                                                : RecordingTask::Detection;
+        whole.alphabet = session.alphabet();
+        whole.list = run.list;
+        whole.geometry = {run.tmin, run.tmax};
+        whole.processingLevel = run.processingLevel;
+        whole.budget = run.budget;
+        whole.format = args.format;
+        whole.progress = args.progress;
+        return processWholeRecording(args.recording, recording, whole, out, err);
+    }
+    auto series = recordingSeries(sink, args.recording, settings, recording);
     if (!series) return kExitCoreFailed;
+    noteScaling(args.recording, recording, err);
     std::unique_ptr<ChainsHeader> chains;
     return processAndPrint(sink, session, run, options.subset, chains, *series,
                            {args.format, &recording}, out, err)

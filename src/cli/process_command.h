@@ -27,6 +27,7 @@ struct ProcessArguments {
     std::string method = "exact";  // or matched-filter: the greedy baseline's chain
     RecordingArguments recording;  // --samples and how to read them
     std::string memoryLimit;       // a budget below the available memory: "512M", "2G"
+    bool progress = false;         // --samples: progress lines on stderr
 };
 
 // The memory budget of the run: available memory, ETALON_MEMORY_LIMIT and --memory-limit.

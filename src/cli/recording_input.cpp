@@ -35,9 +35,8 @@ void addRecordingOptions(CLI::App& command, RecordingArguments& args) {
         ->type_name("N");
 }
 
-std::unique_ptr<SeriesHeader> loadRecording(StderrSink& sink, const RecordingArguments& args,
-                                            const RecordingSettings& settings,
-                                            io::Recording& recording, std::ostream& err) {
+void readRecordingSpan(const RecordingArguments& args, const RecordingSettings& settings,
+                       io::Recording& recording) {
     io::RecordingRequest request;
     request.path = args.path;
     const auto format = args.formatIn.empty() ? io::recordingFormatOfPath(args.path)
@@ -51,8 +50,20 @@ std::unique_ptr<SeriesHeader> loadRecording(StderrSink& sink, const RecordingArg
     if (args.scale > 0) request.scale = args.scale;
     request.first = args.from;
     request.count = settings.count;
+    request.anyLength = true;
     if (std::string problem = io::readRecording(request, recording); !problem.empty())
         throw BadInput{problem};
+}
+
+std::unique_ptr<SeriesHeader> recordingSeries(StderrSink& sink, const RecordingArguments& args,
+                                              const RecordingSettings& settings,
+                                              const io::Recording& recording) {
+    if (recording.samples.size() > io::kMostRecordingSamples) {
+        throw BadInput{args.path + ": " + std::to_string(recording.samples.size()) +
+                       " samples, and a known count (--pulses) or tuples take at most 32,767 "
+                       "(positions are 16-bit): choose a span with --from and --count; the "
+                       "unknown count works at any length"};
+    }
     const std::vector<PulseHeader> fitted = io::listedEtalons(settings.alphabet, settings.list);
     io::RecordingProcessing how;
     how.tmin = settings.tmin;
@@ -64,13 +75,15 @@ std::unique_ptr<SeriesHeader> loadRecording(StderrSink& sink, const RecordingArg
     io::RecordingRefusal refusal;
     auto series = io::seriesFromRecording(sink, recording.samples, how, refusal);
     if (refusal.refused()) throw BadInput{args.path + ": " + refusal.text};
-    // Said once the recording is taken, so a refusal stays one line.
-    if (recording.scaled) {
-        char factor[32];
-        std::snprintf(factor, sizeof factor, "%.6g", recording.scale);
-        err << "etalon-cli: " << args.path << ": samples scaled by " << factor << " to 16 bits\n";
-    }
     return series;
+}
+
+void noteScaling(const RecordingArguments& args, const io::Recording& recording,
+                 std::ostream& err) {
+    if (!recording.scaled) return;
+    char factor[32];
+    std::snprintf(factor, sizeof factor, "%.6g", recording.scale);
+    err << "etalon-cli: " << args.path << ": samples scaled by " << factor << " to 16 bits\n";
 }
 
 }  // namespace etalon::cli

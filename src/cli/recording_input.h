@@ -27,7 +27,7 @@ void addRecordingOptions(CLI::App& command, RecordingArguments& args);
 
 // What the recording's processing needs from the other options.
 struct RecordingSettings {
-    std::optional<uint32_t> count;  // the span's samples (--count)
+    std::optional<uint64_t> count;  // the span's samples (--count)
     uint16_t tmin = 40, tmax = 181;
     std::optional<uint16_t> pulses;
     uint16_t processingLevel = 100;
@@ -35,11 +35,19 @@ struct RecordingSettings {
     std::span<const uint16_t> list;  // the working set
 };
 
-// Reads the span and makes the series record to process; throws BadInput
-// naming the file and what is wrong. Null (with `recording` filled) after a
-// reported allocation failure. A scaled recording is noted on `err`.
-std::unique_ptr<SeriesHeader> loadRecording(StderrSink& sink, const RecordingArguments& args,
-                                            const RecordingSettings& settings,
-                                            io::Recording& recording, std::ostream& err);
+// Reads the span, at any length; throws BadInput naming the file and what
+// is wrong.
+void readRecordingSpan(const RecordingArguments& args, const RecordingSettings& settings,
+                       io::Recording& recording);
+
+// The series record of a span read, to process as a series; throws BadInput
+// naming the file and what is wrong (a span longer than a series holds
+// included). Null after a reported allocation failure.
+std::unique_ptr<SeriesHeader> recordingSeries(StderrSink& sink, const RecordingArguments& args,
+                                              const RecordingSettings& settings,
+                                              const io::Recording& recording);
+
+// Said once the recording is taken, so that a refusal stays one line.
+void noteScaling(const RecordingArguments& args, const io::Recording& recording, std::ostream& err);
 
 }  // namespace etalon::cli

@@ -90,7 +90,8 @@ std::string readCsvRecording(const RecordingRequest& request, Recording& out) {
 }
 
 std::string recordingRequestProblem(const RecordingRequest& request) {
-    if (request.count && (*request.count == 0 || *request.count > kMostRecordingSamples))
+    if (request.count &&
+        (*request.count == 0 || (!request.anyLength && *request.count > kMostRecordingSamples)))
         return request.path + ": a span of " + std::to_string(*request.count) +
                " samples; a series holds 1..32,767";
     if (request.scale && !(*request.scale > 0))

@@ -34,9 +34,11 @@ struct RecordingRequest {
     std::optional<double> scale;
     double amplitude = kRecordingAmplitude;
     // The span kept: samples [first, first + count) of the file's own index;
-    // no count: to the end, which must then hold at most 32,767 samples.
+    // no count: to the end, which must then hold at most 32,767 samples
+    // unless any length is asked for (the unknown count works at any).
     uint64_t first = 0;
-    std::optional<uint32_t> count;
+    std::optional<uint64_t> count;
+    bool anyLength = false;
 };
 
 struct Recording {

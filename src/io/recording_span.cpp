@@ -37,9 +37,16 @@ bool RecordingSpan::take(double value) {
                    ", not a number a series can hold";
         return false;
     }
-    values_.push_back(value);
-    if (request_.count) return values_.size() < *request_.count;
-    if (values_.size() <= kMostRecordingSamples) return true;
+    if (integers_ && value == std::trunc(value) && std::fabs(value) <= INT16_MAX) {
+        whole_.push_back(static_cast<int16_t>(value));
+    } else {
+        if (integers_) values_.assign(whole_.begin(), whole_.end());
+        integers_ = false;
+        whole_ = {};
+        values_.push_back(value);
+    }
+    if (request_.count) return size() < *request_.count;
+    if (request_.anyLength || size() <= kMostRecordingSamples) return true;
     problem_ =
         request_.path + ": more than " + withCommas(kMostRecordingSamples) + " samples" +
         (request_.first > 0 ? " from sample " + std::to_string(request_.first) + " on" : "") +
@@ -57,39 +64,41 @@ std::string RecordingSpan::finish(Recording& out) {
         return path + ": the span starts at sample " + std::to_string(request_.first) +
                ", but the file holds " + std::to_string(seen_) + " samples (0.." +
                std::to_string(seen_ - 1) + ")";
-    if (request_.count && values_.size() < *request_.count)
+    if (request_.count && size() < *request_.count)
         return path + ": the span asks for " + std::to_string(*request_.count) +
                " samples from sample " + std::to_string(request_.first) + ", but the file holds " +
-               std::to_string(values_.size()) + " from there";
+               std::to_string(size()) + " from there";
 
-    std::size_t largest = 0;
-    bool integers = true;
-    for (std::size_t i = 0; i < values_.size(); ++i) {
-        const double v = values_[i];
-        integers = integers && v == std::trunc(v) && std::fabs(v) <= INT16_MAX;
-        if (std::fabs(v) > std::fabs(values_[largest])) largest = i;
-    }
+    std::vector<int16_t> samples;
     double factor = 1.0;
-    const bool scaled = request_.scale.has_value() || !integers;
-    if (request_.scale) {
-        factor = *request_.scale;
-    } else if (!integers) {
-        factor = request_.amplitude / std::fabs(values_[largest]);
-        // Below about 1e-306 the factor passes a double's range, and 0 times it is no number.
-        if (!std::isfinite(factor))
-            return path + ": " + where_(request_.first + largest) + ": " +
-                   number(values_[largest]) +
-                   " is the largest magnitude of the span, too small to scale to 16-bit samples";
-    }
-    std::vector<int16_t> samples(values_.size());
-    for (std::size_t i = 0; i < values_.size(); ++i) {
-        const double v = std::nearbyint(values_[i] * factor);
-        if (std::fabs(v) > INT16_MAX) {
-            return path + ": " + where_(request_.first + i) + ": " + number(values_[i]) +
-                   " scaled by " + number(factor) + " is " + number(v) +
-                   ", beyond the 16-bit samples' +-32,767; give a smaller --scale";
+    const bool scaled = request_.scale.has_value() || !integers_;
+    if (!scaled) {
+        samples = std::move(whole_);
+    } else {
+        std::size_t largest = 0;
+        for (std::size_t i = 0; i < size(); ++i) {
+            if (std::fabs(at(i)) > std::fabs(at(largest))) largest = i;
         }
-        samples[i] = static_cast<int16_t>(v);
+        if (request_.scale) {
+            factor = *request_.scale;
+        } else {
+            factor = request_.amplitude / std::fabs(at(largest));
+            // Below about 1e-306 the factor passes a double's range, and 0 times it is no number.
+            if (!std::isfinite(factor))
+                return path + ": " + where_(request_.first + largest) + ": " + number(at(largest)) +
+                       " is the largest magnitude of the span, too small to scale to 16-bit "
+                       "samples";
+        }
+        samples.resize(size());
+        for (std::size_t i = 0; i < size(); ++i) {
+            const double v = std::nearbyint(at(i) * factor);
+            if (std::fabs(v) > INT16_MAX) {
+                return path + ": " + where_(request_.first + i) + ": " + number(at(i)) +
+                       " scaled by " + number(factor) + " is " + number(v) +
+                       ", beyond the 16-bit samples' +-32,767; give a smaller --scale";
+            }
+            samples[i] = static_cast<int16_t>(v);
+        }
     }
     out.samples = std::move(samples);
     out.first = request_.first;

@@ -28,7 +28,14 @@ class RecordingSpan {
 
   private:
     const RecordingRequest& request_;
+    std::size_t size() const { return integers_ ? whole_.size() : values_.size(); }
+    double at(std::size_t i) const { return integers_ ? whole_[i] : values_[i]; }
+
     std::function<std::string(uint64_t)> where_;  // "line 12", "sample 40", ...
+    // Integers within 16 bits are held as they are, 2 bytes each, until the
+    // first value that is not one; from then on every value as a double.
+    bool integers_ = true;
+    std::vector<int16_t> whole_;
     std::vector<double> values_;
     uint64_t seen_ = 0;
     std::string problem_;

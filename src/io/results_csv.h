@@ -26,6 +26,11 @@ struct ResultPlace {
 // The header line "chain,pulse,position,time,etalon,cut_start,cut_end,criterion".
 extern const char* const kResultsCsvHeader;
 
+// One pulse's row: `position` in the series' own index, moved by the place's first.
+std::string resultsCsvRow(std::size_t chain, std::size_t pulse, uint64_t position,
+                          const ResultPlace& place, int64_t etalon, int64_t cutStart,
+                          int64_t cutEnd, int64_t criterion);
+
 // One row per restored pulse, chains in rank order (1 = best), pulses 1..n.
 std::string resultsCsvText(std::span<const ResultChain> chains, const ResultPlace& place);
 

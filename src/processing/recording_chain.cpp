@@ -111,7 +111,6 @@ struct Snapshot {
 constexpr std::size_t kSnapshotBudget = std::size_t{16} << 20;
 constexpr int64_t kFirstSegment = int64_t{1} << 16;
 constexpr int64_t kStopEvery = 4096;
-constexpr int64_t kProgressEvery = int64_t{1} << 16;
 
 // One sweep over the recording with the fits of one etalon (recognition) or
 // the best of the list (detection).
@@ -148,6 +147,7 @@ class Sweep {
                 end_ = x;
             }
         }
+        if (r_.progress) r_.progress(progressBase_ + n_, progressTotal_);
         return end_;
     }
     int64_t bestValue() const { return bestEnd_; }
@@ -247,7 +247,7 @@ class Sweep {
 
     void tick(int64_t x) {
         StopFlag(stop_).check();
-        if (r_.progress && x % kProgressEvery == 0) r_.progress(progressBase_ + x, progressTotal_);
+        if (r_.progress) r_.progress(progressBase_ + x, progressTotal_);
     }
 
     const RecordingChainRequest& r_;

@@ -52,7 +52,8 @@ struct RecordingChainRequest {
     uint16_t processingLevel = 100;  // windows must keep more than this share of the energy
     RecordingTask task = RecordingTask::Detection;
     const std::atomic<bool>* stop = nullptr;  // checked every few thousand positions
-    // Positions swept so far of all the run sweeps; from the calling thread.
+    // Positions swept so far of all the run's sweeps, every few thousand; from
+    // the calling thread.
     std::function<void(uint64_t done, uint64_t total)> progress;
 };
 

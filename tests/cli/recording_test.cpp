@@ -2,6 +2,8 @@
 // give what the series and alphabets give, and bad ones are refused.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -133,6 +135,41 @@ TEST(Recording, EtalonsOfFiftySamplesRestoreAHandCheckedCase) {
     }
 }
 
+// A recording longer than a series holds, at full 16-bit depth, takes the
+// whole-recording path: every pulse found, positions in the file's own index.
+TEST(Recording, AWavOfAnyLengthAndDepthIsRestoredWhole) {
+    const auto etalons = nlohmann::json::parse(runCli({"alphabet"}).out)["etalons"];
+    const std::vector<int> shape = etalons[2]["lpData"].get<std::vector<int>>();
+    std::vector<double> samples(40000, 0.0);
+    std::vector<int64_t> truth;
+    for (std::size_t x = 50; x + 20 <= samples.size(); x += 100) {
+        truth.push_back(static_cast<int64_t>(x) + 7);  // the span below starts at sample 7
+        for (std::size_t j = 0; j < shape.size(); ++j)
+            samples[x + j] = shape[j] * 390;  // up to 32,370
+    }
+    std::vector<double> file(7, 0.0);
+    file.insert(file.end(), samples.begin(), samples.end());
+    const std::string wav = test::writeWav("long.wav", SF_FORMAT_PCM_16, 1, 360, file);
+    const std::vector<std::string> base = {"process",   "--samples", wav, "--from", "7", "--task",
+                                           "detection", "--etalon",  "3", "--tmin", "60"};
+    std::vector<std::string> json = base;
+    json.push_back("--progress");
+    const test::CliResult r = runCli(json);
+    ASSERT_EQ(r.code, 0) << r.err;
+    const auto result = nlohmann::json::parse(r.out);
+    EXPECT_EQ(result["recording"]["samples"], 40000);
+    ASSERT_EQ(result["chains"].size(), 1u);
+    EXPECT_EQ(result["chains"][0]["positions"].get<std::vector<int64_t>>(), truth);
+    EXPECT_NE(r.err.find("process: " + wav + ": 50% of 40000 samples"), std::string::npos) << r.err;
+
+    std::vector<std::string> csv = base;
+    csv.insert(csv.end(), {"--format", "csv"});
+    const test::CliResult rows = runCli(csv);
+    ASSERT_EQ(rows.code, 0) << rows.err;
+    EXPECT_EQ(std::count(rows.out.begin(), rows.out.end(), '\n'), 1 + truth.size());
+    EXPECT_NE(rows.out.find("\n1,400,39957,110.991667,3,0,19,"), std::string::npos);
+}
+
 TEST(Recording, RefusalsExitTwoWithOneLine) {
     const std::string csv = ioTemp("plain.csv", lines(std::vector<int>(300, 20)));
     const std::string loud = ioTemp("loud.csv", lines(std::vector<int>(3000, 30000)));
@@ -156,8 +193,9 @@ TEST(Recording, RefusalsExitTwoWithOneLine) {
         {{"--samples", nanWav}, nanWav + ": sample 0 is nan, not a number"},
         {{"--samples", infWav}, infWav + ": sample 1 is -inf, not a number"},
         {{"--samples", csv, "--type", "4"}, "--type: --samples processes a recording"},
-        {{"--samples", loud, "--tmin", "20"}, "the largest sample magnitude that fits is"},
-        {{"--samples", longFile}, "choose a span with --from"},
+        {{"--samples", loud, "--tmin", "20", "--pulses", "100"},
+         "the largest sample magnitude that fits is"},
+        {{"--samples", longFile, "--pulses", "3"}, "choose a span with --from"},
         {{"--alphabet", strong, "--type", "4", "--length", "3000"}, "up to 75 pulses would wrap"},
         {{"--samples", csv, "--pulses", "40"}, "a count of 40 pulses is outside 1..8"},
         {{"--samples", csv, "--column", "2"}, "line 1: no column 2"},
