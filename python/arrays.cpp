@@ -44,6 +44,7 @@ SamplesInput samplesFrom(py::handle object, const char* name) {
         py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(array);
     io::RecordingRequest request;
     request.path = name;
+    request.anyLength = true;
     io::RecordingSpan span(request,
                            [](uint64_t index) { return "sample " + std::to_string(index); });
     const double* data = values.data();
@@ -112,6 +113,12 @@ std::vector<int32_t> numbersFrom(py::handle object, const char* name, uint16_t e
 
 py::array_t<int16_t> int16Array(std::span<const int16_t> values) {
     py::array_t<int16_t> array(static_cast<py::ssize_t>(values.size()));
+    std::copy(values.begin(), values.end(), array.mutable_data());
+    return array;
+}
+
+py::array_t<int64_t> int64Array(std::span<const int64_t> values) {
+    py::array_t<int64_t> array(static_cast<py::ssize_t>(values.size()));
     std::copy(values.begin(), values.end(), array.mutable_data());
     return array;
 }

@@ -48,6 +48,7 @@ std::vector<PulseHeader> etalonsFrom(py::handle object, const char* name);
 std::vector<int32_t> numbersFrom(py::handle object, const char* name, uint16_t etalons);
 
 py::array_t<int16_t> int16Array(std::span<const int16_t> values);
+py::array_t<int64_t> int64Array(std::span<const int64_t> values);
 // The etalons as an (n, L) array.
 py::array_t<int16_t> alphabetArray(std::span<const PulseHeader> alphabet);
 

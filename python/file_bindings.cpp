@@ -44,8 +44,9 @@ Recording readRecording(const std::string& path, const py::object& column, uint3
         if (!(*request.scale > 0)) throw py::value_error("scale: the factor must be above 0");
     }
     request.first = static_cast<uint64_t>(whole(first, "first", 0, INT64_MAX));
+    request.anyLength = true;
     if (!count.is_none())
-        request.count = static_cast<uint32_t>(whole(count, "count", 1, kLargestPosition));
+        request.count = static_cast<uint64_t>(whole(count, "count", 1, INT64_MAX));
     io::Recording recording;
     std::string problem;
     {
@@ -100,7 +101,7 @@ void bindFiles(py::module_& m) {
     m.def("read_recording", &readRecording,
           "Reads a span of a recording as etalon-cli process --samples does: CSV (a column\n"
           "by number from 1 or header name), WAV (channel from 0) or a series JSON.\n"
-          "first: first sample (from 0); count: samples (None: to the end, at most 32767);\n"
+          "first: first sample (from 0); count: samples (None: to the end, at any length);\n"
           "scale: factor (None: integers kept, anything else scaled to a largest magnitude\n"
           "of 128); format: 'csv', 'wav' or 'json' (None: from the ending).",
           arg("path"), py::kw_only(), arg("column") = py::none(), arg("channel") = 0,

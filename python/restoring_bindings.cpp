@@ -16,8 +16,9 @@ namespace etalon::python {
 namespace {
 
 struct Chain {
-    int32_t criterion;
-    py::array_t<int16_t> positions, etalons, cutStarts, cutEnds;
+    int64_t criterion;
+    py::array_t<int64_t> positions;
+    py::array_t<int16_t> etalons, cutStarts, cutEnds;
 };
 
 // etalon.Chains: a list subclass, so the chains index as before and the
@@ -33,7 +34,7 @@ py::list runRestoring(const py::object& samples, RestoringCall& call) {
     }
     py::list out = chainsType();
     for (const RestoredChain& c : restored.chains)
-        out.append(Chain{c.criterion, int16Array(c.positions), int16Array(c.etalons),
+        out.append(Chain{c.criterion, int64Array(c.positions), int16Array(c.etalons),
                          int16Array(c.cutStarts), int16Array(c.cutEnds)});
     out.attr("returned") = restored.returned;
     return out;
@@ -167,6 +168,9 @@ const char* const kGeometryDoc = R"(
     `samples` is a 1-D integer or float array. int16 C-contiguous arrays are
     read in place; other arrays are converted as recordings are (integers
     within +-32767 kept, anything else scaled so its largest magnitude is 128).
+    An unknown count of single pulses takes samples of any length and their
+    full 16-bit depth; a known count, tuples and the matched filter take at
+    most 32,767 samples.
     Returns the chains ranked best first (smallest criterion first) as an
     etalon.Chains list, whose `returned` is what etalon-cli prints as returned.
     Raises TypeError for a wrong type or dtype, ValueError for a wrong value or
@@ -216,7 +220,7 @@ void bindRestoring(py::module_& m) {
 
     py::class_<Chain>(m, "Chain", "One restored chain: its criterion and its pulses as arrays.")
         .def_readonly("criterion", &Chain::criterion, "The chain's criterion (smaller is better).")
-        .def_readonly("positions", &Chain::positions, "Pulse start positions, increasing.")
+        .def_readonly("positions", &Chain::positions, "Pulse start positions, increasing (int64).")
         .def_readonly("etalons", &Chain::etalons, "The etalon (1-based) of each pulse.")
         .def_readonly("cut_starts", &Chain::cutStarts, "First sample of each pulse kept.")
         .def_readonly("cut_ends", &Chain::cutEnds, "Last sample of each pulse kept.")

@@ -6,10 +6,12 @@
 #include <memory>
 
 #include "base/memory_budget.h"
+#include "io/recording.h"
 #include "io/recording_series.h"
 #include "io/sum_range.h"
 #include "processing/chains_header.h"
 #include "processing/matched_filter.h"
+#include "processing/recording_chain.h"
 #include "processing/restoring.h"
 #include "processing/restoring_work.h"
 #include "series/subsets.h"
@@ -35,11 +37,57 @@ std::vector<RestoredChain> heldChains(const ChainsHeader& chains) {
         const auto first = [n](std::span<const int16_t> row) {
             return std::vector<int16_t>(row.begin(), row.begin() + n);
         };
-        held.push_back({chains.distance(c), first(chains.pulsesList(c)),
-                        first(chains.positionsList(c)), first(chains.cutStartsList(c)),
+        const std::vector<int16_t> positions = first(chains.positionsList(c));
+        held.push_back({chains.distance(c),
+                        first(chains.pulsesList(c)),
+                        {positions.begin(), positions.end()},
+                        first(chains.cutStartsList(c)),
                         first(chains.cutEndsList(c))});
     }
     return held;
+}
+
+// The unknown count over the whole recording, in one pass.
+Restored restoreWhole(std::span<const int16_t> samples, const RestoringCall& call,
+                      RecordingTask task) {
+    RecordingChainRequest request;
+    request.samples = samples;
+    request.alphabet = call.alphabet;
+    request.etalons = call.list;
+    request.geometry = {call.tmin, call.tmax};
+    request.processingLevel = call.processingLevel;
+    request.task = task;
+    const std::size_t need = recordingChainMemoryNeed(request);
+    const MemoryBudget budget = memoryBudget(call.memoryLimit, "memory_limit");
+    if (need > budget.bytes)
+        throw MemoryRefused("Restoring the recording needs " + std::to_string(need >> 20) +
+                            " MB of memory besides its samples, but " +
+                            std::to_string(budget.bytes >> 20) + " MB is available (" +
+                            budget.source + ")");
+    RecordingChainResult result;
+    try {
+        result = restoreRecordingChain(request);
+    } catch (const RecordingRefused& refused) {
+        throw py::value_error(refused.what());
+    }
+    Restored out;
+    for (const RecordingChain& chain : result.chains) {
+        RestoredChain c;
+        c.criterion = chain.criterion;
+        for (const RecordingPulse& p : chain.pulses) {
+            c.etalons.push_back(static_cast<int16_t>(p.etalon));
+            c.positions.push_back(p.position);
+            c.cutStarts.push_back(static_cast<int16_t>(p.cutStart));
+            c.cutEnds.push_back(static_cast<int16_t>(p.cutEnd));
+        }
+        out.chains.push_back(std::move(c));
+    }
+    // As the series procedures return: 1 after a detection, the recognised
+    // etalon (65535 for none) after a recognition.
+    out.returned = task == RecordingTask::Detection ? 1
+                   : result.chains.empty()          ? 65535
+                                                    : result.chains[0].etalon;
+    return out;
 }
 
 }  // namespace
@@ -47,6 +95,27 @@ std::vector<RestoredChain> heldChains(const ChainsHeader& chains) {
 Restored restoreSamples(std::span<const int16_t> samples, const RestoringCall& call) {
     RecordingSink sink;
     const std::vector<PulseHeader> fitted = io::listedEtalons(call.alphabet, call.list);
+    const RestoringProcedure chosen = chooseRestoringProcedure(
+        call.task, io::recordingSeriesType(call.pulses.has_value(), call.processingLevel));
+    const bool plain = !call.pulses && !call.matchedFilter && !readsPattern(chosen) &&
+                       !readsPatterns(chosen) && chosen != RestoringProcedure::None;
+    const bool longer = samples.size() > io::kMostRecordingSamples;
+    if (plain &&
+        (longer || (!fitted.empty() &&
+                    !io::sumWrapProblem(samples, fitted,
+                                        pulseCountBounds(static_cast<uint32_t>(samples.size()),
+                                                         fitted[0].wSize, call.tmin, call.tmax)
+                                            .maxPulses)
+                         .empty())))
+        return restoreWhole(samples, call,
+                            chosen == RestoringProcedure::RecognizeUnknownNumberChain
+                                ? RecordingTask::Recognition
+                                : RecordingTask::Detection);
+    if (longer)
+        throw py::value_error("samples: " + std::to_string(samples.size()) +
+                              " samples, and a known count (pulses=), tuples or the matched "
+                              "filter take at most 32,767 (positions are 16-bit); the unknown "
+                              "count works at any length");
     io::RecordingProcessing how;
     how.tmin = call.tmin;
     how.tmax = call.tmax;

@@ -40,10 +40,12 @@ struct MemoryRefused : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// One ranked chain.
+// One ranked chain; positions in 64 bits, as a recording of any length has them.
 struct RestoredChain {
-    int32_t criterion = 0;
-    std::vector<int16_t> etalons, positions, cutStarts, cutEnds;
+    int64_t criterion = 0;
+    std::vector<int16_t> etalons;
+    std::vector<int64_t> positions;
+    std::vector<int16_t> cutStarts, cutEnds;
 };
 
 // What a restoring call asks for, checked by the binding.
@@ -69,7 +71,9 @@ struct Restored {
 };
 
 // Restores the samples as `etalon-cli process --samples` does: the series
-// record made from them, the procedure chosen for the task and the count.
+// record made from them, the procedure chosen for the task and the count; the
+// unknown count of single pulses over the whole recording where a series
+// cannot take it (longer than 32,767 samples, or sums past 32 bits).
 // Runs without the GIL; throws pybind11's value_error, MemoryRefused or
 // std::bad_alloc.
 Restored restoreSamples(std::span<const int16_t> samples, const RestoringCall& call);

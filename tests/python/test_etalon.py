@@ -221,6 +221,23 @@ def test_any_layout_and_dtype_gives_the_same_chains(tmp_path):
         chain_rows(etalon.recognize(read.samples, pulses=series.pulses))
 
 
+def test_a_recording_of_any_length_and_depth_is_restored_whole(tmp_path):
+    shape = etalon.alphabet()[2].astype(np.int32)
+    samples = np.zeros(40000, np.int16)
+    truth = np.arange(50, 39981, 100)
+    for x in truth:
+        samples[x:x + 20] = shape * 390  # up to 32,370: sums past 32 bits
+    chains = etalon.detect(samples, 3, tmin=60)
+    assert chains[0].positions.dtype == np.int64
+    assert chains[0].positions.tolist() == truth.tolist()
+    path = tmp_path / "long.csv"
+    path.write_text("\n".join(map(str, samples.tolist())))
+    read = etalon.read_recording(str(path), first=7)
+    assert len(read.samples) == 40000 - 7
+    with pytest.raises(ValueError, match="the unknown count works at any length"):
+        etalon.detect(samples, 3, tmin=60, pulses=400)
+
+
 def test_two_threads_restoring_at_once_match_one_after_another():
     made = [etalon.make_series(type=4, noise=n) for n in (30, 60)]
     alone = [chain_rows(etalon.recognize(s.samples)) for s in made]
