@@ -52,6 +52,18 @@ void checkBounds(const py::object& tmin, const py::object& tmax, RestoringCall& 
                               std::to_string(call.tmax));
 }
 
+void checkRecordingBounds(const py::object& tmin, const py::object& tmax, RestoringCall& call) {
+    if (!tmax.is_none() && whole(tmax, "tmax", 1, INT64_MAX) <= kLargestPosition) {
+        checkBounds(tmin, tmax, call);
+        call.recordingTmax = call.tmax;
+        return;
+    }
+    call.tmin = static_cast<uint16_t>(whole(tmin, "tmin", 1, kLargestPosition));
+    call.tmax = static_cast<uint16_t>(kLargestPosition);
+    call.recordingTmax.reset();
+    if (!tmax.is_none()) call.recordingTmax = tmax.cast<int64_t>();
+}
+
 std::vector<uint16_t> everyEtalon(const std::vector<PulseHeader>& alphabet) {
     std::vector<uint16_t> list;
     for (uint16_t e = 1; e <= alphabet.size(); ++e)

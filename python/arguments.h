@@ -34,6 +34,8 @@ std::optional<std::size_t> memoryLimitOf(const py::object& value);
 
 // tmin and tmax into `call`, tmin not above tmax.
 void checkBounds(const py::object& tmin, const py::object& tmax, RestoringCall& call);
+// As checkBounds for a recording, whose tmax may also pass 32767 or be None.
+void checkRecordingBounds(const py::object& tmin, const py::object& tmax, RestoringCall& call);
 
 // The numbers 1..n of the alphabet's etalons.
 std::vector<uint16_t> everyEtalon(const std::vector<PulseHeader>& alphabet);

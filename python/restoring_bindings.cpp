@@ -47,7 +47,7 @@ RestoringCall commonCall(TaskCode task, const py::object& alphabet, const py::ob
     RestoringCall call;
     call.task = task;
     call.alphabet = alphabetOf(alphabet, "alphabet");
-    checkBounds(tmin, tmax, call);
+    checkRecordingBounds(tmin, tmax, call);
     call.pulses = optionalCount(pulses, "pulses");
     call.processingLevel =
         static_cast<uint16_t>(whole(processingLevel, "processing_level", 0, 100));
@@ -158,7 +158,9 @@ py::list restore(const py::object& samples, const std::string& task, const py::o
 }
 
 const char* const kGeometryDoc = R"(
-    tmin, tmax: least and largest distance between pulse starts.
+    tmin, tmax: least and largest distance between pulse starts; for an
+        unknown count tmax may pass 32767, or be None: no upper bound and no
+        edge conditions, and the chain may be empty.
     pulses: the pulse count when it is known; None restores an unknown count.
     processing_level: saved-energy level (percent) of the processing.
     alphabet: an (n, L) int array of etalons; None: the built-in 20.

@@ -100,13 +100,11 @@ Restored restoreSamples(std::span<const int16_t> samples, const RestoringCall& c
     const bool plain = !call.pulses && !call.matchedFilter && !readsPattern(chosen) &&
                        !readsPatterns(chosen) && chosen != RestoringProcedure::None;
     const bool longer = samples.size() > io::kMostRecordingSamples;
-    if (plain &&
-        (longer || (!fitted.empty() &&
-                    !io::sumWrapProblem(samples, fitted,
-                                        pulseCountBounds(static_cast<uint32_t>(samples.size()),
-                                                         fitted[0].wSize, call.tmin, call.tmax)
-                                            .maxPulses)
-                         .empty())))
+    const bool wideTmax = !call.recordingTmax || *call.recordingTmax > io::kMostRecordingSamples;
+    if (wideTmax && !plain)
+        throw py::value_error(
+            "tmax: only an unknown count of single pulses takes a tmax past 32767 or None");
+    if (plain && (wideTmax || io::seriesCannotHold(samples, fitted, call.tmin, call.tmax)))
         return restoreWhole(samples, call,
                             chosen == RestoringProcedure::RecognizeUnknownNumberChain
                                 ? RecordingTask::Recognition

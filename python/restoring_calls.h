@@ -58,6 +58,9 @@ struct RestoringCall {
     int pick = 0;                                // 1-based; 0: the last
     uint16_t proceeding = 1;
     uint16_t tmin = 40, tmax = 181;
+    // The Tmax of a recording, which may pass 32,767 or be none (no upper
+    // bound, no edge conditions): the whole-recording path only.
+    std::optional<int64_t> recordingTmax = 181;
     std::optional<uint16_t> pulses;
     uint16_t processingLevel = 100;
     std::optional<std::size_t> memoryLimit;

@@ -44,8 +44,9 @@ struct SeriesArguments {
     SeriesOptions options;
     std::string sequence;
     std::string subset;
-    std::string alphabet;  // an alphabet file
-    int32_t pulses = 0;    // 0: not given
+    std::string alphabet;      // an alphabet file
+    int32_t pulses = 0;        // 0: not given
+    std::string tmax = "181";  // a whole number, or "none" for a recording
 };
 
 void addAlphabetOption(CLI::App& command, std::string& path) {
@@ -66,8 +67,20 @@ void addGeometryOptions(CLI::App& command, SeriesArguments& args) {
              "Series length in samples (positions are 16-bit)");
     addWhole(command, "--tmin", o.tmin, "N", 1, kLargestPosition,
              "Least distance between pulse starts");
-    addWhole(command, "--tmax", o.tmax, "N", 1, kLargestPosition,
-             "Largest distance between pulse starts");
+    CLI::Validator tmax(
+        [](std::string& text) -> std::string {
+            int64_t number = 0;
+            if (text == "none" || (parseWhole(text, number) && number >= 1)) return {};
+            return "'" + text + "' is neither a whole number from 1 nor none";
+        },
+        "");
+    command
+        .add_option("--tmax", args.tmax,
+                    "Largest distance between pulse starts; 1..32767, and for a recording "
+                    "(--samples) any length or none (no upper bound and no edge conditions)")
+        ->type_name("N")
+        ->check(tmax)
+        ->capture_default_str();
     addWhole(command, "--level", o.level, "PERCENT", 0, 100, "Saved-energy level for making");
     addList(command, "--subset", args.subset, "LIST",
             "Etalons made the current subset, comma-separated", "no subset");
@@ -120,6 +133,17 @@ void finishSeriesOptions(SeriesArguments& args, const CLI::App& command, bool ma
                          bool recording = false) {
     SeriesOptions& o = args.options;
     o.alphabet = loadAlphabet(args.alphabet);
+    int64_t tmax = 0;
+    if (args.tmax == "none") {
+        if (!recording)
+            throw CLI::ValidationError("--tmax", "none goes with --samples: a series has a Tmax");
+        o.recordingTmax.reset();
+    } else if (parseWhole(args.tmax, tmax)) {
+        if (tmax > kLargestPosition && !recording)
+            throw CLI::ValidationError("--tmax", args.tmax + " is outside 1..32767");
+        o.tmax = static_cast<uint16_t>(std::min<int64_t>(tmax, kLargestPosition));
+        o.recordingTmax = tmax;
+    }
     if (makesSeries) checkGeometry(o, command);
     if (args.pulses > 0 && recording) {
         o.pulses = static_cast<uint16_t>(args.pulses);

@@ -298,15 +298,23 @@ int processRecording(StderrSink& sink, const SeriesSession& session, const Serie
     const bool plain = !options.pulses && options.subset.empty() && !run.matchedFilter &&
                        !readsPattern(chooseRestoringProcedure(run.effectiveTask, run.type)) &&
                        !readsPatterns(chooseRestoringProcedure(run.effectiveTask, run.type));
-    if (plain && needsWholeRecordingPath(recording, io::listedEtalons(session.alphabet(), run.list),
-                                         run.tmin, run.tmax)) {
+    // A Tmax past what a series takes, or none, only the whole recording can have.
+    const bool wideTmax = !options.recordingTmax || *options.recordingTmax > kLargestPosition;
+    if (wideTmax && !plain)
+        throw BadInput{"--tmax " +
+                       (options.recordingTmax ? std::to_string(*options.recordingTmax) : "none") +
+                       ": only the unknown count of single pulses takes a Tmax past 32767 or "
+                       "none; leave out --pulses, --subset and --method matched-filter"};
+    const std::vector<PulseHeader> fitted = io::listedEtalons(session.alphabet(), run.list);
+    if (plain &&
+        (wideTmax || io::seriesCannotHold(recording.samples, fitted, run.tmin, run.tmax))) {
         noteScaling(args.recording, recording, err);
         WholeRecordingRun whole;
         whole.task = run.effectiveTask == TaskCode::Recognition ? RecordingTask::Recognition
                                                                 : RecordingTask::Detection;
         whole.alphabet = session.alphabet();
         whole.list = run.list;
-        whole.geometry = {run.tmin, run.tmax};
+        whole.geometry = {run.tmin, options.recordingTmax};
         whole.processingLevel = run.processingLevel;
         whole.budget = run.budget;
         whole.format = args.format;

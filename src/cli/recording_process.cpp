@@ -6,9 +6,7 @@
 #include "cli/standard_output.h"
 #include "cli/task_options.h"
 #include "io/results_csv.h"
-#include "io/sum_range.h"
 #include "processing/restoring_stop.h"
-#include "series/series_header.h"
 #include "simulation/restoring_budget.h"
 
 namespace etalon::cli {
@@ -78,15 +76,6 @@ std::string megabytes(std::size_t bytes) {
 }
 
 }  // namespace
-
-bool needsWholeRecordingPath(const io::Recording& recording, std::span<const PulseHeader> fitted,
-                             uint16_t tmin, uint16_t tmax) {
-    if (recording.samples.size() > io::kMostRecordingSamples) return true;
-    if (fitted.empty()) return false;
-    const PulseCountBounds bounds = pulseCountBounds(
-        static_cast<uint32_t>(recording.samples.size()), fitted[0].wSize, tmin, tmax);
-    return !io::sumWrapProblem(recording.samples, fitted, bounds.maxPulses).empty();
-}
 
 int processWholeRecording(const RecordingArguments& args, const io::Recording& recording,
                           const WholeRecordingRun& run, std::ostream& out, std::ostream& err) {

@@ -26,11 +26,6 @@ struct WholeRecordingRun {
     bool progress = false;        // a line on stderr every tenth of the work
 };
 
-// Whether the series path cannot take the recording: longer than a series
-// holds, or samples and etalons that could wrap its 32-bit sums.
-bool needsWholeRecordingPath(const io::Recording& recording, std::span<const PulseHeader> fitted,
-                             uint16_t tmin, uint16_t tmax);
-
 // Restores and prints; returns the exit code. Throws BadInput for what the
 // run refuses (the memory budget included).
 int processWholeRecording(const RecordingArguments& args, const io::Recording& recording,

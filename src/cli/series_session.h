@@ -21,6 +21,9 @@ struct SeriesOptions {
     uint32_t length = 1200;
     uint16_t tmin = 40;
     uint16_t tmax = 181;
+    // A recording's Tmax (--samples), which may pass 32,767 or be none: no
+    // upper bound and no edge conditions.
+    std::optional<int64_t> recordingTmax = 181;
     std::optional<uint16_t> pulses;  // default: the middle of the count bounds
     uint16_t level = 100;            // saved-energy level for making
     int16_t noise = 0;               // sigma; 0 adds no noise

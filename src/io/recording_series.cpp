@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "io/geometry_text.h"
+#include "io/recording.h"
 #include "io/sum_range.h"
 #include "series/series_generator.h"
 
@@ -12,6 +13,15 @@ SeriesCode recordingSeriesType(bool knownCount, uint16_t processingLevel) {
     const bool cut = processingLevel < 100;
     if (knownCount) return cut ? SeriesCode::FixedCutoff : SeriesCode::FixedWhole;
     return cut ? SeriesCode::UnfixedCutoff : SeriesCode::UnfixedWhole;
+}
+
+bool seriesCannotHold(std::span<const int16_t> samples, std::span<const PulseHeader> fitted,
+                      uint16_t tmin, uint16_t tmax) {
+    if (samples.size() > kMostRecordingSamples) return true;
+    if (fitted.empty()) return false;
+    const PulseCountBounds bounds =
+        pulseCountBounds(static_cast<uint32_t>(samples.size()), fitted[0].wSize, tmin, tmax);
+    return !sumWrapProblem(samples, fitted, bounds.maxPulses).empty();
 }
 
 std::unique_ptr<SeriesHeader> seriesFromRecording(MessageSink& sink,

@@ -34,6 +34,12 @@ struct RecordingRefusal {
     bool refused() const { return reason != Reason::None; }
 };
 
+// Whether a series record cannot take the recording as the working set fits
+// it: longer than a series holds, or samples and etalons that could wrap its
+// 32-bit sums. The unknown count then runs over the whole recording.
+bool seriesCannotHold(std::span<const int16_t> samples, std::span<const PulseHeader> fitted,
+                      uint16_t tmin, uint16_t tmax);
+
 // Fixed or unfixed count; a cut-off type when the processing level is below 100.
 SeriesCode recordingSeriesType(bool knownCount, uint16_t processingLevel);
 

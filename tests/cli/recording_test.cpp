@@ -161,6 +161,13 @@ TEST(Recording, AWavOfAnyLengthAndDepthIsRestoredWhole) {
     ASSERT_EQ(result["chains"].size(), 1u);
     EXPECT_EQ(result["chains"][0]["positions"].get<std::vector<int64_t>>(), truth);
     EXPECT_NE(r.err.find("process: " + wav + ": 50% of 40000 samples"), std::string::npos) << r.err;
+    // Without a Tmax: no edge conditions, the same pulses.
+    std::vector<std::string> unbounded = base;
+    unbounded.insert(unbounded.end(), {"--tmax", "none"});
+    const test::CliResult open = runCli(unbounded);
+    ASSERT_EQ(open.code, 0) << open.err;
+    EXPECT_EQ(nlohmann::json::parse(open.out)["chains"][0]["positions"].get<std::vector<int64_t>>(),
+              truth);
 
     std::vector<std::string> csv = base;
     csv.insert(csv.end(), {"--format", "csv"});
@@ -196,6 +203,7 @@ TEST(Recording, RefusalsExitTwoWithOneLine) {
         {{"--samples", loud, "--tmin", "20", "--pulses", "100"},
          "the largest sample magnitude that fits is"},
         {{"--samples", longFile, "--pulses", "3"}, "choose a span with --from"},
+        {{"--samples", csv, "--tmax", "none", "--pulses", "3"}, "--tmax none: only the unknown"},
         {{"--alphabet", strong, "--type", "4", "--length", "3000"}, "up to 75 pulses would wrap"},
         {{"--samples", csv, "--pulses", "40"}, "a count of 40 pulses is outside 1..8"},
         {{"--samples", csv, "--column", "2"}, "line 1: no column 2"},

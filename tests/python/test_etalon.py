@@ -230,6 +230,7 @@ def test_a_recording_of_any_length_and_depth_is_restored_whole(tmp_path):
     chains = etalon.detect(samples, 3, tmin=60)
     assert chains[0].positions.dtype == np.int64
     assert chains[0].positions.tolist() == truth.tolist()
+    assert etalon.detect(samples, 3, tmin=60, tmax=None)[0].positions.tolist() == truth.tolist()
     path = tmp_path / "long.csv"
     path.write_text("\n".join(map(str, samples.tolist())))
     read = etalon.read_recording(str(path), first=7)
