@@ -11,8 +11,9 @@
 
 namespace etalon::python {
 
-std::vector<PulseHeader> alphabetOf(const py::object& etalons, const char* name) {
-    return etalons.is_none() ? builtInAlphabet() : etalonsFrom(etalons, name);
+std::vector<PulseHeader> alphabetOf(const py::object& etalons, const char* name,
+                                    io::EtalonDepth depth) {
+    return etalons.is_none() ? builtInAlphabet() : etalonsFrom(etalons, name, depth);
 }
 
 int64_t whole(const py::object& value, const char* name, int64_t low, int64_t high) {

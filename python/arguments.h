@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "io/alphabet_file.h"
 #include "processing/task_codes.h"
 #include "pulses/pulse_header.h"
 #include "restoring_calls.h"
@@ -21,7 +22,8 @@ namespace py = pybind11;
 constexpr int64_t kLargestPosition = 32767;
 
 // `etalons` as an (n, L) array; None: the built-in 20.
-std::vector<PulseHeader> alphabetOf(const py::object& etalons, const char* name);
+std::vector<PulseHeader> alphabetOf(const py::object& etalons, const char* name,
+                                    io::EtalonDepth depth = io::EtalonDepth::Series);
 
 // A whole number (not a bool, not an array) within low..high.
 int64_t whole(const py::object& value, const char* name, int64_t low, int64_t high);

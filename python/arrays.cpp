@@ -62,7 +62,7 @@ SamplesInput samplesFrom(py::handle object, const char* name) {
     return input;
 }
 
-std::vector<PulseHeader> etalonsFrom(py::handle object, const char* name) {
+std::vector<PulseHeader> etalonsFrom(py::handle object, const char* name, io::EtalonDepth depth) {
     const py::array array = numericArray(object, name);
     if (array.dtype().kind() == 'f')
         throw py::type_error(std::string(name) + ": etalons are whole numbers; got dtype " +
@@ -86,7 +86,7 @@ std::vector<PulseHeader> etalonsFrom(py::handle object, const char* name) {
         }
     }
     std::vector<PulseHeader> alphabet;
-    if (std::string problem = io::alphabetFromRows(std::move(table), name, alphabet);
+    if (std::string problem = io::alphabetFromRows(std::move(table), name, alphabet, depth);
         !problem.empty())
         throw py::value_error(problem);
     return alphabet;

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "io/alphabet_file.h"
+
 #include "pulses/pulse_header.h"
 
 namespace etalon::python {
@@ -42,7 +44,8 @@ class SamplesInput {
 SamplesInput samplesFrom(py::handle object, const char* name);
 
 // An (n, L) integer array of etalons, checked as an alphabet file is.
-std::vector<PulseHeader> etalonsFrom(py::handle object, const char* name);
+std::vector<PulseHeader> etalonsFrom(py::handle object, const char* name,
+                                     io::EtalonDepth depth = io::EtalonDepth::Series);
 
 // A list of etalon numbers within 1..`etalons`.
 std::vector<int32_t> numbersFrom(py::handle object, const char* name, uint16_t etalons);

@@ -46,7 +46,9 @@ RestoringCall commonCall(TaskCode task, const py::object& alphabet, const py::ob
                          const py::object& processingLevel, const py::object& memoryLimit) {
     RestoringCall call;
     call.task = task;
-    call.alphabet = alphabetOf(alphabet, "alphabet");
+    // Recordings: the whole path takes etalons of any energy; the series
+    // path refuses what could wrap its sums when it is chosen.
+    call.alphabet = alphabetOf(alphabet, "alphabet", io::EtalonDepth::Recording);
     checkRecordingBounds(tmin, tmax, call);
     call.pulses = optionalCount(pulses, "pulses");
     call.processingLevel =
@@ -78,7 +80,8 @@ py::list detect(const py::object& samples, const py::object& etalon, const py::o
         py::array shape = py::array::ensure(etalon);
         if (!shape || shape.ndim() != 1)
             throw py::type_error("etalon: expected an etalon number or a 1-D array of samples");
-        call.alphabet = etalonsFrom(shape.reshape({py::ssize_t{1}, shape.size()}), "etalon");
+        call.alphabet = etalonsFrom(shape.reshape({py::ssize_t{1}, shape.size()}), "etalon",
+                                    io::EtalonDepth::Recording);
         call.list = {1};
     }
     return runRestoring(samples, call);

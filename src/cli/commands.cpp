@@ -118,10 +118,12 @@ void checkGeometry(const SeriesOptions& o, const CLI::App& command) {
 }
 
 // Loads --alphabet; throws CLI::ValidationError naming the file and the row.
-std::vector<PulseHeader> loadAlphabet(const std::string& path) {
+std::vector<PulseHeader> loadAlphabet(const std::string& path,
+                                      io::EtalonDepth depth = io::EtalonDepth::Series) {
     std::vector<PulseHeader> alphabet;
     if (path.empty()) return alphabet;
-    const std::string problem = io::readAlphabetFile(path, io::guessAlphabetFormat(path), alphabet);
+    const std::string problem =
+        io::readAlphabetFile(path, io::guessAlphabetFormat(path), alphabet, depth);
     if (!problem.empty()) throw CLI::ValidationError("--alphabet", problem);
     return alphabet;
 }
@@ -132,7 +134,9 @@ std::vector<PulseHeader> loadAlphabet(const std::string& path) {
 void finishSeriesOptions(SeriesArguments& args, const CLI::App& command, bool makesSeries,
                          bool recording = false) {
     SeriesOptions& o = args.options;
-    o.alphabet = loadAlphabet(args.alphabet);
+    // A recording's whole path sums in 64 bits: its etalons may have any energy.
+    o.alphabet = loadAlphabet(args.alphabet,
+                              recording ? io::EtalonDepth::Recording : io::EtalonDepth::Series);
     int64_t tmax = 0;
     if (args.tmax == "none") {
         if (!recording)

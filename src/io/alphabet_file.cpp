@@ -25,6 +25,8 @@ struct BadRow {
 // The rows of an alphabet grow one by one; each is checked against the first.
 class AlphabetRows {
   public:
+    explicit AlphabetRows(EtalonDepth depth) : depth_(depth) {}
+
     void add(std::vector<int16_t> row, const std::string& where) {
         if (rows_.size() == kMostFileEtalons)
             throw BadRow{where + ": more than " + std::to_string(kMostFileEtalons) + " etalons"};
@@ -38,7 +40,7 @@ class AlphabetRows {
         int64_t energy = 0;
         for (int16_t v : row)
             energy += int64_t{v} * v;
-        if (energy > kLargestEtalonEnergy)
+        if (depth_ == EtalonDepth::Series && energy > kLargestEtalonEnergy)
             throw BadRow{where + ": the etalon's energy " + std::to_string(energy) + " is above " +
                          std::to_string(kLargestEtalonEnergy) +
                          ", where the 32-bit sums of its fits would wrap"};
@@ -59,13 +61,15 @@ class AlphabetRows {
     }
 
   private:
+    EtalonDepth depth_;
     std::vector<std::vector<int16_t>> rows_;
 };
 
-std::string readCsvAlphabet(const std::string& path, std::vector<PulseHeader>& out) {
+std::string readCsvAlphabet(const std::string& path, std::vector<PulseHeader>& out,
+                            EtalonDepth depth) {
     LineReader reader;
     if (std::string problem = reader.open(path); !problem.empty()) return problem;
-    AlphabetRows rows;
+    AlphabetRows rows(depth);
     std::string line;
     try {
         while (reader.next(line)) {
@@ -114,7 +118,8 @@ std::vector<int16_t> jsonRow(const Json& row, const std::string& where) {
     return samples;
 }
 
-std::string readJsonAlphabet(const std::string& path, std::vector<PulseHeader>& out) {
+std::string readJsonAlphabet(const std::string& path, std::vector<PulseHeader>& out,
+                             EtalonDepth depth) {
     std::error_code ignored;
     if (std::filesystem::is_directory(path, ignored)) return path + " is a folder";
     // 20 rows of 1,000 values never come near this; not read to learn that.
@@ -136,7 +141,7 @@ std::string readJsonAlphabet(const std::string& path, std::vector<PulseHeader>& 
         const std::string what = e.what();
         return path + ": not valid JSON (" + what.substr(what.find(']') + 2) + ")";
     }
-    AlphabetRows rows;
+    AlphabetRows rows(depth);
     try {
         const Json* list = &document;
         if (document.is_object()) {
@@ -159,8 +164,8 @@ std::string readJsonAlphabet(const std::string& path, std::vector<PulseHeader>& 
 }  // namespace
 
 std::string alphabetFromRows(std::vector<std::vector<int16_t>> rows, const std::string& what,
-                             std::vector<PulseHeader>& out) {
-    AlphabetRows checked;
+                             std::vector<PulseHeader>& out, EtalonDepth depth) {
+    AlphabetRows checked(depth);
     try {
         for (std::size_t i = 0; i < rows.size(); ++i)
             checked.add(std::move(rows[i]), "row " + std::to_string(i));
@@ -188,8 +193,9 @@ AlphabetFormat guessAlphabetFormat(const std::string& path) {
 }
 
 std::string readAlphabetFile(const std::string& path, AlphabetFormat format,
-                             std::vector<PulseHeader>& out) {
-    return format == AlphabetFormat::Csv ? readCsvAlphabet(path, out) : readJsonAlphabet(path, out);
+                             std::vector<PulseHeader>& out, EtalonDepth depth) {
+    return format == AlphabetFormat::Csv ? readCsvAlphabet(path, out, depth)
+                                         : readJsonAlphabet(path, out, depth);
 }
 
 nlohmann::ordered_json alphabetToJson(std::span<const PulseHeader> alphabet) {

@@ -1,7 +1,7 @@
 #include "processing/recording_chain.h"
 
 #include <algorithm>
-#include <deque>
+#include <bit>
 #include <limits>
 
 #include "processing/recording_fit.h"
@@ -29,12 +29,37 @@ class PositionClassOf {
     PositionClassOf(int64_t n, int64_t length, const RecordingGeometry& g)
         : n_(n), length_(length), tmin_(g.tmin), tmax_(g.tmax.value_or(0)), bounded_(g.tmax) {}
 
-    Class at(int64_t x) const {
+    // Where x stands against Tmin: x = q * Tmin + r, and the rest of the
+    // recording after x likewise; stepped one position at a time without a
+    // division.
+    struct Cursor {
+        int64_t x, q, r, restQ, restR;
+    };
+    Cursor cursor(int64_t x) const {
+        const int64_t rest = std::max<int64_t>(n_ - length_ - x, 0);
+        return {x, x / tmin_, x % tmin_, rest / tmin_, rest % tmin_};
+    }
+    void advance(Cursor& c) const {
+        ++c.x;
+        if (++c.r == tmin_) {
+            c.r = 0;
+            ++c.q;
+        }
+        if (c.restR-- == 0) {
+            c.restR = tmin_ - 1;
+            --c.restQ;
+        }
+    }
+
+    Class at(const Cursor& c) const {
+        const int64_t x = c.x;
         if (x > n_ - length_) return None;
         if (!bounded_) return x < tmin_ ? FirstOnly : FirstOrLater;
-        if (!reachesEnd(x)) return None;
+        // Some m >= 0 steps of Tmin..Tmax from x land in [N - Tmax, N - L]:
+        // the most steps that fit before N - L leave the lowest start to reach.
+        if (x < n_ - tmax_ * (c.restQ + 1)) return None;
         const bool first = x <= tmax_ - length_;
-        const bool later = x >= tmin_ && tmax_ * (x / tmin_ + 1) - length_ >= x;
+        const bool later = x >= tmin_ && tmax_ * (c.q + 1) - length_ >= x;
         return first ? (later ? FirstOrLater : FirstOnly) : (later ? LaterOnly : None);
     }
     // Whether a chain may end with a pulse at x (given that it reaches x).
@@ -44,19 +69,13 @@ class PositionClassOf {
     int64_t tmax() const { return tmax_; }
 
   private:
-    // Some m >= 0 steps of Tmin..Tmax from x land in [N - Tmax, N - L]: the
-    // most steps that fit before N - L leave the lowest start to reach.
-    bool reachesEnd(int64_t x) const {
-        const int64_t steps = (n_ - length_ - x) / tmin_;
-        return x >= n_ - tmax_ * (steps + 1);
-    }
-
     int64_t n_, length_, tmin_, tmax_;
     bool bounded_;
 };
 
 // Running minimum of the values that entered, earliest position on ties,
-// over a window whose oldest positions leave it.
+// over a window whose oldest positions leave it: the increasing run of
+// candidates in a ring that grows by doubling.
 class WindowMinimum {
   public:
     struct Entry {
@@ -64,25 +83,45 @@ class WindowMinimum {
         int64_t value;
     };
     void enter(int64_t position, int64_t value) {
-        while (!entries_.empty() && entries_.back().value > value)
-            entries_.pop_back();
-        entries_.push_back({position, value});
+        while (count_ > 0 && back().value > value)
+            --count_;
+        if (count_ == ring_.size()) grow();
+        ring_[(head_ + count_) & (ring_.size() - 1)] = {position, value};
+        ++count_;
     }
     void leaveBefore(int64_t position) {
-        while (!entries_.empty() && entries_.front().position < position)
-            entries_.pop_front();
+        while (count_ > 0 && ring_[head_].position < position) {
+            head_ = (head_ + 1) & (ring_.size() - 1);
+            --count_;
+        }
     }
     // Without a window's end nothing leaves, so only the least can ever be read.
-    void keepLeastOnly() {
-        if (entries_.size() > 1) entries_.resize(1);
+    void keepLeastOnly() { count_ = std::min<std::size_t>(count_, 1); }
+    const Entry* least() const { return count_ == 0 ? nullptr : &ring_[head_]; }
+    std::vector<Entry> entries() const {
+        std::vector<Entry> out(count_);
+        for (std::size_t i = 0; i < count_; ++i)
+            out[i] = ring_[(head_ + i) & (ring_.size() - 1)];
+        return out;
     }
-    const Entry* least() const { return entries_.empty() ? nullptr : &entries_.front(); }
-    std::size_t size() const { return entries_.size(); }
-    const std::deque<Entry>& entries() const { return entries_; }
-    void assign(const std::deque<Entry>& entries) { entries_ = entries; }
+    void assign(const std::vector<Entry>& entries) {
+        ring_.assign(std::bit_ceil(std::max<std::size_t>(entries.size(), 16)), Entry{});
+        std::copy(entries.begin(), entries.end(), ring_.begin());
+        head_ = 0;
+        count_ = entries.size();
+    }
 
   private:
-    std::deque<Entry> entries_;
+    const Entry& back() const { return ring_[(head_ + count_ - 1) & (ring_.size() - 1)]; }
+    void grow() {
+        std::vector<Entry> now = entries();
+        ring_.assign(std::max<std::size_t>(ring_.size() * 2, 16), Entry{});
+        std::copy(now.begin(), now.end(), ring_.begin());
+        head_ = 0;
+    }
+
+    std::vector<Entry> ring_;
+    std::size_t head_ = 0, count_ = 0;
 };
 
 // A value and its class, kept for Tmin positions until it enters the windows.
@@ -100,7 +139,7 @@ struct SweepState {
 
 struct Snapshot {
     int64_t position = 0;
-    std::deque<WindowMinimum::Entry> firsts, all;
+    std::vector<WindowMinimum::Entry> firsts, all;
     std::vector<Pending> pending;
     std::size_t bytes() const {
         return (firsts.size() + all.size()) * sizeof(WindowMinimum::Entry) +
@@ -137,11 +176,12 @@ class Sweep {
         bestEnd_ = kUnreached;
         end_ = -1;
         const int64_t last = n_ - fits_.length();
-        for (int64_t x = 0; x <= last; ++x) {
-            if (x % segment_ == 0) keep(state, x);
+        PositionClassOf::Cursor c = classes_.cursor(0);
+        for (int64_t x = 0; x <= last; ++x, classes_.advance(c)) {
+            if ((x & (segment_ - 1)) == 0) keep(state, x);
             if (x % kStopEvery == 0) tick(x);
             int64_t pred = 0;
-            const Pending at = step(state, x, pred);
+            const Pending at = step(state, c, pred);
             if (at.value != kUnreached && classes_.endsAt(x) && at.value < bestEnd_) {
                 bestEnd_ = at.value;
                 end_ = x;
@@ -169,9 +209,10 @@ class Sweep {
             state.pending = s->pending;
             const int64_t from = s->position;
             preds.assign(static_cast<std::size_t>(x - from + 1), kNoPredecessor);
-            for (int64_t z = from; z <= x; ++z) {
+            PositionClassOf::Cursor c = classes_.cursor(from);
+            for (int64_t z = from; z <= x; ++z, classes_.advance(c)) {
                 if (z % kStopEvery == 0) StopFlag(stop_).check();
-                step(state, z, preds[static_cast<std::size_t>(z - from)]);
+                step(state, c, preds[static_cast<std::size_t>(z - from)]);
             }
             while (x >= from) {
                 const Fit fit = fits_.best(r_.samples, list_, x);
@@ -186,9 +227,10 @@ class Sweep {
 
   private:
     // The value of x, entering the position Tmin before it into the windows.
-    Pending step(SweepState& state, int64_t x, int64_t& pred) {
+    Pending step(SweepState& state, const PositionClassOf::Cursor& c, int64_t& pred) {
+        const int64_t x = c.x;
         const int64_t tmin = classes_.tmin();
-        Pending& slot = state.pending[static_cast<std::size_t>(x % tmin)];
+        Pending& slot = state.pending[static_cast<std::size_t>(c.r)];
         if (x >= tmin && slot.value != kUnreached) {
             const int64_t z = x - tmin;
             if (slot.cls == PositionClassOf::FirstOnly || slot.cls == PositionClassOf::FirstOrLater)
@@ -202,7 +244,7 @@ class Sweep {
             state.firsts.keepLeastOnly();
         }
         Pending now;
-        now.cls = classes_.at(x);
+        now.cls = classes_.at(c);
         pred = kNoPredecessor;
         if (now.cls != PositionClassOf::None) {
             int64_t before = 0;
@@ -222,10 +264,20 @@ class Sweep {
                     pred = kNoPredecessor;
                 }
             }
-            if (pred != kNoPredecessor) now.value = before + fits_.best(r_.samples, list_, x).value;
+            if (pred != kNoPredecessor) now.value = before + fitAt(x).value;
         }
         slot = now;
         return now;
+    }
+
+    // The fits come a block of positions at a time.
+    const Fit& fitAt(int64_t x) {
+        if (x < blockFirst_ || x >= blockEnd_) {
+            blockFirst_ = x;
+            blockEnd_ = std::min(x + kRecordingFitBlock, n_ - fits_.length() + 1);
+            fits_.bestBlock(r_.samples, list_, blockFirst_, blockEnd_ - blockFirst_, block_);
+        }
+        return block_[static_cast<std::size_t>(x - blockFirst_)];
     }
 
     // A snapshot at x; when they hold too much, every other one goes.
@@ -237,7 +289,7 @@ class Sweep {
             std::vector<Snapshot> kept;
             snapshotBytes_ = 0;
             for (Snapshot& s : snapshots_) {
-                if (s.position % segment_ != 0) continue;
+                if ((s.position & (segment_ - 1)) != 0) continue;
                 snapshotBytes_ += s.bytes();
                 kept.push_back(std::move(s));
             }
@@ -262,6 +314,8 @@ class Sweep {
     std::size_t snapshotBytes_ = 0;
     int64_t bestEnd_ = kUnreached;
     int64_t end_ = -1;
+    std::vector<Fit> block_;
+    int64_t blockFirst_ = 0, blockEnd_ = 0;
 };
 
 void checkRequest(const RecordingChainRequest& r) {

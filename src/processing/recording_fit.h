@@ -30,6 +30,9 @@ class RecordingFits {
     // then windows by start and end, then the next etalon; ties keep the
     // earlier. x + length() must not pass the samples.
     Fit best(std::span<const int16_t> samples, std::span<const int32_t> list, int64_t x) const;
+    // best() at positions [first, first + count), into `out`.
+    void bestBlock(std::span<const int16_t> samples, std::span<const int32_t> list, int64_t first,
+                   int64_t count, std::vector<Fit>& out) const;
 
   private:
     struct Etalon {
@@ -44,6 +47,9 @@ class RecordingFits {
     std::vector<Etalon> etalons_;
     int64_t length_ = 0;
 };
+
+// Positions fitted at a time by bestBlock's callers.
+inline constexpr int64_t kRecordingFitBlock = 4096;
 
 std::size_t recordingFitsMemoryNeed(std::size_t etalons, std::size_t length);
 
