@@ -39,6 +39,8 @@ class RecordingFits {
         std::span<const int16_t> samples;
         std::vector<int64_t> pe;        // pe[j]: energy of samples 0..j-1
         std::vector<int32_t> leastEnd;  // per start: the least end keeping enough, or -1
+        std::vector<int32_t> pairs;     // samples 2j and 2j + 1 in one word
+        int32_t largest = 0;            // the largest magnitude
         bool windows = false;
     };
     void fitOne(std::span<const int16_t> samples, const Etalon& e, int32_t index, int64_t x,
