@@ -2,10 +2,13 @@
 // and is near enough to be worth refusing a request by.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <vector>
 
 #include "processing/matched_filter.h"
 #include "processing/processing_support.h"
+#include "processing/recording_chain.h"
 #include "processing/restoring.h"
 #include "support/heap_counter.h"
 #include "support/recording_sink.h"
@@ -84,6 +87,38 @@ TEST(MemoryNeed, BoundsWhatEveryProcedureAllocates) {
             const std::size_t baselineUsed = test::heapPeakSinceReset();
             EXPECT_LE(baselineUsed, baselineNeed);
             EXPECT_LE(baselineNeed, 2 * baselineUsed + (std::size_t{1} << 20));
+        }
+    }
+}
+
+
+// The whole-recording chain at a million samples: what it takes besides the
+// samples stays within its estimate, and the estimate within the 64 MB the
+// run is allowed over its samples.
+TEST(MemoryNeed, TheWholeRecordingChainStaysWithinItsEstimate) {
+    test::SeriesFromRecipe made;
+    std::vector<int16_t> samples(1'000'000);
+    std::mt19937 random(36);
+    std::normal_distribution<double> noise(0, 40);
+    for (int16_t& v : samples)
+        v = static_cast<int16_t>(noise(random));
+    const std::vector<uint16_t> list = {1, 3, 5};
+    for (const auto task : {RecordingTask::Detection, RecordingTask::Recognition}) {
+        for (const uint16_t level : {uint16_t{100}, uint16_t{75}}) {
+            RecordingChainRequest r;
+            r.samples = samples;
+            r.alphabet = made.alphabet();
+            r.etalons = list;
+            r.geometry = {40, 181};
+            r.processingLevel = level;
+            r.task = task;
+            const std::size_t need = recordingChainMemoryNeed(r);
+            test::resetHeapPeak();
+            const RecordingChainResult result = restoreRecordingChain(r);
+            const std::size_t peak = test::heapPeakSinceReset();
+            EXPECT_LE(peak, need) << level;
+            EXPECT_LE(need, std::size_t{64} << 20);
+            EXPECT_FALSE(result.chains.empty());
         }
     }
 }

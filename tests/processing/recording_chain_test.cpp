@@ -150,8 +150,11 @@ TEST(RecordingChain, CriterionIsTheLeastOfEveryChainAtFullDepth) {
         for (int16_t& v : samples)
             v = static_cast<int16_t>(pick(-32768, 32767));
         const int64_t tmin = pick(1, 4);
+        // Tmax from Tmin on, below Tmin + L - 1 too: a position without a
+        // predecessor in reach is unreached, never charged and extended.
         const std::optional<int64_t> tmax =
-            pick(0, 2) == 0 ? std::nullopt : std::optional<int64_t>(tmin + pick(length, 6));
+            pick(0, 2) == 0 ? std::nullopt
+                            : std::optional<int64_t>(std::max<int64_t>(length, tmin + pick(0, 6)));
         const std::vector<uint16_t> list = {1, 2};
         const auto fit = [&](int64_t x) {
             int64_t best = INT64_MAX;
