@@ -250,7 +250,7 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
     try {
         app.parse(argc, argv);
         if (*series) finishSeriesOptions(seriesArgs, *series, true);
-        const bool recording = !processArgs.recording.path.empty();
+        const bool recording = !processArgs.recording.files.empty();
         if (*process)
             finishSeriesOptions(processSeries, *process, processArgs.input.empty() && !recording,
                                 recording);

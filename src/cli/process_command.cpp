@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <charconv>
 #include <memory>
+#include <thread>
 
 #include "cli/commands.h"
 #include "cli/process_json.h"
+#include "cli/recording_files.h"
 #include "cli/recording_process.h"
 #include "cli/standard_output.h"
 #include "cli/task_options.h"
@@ -245,6 +247,8 @@ void addProcessOptions(CLI::App& command, ProcessArguments& args) {
     addRecordingOptions(command, args.recording);
     addChoice(command, "--format", args.format, "FORMAT", std::vector<std::string>{"json", "csv"},
               "json (series, chains and returned value) or csv (one restored pulse a row)");
+    addWhole(command, "--threads", args.threads, "N", 0, 1024,
+             "With several --samples files: how many are restored at once (0: every core)");
     command.add_flag("--progress", args.progress,
                      "With --samples: a line on stderr at every tenth of a long recording's work");
     addChoice(command, "--method", args.method, "METHOD",
@@ -280,7 +284,12 @@ int processRecording(StderrSink& sink, const SeriesSession& session, const Serie
     run.tmax = options.tmax;
     run.proceeding = args.proceeding;
     run.list = workingList(task, args, session.etalons());
-    run.budget = commandMemoryBudget(args);
+    const unsigned threads =
+        args.threads == 0 ? std::max(1u, std::thread::hardware_concurrency()) : args.threads;
+    // Files restored at once share the budget.
+    run.budget = shareOfBudget(
+        commandMemoryBudget(args),
+        std::min<std::size_t>(threads, std::max<std::size_t>(args.recording.files.size(), 1)));
     run.matchedFilter = args.method == "matched-filter";
 
     RecordingSettings settings;
@@ -291,44 +300,52 @@ int processRecording(StderrSink& sink, const SeriesSession& session, const Serie
     settings.processingLevel = run.processingLevel;
     settings.alphabet = session.alphabet();
     settings.list = run.list;
-    io::Recording recording;
-    readRecordingSpan(args.recording, settings, recording);
-    // The unknown count of single pulses takes a recording of any length and
-    // depth; where the series path cannot, it runs over the whole recording.
-    const bool plain = !options.pulses && options.subset.empty() && !run.matchedFilter &&
-                       !readsPattern(chooseRestoringProcedure(run.effectiveTask, run.type)) &&
-                       !readsPatterns(chooseRestoringProcedure(run.effectiveTask, run.type));
-    // A Tmax past what a series takes, or none, only the whole recording can have.
-    const bool wideTmax = !options.recordingTmax || *options.recordingTmax > kLargestPosition;
-    if (wideTmax && !plain)
-        throw BadInput{"--tmax " +
-                       (options.recordingTmax ? std::to_string(*options.recordingTmax) : "none") +
-                       ": only the unknown count of single pulses takes a Tmax past 32767 or "
-                       "none; leave out --pulses, --subset and --method matched-filter"};
-    const std::vector<PulseHeader> fitted = io::listedEtalons(session.alphabet(), run.list);
-    if (plain &&
-        (wideTmax || io::seriesCannotHold(recording.samples, fitted, run.tmin, run.tmax))) {
-        noteScaling(args.recording, recording, err);
-        WholeRecordingRun whole;
-        whole.task = run.effectiveTask == TaskCode::Recognition ? RecordingTask::Recognition
-                                                                : RecordingTask::Detection;
-        whole.alphabet = session.alphabet();
-        whole.list = run.list;
-        whole.geometry = {run.tmin, options.recordingTmax};
-        whole.processingLevel = run.processingLevel;
-        whole.budget = run.budget;
-        whole.format = args.format;
-        whole.progress = args.progress;
-        return processWholeRecording(args.recording, recording, whole, out, err);
-    }
-    auto series = recordingSeries(sink, args.recording, settings, recording);
-    if (!series) return kExitCoreFailed;
-    noteScaling(args.recording, recording, err);
-    std::unique_ptr<ChainsHeader> chains;
-    return processAndPrint(sink, session, run, options.subset, chains, *series,
-                           {args.format, &recording}, out, err)
-               ? 0
-               : kExitCoreFailed;
+    const OneRecording one = [&](const std::string& path, std::ostream& fileOut,
+                                 std::ostream& fileErr) -> int {
+        RecordingArguments file = args.recording;
+        file.path = path;
+        StderrSink fileSink(fileErr);
+        io::Recording recording;
+        readRecordingSpan(file, settings, recording);
+        // The unknown count of single pulses takes a recording of any length and
+        // depth; where the series path cannot, it runs over the whole recording.
+        const bool plain = !options.pulses && options.subset.empty() && !run.matchedFilter &&
+                           !readsPattern(chooseRestoringProcedure(run.effectiveTask, run.type)) &&
+                           !readsPatterns(chooseRestoringProcedure(run.effectiveTask, run.type));
+        // A Tmax past what a series takes, or none, only the whole recording can have.
+        const bool wideTmax = !options.recordingTmax || *options.recordingTmax > kLargestPosition;
+        if (wideTmax && !plain)
+            throw BadInput{
+                "--tmax " +
+                (options.recordingTmax ? std::to_string(*options.recordingTmax) : "none") +
+                ": only the unknown count of single pulses takes a Tmax past 32767 or "
+                "none; leave out --pulses, --subset and --method matched-filter"};
+        const std::vector<PulseHeader> fitted = io::listedEtalons(session.alphabet(), run.list);
+        if (plain &&
+            (wideTmax || io::seriesCannotHold(recording.samples, fitted, run.tmin, run.tmax))) {
+            noteScaling(file, recording, fileErr);
+            WholeRecordingRun whole;
+            whole.task = run.effectiveTask == TaskCode::Recognition ? RecordingTask::Recognition
+                                                                    : RecordingTask::Detection;
+            whole.alphabet = session.alphabet();
+            whole.list = run.list;
+            whole.geometry = {run.tmin, options.recordingTmax};
+            whole.processingLevel = run.processingLevel;
+            whole.budget = run.budget;
+            whole.format = args.format;
+            whole.progress = args.progress;
+            return processWholeRecording(file, recording, whole, fileOut, fileErr);
+        }
+        auto series = recordingSeries(fileSink, file, settings, recording);
+        if (!series) return kExitCoreFailed;
+        noteScaling(file, recording, fileErr);
+        std::unique_ptr<ChainsHeader> chains;
+        return processAndPrint(fileSink, session, run, options.subset, chains, *series,
+                               {args.format, &recording}, fileOut, fileErr)
+                   ? 0
+                   : kExitCoreFailed;
+    };
+    return processRecordingFiles(args.recording.files, threads, args.format, one, out, err);
 }
 
 }  // namespace
@@ -339,7 +356,7 @@ int runProcess(const SeriesOptions& options, const ProcessArguments& args, const
     SeriesSession session(sink, options.sequence, options.alphabet);
     if (sink.reports() != 0) return kExitCoreFailed;
     try {
-        if (!args.recording.path.empty())
+        if (!args.recording.files.empty())
             return processRecording(sink, session, options, args, command, out, err);
         for (const char* name : {"--format-in", "--column", "--channel", "--scale", "--from"}) {
             if (command.count(name) > 0)

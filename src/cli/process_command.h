@@ -28,6 +28,7 @@ struct ProcessArguments {
     RecordingArguments recording;  // --samples and how to read them
     std::string memoryLimit;       // a budget below the available memory: "512M", "2G"
     bool progress = false;         // --samples: progress lines on stderr
+    uint32_t threads = 1;          // --samples: files restored at once (0: every core)
 };
 
 // The memory budget of the run: available memory, ETALON_MEMORY_LIMIT and --memory-limit.

@@ -11,10 +11,12 @@ namespace etalon::cli {
 
 void addRecordingOptions(CLI::App& command, RecordingArguments& args) {
     command
-        .add_option("--samples", args.path,
+        .add_option("--samples", args.files,
                     "Process this recording: CSV (one value a line, or a column of a table), "
-                    "WAV, or a series JSON (its lpNoisyData)")
-        ->type_name("FILE");
+                    "WAV, or a series JSON (its lpNoisyData); several files are restored each "
+                    "on its own (--threads at once), a file column naming them")
+        ->type_name("FILE")
+        ->expected(1, -1);
     command
         .add_option("--format-in", args.formatIn,
                     "csv, wav or json, where the ending of --samples does not say")

@@ -5,6 +5,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "cli/stderr_sink.h"
 #include "io/recording.h"
@@ -15,12 +16,13 @@ namespace etalon::cli {
 
 // How `process --samples` reads a recording.
 struct RecordingArguments {
-    std::string path;
-    std::string formatIn;  // csv, wav or json; default: the file's ending
-    std::string column;    // CSV column: number or header name
-    uint32_t channel = 1;  // WAV channel
-    double scale = 0;      // 0: not given
-    uint64_t from = 0;     // first sample of the span
+    std::vector<std::string> files;  // --samples: one or more
+    std::string path;                // the file being read
+    std::string formatIn;            // csv, wav or json; default: the file's ending
+    std::string column;              // CSV column: number or header name
+    uint32_t channel = 1;            // WAV channel
+    double scale = 0;                // 0: not given
+    uint64_t from = 0;               // first sample of the span
 };
 
 void addRecordingOptions(CLI::App& command, RecordingArguments& args);

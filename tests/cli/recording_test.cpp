@@ -6,10 +6,12 @@
 
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include "io/io_support.h"  // tests/io
+#include "io/io_support.h"
+#include "io/results_csv.h"  // tests/io
 #include "support/cli_runner.h"
 
 namespace etalon::cli {
@@ -175,6 +177,37 @@ TEST(Recording, AWavOfAnyLengthAndDepthIsRestoredWhole) {
     ASSERT_EQ(rows.code, 0) << rows.err;
     EXPECT_EQ(std::count(rows.out.begin(), rows.out.end(), '\n'), 1 + truth.size());
     EXPECT_NE(rows.out.find("\n1,400,39957,110.991667,3,0,19,"), std::string::npos);
+}
+
+// Several files: each restored as alone, some at once, in the order given,
+// one header and a file column; a file that fails is said and the rest kept.
+TEST(Recording, SeveralFilesAreEachRestoredAsAloneInTheirOrder) {
+    std::vector<double> values(2000, 0.0);
+    for (std::size_t x = 30; x + 20 <= values.size(); x += 150)
+        for (int j = 0; j < 20; ++j)
+            values[x + j] = 60;
+    const std::string a = test::writeWav("a.wav", SF_FORMAT_PCM_16, 1, 1000, values);
+    const std::string b = ioTemp("b.csv", lines(std::vector<int>(1500, 3)));
+    const std::string missing = ::testing::TempDir() + "missing.csv";
+    const std::vector<std::string> base = {"process", "--format", "csv", "--task", "joint"};
+    std::string expected = std::string("file,") + io::kResultsCsvHeader + "\n";
+    for (const std::string& file : {a, b}) {
+        std::vector<std::string> alone = base;
+        alone.insert(alone.end(), {"--samples", file});
+        const test::CliResult r = runCli(alone);
+        ASSERT_EQ(r.code, 0) << r.err;
+        std::istringstream rows(r.out);
+        std::string row;
+        std::getline(rows, row);  // the header
+        while (std::getline(rows, row))
+            expected += file + "," + row + "\n";
+    }
+    std::vector<std::string> together = base;
+    together.insert(together.end(), {"--threads", "2", "--samples", a, missing, b});
+    const test::CliResult r = runCli(together);
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.out, expected);
+    EXPECT_NE(r.err.find(missing), std::string::npos) << r.err;
 }
 
 TEST(Recording, RefusalsExitTwoWithOneLine) {
