@@ -108,6 +108,30 @@ void forwardLayerPlain(const LayerStep& s) {
     forwardLayerBody(s);
 }
 
+// The leftmost of the smallest values below `bound` in values[0..n), or -1:
+// the minimum in vectors, then its first place, with no branch that depends
+// on the values until it is found.
+ETALON_LOOP_BODY int32_t leftmostBelowBody(const int32_t* values, int32_t n, int32_t bound) {
+    int32_t least = bound;
+    for (int32_t i = 0; i < n; ++i)
+        least = std::min(least, values[i]);
+    if (least >= bound) return -1;
+    return static_cast<int32_t>(std::find(values, values + n, least) - values);
+}
+
+ETALON_AVX2 int32_t leftmostBelowAvx2(const int32_t* values, int32_t n, int32_t bound) {
+    return leftmostBelowBody(values, n, bound);
+}
+
+int32_t leftmostBelowPlain(const int32_t* values, int32_t n, int32_t bound) {
+    return leftmostBelowBody(values, n, bound);
+}
+
+int32_t leftmostBelow(const int32_t* values, int32_t n, int32_t bound) {
+    if (vectorLoops()) return leftmostBelowAvx2(values, n, bound);
+    return leftmostBelowPlain(values, n, bound);
+}
+
 }  // namespace
 
 void LayeredChain::forwardLayer(const LayerRange& r, const LayerRange& p, const int32_t* fit,
@@ -134,10 +158,7 @@ bool LayeredChain::run(std::span<const LayerRange> ranges, std::span<const int32
     // Layer 0 has no predecessor.
     {
         const LayerRange r = ranges[0];
-        const int32_t* fit = fits[0];
-        int32_t* v = values + offsets_[0];
-        for (int32_t i = 0; i <= r.hi - r.lo; ++i)
-            v[i] = fit[i];
+        std::copy_n(fits[0], std::max(r.hi - r.lo + 1, 0), values + offsets_[0]);
     }
     for (int k = 1; k < q; ++k) {
         stop.check();
@@ -148,16 +169,10 @@ bool LayeredChain::run(std::span<const LayerRange> ranges, std::span<const int32
     // The last pulse: leftmost smallest value below the end start.
     const LayerRange last = ranges[q - 1];
     const int32_t* v = values + offsets_[q - 1];
-    int32_t best = sentinels.end, at = -1;
-    for (int32_t x = last.lo; x <= last.hi; ++x) {
-        if (v[x - last.lo] < best) {
-            best = v[x - last.lo];
-            at = x;
-        }
-    }
+    const int32_t at = leftmostBelow(v, last.hi - last.lo + 1, sentinels.end);
     if (at < 0) return false;
-    criterion = best;
-    positions[q - 1] = at;
+    criterion = v[at];
+    positions[q - 1] = last.lo + at;
 
     for (int k = q - 2; k >= 0; --k) {
         stop.check();
@@ -165,15 +180,9 @@ bool LayeredChain::run(std::span<const LayerRange> ranges, std::span<const int32
         const int32_t* layer = values + offsets_[k];
         const int32_t from = std::max(positions[k + 1] - tmax, r.lo);
         const int32_t to = std::min(positions[k + 1] - tmin, r.hi);
-        int32_t value = sentinels.backward, z = -1;
-        for (int32_t y = from; y <= to; ++y) {
-            if (layer[y - r.lo] < value) {
-                value = layer[y - r.lo];
-                z = y;
-            }
-        }
+        const int32_t z = leftmostBelow(layer + (from - r.lo), to - from + 1, sentinels.backward);
         if (z < 0) return false;
-        positions[k] = z;
+        positions[k] = from + z;
     }
     return true;
 }
