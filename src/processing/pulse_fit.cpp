@@ -194,20 +194,26 @@ ETALON_LOOP_BODY void fitWindowsChunkBody(const int16_t* y, const int16_t* etalo
                                           const WindowStarts& starts, int32_t count,
                                           int32_t* prefix, int32_t* value) {
     const int32_t length = starts.length;
+    // Eight vectors of eight lanes hold the chunk's positions.
+    constexpr int kVectors = kChunk / lanes::kLanes;
+    // e * (e - 2y) as e^2 + (-2e) * y, summed over the etalon in registers
+    // and stored once a step (sums wrap at 32 bits).
+    lanes::UnsignedLanes sum[kVectors] = {};
     for (int32_t i = 0; i < kChunk; ++i)
         prefix[i] = 0;
     for (int32_t j = 0; j < length; ++j) {
-        // e * (e - 2y) as e^2 - 2 * (e * y): a product of two 16-bit values.
-        const int16_t e = etalon[j];
-        const int32_t square = int32_t{e} * e;
-        const int16_t* yj = y + j;
-        const int32_t* from = prefix + j * kChunk;
+        const int32_t e = etalon[j];
+        const auto square = static_cast<uint32_t>(e * e);
+        const auto twice = static_cast<uint32_t>(-2 * e);
         int32_t* to = prefix + (j + 1) * kChunk;
-        for (int32_t i = 0; i < kChunk; ++i)
-            to[i] = from[i] + (square - 2 * (int32_t{e} * int32_t{yj[i]}));
+#pragma GCC unroll 8
+        for (int v = 0; v < kVectors; ++v) {
+            const auto samples =
+                reinterpret_cast<lanes::UnsignedLanes>(lanes::widen(y + j + v * lanes::kLanes));
+            sum[v] += samples * twice + square;
+            lanes::store(to + v * lanes::kLanes, reinterpret_cast<lanes::Lanes>(sum[v]));
+        }
     }
-    // Eight vectors of eight lanes hold the chunk's positions.
-    constexpr int kVectors = kChunk / lanes::kLanes;
     lanes::Lanes suffixMin[kVectors], best[kVectors];
     const int32_t* whole = prefix + length * kChunk;
     for (int v = 0; v < kVectors; ++v)
