@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "processing/cpu_dispatch.h"
+#include "processing/lanes.h"
 #include "processing/pulse_fit.h"
 #include "processing/window_minima.h"
 
@@ -34,22 +35,34 @@ struct LayerStep {
     int32_t *prefix, *suffix;
 };
 
-// v[i] = min(window minimum, start) + fit[i] for i in [from, to): three
-// tables or fewer, so that each kind of window has one vectorised loop.
-ETALON_LOOP_BODY void capAndAdd(const int32_t* __restrict suffix, const int32_t* __restrict prefix,
-                                const int32_t* __restrict fit, int32_t* __restrict v, int32_t from,
-                                int32_t to, int32_t start) {
-    if (suffix && prefix) {
-        for (int32_t i = from; i < to; ++i)
-            v[i] = wrapAdd(std::min(std::min(suffix[i], prefix[i]), start), fit[i]);
-    } else if (suffix || prefix) {
-        const int32_t* __restrict one = suffix ? suffix : prefix;
-        for (int32_t i = from; i < to; ++i)
-            v[i] = wrapAdd(std::min(one[i], start), fit[i]);
-    } else {
-        for (int32_t i = from; i < to; ++i)
-            v[i] = wrapAdd(start, fit[i]);
+// v[i] = min(window minimum, start) + fit[i] for i in [from, to), the
+// minimum over what the window sees: a suffix, a prefix, both or nothing.
+// Whole vectors, the last one overlapping those before it (the values it
+// writes again come out the same); only fewer than eight go one by one.
+template <bool Suffix, bool Prefix>
+ETALON_LOOP_BODY void capAndAdd(const int32_t* suffix, const int32_t* prefix, const int32_t* fit,
+                                int32_t* v, int32_t from, int32_t to, int32_t start) {
+    using namespace lanes;
+    if (to - from < kLanes) {
+        for (int32_t i = from; i < to; ++i) {
+            int32_t m = start;
+            if constexpr (Suffix) m = std::min(m, suffix[i]);
+            if constexpr (Prefix) m = std::min(m, prefix[i]);
+            v[i] = wrapAdd(m, fit[i]);
+        }
+        return;
     }
+    const Lanes cap = splat(start);
+    const auto at = [&](int32_t i) __attribute__((always_inline)) {
+        Lanes m = cap;
+        if constexpr (Suffix) m = lanes::min(m, load(suffix + i));
+        if constexpr (Prefix) m = lanes::min(m, load(prefix + i));
+        store(v + i, wrapAdd(m, load(fit + i)));
+    };
+    int32_t i = from;
+    for (; i + kLanes <= to; i += kLanes)
+        at(i);
+    if (i < to) at(to - kLanes);
 }
 
 // Every window [x - Tmax, x - Tmin] has the same width w, so with blocks of w
@@ -65,7 +78,7 @@ ETALON_LOOP_BODY void forwardLayerBody(const LayerStep& s) {
     const int32_t* fit = s.fit;
     int32_t* v = s.v;
     if (s.tmax < s.tmin) {
-        capAndAdd(nullptr, nullptr, fit, v, 0, count, s.start);
+        capAndAdd<false, false>(nullptr, nullptr, fit, v, 0, count, s.start);
         return;
     }
     // Window i covers t = i .. i + w - 1, t = z - first.
@@ -74,7 +87,7 @@ ETALON_LOOP_BODY void forwardLayerBody(const LayerStep& s) {
     const int32_t span = count + width - 1;  // positions any window covers
     const int32_t from = std::max(s.p.lo, first), to = std::min(s.p.hi, first + span - 1);
     if (from > to) {
-        capAndAdd(nullptr, nullptr, fit, v, 0, count, s.start);
+        capAndAdd<false, false>(nullptr, nullptr, fit, v, 0, count, s.start);
         return;
     }
     const int32_t a = from - first, b = to - first;  // the previous layer's part of t
@@ -93,11 +106,11 @@ ETALON_LOOP_BODY void forwardLayerBody(const LayerStep& s) {
         prefix[t] = prefix[b];
     const auto clip = [count](int32_t i) { return std::clamp(i, 0, count); };
     const int32_t* ending = prefix + width - 1;  // window i ends at t = i + w - 1
-    capAndAdd(nullptr, nullptr, fit, v, 0, clip(a - width + 1), s.start);
-    capAndAdd(nullptr, ending, fit, v, clip(a - width + 1), clip(a), s.start);
-    capAndAdd(suffix, ending, fit, v, clip(a), clip(last + 1), s.start);
-    capAndAdd(suffix, nullptr, fit, v, clip(last + 1), clip(b + 1), s.start);
-    capAndAdd(nullptr, nullptr, fit, v, clip(b + 1), count, s.start);
+    capAndAdd<false, false>(nullptr, nullptr, fit, v, 0, clip(a - width + 1), s.start);
+    capAndAdd<false, true>(nullptr, ending, fit, v, clip(a - width + 1), clip(a), s.start);
+    capAndAdd<true, true>(suffix, ending, fit, v, clip(a), clip(last + 1), s.start);
+    capAndAdd<true, false>(suffix, nullptr, fit, v, clip(last + 1), clip(b + 1), s.start);
+    capAndAdd<false, false>(nullptr, nullptr, fit, v, clip(b + 1), count, s.start);
 }
 
 ETALON_AVX2 void forwardLayerAvx2(const LayerStep& s) {
