@@ -235,10 +235,12 @@ ETALON_LOOP_BODY void fitWindowsChunkBody(const int16_t* y, const int16_t* etalo
             }
         }
     }
+    // Only the last chunk of a table is short.
     alignas(32) int32_t out[kChunk];
+    int32_t* to = count == kChunk ? value : out;
     for (int v = 0; v < kVectors; ++v)
-        lanes::store(out + v * lanes::kLanes, best[v]);
-    std::copy_n(out, count, value);
+        lanes::store(to + v * lanes::kLanes, best[v]);
+    if (to == out) std::copy_n(out, count, value);
 }
 
 ETALON_AVX2 void fitWindowsChunkAvx2(const int16_t* y, const int16_t* etalon,
@@ -570,7 +572,8 @@ const EtalonEnergy& FitCache::energy(int32_t index) {
 
 const FitTable& FitCache::fits(int32_t index) {
     if (!hasFits_[index]) {
-        if (!hasPairs_ && vectorLoops()) makePairs();
+        // The pair words serve whole-pulse fits only.
+        if (!hasPairs_ && vectorLoops() && !keepsAnyWindow(energy(index))) makePairs();
         tables_[index].compute(series_, samples(index), energy(index), first_, last_,
                                hasPairs_ ? pairs_.data() : nullptr);
         hasFits_[index] = 1;
