@@ -91,14 +91,14 @@ ETALON_LOOP_BODY void forwardLayerBody(const LayerStep& s) {
         return;
     }
     const int32_t a = from - first, b = to - first;  // the previous layer's part of t
-    const int32_t* prev = s.prev + (from - s.p.lo) - a;
+    const int32_t* prev = s.prev + (from - s.p.lo);  // at t = a
     int32_t* prefix = s.prefix;
     int32_t* suffix = s.suffix;
     int32_t block = a;
     for (; block <= b; block += width) {
         const int32_t n = std::min(block + width - 1, b) - block + 1;
-        runningMinForwardBody(prev + block, n, INT32_MAX, prefix + block);
-        runningMinBackwardBody(prev + block, n, suffix + block);
+        runningMinForwardBody(prev + (block - a), n, INT32_MAX, prefix + block);
+        runningMinBackwardBody(prev + (block - a), n, suffix + block);
     }
     // Nothing enters the last block past b; windows reaching past it see no value.
     const int32_t last = block - width;
