@@ -4,6 +4,7 @@
 #include <array>
 #include <vector>
 
+#include "processing/cpu_dispatch.h"
 #include "processing/lane_layered_chain.h"
 #include "processing/layered_chain.h"
 #include "processing/pulse_fit.h"
@@ -22,6 +23,7 @@ struct KnownChainWork {
     std::vector<int32_t> positions;
     // fitPulseList over the covering range.
     std::vector<int32_t> listValue, listIndex;
+    int32_t listEtalon = -1;  // the list's only etalon; -1: several
     RestoredChain restored, best;
     // Recognition: the distinct etalons of the list, eight per lane chain.
     std::vector<LaneLayeredChain> groups;
@@ -55,19 +57,49 @@ void growForRun(KnownChainWork& w, const SeriesHeader& series, std::size_t alpha
     w.listIndex.resize(width);
 }
 
-// fitPulseList at every position of the covering range.
-void fitList(KnownChainWork& w, std::span<const uint16_t> etalons, const LayerRange& cover) {
+// One etalon's fits taken where they are below the list's so far; a tie
+// keeps the etalon named first.
+ETALON_LOOP_BODY void takeSmallerBody(const int32_t* __restrict value, int32_t index, int32_t count,
+                                      int32_t* __restrict best, int32_t* __restrict bestIndex) {
+    for (int32_t p = 0; p < count; ++p) {
+        const bool take = value[p] < best[p];
+        best[p] = take ? value[p] : best[p];
+        bestIndex[p] = take ? index : bestIndex[p];
+    }
+}
+
+ETALON_AVX2 void takeSmallerAvx2(const int32_t* value, int32_t index, int32_t count, int32_t* best,
+                                 int32_t* bestIndex) {
+    takeSmallerBody(value, index, count, best, bestIndex);
+}
+
+void takeSmallerPlain(const int32_t* value, int32_t index, int32_t count, int32_t* best,
+                      int32_t* bestIndex) {
+    takeSmallerBody(value, index, count, best, bestIndex);
+}
+
+// fitPulseList at every position of the covering range, and the etalon
+// giving it; a list naming one etalon only is that etalon's own table.
+const int32_t* fitList(KnownChainWork& w, std::span<const uint16_t> etalons,
+                       const LayerRange& cover) {
     const int32_t count = cover.hi - cover.lo + 1;
-    for (std::size_t i = 0; i < etalons.size(); ++i) {
+    const int32_t first = etalons[0] - 1;
+    const bool one =
+        std::all_of(etalons.begin(), etalons.end(), [first](uint16_t e) { return e - 1 == first; });
+    w.listEtalon = one ? first : -1;
+    if (one) return w.cache.fits(first).values();
+    std::copy_n(w.cache.fits(first).values(), count, w.listValue.data());
+    std::fill_n(w.listIndex.data(), count, first);
+    for (std::size_t i = 1; i < etalons.size(); ++i) {
         const int32_t index = etalons[i] - 1;
-        const FitTable& table = w.cache.fits(index);
-        const int32_t* value = table.values();
-        for (int32_t p = 0; p < count; ++p) {
-            const bool take = i == 0 || value[p] < w.listValue[p];
-            w.listValue[p] = take ? value[p] : w.listValue[p];
-            w.listIndex[p] = take ? index : w.listIndex[p];
+        const int32_t* value = w.cache.fits(index).values();
+        if (vectorLoops()) {
+            takeSmallerAvx2(value, index, count, w.listValue.data(), w.listIndex.data());
+        } else {
+            takeSmallerPlain(value, index, count, w.listValue.data(), w.listIndex.data());
         }
     }
+    return w.listValue.data();
 }
 
 // Points layer k at its range's first entry of a table over the covering range.
@@ -110,8 +142,7 @@ int detectKnownNumberChain(MessageSink& sink, std::span<const PulseHeader> alpha
     }
 
     w.cache.begin(series.noisyData(), alphabet, series.wImpulseSize, level, cover.lo, cover.hi);
-    fitList(w, etalons, cover);
-    pointLayers(w, w.listValue.data(), cover);
+    pointLayers(w, fitList(w, etalons, cover), cover);
     int32_t criterion = 0;
     if (!w.chain.run(w.ranges, w.fits, tmin, tmax,
                      {kNoPredecessorValue, kNoChainValue, kSearchStartValue}, w.positions,
@@ -120,7 +151,8 @@ int detectKnownNumberChain(MessageSink& sink, std::span<const PulseHeader> alpha
         return 1;
     }
     for (int k = 0; k < q; ++k) {
-        const int32_t index = w.listIndex[w.positions[k] - cover.lo];
+        const int32_t index =
+            w.listEtalon >= 0 ? w.listEtalon : w.listIndex[w.positions[k] - cover.lo];
         const PulseFit fit = w.cache.fits(index).at(w.positions[k]);
         w.restored.set(k, index + 1, w.positions[k], fit.begin, fit.end);
     }

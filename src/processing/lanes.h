@@ -19,6 +19,11 @@ __attribute__((always_inline)) inline Lanes load(const int32_t* p) {
     std::memcpy(&v, p, sizeof v);
     return v;
 }
+// Eight 16-bit values sign-extended, written out lane by lane: the compiler
+// makes one widening load of it (of a 16-byte vector, two and a shuffle).
+__attribute__((always_inline)) inline Lanes widen(const int16_t* p) {
+    return Lanes{p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7]};
+}
 __attribute__((always_inline)) inline void store(int32_t* p, Lanes v) {
     std::memcpy(p, &v, sizeof v);
 }

@@ -43,7 +43,7 @@ class LayeredChain {
 
     std::vector<int32_t> values_;
     std::vector<std::size_t> offsets_;
-    std::vector<int32_t> padded_, prefix_, suffix_;
+    std::vector<int32_t> prefix_, suffix_;
 };
 
 // Layer k's range from the series record, clipped to the positions where a

@@ -194,20 +194,26 @@ ETALON_LOOP_BODY void fitWindowsChunkBody(const int16_t* y, const int16_t* etalo
                                           const WindowStarts& starts, int32_t count,
                                           int32_t* prefix, int32_t* value) {
     const int32_t length = starts.length;
+    // Eight vectors of eight lanes hold the chunk's positions.
+    constexpr int kVectors = kChunk / lanes::kLanes;
+    // e * (e - 2y) as e^2 + (-2e) * y, summed over the etalon in registers
+    // and stored once a step (sums wrap at 32 bits).
+    lanes::UnsignedLanes sum[kVectors] = {};
     for (int32_t i = 0; i < kChunk; ++i)
         prefix[i] = 0;
     for (int32_t j = 0; j < length; ++j) {
-        // e * (e - 2y) as e^2 - 2 * (e * y): a product of two 16-bit values.
-        const int16_t e = etalon[j];
-        const int32_t square = int32_t{e} * e;
-        const int16_t* yj = y + j;
-        const int32_t* from = prefix + j * kChunk;
+        const int32_t e = etalon[j];
+        const auto square = static_cast<uint32_t>(e * e);
+        const auto twice = static_cast<uint32_t>(-2 * e);
         int32_t* to = prefix + (j + 1) * kChunk;
-        for (int32_t i = 0; i < kChunk; ++i)
-            to[i] = from[i] + (square - 2 * (int32_t{e} * int32_t{yj[i]}));
+#pragma GCC unroll 8
+        for (int v = 0; v < kVectors; ++v) {
+            const auto samples =
+                reinterpret_cast<lanes::UnsignedLanes>(lanes::widen(y + j + v * lanes::kLanes));
+            sum[v] += samples * twice + square;
+            lanes::store(to + v * lanes::kLanes, reinterpret_cast<lanes::Lanes>(sum[v]));
+        }
     }
-    // Eight vectors of eight lanes hold the chunk's positions.
-    constexpr int kVectors = kChunk / lanes::kLanes;
     lanes::Lanes suffixMin[kVectors], best[kVectors];
     const int32_t* whole = prefix + length * kChunk;
     for (int v = 0; v < kVectors; ++v)
@@ -229,10 +235,12 @@ ETALON_LOOP_BODY void fitWindowsChunkBody(const int16_t* y, const int16_t* etalo
             }
         }
     }
+    // Only the last chunk of a table is short.
     alignas(32) int32_t out[kChunk];
+    int32_t* to = count == kChunk ? value : out;
     for (int v = 0; v < kVectors; ++v)
-        lanes::store(out + v * lanes::kLanes, best[v]);
-    std::copy_n(out, count, value);
+        lanes::store(to + v * lanes::kLanes, best[v]);
+    if (to == out) std::copy_n(out, count, value);
 }
 
 ETALON_AVX2 void fitWindowsChunkAvx2(const int16_t* y, const int16_t* etalon,
@@ -564,7 +572,8 @@ const EtalonEnergy& FitCache::energy(int32_t index) {
 
 const FitTable& FitCache::fits(int32_t index) {
     if (!hasFits_[index]) {
-        if (!hasPairs_ && vectorLoops()) makePairs();
+        // The pair words serve whole-pulse fits only.
+        if (!hasPairs_ && vectorLoops() && !keepsAnyWindow(energy(index))) makePairs();
         tables_[index].compute(series_, samples(index), energy(index), first_, last_,
                                hasPairs_ ? pairs_.data() : nullptr);
         hasFits_[index] = 1;

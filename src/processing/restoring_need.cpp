@@ -49,7 +49,7 @@ std::size_t restoredNeed(std::size_t capacity) {
 
 std::size_t layeredNeed(const Layers& l, int32_t tmin, int32_t tmax) {
     const std::size_t span = l.widest + std::size_t(std::max(tmax - tmin, 0));
-    return l.cells * kInt + (l.q + 1) * sizeof(std::size_t) + 3 * span * kInt;
+    return l.cells * kInt + (l.q + 1) * sizeof(std::size_t) + 2 * span * kInt;
 }
 
 // The lane chains of `groups` groups: every layer of each, or the

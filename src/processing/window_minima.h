@@ -66,6 +66,7 @@ ETALON_LOOP_BODY void runningMinForwardBody(const int32_t* in, int32_t n, int32_
         // Lanes 4-7: minima of the four values ending at positions 4-7.
         const Lanes first = minOfFourEnding(in, 4);
         Lanes four = __builtin_shufflevector(first, first, 0, 1, 2, 3, 0, 1, 2, 3);
+#pragma GCC unroll 2
         for (; i + kLanes <= n; i += kLanes) {
             const Lanes now = minOfFourEnding(in, i);
             const Lanes earlier = __builtin_shufflevector(four, now, 4, 5, 6, 7, 8, 9, 10, 11);
@@ -94,6 +95,7 @@ ETALON_LOOP_BODY void runningMinBackwardBody(const int32_t* in, int32_t n, int32
         // Lanes 0-3: minima of the four values starting at n - 8 .. n - 5.
         const Lanes last = minOfFourStarting(in, n - 12);
         Lanes four = __builtin_shufflevector(last, last, 4, 5, 6, 7, 4, 5, 6, 7);
+#pragma GCC unroll 2
         for (; end >= kLanes; end -= kLanes) {
             const int32_t i = end - kLanes;
             const Lanes now = minOfFourStarting(in, i);
