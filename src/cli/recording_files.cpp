@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "cli/commands.h"
+#include "cli/simulate_run.h"
 #include "cli/standard_output.h"
 #include "cli/task_options.h"
 #include "io/results_csv.h"
@@ -15,11 +16,6 @@
 namespace etalon::cli {
 
 namespace {
-
-struct FileResult {
-    std::string out, err;
-    int code = 0;
-};
 
 // A CSV field: quoted when it holds a comma, a quote or a line break.
 std::string csvField(const std::string& text) {
@@ -53,18 +49,17 @@ std::string named(const std::string& file, const std::string& format, const std:
 
 }  // namespace
 
-int processRecordingFiles(const std::vector<std::string>& files, unsigned threads,
-                          const std::string& format, const OneRecording& one, std::ostream& out,
-                          std::ostream& err) {
-    if (files.size() == 1) return one(files[0], out, err);
-    std::vector<FileResult> results(files.size());
+std::vector<FileResult> restoreFiles(const std::vector<std::string>& files,
+                                     const std::vector<std::size_t>& indices, unsigned threads,
+                                     const OneRecording& one) {
+    std::vector<FileResult> results(indices.size());
     std::atomic<std::size_t> next{0};
     const auto work = [&] {
-        for (std::size_t i = next++; i < files.size(); i = next++) {
+        for (std::size_t k = next++; k < indices.size(); k = next++) {
             std::ostringstream fileOut, fileErr;
-            FileResult& r = results[i];
+            FileResult& r = results[k];
             try {
-                r.code = one(files[i], fileOut, fileErr);
+                r.code = one(files[indices[k]], fileOut, fileErr);
             } catch (const BadInput& bad) {
                 fileErr << "etalon-cli: " << bad.text << '\n';
                 r.code = kExitBadInput;
@@ -74,13 +69,18 @@ int processRecordingFiles(const std::vector<std::string>& files, unsigned thread
         }
     };
     std::vector<std::thread> pool;
-    const unsigned count = std::clamp<unsigned>(threads, 1, static_cast<unsigned>(files.size()));
+    const unsigned count = std::clamp<unsigned>(
+        threads, 1, static_cast<unsigned>(std::max<std::size_t>(indices.size(), 1)));
     for (unsigned t = 1; t < count; ++t)
         pool.emplace_back(work);
     work();
     for (std::thread& t : pool)
         t.join();
+    return results;
+}
 
+int writeFileResults(const std::vector<std::string>& files, const std::vector<FileResult>& results,
+                     const std::string& format, std::ostream& out, std::ostream& err) {
     int code = 0;
     if (format == "csv" &&
         !writeOutput(out, err, std::string("file,") + io::kResultsCsvHeader + '\n'))
@@ -92,6 +92,20 @@ int processRecordingFiles(const std::vector<std::string>& files, unsigned thread
             return kExitWriteFailed;
     }
     return code;
+}
+
+int processRecordingFiles(const std::vector<std::string>& files, unsigned threads,
+                          const std::string& format, const OneRecording& one, std::ostream& out,
+                          std::ostream& err) {
+    if (files.size() == 1) return one(files[0], out, err);
+#ifdef ETALON_WITH_MPI
+    if (launchedOnRanks())
+        return processRecordingFilesOnRanks(files, threads, format, one, out, err);
+#endif
+    std::vector<std::size_t> all(files.size());
+    for (std::size_t i = 0; i < all.size(); ++i)
+        all[i] = i;
+    return writeFileResults(files, restoreFiles(files, all, threads, one), format, out, err);
 }
 
 }  // namespace etalon::cli

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "cli/commands.h"
+#include "cli/mpi_session.h"
 #include "cli/simulate_run.h"
 #include "cli/simulation_checkpoint.h"
 #include "cli/standard_output.h"
@@ -30,69 +31,6 @@ using Json = nlohmann::json;
 constexpr auto kPoll = std::chrono::milliseconds(200);
 // Enough that processes running apart on a busy machine still share one.
 constexpr std::size_t kKeptSnapshots = 64;
-
-class MpiSession {
-  public:
-    MpiSession() {
-        int provided = 0;
-        MPI_Init_thread(nullptr, nullptr, MPI_THREAD_FUNNELED, &provided);
-        MPI_Comm_rank(MPI_COMM_WORLD, &rank_);
-        MPI_Comm_size(MPI_COMM_WORLD, &size_);
-    }
-    ~MpiSession() { MPI_Finalize(); }
-    MpiSession(const MpiSession&) = delete;
-    MpiSession& operator=(const MpiSession&) = delete;
-    uint32_t rank() const { return static_cast<uint32_t>(rank_); }
-    uint32_t size() const { return static_cast<uint32_t>(size_); }
-    // The processes of this run on this machine, which share its memory.
-    uint32_t sizeOnMachine() const {
-        MPI_Comm machine;
-        MPI_Comm_split_type(MPI_COMM_WORLD, MPI_COMM_TYPE_SHARED, rank_, MPI_INFO_NULL, &machine);
-        int size = 1;
-        MPI_Comm_size(machine, &size);
-        MPI_Comm_free(&machine);
-        return static_cast<uint32_t>(size);
-    }
-
-  private:
-    int rank_ = 0;
-    int size_ = 1;
-};
-
-void allReduce(std::span<int64_t> values, MPI_Op op) {
-    MPI_Allreduce(MPI_IN_PLACE, values.data(), static_cast<int>(values.size()), MPI_INT64_T, op,
-                  MPI_COMM_WORLD);
-}
-
-// Every process's text, on process 0 (empty elsewhere).
-std::vector<std::string> gatherText(const std::string& text, const MpiSession& mpi) {
-    int length = static_cast<int>(text.size());
-    std::vector<int> lengths(mpi.size()), offsets(mpi.size());
-    MPI_Gather(&length, 1, MPI_INT, lengths.data(), 1, MPI_INT, 0, MPI_COMM_WORLD);
-    std::string all;
-    if (mpi.rank() == 0) {
-        for (std::size_t r = 1; r < lengths.size(); ++r)
-            offsets[r] = offsets[r - 1] + lengths[r - 1];
-        all.resize(static_cast<std::size_t>(offsets.back() + lengths.back()));
-    }
-    MPI_Gatherv(text.data(), length, MPI_CHAR, all.data(), lengths.data(), offsets.data(), MPI_CHAR,
-                0, MPI_COMM_WORLD);
-    std::vector<std::string> texts;
-    if (mpi.rank() == 0) {
-        for (std::size_t r = 0; r < lengths.size(); ++r)
-            texts.push_back(all.substr(static_cast<std::size_t>(offsets[r]),
-                                       static_cast<std::size_t>(lengths[r])));
-    }
-    return texts;
-}
-
-std::string broadcastText(std::string text) {
-    int64_t length = static_cast<int64_t>(text.size());
-    MPI_Bcast(&length, 1, MPI_INT64_T, 0, MPI_COMM_WORLD);
-    text.resize(static_cast<std::size_t>(length));
-    MPI_Bcast(text.data(), static_cast<int>(length), MPI_CHAR, 0, MPI_COMM_WORLD);
-    return text;
-}
 
 // Writes to two streams: process 0 shows its reports at once and keeps them
 // to leave out the same reports of the other processes.
