@@ -155,17 +155,6 @@ void checkSums(const SeriesSession& session, const Run& run, const SeriesHeader&
     if (!problem.empty()) throw BadInput{problem};
 }
 
-nlohmann::ordered_json recordingToJson(const io::Recording& recording) {
-    nlohmann::ordered_json out;
-    out["first"] = recording.first;
-    out["samples"] = recording.samples.size();
-    out["scaled"] = recording.scaled;
-    out["scale"] = recording.scale;
-    out["sampleRate"] = recording.sampleRate ? nlohmann::ordered_json(*recording.sampleRate)
-                                             : nlohmann::ordered_json(nullptr);
-    return out;
-}
-
 // Restores one series and prints it as one line of JSON, or its chains as the
 // results CSV; false after a report (a failed write included).
 bool processAndPrint(StderrSink& sink, const SeriesSession& session, const Run& run,

@@ -56,4 +56,15 @@ nlohmann::ordered_json chainsToJson(const ChainsHeader& chains) {
     return out;
 }
 
+nlohmann::ordered_json recordingToJson(const io::Recording& recording) {
+    nlohmann::ordered_json out;
+    out["first"] = recording.first;
+    out["samples"] = recording.samples.size();
+    out["scaled"] = recording.scaled;
+    out["scale"] = recording.scale;
+    out["sampleRate"] = recording.sampleRate ? nlohmann::ordered_json(*recording.sampleRate)
+                                             : nlohmann::ordered_json(nullptr);
+    return out;
+}
+
 }  // namespace etalon::cli

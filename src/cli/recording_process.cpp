@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/commands.h"
+#include "cli/process_json.h"
 #include "cli/standard_output.h"
 #include "cli/task_options.h"
 #include "io/results_csv.h"
@@ -12,17 +13,6 @@
 namespace etalon::cli {
 
 namespace {
-
-nlohmann::ordered_json summaryOf(const io::Recording& recording) {
-    nlohmann::ordered_json out;
-    out["first"] = recording.first;
-    out["samples"] = recording.samples.size();
-    out["scaled"] = recording.scaled;
-    out["scale"] = recording.scale;
-    out["sampleRate"] = recording.sampleRate ? nlohmann::ordered_json(*recording.sampleRate)
-                                             : nlohmann::ordered_json(nullptr);
-    return out;
-}
 
 // Positions in the file's own index, as the CSV gives them.
 nlohmann::ordered_json chainsJson(const RecordingChainResult& result, uint64_t first) {
@@ -109,7 +99,7 @@ int processWholeRecording(const RecordingArguments& args, const io::Recording& r
     }
     if (run.format == "csv") return writeCsv(result, recording, out, err) ? 0 : kExitWriteFailed;
     nlohmann::ordered_json j;
-    j["recording"] = summaryOf(recording);
+    j["recording"] = recordingToJson(recording);
     j["chains"] = chainsJson(result, recording.first);
     return writeOutput(out, err, j.dump() + '\n') ? 0 : kExitWriteFailed;
 }

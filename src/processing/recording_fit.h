@@ -1,4 +1,3 @@
-// Pulse fits in 64-bit arithmetic, for recordings at their own depth.
 #pragma once
 
 #include <cstddef>
@@ -8,15 +7,14 @@
 
 #include "pulses/pulse_header.h"
 
+// Pulse fits in 64-bit arithmetic, for recordings at their own depth.
 namespace etalon {
 
 // The change of the residual energy when window [begin, end] of etalon
 // `etalon` (an alphabet index) is subtracted at a position.
 struct Fit {
     int64_t value = 0;
-    int32_t etalon = 0;
-    int32_t begin = 0;
-    int32_t end = 0;
+    int32_t etalon = 0, begin = 0, end = 0;
 };
 
 class RecordingFits {
