@@ -180,8 +180,7 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
     CLI::App app{"Etalon Workbench on the command line: the etalon alphabet and series as JSON",
                  "etalon-cli"};
     app.require_subcommand(1);
-    app.set_version_flag("--version", "etalon-cli " ETALON_VERSION,
-                         "Print the version and exit");
+    app.set_version_flag("--version", "etalon-cli " ETALON_VERSION, "Print the version and exit");
     CLI::App* alphabet = app.add_subcommand(
         "alphabet", "Print the etalons: the built-in 20, or those of an alphabet file");
     std::string alphabetFormat = "json", alphabetFile;
