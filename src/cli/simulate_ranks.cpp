@@ -216,8 +216,7 @@ bool coordinate(Handover& h, const MpiSession& mpi, const SimulateArguments& arg
         const bool rank0 = mpi.rank() == 0;
         const bool stopAsked = (rank0 && saver.stopRequested()) || StopSignals::received() != 0;
         // Summed: series done, failed processes, processes still running, stops asked for.
-        std::array<int64_t, 4> state{h.done.load(), ended ? 1 : 0, sums ? 0 : 1,
-                                     stopAsked ? 1 : 0};
+        std::array<int64_t, 4> state{h.done.load(), ended ? 1 : 0, sums ? 0 : 1, stopAsked ? 1 : 0};
         allReduce(state, MPI_SUM);
         // Least: the last snapshot every process has made; whether a save is due.
         std::array<int64_t, 2> save{latest, rank0 ? (saver.due() ? 1 : 0) : 1};

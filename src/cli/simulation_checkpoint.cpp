@@ -40,9 +40,9 @@ Json runIdentity(const RunIdentityParts& parts) {
         const auto pattern = series.storedSubset(p);
         stored.push_back(std::vector<int16_t>(pattern.begin(), pattern.end()));
     }
-    const std::span<const int16_t> selected(series.lpSelectedSubset.data(),
-                                            std::min<std::size_t>(series.wSubsetLength,
-                                                                  series.lpSelectedSubset.size()));
+    const std::span<const int16_t> selected(
+        series.lpSelectedSubset.data(),
+        std::min<std::size_t>(series.wSubsetLength, series.lpSelectedSubset.size()));
     const Json options{
         {"seriesType", static_cast<int>(run.seriesType)},
         {"task", static_cast<int>(run.effectiveTask)},
@@ -142,8 +142,7 @@ SimulationCheckpoint parseCheckpoint(const std::string& text, const std::string&
     const Json& grid = f.object(f.field(run, "grid", "\"run\""), "\"run.grid\"");
     f.wholeList(f.field(grid, "pulses", "\"run.grid\""), "\"run.grid.pulses\"", INT16_MIN,
                 INT16_MAX);
-    f.wholeList(f.field(grid, "noise", "\"run.grid\""), "\"run.grid.noise\"", INT16_MIN,
-                INT16_MAX);
+    f.wholeList(f.field(grid, "noise", "\"run.grid\""), "\"run.grid.noise\"", INT16_MIN, INT16_MAX);
     f.whole(f.field(grid, "repeats", "\"run.grid\""), "\"run.grid.repeats\"", 1, UINT32_MAX);
     SimulationCheckpoint c;
     c.identity = run;

@@ -11,13 +11,15 @@ namespace {
 // Lock-free, so the handler may touch them.
 std::atomic<std::atomic<bool>*> gStop{nullptr};
 std::atomic<int> gReceived{0};
-struct sigaction gFormerTerm {}, gFormerInt {};
+struct sigaction gFormerTerm {
+}, gFormerInt{};
 
 void onStopSignal(int signal) {
     int none = 0;
     if (!gReceived.compare_exchange_strong(none, signal)) {
         // A second signal: the user or the scheduler will not wait.
-        constexpr char kText[] = "etalon-cli: stopped at once; the checkpoint holds the last save\n";
+        constexpr char kText[] =
+            "etalon-cli: stopped at once; the checkpoint holds the last save\n";
         [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, kText, sizeof kText - 1);
         ::_exit(128 + signal);
     }

@@ -52,7 +52,7 @@ bool makeBlocksFit(MessageSink& sink, RestErrorHeader& record, uint16_t pulses, 
         const uint16_t reservedLevels = std::max(record.wReservedLevels, levels);
         if (!allocateBuffer(record.valuesBlock, std::size_t{reservedPulses} + reservedLevels)) {
             sink.showOutOfMemory("Нет памяти для newRestErrorHeader->lpNoiseLevel!", kGetCaption,
-                      MessageIcon::None);
+                                 MessageIcon::None);
             return false;
         }
         record.wReservedPulses = reservedPulses;
@@ -60,12 +60,14 @@ bool makeBlocksFit(MessageSink& sink, RestErrorHeader& record, uint16_t pulses, 
     }
     const std::size_t rows = kErrorArrays * std::size_t{record.wReservedLevels};
     if (record.rowStarts.size() < rows && !allocateBuffer(record.rowStarts, rows)) {
-        sink.showOutOfMemory("Нет памяти для newRestErrorHeader->lpErrors!", kGetCaption, MessageIcon::None);
+        sink.showOutOfMemory("Нет памяти для newRestErrorHeader->lpErrors!", kGetCaption,
+                             MessageIcon::None);
         return false;
     }
     const std::size_t cells = rows * record.wReservedPulses;
     if (record.errorCells.size() < cells && !allocateBuffer(record.errorCells, cells)) {
-        sink.showOutOfMemory("Нет памяти для newRestErrorHeader->lpErrors[]!", kGetCaption, MessageIcon::None);
+        sink.showOutOfMemory("Нет памяти для newRestErrorHeader->lpErrors[]!", kGetCaption,
+                             MessageIcon::None);
         return false;
     }
     return true;
@@ -79,7 +81,8 @@ std::unique_ptr<RestErrorHeader> getRestErrHeader(MessageSink& sink, uint16_t pu
     if (!record) {
         record = allocateRecord<RestErrorHeader>();
         if (!record) {
-            sink.showOutOfMemory("Нет памяти для newRestErrorHeader!", kGetCaption, MessageIcon::None);
+            sink.showOutOfMemory("Нет памяти для newRestErrorHeader!", kGetCaption,
+                                 MessageIcon::None);
             return nullptr;
         }
     }

@@ -64,10 +64,10 @@ class SimulateRanks : public testing::Test {
         const std::string err = (dir_ / "err").string();
         command += " >" + (dir_ / "out").string() + " 2>" + err;
         if (signal) {
-            const std::string target =
-                ranks > 0 ? "pkill -" + std::string(signal) + " -f '^" + ETALON_CLI +
-                                " simulate .*" + checkpointPath() + "'"
-                          : "kill -" + std::string(signal) + " $pid";
+            const std::string target = ranks > 0 ? "pkill -" + std::string(signal) + " -f '^" +
+                                                       ETALON_CLI + " simulate .*" +
+                                                       checkpointPath() + "'"
+                                                 : "kill -" + std::string(signal) + " $pid";
             command += " & pid=$!; for i in $(seq 300); do grep -q '^simulate: [1-9]' " + err +
                        " && break; sleep 0.1; done; " + target + "; wait $pid";
         }
@@ -146,9 +146,9 @@ TEST_F(SimulateRanks, TwoAndThreeRanksPrintWhatOneProcessPrints) {
     EXPECT_EQ(ours(ranked.err), alone.err);
     // The processes of one machine share its memory: 5 MB holds one
     // detection of 32,767 samples (4 MB) but not one on each of two.
-    const std::vector<std::string> shared = {"simulate", "--length", "32767", "--task",
-                                             "detection", "--pulses-to", "182", "--repeats", "1",
-                                             "--noise-steps", "1", "--memory-limit", "5M"};
+    const std::vector<std::string> shared = {
+        "simulate",  "--length", "32767",         "--task", "detection",      "--pulses-to", "182",
+        "--repeats", "1",        "--noise-steps", "1",      "--memory-limit", "5M"};
     EXPECT_EQ(run(0, shared).code, 0);
     const Outcome split = run(2, shared);
     EXPECT_EQ(split.code, 2);
@@ -191,11 +191,24 @@ TEST_F(SimulateRanks, AStoppedRunResumesToTheUninterruptedResult) {
     }
     // The same options in another order, with `=` and a default written out
     // are the same run.
-    const std::vector<std::string> retyped = {
-        "simulate",        "--repeats=5",   "--baseline",     "--noise-step", "40",
-        "--pulses-to",     "9",             "--pulses-from",  "5",            "--noise-steps=3",
-        "--pulses-step",   "2",             "--length",       "600",          "--tmin",
-        "40",              "--resume",      saved};
+    const std::vector<std::string> retyped = {"simulate",
+                                              "--repeats=5",
+                                              "--baseline",
+                                              "--noise-step",
+                                              "40",
+                                              "--pulses-to",
+                                              "9",
+                                              "--pulses-from",
+                                              "5",
+                                              "--noise-steps=3",
+                                              "--pulses-step",
+                                              "2",
+                                              "--length",
+                                              "600",
+                                              "--tmin",
+                                              "40",
+                                              "--resume",
+                                              saved};
     const Outcome again = run(0, retyped);
     ASSERT_EQ(again.code, 0) << again.err;
     EXPECT_EQ(withoutTimes(again.out), withoutTimes(whole.out));
@@ -211,8 +224,8 @@ TEST_F(SimulateRanks, AStoppedRunResumesToTheUninterruptedResult) {
     for (const int ranks : rankCounts) {
         const Outcome refused = run(ranks, with(args, {"--resume", saved}));
         EXPECT_EQ(refused.code, 2) << ranks;
-        EXPECT_EQ(ours(refused.err), "etalon-cli: --resume: " + saved +
-                                         " is damaged: \"run\" is not an object\n");
+        EXPECT_EQ(ours(refused.err),
+                  "etalon-cli: --resume: " + saved + " is damaged: \"run\" is not an object\n");
     }
     std::ofstream(saved) << "{}";
     EXPECT_EQ(run(0, with(args, {"--resume", saved})).code, 2);
@@ -221,8 +234,8 @@ TEST_F(SimulateRanks, AStoppedRunResumesToTheUninterruptedResult) {
 // SIGTERM or Ctrl-C during a run saves what was accumulated and says where;
 // resuming from it prints what the uninterrupted run prints.
 TEST_F(SimulateRanks, ASignalSavesTheWorkAndTheRunResumesFromIt) {
-    const std::vector<std::string> args = {"simulate", "--length", "4000", "--repeats", "40",
-                                           "--noise-steps", "3", "--baseline"};
+    const std::vector<std::string> args = {"simulate", "--length",      "4000", "--repeats",
+                                           "40",       "--noise-steps", "3",    "--baseline"};
     const Outcome whole = run(0, args);
     ASSERT_EQ(whole.code, 0) << whole.err;
     const std::string saved = checkpointPath();
@@ -231,10 +244,10 @@ TEST_F(SimulateRanks, ASignalSavesTheWorkAndTheRunResumesFromIt) {
         for (const char* signal : {"TERM", "INT"}) {
             SCOPED_TRACE(std::to_string(ranks) + " ranks, SIG" + signal);
             fs::remove(saved);
-            const Outcome stopped = run(ranks,
-                                        with(args, {"--checkpoint", saved, "--checkpoint-seconds",
-                                                    "3600", "--progress"}),
-                                        "", signal);
+            const Outcome stopped = run(
+                ranks,
+                with(args, {"--checkpoint", saved, "--checkpoint-seconds", "3600", "--progress"}),
+                "", signal);
             // mpirun ends with its own code once a process has.
             if (ranks == 0) {
                 EXPECT_EQ(stopped.code, 128 + (signal[0] == 'T' ? 15 : 2));
