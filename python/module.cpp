@@ -16,6 +16,7 @@ PYBIND11_MODULE(etalon, m) {
         "Etalon Workbench: exact restoration of known pulse shapes in a noisy series.\n\n"
         "Every function runs the workbench's own procedures and gives what etalon-cli\n"
         "gives for the same settings. The GIL is released while they work.";
+    m.attr("__version__") = ETALON_VERSION;
 
     py::register_exception_translator([](std::exception_ptr p) {
         try {

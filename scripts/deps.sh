@@ -15,6 +15,17 @@ ETALON_PACKAGES=(
   pybind11-dev python3-dev python3-numpy python3-pytest python3-scipy python3-matplotlib
   # simulate over MPI ranks; without it etalon-cli is built without them.
   libopenmpi-dev openmpi-bin
+  # The Debian package: man pages from the programs' help, Depends from the
+  # shared libraries (dpkg-shlibdeps, which CPack finds the binaries for with
+  # file), the desktop entry checked.
+  help2man dpkg-dev file desktop-file-utils
+  # pip install . into a virtual environment, offline, with setuptools
+  # driving the CMake build.
+  python3-venv python3-setuptools python3-wheel
+  # The notebook executed top to bottom.
+  python3-nbconvert python3-nbclient python3-ipykernel
+  # The tracked C++ files checked against .clang-format.
+  clang-format-14
 )
 
 etalon_install_missing() {

@@ -1,6 +1,8 @@
-// Entry point of the workbench window. The command line is accepted and ignored.
+// Entry point of the workbench window. The window takes no arguments: --version
+// and --help answer without one (and without a display); anything else is ignored.
 #include <QApplication>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <new>
 
@@ -8,6 +10,19 @@
 #include "platform/fonts.h"
 
 int main(int argc, char* argv[]) {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::puts("etalon-workbench " ETALON_VERSION);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::puts(
+            "Etalon Workbench: finds known reference pulses in noisy series, in a window\n"
+            "Usage: etalon-workbench\n\n"
+            "Options:\n"
+            "  --help      Print this help and exit\n"
+            "  --version   Print the version and exit");
+        return 0;
+    }
     // Whatever escapes the window is told, never left to end the process uncaught.
     try {
         QApplication application(argc, argv);

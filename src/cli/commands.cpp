@@ -208,6 +208,7 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
     CLI::App app{"Etalon Workbench on the command line: the etalon alphabet and series as JSON",
                  "etalon-cli"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", "etalon-cli " ETALON_VERSION, "Print the version and exit");
     CLI::App* alphabet = app.add_subcommand(
         "alphabet", "Print the etalons: the built-in 20, or those of an alphabet file");
     std::string alphabetFormat = "json", alphabetFile;
@@ -263,7 +264,7 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
             }
             finishSeriesOptions(simulateSeries, *simulate, true);
         }
-    } catch (const CLI::Success& e) {  // --help of the program or of a subcommand
+    } catch (const CLI::Success& e) {  // --help of the program or of a subcommand, --version
         std::ostringstream help;
         const int code = app.exit(e, help, err);
         return writeOutput(out, err, help.str()) ? code : kExitWriteFailed;

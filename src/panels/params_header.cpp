@@ -23,14 +23,15 @@ std::unique_ptr<ParamsHeader> getParamsHeader(MessageSink& sink, const SeriesHea
     if (!header) {
         header = allocateRecord<ParamsHeader>();
         if (!header) {
-            sink.showOutOfMemory("Нет памяти для newParamsHeader!", " getParamsHeader ", MessageIcon::None);
+            sink.showOutOfMemory("Нет памяти для newParamsHeader!", " getParamsHeader ",
+                                 MessageIcon::None);
             return nullptr;
         }
     }
     if (header->wReservedAreas < areas) {
         if (!allocateBuffer(header->pulsesSelectedAreas, static_cast<size_t>(areas))) {
-            sink.showOutOfMemory("Нет памяти для newParamsHeader->pulsesSelectedAreas!", " getParamsHeader ",
-                      MessageIcon::None);
+            sink.showOutOfMemory("Нет памяти для newParamsHeader->pulsesSelectedAreas!",
+                                 " getParamsHeader ", MessageIcon::None);
             return nullptr;
         }
         header->wReservedAreas = areas;

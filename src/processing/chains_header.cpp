@@ -50,13 +50,13 @@ bool regrow(MessageSink& sink, ChainsHeader& record, uint16_t chains, uint16_t p
     std::vector<int32_t> distances;
     if (!allocateBuffer(distances, std::size_t{2} * chains)) {
         sink.showOutOfMemory("Нет памяти для newChainsHeader->distance!", kAllocationCaption,
-                  MessageIcon::None);
+                             MessageIcon::None);
         return false;
     }
     std::vector<int16_t> lists;
     if (!allocateBuffer(lists, std::size_t{4} * chains * pulses)) {
         sink.showOutOfMemory("Нет памяти для newChainsHeader->pulsesList[0]!", kAllocationCaption,
-                  MessageIcon::None);
+                             MessageIcon::None);
         return false;
     }
     record.distanceBlock.swap(distances);
@@ -73,7 +73,8 @@ std::unique_ptr<ChainsHeader> getChainsHeader(MessageSink& sink, uint16_t chains
     if (!record) {
         record = allocateRecord<ChainsHeader>();
         if (!record) {
-            sink.showOutOfMemory("Нет памяти для newChainsHeader!", kAllocationCaption, MessageIcon::None);
+            sink.showOutOfMemory("Нет памяти для newChainsHeader!", kAllocationCaption,
+                                 MessageIcon::None);
             return nullptr;
         }
     }

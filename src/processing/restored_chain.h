@@ -6,8 +6,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include "processing/chains_header.h"
 #include "base/allocation.h"
+#include "processing/chains_header.h"
 #include "series/series_header.h"
 
 namespace etalon {

@@ -95,15 +95,15 @@ std::unique_ptr<SeriesHeader> getCutOffSeriesHeader(MessageSink& sink, uint16_t 
         record = allocateRecord<SeriesHeader>();
         if (!record) {
             sink.showOutOfMemory("Нет памяти для newSeriesHeader!", " getCutOffSeriesHeader ",
-                      MessageIcon::None);
+                                 MessageIcon::None);
             return nullptr;
         }
     }
 
     if (seriesLength > record->dwReservedSize || maxP > record->wReservedQuantity) {
         if (!replaceArrays(*record, seriesLength, maxP)) {
-            sink.showOutOfMemory("Нет памяти для newSeriesHeader->lpPureData!", " getExtSeriesHeader ",
-                      MessageIcon::None);
+            sink.showOutOfMemory("Нет памяти для newSeriesHeader->lpPureData!",
+                                 " getExtSeriesHeader ", MessageIcon::None);
             return nullptr;
         }
         record->dwReservedSize = seriesLength;
@@ -121,8 +121,8 @@ std::unique_ptr<SeriesHeader> getCutOffSeriesHeader(MessageSink& sink, uint16_t 
     if (etalons > record->wReservedEtalons) {
         std::vector<const PulseHeader*> list;
         if (!allocateBuffer(list, etalons)) {
-            sink.showOutOfMemory("Нет памяти для newSeriesHeader->lpPulsesList!", " getExtSeriesHeader ",
-                      MessageIcon::None);
+            sink.showOutOfMemory("Нет памяти для newSeriesHeader->lpPulsesList!",
+                                 " getExtSeriesHeader ", MessageIcon::None);
             return nullptr;
         }
         record->lpPulsesList.swap(list);

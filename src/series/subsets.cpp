@@ -53,7 +53,7 @@ int addSomeSelectedSubsetToSeriesHeader(MessageSink& sink, std::span<const int32
     if (record->selectedSubsetSize.empty()) {
         if (!allocateBuffer(record->selectedSubsetSize, std::size_t{rows} * (rowLength + 1u))) {
             sink.showOutOfMemory("Нет памяти для lpSeriesHeader->selectedSubsetSize!",
-                      " addSomeSelectedSubsetToSeriesHeader ", MessageIcon::None);
+                                 " addSomeSelectedSubsetToSeriesHeader ", MessageIcon::None);
             return 0;
         }
     }
@@ -61,7 +61,7 @@ int addSomeSelectedSubsetToSeriesHeader(MessageSink& sink, std::span<const int32
         if (!allocateBuffer(record->selectedSubsetList, rows)) {
             record->selectedSubsetSize.clear();
             sink.showOutOfMemory("Нет памяти для lpSeriesHeader->selectedSubsetList!",
-                      " addSomeSelectedSubsetToSeriesHeader ", MessageIcon::None);
+                                 " addSomeSelectedSubsetToSeriesHeader ", MessageIcon::None);
             return 0;
         }
         for (uint16_t s = 0; s < rows; ++s)

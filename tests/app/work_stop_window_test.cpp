@@ -67,7 +67,8 @@ void closeAsTheWindowSystemDoes() {
 // restoration is in progress, `stop` runs once.
 class User {
   public:
-    User(const WatchedRuns& runs, std::function<void()> stop) : runs_(runs), stop_(std::move(stop)) {
+    User(const WatchedRuns& runs, std::function<void()> stop)
+        : runs_(runs), stop_(std::move(stop)) {
         QObject::connect(&timer_, &QTimer::timeout, [this] { act(); });
         timer_.start(10);
     }

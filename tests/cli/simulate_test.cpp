@@ -162,9 +162,9 @@ TEST(Simulate, RefusesWhatTheGridAndTheDriverSet) {
 
     // The baseline's tables are planned for: 5 MB holds the exact detection
     // of 32,767 samples (4 MB) but not both (7 MB).
-    const std::vector<std::string> tight = {"simulate", "--length", "32767", "--task", "detection",
-                                            "--pulses-to", "182", "--repeats", "1",
-                                            "--noise-steps", "1", "--memory-limit", "5M"};
+    const std::vector<std::string> tight = {
+        "simulate",  "--length", "32767",         "--task", "detection",      "--pulses-to", "182",
+        "--repeats", "1",        "--noise-steps", "1",      "--memory-limit", "5M"};
     EXPECT_EQ(runCli(tight).code, 0);
     std::vector<std::string> both = tight;
     both.push_back("--baseline");

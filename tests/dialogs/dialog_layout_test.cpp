@@ -54,8 +54,9 @@ std::optional<TextRoom> textRoom(const QWidget& widget, const platform::DialogCo
                                             : 0;
         constexpr int kLineEditMargin = 2;
         const QMargins text = edit->textMargins();
-        const int room = edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit).width() -
-                         2 * kLineEditMargin - text.left() - text.right();
+        const int room =
+            edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit).width() -
+            2 * kLineEditMargin - text.left() - text.right();
         return TextRoom{QString::fromStdString(control.widest), room};
     }
     if (auto* label = qobject_cast<const QLabel*>(&widget))

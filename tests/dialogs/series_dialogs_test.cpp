@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "support/fake_dialog_context.h"
 #include "series/series_generator.h"
+#include "support/fake_dialog_context.h"
 
 namespace etalon {
 namespace {

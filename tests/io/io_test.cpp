@@ -127,7 +127,8 @@ TEST(Recording, BadFilesAreRefusedNamingTheFileAndLine) {
         {"named.csv", "a,b\n1,2\n", "c", "line 1: the header has no column \"c\""},
         {"header.csv", "a\n", "", "holds no samples"},
         {"huge.csv", "1\n1e9\n", "", ": line 2: 1e+09 scaled by"},
-        {"inf.json", R"({"series":[{"lpNoisyData":[1,1e999]}]})", "", "number overflow parsing '1e999'"},
+        {"inf.json", R"({"series":[{"lpNoisyData":[1,1e999]}]})", "",
+         "number overflow parsing '1e999'"},
         {"tiny.csv", "0\n1e-320\n", "", ": line 2: 9.99989e-321 is the largest magnitude"},
     };
     for (const Refusal& r : refusals) {
