@@ -91,7 +91,6 @@ TEST(MemoryNeed, BoundsWhatEveryProcedureAllocates) {
     }
 }
 
-
 // The whole-recording chain at a million samples: what it takes besides the
 // samples stays within its estimate, and the estimate within the 64 MB the
 // run is allowed over its samples.
