@@ -86,6 +86,16 @@ class User {
             return;
         }
         if (acted() || !shownProgressDialog() || !runs_.oneInProgress()) return;
+        // The same runs in progress for a while: a long one, which the stop
+        // reaches mid-run, not one about to finish anyway.
+        const int ended = runs_.finished + runs_.stopped;
+        if (runs_.started != seenStarted_ || ended != seenEnded_) {
+            seenStarted_ = runs_.started;
+            seenEnded_ = ended;
+            steadySince_ = Clock::now();
+            return;
+        }
+        if (Clock::now() - steadySince_ < std::chrono::milliseconds(30)) return;
         actedAt_ = Clock::now();
         stop_();
     }
@@ -94,6 +104,8 @@ class User {
     std::function<void()> stop_;
     QTimer timer_;
     Clock::time_point actedAt_{};
+    int seenStarted_ = -1, seenEnded_ = -1;
+    Clock::time_point steadySince_{};
 };
 
 void pressCancel() {
