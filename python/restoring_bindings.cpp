@@ -4,11 +4,18 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "arguments.h"
 #include "arrays.h"
 #include "bindings.h"
+#include "io/recording.h"
 #include "restoring_calls.h"
 
 namespace etalon::python {
@@ -25,10 +32,77 @@ struct Chain {
 // result can also carry what the procedure returned. Made when the module loads.
 py::handle chainsType;
 
-py::list runRestoring(const py::object& samples, RestoringCall& call) {
-    const SamplesInput input = samplesFrom(samples, "samples");
+// On a worker thread, while this thread passes its progress on and lets
+// Ctrl-C (or an exception from `progress`) stop it.
+Restored restoreWatched(std::span<const int16_t> samples, RestoringCall& call,
+                        const py::object& progress) {
+    std::atomic<bool> cancel{false};
+    std::atomic<uint64_t> done{0}, total{0};
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool finished = false;
+    call.stop = &cancel;
+    call.progress = [&](uint64_t now, uint64_t all) {
+        total.store(all);
+        done.store(now);
+    };
     Restored restored;
-    {
+    std::exception_ptr failure;
+    std::thread worker([&] {
+        try {
+            restored = restoreSamples(samples, call);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        std::lock_guard lock(mutex);
+        finished = true;
+        changed.notify_one();
+    });
+    const auto join = [&worker] {
+        py::gil_scoped_release released;
+        worker.join();
+    };
+    uint64_t shown = 0;
+    for (;;) {
+        {
+            py::gil_scoped_release released;
+            std::unique_lock lock(mutex);
+            changed.wait_for(lock, std::chrono::milliseconds(100), [&] { return finished; });
+            if (finished) break;
+        }
+        if (PyErr_CheckSignals() != 0) {
+            cancel = true;
+            join();
+            throw py::error_already_set();
+        }
+        if (!progress.is_none() && done.load() != shown) {
+            shown = done.load();
+            try {
+                progress(shown, total.load());
+            } catch (py::error_already_set&) {
+                cancel = true;  // the callback's exception ends the run
+                join();
+                throw;
+            }
+        }
+    }
+    join();
+    if (failure) std::rethrow_exception(failure);
+    if (!progress.is_none() && total.load() > 0 && done.load() != shown)
+        progress(done.load(), total.load());
+    return restored;
+}
+
+py::list runRestoring(const py::object& samples, RestoringCall& call,
+                      const py::object& progress = py::none()) {
+    const SamplesInput input = samplesFrom(samples, "samples");
+    if (!progress.is_none() && !PyCallable_Check(progress.ptr()))
+        throw py::type_error("progress: expected a callable");
+    Restored restored;
+    // A long recording runs apart, so that Ctrl-C reaches it.
+    if (!progress.is_none() || input.span().size() > io::kMostRecordingSamples) {
+        restored = restoreWatched(input.span(), call, progress);
+    } else {
         py::gil_scoped_release released;
         restored = restoreSamples(input.span(), call);
     }
@@ -68,7 +142,7 @@ bool matchedFilterNamed(const std::string& method) {
 py::list detect(const py::object& samples, const py::object& etalon, const py::object& tmin,
                 const py::object& tmax, const py::object& pulses, const py::object& processingLevel,
                 const py::object& alphabet, const py::object& memoryLimit,
-                const std::string& method) {
+                const std::string& method, const py::object& progress) {
     RestoringCall call =
         commonCall(TaskCode::Detection, alphabet, tmin, tmax, pulses, processingLevel, memoryLimit);
     call.matchedFilter = matchedFilterNamed(method);
@@ -84,18 +158,18 @@ py::list detect(const py::object& samples, const py::object& etalon, const py::o
                                     io::EtalonDepth::Recording);
         call.list = {1};
     }
-    return runRestoring(samples, call);
+    return runRestoring(samples, call, progress);
 }
 
 py::list recognize(const py::object& samples, const py::object& etalons, const py::object& tmin,
                    const py::object& tmax, const py::object& pulses,
                    const py::object& processingLevel, const py::object& memoryLimit,
-                   const std::string& method) {
+                   const std::string& method, const py::object& progress) {
     RestoringCall call = commonCall(TaskCode::Recognition, etalons, tmin, tmax, pulses,
                                     processingLevel, memoryLimit);
     call.matchedFilter = matchedFilterNamed(method);
     call.list = everyEtalon(call.alphabet);
-    return runRestoring(samples, call);
+    return runRestoring(samples, call, progress);
 }
 
 py::list detectTuples(const py::object& samples, const py::object& subset,
@@ -140,7 +214,8 @@ py::list restore(const py::object& samples, const std::string& task, const py::o
                  const py::object& pick, const py::object& proceeding, const py::object& tmin,
                  const py::object& tmax, const py::object& pulses,
                  const py::object& processingLevel, const py::object& alphabet,
-                 const py::object& memoryLimit, const std::string& method) {
+                 const py::object& memoryLimit, const std::string& method,
+                 const py::object& progress) {
     const TaskCode code = taskNamed(task);
     const bool matchedFilter = matchedFilterNamed(method);
     const bool tuples = (code == TaskCode::Detection && !subset.is_none()) ||
@@ -157,7 +232,7 @@ py::list restore(const py::object& samples, const std::string& task, const py::o
         commonCall(code, alphabet, tmin, tmax, pulses, processingLevel, memoryLimit);
     call.matchedFilter = matchedFilter;
     call.list = workingListOf(code, etalon, etalons, call.alphabet);
-    return runRestoring(samples, call);
+    return runRestoring(samples, call, progress);
 }
 
 const char* const kGeometryDoc = R"(
@@ -191,7 +266,9 @@ const char* const kMethodDoc = R"(
         position, then the smallest fits taken greedily at least tmin apart
         (tmax unused), pulses of them or, for an unknown count, while a fit is
         below 0; recognition keeps the etalon whose fits taken sum smallest. Its
-        one chain's criterion is that sum. Not for tuples.)";
+        one chain's criterion is that sum. Not for tuples.
+    progress: a callable, called now and then with (done, total) while a
+        recording restored whole is swept; Ctrl-C stops the work.)";
 
 // The method among the parameters, before the paragraph on `samples`.
 std::string withMethod(const char* head) {
@@ -240,14 +317,14 @@ void bindRestoring(py::module_& m) {
               .c_str(),
           arg("samples"), arg("etalon"), py::kw_only(), arg("tmin") = 40, arg("tmax") = 181,
           arg("pulses") = py::none(), arg("processing_level") = 100, arg("alphabet") = py::none(),
-          arg("memory_limit") = py::none(), arg("method") = "exact");
+          arg("memory_limit") = py::none(), arg("method") = "exact", arg("progress") = py::none());
     m.def("recognize", &recognize,
           withMethod("Finds the pulses and tells which of `etalons` (an (n, L) int array;\n"
                      "None: the built-in 20) each one is.\n")
               .c_str(),
           arg("samples"), arg("etalons") = py::none(), py::kw_only(), arg("tmin") = 40,
           arg("tmax") = 181, arg("pulses") = py::none(), arg("processing_level") = 100,
-          arg("memory_limit") = py::none(), arg("method") = "exact");
+          arg("memory_limit") = py::none(), arg("method") = "exact", arg("progress") = py::none());
     m.def("detect_tuples", &detectTuples,
           withGeometry("Finds tuples of the pattern `subset` (etalon numbers); proceeding 1\n"
                        "complete, 2 probably shifted complete.\n")
@@ -274,7 +351,7 @@ void bindRestoring(py::module_& m) {
           arg("etalons") = py::none(), arg("subset") = py::none(), arg("subsets") = py::none(),
           arg("pick") = py::none(), arg("proceeding") = 1, arg("tmin") = 40, arg("tmax") = 181,
           arg("pulses") = py::none(), arg("processing_level") = 100, arg("alphabet") = py::none(),
-          arg("memory_limit") = py::none(), arg("method") = "exact");
+          arg("memory_limit") = py::none(), arg("method") = "exact", arg("progress") = py::none());
 }
 
 }  // namespace etalon::python

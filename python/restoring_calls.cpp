@@ -57,6 +57,8 @@ Restored restoreWhole(std::span<const int16_t> samples, const RestoringCall& cal
     request.geometry = {call.tmin, call.tmax};
     request.processingLevel = call.processingLevel;
     request.task = task;
+    request.stop = call.stop;
+    request.progress = call.progress;
     const std::size_t need = recordingChainMemoryNeed(request);
     const MemoryBudget budget = memoryBudget(call.memoryLimit, "memory_limit");
     if (need > budget.bytes)

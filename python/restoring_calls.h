@@ -1,7 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <stdexcept>
@@ -65,6 +67,9 @@ struct RestoringCall {
     uint16_t processingLevel = 100;
     std::optional<std::size_t> memoryLimit;
     bool matchedFilter = false;  // the greedy baseline in place of the exact procedure
+    // A recording restored whole: stopped when set, progress told now and then.
+    const std::atomic<bool>* stop = nullptr;
+    std::function<void(uint64_t done, uint64_t total)> progress;
 };
 
 // The ranked chains and what the procedure returned (etalon-cli's `returned`).

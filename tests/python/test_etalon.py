@@ -240,6 +240,15 @@ def test_a_recording_of_any_length_and_depth_is_restored_whole(tmp_path):
     assert len(read.samples) == 40000 - 7
     with pytest.raises(ValueError, match="the unknown count works at any length"):
         etalon.detect(samples, 3, tmin=60, pulses=400)
+    # Progress from the whole-recording sweep; an exception from it ends the run.
+    seen = []
+    etalon.recognize(np.tile(samples, 40), tmin=60, progress=lambda d, t: seen.append((d, t)))
+    assert seen and seen[-1][0] == seen[-1][1] and seen == sorted(seen)
+
+    def stop(done, total):
+        raise RuntimeError("enough")
+    with pytest.raises(RuntimeError, match="enough"):
+        etalon.recognize(np.tile(samples, 40), tmin=60, progress=stop)
 
 
 def test_two_threads_restoring_at_once_match_one_after_another():
