@@ -20,6 +20,7 @@ set(ETALON_CORE_SOURCES
   ${PROJECT_SOURCE_DIR}/src/processing/intervals_header.cpp
   ${PROJECT_SOURCE_DIR}/src/processing/recording_chain.cpp
   ${PROJECT_SOURCE_DIR}/src/processing/recording_fit.cpp
+  ${PROJECT_SOURCE_DIR}/src/processing/recording_matched_filter.cpp
   ${PROJECT_SOURCE_DIR}/src/processing/restored_chain.cpp
   ${PROJECT_SOURCE_DIR}/src/processing/layered_chain.cpp
   ${PROJECT_SOURCE_DIR}/src/processing/lane_layered_chain.cpp

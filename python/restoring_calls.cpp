@@ -12,6 +12,7 @@
 #include "processing/chains_header.h"
 #include "processing/matched_filter.h"
 #include "processing/recording_chain.h"
+#include "processing/recording_matched_filter.h"
 #include "processing/restoring.h"
 #include "processing/restoring_work.h"
 #include "series/subsets.h"
@@ -59,7 +60,10 @@ Restored restoreWhole(std::span<const int16_t> samples, const RestoringCall& cal
     request.task = task;
     request.stop = call.stop;
     request.progress = call.progress;
-    const std::size_t need = recordingChainMemoryNeed(request);
+    // The baseline holds its candidates: at most every position.
+    const std::size_t need = call.matchedFilter
+                                 ? recordingMatchedFilterMemoryNeed(request, samples.size())
+                                 : recordingChainMemoryNeed(request);
     const MemoryBudget budget = memoryBudget(call.memoryLimit, "memory_limit");
     if (need > budget.bytes)
         throw MemoryRefused("Restoring the recording needs " + std::to_string(need >> 20) +
@@ -68,7 +72,8 @@ Restored restoreWhole(std::span<const int16_t> samples, const RestoringCall& cal
                             budget.source + ")");
     RecordingChainResult result;
     try {
-        result = restoreRecordingChain(request);
+        result = call.matchedFilter ? matchedFilterOverRecording(request)
+                                    : restoreRecordingChain(request);
     } catch (const RecordingRefused& refused) {
         throw py::value_error(refused.what());
     }
@@ -99,8 +104,9 @@ Restored restoreSamples(std::span<const int16_t> samples, const RestoringCall& c
     const std::vector<PulseHeader> fitted = io::listedEtalons(call.alphabet, call.list);
     const RestoringProcedure chosen = chooseRestoringProcedure(
         call.task, io::recordingSeriesType(call.pulses.has_value(), call.processingLevel));
-    const bool plain = !call.pulses && !call.matchedFilter && !readsPattern(chosen) &&
-                       !readsPatterns(chosen) && chosen != RestoringProcedure::None;
+    // The matched filter, too, takes single pulses of an unknown count whole.
+    const bool plain = !call.pulses && !readsPattern(chosen) && !readsPatterns(chosen) &&
+                       chosen != RestoringProcedure::None;
     const bool longer = samples.size() > io::kMostRecordingSamples;
     const bool wideTmax = !call.recordingTmax || *call.recordingTmax > io::kMostRecordingSamples;
     if (wideTmax && !plain)
@@ -113,9 +119,9 @@ Restored restoreSamples(std::span<const int16_t> samples, const RestoringCall& c
                                 : RecordingTask::Detection);
     if (longer)
         throw py::value_error("samples: " + std::to_string(samples.size()) +
-                              " samples, and a known count (pulses=), tuples or the matched "
-                              "filter take at most 32,767 (positions are 16-bit); the unknown "
-                              "count works at any length");
+                              " samples, and a known count (pulses=) or tuples take at most "
+                              "32,767 (positions are 16-bit); the unknown count works at any "
+                              "length");
     io::RecordingProcessing how;
     how.tmin = call.tmin;
     how.tmax = call.tmax;

@@ -298,7 +298,8 @@ int processRecording(StderrSink& sink, const SeriesSession& session, const Serie
         readRecordingSpan(file, settings, recording);
         // The unknown count of single pulses takes a recording of any length and
         // depth; where the series path cannot, it runs over the whole recording.
-        const bool plain = !options.pulses && options.subset.empty() && !run.matchedFilter &&
+        // The matched filter, too, takes single pulses of an unknown count whole.
+        const bool plain = !options.pulses && options.subset.empty() &&
                            !readsPattern(chooseRestoringProcedure(run.effectiveTask, run.type)) &&
                            !readsPatterns(chooseRestoringProcedure(run.effectiveTask, run.type));
         // A Tmax past what a series takes, or none, only the whole recording can have.
@@ -308,7 +309,7 @@ int processRecording(StderrSink& sink, const SeriesSession& session, const Serie
                 "--tmax " +
                 (options.recordingTmax ? std::to_string(*options.recordingTmax) : "none") +
                 ": only the unknown count of single pulses takes a Tmax past 32767 or "
-                "none; leave out --pulses, --subset and --method matched-filter"};
+                "none; leave out --pulses and --subset"};
         const std::vector<PulseHeader> fitted = io::listedEtalons(session.alphabet(), run.list);
         if (plain &&
             (wideTmax || io::seriesCannotHold(recording.samples, fitted, run.tmin, run.tmax))) {
@@ -323,6 +324,7 @@ int processRecording(StderrSink& sink, const SeriesSession& session, const Serie
             whole.budget = run.budget;
             whole.format = args.format;
             whole.progress = args.progress;
+            whole.matchedFilter = run.matchedFilter;
             return processWholeRecording(file, recording, whole, fileOut, fileErr);
         }
         auto series = recordingSeries(fileSink, file, settings, recording);

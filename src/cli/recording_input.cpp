@@ -61,12 +61,10 @@ std::unique_ptr<SeriesHeader> recordingSeries(StderrSink& sink, const RecordingA
                                               const RecordingSettings& settings,
                                               const io::Recording& recording) {
     if (recording.samples.size() > io::kMostRecordingSamples) {
-        throw BadInput{
-            args.path + ": " + std::to_string(recording.samples.size()) +
-            " samples, and a known count (--pulses), tuples or the matched filter take at "
-            "most 32,767 "
-            "(positions are 16-bit): choose a span with --from and --count; the "
-            "unknown count works at any length"};
+        throw BadInput{args.path + ": " + std::to_string(recording.samples.size()) +
+                       " samples, and a known count (--pulses) or tuples take at most 32,767 "
+                       "(positions are 16-bit): choose a span with --from and --count; the "
+                       "unknown count works at any length"};
     }
     const std::vector<PulseHeader> fitted = io::listedEtalons(settings.alphabet, settings.list);
     io::RecordingProcessing how;

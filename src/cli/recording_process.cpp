@@ -7,6 +7,7 @@
 #include "cli/standard_output.h"
 #include "cli/task_options.h"
 #include "io/results_csv.h"
+#include "processing/recording_matched_filter.h"
 #include "processing/restoring_stop.h"
 #include "simulation/restoring_budget.h"
 
@@ -85,7 +86,10 @@ int processWholeRecording(const RecordingArguments& args, const io::Recording& r
                 << recording.samples.size() << " samples\n";
         };
     }
-    const std::size_t need = recordingChainMemoryNeed(request);
+    // The baseline holds its candidates: at most every position.
+    const std::size_t need =
+        run.matchedFilter ? recordingMatchedFilterMemoryNeed(request, recording.samples.size())
+                          : recordingChainMemoryNeed(request);
     if (need > run.budget.bytes) {
         throw BadInput{"Restoring " + args.path + " needs about " + megabytes(need) +
                        " of memory besides its samples, but " + megabytes(run.budget.bytes) +
@@ -93,7 +97,8 @@ int processWholeRecording(const RecordingArguments& args, const io::Recording& r
     }
     RecordingChainResult result;
     try {
-        result = restoreRecordingChain(request);
+        result = run.matchedFilter ? matchedFilterOverRecording(request)
+                                   : restoreRecordingChain(request);
     } catch (const RecordingRefused& refused) {
         throw BadInput{args.path + ": " + refused.what()};
     }

@@ -24,6 +24,7 @@ struct WholeRecordingRun {
     MemoryBudget budget;
     std::string format = "json";  // or csv
     bool progress = false;        // a line on stderr every tenth of the work
+    bool matchedFilter = false;   // the greedy baseline in place of the exact chain
 };
 
 // Restores and prints; returns the exit code. Throws BadInput for what the

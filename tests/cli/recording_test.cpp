@@ -163,6 +163,14 @@ TEST(Recording, AWavOfAnyLengthAndDepthIsRestoredWhole) {
     ASSERT_EQ(result["chains"].size(), 1u);
     EXPECT_EQ(result["chains"][0]["positions"].get<std::vector<int64_t>>(), truth);
     EXPECT_NE(r.err.find("process: " + wav + ": 50% of 40000 samples"), std::string::npos) << r.err;
+    // The matched filter over the whole recording finds them too.
+    std::vector<std::string> baseline = base;
+    baseline.insert(baseline.end(), {"--method", "matched-filter"});
+    const test::CliResult greedy = runCli(baseline);
+    ASSERT_EQ(greedy.code, 0) << greedy.err;
+    EXPECT_EQ(
+        nlohmann::json::parse(greedy.out)["chains"][0]["positions"].get<std::vector<int64_t>>(),
+        truth);
     // Without a Tmax: no edge conditions, the same pulses.
     std::vector<std::string> unbounded = base;
     unbounded.insert(unbounded.end(), {"--tmax", "none"});

@@ -9,7 +9,9 @@
 #include <random>
 
 #include "processing/chains_header.h"
+#include "processing/matched_filter.h"
 #include "processing/processing_support.h"
+#include "processing/recording_matched_filter.h"
 #include "processing/restoring_stop.h"
 #include "processing/unknown_number_chain.h"
 #include "support/recording_sink.h"
@@ -128,6 +130,39 @@ TEST(RecordingChain, RecognitionRanksTheCandidatesAsTheSeriesProcedure) {
         ++compared;
     }
     EXPECT_GT(compared, 25);
+}
+
+// The matched filter over a whole recording picks as the series' baseline does.
+TEST(RecordingChain, MatchedFilterEqualsTheSeriesBaseline) {
+    std::mt19937 random(37);
+    for (int trial = 0; trial < 30; ++trial) {
+        const bool recognition = trial % 2 == 1;
+        const Drawn d = draw(random, recognition);
+        SeriesFromRecipe made;
+        if (!made.make(d.recipe)) continue;
+        SCOPED_TRACE(testing::Message() << "trial " << trial);
+        RecordingChainRequest r = requestFor(
+            made, d, recognition ? RecordingTask::Recognition : RecordingTask::Detection);
+        const RecordingChainResult mine = matchedFilterOverRecording(r);
+        RecordingSink sink;
+        auto chains = makeChains(made.series().wMaxPulses);
+        RestoringRequest request;
+        request.alphabet = made.alphabet();
+        request.etalons = d.list;
+        request.tmin = d.recipe.tmin;
+        request.tmax = d.recipe.tmax;
+        request.processingLevel = d.level;
+        request.chains = chains.get();
+        request.series = &made.series();
+        const RestoringProcedure procedure = recognition
+                                                 ? RestoringProcedure::RecognizeUnknownNumberChain
+                                                 : RestoringProcedure::DetectUnknownNumberChain;
+        const int returned = runMatchedFilter(sink, procedure, request);
+        ASSERT_FALSE(mine.chains.empty());
+        EXPECT_EQ(mine.chains[0].criterion, chains->distance(0));
+        EXPECT_EQ(mine.chains[0].pulses, restoredOf(made.series()));
+        if (recognition) EXPECT_EQ(mine.chains[0].etalon, returned);
+    }
 }
 
 // Full-depth samples and etalons on recordings short enough to try every chain.

@@ -231,6 +231,8 @@ def test_a_recording_of_any_length_and_depth_is_restored_whole(tmp_path):
     assert chains[0].positions.dtype == np.int64
     assert chains[0].positions.tolist() == truth.tolist()
     assert etalon.detect(samples, 3, tmin=60, tmax=None)[0].positions.tolist() == truth.tolist()
+    greedy = etalon.detect(samples, 3, tmin=60, method="matched-filter")
+    assert greedy[0].positions.tolist() == truth.tolist()
     # An etalon at full depth, whose energy a series' 32-bit sums refuse.
     deep = (shape * 390).astype(np.int16)
     assert etalon.detect(samples, deep, tmin=60)[0].positions.tolist() == truth.tolist()
