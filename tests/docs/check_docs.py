@@ -138,14 +138,19 @@ def run_examples(cli, root):
     return 1 if failures else 0
 
 
-def anchors(text):
-    found, seen = set(), {}
+def prose(text):
+    """The page's lines outside fenced blocks."""
     inside = False
     for line in text.split("\n"):
         if FENCE.match(line):
             inside = not inside
-        if inside:
-            continue
+        elif not inside:
+            yield line
+
+
+def anchors(text):
+    found, seen = set(), {}
+    for line in prose(text):
         m = re.match(r"^#{1,6}\s+(.*?)\s*$", line)
         if m:
             slug = re.sub(r"[^\w\- ]", "", m.group(1).lower()).replace(" ", "-")
@@ -159,9 +164,7 @@ def check_links(root):
     failures = []
     link = re.compile(r"!?\[[^\]]*\]\(([^)\s]+)\)")
     for page in pages(root):
-        text = page.read_text()
-        prose = re.sub(r"```.*?```", "", text, flags=re.S)
-        for target in link.findall(prose):
+        for target in link.findall("\n".join(prose(page.read_text()))):
             if re.match(r"[a-z]+:", target):
                 continue
             path, _, anchor = target.partition("#")
