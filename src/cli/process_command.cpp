@@ -282,7 +282,7 @@ int processRecording(StderrSink& sink, const SeriesSession& session, const Serie
     run.matchedFilter = args.method == "matched-filter";
 
     RecordingSettings settings;
-    if (command.count("--count") > 0) settings.count = options.count;
+    settings.count = options.recordingCount;
     settings.tmin = run.tmin;
     settings.tmax = run.tmax;
     settings.pulses = options.pulses;
