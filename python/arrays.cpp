@@ -45,19 +45,19 @@ SamplesInput samplesFrom(py::handle object, const char* name) {
     io::RecordingRequest request;
     request.path = name;
     request.anyLength = true;
-    io::RecordingSpan span(request,
-                           [](uint64_t index) { return "sample " + std::to_string(index); });
     const double* data = values.data();
-    for (py::ssize_t i = 0; i < values.size(); ++i) {
-        if (!std::isfinite(data[i]))
-            throw py::value_error(std::string(name) + ": sample " + std::to_string(i) + " is " +
-                                  (std::isnan(data[i]) ? "NaN" : "infinite") +
-                                  ", not a number a series can hold");
-        if (!span.take(data[i])) break;
-    }
     io::Recording recording;
-    if (std::string problem = span.finish(recording); !problem.empty())
-        throw py::value_error(problem);
+    const std::string problem = io::readSpan(request, recording, [&](io::RecordingSpan& span) {
+        for (py::ssize_t i = 0; i < values.size(); ++i) {
+            if (!std::isfinite(data[i]))
+                throw py::value_error(std::string(name) + ": sample " + std::to_string(i) + " is " +
+                                      (std::isnan(data[i]) ? "NaN" : "infinite") +
+                                      ", not a number a series can hold");
+            if (!span.take(data[i])) break;
+        }
+        return span.problem();
+    });
+    if (!problem.empty()) throw py::value_error(problem);
     input.converted_ = std::move(recording.samples);
     return input;
 }

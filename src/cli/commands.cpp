@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 #include <CLI/CLI.hpp>
+#include <charconv>
 #include <iostream>
 #include <sstream>
 
@@ -47,6 +48,7 @@ struct SeriesArguments {
     std::string alphabet;      // an alphabet file
     int32_t pulses = 0;        // 0: not given
     std::string tmax = "181";  // a whole number, or "none" for a recording
+    uint64_t count = 1;        // series made, or with --samples the span's samples
 };
 
 void addAlphabetOption(CLI::App& command, std::string& path) {
@@ -91,6 +93,8 @@ void addGeometryOptions(CLI::App& command, SeriesArguments& args) {
              "Pulse at which subset placement starts");
 }
 
+constexpr int64_t kMostSeriesMade = 100000;
+
 void addSeriesOptions(CLI::App& command, SeriesArguments& args) {
     SeriesOptions& o = args.options;
     addGeometryOptions(command, args);
@@ -102,7 +106,8 @@ void addSeriesOptions(CLI::App& command, SeriesArguments& args) {
              "Noise sigma, 0 adds none (larger ones could overflow the 16-bit samples)");
     addList(command, "--sequence", args.sequence, "LIST",
             "Etalon of each pulse, comma-separated (padded with 1)", "etalon 1 at every pulse");
-    addWhole(command, "--count", o.count, "K", 1, 100000, "Series made one after another");
+    addWhole(command, "--count", args.count, "K", 1, kMostSeriesMade,
+             "Series made one after another");
 }
 
 // Settings the generator would refuse for every series are refused before any
@@ -149,6 +154,14 @@ void finishSeriesOptions(SeriesArguments& args, const CLI::App& command, bool ma
         o.recordingTmax = tmax;
     }
     if (makesSeries) checkGeometry(o, command);
+    if (recording && command.count("--count") > 0) {
+        o.recordingCount = args.count;
+    } else if (args.count > static_cast<uint64_t>(kMostSeriesMade)) {
+        throw CLI::ValidationError("--count", std::to_string(args.count) + " is outside 1.." +
+                                                  std::to_string(kMostSeriesMade) +
+                                                  " (series made one after another)");
+    }
+    o.count = static_cast<uint32_t>(std::min<uint64_t>(args.count, kMostSeriesMade));
     if (args.pulses > 0 && recording) {
         o.pulses = static_cast<uint16_t>(args.pulses);
     } else if (args.pulses > 0) {
@@ -230,10 +243,27 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
         ->description(
             "Pulse count of the fixed types, within the counts the geometry allows (default: the "
             "middle of them). With --samples: the known count; leave it out for an unknown one");
-    process->get_option("--count")->description(
-        "Series made one after another, each restored and printed as one line "
-        "of JSON (JSON Lines); 1..100000. With --samples: the samples of the span "
-        "(1..32767)");
+    // With --samples the count is a span of any length: the made series'
+    // bound is checked once the parse knows which it is.
+    process->remove_option(process->get_option("--count"));
+    CLI::Validator positive(
+        [](std::string& text) -> std::string {
+            uint64_t number = 0;
+            const auto [end, error] =
+                std::from_chars(text.data(), text.data() + text.size(), number);
+            if (error != std::errc{} || end != text.data() + text.size() || number == 0)
+                return "'" + text + "' is not a whole number from 1";
+            return {};
+        },
+        "");
+    process
+        ->add_option("--count", processSeries.count,
+                     "Series made one after another, each restored and printed as one line of "
+                     "JSON (JSON Lines); 1..100000. With --samples: the samples of the span, any "
+                     "number")
+        ->type_name("K")
+        ->check(positive)
+        ->capture_default_str();
 
     CLI::App* simulate = app.add_subcommand(
         "simulate", "Run the statistical simulation over a grid of pulse counts and noise levels");

@@ -282,13 +282,27 @@ int processRecording(StderrSink& sink, const SeriesSession& session, const Serie
     run.matchedFilter = args.method == "matched-filter";
 
     RecordingSettings settings;
-    if (command.count("--count") > 0) settings.count = options.count;
+    settings.count = options.recordingCount;
     settings.tmin = run.tmin;
     settings.tmax = run.tmax;
     settings.pulses = options.pulses;
     settings.processingLevel = run.processingLevel;
     settings.alphabet = session.alphabet();
     settings.list = run.list;
+    // The unknown count of single pulses takes a recording of any length and
+    // depth; where the series path cannot, it runs over the whole recording.
+    // The matched filter, too, takes single pulses of an unknown count whole.
+    const bool plain = !options.pulses && options.subset.empty() &&
+                       !readsPattern(chooseRestoringProcedure(run.effectiveTask, run.type)) &&
+                       !readsPatterns(chooseRestoringProcedure(run.effectiveTask, run.type));
+    // A Tmax past what a series takes, or none, only the whole recording can have.
+    const bool wideTmax = !options.recordingTmax || *options.recordingTmax > kLargestPosition;
+    if (wideTmax && !plain)
+        throw BadInput{"--tmax " +
+                       (options.recordingTmax ? std::to_string(*options.recordingTmax) : "none") +
+                       ": only the unknown count of single pulses takes a Tmax past 32767 or "
+                       "none; leave out --pulses and --subset"};
+    const std::vector<PulseHeader> fitted = io::listedEtalons(session.alphabet(), run.list);
     const OneRecording one = [&](const std::string& path, std::ostream& fileOut,
                                  std::ostream& fileErr) -> int {
         RecordingArguments file = args.recording;
@@ -296,21 +310,6 @@ int processRecording(StderrSink& sink, const SeriesSession& session, const Serie
         StderrSink fileSink(fileErr);
         io::Recording recording;
         readRecordingSpan(file, settings, recording);
-        // The unknown count of single pulses takes a recording of any length and
-        // depth; where the series path cannot, it runs over the whole recording.
-        // The matched filter, too, takes single pulses of an unknown count whole.
-        const bool plain = !options.pulses && options.subset.empty() &&
-                           !readsPattern(chooseRestoringProcedure(run.effectiveTask, run.type)) &&
-                           !readsPatterns(chooseRestoringProcedure(run.effectiveTask, run.type));
-        // A Tmax past what a series takes, or none, only the whole recording can have.
-        const bool wideTmax = !options.recordingTmax || *options.recordingTmax > kLargestPosition;
-        if (wideTmax && !plain)
-            throw BadInput{
-                "--tmax " +
-                (options.recordingTmax ? std::to_string(*options.recordingTmax) : "none") +
-                ": only the unknown count of single pulses takes a Tmax past 32767 or "
-                "none; leave out --pulses and --subset"};
-        const std::vector<PulseHeader> fitted = io::listedEtalons(session.alphabet(), run.list);
         if (plain &&
             (wideTmax || io::seriesCannotHold(recording.samples, fitted, run.tmin, run.tmax))) {
             noteScaling(file, recording, fileErr);

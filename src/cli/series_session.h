@@ -32,6 +32,8 @@ struct SeriesOptions {
     uint16_t employment = 4;
     uint16_t initPosition = 1;
     uint32_t count = 1;
+    // With --samples, the span's samples (--count), any number.
+    std::optional<uint64_t> recordingCount;
     // Loaded with --alphabet; empty: the built-in 20 etalons. It sets the
     // etalon count and length everything else follows.
     std::vector<PulseHeader> alphabet;

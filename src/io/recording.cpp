@@ -44,49 +44,48 @@ std::optional<RecordingFormat> recordingFormatNamed(std::string_view word) {
 }
 
 std::string readCsvRecording(const RecordingRequest& request, Recording& out) {
-    LineReader reader;
-    if (std::string problem = reader.open(request.path); !problem.empty()) return problem;
-    std::vector<int64_t> lines;  // the line of each sample of the span
-    RecordingSpan span(request, [&lines, &request](uint64_t index) {
-        return "line " + std::to_string(lines[index - request.first]);
+    return readSpan(request, out, [&request](RecordingSpan& span) -> std::string {
+        LineReader reader;
+        if (std::string problem = reader.open(request.path); !problem.empty()) return problem;
+        span.describeBy(
+            [&reader](uint64_t) { return "line " + std::to_string(reader.lineNumber()); });
+        ColumnChoice column = columnChoice(request.column);
+        char separator = 0;
+        bool firstLine = true;
+        std::string line;
+        const auto at = [&](const std::string& what) {
+            return request.path + ": line " + std::to_string(reader.lineNumber()) + ": " + what;
+        };
+        while (reader.next(line)) {
+            if (isSkippedLine(line)) continue;
+            if (!separator) separator = detectSeparator(line);
+            const std::vector<std::string_view> fields = splitFields(line, separator);
+            const bool header = firstLine;
+            firstLine = false;
+            if (column.index < 0) {  // named: the first line is the header
+                for (std::size_t i = 0; i < fields.size(); ++i)
+                    if (fields[i] == column.name) column.index = static_cast<int64_t>(i);
+                if (column.index < 0) return at("the header has no column \"" + column.name + "\"");
+                continue;
+            }
+            if (static_cast<std::size_t>(column.index) >= fields.size())
+                return at("no column " + std::to_string(column.index + 1) + " (the line has " +
+                          std::to_string(fields.size()) + ")");
+            const std::string_view field = fields[static_cast<std::size_t>(column.index)];
+            const std::optional<double> value = parseNumber(field);
+            if (!value) {
+                if (header) continue;  // a header line above the numbers
+                std::string what = "\"";
+                what.append(field).append("\" in column ");
+                return at(what + std::to_string(column.index + 1) + " is not a number");
+            }
+            if (!span.take(*value)) break;
+        }
+        if (!span.problem().empty()) return span.problem();
+        if (!reader.problem().empty()) return reader.problem();
+        if (!reader.stillThere()) return reader.problem();
+        return {};
     });
-    ColumnChoice column = columnChoice(request.column);
-    char separator = 0;
-    bool firstLine = true;
-    std::string line;
-    const auto at = [&](const std::string& what) {
-        return request.path + ": line " + std::to_string(reader.lineNumber()) + ": " + what;
-    };
-    while (reader.next(line)) {
-        if (isSkippedLine(line)) continue;
-        if (!separator) separator = detectSeparator(line);
-        const std::vector<std::string_view> fields = splitFields(line, separator);
-        const bool header = firstLine;
-        firstLine = false;
-        if (column.index < 0) {  // named: the first line is the header
-            for (std::size_t i = 0; i < fields.size(); ++i)
-                if (fields[i] == column.name) column.index = static_cast<int64_t>(i);
-            if (column.index < 0) return at("the header has no column \"" + column.name + "\"");
-            continue;
-        }
-        if (static_cast<std::size_t>(column.index) >= fields.size())
-            return at("no column " + std::to_string(column.index + 1) + " (the line has " +
-                      std::to_string(fields.size()) + ")");
-        const std::string_view field = fields[static_cast<std::size_t>(column.index)];
-        const std::optional<double> value = parseNumber(field);
-        if (!value) {
-            if (header) continue;  // a header line above the numbers
-            std::string what = "\"";
-            what.append(field).append("\" in column ");
-            return at(what + std::to_string(column.index + 1) + " is not a number");
-        }
-        if (span.seen() >= request.first) lines.push_back(reader.lineNumber());
-        if (!span.take(*value)) break;
-    }
-    if (!span.problem().empty()) return span.problem();
-    if (!reader.problem().empty()) return reader.problem();
-    if (!reader.stillThere()) return reader.problem();
-    return span.finish(out);
 }
 
 std::string recordingRequestProblem(const RecordingRequest& request) {

@@ -99,23 +99,27 @@ std::string readJsonRecording(const RecordingRequest& request, Recording& out) {
     const std::string& path = request.path;
     std::error_code ignored;
     if (std::filesystem::is_directory(path, ignored)) return path + " is a folder";
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return path + " cannot be read: " + std::strerror(errno);
     struct stat opened {};
-    if (::stat(path.c_str(), &opened) == 0 && opened.st_size == 0) return path + " is empty";
-    RecordingSpan span(request,
-                       [](uint64_t index) { return "lpNoisyData[" + std::to_string(index) + "]"; });
-    NoisyDataHandler handler(span);
-    Json::sax_parse(in, &handler);
-    if (!span.problem().empty()) return span.problem();
-    if (!handler.problem().empty()) return path + ": " + handler.problem();
-    if (in.bad()) return path + ": reading failed: " + std::strerror(errno);
-    if (!handler.sawArray()) return path + ": field lpNoisyData is missing";
-    struct stat now {};
-    if (::stat(path.c_str(), &now) != 0 || now.st_ino != opened.st_ino ||
-        now.st_dev != opened.st_dev)
-        return path + ": the file vanished while it was read";
-    return span.finish(out);
+    if (::stat(path.c_str(), &opened) != 0)
+        return path + " cannot be read: " + std::strerror(errno);
+    if (opened.st_size == 0) return path + " is empty";
+    return readSpan(request, out, [&](RecordingSpan& span) -> std::string {
+        std::ifstream in(path, std::ios::binary);
+        if (!in) return path + " cannot be read: " + std::strerror(errno);
+        span.describeBy(
+            [](uint64_t index) { return "lpNoisyData[" + std::to_string(index) + "]"; });
+        NoisyDataHandler handler(span);
+        Json::sax_parse(in, &handler);
+        if (!span.problem().empty()) return span.problem();
+        if (!handler.problem().empty()) return path + ": " + handler.problem();
+        if (in.bad()) return path + ": reading failed: " + std::strerror(errno);
+        if (!handler.sawArray()) return path + ": field lpNoisyData is missing";
+        struct stat now {};
+        if (::stat(path.c_str(), &now) != 0 || now.st_ino != opened.st_ino ||
+            now.st_dev != opened.st_dev)
+            return path + ": the file vanished while it was read";
+        return {};
+    });
 }
 
 }  // namespace etalon::io

@@ -24,29 +24,67 @@ std::string number(double v) {
 
 }  // namespace
 
-RecordingSpan::RecordingSpan(const RecordingRequest& request,
-                             std::function<std::string(uint64_t)> where)
-    : request_(request), where_(std::move(where)) {}
+RecordingSpan::RecordingSpan(const RecordingRequest& request)
+    : request_(request),
+      mode_(request.scale ? Mode::Scaling : Mode::Integers),
+      factor_(request.scale.value_or(1.0)) {}
+
+RecordingSpan::RecordingSpan(const RecordingRequest& request, double factor, double largest)
+    : request_(request), mode_(Mode::Scaling), expectedLargest_(largest), factor_(factor) {}
+
+void RecordingSpan::measure(double value) {
+    if (std::fabs(value) <= std::fabs(largest_)) return;
+    largest_ = value;
+    largestWhere_ = where_ ? where_(seen_ - 1) : "sample " + std::to_string(seen_ - 1);
+}
+
+bool RecordingSpan::scale(double value) {
+    const double v = std::nearbyint(value * factor_);
+    if (std::fabs(v) > INT16_MAX) {
+        problem_ = request_.path + ": " + (where_ ? where_(seen_ - 1) : std::string("a sample")) +
+                   ": " + number(value) + " scaled by " + number(factor_) + " is " + number(v) +
+                   ", beyond the 16-bit samples' +-32,767; give a smaller --scale";
+        return false;
+    }
+    samples_.push_back(static_cast<int16_t>(v));
+    if (expectedLargest_ && std::fabs(value) > std::fabs(largest_)) largest_ = value;
+    return true;
+}
 
 bool RecordingSpan::take(double value) {
     const uint64_t index = seen_++;
     if (index < request_.first) return true;
     // Refused before anything is scaled: one NaN would make the scale factor NaN.
     if (!std::isfinite(value)) {
-        problem_ = request_.path + ": " + where_(index) + " is " + number(value) +
-                   ", not a number a series can hold";
+        problem_ = request_.path + ": " +
+                   (where_ ? where_(index) : "sample " + std::to_string(index)) + " is " +
+                   number(value) + ", not a number a series can hold";
         return false;
     }
-    if (integers_ && value == std::trunc(value) && std::fabs(value) <= INT16_MAX) {
-        whole_.push_back(static_cast<int16_t>(value));
-    } else {
-        if (integers_) values_.assign(whole_.begin(), whole_.end());
-        integers_ = false;
-        whole_ = {};
-        values_.push_back(value);
+    ++taken_;
+    switch (mode_) {
+        case Mode::Integers:
+            if (value == std::trunc(value) && std::fabs(value) <= INT16_MAX) {
+                samples_.push_back(static_cast<int16_t>(value));
+                break;
+            }
+            // The integers so far count towards the largest magnitude; their
+            // places need no naming, as no integer but 0 is too small to scale.
+            for (const int16_t sample : samples_)
+                if (std::abs(sample) > std::fabs(largest_)) largest_ = sample;
+            samples_ = {};
+            mode_ = Mode::Measuring;
+            measure(value);
+            break;
+        case Mode::Measuring:
+            measure(value);
+            break;
+        case Mode::Scaling:
+            if (!scale(value)) return false;
+            break;
     }
-    if (request_.count) return size() < *request_.count;
-    if (request_.anyLength || size() <= kMostRecordingSamples) return true;
+    if (request_.count) return taken_ < *request_.count;
+    if (request_.anyLength || taken_ <= kMostRecordingSamples) return true;
     problem_ =
         request_.path + ": more than " + withCommas(kMostRecordingSamples) + " samples" +
         (request_.first > 0 ? " from sample " + std::to_string(request_.first) + " on" : "") +
@@ -64,49 +102,39 @@ std::string RecordingSpan::finish(Recording& out) {
         return path + ": the span starts at sample " + std::to_string(request_.first) +
                ", but the file holds " + std::to_string(seen_) + " samples (0.." +
                std::to_string(seen_ - 1) + ")";
-    if (request_.count && size() < *request_.count)
+    if (request_.count && taken_ < *request_.count)
         return path + ": the span asks for " + std::to_string(*request_.count) +
                " samples from sample " + std::to_string(request_.first) + ", but the file holds " +
-               std::to_string(size()) + " from there";
-
-    std::vector<int16_t> samples;
-    double factor = 1.0;
-    const bool scaled = request_.scale.has_value() || !integers_;
-    if (!scaled) {
-        samples = std::move(whole_);
-    } else {
-        std::size_t largest = 0;
-        for (std::size_t i = 0; i < size(); ++i) {
-            if (std::fabs(at(i)) > std::fabs(at(largest))) largest = i;
-        }
-        if (request_.scale) {
-            factor = *request_.scale;
-        } else {
-            factor = request_.amplitude / std::fabs(at(largest));
-            // Below about 1e-306 the factor passes a double's range, and 0 times it is no number.
-            if (!std::isfinite(factor))
-                return path + ": " + where_(request_.first + largest) + ": " + number(at(largest)) +
-                       " is the largest magnitude of the span, too small to scale to 16-bit "
-                       "samples";
-        }
-        samples.resize(size());
-        for (std::size_t i = 0; i < size(); ++i) {
-            const double v = std::nearbyint(at(i) * factor);
-            if (std::fabs(v) > INT16_MAX) {
-                return path + ": " + where_(request_.first + i) + ": " + number(at(i)) +
-                       " scaled by " + number(factor) + " is " + number(v) +
-                       ", beyond the 16-bit samples' +-32,767; give a smaller --scale";
-            }
-            samples[i] = static_cast<int16_t>(v);
-        }
+               std::to_string(taken_) + " from there";
+    if (mode_ == Mode::Measuring) {
+        const double factor = request_.amplitude / std::fabs(largest_);
+        // Below about 1e-306 the factor passes a double's range, and 0 times it is no number.
+        if (!std::isfinite(factor))
+            return path + ": " + largestWhere_ + ": " + number(largest_) +
+                   " is the largest magnitude of the span, too small to scale to 16-bit samples";
+        secondPassFactor_ = factor;
+        return {};
     }
-    out.samples = std::move(samples);
+    if (expectedLargest_ && std::fabs(largest_) != *expectedLargest_)
+        return path + ": the file changed while it was read";
+    out.samples = std::move(samples_);
     out.first = request_.first;
     out.fileSamples = seen_;
-    out.scaled = scaled;
-    out.scale = factor;
+    out.scaled = mode_ == Mode::Scaling;
+    out.scale = factor_;
     out.sampleRate.reset();
     return {};
+}
+
+std::string readSpan(const RecordingRequest& request, Recording& out,
+                     const std::function<std::string(RecordingSpan&)>& pass) {
+    RecordingSpan span(request);
+    if (std::string problem = pass(span); !problem.empty()) return problem;
+    if (std::string problem = span.finish(out); !problem.empty()) return problem;
+    if (!span.secondPassFactor_) return {};
+    RecordingSpan scaled(request, *span.secondPassFactor_, std::fabs(span.largest_));
+    if (std::string problem = pass(scaled); !problem.empty()) return problem;
+    return scaled.finish(out);
 }
 
 }  // namespace etalon::io

@@ -73,32 +73,40 @@ std::string readSoundSpan(const RecordingRequest& request, SNDFILE* sound, const
     sf_command(sound, SFC_SET_NORM_DOUBLE, nullptr, SF_FALSE);
     const auto total = static_cast<uint64_t>(std::max<sf_count_t>(info.frames, 0));
 
-    RecordingSpan span(request, [](uint64_t index) { return "sample " + std::to_string(index); });
-    // The length is in the header: a span past it is refused without reading.
-    if (request.first > 0 && request.first < total &&
-        sf_seek(sound, static_cast<sf_count_t>(request.first), SEEK_SET) >= 0)
-        span.skip(request.first);
-    else if (request.first >= total)
-        span.skip(total);
     const auto channels = static_cast<std::size_t>(info.channels);
     std::vector<double> block(4096 * channels);
-    bool more = span.seen() < total;
-    while (more) {
-        const sf_count_t got =
-            sf_readf_double(sound, block.data(), static_cast<sf_count_t>(block.size() / channels));
-        if (got <= 0) break;
-        for (sf_count_t f = 0; f < got && more; ++f)
-            more = span.take(block[static_cast<std::size_t>(f) * channels + request.channel - 1]);
-    }
-    if (!span.problem().empty()) return span.problem();
-    if (sf_error(sound) != SF_ERR_NO_ERROR)
-        return path + ": reading failed at sample " + std::to_string(span.seen()) + ": " +
-               sf_strerror(sound);
-    if (more && span.seen() < total)
-        return path + ": the file ends at sample " + std::to_string(span.seen()) + ", before the " +
-               std::to_string(total) + " its header promises";
-    if (std::string problem = stillThere(span.seen()); !problem.empty()) return problem;
-    const std::string problem = span.finish(out);
+    bool again = false;
+    const auto pass = [&](RecordingSpan& span) -> std::string {
+        span.describeBy([](uint64_t index) { return "sample " + std::to_string(index); });
+        // The length is in the header: a span past it is refused without reading.
+        if (request.first >= total) {
+            span.skip(total);
+        } else if ((request.first > 0 || again) &&
+                   sf_seek(sound, static_cast<sf_count_t>(request.first), SEEK_SET) >= 0) {
+            span.skip(request.first);
+        } else if (again && sf_seek(sound, 0, SEEK_SET) < 0) {
+            return path + ": cannot go back to read it a second time";
+        }
+        again = true;
+        bool more = span.seen() < total;
+        while (more) {
+            const sf_count_t got = sf_readf_double(
+                sound, block.data(), static_cast<sf_count_t>(block.size() / channels));
+            if (got <= 0) break;
+            for (sf_count_t f = 0; f < got && more; ++f)
+                more =
+                    span.take(block[static_cast<std::size_t>(f) * channels + request.channel - 1]);
+        }
+        if (!span.problem().empty()) return span.problem();
+        if (sf_error(sound) != SF_ERR_NO_ERROR)
+            return path + ": reading failed at sample " + std::to_string(span.seen()) + ": " +
+                   sf_strerror(sound);
+        if (more && span.seen() < total)
+            return path + ": the file ends at sample " + std::to_string(span.seen()) +
+                   ", before the " + std::to_string(total) + " its header promises";
+        return stillThere(span.seen());
+    };
+    const std::string problem = readSpan(request, out, pass);
     if (problem.empty() && info.samplerate > 0) out.sampleRate = info.samplerate;
     return problem;
 }

@@ -344,8 +344,37 @@ void checkRequest(const RecordingChainRequest& r) {
 
 }  // namespace
 
+void refuseWrappingSums(std::span<const int16_t> samples, std::span<const PulseHeader> alphabet,
+                        std::span<const uint16_t> etalons, int64_t tmin) {
+    if (etalons.empty() || alphabet.empty() || tmin < 1) return;
+    const auto length = static_cast<int64_t>(alphabet[0].samples().size());
+    const auto size = static_cast<int64_t>(samples.size());
+    if (size < length) return;
+    int32_t largest = 0;
+    for (const int16_t x : samples)
+        largest = std::max<int32_t>(largest, std::abs(int32_t{x}));
+    __int128 perPulse = 0;
+    for (const uint16_t e : etalons) {
+        __int128 energy = 0, magnitudes = 0;
+        for (const int16_t v : alphabet[e - 1].samples()) {
+            energy += int64_t{v} * v;
+            magnitudes += std::abs(int32_t{v});
+        }
+        perPulse = std::max(perPulse, energy + 2 * magnitudes * largest);
+    }
+    const int64_t pulses = (size - length) / tmin + 1;
+    if (perPulse * pulses <= std::numeric_limits<int64_t>::max()) return;
+    throw RecordingRefused("the 64-bit sums of chains of up to " + std::to_string(pulses) +
+                           " pulses (" + std::to_string(size) + " samples, Tmin " +
+                           std::to_string(tmin) + ") could wrap: a pulse's fit reaches " +
+                           std::to_string(static_cast<int64_t>(perPulse)) +
+                           " with these etalons and samples of magnitude up to " +
+                           std::to_string(largest) + "; choose a larger Tmin or a shorter span");
+}
+
 RecordingChainResult restoreRecordingChain(const RecordingChainRequest& request) {
     checkRequest(request);
+    refuseWrappingSums(request.samples, request.alphabet, request.etalons, request.geometry.tmin);
     RecordingChainResult result;
     const RecordingFits fits(request.alphabet, request.processingLevel);
     if (static_cast<int64_t>(request.samples.size()) < fits.length()) {

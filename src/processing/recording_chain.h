@@ -71,6 +71,13 @@ class RecordingRefused : public std::invalid_argument {
     using std::invalid_argument::invalid_argument;
 };
 
+// Throws RecordingRefused when the 64-bit sum of the longest chain the
+// samples hold, Tmin apart, could pass its range with these etalons: a
+// pulse's fit is at most its energy plus twice its summed magnitudes times
+// the largest sample magnitude. Listed etalons must be in the alphabet.
+void refuseWrappingSums(std::span<const int16_t> samples, std::span<const PulseHeader> alphabet,
+                        std::span<const uint16_t> etalons, int64_t tmin);
+
 // Throws RecordingRefused before any work, RestoringStopped when asked to
 // stop, std::bad_alloc when memory runs out.
 RecordingChainResult restoreRecordingChain(const RecordingChainRequest& request);

@@ -82,6 +82,8 @@ RecordingChainResult matchedFilterOverRecording(const RecordingChainRequest& req
         result.chains.push_back({});
         return result;
     }
+    // The baseline's picks are Tmin apart too, and their criterion a sum.
+    refuseWrappingSums(request.samples, request.alphabet, request.etalons, request.geometry.tmin);
     if (request.task == RecordingTask::Detection) {
         std::vector<Candidate> candidates = candidatesOf(request, fits, list);
         result.chains.push_back(pick(candidates, request.geometry.tmin, length));

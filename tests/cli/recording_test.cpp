@@ -142,27 +142,31 @@ TEST(Recording, EtalonsOfFiftySamplesRestoreAHandCheckedCase) {
 TEST(Recording, AWavOfAnyLengthAndDepthIsRestoredWhole) {
     const auto etalons = nlohmann::json::parse(runCli({"alphabet"}).out)["etalons"];
     const std::vector<int> shape = etalons[2]["lpData"].get<std::vector<int>>();
-    std::vector<double> samples(40000, 0.0);
+    // The span below starts at sample 7 and takes 110,000 of 120,000: more
+    // than a made series' count could be.
+    std::vector<double> samples(120000, 0.0);
     std::vector<int64_t> truth;
     for (std::size_t x = 50; x + 20 <= samples.size(); x += 100) {
-        truth.push_back(static_cast<int64_t>(x) + 7);  // the span below starts at sample 7
+        if (x + 20 <= 110000) truth.push_back(static_cast<int64_t>(x) + 7);
         for (std::size_t j = 0; j < shape.size(); ++j)
             samples[x + j] = shape[j] * 390;  // up to 32,370
     }
     std::vector<double> file(7, 0.0);
     file.insert(file.end(), samples.begin(), samples.end());
     const std::string wav = test::writeWav("long.wav", SF_FORMAT_PCM_16, 1, 360, file);
-    const std::vector<std::string> base = {"process",   "--samples", wav, "--from", "7", "--task",
-                                           "detection", "--etalon",  "3", "--tmin", "60"};
+    const std::vector<std::string> base = {
+        "process", "--samples", wav,        "--from", "7",      "--count", "110000",
+        "--task",  "detection", "--etalon", "3",      "--tmin", "60"};
     std::vector<std::string> json = base;
     json.push_back("--progress");
     const test::CliResult r = runCli(json);
     ASSERT_EQ(r.code, 0) << r.err;
     const auto result = nlohmann::json::parse(r.out);
-    EXPECT_EQ(result["recording"]["samples"], 40000);
+    EXPECT_EQ(result["recording"]["samples"], 110000);
     ASSERT_EQ(result["chains"].size(), 1u);
     EXPECT_EQ(result["chains"][0]["positions"].get<std::vector<int64_t>>(), truth);
-    EXPECT_NE(r.err.find("process: " + wav + ": 50% of 40000 samples"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("process: " + wav + ": 50% of 110000 samples"), std::string::npos)
+        << r.err;
     // The matched filter over the whole recording finds them too.
     std::vector<std::string> baseline = base;
     baseline.insert(baseline.end(), {"--method", "matched-filter"});
@@ -253,6 +257,7 @@ TEST(Recording, RefusalsExitTwoWithOneLine) {
         {{"--alphabet", single, "--etalons", "1,2"}, "--etalons: etalon 2 is outside 1..1"},
         {{"--column", "2"}, "--column goes with --samples"},
         {{"--format", "csv", "--count", "2"}, "--format csv: one series at a time"},
+        {{"--count", "100001"}, "--count: 100001 is outside 1..100000"},
         {{"--samples", csv, "--memory-limit", "1K"}, "1 KB is the limit set by --memory-limit"},
     };
     for (const auto& [options, expected] : refusals) {

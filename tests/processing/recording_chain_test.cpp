@@ -300,6 +300,30 @@ TEST(RecordingChain, RefusesWhatNoChainCanBeSearchedUnderAndStopsWhenAsked) {
     const std::atomic<bool> stop{true};
     r.stop = &stop;
     EXPECT_THROW(restoreRecordingChain(r), RestoringStopped);
+
+    // Full-depth etalons of 1,000 samples over 3,000,000 full-depth samples,
+    // one start a sample: 3e6 pulses of fits up to 3.2e12 could pass 2^63.
+    // One more Tmin halves the chain and fits; the baseline refuses alike.
+    PulseHeader loud;
+    loud.lpData.assign(1000, 32767);
+    loud.wSize = 1000;
+    const std::vector<int16_t> samples(3'000'000, -32767);
+    RecordingChainRequest deep;
+    deep.samples = samples;
+    deep.alphabet = std::span(&loud, 1);
+    deep.etalons = d.list;
+    deep.geometry = {1, std::nullopt};
+    for (const bool baseline : {false, true}) {
+        try {
+            baseline ? matchedFilterOverRecording(deep) : restoreRecordingChain(deep);
+            ADD_FAILURE() << "not refused";
+        } catch (const RecordingRefused& e) {
+            const std::string why = e.what();
+            EXPECT_NE(why.find("chains of up to 2999001 pulses"), std::string::npos) << why;
+            EXPECT_NE(why.find("fit reaches 3221028867000"), std::string::npos) << why;
+        }
+    }
+    EXPECT_NO_THROW(refuseWrappingSums(samples, deep.alphabet, d.list, 2));
 }
 
 }  // namespace
