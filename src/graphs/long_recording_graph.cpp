@@ -88,7 +88,8 @@ void drawOverview(DeviceContext& dc, const Rect& r, const LongRecordingPicture& 
         for (int32_t c = 0; c < width; ++c) {
             const uint64_t from = columnSample(c, width, total);
             const uint64_t to = std::max(columnSample(c + 1, width, total), from + 1);
-            const SampleRange range = p.envelope->range(from, std::min(to, total));
+            const SampleRange range =
+                p.envelope->range(from > 0 ? from - 1 : from, std::min(to, total));
             const int32_t x = r.left + c;
             dc.moveTo(x, valueY(r, range.high, halfRange));
             dc.lineTo(x, valueY(r, range.low, halfRange) + 1);

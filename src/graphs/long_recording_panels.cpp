@@ -80,44 +80,55 @@ void drawLabels(DeviceContext& dc, const ViewColumns& cols, const LongRecordingP
     }
 }
 
+void drawSamples(DeviceContext& dc, const ViewColumns& cols, const LongRecordingPicture& p,
+                 int32_t a) {
+    platform::PenGuard pen(dc, kSeriesColour);
+    if (cols.spread()) {
+        dc.moveTo(cols.x(p.viewFirst), cols.y(p.samples[p.viewFirst], a));
+        for (uint64_t i = p.viewFirst + 1; i < p.viewFirst + p.viewCount; ++i)
+            dc.lineTo(cols.x(i), cols.y(p.samples[i], a));
+        return;
+    }
+    const int32_t width = cols.width();
+    for (int32_t c = 0; c < width; ++c) {
+        const uint64_t from = p.viewFirst + columnSample(c, width, p.viewCount);
+        const uint64_t to =
+            std::max(p.viewFirst + columnSample(c + 1, width, p.viewCount), from + 1);
+        // From the column before's last sample on, so that steep edges join up.
+        const SampleRange range = p.envelope->range(from > 0 ? from - 1 : from, to);
+        dc.moveTo(cols.panel.left + c, cols.y(range.high, a));
+        dc.lineTo(cols.panel.left + c, cols.y(range.low, a) + 1);
+    }
+}
+
+// Where each restored pulse lies: a bar in its etalon's colour along the bottom.
+void drawPulseBars(DeviceContext& dc, const ViewColumns& cols, const LongRecordingPicture& p) {
+    const uint16_t length = p.alphabet.empty() ? 1 : p.alphabet[0].wSize;
+    int32_t drawnTo = cols.panel.left - 1;
+    for (const RecordingPulse& q : pulsesIn(p)) {
+        const uint64_t start = std::max(static_cast<uint64_t>(q.position), p.viewFirst);
+        const uint64_t end =
+            std::min(static_cast<uint64_t>(q.position) + length - 1, p.viewFirst + p.viewCount - 1);
+        if (end < start || cols.x(end) <= drawnTo) continue;
+        drawnTo = cols.x(end);
+        platform::PenGuard pen(dc, etalonColour(q.etalon));
+        for (int32_t dy = 2; dy <= 3; ++dy) {
+            dc.moveTo(cols.x(start), cols.panel.bottom - dy);
+            dc.lineTo(cols.x(end) + 1, cols.panel.bottom - dy);
+        }
+    }
+}
+
 }  // namespace
 
 void drawLongSeriesPanel(DeviceContext& dc, const Rect& panel, const LongRecordingPicture& p,
                          LongPanelScale scale) {
     const ViewColumns cols{panel, p.viewFirst, p.viewCount};
     framed(dc, cols);
-    const int32_t a = scale.halfRange;
-    platform::ClipGuard clip(dc, {panel.left + 1, panel.top + 1, panel.right, panel.bottom});
     {
-        platform::PenGuard pen(dc, kSeriesColour);
-        if (cols.spread()) {
-            dc.moveTo(cols.x(p.viewFirst), cols.y(p.samples[p.viewFirst], a));
-            for (uint64_t i = p.viewFirst + 1; i < p.viewFirst + p.viewCount; ++i)
-                dc.lineTo(cols.x(i), cols.y(p.samples[i], a));
-        } else {
-            const int32_t width = cols.width();
-            for (int32_t c = 0; c < width; ++c) {
-                const uint64_t from = p.viewFirst + columnSample(c, width, p.viewCount);
-                const uint64_t to =
-                    std::max(p.viewFirst + columnSample(c + 1, width, p.viewCount), from + 1);
-                const SampleRange range = p.envelope->range(from, to);
-                dc.moveTo(panel.left + c, cols.y(range.high, a));
-                dc.lineTo(panel.left + c, cols.y(range.low, a) + 1);
-            }
-        }
-    }
-    // Where each restored pulse lies: a bar in its etalon's colour along the bottom.
-    const uint16_t length = p.alphabet.empty() ? 1 : p.alphabet[0].wSize;
-    for (const RecordingPulse& q : pulsesIn(p)) {
-        const uint64_t start = std::max(static_cast<uint64_t>(q.position), p.viewFirst);
-        const uint64_t end =
-            std::min(static_cast<uint64_t>(q.position) + length - 1, p.viewFirst + p.viewCount - 1);
-        if (end < start) continue;
-        platform::PenGuard pen(dc, etalonColour(q.etalon));
-        for (int32_t dy = 2; dy <= 3; ++dy) {
-            dc.moveTo(cols.x(start), panel.bottom - dy);
-            dc.lineTo(cols.x(end) + 1, panel.bottom - dy);
-        }
+        platform::ClipGuard clip(dc, {panel.left + 1, panel.top + 1, panel.right, panel.bottom});
+        drawSamples(dc, cols, p, scale.halfRange);
+        drawPulseBars(dc, cols, p);
     }
     drawLabels(dc, cols, p);
 }

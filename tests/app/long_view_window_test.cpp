@@ -1,0 +1,90 @@
+// The window with a long recording: the overview marks the span in view, the
+// scroll bar shows it, and a key or the wheel moves both.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+
+#include "app/recording_navigation.h"
+#include "app/recording_view.h"
+#include "graphs/long_recording_graph.h"
+#include "platform/png_image.h"
+#include "support/open_window.h"
+
+namespace etalon {
+namespace {
+
+constexpr platform::Color kSpanRed{220, 0, 0};
+constexpr platform::Color kThumbGrey{130, 130, 130};
+
+// A recording of two million samples with a pulse of etalon 3 every 700.
+void showLongRecording(AppState& s) {
+    auto recording = std::make_shared<LongRecording>();
+    recording->samples.resize(2'000'000);
+    RecordingChain chain;
+    for (std::size_t i = 0; i < recording->samples.size(); ++i)
+        recording->samples[i] = static_cast<int16_t>(20 * std::sin(i * 0.01));
+    const auto etalon = s.alphabet[2].samples();
+    for (std::size_t p = 100; p + 20 < recording->samples.size(); p += 700) {
+        for (std::size_t j = 0; j < etalon.size(); ++j)
+            recording->samples[p + j] = static_cast<int16_t>(recording->samples[p + j] + etalon[j]);
+        chain.pulses.push_back({static_cast<int64_t>(p), 3, 0, 19});
+    }
+    recording->chains.push_back(std::move(chain));
+    recording->envelope = EnvelopePyramid(recording->samples);
+    recording->rate = 360;
+    s.longRecording = std::move(recording);
+    s.recordingName = "day.wav";
+    s.bSeriesWithoutTruth = 1;
+    s.recordingView = openingView(s.longRecording->size());
+    s.nDisplayMode = DisplayMode::Results;
+    s.wMainView = MainView::SeriesGraph;
+}
+
+TEST(LongViewWindow, TheOverviewAndScrollBarFollowTheKeysAndTheWheel) {
+    test::OpenWindow open;
+    showLongRecording(open.state());
+    open.window->invalidateAll(true);
+    open.window->paint();
+    const uint64_t total = open.state().longRecording->size();
+    const auto places =
+        longViewLayout(open.workbench.layout().rcGraph, open.workbench.layout().nLineHeight);
+    const auto expectSpanShown = [&](RecordingView view) {
+        SCOPED_TRACE(std::to_string(view.first) + "+" + std::to_string(view.count));
+        const platform::Surface& s = open.window->surface();
+        const platform::Rect box = spanMark(places.overview, view.first, view.count, total);
+        EXPECT_EQ(s.pixel(box.left, box.top), kSpanRed);
+        EXPECT_EQ(s.pixel(box.right, box.bottom), kSpanRed);
+        const platform::Rect thumb = spanMark(places.scrollBar, view.first, view.count, total);
+        EXPECT_EQ(s.pixel((thumb.left + thumb.right) / 2, (thumb.top + thumb.bottom) / 2),
+                  kThumbGrey);
+    };
+    expectSpanShown({0, 32767});
+    // The paint the key asks for follows; the old box is gone.
+    for (int k = 0; k < 20; ++k)
+        open.workbench.onKeyDown(*open.window, kVkPageDown);
+    open.window->paint();
+    expectSpanShown({20 * 32767, 32767});
+    const platform::Rect old = spanMark(places.overview, 0, 32767, total);
+    EXPECT_NE(open.window->surface().pixel(old.left, old.top), kSpanRed);
+    open.workbench.onMouseWheel(*open.window, 0, 0, -120, platform::kMouseControl);
+    open.window->paint();
+    expectSpanShown(open.state().recordingView);
+    EXPECT_EQ(open.state().recordingView.count, 65534u);
+    // The whole recording is drawn as an envelope column by column.
+    open.workbench.onKeyDown(*open.window, kVkHome);
+    for (int k = 0; k < 10; ++k)
+        open.workbench.onKeyDown(*open.window, kVkOemMinus);
+    open.window->paint();
+    expectSpanShown({0, total});
+    if (const char* dump = std::getenv("ETALON_LONG_VIEW_PNG")) {
+        const platform::Surface& s = open.window->surface();
+        const auto png = platform::encodePng(s.data(), s.width(), s.height(), s.bytesPerLine());
+        std::ofstream(dump, std::ios::binary)
+            .write(reinterpret_cast<const char*>(png->data()),
+                   static_cast<std::streamsize>(png->size()));
+    }
+}
+
+}  // namespace
+}  // namespace etalon
