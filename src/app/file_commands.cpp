@@ -300,6 +300,8 @@ void openEtalons(CommandContext& ctx) {
     if (loaded) {
         linkAlphabet(*recording, s);
         s.lpSeriesHeader = std::move(recording);
+        // Its pulses named the old etalons: the recording waits to be restored again.
+        if (s.longRecording) s.longRecording = unrestoredCopy(*s.longRecording);
     } else {
         makeSeriesFromState(s, ctx.sink);
     }

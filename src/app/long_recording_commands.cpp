@@ -162,6 +162,16 @@ void openLongRecording(CommandContext& ctx, io::Recording&& recording, const std
     ctx.host.invalidate(nullptr, true);
 }
 
+std::shared_ptr<const LongRecording> unrestoredCopy(const LongRecording& recording) {
+    auto copy = std::make_shared<LongRecording>();
+    copy->samples = recording.samples;
+    copy->envelope = EnvelopePyramid(copy->samples);
+    copy->task = recording.task;
+    copy->first = recording.first;
+    copy->rate = recording.rate;
+    return copy;
+}
+
 void processLongRecording(CommandContext& ctx) {
     AppState& s = ctx.state;
     const LongRecording* shown = shownLongRecording(s);

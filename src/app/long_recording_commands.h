@@ -18,6 +18,9 @@ extern const char* const kUnknownCountOnly;
 void openLongRecording(CommandContext& ctx, io::Recording&& recording, const std::string& path,
                        const OpenSeriesValues& values);
 
+// The same samples with nothing restored.
+std::shared_ptr<const LongRecording> unrestoredCopy(const LongRecording& recording);
+
 // The shown long recording restored again for the current task and working
 // set (" Processing Same Data" and every rerun).
 void processLongRecording(CommandContext& ctx);

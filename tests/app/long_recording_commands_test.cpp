@@ -153,6 +153,15 @@ TEST(LongRecordingCommands, SavingExportingAndCuttingUseTheWholeRecording) {
     const auto cut = rig.state.alphabet[4].samples();
     ASSERT_EQ(cut.size(), 20u);
     EXPECT_TRUE(std::equal(cut.begin(), cut.end(), file.samples.begin() + 39930));
+    // Its pulses named etalons of the alphabet before: they wait for a new run.
+    const auto alphabetFile = out / "etalons.csv";
+    rig.host.saveChoice = SaveChoice{alphabetFile.string(), 0};
+    rig.command(kCmdSaveEtalons);
+    rig.host.openChoice = alphabetFile.string();
+    rig.command(kCmdOpenEtalons);
+    ASSERT_TRUE(rig.state.longRecording);
+    EXPECT_EQ(rig.state.longRecording->samples, file.samples);
+    EXPECT_TRUE(rig.state.longRecording->chains.empty());
 }
 
 }  // namespace

@@ -3,12 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 
 #include "app/recording_navigation.h"
 #include "app/recording_view.h"
 #include "graphs/long_recording_graph.h"
-#include "platform/png_image.h"
+#include "platform/virtual_keys.h"
 #include "support/open_window.h"
 
 namespace etalon {
@@ -77,13 +76,23 @@ TEST(LongViewWindow, TheOverviewAndScrollBarFollowTheKeysAndTheWheel) {
         open.workbench.onKeyDown(*open.window, kVkOemMinus);
     open.window->paint();
     expectSpanShown({0, total});
-    if (const char* dump = std::getenv("ETALON_LONG_VIEW_PNG")) {
-        const platform::Surface& s = open.window->surface();
-        const auto png = platform::encodePng(s.data(), s.width(), s.height(), s.bytesPerLine());
-        std::ofstream(dump, std::ios::binary)
-            .write(reinterpret_cast<const char*>(png->data()),
-                   static_cast<std::streamsize>(png->size()));
-    }
+}
+
+// The keys that move the view arrive with the codes the view reads.
+TEST(LongViewWindow, KeysArriveAsTheCodesTheViewReads) {
+    using platform::virtualKey;
+    EXPECT_EQ(virtualKey(Qt::Key_PageDown, false), kVkPageDown);
+    EXPECT_EQ(virtualKey(Qt::Key_PageUp, false), kVkPageUp);
+    EXPECT_EQ(virtualKey(Qt::Key_Home, false), kVkHome);
+    EXPECT_EQ(virtualKey(Qt::Key_End, false), kVkEnd);
+    EXPECT_EQ(virtualKey(Qt::Key_Left, false), kVkLeft);
+    EXPECT_EQ(virtualKey(Qt::Key_Right, false), kVkRight);
+    EXPECT_EQ(virtualKey(Qt::Key_Plus, true), kVkAdd);
+    EXPECT_EQ(virtualKey(Qt::Key_Minus, true), kVkSubtract);
+    EXPECT_EQ(virtualKey(Qt::Key_Plus, false), kVkOemPlus);
+    EXPECT_EQ(virtualKey(Qt::Key_Equal, false), kVkOemPlus);
+    EXPECT_EQ(virtualKey(Qt::Key_Minus, false), kVkOemMinus);
+    EXPECT_EQ(virtualKey(Qt::Key_N, false), 'N');
 }
 
 }  // namespace
