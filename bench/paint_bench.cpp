@@ -14,6 +14,7 @@
 #include "platform/fonts.h"
 #include "platform/svg_recorder.h"
 #include "support/fake_host.h"
+#include "support/long_recording_fixture.h"
 #include "support/recording_sink.h"
 
 namespace etalon {
@@ -75,30 +76,7 @@ void BM_RecordResultsViewAsSvg(benchmark::State& run) {
 // repaint, over spans from 100 samples to the whole recording (an envelope).
 struct LongWindow : PaintedWindow {
     explicit LongWindow(std::size_t samples) : PaintedWindow(false) {
-        auto recording = std::make_shared<LongRecording>();
-        recording->samples.resize(samples);
-        RecordingChain chain;
-        uint32_t noise = 1;
-        for (std::size_t i = 0; i < samples; ++i) {
-            noise = noise * 1103515245u + 12345u;
-            recording->samples[i] = static_cast<int16_t>((noise >> 16) % 41) - 20;
-        }
-        const auto etalon = state.alphabet[2].samples();
-        for (std::size_t p = 100; p + 20 < samples; p += 300) {
-            for (std::size_t j = 0; j < etalon.size(); ++j)
-                recording->samples[p + j] =
-                    static_cast<int16_t>(recording->samples[p + j] + etalon[j]);
-            chain.pulses.push_back({static_cast<int64_t>(p), 3, 0, 19});
-        }
-        recording->chains.push_back(std::move(chain));
-        recording->envelope = EnvelopePyramid(recording->samples);
-        recording->rate = 360;
-        state.longRecording = std::move(recording);
-        state.recordingName = "day.wav";
-        state.bSeriesWithoutTruth = 1;
-        state.nDisplayMode = DisplayMode::Results;
-        state.wMainView = MainView::SeriesGraph;
-        state.recordingView = openingView(samples);
+        test::showLongRecording(state, samples, 300);
     }
 };
 

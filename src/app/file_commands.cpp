@@ -94,6 +94,39 @@ std::unique_ptr<SeriesHeader> recordingSeries(MessageSink& sink, std::span<const
     return io::seriesFromRecording(sink, samples, how, refusal);
 }
 
+bool adoptRecordingSeries(CommandContext& ctx, std::unique_ptr<SeriesHeader> series,
+                          const std::string& path, const io::Recording& recording,
+                          const OpenSeriesValues& values) {
+    AppState& s = ctx.state;
+    auto chains = getChainsHeader(ctx.sink, 10, std::max(s.wMaxPulses, series->wMaxPulses),
+                                  std::move(s.lpChainsHeader));
+    s.lpChainsHeader = std::move(chains);
+    if (!s.lpChainsHeader) return false;
+
+    linkAlphabet(*series, s);
+    s.lpSeriesHeader = std::move(series);
+    s.longRecording.reset();
+    s.bSeriesWithoutTruth = 1;
+    s.recordingName = std::filesystem::path(path).filename().string();
+    s.dwRecordingFirst = recording.first;
+    s.dRecordingRate = recording.sampleRate.value_or(0.0);
+    s.dwSeriesLength = values.seriesLength;
+    s.wTmin = values.dlgTmin;
+    s.wTmax = values.dlgTmax;
+    s.wProcessingLevel = values.dlgProcessingLevel;
+    s.wLostLevel = static_cast<int16_t>(100 - values.dlgProcessingLevel);
+    s.wSeriesPulses = values.dlgPulses;
+    const SeriesCode type =
+        io::recordingSeriesType(values.dlgPulses > 0, values.dlgProcessingLevel);
+    commands::chooseSeriesType(ctx, seriesTypeItem(type));
+    s.wProcessingLevel = values.dlgProcessingLevel;  // a whole-pulse type resets the levels
+    s.wEffectiveTask = effectiveTask(s.wTaskType, s.wSeriesType);
+    s.bRepaintLength = s.bRepaintNoise = s.bRepaintLost = 1;
+    s.wMainView = MainView::SeriesGraph;
+    ctx.host.invalidate(nullptr, true);
+    return true;
+}
+
 namespace commands {
 
 // Declared ahead: it follows " Open etalons...", which calls it.
@@ -152,32 +185,7 @@ void openSeries(CommandContext& ctx) {
         if (refusal.refused()) refuseFile(ctx.sink, refusal.text, kOpenSeriesCaption);
         return;
     }
-    auto chains = getChainsHeader(ctx.sink, 10, std::max(s.wMaxPulses, series->wMaxPulses),
-                                  std::move(s.lpChainsHeader));
-    s.lpChainsHeader = std::move(chains);
-    if (!s.lpChainsHeader) return;
-
-    linkAlphabet(*series, s);
-    s.lpSeriesHeader = std::move(series);
-    s.longRecording.reset();
-    s.bSeriesWithoutTruth = 1;
-    s.recordingName = std::filesystem::path(*path).filename().string();
-    s.dwRecordingFirst = recording.first;
-    s.dRecordingRate = recording.sampleRate.value_or(0.0);
-    s.dwSeriesLength = values.seriesLength;
-    s.wTmin = values.dlgTmin;
-    s.wTmax = values.dlgTmax;
-    s.wProcessingLevel = values.dlgProcessingLevel;
-    s.wLostLevel = static_cast<int16_t>(100 - values.dlgProcessingLevel);
-    s.wSeriesPulses = values.dlgPulses;
-    const SeriesCode type =
-        io::recordingSeriesType(values.dlgPulses > 0, values.dlgProcessingLevel);
-    chooseSeriesType(ctx, seriesTypeItem(type));
-    s.wProcessingLevel = values.dlgProcessingLevel;  // a whole-pulse type resets the levels
-    s.wEffectiveTask = effectiveTask(s.wTaskType, s.wSeriesType);
-    s.bRepaintLength = s.bRepaintNoise = s.bRepaintLost = 1;
-    s.wMainView = MainView::SeriesGraph;
-    ctx.host.invalidate(nullptr, true);
+    if (!adoptRecordingSeries(ctx, std::move(series), *path, recording, values)) return;
     ctx.host.sendCommand(kCmdProcess);
 }
 

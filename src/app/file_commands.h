@@ -5,6 +5,8 @@
 #include <memory>
 #include <span>
 
+#include "dialogs/file_dialogs.h"
+#include "io/recording.h"
 #include "io/recording_series.h"
 
 namespace etalon {
@@ -17,6 +19,12 @@ std::unique_ptr<SeriesHeader> recordingSeries(MessageSink& sink, std::span<const
                                               uint16_t pulses, uint16_t tmin, uint16_t tmax,
                                               uint16_t level, std::span<const PulseHeader> etalons,
                                               io::RecordingRefusal& refusal);
+
+// The opened recording's series becomes the window's, with the geometry and
+// level it was opened with; false after a reported allocation failure.
+bool adoptRecordingSeries(CommandContext& ctx, std::unique_ptr<SeriesHeader> series,
+                          const std::string& path, const io::Recording& recording,
+                          const OpenSeriesValues& values);
 
 }  // namespace etalon
 

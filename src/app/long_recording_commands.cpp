@@ -134,32 +134,10 @@ void openLongRecording(CommandContext& ctx, io::Recording&& recording, const std
                  values.dlgProcessingLevel};
     auto restored = restoreWhole(ctx, std::move(run));
     if (!restored) return;
-    auto chains = getChainsHeader(ctx.sink, 10, std::max(s.wMaxPulses, series->wMaxPulses),
-                                  std::move(s.lpChainsHeader));
-    s.lpChainsHeader = std::move(chains);
-    if (!s.lpChainsHeader) return;
-
-    linkAlphabet(*series, s);
-    s.lpSeriesHeader = std::move(series);
-    s.bSeriesWithoutTruth = 1;
-    s.recordingName = std::filesystem::path(path).filename().string();
-    s.dwRecordingFirst = restored->first;
-    s.dRecordingRate = restored->rate;
-    s.dwSeriesLength = static_cast<uint32_t>(std::min<uint64_t>(restored->size(), UINT32_MAX));
-    s.wTmin = values.dlgTmin;
-    s.wTmax = values.dlgTmax;
-    s.wLostLevel = static_cast<int16_t>(100 - values.dlgProcessingLevel);
-    s.wSeriesPulses = 0;
-    commands::chooseSeriesType(
-        ctx, type == SeriesCode::UnfixedCutoff ? kCmdUnfixedCutoff : kCmdUnfixedWhole);
-    s.wProcessingLevel = values.dlgProcessingLevel;  // a whole-pulse type resets the levels
-    s.wEffectiveTask = effectiveTask(s.wTaskType, s.wSeriesType);
+    if (!adoptRecordingSeries(ctx, std::move(series), path, recording, values)) return;
     s.recordingView = openingView(restored->size());
     s.longRecording = std::move(restored);
-    s.bRepaintLength = s.bRepaintNoise = s.bRepaintLost = 1;
     s.nDisplayMode = DisplayMode::Results;
-    s.wMainView = MainView::SeriesGraph;
-    ctx.host.invalidate(nullptr, true);
 }
 
 std::shared_ptr<const LongRecording> unrestoredCopy(const LongRecording& recording) {

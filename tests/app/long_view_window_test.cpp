@@ -2,12 +2,11 @@
 // scroll bar shows it, and a key or the wheel moves both.
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 #include "app/recording_navigation.h"
 #include "app/recording_view.h"
 #include "graphs/long_recording_graph.h"
 #include "platform/virtual_keys.h"
+#include "support/long_recording_fixture.h"
 #include "support/open_window.h"
 
 namespace etalon {
@@ -16,33 +15,9 @@ namespace {
 constexpr platform::Color kSpanRed{220, 0, 0};
 constexpr platform::Color kThumbGrey{130, 130, 130};
 
-// A recording of two million samples with a pulse of etalon 3 every 700.
-void showLongRecording(AppState& s) {
-    auto recording = std::make_shared<LongRecording>();
-    recording->samples.resize(2'000'000);
-    RecordingChain chain;
-    for (std::size_t i = 0; i < recording->samples.size(); ++i)
-        recording->samples[i] = static_cast<int16_t>(20 * std::sin(i * 0.01));
-    const auto etalon = s.alphabet[2].samples();
-    for (std::size_t p = 100; p + 20 < recording->samples.size(); p += 700) {
-        for (std::size_t j = 0; j < etalon.size(); ++j)
-            recording->samples[p + j] = static_cast<int16_t>(recording->samples[p + j] + etalon[j]);
-        chain.pulses.push_back({static_cast<int64_t>(p), 3, 0, 19});
-    }
-    recording->chains.push_back(std::move(chain));
-    recording->envelope = EnvelopePyramid(recording->samples);
-    recording->rate = 360;
-    s.longRecording = std::move(recording);
-    s.recordingName = "day.wav";
-    s.bSeriesWithoutTruth = 1;
-    s.recordingView = openingView(s.longRecording->size());
-    s.nDisplayMode = DisplayMode::Results;
-    s.wMainView = MainView::SeriesGraph;
-}
-
 TEST(LongViewWindow, TheOverviewAndScrollBarFollowTheKeysAndTheWheel) {
     test::OpenWindow open;
-    showLongRecording(open.state());
+    test::showLongRecording(open.state(), 2'000'000, 700);
     open.window->invalidateAll(true);
     open.window->paint();
     const uint64_t total = open.state().longRecording->size();
