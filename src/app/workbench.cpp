@@ -228,7 +228,9 @@ void Workbench::outermostUndoable(const std::function<void()>& input) {
 }
 
 // Dragging a grip starts no run: the moves skip keeping the state aside.
-void Workbench::onMouseMove(platform::Window& window, int16_t x, int16_t y, unsigned) {
+void Workbench::onMouseMove(platform::Window& window, int16_t x, int16_t y, unsigned keys) {
+    // A release outside the window never arrives: the button being up ends the drag.
+    if (!(keys & platform::kMouseLeft)) releaseRecordingStrips(state_);
     if (dragRecordingStrips(state_, layout_, x, y)) return afterInput(window);
     if (state_.nDisplayMode != DisplayMode::ParameterPanel) return;
     WindowHost host(window, [&](platform::DeviceContext& dc) { paintCopy(window, dc); });

@@ -134,6 +134,21 @@ TEST(LongRecordingCommands, SavingExportingAndCuttingUseTheWholeRecording) {
         ASSERT_FALSE(rig.sink.empty()) << name;
     }
     EXPECT_NE(rig.sink.last().text.find("sample rate"), std::string::npos);
+    // With a rate, WAV reads back as the same samples at that rate.
+    auto timed = std::make_shared<LongRecording>();
+    timed->samples = file.samples;
+    timed->rate = 360;
+    const auto untimed = rig.state.longRecording;
+    rig.state.longRecording = timed;
+    rig.host.saveChoice = SaveChoice{(out / "timed").string(), 0};
+    rig.command(kCmdSaveSeries);
+    request = {.path = (out / "timed.wav").string(),
+               .format = io::RecordingFormat::Wav,
+               .anyLength = true};
+    ASSERT_EQ(io::readRecording(request, back), "");
+    EXPECT_EQ(back.samples, file.samples);
+    EXPECT_EQ(back.sampleRate, 360.0);
+    rig.state.longRecording = untimed;
 
     // Every pulse of every chain, one row each.
     rig.host.saveChoice = SaveChoice{(out / "results.csv").string(), 0};
