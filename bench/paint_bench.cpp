@@ -9,9 +9,12 @@
 #include "app/command_handler.h"
 #include "app/main_menu.h"
 #include "app/painting.h"
+#include "app/recording_navigation.h"
+#include "app/recording_view.h"
 #include "platform/fonts.h"
 #include "platform/svg_recorder.h"
 #include "support/fake_host.h"
+#include "support/long_recording_fixture.h"
 #include "support/recording_sink.h"
 
 namespace etalon {
@@ -69,7 +72,36 @@ void BM_RecordResultsViewAsSvg(benchmark::State& run) {
     }
 }
 
+// A long recording's view after a move or a zoom: the key, then a full
+// repaint, over spans from 100 samples to the whole recording (an envelope).
+struct LongWindow : PaintedWindow {
+    explicit LongWindow(std::size_t samples) : PaintedWindow(false) {
+        test::showLongRecording(state, samples, 300);
+    }
+};
+
+void BM_LongRecordingMoveAndRepaint(benchmark::State& run) {
+    LongWindow window(static_cast<std::size_t>(run.range(0)));
+    const uint64_t total = window.state.longRecording->size();
+    // PageDown at every zoom from the least span to the whole, then back.
+    const int keys[] = {kVkPageDown, kVkOemMinus, kVkRight, kVkAdd, 'N', kVkEnd, kVkHome};
+    std::size_t k = 0;
+    for (auto _ : run) {
+        if (!navigateByKey(window.state, keys[k++ % std::size(keys)])) run.SkipWithError("no move");
+        if (k % 40 == 0) window.state.recordingView = {0, 100};
+        if (k % 40 == 20) window.state.recordingView = {0, total};
+        window.paint();
+        benchmark::DoNotOptimize(window.surface.data());
+    }
+    run.counters["envelope_share"] =
+        static_cast<double>(window.state.longRecording->envelope.bytes()) / (2.0 * total);
+}
+
 BENCHMARK(BM_RepaintAlphabetGrid)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LongRecordingMoveAndRepaint)
+    ->Arg(1'000'000)
+    ->Arg(31'104'000)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RepaintResultsView)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RecordResultsViewAsSvg)->Unit(benchmark::kMillisecond);
 

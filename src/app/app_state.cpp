@@ -86,7 +86,10 @@ SeriesMade makeSeriesFromState(AppState& state, MessageSink& sink) {
     request.sequence = &state.lpEtalonSequence;
     request.sequenceFill = static_cast<uint16_t>(state.nDefaultEtalon);
     const SeriesMade made = makeRequestedSeries(sink, request, state.lpSeriesHeader, state.streams);
-    if (made != SeriesMade::Refused) state.bSeriesWithoutTruth = 0;
+    if (made != SeriesMade::Refused) {
+        state.bSeriesWithoutTruth = 0;
+        state.longRecording.reset();
+    }
     if (made != SeriesMade::NoRecord && isUnfixedSeries(state.wSeriesType))
         state.wSeriesPulses = state.lpSeriesHeader->wImpulseQuantity;
     return made;

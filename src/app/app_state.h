@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/crt_random.h"
+#include "app/long_recording.h"
 #include "graphs/series_graph.h"
 #include "graphs/stat_plot_text.h"
 #include "panels/params_header.h"
@@ -178,6 +179,14 @@ struct AppState {
     std::string recordingName;      // the file it came from
     uint64_t dwRecordingFirst = 0;  // its first sample's index in the file
     double dRecordingRate = 0;      // samples per second; 0 when the file gave none
+    // A recording longer than a series, restored whole; lpSeriesHeader then
+    // holds its first 32,767 samples. The view is the span the results show.
+    std::shared_ptr<const LongRecording> longRecording;
+    RecordingView recordingView;
+    // The overview's box or the scroll bar's thumb being dragged: the pointer's
+    // distance from the span's first sample, in samples.
+    int32_t bRecordingDrag = 0;
+    int64_t recordingGrab = 0;
     SubsetPanelState subsetPanel;
     ParamsPanelPlaces paramsPanel;
     // The pointer shape before a grip of the parameter panel changed it.

@@ -6,7 +6,10 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "app/long_recording_commands.h"
+#include "app/long_recording_files.h"
 #include "app/main_menu.h"
+#include "app/recording_view.h"
 #include "app/series_commands.h"
 #include "dialogs/file_dialogs.h"
 #include "io/alphabet_file.h"
@@ -28,6 +31,41 @@ constexpr const char* kSaveEtalonsCaption = " Save etalons...";
 constexpr const char* kCutCaption = " Etalon from series...";
 constexpr const char* kSaveSeriesCaption = " Save series...";
 constexpr const char* kExportCaption = " Export results...";
+
+int16_t largestMagnitude(std::span<const PulseHeader> etalons) {
+    int32_t largest = 1;
+    for (const PulseHeader& e : etalons) {
+        for (int16_t v : e.samples())
+            largest = std::max(largest, std::abs(int32_t{v}));
+    }
+    return static_cast<int16_t>(std::min<int32_t>(largest, INT16_MAX));
+}
+
+uint16_t seriesTypeItem(SeriesCode type) {
+    switch (type) {
+        case SeriesCode::UnfixedWhole:
+            return kCmdUnfixedWhole;
+        case SeriesCode::FixedCutoff:
+            return kCmdFixedCutoff;
+        case SeriesCode::UnfixedCutoff:
+            return kCmdUnfixedCutoff;
+        default:
+            return kCmdFixedWhole;
+    }
+}
+
+// The name chosen, with the filter's ending when it has none.
+std::string withEnding(const SaveChoice& choice, const std::vector<const char*>& endings) {
+    std::filesystem::path path(choice.name);
+    if (!path.has_extension()) path += endings[std::min(choice.filter, endings.size() - 1)];
+    return path.string();
+}
+
+void refuseFile(MessageSink& sink, const std::string& why, const char* caption) {
+    sink.show(why + "\nNothing was changed.", caption, MessageIcon::Warning);
+}
+
+}  // namespace
 
 // The series' etalon list points at the window's alphabet.
 void linkAlphabet(SeriesHeader& series, AppState& s) {
@@ -56,52 +94,38 @@ std::unique_ptr<SeriesHeader> recordingSeries(MessageSink& sink, std::span<const
     return io::seriesFromRecording(sink, samples, how, refusal);
 }
 
-int16_t largestMagnitude(std::span<const PulseHeader> etalons) {
-    int32_t largest = 1;
-    for (const PulseHeader& e : etalons) {
-        for (int16_t v : e.samples())
-            largest = std::max(largest, std::abs(int32_t{v}));
-    }
-    return static_cast<int16_t>(std::min<int32_t>(largest, INT16_MAX));
-}
+bool adoptRecordingSeries(CommandContext& ctx, std::unique_ptr<SeriesHeader> series,
+                          const std::string& path, const io::Recording& recording,
+                          const OpenSeriesValues& values) {
+    AppState& s = ctx.state;
+    auto chains = getChainsHeader(ctx.sink, 10, std::max(s.wMaxPulses, series->wMaxPulses),
+                                  std::move(s.lpChainsHeader));
+    s.lpChainsHeader = std::move(chains);
+    if (!s.lpChainsHeader) return false;
 
-uint16_t seriesTypeItem(SeriesCode type) {
-    switch (type) {
-        case SeriesCode::UnfixedWhole:
-            return kCmdUnfixedWhole;
-        case SeriesCode::FixedCutoff:
-            return kCmdFixedCutoff;
-        case SeriesCode::UnfixedCutoff:
-            return kCmdUnfixedCutoff;
-        default:
-            return kCmdFixedWhole;
-    }
+    linkAlphabet(*series, s);
+    s.lpSeriesHeader = std::move(series);
+    s.longRecording.reset();
+    s.bSeriesWithoutTruth = 1;
+    s.recordingName = std::filesystem::path(path).filename().string();
+    s.dwRecordingFirst = recording.first;
+    s.dRecordingRate = recording.sampleRate.value_or(0.0);
+    s.dwSeriesLength = values.seriesLength;
+    s.wTmin = values.dlgTmin;
+    s.wTmax = values.dlgTmax;
+    s.wProcessingLevel = values.dlgProcessingLevel;
+    s.wLostLevel = static_cast<int16_t>(100 - values.dlgProcessingLevel);
+    s.wSeriesPulses = values.dlgPulses;
+    const SeriesCode type =
+        io::recordingSeriesType(values.dlgPulses > 0, values.dlgProcessingLevel);
+    commands::chooseSeriesType(ctx, seriesTypeItem(type));
+    s.wProcessingLevel = values.dlgProcessingLevel;  // a whole-pulse type resets the levels
+    s.wEffectiveTask = effectiveTask(s.wTaskType, s.wSeriesType);
+    s.bRepaintLength = s.bRepaintNoise = s.bRepaintLost = 1;
+    s.wMainView = MainView::SeriesGraph;
+    ctx.host.invalidate(nullptr, true);
+    return true;
 }
-
-// Offers the start of a span longer than a series; the command line's
-// refusal names its options, the window its dialog's fields.
-std::string tooLongQuestion(const std::string& path, uint64_t first) {
-    const uint64_t last = first + io::kMostRecordingSamples - 1;
-    return std::filesystem::path(path).filename().string() +
-           " holds more than 32,767 samples from sample " + std::to_string(first) +
-           " on, and a series holds at most 32,767 (positions are 16-bit).\n\nOpen samples " +
-           std::to_string(first) + " to " + std::to_string(last) +
-           " instead? Another span is chosen with First Sample and Number of Samples in "
-           "\"Reading the recording\" when the file is opened again.";
-}
-
-// The name chosen, with the filter's ending when it has none.
-std::string withEnding(const SaveChoice& choice, const std::vector<const char*>& endings) {
-    std::filesystem::path path(choice.name);
-    if (!path.has_extension()) path += endings[std::min(choice.filter, endings.size() - 1)];
-    return path.string();
-}
-
-void refuseFile(MessageSink& sink, const std::string& why, const char* caption) {
-    sink.show(why + "\nNothing was changed.", caption, MessageIcon::Warning);
-}
-
-}  // namespace
 
 namespace commands {
 
@@ -125,21 +149,14 @@ void openSeries(CommandContext& ctx) {
     }
     request.format = *format;
     io::Recording recording;
-    bool onlyStart = false;  // the span runs past what a series holds; its start was read
+    // No span typed: the whole recording, restored whole when a series cannot hold it.
+    request.anyLength = true;
     const auto read = [&](const ReadRecordingValues& typed) {
         request.column = typed.dlgColumn;
         request.channel = typed.dlgChannel;
         request.first = typed.dlgFirst;
         request.count = typed.dlgCount > 0 ? std::optional<uint32_t>(typed.dlgCount) : std::nullopt;
-        onlyStart = false;
-        std::string problem = io::readRecording(request, recording);
-        if (problem.empty() || request.count) return problem;
-        // Too long for one series: its start is offered once the dialog closes.
-        io::RecordingRequest start = request;
-        start.count = io::kMostRecordingSamples;
-        problem = io::readRecording(start, recording);
-        onlyStart = problem.empty();
-        return problem;
+        return io::readRecording(request, recording);
     };
     ReadRecordingValues reading;
     ctx.host.runDialog(kDialogReadRecording,
@@ -147,8 +164,6 @@ void openSeries(CommandContext& ctx) {
                                              *format == io::RecordingFormat::Wav),
                        readRecordingProcedure(reading, read));
     if (!reading.accepted) return;
-    if (onlyStart && !ctx.host.askYesNo(tooLongQuestion(*path, request.first), kOpenSeriesCaption))
-        return;
 
     OpenSeriesValues values;
     values.seriesLength = static_cast<uint32_t>(recording.samples.size());
@@ -159,6 +174,8 @@ void openSeries(CommandContext& ctx) {
     values.processingLevel = s.wProcessingLevel;
     ctx.host.runDialog(kDialogOpenSeries, openSeriesTemplate(), openSeriesProcedure(values));
     if (!values.accepted) return;
+    if (recording.samples.size() > io::kMostRecordingSamples)
+        return openLongRecording(ctx, std::move(recording), *path, values);
 
     io::RecordingRefusal refusal;
     auto series =
@@ -168,31 +185,7 @@ void openSeries(CommandContext& ctx) {
         if (refusal.refused()) refuseFile(ctx.sink, refusal.text, kOpenSeriesCaption);
         return;
     }
-    auto chains = getChainsHeader(ctx.sink, 10, std::max(s.wMaxPulses, series->wMaxPulses),
-                                  std::move(s.lpChainsHeader));
-    s.lpChainsHeader = std::move(chains);
-    if (!s.lpChainsHeader) return;
-
-    linkAlphabet(*series, s);
-    s.lpSeriesHeader = std::move(series);
-    s.bSeriesWithoutTruth = 1;
-    s.recordingName = std::filesystem::path(*path).filename().string();
-    s.dwRecordingFirst = recording.first;
-    s.dRecordingRate = recording.sampleRate.value_or(0.0);
-    s.dwSeriesLength = values.seriesLength;
-    s.wTmin = values.dlgTmin;
-    s.wTmax = values.dlgTmax;
-    s.wProcessingLevel = values.dlgProcessingLevel;
-    s.wLostLevel = static_cast<int16_t>(100 - values.dlgProcessingLevel);
-    s.wSeriesPulses = values.dlgPulses;
-    const SeriesCode type =
-        io::recordingSeriesType(values.dlgPulses > 0, values.dlgProcessingLevel);
-    chooseSeriesType(ctx, seriesTypeItem(type));
-    s.wProcessingLevel = values.dlgProcessingLevel;  // a whole-pulse type resets the levels
-    s.wEffectiveTask = effectiveTask(s.wTaskType, s.wSeriesType);
-    s.bRepaintLength = s.bRepaintNoise = s.bRepaintLost = 1;
-    s.wMainView = MainView::SeriesGraph;
-    ctx.host.invalidate(nullptr, true);
+    if (!adoptRecordingSeries(ctx, std::move(series), *path, recording, values)) return;
     ctx.host.sendCommand(kCmdProcess);
 }
 
@@ -202,6 +195,8 @@ void saveSeries(CommandContext& ctx) {
         ctx.sink.show("There is no series to save.", kSaveSeriesCaption, MessageIcon::Information);
         return;
     }
+    if (const LongRecording* shown = shownLongRecording(ctx.state))
+        return saveLongSeries(ctx, *shown);
     const auto chosen = ctx.host.askSaveFile("Series File Name", {"JSON Files (*.json)"});
     if (!chosen || chosen->name.empty()) return;
     const std::string path = withEnding(*chosen, {".json"});
@@ -212,6 +207,8 @@ void saveSeries(CommandContext& ctx) {
 
 // " Export results...": the ranked chains of the last run, one restored pulse a row.
 void exportResults(CommandContext& ctx) {
+    if (const LongRecording* shown = shownLongRecording(ctx.state))
+        return exportLongResults(ctx, *shown);
     const ChainsHeader* chains = ctx.state.lpChainsHeader.get();
     if (!chains || chains->wState <= 1 || chains->wPretenders == 0) {
         ctx.sink.show("There are no results to export yet: process a series first.", kExportCaption,
@@ -311,6 +308,8 @@ void openEtalons(CommandContext& ctx) {
     if (loaded) {
         linkAlphabet(*recording, s);
         s.lpSeriesHeader = std::move(recording);
+        // Its pulses named the old etalons: the recording waits to be restored again.
+        if (s.longRecording) s.longRecording = unrestoredCopy(*s.longRecording);
     } else {
         makeSeriesFromState(s, ctx.sink);
     }
@@ -368,6 +367,8 @@ void etalonFromSeries(CommandContext& ctx) {
                       MessageIcon::Information);
         return;
     }
+    if (const LongRecording* shown = shownLongRecording(s))
+        return cutEtalonFromLongRecording(ctx, *shown);
     const SeriesHeader& series = *s.lpSeriesHeader;
     EtalonFromSeriesValues values;
     values.seriesLength = series.dwSeriesSize;

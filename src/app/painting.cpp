@@ -5,9 +5,12 @@
 #include <vector>
 
 #include "app/panel_painting.h"
+#include "app/recording_navigation.h"
+#include "app/recording_view.h"
 #include "app/shown_views.h"
 #include "app/workbench.h"
 #include "graphs/alphabet_grid.h"
+#include "graphs/long_recording_graph.h"
 #include "graphs/selector.h"
 #include "graphs/series_graph.h"
 #include "graphs/stat_plots.h"
@@ -41,8 +44,35 @@ const SeriesHeader* matchedFilterSeries(const AppState& state) {
     return std::ranges::equal(mf->noisyData(), series->noisyData()) ? mf : nullptr;
 }
 
+// A recording longer than a series: its overview and the span in view.
+void drawLongRecordingView(const AppState& state, const WindowLayout& layout, DeviceContext& dc) {
+    const LongRecording& recording = *state.longRecording;
+    platform::ClipGuard clip(dc, graphExtent(layout));
+    LongRecordingPicture picture;
+    picture.samples = recording.samples;
+    picture.envelope = &recording.envelope;
+    picture.pulses = recording.pulses();
+    picture.alphabet = {state.alphabet.data(), state.wEtalonsNumber};
+    const RecordingView view = clampedView(state.recordingView, recording.size());
+    picture.viewFirst = view.first;
+    picture.viewCount = view.count;
+    picture.fileFirst = recording.first;
+    picture.rate = recording.rate;
+    picture.name = state.recordingName;
+    picture.task = "detection";
+    if (recording.task == RecordingTask::Recognition) {
+        picture.task = "recognition";
+        if (!recording.chains.empty() && recording.chains.front().etalon > 0)
+            picture.task += std::string(" of etalon ") +
+                            static_cast<char>('a' + (recording.chains.front().etalon - 1) % 26);
+    }
+    DrawLongRecording(dc, layout.rcGraph, layout.nLineHeight, picture);
+}
+
 void drawResults(AppState& state, const WindowLayout& layout, DeviceContext& dc) {
-    if (seriesGraphShown(state)) {
+    if (longRecordingViewShown(state)) {
+        drawLongRecordingView(state, layout, dc);
+    } else if (seriesGraphShown(state)) {
         // Text that runs past the frame is cut there rather than written over
         // the selectors, whatever part of the window is being repainted.
         platform::ClipGuard clip(dc, graphExtent(layout));

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 
+#include "app/long_recording_commands.h"
 #include "app/main_menu.h"
+#include "app/recording_view.h"
 #include "app/restoring_commands.h"
 #include "dialogs/series_dialogs.h"
 #include "series/series_generator.h"
@@ -322,6 +324,7 @@ void process(CommandContext& ctx) {
         ctx.sink.show("Не могу создать ряд!", "CM_INFO", MessageIcon::None);
         return;
     }
+    if (shownLongRecording(s)) return processLongRecording(ctx);
     if (s.bSeriesWithoutTruth && s.lpSeriesHeader->wImpulseQuantity == 0 &&
         !isUnfixedSeries(s.wSeriesType)) {
         // The known-count procedures need the count a recording opened without one lacks.

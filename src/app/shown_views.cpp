@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/recording_view.h"
 #include "series/series_codes.h"
 
 namespace etalon {
@@ -46,6 +47,10 @@ ShownViews shownViews(const AppState& s) {
     if (mode == DisplayMode::Results) {
         v.graph.mainView = s.wMainView;
         v.graph.seriesGraph = s.wMainView == MainView::SeriesGraph && seriesGraphShown(s);
+        if (s.wMainView == MainView::SeriesGraph && shownLongRecording(s)) {
+            v.graph.longRecording = s.longRecording.get();
+            v.graph.recordingView = s.recordingView;
+        }
     }
     if (mode == DisplayMode::SubsetPanel)
         v.graph.tuplesPanel = subsetPanelTask(s) == TaskCode::TuplesRecognition;

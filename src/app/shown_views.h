@@ -21,6 +21,9 @@ struct ShownViews {
         std::optional<MainView> mainView;        // only in the results view
         bool seriesGraph = false;
         bool tuplesPanel = false;  // the subset panel with the reserved subsets
+        // A long recording's view: which recording, and the span in view.
+        const LongRecording* longRecording = nullptr;
+        RecordingView recordingView;
         bool operator==(const Graph&) const = default;
     };
     struct Buttons {

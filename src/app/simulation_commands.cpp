@@ -157,6 +157,7 @@ static void runSimulation(CommandContext& ctx, std::unique_ptr<SeriesHeader> ser
         s.lpSeriesHeader = std::move(series);
     }
     s.bSeriesWithoutTruth = 0;
+    s.longRecording.reset();
     s.streams = streams;
     s.bDebuggingRepeat = debugging;
     s.lpRestErrorHeader = std::move(errors);

@@ -6,6 +6,7 @@
 #include "app/main_menu.h"
 #include "app/painting.h"
 #include "app/presses.h"
+#include "app/recording_navigation.h"
 #include "app/restoring_commands.h"
 #include "platform/message_box.h"
 #include "platform/png_image.h"
@@ -192,6 +193,12 @@ void Workbench::onKeyDown(platform::Window& window, int virtualKey) {
     if (virtualKey == 0 || virtualKey == 1) window.invalidateAll(true);
     if (virtualKey == kVkF5) window.sendCommand(kCmdNextData);
     if (virtualKey == kVkEscape) press(window, [](PressHandler& p) { p.onEscape(); });
+    // A long recording's view moves; the view state alone changes, so no undo is kept.
+    if (navigateByKey(state_, virtualKey)) afterInput(window);
+}
+
+void Workbench::onMouseWheel(platform::Window& window, int16_t, int16_t, int delta, unsigned keys) {
+    if (navigateByWheel(state_, delta, (keys & platform::kMouseControl) != 0)) afterInput(window);
 }
 
 void Workbench::onCommand(platform::Window& window, uint16_t id) {
@@ -221,7 +228,10 @@ void Workbench::outermostUndoable(const std::function<void()>& input) {
 }
 
 // Dragging a grip starts no run: the moves skip keeping the state aside.
-void Workbench::onMouseMove(platform::Window& window, int16_t x, int16_t y, unsigned) {
+void Workbench::onMouseMove(platform::Window& window, int16_t x, int16_t y, unsigned keys) {
+    // A release outside the window never arrives: the button being up ends the drag.
+    if (!(keys & platform::kMouseLeft)) releaseRecordingStrips(state_);
+    if (dragRecordingStrips(state_, layout_, x, y)) return afterInput(window);
     if (state_.nDisplayMode != DisplayMode::ParameterPanel) return;
     WindowHost host(window, [&](platform::DeviceContext& dc) { paintCopy(window, dc); });
     ++inputDepth_;
@@ -230,9 +240,11 @@ void Workbench::onMouseMove(platform::Window& window, int16_t x, int16_t y, unsi
     afterInput(window);
 }
 void Workbench::onMouseDown(platform::Window& window, int16_t x, int16_t y, unsigned) {
+    if (pressRecordingStrips(state_, layout_, x, y)) return afterInput(window);
     press(window, [&](PressHandler& p) { p.onPress(x, y); });
 }
 void Workbench::onMouseUp(platform::Window& window, int16_t x, int16_t y, unsigned) {
+    if (releaseRecordingStrips(state_)) return;
     if (state_.nDisplayMode != DisplayMode::ParameterPanel) return;
     press(window, [&](PressHandler& p) { p.onRelease(x, y); });
 }

@@ -68,6 +68,8 @@ class Workbench final : public platform::WindowProcedure {
     void onMouseMove(platform::Window& window, int16_t x, int16_t y, unsigned keys) override;
     void onMouseDown(platform::Window& window, int16_t x, int16_t y, unsigned keys) override;
     void onMouseUp(platform::Window& window, int16_t x, int16_t y, unsigned keys) override;
+    void onMouseWheel(platform::Window& window, int16_t x, int16_t y, int delta,
+                      unsigned keys) override;
 
     AppState& state() { return state_; }
     const WindowLayout& layout() const { return layout_; }

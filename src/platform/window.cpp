@@ -14,12 +14,15 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QWheelEvent>
 #include <QWidget>
 #include <algorithm>
 #include <cstring>
 #include <functional>
 #include <map>
 #include <utility>
+
+#include "platform/virtual_keys.h"
 
 namespace etalon::platform {
 namespace {
@@ -35,38 +38,6 @@ unsigned mouseKeys(const QMouseEvent* event) {
     if (event->modifiers() & Qt::ShiftModifier) keys |= kMouseShift;
     if (event->modifiers() & Qt::ControlModifier) keys |= kMouseControl;
     return keys;
-}
-
-// Virtual-key codes as the classic window system numbers them: letters and
-// digits are their upper-case characters; keys we do not use report 0xff.
-int virtualKey(const QKeyEvent* event) {
-    const int key = event->key();
-    if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9))
-        return key;
-    switch (key) {
-        case Qt::Key_Space:
-            return 0x20;
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            return 0x0d;
-        case Qt::Key_Escape:
-            return 0x1b;
-        case Qt::Key_Backspace:
-            return 0x08;
-        case Qt::Key_Tab:
-            return 0x09;
-        case Qt::Key_Left:
-            return 0x25;
-        case Qt::Key_Up:
-            return 0x26;
-        case Qt::Key_Right:
-            return 0x27;
-        case Qt::Key_Down:
-            return 0x28;
-        default:
-            if (key >= Qt::Key_F1 && key <= Qt::Key_F12) return 0x70 + (key - Qt::Key_F1);
-            return 0xff;
-    }
 }
 
 // A menu-bar title opens with Alt and its first letter, as on the classic
@@ -226,6 +197,16 @@ class ClientWidget final : public QWidget {
     void mouseReleaseEvent(QMouseEvent* event) override {
         if (event->button() != Qt::LeftButton) return;
         deliverMouse(event, &WindowProcedure::onMouseUp);
+    }
+    void wheelEvent(QWheelEvent* event) override {
+        if (impl_.destroyed || impl_.closeRequested || impl_.inputBlocked) return;
+        const QPoint p = event->position().toPoint();
+        const bool control = event->modifiers() & Qt::ControlModifier;
+        impl_.handle([&] {
+            impl_.procedure.onMouseWheel(*impl_.owner, static_cast<int16_t>(p.x()),
+                                         static_cast<int16_t>(p.y()), event->angleDelta().y(),
+                                         control ? kMouseControl : 0u);
+        });
     }
 
   private:

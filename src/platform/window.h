@@ -36,6 +36,9 @@ class WindowProcedure {
     virtual void onMouseMove(Window& window, int16_t x, int16_t y, unsigned keys) = 0;
     virtual void onMouseDown(Window& window, int16_t x, int16_t y, unsigned keys) = 0;
     virtual void onMouseUp(Window& window, int16_t x, int16_t y, unsigned keys) = 0;
+    // The wheel: `delta` in eighths of a degree, positive away from the user;
+    // only kMouseControl is told in `keys`.
+    virtual void onMouseWheel(Window&, int16_t, int16_t, int, unsigned) {}
 };
 
 // The main window: a menu, a client area kept as a surface, one child edit

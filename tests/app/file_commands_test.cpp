@@ -98,9 +98,11 @@ TEST(FileCommands, OpenSeriesProcessesARecordingWithoutTruthAndAsksBeforeReplaci
     rig.command(kCmdNextData);
     EXPECT_EQ(rig.state.bSeriesWithoutTruth, 0);
     EXPECT_EQ(rig.state.lpSeriesHeader->dwSeriesSize, rig.state.dwNewSeriesLength);
-    // A recording too long for one series opens from its start when the user agrees.
+    // A recording too long for one series opens whole; the series holds its start.
     writeText(folder / "long.csv", csvOf(std::vector<int16_t>(40000, 7)));
     openSeries(rig, folder / "long.csv", "");
+    ASSERT_TRUE(rig.state.longRecording);
+    EXPECT_EQ(rig.state.longRecording->size(), 40000u);
     EXPECT_EQ(rig.state.lpSeriesHeader->dwSeriesSize, 32767u);
 
     // A known count below full energy: a cut-off type with each pulse's range set.
@@ -172,13 +174,12 @@ TEST(FileCommands, ReadingChoosesColumnAndSpanAndRefusesWhatTheFileLacks) {
     EXPECT_EQ(row.substr(0, row.find(',', 4)),
               "1,1," + std::to_string(chains.positionsList(0)[0] + 10));
 
-    // Too long from the first sample typed: the question names the span's fields.
+    // From the first sample typed to the end: the whole rest, in the file's index.
     writeText(folder / "long.csv", csvOf(std::vector<int16_t>(40000, 7)));
     openSeries(rig, folder / "long.csv", "", "100", {{kEditRecordingFirst, "5000"}});
-    ASSERT_EQ(rig.host.questions.size(), 1u);
-    EXPECT_NE(rig.host.questions[0].find("First Sample and Number of Samples"), std::string::npos);
-    EXPECT_EQ(rig.host.questions[0].find("--"), std::string::npos) << rig.host.questions[0];
-    EXPECT_EQ(rig.state.lpSeriesHeader->dwSeriesSize, 32767u);
+    EXPECT_TRUE(rig.host.questions.empty());
+    ASSERT_TRUE(rig.state.longRecording);
+    EXPECT_EQ(rig.state.longRecording->size(), 35000u);
     EXPECT_EQ(rig.state.dwRecordingFirst, 5000u);
 }
 
@@ -228,12 +229,13 @@ TEST(FileCommands, RefusedFilesAndValuesChangeNothing) {
     expectNothingChanged("a file that is not there", "gone.csv");
     openSeries(rig, folder / "rec.dat", "");
     expectNothingChanged("an ending that names no format", "rec.dat");
-    // Too long for one series: its start is offered, and No keeps everything.
+    // Too long for one series with a known count: only the unknown count works at any length.
     writeText(folder / "long.csv", csvOf(std::vector<int16_t>(40000, 7)));
-    rig.host.answerYes = false;
-    openSeries(rig, folder / "long.csv", "");
-    EXPECT_EQ(rig.host.questions.size(), 1u);
-    expectNothingChanged("a recording too long, its start declined", "");
+    openSeries(rig, folder / "long.csv", "400");
+    ASSERT_FALSE(rig.sink.empty());
+    EXPECT_NE(rig.sink.last().text.find("any length"), std::string::npos);
+    rig.sink.messages.clear();
+    expectNothingChanged("a long recording with a known count", "");
     rig.host.openChoice = (folder / "ragged.csv").string();
     rig.command(kCmdOpenEtalons);
     expectNothingChanged("etalons of different lengths", "ragged.csv");

@@ -25,6 +25,7 @@ inline std::string stateDifference(const AppState& a, const AppState& b) {
     note(a.streams == b.streams, "streams");
     note(a.subsetPanel == b.subsetPanel, "subsetPanel");
     note(a.lpEtalonSequence == b.lpEtalonSequence, "lpEtalonSequence");
+    note(a.longRecording == b.longRecording && a.recordingView == b.recordingView, "longRecording");
     if (parts.empty() && !(a == b)) parts = "settings";
     return parts;
 }
