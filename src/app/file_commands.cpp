@@ -82,7 +82,7 @@ void linkAlphabet(SeriesHeader& series, AppState& s) {
 std::unique_ptr<SeriesHeader> recordingSeries(MessageSink& sink, std::span<const int16_t> samples,
                                               uint16_t pulses, uint16_t tmin, uint16_t tmax,
                                               uint16_t level, std::span<const PulseHeader> etalons,
-                                              io::RecordingRefusal& refusal) {
+                                              io::RecordingRefusal& refusal, bool sumsChecked) {
     io::RecordingProcessing how;
     how.tmin = tmin;
     how.tmax = tmax;
@@ -90,7 +90,7 @@ std::unique_ptr<SeriesHeader> recordingSeries(MessageSink& sink, std::span<const
     how.processingLevel = level;
     how.alphabet = etalons;
     // Every etalon, not only the working set: the set changes without the series being read again.
-    how.fitted = etalons;
+    if (sumsChecked) how.fitted = etalons;
     return io::seriesFromRecording(sink, samples, how, refusal);
 }
 
@@ -155,7 +155,7 @@ void openSeries(CommandContext& ctx) {
         request.column = typed.dlgColumn;
         request.channel = typed.dlgChannel;
         request.first = typed.dlgFirst;
-        request.count = typed.dlgCount > 0 ? std::optional<uint32_t>(typed.dlgCount) : std::nullopt;
+        request.count = typed.dlgCount > 0 ? std::optional<uint64_t>(typed.dlgCount) : std::nullopt;
         return io::readRecording(request, recording);
     };
     ReadRecordingValues reading;

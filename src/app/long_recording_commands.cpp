@@ -118,7 +118,7 @@ void openLongRecording(CommandContext& ctx, io::Recording&& recording, const std
     io::RecordingRefusal refusal;
     const auto head = std::span<const int16_t>(recording.samples).first(io::kMostRecordingSamples);
     auto series = recordingSeries(ctx.sink, head, 0, values.dlgTmin, values.dlgTmax,
-                                  values.dlgProcessingLevel, alphabetOf(s), refusal);
+                                  values.dlgProcessingLevel, alphabetOf(s), refusal, false);
     if (!series) {
         if (refusal.refused())
             ctx.sink.show(refusal.text + "\nNothing was changed.", " Open series...",

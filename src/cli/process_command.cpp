@@ -258,7 +258,7 @@ void refuseMakingOptions(const CLI::App& command) {
     }
 }
 
-int processRecording(StderrSink& sink, const SeriesSession& session, const SeriesOptions& options,
+int processRecording(const SeriesSession& session, const SeriesOptions& options,
                      const ProcessArguments& args, const CLI::App& command, std::ostream& out,
                      std::ostream& err) {
     refuseMakingOptions(command);
@@ -347,7 +347,7 @@ int runProcess(const SeriesOptions& options, const ProcessArguments& args, const
     if (sink.reports() != 0) return kExitCoreFailed;
     try {
         if (!args.recording.files.empty())
-            return processRecording(sink, session, options, args, command, out, err);
+            return processRecording(session, options, args, command, out, err);
         for (const char* name : {"--format-in", "--column", "--channel", "--scale", "--from"}) {
             if (command.count(name) > 0)
                 throw BadInput{std::string(name) + " goes with --samples, which reads a recording"};

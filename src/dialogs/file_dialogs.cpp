@@ -140,15 +140,13 @@ bool readRecordingOk(DialogContext& context, ReadRecordingValues& v, const Recor
         return refuse(context, "First Sample must be a whole number from 0, or left empty for 0.",
                       kCaption);
     const std::string count = readText(context, kEditRecordingCount);
-    number = 0;
-    if (!blank(count) && (!wholeNumber(count, number) || number < 1 || number > kLargestPosition)) {
+    // Any span: one longer than a series is restored whole.
+    if (!blank(count) && (!wholeIndex(count, typed.dlgCount) || typed.dlgCount < 1)) {
         return refuse(context,
-                      formatText("Number of Samples must lie between 1 and %d, or be left empty "
-                                 "for as many as fit.",
-                                 kLargestPosition),
+                      "Number of Samples must be a whole number from 1, or left empty for the "
+                      "rest of the recording.",
                       kCaption);
     }
-    typed.dlgCount = static_cast<uint32_t>(number);
     if (const std::string problem = read(typed); !problem.empty())
         return refuse(context, problem, kCaption);
     v = typed;

@@ -35,7 +35,7 @@ struct ReadRecordingValues {
     std::string dlgColumn;  // number or header name; empty: the first
     uint32_t dlgChannel = 1;
     uint64_t dlgFirst = 0;
-    uint32_t dlgCount = 0;  // 0: to the end, as many as fit
+    uint64_t dlgCount = 0;  // 0: to the end of the recording
     int32_t accepted = 0;
 };
 // Reads the recording as the values say; returns what is wrong with them, or

@@ -155,7 +155,8 @@ TEST(FileCommands, ReadingChoosesColumnAndSpanAndRefusesWhatTheFileLacks) {
     };
     refused({{kEditRecordingColumn, "amps"}}, "\"amps\"");
     refused({{kEditRecordingFirst, "300"}}, "starts at sample 300");
-    refused({{kEditRecordingCount, "32768"}}, "Number of Samples");
+    refused({{kEditRecordingCount, "0"}}, "Number of Samples");
+    refused({{kEditRecordingCount, "32768"}}, "asks for 32768 samples");
     EXPECT_TRUE(rig.sink.empty());
 
     openSeries(rig, folder / "table.csv", "", "100",

@@ -40,14 +40,18 @@ struct LongFile {
     std::vector<int16_t> samples;
     std::filesystem::path path = folder / "long.csv";
 
-    explicit LongFile(const AppState& s) : samples(longSamples(s)) {
+    explicit LongFile(const AppState& s, int gain = 1) : samples(longSamples(s)) {
         std::ofstream out(path);
-        for (int16_t v : samples)
+        for (int16_t& v : samples) {
+            v = static_cast<int16_t>(v * gain);
             out << v << '\n';
+        }
     }
-    void open(CommandRig& rig, const std::string& pulses = "") const {
+    void open(CommandRig& rig, const std::string& pulses = "", const std::string& first = "",
+              const std::string& count = "") const {
         rig.host.openChoice = path.string();
-        rig.host.scripts[kDialogReadRecording] = typeAndPress({}, platform::kIdOk);
+        rig.host.scripts[kDialogReadRecording] = typeAndPress(
+            {{kEditRecordingFirst, first}, {kEditRecordingCount, count}}, platform::kIdOk);
         rig.host.scripts[kDialogOpenSeries] = typeAndPress({{kEditRecordingPulses, pulses},
                                                             {kEditRecordingTmin, "40"},
                                                             {kEditRecordingTmax, "120"},
@@ -112,6 +116,22 @@ TEST(LongRecordingCommands, OpeningRestoresTheWholeRecordingAndCancelKeepsEveryt
     EXPECT_NE(rig.sink.last().text.find("any length"), std::string::npos);
 }
 
+// At full depth the recording's start could not be a series of 32-bit sums;
+// restored whole in 64 bits, it opens. A typed span may pass 32,767 too.
+TEST(LongRecordingCommands, FullDepthAndTypedLongSpansOpenWhole) {
+    CommandRig rig;
+    const LongFile file(rig.state, 200);
+    file.open(rig, "", "70", "35000");
+    ASSERT_TRUE(rig.state.longRecording) << (rig.sink.empty() ? "" : rig.sink.last().text);
+    const LongRecording& opened = *rig.state.longRecording;
+    EXPECT_EQ(opened.first, 70u);
+    EXPECT_EQ(opened.samples,
+              std::vector<int16_t>(file.samples.begin() + 70, file.samples.begin() + 35070));
+    ASSERT_FALSE(opened.chains.empty());
+    EXPECT_EQ(opened.chains[0].etalon, 2);
+    EXPECT_EQ(opened.pulses().size(), 350u);
+}
+
 TEST(LongRecordingCommands, SavingExportingAndCuttingUseTheWholeRecording) {
     CommandRig rig;
     const LongFile file(rig.state);
@@ -123,7 +143,9 @@ TEST(LongRecordingCommands, SavingExportingAndCuttingUseTheWholeRecording) {
     rig.host.saveChoice = SaveChoice{(out / "whole.csv").string(), 1};
     rig.command(kCmdSaveSeries);
     io::Recording back;
-    io::RecordingRequest request{.path = (out / "whole.csv").string(), .anyLength = true};
+    io::RecordingRequest request;
+    request.path = (out / "whole.csv").string();
+    request.anyLength = true;
     ASSERT_EQ(io::readRecording(request, back), "");
     EXPECT_EQ(back.samples, file.samples);
     for (const char* name : {"whole.json", "whole.wav"}) {
@@ -142,9 +164,8 @@ TEST(LongRecordingCommands, SavingExportingAndCuttingUseTheWholeRecording) {
     rig.state.longRecording = timed;
     rig.host.saveChoice = SaveChoice{(out / "timed").string(), 0};
     rig.command(kCmdSaveSeries);
-    request = {.path = (out / "timed.wav").string(),
-               .format = io::RecordingFormat::Wav,
-               .anyLength = true};
+    request.path = (out / "timed.wav").string();
+    request.format = io::RecordingFormat::Wav;
     ASSERT_EQ(io::readRecording(request, back), "");
     EXPECT_EQ(back.samples, file.samples);
     EXPECT_EQ(back.sampleRate, 360.0);
