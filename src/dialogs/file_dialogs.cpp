@@ -207,7 +207,7 @@ DialogTemplate readRecordingTemplate(bool table, bool channels) {
             {0, 0, 252, 120},
             {
                 label("An empty field reads the first column or channel,", 13, 8, 220, 8),
-                label("from sample 0, as many samples as a series holds.", 13, 17, 220, 8),
+                label("from sample 0 to the end of the recording.", 13, 17, 220, 8),
                 group("Values of the series", 13, 31, 176, 81),
                 greyedUnless(table, label("Column (number or name)", 20, 44, 88, 8)),
                 greyedUnless(table, edit(kEditRecordingColumn, 110, 43, 73, 12)),
