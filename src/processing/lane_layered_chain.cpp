@@ -55,6 +55,22 @@ Checkpoints checkpointsOf(std::span<const LayerRange> ranges) {
     return c;
 }
 
+// Within a stretch between two kept layers the trace keeps one layer in
+// about sqrt(every) again, so that what it computes stays within the cache.
+std::size_t subEveryOf(std::size_t every) {
+    std::size_t sub = 1;
+    while (sub * sub < every)
+        ++sub;
+    return sub;
+}
+
+// Layers of room the trace takes: two alternating, the kept ones of a
+// stretch, and one sub-stretch.
+std::size_t traceRoomLayers(std::size_t every) {
+    const std::size_t sub = subEveryOf(every);
+    return 2 + (every + sub - 1) / sub + sub;
+}
+
 }  // namespace
 
 std::size_t LaneLayeredChain::everyLayerBytes(std::span<const LayerRange> ranges) {
@@ -72,7 +88,8 @@ std::size_t LaneLayeredChain::checkpointBytes(std::span<const LayerRange> ranges
 }
 
 std::size_t LaneLayeredChain::stretchBytes(std::span<const LayerRange> ranges) {
-    return checkpointsOf(ranges).stretch * kLanes * sizeof(int32_t);
+    return traceRoomLayers(checkpointsOf(ranges).every) * widestOf(ranges) * kLanes *
+           sizeof(int32_t);
 }
 
 void LaneLayeredChain::reserve(std::span<const LayerRange> ranges, int32_t tmin, int32_t tmax,
@@ -83,7 +100,9 @@ void LaneLayeredChain::reserve(std::span<const LayerRange> ranges, int32_t tmin,
     if (!everyLayer) {
         const Checkpoints c = checkpointsOf(ranges);
         cells = c.kept + 2 * widestOf(ranges);
-        stretch_.reserve(c.every);
+        const std::size_t sub = subEveryOf(c.every);
+        kept_.reserve((c.every + sub - 1) / sub);
+        stretch_.reserve(sub);
     }
     if (values_.size() < cells * kLanes) values_.resize(cells * kLanes);
     const std::size_t span = stepSpan(tmin, tmax);
@@ -226,6 +245,27 @@ void LaneLayeredChain::layer(std::size_t k, std::span<const int32_t* const> fits
     }
 }
 
+void LaneLayeredChain::layerPart(std::size_t k, std::span<const int32_t* const> fits,
+                                 const Part& prev, const Part& out, bool vector) {
+    const int32_t* fit = fits[k];
+    if (out.range.lo <= out.range.hi) fit += std::size_t(out.range.lo - ranges_[k].lo) * kLanes;
+    const LaneStep step{out.range, prev.range, fit,    prev.values,   out.values,
+                        tmin_,     tmax_,      start_, prefix_.data()};
+    if (vector) {
+        laneLayerAvx2(step);
+    } else {
+        laneLayerPlain(step);
+    }
+}
+
+LayerRange LaneLayeredChain::reach(std::size_t k, std::size_t end, int32_t lo, int32_t hi) const {
+    const LayerRange& r = ranges_[k];
+    if (tmax_ < tmin_) return r;
+    const auto steps = static_cast<int64_t>(end - k);
+    return {static_cast<int32_t>(std::max<int64_t>(r.lo, lo - steps * tmax_)),
+            static_cast<int32_t>(std::min<int64_t>(r.hi, hi - steps * tmin_))};
+}
+
 void LaneLayeredChain::forward(std::span<const LayerRange> ranges,
                                std::span<const int32_t* const> fits, int32_t tmin, int32_t tmax,
                                int32_t start, bool everyLayer, StopFlag stop) {
@@ -305,38 +345,80 @@ bool LaneLayeredChain::backtrack(int lane, int32_t start, std::span<int32_t> pos
     return true;
 }
 
+namespace {
+
+// The positions the chains of the lanes still found hold at a layer.
+bool heldRange(const bool* found, std::span<int32_t* const, kLanes> positions, std::size_t k,
+               int32_t& lo, int32_t& hi) {
+    lo = INT32_MAX;
+    hi = INT32_MIN;
+    for (int lane = 0; lane < kLanes; ++lane) {
+        if (!found[lane]) continue;
+        lo = std::min(lo, positions[lane][k]);
+        hi = std::max(hi, positions[lane][k]);
+    }
+    return lo <= hi;
+}
+
+}  // namespace
+
 void LaneLayeredChain::traceLanes(std::span<const int32_t* const> fits, const bool* wanted,
                                   std::span<int32_t* const, kLanes> positions, bool* found,
                                   std::span<int32_t> room, StopFlag stop) {
     const std::span<const LayerRange> ranges = ranges_;
-    const int32_t tmin = tmin_, tmax = tmax_, start = start_;
     const std::size_t q = ranges.size();
     for (int lane = 0; lane < kLanes; ++lane)
         found[lane] = wanted[lane];
     if (q < 2) return;
-    const Checkpoints c{every_, 0, 0};
-    const int32_t* values = values_.data();
-    int32_t* stretch = room.data();
+    const std::size_t every = every_, sub = subEveryOf(every);
+    const std::size_t slot = widestOf(ranges) * kLanes;
+    int32_t* const alternate = room.data();
+    int32_t* const keptRoom = alternate + 2 * slot;
+    int32_t* const subRoom = keptRoom + ((every + sub - 1) / sub) * slot;
     const bool vector = vectorLoops();
 
-    // Stretches from the last: its layers again, then the chains through them.
-    for (std::size_t first = (q - 1) / c.every * c.every;; first -= c.every) {
-        const std::size_t end = std::min(first + c.every, q - 1);  // the last layer is not read
-        stretch_.assign(1, values + offsets_[first]);
-        int32_t* out = stretch;
+    // Stretches from the last, each in sub-stretches from its last. Only the
+    // positions a chain ending where the later stretch put it can pass are
+    // computed (its reach): every window a chain reads lies within them.
+    for (std::size_t first = (q - 1) / every * every;; first -= every) {
+        const std::size_t end = std::min(first + every, q - 1);  // the last layer is not read
+        int32_t lo = 0, hi = 0;
+        if (!heldRange(found, positions, end, lo, hi)) return;
+        // The stretch once, keeping every sub-th layer over its reach.
+        kept_.assign(1, Part{ranges[first], values_.data() + offsets_[first]});
+        Part prev = kept_.back();
         for (std::size_t k = first + 1; k < end; ++k) {
+            if ((k - first) % sub != 0 && (k - first) / sub == (end - 1 - first) / sub) break;
             stop.check();
-            layer(k, fits, stretch_.back(), out, vector);
-            stretch_.push_back(out);
-            out += widthOf(ranges[k]) * kLanes;
+            const bool keptLayer = (k - first) % sub == 0;
+            const Part out{reach(k, end, lo, hi), keptLayer
+                                                      ? keptRoom + ((k - first) / sub - 1) * slot
+                                                      : alternate + (k % 2) * slot};
+            layerPart(k, fits, prev, out, vector);
+            if (keptLayer) kept_.push_back(out);
+            prev = out;
         }
-        for (std::size_t k = end; k-- > first;) {
-            stop.check();
-            for (int lane = 0; lane < kLanes; ++lane) {
-                if (!found[lane]) continue;
-                found[lane] =
-                    predecessorIn(stretch_[k - first] + lane, ranges[k], positions[lane][k + 1],
-                                  tmin, tmax, start, positions[lane][k]);
+        for (std::size_t j = kept_.size(); j-- > 0;) {
+            const std::size_t from = first + j * sub, to = std::min(from + sub, end);
+            if (!heldRange(found, positions, to, lo, hi)) return;
+            stretch_.assign(1, kept_[j]);
+            int32_t* out = subRoom;
+            for (std::size_t k = from + 1; k < to; ++k) {
+                stop.check();
+                const Part part{reach(k, to, lo, hi), out};
+                layerPart(k, fits, stretch_.back(), part, vector);
+                stretch_.push_back(part);
+                out += slot;
+            }
+            for (std::size_t k = to; k-- > from;) {
+                stop.check();
+                const Part& layer = stretch_[k - from];
+                for (int lane = 0; lane < kLanes; ++lane) {
+                    if (!found[lane]) continue;
+                    found[lane] =
+                        predecessorIn(layer.values + lane, layer.range, positions[lane][k + 1],
+                                      tmin_, tmax_, start_, positions[lane][k]);
+                }
             }
         }
         if (first == 0) break;

@@ -64,8 +64,17 @@ class LaneLayeredChain {
                     std::span<int32_t> room, StopFlag stop = {});
 
   private:
+    // A layer's values over part of its range.
+    struct Part {
+        LayerRange range;
+        int32_t* values = nullptr;
+    };
     void layer(std::size_t k, std::span<const int32_t* const> fits, const int32_t* prev,
                int32_t* out, bool vector);
+    void layerPart(std::size_t k, std::span<const int32_t* const> fits, const Part& prev,
+                   const Part& out, bool vector);
+    // Layer k's positions from which a chain can reach [lo, hi] at layer end.
+    LayerRange reach(std::size_t k, std::size_t end, int32_t lo, int32_t hi) const;
     void keep(std::span<const LayerRange> ranges, int32_t tmin, int32_t tmax, int32_t start);
 
     std::vector<LayerRange> ranges_;
@@ -75,7 +84,9 @@ class LaneLayeredChain {
     std::vector<std::size_t> offsets_;  // first value of each layer
     const int32_t* last_ = nullptr;     // the last layer's values
     std::vector<int32_t> prefix_;
-    std::vector<const int32_t*> stretch_;  // traceLanes: the layers between two kept ones
+    // traceLanes: the kept layers of a stretch, and the layers of a sub-stretch.
+    std::vector<Part> kept_;
+    std::vector<Part> stretch_;
 };
 
 // out[p * 8 + lane] = tables[lane][p] for `count` positions; 0 where a
