@@ -41,10 +41,6 @@ struct WholeRun {
     uint16_t tmin = 40, tmax = 181, level = 100;
 };
 
-std::string megabytes(std::size_t bytes) {
-    return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MB";
-}
-
 // Restores on the progress thread; null after Cancel, a refusal or a failure
 // (the last two told). Nothing of the state is read or written meanwhile.
 std::shared_ptr<const LongRecording> restoreWhole(CommandContext& ctx, WholeRun run) {
@@ -68,8 +64,8 @@ std::shared_ptr<const LongRecording> restoreWhole(CommandContext& ctx, WholeRun 
     const std::size_t need = recordingChainMemoryNeed(request) + made->samples.size() / 2;
     const MemoryBudget budget = memoryBudget(std::nullopt, "");
     if (need > budget.bytes) {
-        ctx.sink.show("Restoring the recording needs about " + megabytes(need) +
-                          " of memory besides its samples, but " + megabytes(budget.bytes) +
+        ctx.sink.show("Restoring the recording needs about " + memoryText(need) +
+                          " of memory besides its samples, but " + memoryText(budget.bytes) +
                           " is available (" + budget.source + ").\nNothing was changed.",
                       kRestoringCaption, MessageIcon::Warning);
         return nullptr;

@@ -60,12 +60,6 @@ bool writeCsv(const RecordingChainResult& result, const io::Recording& recording
     return true;
 }
 
-std::string megabytes(std::size_t bytes) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / (1 << 20));
-    return text;
-}
-
 }  // namespace
 
 int processWholeRecording(const RecordingArguments& args, const io::Recording& recording,
@@ -91,8 +85,8 @@ int processWholeRecording(const RecordingArguments& args, const io::Recording& r
         run.matchedFilter ? recordingMatchedFilterMemoryNeed(request, recording.samples.size())
                           : recordingChainMemoryNeed(request);
     if (need > run.budget.bytes) {
-        throw BadInput{"Restoring " + args.path + " needs about " + megabytes(need) +
-                       " of memory besides its samples, but " + megabytes(run.budget.bytes) +
+        throw BadInput{"Restoring " + args.path + " needs about " + memoryText(need) +
+                       " of memory besides its samples, but " + memoryText(run.budget.bytes) +
                        " is available (" + run.budget.source + ")"};
     }
     RecordingChainResult result;

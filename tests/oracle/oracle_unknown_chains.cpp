@@ -29,32 +29,25 @@ void chainValues(const PositionClasses& c, Tables& t, int tmin, int tmax) {
             t.pred[x] = -1;
         }
     }
-    for (const auto& r : c.firstOrLater) {
-        for (int x = r.lo; x <= r.hi; ++x) {
-            int32_t best = 0;
-            t.pred[x] = -2;
-            for (int z = x - tmax; z <= x - tmin; ++z) {
-                if (z >= 0 && t.V[z] < best) {
-                    best = t.V[z];
-                    t.pred[x] = z;
+    // A position that may start the chain extends it from 0 at most (the
+    // empty prefix); one that only continues it, from the start value.
+    const auto extend = [&](const auto& ranges, int32_t from) {
+        for (const auto& r : ranges) {
+            for (int x = r.lo; x <= r.hi; ++x) {
+                int32_t best = from;
+                t.pred[x] = -2;
+                for (int z = x - tmax; z <= x - tmin; ++z) {
+                    if (z >= 0 && t.V[z] < best) {
+                        best = t.V[z];
+                        t.pred[x] = z;
+                    }
                 }
+                t.V[x] = add(best, t.fit[x]);
             }
-            t.V[x] = add(best, t.fit[x]);
         }
-    }
-    for (const auto& r : c.laterOnly) {
-        for (int x = r.lo; x <= r.hi; ++x) {
-            int32_t best = S8;
-            t.pred[x] = -2;
-            for (int z = x - tmax; z <= x - tmin; ++z) {
-                if (z >= 0 && t.V[z] < best) {
-                    best = t.V[z];
-                    t.pred[x] = z;
-                }
-            }
-            t.V[x] = add(best, t.fit[x]);
-        }
-    }
+    };
+    extend(c.firstOrLater, 0);
+    extend(c.laterOnly, S8);
 }
 
 int endSearch(const PositionClasses& c, const Tables& t, int32_t start, int32_t& best) {
