@@ -37,7 +37,7 @@ struct KnownChainWork {
     std::vector<int8_t> wholeOnly;               // per distinct etalon: no window kept
     std::vector<int32_t> pairScratch;
     bool everyLayer = true;  // each group keeps every layer; otherwise one chain keeps checkpoints
-    std::size_t everyLayerBudget = 0;
+    std::size_t everyLayerBudget = 0, traceCacheBytes = 0;
     std::vector<int32_t> stretch;  // without every layer: where a group's chains are read out
     StopFlag stop;                 // this run's caller's
 };
@@ -189,9 +189,11 @@ void growForLanes(KnownChainWork& w, std::size_t listSize, std::size_t alphabetS
     w.everyLayer = LaneLayeredChain::keepsEveryLayer(w.ranges, groups, w.everyLayerBudget);
     if (w.groups.size() < groups) w.groups.resize(groups);
     for (std::size_t g = 0; g < groups; ++g)
-        w.groups[g].reserve(w.ranges, tmin, tmax, w.everyLayer);
+        w.groups[g].reserve(w.ranges, tmin, tmax, w.everyLayer, w.traceCacheBytes);
     const std::size_t room =
-        w.everyLayer ? 0 : LaneLayeredChain::stretchBytes(w.ranges) / sizeof(int32_t);
+        w.everyLayer
+            ? 0
+            : LaneLayeredChain::stretchBytes(w.ranges, w.traceCacheBytes) / sizeof(int32_t);
     if (w.stretch.size() < room) w.stretch.resize(room);
     if (w.laneFits.size() < width * lanes) w.laneFits.resize(width * lanes);
     w.distinct.reserve(alphabetSize);
@@ -317,6 +319,7 @@ int recognizeKnownNumberChain(MessageSink& sink, std::span<const PulseHeader> al
     RestoringWork& tables = work ? *work : own;
     KnownChainWork& w = tables.tables<KnownChainWork>();
     w.everyLayerBudget = tables.everyLayerBudget;
+    w.traceCacheBytes = tables.traceCacheBytes;
     w.stop = tables.stopFlag();
     if (!growTables([&] { storedRanges(series, w.ranges); })) {
         reportNoMemory(sink, "Нет памяти для ppDw!");

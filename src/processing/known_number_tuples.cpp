@@ -51,7 +51,7 @@ struct TuplesWork {
     std::vector<int8_t> traced;  // 0 not yet, 1 chain, -1 none
     std::vector<int32_t> ranked, kept;
     bool everyLayer = true;  // each group keeps every layer; otherwise one chain keeps checkpoints
-    std::size_t everyLayerBudget = 0;
+    std::size_t everyLayerBudget = 0, traceCacheBytes = 0;
     std::vector<int32_t> stretch;  // without every layer: where a group's chains are read out
     StopFlag stop;                 // this run's caller's
 };
@@ -160,9 +160,11 @@ bool planLanes(TuplesWork& w, std::span<const std::span<const int32_t>> tuples, 
     w.everyLayer = LaneLayeredChain::keepsEveryLayer(w.ranges, groups, w.everyLayerBudget);
     if (w.groups.size() < groups) w.groups.resize(groups);
     for (std::size_t g = 0; g < groups; ++g)
-        w.groups[g].reserve(w.ranges, tmin, tmax, w.everyLayer);
+        w.groups[g].reserve(w.ranges, tmin, tmax, w.everyLayer, w.traceCacheBytes);
     const std::size_t room =
-        w.everyLayer ? 0 : LaneLayeredChain::stretchBytes(w.ranges) / sizeof(int32_t);
+        w.everyLayer
+            ? 0
+            : LaneLayeredChain::stretchBytes(w.ranges, w.traceCacheBytes) / sizeof(int32_t);
     if (w.stretch.size() < room) w.stretch.resize(room);
     if (w.combinationFits.size() < most * width * kLanes)
         w.combinationFits.resize(most * width * kLanes);
@@ -294,6 +296,7 @@ int detectKnownNumberTuples(MessageSink& sink, std::span<const PulseHeader> alph
     RestoringWork& tables = work ? *work : own;
     TuplesWork& w = tables.tables<TuplesWork>();
     w.everyLayerBudget = tables.everyLayerBudget;
+    w.traceCacheBytes = tables.traceCacheBytes;
     w.stop = tables.stopFlag();
     if (!growTables([&] { formulaRanges(series, tmin, tmax, w.ranges); })) {
         reportNoMemory(sink, "Нет памяти для ppDw!");
@@ -345,6 +348,7 @@ int recognizeKnownNumberTuples(MessageSink& sink, std::span<const PulseHeader> a
     RestoringWork& tables = work ? *work : own;
     TuplesWork& w = tables.tables<TuplesWork>();
     w.everyLayerBudget = tables.everyLayerBudget;
+    w.traceCacheBytes = tables.traceCacheBytes;
     w.stop = tables.stopFlag();
     if (!growTables([&] { storedRanges(series, w.ranges); })) {
         reportNoMemory(sink, "Нет памяти для ppDw!");

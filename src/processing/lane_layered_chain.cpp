@@ -55,20 +55,29 @@ Checkpoints checkpointsOf(std::span<const LayerRange> ranges) {
     return c;
 }
 
-// Within a stretch between two kept layers the trace keeps one layer in
-// about sqrt(every) again, so that what it computes stays within the cache.
-std::size_t subEveryOf(std::size_t every) {
+// Layers of room the trace takes when it keeps every sub-th layer of a
+// stretch: two alternating, the kept ones, and one sub-stretch.
+std::size_t roomLayers(std::size_t every, std::size_t sub) {
+    return 2 + (every + sub - 1) / sub + sub;
+}
+
+// The trace keeps every sub-th layer of a stretch. What it computes again
+// is read back at once, so its room should stay within the cache: out of
+// it, writing and reading the layers costs more than computing part of
+// them twice. So every layer (one pass) when the whole stretch fits
+// `cache` bytes, else the smallest sub whose room does (short
+// sub-stretches, whose reach is narrow), else about sqrt(every), the least
+// room.
+std::size_t subEveryOf(std::size_t every, std::size_t widest, std::size_t cache) {
+    const std::size_t slot = widest * kLanes * sizeof(int32_t);
+    if (roomLayers(every, 1) * slot <= cache) return 1;
+    for (std::size_t sub = 2; sub < every; ++sub) {
+        if (roomLayers(every, sub) * slot <= cache) return sub;
+    }
     std::size_t sub = 1;
     while (sub * sub < every)
         ++sub;
     return sub;
-}
-
-// Layers of room the trace takes: two alternating, the kept ones of a
-// stretch, and one sub-stretch.
-std::size_t traceRoomLayers(std::size_t every) {
-    const std::size_t sub = subEveryOf(every);
-    return 2 + (every + sub - 1) / sub + sub;
 }
 
 }  // namespace
@@ -87,20 +96,23 @@ std::size_t LaneLayeredChain::checkpointBytes(std::span<const LayerRange> ranges
            (c.every + ranges.size() + 1) * sizeof(std::size_t);
 }
 
-std::size_t LaneLayeredChain::stretchBytes(std::span<const LayerRange> ranges) {
-    return traceRoomLayers(checkpointsOf(ranges).every) * widestOf(ranges) * kLanes *
+std::size_t LaneLayeredChain::stretchBytes(std::span<const LayerRange> ranges,
+                                           std::size_t traceCache) {
+    const std::size_t every = checkpointsOf(ranges).every, widest = widestOf(ranges);
+    return roomLayers(every, subEveryOf(every, widest, traceCache)) * widest * kLanes *
            sizeof(int32_t);
 }
 
 void LaneLayeredChain::reserve(std::span<const LayerRange> ranges, int32_t tmin, int32_t tmax,
-                               bool everyLayer) {
+                               bool everyLayer, std::size_t traceCache) {
+    traceCache_ = traceCache;
     ranges_.reserve(ranges.size());
     offsets_.reserve(ranges.size() + 1);
     std::size_t cells = everyLayerBytes(ranges) / (kLanes * sizeof(int32_t));
     if (!everyLayer) {
         const Checkpoints c = checkpointsOf(ranges);
         cells = c.kept + 2 * widestOf(ranges);
-        const std::size_t sub = subEveryOf(c.every);
+        const std::size_t sub = subEveryOf(c.every, widestOf(ranges), traceCache);
         kept_.reserve((c.every + sub - 1) / sub);
         stretch_.reserve(sub);
     }
@@ -370,7 +382,7 @@ void LaneLayeredChain::traceLanes(std::span<const int32_t* const> fits, const bo
     for (int lane = 0; lane < kLanes; ++lane)
         found[lane] = wanted[lane];
     if (q < 2) return;
-    const std::size_t every = every_, sub = subEveryOf(every);
+    const std::size_t every = every_, sub = subEveryOf(every, widestOf(ranges), traceCache_);
     const std::size_t slot = widestOf(ranges) * kLanes;
     int32_t* const alternate = room.data();
     int32_t* const keptRoom = alternate + 2 * slot;

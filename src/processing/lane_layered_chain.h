@@ -32,11 +32,13 @@ class LaneLayeredChain {
     // layers between two kept ones in (one room serves every chain).
     static std::size_t checkpointBytes(std::span<const LayerRange> ranges, int32_t tmin,
                                        int32_t tmax);
-    static std::size_t stretchBytes(std::span<const LayerRange> ranges);
+    // traceLanes keeps that room within `traceCache` bytes when it can.
+    static std::size_t stretchBytes(std::span<const LayerRange> ranges, std::size_t traceCache);
 
     // Sizes the tables for these ranges and bounds, every layer or only the
     // checkpoints; throws std::bad_alloc.
-    void reserve(std::span<const LayerRange> ranges, int32_t tmin, int32_t tmax, bool everyLayer);
+    void reserve(std::span<const LayerRange> ranges, int32_t tmin, int32_t tmax, bool everyLayer,
+                 std::size_t traceCache);
 
     // The programme's values. fits[k][(x - ranges[k].lo) * kLanes + lane] is
     // the lane's fit at x in layer k. Layers 1..Q-1 cap the predecessor
@@ -80,6 +82,7 @@ class LaneLayeredChain {
     std::vector<LayerRange> ranges_;
     int32_t tmin_ = 0, tmax_ = 0, start_ = 0;
     std::size_t every_ = 1;  // one kept layer in so many
+    std::size_t traceCache_ = 0;
     std::vector<int32_t> values_;
     std::vector<std::size_t> offsets_;  // first value of each layer
     const int32_t* last_ = nullptr;     // the last layer's values

@@ -55,17 +55,19 @@ std::size_t layeredNeed(const Layers& l, int32_t tmin, int32_t tmax) {
 // The lane chains of `groups` groups: every layer of each, or the
 // checkpoints of each and one room for the layers between them.
 std::size_t laneChainsNeed(const std::vector<LayerRange>& ranges, std::size_t groups, int32_t tmin,
-                           int32_t tmax, std::size_t budget) {
+                           int32_t tmax, const RestoringWork& settings) {
+    const std::size_t budget = settings.everyLayerBudget;
     const std::size_t span = (std::size_t(std::max(tmax - tmin, 0)) + 2) * kLaneBytes;
     const std::size_t perChain = ranges.size() * (sizeof(LayerRange) + sizeof(std::size_t)) + span;
     if (LaneLayeredChain::keepsEveryLayer(ranges, groups, budget))
         return groups * (LaneLayeredChain::everyLayerBytes(ranges) + perChain);
     return groups * (LaneLayeredChain::checkpointBytes(ranges, tmin, tmax) + perChain) +
-           LaneLayeredChain::stretchBytes(ranges);
+           LaneLayeredChain::stretchBytes(ranges, settings.traceCacheBytes);
 }
 
-std::size_t budgetOf(const RestoringRequest& r) {
-    return r.work ? r.work->everyLayerBudget : RestoringWork().everyLayerBudget;
+const RestoringWork& settingsOf(const RestoringRequest& r) {
+    static const RestoringWork defaults;
+    return r.work ? *r.work : defaults;
 }
 
 std::size_t groupsOf(std::size_t candidates) {
@@ -81,7 +83,7 @@ std::size_t knownChainNeed(const RestoringRequest& r, const std::vector<LayerRan
                              l.q * (sizeof(LayerRange) + 8 + kInt) + 2 * l.cover * kInt +
                              restoredNeed(l.q);
     if (!recognition) return need + layeredNeed(l, r.tmin, r.tmax);
-    return need + laneChainsNeed(ranges, groupsOf(a), r.tmin, r.tmax, budgetOf(r)) +
+    return need + laneChainsNeed(ranges, groupsOf(a), r.tmin, r.tmax, settingsOf(r)) +
            l.cover * kLaneBytes + a * l.q * kInt + (std::size_t(s.wImpulseSize) + 1) * kLaneBytes;
 }
 
@@ -104,7 +106,7 @@ std::size_t knownTuplesNeed(const RestoringRequest& r, const std::vector<LayerRa
                        restoredNeed(l.q) + 4 * l.q * sizeof(int16_t);
     if (candidates >= 4) {
         // At most eight fit tables of eight lanes per group.
-        need += laneChainsNeed(ranges, groupsOf(candidates), r.tmin, r.tmax, budgetOf(r)) +
+        need += laneChainsNeed(ranges, groupsOf(candidates), r.tmin, r.tmax, settingsOf(r)) +
                 groupsOf(candidates) * l.q * kInt + 8 * l.cover * kLaneBytes +
                 candidates * (l.q + 8) * kInt + groupsOf(candidates) * 8 * kLaneBytes;
     }

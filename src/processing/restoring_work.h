@@ -22,6 +22,10 @@ class RestoringWork {
     // tables stay within this size, so reading a chain out needs no second
     // run; past it they keep checkpoints and read the chains out from them.
     std::size_t everyLayerBudget = std::size_t{64} << 20;
+    // Past it, reading a chain out computes the layers between checkpoints
+    // again; it keeps them within this size (about a last-level cache) when
+    // it can, computing part of them twice rather than leaving the cache.
+    std::size_t traceCacheBytes = std::size_t{16} << 20;
 
     // Set by a caller that may stop the run from another thread (the
     // window's Cancel): the procedures then throw RestoringStopped.
