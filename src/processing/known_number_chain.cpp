@@ -33,6 +33,7 @@ struct KnownChainWork {
     std::vector<int32_t> endPosition, endValue;  // per distinct etalon; -1: no end
     std::vector<int32_t> chainPositions;         // per distinct etalon, Q positions
     std::vector<int8_t> traced;                  // 0 not yet, 1 chain, -1 none
+    std::vector<int8_t> needed;                  // kept if every chain can be read
     std::vector<int32_t> ranked, kept;           // list entries
     std::vector<int8_t> wholeOnly;               // per distinct etalon: no window kept
     std::vector<int32_t> pairScratch;
@@ -204,6 +205,7 @@ void growForLanes(KnownChainWork& w, std::size_t listSize, std::size_t alphabetS
     if (w.chainPositions.size() < std::max(alphabetSize * q, alphabetSize))
         w.chainPositions.resize(std::max(alphabetSize * q, alphabetSize));
     w.traced.reserve(alphabetSize);
+    w.needed.reserve(alphabetSize);
     w.wholeOnly.reserve(alphabetSize);
     if (w.pairScratch.size() < (std::size_t(length) + 1) * lanes)
         w.pairScratch.resize((std::size_t(length) + 1) * lanes);
@@ -248,10 +250,13 @@ void pointLaneLayers(KnownChainWork& w, const LayerRange& cover) {
     }
 }
 
-// Every chain of the group not yet read out, from its checkpoints: the
-// layers between them run once more, however many of its chains are wanted.
-void traceGroup(KnownChainWork& w, std::span<const int16_t> series, std::size_t group,
+// Distinct etalon d's chain and those of its group the record will keep,
+// from the checkpoints: the layers between them run once more for all of
+// them, over the positions their chains can pass (the fewer and the closer
+// the chains, the fewer positions).
+void traceGroup(KnownChainWork& w, std::span<const int16_t> series, std::size_t d,
                 const LayerRange& cover) {
+    const std::size_t group = d / LaneLayeredChain::kLanes;
     constexpr std::size_t lanes = LaneLayeredChain::kLanes;
     const std::size_t q = w.ranges.size();
     interleaveFits(w, series, group, cover);
@@ -259,11 +264,12 @@ void traceGroup(KnownChainWork& w, std::span<const int16_t> series, std::size_t 
     bool wanted[lanes] = {}, found[lanes] = {};
     std::array<int32_t*, lanes> positions{};
     for (std::size_t lane = 0; lane < lanes; ++lane) {
-        const std::size_t d = group * lanes + lane;
-        if (d >= w.distinct.size() || w.traced[d] != 0 || w.endPosition[d] < 0) continue;
+        const std::size_t e = group * lanes + lane;
+        if (e >= w.distinct.size() || w.traced[e] != 0 || w.endPosition[e] < 0) continue;
+        if (!w.needed[e] && e != d) continue;
         wanted[lane] = true;
-        positions[lane] = w.chainPositions.data() + d * q;
-        positions[lane][q - 1] = w.endPosition[d];
+        positions[lane] = w.chainPositions.data() + e * q;
+        positions[lane][q - 1] = w.endPosition[e];
     }
     w.groups[group].traceLanes(w.fits, wanted, positions, found, w.stretch, w.stop);
     for (std::size_t lane = 0; lane < lanes; ++lane) {
@@ -275,7 +281,7 @@ void traceGroup(KnownChainWork& w, std::span<const int16_t> series, std::size_t 
 bool traceChain(KnownChainWork& w, std::span<const int16_t> series, std::size_t d, std::size_t q,
                 const LayerRange& cover) {
     constexpr std::size_t lanes = LaneLayeredChain::kLanes;
-    if (w.traced[d] == 0 && !w.everyLayer) traceGroup(w, series, d / lanes, cover);
+    if (w.traced[d] == 0 && !w.everyLayer) traceGroup(w, series, d, cover);
     if (w.traced[d] == 0) {
         std::span<int32_t> positions(w.chainPositions.data() + d * q, q);
         positions[q - 1] = w.endPosition[d];
@@ -365,7 +371,12 @@ int recognizeKnownNumberChain(MessageSink& sink, std::span<const PulseHeader> al
         etalons.size(), chains, [&](std::size_t i) { return w.endPosition[w.distinctOf[i]] >= 0; },
         [&](int32_t i) { return w.endValue[w.distinctOf[i]]; },
         [&](int32_t i) { return traceChain(w, series.noisyData(), w.distinctOf[i], q, cover); },
-        w.ranked.data(), w.kept.data(), bestEntry);
+        w.ranked.data(), w.kept.data(), bestEntry,
+        [&](std::span<const int32_t> first) {
+            w.needed.assign(distinct, 0);
+            for (const int32_t i : first)
+                w.needed[w.distinctOf[i]] = 1;
+        });
     if (kept == 0) {
         noChain(series, chains);
         return -1;

@@ -49,6 +49,7 @@ struct TuplesWork {
     std::vector<int32_t> combinationFits;  // per combination of a group: cover x 8 fits
     std::vector<int32_t> endPosition, endValue, chainPositions;
     std::vector<int8_t> traced;  // 0 not yet, 1 chain, -1 none
+    std::vector<int8_t> needed;  // kept if every chain can be read
     std::vector<int32_t> ranked, kept;
     bool everyLayer = true;  // each group keeps every layer; otherwise one chain keeps checkpoints
     std::size_t everyLayerBudget = 0, traceCacheBytes = 0;
@@ -174,6 +175,7 @@ bool planLanes(TuplesWork& w, std::span<const std::span<const int32_t>> tuples, 
     }
     if (w.chainPositions.size() < n * q) w.chainPositions.resize(n * q);
     if (w.traced.size() < n) w.traced.resize(n);
+    w.needed.reserve(n);
     return true;
 }
 
@@ -209,7 +211,8 @@ void pointGroupFits(TuplesWork& w, std::size_t g, const LayerRange& cover, std::
 }
 
 // Reads out candidate c's chain once; false when it has none. Without every
-// layer, the whole group's wanted chains are read out from its checkpoints.
+// layer, c's chain and those of its group the record will keep are read out
+// together from the checkpoints.
 bool traceCandidate(TuplesWork& w, int32_t c, const LayerRange& cover, std::size_t q) {
     const std::size_t n = w.candidates.size();
     if (w.traced[c] == 0 && w.everyLayer) {
@@ -227,6 +230,7 @@ bool traceCandidate(TuplesWork& w, int32_t c, const LayerRange& cover, std::size
         for (std::size_t lane = 0; lane < kLanes; ++lane) {
             const std::size_t d = g * kLanes + lane;
             if (d >= n || w.traced[d] != 0 || w.endPosition[d] < 0) continue;
+            if (!w.needed[d] && d != std::size_t(c)) continue;
             wanted[lane] = true;
             positions[lane] = w.chainPositions.data() + d * q;
             positions[lane][q - 1] = w.endPosition[d];
@@ -263,7 +267,12 @@ int rankInLanes(TuplesWork& w, const LayerRange& cover, std::size_t q, int32_t t
         n, chains, [&](std::size_t c) { return w.endPosition[c] >= 0; },
         [&](int32_t c) { return w.endValue[c]; },
         [&](int32_t c) { return traceCandidate(w, c, cover, q); }, w.ranked.data(), w.kept.data(),
-        best);
+        best,
+        [&](std::span<const int32_t> first) {
+            w.needed.assign(n, 0);
+            for (const int32_t c : first)
+                w.needed[c] = 1;
+        });
     if (kept == 0) return -1;
     auto fill = [&](int32_t c, RestoredChain& chain, TupleSegmentation& tuples) {
         const Candidate& d = w.candidates[c];

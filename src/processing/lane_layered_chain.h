@@ -102,11 +102,13 @@ void spreadIntoLanes(std::span<const int32_t* const, LaneLayeredChain::kLanes> t
 // without a record, for the best alone) of those that have an end, ranked by
 // criterion with ties in candidate order, whose chain `readOut` can read.
 // Leaves them in kept[0..) in candidate order and returns how many; `best` is
-// the first ranked. `ranked` and `kept` hold room for n candidates.
-template <class HasEnd, class Criterion, class ReadOut>
+// the first ranked. `ranked` and `kept` hold room for n candidates. Before
+// the first read-out, `onRanked` learns the candidates kept when every chain
+// can be read (so a read-out may do theirs together).
+template <class HasEnd, class Criterion, class ReadOut, class OnRanked>
 std::size_t keptCandidates(std::size_t n, const ChainsHeader* chains, HasEnd hasEnd,
                            Criterion criterion, ReadOut readOut, int32_t* ranked, int32_t* kept,
-                           int32_t& best) {
+                           int32_t& best, OnRanked onRanked) {
     std::size_t ends = 0;
     for (std::size_t c = 0; c < n; ++c) {
         if (hasEnd(c)) ranked[ends++] = static_cast<int32_t>(c);
@@ -114,6 +116,7 @@ std::size_t keptCandidates(std::size_t n, const ChainsHeader* chains, HasEnd has
     std::stable_sort(ranked, ranked + ends,
                      [&](int32_t a, int32_t b) { return criterion(a) < criterion(b); });
     const std::size_t wanted = chains && chains->wMaxSize > 0 ? chains->wMaxSize : 1;
+    onRanked(std::span<const int32_t>(ranked, std::min(ends, wanted)));
     std::size_t count = 0;
     for (std::size_t i = 0; i < ends && count < wanted; ++i) {
         if (readOut(ranked[i])) kept[count++] = ranked[i];
