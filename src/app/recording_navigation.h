@@ -7,20 +7,9 @@
 
 #include "app/app_state.h"
 #include "app/window_layout.h"
+#include "platform/virtual_key_codes.h"
 
 namespace etalon {
-
-// Virtual-key codes as the window delivers them.
-inline constexpr int kVkPageUp = 0x21;
-inline constexpr int kVkPageDown = 0x22;
-inline constexpr int kVkEnd = 0x23;
-inline constexpr int kVkHome = 0x24;
-inline constexpr int kVkLeft = 0x25;
-inline constexpr int kVkRight = 0x27;
-inline constexpr int kVkAdd = 0x6b;       // keypad +
-inline constexpr int kVkSubtract = 0x6d;  // keypad -
-inline constexpr int kVkOemPlus = 0xbb;   // the = and + key
-inline constexpr int kVkOemMinus = 0xbd;
 
 // Whether the window shows a long recording's results view now.
 bool longRecordingViewShown(const AppState& state);

@@ -191,6 +191,7 @@ void Workbench::afterInput(platform::Window& window) {
 
 void Workbench::onKeyDown(platform::Window& window, int virtualKey) {
     if (virtualKey == 0 || virtualKey == 1) window.invalidateAll(true);
+    // F5 runs " Processing Next Data ", as a desktop program's refresh key would.
     if (virtualKey == kVkF5) window.sendCommand(kCmdNextData);
     if (virtualKey == kVkEscape) press(window, [](PressHandler& p) { p.onEscape(); });
     // A long recording's view moves; the view state alone changes, so no undo is kept.

@@ -10,6 +10,7 @@
 #include "app/window_layout.h"
 #include "base/message_sink.h"
 #include "platform/bitmap.h"
+#include "platform/virtual_key_codes.h"
 #include "platform/window.h"
 #include "processing/restoring.h"
 
@@ -18,9 +19,6 @@ namespace etalon {
 class PressHandler;
 
 inline constexpr const char* kWindowTitle = "ZedoviredivOdedeZozar";
-// F5 runs " Processing Next Data ", as a desktop program's refresh key would.
-inline constexpr int kVkF5 = 0x74;
-inline constexpr int kVkEscape = 0x1b;
 
 // Where the button images come from: the resources, or a test's stand-in.
 using BitmapLoader = std::function<std::optional<platform::Bitmap>(std::string_view name)>;

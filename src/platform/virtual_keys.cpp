@@ -1,5 +1,7 @@
 #include "platform/virtual_keys.h"
 
+#include "platform/virtual_key_codes.h"
+
 namespace etalon::platform {
 
 int virtualKey(int key, bool keypad) {
@@ -7,42 +9,42 @@ int virtualKey(int key, bool keypad) {
         return key;
     switch (key) {
         case Qt::Key_Space:
-            return 0x20;
+            return kVkSpace;
         case Qt::Key_Return:
         case Qt::Key_Enter:
-            return 0x0d;
+            return kVkReturn;
         case Qt::Key_Escape:
-            return 0x1b;
+            return kVkEscape;
         case Qt::Key_Backspace:
-            return 0x08;
+            return kVkBackspace;
         case Qt::Key_Tab:
-            return 0x09;
+            return kVkTab;
         case Qt::Key_PageUp:
-            return 0x21;
+            return kVkPageUp;
         case Qt::Key_PageDown:
-            return 0x22;
+            return kVkPageDown;
         case Qt::Key_End:
-            return 0x23;
+            return kVkEnd;
         case Qt::Key_Home:
-            return 0x24;
+            return kVkHome;
         case Qt::Key_Left:
-            return 0x25;
+            return kVkLeft;
         case Qt::Key_Up:
-            return 0x26;
+            return kVkUp;
         case Qt::Key_Right:
-            return 0x27;
+            return kVkRight;
         case Qt::Key_Down:
-            return 0x28;
+            return kVkDown;
         // The keypad's own plus and minus, and the main keyboard's =/+ and - keys.
         case Qt::Key_Plus:
-            return keypad ? 0x6b : 0xbb;
+            return keypad ? kVkAdd : kVkOemPlus;
         case Qt::Key_Equal:
-            return 0xbb;
+            return kVkOemPlus;
         case Qt::Key_Minus:
-            return keypad ? 0x6d : 0xbd;
+            return keypad ? kVkSubtract : kVkOemMinus;
         default:
-            if (key >= Qt::Key_F1 && key <= Qt::Key_F12) return 0x70 + (key - Qt::Key_F1);
-            return 0xff;
+            if (key >= Qt::Key_F1 && key <= Qt::Key_F12) return kVkF1 + (key - Qt::Key_F1);
+            return kVkNone;
     }
 }
 
